@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QStringList>
+
+// Subcommands of nx4400c-cli. Each takes the arguments after its name and
+// returns the process exit code.
+int runTransferCommand(const QStringList &args);
+int runSoundsCommand(const QStringList &args);

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "coverage/core/EventClass.h"
+
+#include <QString>
+
+// One decoded alert of the receiver's history, as shown in one row of the
+// main window's history grid.
+struct HistoryRecord {
+    QString Date;     // "6-March": day without leading zero, full month name
+    QString Time;     // local "hh:mm"
+    QString Length;   // "hh:mm"
+    QString Org;      // originator code, or empty
+    QString Event;    // display name of the event code
+    EventClass Class = EventClass::Other;
+};

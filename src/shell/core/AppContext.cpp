@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "shell/core/AppContext.h"
+
+#include "shell/core/MainView.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+
+#include <cstdlib>
+
+namespace {
+
+// Stands in for the main window when there is none (command-line tool,
+// core tests): every call does nothing.
+class NullView : public MainView
+{
+public:
+    void setStatusText(const QString &, const QString &) override {}
+    QString statusText(const QString &) const override { return {}; }
+    void setProgressVisible(bool) override {}
+    void setProgressRange(int, int) override {}
+    void setProgressValue(int) override {}
+    void clearHistoryDisplay() override {}
+    void setHistoryMenusEnabled(bool) override {}
+    void checkHistoryGroup(int) override {}
+    void showHistoryGroup(int) override {}
+    QString firstRowDate() const override { return {}; }
+};
+
+// Answers No/Cancel to everything; used only until the application installs
+// its real prompter.
+class SilentPrompter : public Prompter
+{
+public:
+    Button ask(const QString &, const QString &, Icon, Buttons b) override
+    {
+        return b == Buttons::Ok ? Button::Ok : Button::No;
+    }
+    void beep() override {}
+    QString saveFileName(const SaveRequest &) override { return {}; }
+};
+
+NullView g_nullView;
+SilentPrompter g_silentPrompter;
+SystemClock g_systemClock;
+
+} // namespace
+
+AppContext::AppContext()
+    : ReceiveBuffer(ReceiveBufferSize, '\0')
+    , m_prompter(&g_silentPrompter)
+    , m_clock(&g_systemClock)
+{
+    for (int i = 0; i < FipEntryCount; ++i)
+        FipEntries << QString();
+    for (int i = 0; i < EventSlotCount; ++i)
+        EventSelection << QString();
+    endProgram = [](int code) {
+        QCoreApplication::exit(code);
+        std::exit(code);
+    };
+}
+
+AppContext::~AppContext() = default;
+
+MainView &AppContext::view() const
+{
+    return m_view ? *m_view : g_nullView;
+}
+
+std::unique_ptr<QSettings> AppContext::openSettings() const
+{
+    if (!settingsPath.isEmpty())
+        return std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("NX4400C"), QStringLiteral("NX4400C"));
+}

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "shell/core/Prompter.h"
+
+class QWidget;
+
+// The application's prompter: real message boxes, the system beep and the
+// platform's file-save dialog.
+class QtPrompter : public Prompter
+{
+public:
+    Button ask(const QString &title, const QString &text, Icon icon, Buttons buttons) override;
+    void beep() override;
+    QString saveFileName(const SaveRequest &request) override;
+};

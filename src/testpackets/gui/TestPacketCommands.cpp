@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Placeholder commands until this subsystem's windows land.
+#include "shell/gui/Commands.h"
+
+#include <QString>
+
+namespace Commands {
+void openTestPackets(AppContext &, QWidget *) {}
+} // namespace Commands
