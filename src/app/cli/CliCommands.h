@@ -7,3 +7,4 @@
 // returns the process exit code.
 int runTransferCommand(const QStringList &args);
 int runSoundsCommand(const QStringList &args);
+int runPortsCommand(const QStringList &args);

@@ -12,7 +12,8 @@ int usage(int code)
     QTextStream err(stderr);
     err << "usage: nx4400c-cli transfer [--csv FILE]\n"
            "       nx4400c-cli sounds DIR\n"
-           "       nx4400c-cli sounds --play ID\n";
+           "       nx4400c-cli sounds --play ID\n"
+           "       nx4400c-cli ports [set N DEVICE]\n";
     return code;
 }
 
@@ -30,6 +31,8 @@ int main(int argc, char **argv)
         return runTransferCommand(args);
     if (command == QLatin1String("sounds"))
         return runSoundsCommand(args);
+    if (command == QLatin1String("ports"))
+        return runPortsCommand(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h"))
         return usage(0);
     return usage(2);
