@@ -209,11 +209,13 @@ void NX4400C::buildHistoryGrid()
             l->setAccessibleName(QStringLiteral("%1 row %2").arg(QLatin1String(kHeadings[c])).arg(r + 1));
             l->setFont(fixed);
             l->setMinimumHeight(l->fontMetrics().height() + 2);
+            // Room for the widest text of each column: "30-September", "23:59".
+            static const int widths[] = {3, 13, 6, 4, 34, 6};
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QLatin1Char('0')) * widths[c]);
             if (c == 0)
                 l->setText(QString::number(r + 1));
             if (c == 4) {
                 l->setAutoFillBackground(true);
-                l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 34);
                 l->setStyleSheet(QStringLiteral("background-color: rgb(255,255,255);"));
             }
             grid->addWidget(l, r + 1, c);
@@ -244,8 +246,8 @@ void NX4400C::buildStatusBar()
     m_right->setMinimumWidth(260);
     statusBar()->addWidget(m_left, 1);
     statusBar()->addWidget(m_right, 0);
-    m_left->installEventFilter(this);
-    m_right->installEventFilter(this);
+    // Clicks on the panels arrive through the application-wide filter that
+    // also previews the keys (see the constructor).
 }
 
 // ---- MainView ---------------------------------------------------------------
