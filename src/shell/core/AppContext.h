@@ -19,6 +19,7 @@
 
 class MainView;
 class QSettings;
+class ReceiverLink;
 
 // The serial link's program-wide state.
 struct LinkState {
@@ -57,6 +58,9 @@ public:
     bool CtrlHeld = false;
     bool ShowDumpButton = false;
     LinkState link;
+    // The serial port, its time-out timer and waits (link/core/ReceiverLink.h);
+    // created on first use by Link(ctx).
+    std::shared_ptr<ReceiverLink> receiverLink;
 
     Timings timings;
 

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/core/Transfer.h"
+
+#include "config/core/ParameterImage.h"
+#include "history/core/HistoryDecoder.h"
+#include "link/core/ReceiverLink.h"
+#include "shell/core/AppContext.h"
+#include "shell/core/MainView.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+const QString Left = QStringLiteral("Left");
+const QString Right = QStringLiteral("Right");
+
+} // namespace
+
+namespace TransferFrame {
+
+uint8_t Sum8(const uint8_t *data, int count)
+{
+    unsigned sum = 0;
+    for (int i = 0; i < count; ++i)
+        sum += data[i];
+    return uint8_t(sum & 0xFF);
+}
+
+} // namespace TransferFrame
+
+bool UploadParameters(AppContext &ctx)
+{
+    ReceiverLink &link = Link(ctx);
+    PortCtl &port = link.Port1;
+    MainView &view = ctx.view();
+
+    PackParameterBlock(ctx);
+
+    // The receiver takes the frame only at the start of a second; from second
+    // 58 or 59 the next usable one is second 2 of the next minute.
+    int target = ctx.clock().secondOfMinute() + 2;
+    if (target > 59)
+        target = 2;
+    link.waitForSecond(target);
+
+    link.disableTimeOut();
+    view.setStatusText(Left, QStringLiteral("Preparing For Upload..."));
+    view.setProgressRange(0, 511);
+    view.setProgressValue(0);
+    view.setProgressVisible(true);
+    link.armTimeOut(ctx.timings.transferMs);
+
+    for (int i = 0; i < TransferFrame::ImageBytes; ++i) {
+        port.WriteByte(ctx.UploadImage[size_t(i)]);
+        view.setProgressValue(i);
+    }
+    view.setStatusText(Left, QStringLiteral("Preparing For Download..."));
+    port.WriteByte(ImageChecksum(ctx) & 0xFF);
+
+    ctx.link.TimedOut = false;
+    port.setReadMode(-1);
+    port.Purge();
+    for (;;) {
+        const int b = port.ReadByte();
+        if (b == ReceiverLink::ACK) {
+            view.setStatusText(Left, QStringLiteral("Downloading Data"));
+            return true;
+        }
+        if (b == ReceiverLink::NAK) {
+            view.setStatusText(Left, QStringLiteral("Upload Failure"));
+            return false;
+        }
+        // A vanished port ends the wait as a time-out would, only sooner.
+        if (ctx.link.TimedOut || link.portLost()) {
+            view.setStatusText(Left, QStringLiteral("Upload Data Timeout"));
+            return false;
+        }
+        if (b < 0)
+            link.WaitForLink();
+    }
+}
+
+bool DownloadData(AppContext &ctx)
+{
+    ReceiverLink &link = Link(ctx);
+    PortCtl &port = link.Port1;
+    MainView &view = ctx.view();
+
+    link.disableTimeOut();
+    int n = 0;
+    view.setProgressRange(0, 1297);
+    view.setProgressValue(0);
+    ctx.link.TimedOut = false;
+    link.armTimeOut(ctx.timings.transferMs);
+    port.setReadMode(-1);
+
+    if (ctx.ReceiveBuffer.size() < AppContext::ReceiveBufferSize)
+        ctx.ReceiveBuffer.resize(AppContext::ReceiveBufferSize, '\0');
+
+    for (;;) {
+        // Take everything already collected, but never a byte past the
+        // frame: whatever follows it stays unread.
+        while (port.InputCount() > 0) {
+            const int b = port.ReadByte();
+            if (b < 0)
+                break;
+            ctx.ReceiveBuffer[n] = char(uint8_t(b));
+            ++n;
+            view.setProgressValue(n);
+            if (n == TransferFrame::DownloadBytes) {
+                link.disableTimeOut();
+                view.setProgressVisible(false);
+                return b == ReceiverLink::ACK;
+            }
+        }
+        if (ctx.link.TimedOut || link.portLost()) {
+            view.setProgressVisible(false);
+            return false;
+        }
+        link.WaitForLink();
+    }
+}
+
+bool VerifyDownloadChecksum(const AppContext &ctx)
+{
+    if (ctx.ReceiveBuffer.size() <= TransferFrame::ChecksumIndex)
+        return false;
+    const auto *data = reinterpret_cast<const uint8_t *>(ctx.ReceiveBuffer.constData());
+    return TransferFrame::Sum8(data, TransferFrame::HistoryBytes) == data[TransferFrame::ChecksumIndex];
+}
+
+void XferRomVersion(AppContext &ctx)
+{
+    // The version bytes are outside the checksum. A byte that is not a
+    // printable character is shown as "?" so that a garbled reply cannot put
+    // control characters into the settings store.
+    auto ch = [&](int index) {
+        const uint8_t b = uint8_t(ctx.ReceiveBuffer.at(index));
+        return (b >= 32 && b < 127) ? QChar(b) : QChar(u'?');
+    };
+    const int v = TransferFrame::VersionIndex;
+    const QString version = QString(ch(v)) + QLatin1Char('.') + ch(v + 1) + ch(v + 2);
+    ctx.config.ReceiverVersion = version;
+    ctx.view().setStatusText(Right, QStringLiteral("NX-4400 ROM Version = ") + version);
+}
+
+bool EstConnect(AppContext &ctx)
+{
+    // One exchange at a time: a second "Transfer Data", a port test or a dump
+    // while this one waits would otherwise run inside its wait on the same
+    // port.
+    if (ctx.link.busy) {
+        ctx.prompter().beep();
+        return false;
+    }
+    LinkBusyGuard busy(ctx);
+    MainView &view = ctx.view();
+
+    view.setStatusText(Left, QString());
+    view.setStatusText(Right, QString());
+    view.setHistoryMenusEnabled(false);
+    view.clearHistoryDisplay();
+
+    if (!NegotiateLink(ctx)) {
+        view.setStatusText(Left, QStringLiteral("Port Connect Failed"));
+        CloseReceiverPort(ctx);
+        return false;
+    }
+    view.setStatusText(Left, QStringLiteral("Port Connect Successful...Preparing For Upload"));
+    PackCoverageLists(ctx);
+    for (int i = 0; i < 101; ++i)
+        QCoreApplication::processEvents();
+
+    if (!UploadParameters(ctx)) {
+        CloseReceiverPort(ctx);
+        return false;
+    }
+    const bool received = DownloadData(ctx);
+    const bool intact = VerifyDownloadChecksum(ctx);
+    if (!received || !intact) {
+        CloseReceiverPort(ctx);
+        return false;
+    }
+
+    view.setStatusText(Left, QStringLiteral("Upload / Download Successful"));
+    XferRomVersion(ctx);
+    view.checkHistoryGroup(0);
+    DecodeHistory(ctx);
+    view.showHistoryGroup(0);
+    view.setProgressVisible(false);
+    view.setHistoryMenusEnabled(true);
+    CloseReceiverPort(ctx);
+    return true;
+}
