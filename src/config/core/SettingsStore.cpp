@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "config/core/SettingsStore.h"
+
+#include "shell/core/AppContext.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QSettings>
+#include <QVariant>
+
+#include <cmath>
+
+namespace {
+
+// A decimal number as the store may hold it: optional sign, digits, a
+// fraction and an exponent; blanks around it are allowed. No group
+// separators, no infinities.
+std::optional<double> parseNumber(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double v = c.toDouble(t, &ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+double roundHalfToEven(double v)
+{
+    const double f = std::floor(v);
+    const double diff = v - f;
+    if (diff < 0.5)
+        return f;
+    if (diff > 0.5)
+        return f + 1.0;
+    return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
+}
+
+QString keyPath(const ConfigKey &key)
+{
+    return QLatin1String(key.section) + QLatin1Char('/') + QLatin1String(key.key);
+}
+
+// The raw text a stored value holds. The INI reader turns a value with
+// unquoted commas into a list; it is joined back the way it was written.
+// A value that is no text at all (a typed @Variant) has none.
+std::optional<QString> storedText(const QVariant &v)
+{
+    if (!v.isValid())
+        return std::nullopt;
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QStringLiteral(", "));
+    if (v.typeId() == QMetaType::QString)
+        return v.toString();
+    if (v.canConvert<QString>())
+        return v.toString();
+    return std::nullopt;
+}
+
+} // namespace
+
+QString formatStoreBoolean(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+std::optional<bool> parseStoreBoolean(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    if (const auto n = parseNumber(t))
+        return *n != 0.0;
+    return std::nullopt;
+}
+
+std::optional<int16_t> parseStoreInteger(const QString &text)
+{
+    const auto n = parseNumber(text);
+    if (!n)
+        return std::nullopt;
+    const double r = roundHalfToEven(*n);
+    if (r < -32768.0 || r > 32767.0)
+        return std::nullopt;
+    return static_cast<int16_t>(r);
+}
+
+QString configValueText(const ConfigKey &key, const ReceiverConfig &config)
+{
+    switch (key.type) {
+    case ConfigKey::Type::Boolean:
+        return formatStoreBoolean(*key.boolIn(config));
+    case ConfigKey::Type::Integer:
+        return QString::number(config.*key.intField);
+    case ConfigKey::Type::String:
+        return config.*key.stringField;
+    }
+    return {};
+}
+
+bool setConfigValueFromText(const ConfigKey &key, ReceiverConfig &config, const QString &text)
+{
+    switch (key.type) {
+    case ConfigKey::Type::Boolean:
+        if (const auto b = parseStoreBoolean(text)) {
+            *key.boolIn(config) = *b;
+            return true;
+        }
+        return false;
+    case ConfigKey::Type::Integer:
+        if (const auto i = parseStoreInteger(text)) {
+            config.*key.intField = *i;
+            return true;
+        }
+        return false;
+    case ConfigKey::Type::String:
+        config.*key.stringField = text;
+        return true;
+    }
+    return false;
+}
+
+QString configDefaultText(const ConfigKey &key)
+{
+    if (qstrcmp(key.section, "EDITOR") == 0 && qstrcmp(key.key, "WorkingDirectory") == 0)
+        return QDir::toNativeSeparators(QDir::currentPath());
+    return QString::fromLatin1(key.defaultText);
+}
+
+QStringList loadConfigurationFrom(QSettings &store, ReceiverConfig &config)
+{
+    QStringList replaced;
+    for (const ConfigKey &key : configKeys()) {
+        const QString path = keyPath(key);
+        const QString def = configDefaultText(key);
+        bool converted = false;
+        if (store.contains(path)) {
+            if (const auto text = storedText(store.value(path)))
+                converted = setConfigValueFromText(key, config, *text);
+            if (!converted)
+                replaced << path;
+        }
+        // A missing key, and one whose value does not convert, take the
+        // default. Loading goes on with the next key either way, so one
+        // damaged value never disturbs the others (the next save would
+        // otherwise write the damage over every later setting).
+        if (!converted)
+            setConfigValueFromText(key, config, def);
+    }
+    return replaced;
+}
+
+bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
+{
+    // Values go in as text, so the store holds the words and digits a user
+    // reads in the file and nothing typed. Other sections of the same store
+    // (the serial device of each port) are left as they are.
+    for (const ConfigKey &key : configKeys())
+        store.setValue(keyPath(key), configValueText(key, config));
+    store.sync();
+    // A store that was malformed on disk reports FormatError but has been
+    // written all the same; only an access failure means the values are not
+    // on disk.
+    return store.status() != QSettings::AccessError;
+}
+
+void LoadConfiguration(AppContext &ctx)
+{
+    auto store = ctx.openSettings();
+    loadConfigurationFrom(*store, ctx.config);
+}
+
+bool SaveConfiguration(AppContext &ctx)
+{
+    auto store = ctx.openSettings();
+    if (!store->isWritable())
+        return false;
+    return saveConfigurationTo(*store, ctx.config);
+}
