@@ -3,7 +3,6 @@
 
 #include "history/core/HistoryRecord.h"
 
-#include <QByteArray>
 #include <QDate>
 #include <QString>
 
@@ -19,6 +18,24 @@ inline constexpr int SlotCount = 40;
 inline constexpr int SlotSize = 32;
 } // namespace History
 
+// Everything one slot yields. The grid, the saved file, the printed report
+// and the alert log each take the parts they show.
+struct HistorySlot {
+    bool empty = true;        // 0 byte at offset 0 (or the slot lies beyond the buffer)
+    bool dayValid = false;    // day characters are three digits, 001 to 366
+    QDate date;               // local date of the alert (when dayValid)
+    int hour = -1;            // local hour, -1 when the UTC hour is unreadable
+    int minute = -1;          // -1 when the minute is unreadable
+    QString printTime;        // time as printed: taken even when the checks fail
+    QString rawOrg;           // the three originator characters as received
+    QString code;             // the three event code characters as received
+    HistoryRecord row;        // the grid / saved-file row
+};
+
+// Decodes slot k (0 to 39) of ReceiveBuffer with the current time-zone
+// settings and the clock's year.
+HistorySlot DecodeHistorySlot(const AppContext &ctx, int k);
+
 // Rewrites HistoryRows 0..39 from ReceiveBuffer, converting the receiver's
 // UTC times to local time with the time-zone settings. Called after every
 // successful transfer.
@@ -29,3 +46,15 @@ void DecodeHistory(AppContext &ctx);
 // backwards. Returns an empty string when the two characters are not an hour
 // (not digits, or above 23), leaving dayOffset alone.
 QString ToLocalHour(const AppContext &ctx, int position, int &dayOffset);
+
+// Offset from UTC of the local times the decoder produces, in seconds: the
+// time-zone setting (when it is one the conversion knows) plus the daylight
+// hour.
+int HistoryUtcOffsetSeconds(const AppContext &ctx);
+
+// Display name and class of a received event code ("Unknown Event Code",
+// Other for a code the catalogue lacks).
+void LookupHistoryEvent(const AppContext &ctx, const QString &code, QString &name, EventClass &cls);
+
+// "Other", "Warning" or "Watch".
+QString EventClassName(EventClass cls);

@@ -14,4 +14,10 @@ struct HistoryRecord {
     QString Org;      // originator code, or empty
     QString Event;    // display name of the event code
     EventClass Class = EventClass::Other;
+
+    bool isEmpty() const { return Date.isEmpty(); }
 };
+
+// Shown in the Date column for a slot that holds an alert whose day of the
+// year cannot be read (not three digits, or outside 001 to 366).
+inline const QString UnknownHistoryDate = QStringLiteral("Unknown Date");

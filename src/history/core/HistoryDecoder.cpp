@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/core/HistoryDecoder.h"
+
+#include "shell/core/AppContext.h"
+
+#include <QLocale>
+
+namespace {
+
+// Byte at `pos` of the receive buffer, 0 beyond its end.
+uint8_t byteAt(const AppContext &ctx, int pos)
+{
+    if (pos < 0 || pos >= ctx.ReceiveBuffer.size())
+        return 0;
+    return static_cast<uint8_t>(ctx.ReceiveBuffer.at(pos));
+}
+
+bool isDigit(uint8_t b)
+{
+    return b >= '0' && b <= '9';
+}
+
+// Number formed by `count` digit characters at `pos`, -1 when any of them is
+// not a digit.
+int digitsAt(const AppContext &ctx, int pos, int count)
+{
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t b = byteAt(ctx, pos + i);
+        if (!isDigit(b))
+            return -1;
+        value = value * 10 + (b - '0');
+    }
+    return value;
+}
+
+// The receiver sends ASCII; anything else (a 0 byte, a control character,
+// bytes of a corrupted slot) shows as "?" so that no label, file or log line
+// ever carries a control character.
+QString textAt(const AppContext &ctx, int pos, int count)
+{
+    QString s;
+    s.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const uint8_t b = byteAt(ctx, pos + i);
+        s += (b >= 0x20 && b < 0x7F) ? QChar(b) : QChar(u'?');
+    }
+    return s;
+}
+
+QString twoDigits(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString EventClassName(EventClass cls)
+{
+    switch (cls) {
+    case EventClass::Warning: return QStringLiteral("Warning");
+    case EventClass::Watch: return QStringLiteral("Watch");
+    case EventClass::Other: break;
+    }
+    return QStringLiteral("Other");
+}
+
+void LookupHistoryEvent(const AppContext &ctx, const QString &code, QString &name, EventClass &cls)
+{
+    // Whole-string, case-sensitive comparison: "tor" or "TOR " is not TOR.
+    for (const EventCatalogEntry &e : ctx.catalog.rows) {
+        if (e.EventCode == code) {
+            name = e.name;
+            cls = e.cls;
+            return;
+        }
+    }
+    name = QStringLiteral("Unknown Event Code");
+    cls = EventClass::Other;
+}
+
+int HistoryUtcOffsetSeconds(const AppContext &ctx)
+{
+    int hours = (ctx.config.DaylightSavings && ctx.DaylightTimeActive) ? 1 : 0;
+    const int offset = ctx.config.TimeZoneOffset;
+    if (offset <= -4 && offset >= -11)
+        hours += offset;
+    return hours * 3600;
+}
+
+QString ToLocalHour(const AppContext &ctx, int position, int &dayOffset)
+{
+    int h = digitsAt(ctx, position, 2);
+    if (h < 0 || h > 23)
+        return QString();
+    if (ctx.config.DaylightSavings && ctx.DaylightTimeActive)
+        h += 1;
+    const int offset = ctx.config.TimeZoneOffset;
+    if (offset <= -4 && offset >= -11) {
+        const int n = -offset;
+        if (h >= n) {
+            h -= n;
+        } else {
+            h = 24 - (n - h);
+            dayOffset -= 1;
+        }
+    } else if (h == 24) {
+        // Without a zone conversion the daylight hour can pass midnight
+        // forwards; the alert then belongs to the next day at hour 0.
+        h = 0;
+        dayOffset += 1;
+    }
+    return QString::number(h);
+}
+
+HistorySlot DecodeHistorySlot(const AppContext &ctx, int k)
+{
+    HistorySlot slot;
+    const int s = History::SlotSize * k;
+    if (k < 0 || k >= History::SlotCount || s >= ctx.ReceiveBuffer.size() || byteAt(ctx, s) == 0)
+        return slot;
+    slot.empty = false;
+
+    const QLocale locale;
+    const int day = digitsAt(ctx, s, 3);
+    slot.dayValid = day >= 1 && day <= 366;
+    int dayOffset = slot.dayValid ? day - 1 : 0;
+
+    const QString hourText = ToLocalHour(ctx, s + 4, dayOffset);
+    const QString hour2 = hourText.isEmpty() ? textAt(ctx, s + 4, 2)
+                                             : hourText.rightJustified(2, QLatin1Char('0'));
+    slot.printTime = hour2 + textAt(ctx, s + 6, 3);
+    const int minute = digitsAt(ctx, s + 7, 2);
+    if (!hourText.isEmpty() && byteAt(ctx, s + 6) == ':' && minute >= 0 && minute <= 59) {
+        slot.hour = hourText.toInt();
+        slot.minute = minute;
+        slot.row.Time = twoDigits(slot.hour) + QLatin1Char(':') + twoDigits(minute);
+    }
+
+    if (slot.dayValid) {
+        // The receiver does not send the year. It is the clock's year, unless
+        // that puts the alert after today: then the alert was received last
+        // year (late December alerts read in January), and the day number is
+        // counted in that year so leap years come out right.
+        const QDate today = ctx.clock().date();
+        QDate date = QDate(today.year(), 1, 1).addDays(dayOffset);
+        if (date > today)
+            date = QDate(today.year() - 1, 1, 1).addDays(dayOffset);
+        slot.date = date;
+        slot.row.Date = locale.toString(date, QStringLiteral("d-MMMM"));
+    } else {
+        slot.row.Date = UnknownHistoryDate;
+    }
+
+    slot.rawOrg = textAt(ctx, s + 10, 3);
+    const uint8_t first = byteAt(ctx, s + 10);
+    if (first >= 'A' && first <= 'Z')
+        slot.row.Org = slot.rawOrg;
+
+    slot.code = textAt(ctx, s + 14, 3);
+    LookupHistoryEvent(ctx, slot.code, slot.row.Event, slot.row.Class);
+
+    slot.row.Length = textAt(ctx, s + 18, 2) + QLatin1Char(':') + textAt(ctx, s + 20, 2);
+    return slot;
+}
+
+void DecodeHistory(AppContext &ctx)
+{
+    for (int k = 0; k < History::SlotCount; ++k)
+        ctx.HistoryRows[k] = DecodeHistorySlot(ctx, k).row;
+}
