@@ -1,12 +1,91 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Placeholder commands until this subsystem's windows land.
+// The alert coverage commands of the main window: the county windows, which
+// live (hidden) for the whole run as children of the main window, and the
+// event window, which is rebuilt each time it opens.
 #include "shell/gui/Commands.h"
 
-#include <QString>
+#include "coverage/core/EventCatalog.h"
+#include "coverage/gui/frmEnterFIP.h"
+#include "coverage/gui/frmEvent.h"
+#include "coverage/gui/frmFIPS.h"
+#include "shell/core/AppContext.h"
+
+#include <QComboBox>
+#include <QWidget>
+
+namespace {
+
+// The county and transmitter windows, made on first use.
+frmFIPS *coverageWindows(AppContext &ctx, QWidget *mainWindow, bool *created = nullptr)
+{
+    if (created)
+        *created = false;
+    if (!mainWindow)
+        return nullptr;
+    auto *fips = mainWindow->findChild<frmFIPS *>(QStringLiteral("frmFIPS"));
+    if (fips)
+        return fips;
+    fips = new frmFIPS(ctx, mainWindow);
+    auto *enter = new frmEnterFIP(ctx, fips, mainWindow);
+    fips->setTransmitterWindow(enter);
+    if (created)
+        *created = true;
+    return fips;
+}
+
+} // namespace
 
 namespace Commands {
-void prepareCoverageWindows(AppContext &, QWidget *) {}
-void openFips(AppContext &, QWidget *) {}
-void openEvents(AppContext &, QWidget *) {}
-void InitEventCatalog(AppContext &) {}
+
+void InitEventCatalog(AppContext &ctx)
+{
+    ::InitEventCatalog(ctx.catalog);
+}
+
+void prepareCoverageWindows(AppContext &ctx, QWidget *mainWindow)
+{
+    frmFIPS *fips = coverageWindows(ctx, mainWindow);
+    if (!fips)
+        return;
+    auto *enter = mainWindow->findChild<frmEnterFIP *>(QStringLiteral("frmEnterFIP"));
+
+    // 8. The state and frequency lists.
+    enter->FillStateList();
+    enter->FillFrequencyList();
+    // 9. Preset both boxes; a stored value outside the lists leaves a box blank.
+    auto *cmbLimit = enter->findChild<QComboBox *>(QStringLiteral("cmbLimit"));
+    auto *cmbState = enter->findChild<QComboBox *>(QStringLiteral("cmbState"));
+    const int filter = ctx.config.FrequencyListingFilter;
+    cmbLimit->setCurrentIndex(filter >= 0 && filter < cmbLimit->count() ? filter : -1);
+    const int state = ctx.config.StateID;
+    cmbState->setCurrentIndex(state >= 0 && state < cmbState->count() ? state : -1);
+    // 10.
+    fips->setStateCaption(cmbState->currentText());
+    fips->setTransmitterCaption(ctx.config.TransmitterLocation);
+    // 11. The stored state's transmitters.
+    enter->LoadStateFile(state);
+    // 12. Highlight the stored transmitter, so that OK without a new choice
+    // confirms the one in use.
+    enter->highlightTransmitter(ctx.config.TransmitterLocation);
+    // 13. The county list from FipEntries.
+    fips->fillFromFipEntries();
+}
+
+void openFips(AppContext &ctx, QWidget *parent)
+{
+    bool created = false;
+    frmFIPS *fips = coverageWindows(ctx, parent, &created);
+    if (!fips)
+        return;
+    if (created)
+        prepareCoverageWindows(ctx, parent);
+    fips->exec();
+}
+
+void openEvents(AppContext &ctx, QWidget *parent)
+{
+    frmEvent window(ctx, parent);
+    window.exec();
+}
+
 } // namespace Commands

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "coverage/gui/frmEnterFIP.h"
+
+#include "coverage/core/StateDatabase.h"
+#include "coverage/gui/CoverageUi.h"
+#include "coverage/gui/frmFIPS.h"
+#include "shell/core/AppContext.h"
+#include "shell/core/Messages.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent)
+    : QDialog(parent)
+    , m_ctx(ctx)
+    , m_fips(countyWindow)
+{
+    setObjectName(QStringLiteral("frmEnterFIP"));
+    setWindowTitle(QStringLiteral("NX-4400C State / Transmitter Entry"));
+    setModal(true);
+
+    const QFont fixed = CoverageUi::fixedFont();
+    const QFontMetrics fm(fixed);
+
+    m_cmbState = new QComboBox(this);
+    m_cmbState->setObjectName(QStringLiteral("cmbState"));
+    m_cmbState->setFont(fixed);
+    m_cmbState->setMaxVisibleItems(20);
+    m_cmbState->setMinimumContentsLength(18);
+    m_cmbLimit = new QComboBox(this);
+    m_cmbLimit->setObjectName(QStringLiteral("cmbLimit"));
+    m_cmbLimit->setFont(fixed);
+    m_cmbLimit->setMinimumContentsLength(8);
+    for (QComboBox *box : {m_cmbState, m_cmbLimit})
+        box->installEventFilter(this);
+    // The user's choice, not a preset made by the program, reloads the list.
+    connect(m_cmbState, &QComboBox::activated, this, &frmEnterFIP::cmbState_Click);
+    connect(m_cmbLimit, &QComboBox::activated, this, &frmEnterFIP::cmbLimit_Click);
+
+    m_lstCounty = new QListWidget(this);
+    m_lstCounty->setObjectName(QStringLiteral("lstCounty"));
+    m_lstCounty->setFont(fixed);
+    m_lstCounty->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lstCounty->setUniformItemSizes(true);
+    m_lstCounty->setMinimumSize(fm.horizontalAdvance(QString(34, QLatin1Char('0'))) + 30, fm.height() * 14);
+    connect(m_lstCounty, &QListWidget::itemDoubleClicked, this, [this] { cmdOk_Click(); });
+
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("cmdOk"));
+    ok->setAccessibleName(QStringLiteral("OK"));
+    ok->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &frmEnterFIP::cmdOk_Click);
+    m_cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdCancel->setAccessibleName(QStringLiteral("Cancel"));
+    m_cmdCancel->setAutoDefault(false);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmEnterFIP::reject);
+
+    auto *choices = new QGridLayout;
+    choices->addWidget(CoverageUi::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State - Territories"),
+                                           m_cmbState), 0, 0);
+    choices->addWidget(m_cmbState, 1, 0);
+    choices->addWidget(CoverageUi::heading(this, QStringLiteral("lblFrequencyHeading"), QStringLiteral("Frequency"),
+                                           m_cmbLimit), 0, 1);
+    choices->addWidget(m_cmbLimit, 1, 1);
+    choices->setColumnStretch(2, 1);
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(CoverageUi::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")), 0,
+                       Qt::AlignHCenter);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(m_cmdCancel);
+
+    auto *listColumn = new QVBoxLayout;
+    listColumn->addLayout(choices);
+    listColumn->addSpacing(6);
+    listColumn->addWidget(CoverageUi::heading(this, QStringLiteral("lblTransmitterHeading"),
+                                              QStringLiteral("Transmitter Location"), m_lstCounty));
+    listColumn->addWidget(m_lstCounty, 1);
+
+    auto *upper = new QHBoxLayout;
+    upper->addLayout(listColumn, 1);
+    upper->addSpacing(8);
+    upper->addLayout(buttons);
+
+    const char *const instructions[] = {
+        "1.  Select the state which is were the weather transmitter is located you will be monitoring.",
+        "2.  Select the frequency of the weather transmitter you will be monitoring.",
+        "3.  Within the list box, highlite by clicking on the city were the weather transmitter is located.",
+        "4.  Review the above steps then click on OK when you are satisfied with your selections.",
+    };
+    auto *info = new QVBoxLayout;
+    info->setSpacing(2);
+    for (int i = 0; i < 4; ++i) {
+        auto *l = new QLabel(QString::fromLatin1(instructions[i]), this);
+        l->setObjectName(QStringLiteral("lslInfo_%1").arg(i));
+        l->setAccessibleName(QStringLiteral("Instruction %1").arg(i + 1));
+        info->addWidget(l);
+    }
+
+    auto *top = new QVBoxLayout(this);
+    top->addLayout(upper, 1);
+    top->addSpacing(6);
+    top->addLayout(info);
+}
+
+void frmEnterFIP::FillStateList()
+{
+    m_cmbState->clear();
+    m_cmbState->addItems(StateDatabase::stateList());
+}
+
+void frmEnterFIP::FillFrequencyList()
+{
+    m_cmbLimit->clear();
+    m_cmbLimit->addItems(StateDatabase::frequencyList());
+}
+
+bool frmEnterFIP::LoadStateFile(int stateId)
+{
+    QStringList transmitters;
+    m_lstCounty->clear();
+    const bool ok = StateDatabase::LoadStateFile(m_ctx, stateId, &transmitters);
+    m_lstCounty->addItems(transmitters);
+    return ok;
+}
+
+void frmEnterFIP::highlightTransmitter(const QString &field)
+{
+    const QString wanted = field.trimmed();
+    if (wanted.isEmpty())
+        return;
+    for (int i = 0; i < m_lstCounty->count(); ++i) {
+        QListWidgetItem *item = m_lstCounty->item(i);
+        if (item->text().trimmed().compare(wanted, Qt::CaseInsensitive) == 0) {
+            m_lstCounty->setCurrentItem(item);
+            m_lstCounty->scrollToItem(item);
+            return;
+        }
+    }
+}
+
+bool frmEnterFIP::StoreFips()
+{
+    const QList<QListWidgetItem *> chosen = m_lstCounty->selectedItems();
+    if (chosen.isEmpty())
+        return false;
+    const QString field = chosen.first()->text();
+    // The county list is replaced by the transmitter's counties; FipEntries
+    // are emptied until the county window's OK stores the new list.
+    m_fips->clearList();
+    for (QString &line : m_ctx.FipEntries)
+        line.clear();
+    m_fips->setStateCaption(m_cmbState->currentText());
+    m_fips->setTransmitterCaption(field);
+    m_ctx.config.TransmitterLocation = field;
+    QStringList counties;
+    StateDatabase::FindTransmitterCounties(m_ctx, field, &counties);
+    for (const QString &county : std::as_const(counties))
+        m_fips->appendEntry(county);
+    return true;
+}
+
+void frmEnterFIP::cmbState_Click(int index)
+{
+    // FipEntries stay as stored: the county list is not touched by choosing a
+    // state, and emptying the stored copy here would lose the user's counties
+    // if the window were then cancelled.
+    m_ctx.config.StateID = int16_t(index);
+    LoadStateFile(index);
+    highlightTransmitter(m_ctx.config.TransmitterLocation);
+}
+
+void frmEnterFIP::cmbLimit_Click(int index)
+{
+    m_ctx.config.FrequencyListingFilter = int16_t(index);
+    LoadStateFile(m_ctx.config.StateID);
+    highlightTransmitter(m_ctx.config.TransmitterLocation);
+}
+
+void frmEnterFIP::cmdOk_Click()
+{
+    if (StoreFips()) {
+        accept();
+        return;
+    }
+    m_ctx.prompter().beep();
+    Messages::ShowError(m_ctx, 3);
+}
+
+void frmEnterFIP::reject()
+{
+    // Cancel only hides the window: the state and filter chosen meanwhile
+    // stay chosen, as the list shows them.
+    QDialog::reject();
+}
+
+void frmEnterFIP::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_cmdCancel->setFocus();
+}
+
+bool frmEnterFIP::eventFilter(QObject *watched, QEvent *event)
+{
+    // Typing in the state or frequency box is refused with a beep; the
+    // arrow keys and the mouse still choose.
+    if ((watched == m_cmbState || watched == m_cmbLimit) && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->text().isEmpty() && key->text().at(0).isPrint()) {
+            m_ctx.prompter().beep();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+
+class AppContext;
+class QComboBox;
+class QListWidget;
+class QPushButton;
+class frmFIPS;
+
+// The transmitter window: a state, optionally a frequency, and one of the
+// state's transmitters. Confirming a transmitter replaces the county list of
+// the county window with every county it covers. Hidden, not destroyed, when
+// it closes.
+class frmEnterFIP : public QDialog
+{
+    Q_OBJECT
+
+public:
+    frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent = nullptr);
+
+    void FillStateList();
+    void FillFrequencyList();
+    // Refills the transmitter list for the state; false after the message.
+    bool LoadStateFile(int stateId);
+    // Highlights the transmitter equal to `field` (trimmed, any letter case).
+    void highlightTransmitter(const QString &field);
+    // Confirms the highlighted transmitter; false when none is highlighted.
+    bool StoreFips();
+
+    void cmbState_Click(int index);
+    void cmbLimit_Click(int index);
+    void cmdOk_Click();
+
+public slots:
+    void reject() override;   // Cancel, Escape and the close box
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    AppContext &m_ctx;
+    frmFIPS *m_fips;
+    QComboBox *m_cmbState = nullptr;
+    QComboBox *m_cmbLimit = nullptr;
+    QListWidget *m_lstCounty = nullptr;
+    QPushButton *m_cmdCancel = nullptr;
+};

@@ -1,0 +1,342 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "coverage/gui/frmFIPS.h"
+
+#include "coverage/gui/CoverageUi.h"
+#include "coverage/gui/frmEnterFIP.h"
+#include "coverage/gui/frmFIPEdit.h"
+#include "shell/core/AppContext.h"
+#include "shell/core/Messages.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(caption);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel *makeField(QWidget *parent, const QString &name, int chars)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setFont(CoverageUi::fixedFont());
+    label->setTextFormat(Qt::PlainText);
+    const QFontMetrics fm(label->font());
+    label->setMinimumWidth(fm.horizontalAdvance(QString(chars, QLatin1Char('W'))) + 8);
+    label->setMinimumHeight(fm.height() + 6);
+    return label;
+}
+
+} // namespace
+
+frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
+    : QDialog(parent)
+    , m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmFIPS"));
+    setWindowTitle(QStringLiteral("NX-4400C FIPS Codes"));
+    setModal(true);
+
+    // The county list, with its column headings over the entry columns.
+    m_lstFips = new QListWidget(this);
+    m_lstFips->setObjectName(QStringLiteral("lstFips"));
+    m_lstFips->setAccessibleName(QStringLiteral("Counties"));
+    m_lstFips->setFont(CoverageUi::fixedFont());
+    m_lstFips->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lstFips->setUniformItemSizes(true);
+    const QFontMetrics fm(m_lstFips->font());
+    const int cw = fm.horizontalAdvance(QLatin1Char('0'));
+    m_lstFips->setMinimumSize(cw * 53 + style()->pixelMetric(QStyle::PM_IndicatorWidth) + 40, fm.height() * 14);
+
+    auto *headings = new QWidget(this);
+    headings->setObjectName(QStringLiteral("Headings"));
+    const int indent = m_lstFips->frameWidth() + style()->pixelMetric(QStyle::PM_IndicatorWidth)
+                       + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 6;
+    const struct {
+        const char *name;
+        const char *text;
+        int column;   // entry column the heading stands over
+    } heads[] = {{"lblHeadFip", "FIP Code", 1}, {"lblHeadCounty", "County", 9}, {"lblHeadState", "State", 32}};
+    int headHeight = 0;
+    for (const auto &h : heads) {
+        QLabel *l = CoverageUi::heading(headings, QString::fromLatin1(h.name), QString::fromLatin1(h.text));
+        l->adjustSize();
+        l->move(indent + (h.column - 1) * cw, 0);
+        headHeight = qMax(headHeight, l->height());
+    }
+    headings->setFixedHeight(headHeight);
+
+    auto *listColumn = new QVBoxLayout;
+    listColumn->setSpacing(2);
+    listColumn->addWidget(headings);
+    listColumn->addWidget(m_lstFips, 1);
+
+    // State, transmitter and the button that picks them.
+    m_lblState = makeField(this, QStringLiteral("lblState"), 18);
+    m_lblTransmitter = makeField(this, QStringLiteral("lblTransmitter"), 32);
+    m_cmdEnterCodes = makeButton(this, QStringLiteral("cmdEnterCodes"), QStringLiteral("Select State / Transmitter City"));
+    connect(m_cmdEnterCodes, &QPushButton::clicked, this, &frmFIPS::cmdEnterCodes_Click);
+
+    // Shape1 is a frame drawn around the button; it blinks while the list is
+    // empty, to show the user where to begin.
+    m_shapeHolder = new QWidget(this);
+    m_shapeHolder->setObjectName(QStringLiteral("Shape1Holder"));
+    auto *holderLayout = new QVBoxLayout(m_shapeHolder);
+    holderLayout->setContentsMargins(5, 5, 5, 5);
+    holderLayout->addWidget(m_cmdEnterCodes);
+    m_shape1 = new QFrame(m_shapeHolder);
+    m_shape1->setObjectName(QStringLiteral("Shape1"));
+    m_shape1->setAccessibleName(QStringLiteral("Start here"));
+    m_shape1->setStyleSheet(QStringLiteral("QFrame#Shape1 { border: 3px solid #d00000; }"));
+    m_shape1->lower();
+    m_shapeHolder->installEventFilter(this);
+
+    auto *modify = new QGroupBox(QStringLiteral("Modify Listing"), this);
+    modify->setObjectName(QStringLiteral("fraModify"));
+    modify->setAccessibleName(QStringLiteral("Modify Listing"));
+    auto *modifyGrid = new QGridLayout(modify);
+    QPushButton *add = makeButton(modify, QStringLiteral("cmdAdd"), QStringLiteral("Add"));
+    QPushButton *edit = makeButton(modify, QStringLiteral("cmdEdit"), QStringLiteral("Edit"));
+    QPushButton *remove = makeButton(modify, QStringLiteral("cmdRemove"), QStringLiteral("Remove"));
+    QPushButton *copy = makeButton(modify, QStringLiteral("cmdCopy"), QStringLiteral("Copy"));
+    modifyGrid->addWidget(add, 0, 0);
+    modifyGrid->addWidget(edit, 0, 1);
+    modifyGrid->addWidget(remove, 1, 0);
+    modifyGrid->addWidget(copy, 1, 1);
+    connect(add, &QPushButton::clicked, this, &frmFIPS::cmdAdd_Click);
+    connect(edit, &QPushButton::clicked, this, &frmFIPS::cmdEdit_Click);
+    connect(remove, &QPushButton::clicked, this, &frmFIPS::cmdRemove_Click);
+    connect(copy, &QPushButton::clicked, this, &frmFIPS::cmdCopy_Click);
+
+    m_cmdOK = makeButton(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
+    m_cmdOK->setDefault(true);
+    connect(m_cmdOK, &QPushButton::clicked, this, &frmFIPS::cmdOK_Click);
+
+    auto *okRow = new QHBoxLayout;
+    okRow->addWidget(CoverageUi::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")));
+    okRow->addStretch();
+    okRow->addWidget(m_cmdOK);
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(CoverageUi::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State / Territories"),
+                                        m_lblState));
+    side->addWidget(m_lblState);
+    side->addSpacing(6);
+    side->addWidget(CoverageUi::heading(this, QStringLiteral("lblTransmitterHeading"),
+                                        QStringLiteral("Transmitter Location / Frequency"), m_lblTransmitter));
+    side->addWidget(m_lblTransmitter);
+    side->addSpacing(6);
+    side->addWidget(m_shapeHolder);
+    side->addWidget(modify);
+    side->addStretch();
+    side->addLayout(okRow);
+
+    auto *upper = new QHBoxLayout;
+    upper->addLayout(listColumn, 1);
+    upper->addSpacing(8);
+    upper->addLayout(side);
+
+    const char *const instructions[] = {
+        "1.  Click \"Select State\" button above right to select the state and transmitter city for your area.",
+        "2.  Click the checkbox within the above windows for the counties you want to receive alerts.",
+        "3.  If necessary, you can add non-database counties with the \"Add\" button.",
+        "4.  You can also edit or delete an entry by first selecting it then click on the \"Edit\" button.",
+    };
+    auto *info = new QVBoxLayout;
+    info->setSpacing(2);
+    for (int i = 0; i < 4; ++i) {
+        auto *l = new QLabel(QString::fromLatin1(instructions[i]), this);
+        l->setObjectName(QStringLiteral("lblInfo_%1").arg(i));
+        l->setAccessibleName(QStringLiteral("Instruction %1").arg(i + 1));
+        info->addWidget(l);
+    }
+
+    auto *top = new QVBoxLayout(this);
+    top->addLayout(upper, 1);
+    top->addSpacing(6);
+    top->addLayout(info);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(ctx.timings.countyBlinkMs);
+    connect(m_timer1, &QTimer::timeout, this, &frmFIPS::Timer1_Timer);
+}
+
+bool frmFIPS::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_shapeHolder && event->type() == QEvent::Resize)
+        m_shape1->setGeometry(m_shapeHolder->rect());
+    return QDialog::eventFilter(watched, event);
+}
+
+QVector<CountyEntries::Item> frmFIPS::items() const
+{
+    QVector<CountyEntries::Item> list;
+    for (int i = 0; i < m_lstFips->count(); ++i) {
+        const QListWidgetItem *item = m_lstFips->item(i);
+        list.append({item->text(), item->checkState() == Qt::Checked});
+    }
+    return list;
+}
+
+void frmFIPS::setItems(const QVector<CountyEntries::Item> &items)
+{
+    clearList();
+    for (const CountyEntries::Item &item : items)
+        appendEntry(item.text, item.checked);
+}
+
+void frmFIPS::appendEntry(const QString &text, bool checked)
+{
+    auto *item = new QListWidgetItem(text, m_lstFips);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+void frmFIPS::clearList()
+{
+    m_lstFips->clear();
+}
+
+int frmFIPS::entryCount() const
+{
+    return m_lstFips->count();
+}
+
+void frmFIPS::setStateCaption(const QString &text)
+{
+    m_lblState->setText(text);
+}
+
+void frmFIPS::setTransmitterCaption(const QString &text)
+{
+    m_lblTransmitter->setText(text);
+}
+
+void frmFIPS::fillFromFipEntries()
+{
+    setItems(CountyEntries::itemsFromFipEntries(m_ctx.FipEntries));
+}
+
+void frmFIPS::cmdEnterCodes_Click()
+{
+    if (m_enterFip)
+        m_enterFip->exec();
+}
+
+void frmFIPS::runEditor(int16_t mode, int target, const QString &current, const QString &caption)
+{
+    frmFIPEdit editor(m_ctx, {mode, target, current}, this);
+    editor.setFrameCaption(caption);
+    if (editor.exec() != QDialog::Accepted)
+        return;
+    // The list may have changed while the editor was open only through the
+    // editor itself; still, never write past its end.
+    if (target >= 0 && target < m_lstFips->count())
+        m_lstFips->item(target)->setText(editor.builtEntry());
+    else
+        appendEntry(editor.builtEntry());
+}
+
+void frmFIPS::cmdAdd_Click()
+{
+    runEditor(frmFIPEdit::Add, m_lstFips->count(), QString(), QStringLiteral(" Add new FIP code entry "));
+}
+
+// Edit, Copy and Remove act on the highlighted entry; with none highlighted
+// they refuse with a beep.
+void frmFIPS::cmdEdit_Click()
+{
+    QListWidgetItem *item = m_lstFips->currentItem();
+    if (!item) {
+        m_ctx.prompter().beep();
+        return;
+    }
+    runEditor(frmFIPEdit::Edit, m_lstFips->row(item), item->text(), QStringLiteral(" Edit FIP code entry "));
+}
+
+void frmFIPS::cmdCopy_Click()
+{
+    QListWidgetItem *item = m_lstFips->currentItem();
+    if (!item) {
+        m_ctx.prompter().beep();
+        return;
+    }
+    appendEntry(item->text());
+}
+
+void frmFIPS::cmdRemove_Click()
+{
+    QListWidgetItem *item = m_lstFips->currentItem();
+    if (!item) {
+        m_ctx.prompter().beep();
+        return;
+    }
+    const Prompter::Button answer =
+        m_ctx.prompter().ask(QStringLiteral("NX-4400 FIP Edit"), CountyEntries::removeQuestion(item->text()),
+                             Prompter::Icon::Question, Prompter::Buttons::YesNo);
+    if (answer == Prompter::Button::Yes)
+        delete m_lstFips->takeItem(m_lstFips->row(item));
+}
+
+void frmFIPS::cmdOK_Click()
+{
+    const QVector<CountyEntries::Item> list = items();
+    // The count is checked before FipEntries is touched, so a refused OK
+    // loses nothing that was stored.
+    if (CountyEntries::storeItems(list, m_ctx.FipEntries, AppContext::FipEntryCount)
+        == CountyEntries::StoreResult::TooManySelected) {
+        m_ctx.prompter().beep();
+        Messages::ShowError(m_ctx, 5);
+        return;
+    }
+    if (CountyEntries::countChecked(list) > 0
+        || Messages::ConfirmNoCounties(m_ctx, 1) == Prompter::Button::Yes)
+        accept();
+}
+
+void frmFIPS::reject()
+{
+    cmdOK_Click();
+}
+
+void frmFIPS::Timer1_Timer()
+{
+    if (m_lstFips->count() > 0)
+        m_shape1->hide();
+    else
+        m_shape1->setVisible(m_shape1->isHidden());
+}
+
+void frmFIPS::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_shape1->setVisible(m_lstFips->count() == 0);
+    m_timer1->setInterval(m_ctx.timings.countyBlinkMs);
+    m_timer1->start();
+    m_cmdOK->setFocus();
+}
+
+void frmFIPS::hideEvent(QHideEvent *event)
+{
+    // No ticks while nobody can see the frame.
+    m_timer1->stop();
+    QDialog::hideEvent(event);
+}

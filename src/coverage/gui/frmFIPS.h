@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "coverage/core/CountyEntries.h"
+
+#include <QDialog>
+
+class AppContext;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTimer;
+class frmEnterFIP;
+
+// The county window: a check-box list of county entries, the checked ones
+// being the counties the receiver alerts for. It is the working copy of
+// FipEntries, which only its OK rewrites. The window is hidden, not
+// destroyed, when it closes, so the list lives for the whole run.
+class frmFIPS : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmFIPS(AppContext &ctx, QWidget *parent = nullptr);
+
+    void setTransmitterWindow(frmEnterFIP *window) { m_enterFip = window; }
+
+    // The list as items (text and check mark), and replacing it.
+    QVector<CountyEntries::Item> items() const;
+    void setItems(const QVector<CountyEntries::Item> &items);
+    void appendEntry(const QString &text, bool checked = false);
+    void clearList();
+    int entryCount() const;
+
+    void setStateCaption(const QString &text);
+    void setTransmitterCaption(const QString &text);
+
+    // Start-up: the list from FipEntries.
+    void fillFromFipEntries();
+
+    // The buttons, callable by the main window's tests as by a click.
+    void cmdEnterCodes_Click();
+    void cmdAdd_Click();
+    void cmdEdit_Click();
+    void cmdCopy_Click();
+    void cmdRemove_Click();
+    void cmdOK_Click();
+    void Timer1_Timer();
+
+public slots:
+    // Escape and the close box run OK, so that what the window shows is
+    // always what is stored; a refusal keeps it open.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void runEditor(int16_t mode, int target, const QString &current, const QString &caption);
+
+    AppContext &m_ctx;
+    frmEnterFIP *m_enterFip = nullptr;
+    QListWidget *m_lstFips = nullptr;
+    QLabel *m_lblState = nullptr;
+    QLabel *m_lblTransmitter = nullptr;
+    QPushButton *m_cmdEnterCodes = nullptr;
+    QWidget *m_shapeHolder = nullptr;
+    QFrame *m_shape1 = nullptr;
+    QTimer *m_timer1 = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+};
