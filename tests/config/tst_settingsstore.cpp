@@ -10,6 +10,11 @@
 #include <QSettings>
 #include <QtTest>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 const ConfigKey &findKey(const char *section, const char *key)
@@ -51,6 +56,9 @@ private slots:
     void sharedKeysAreIndependent();
     void junkStoreDoesNotCrash();
     void unwritableStoreReportsFailure();
+    void storeCutShortIsReportedAndPutBack();
+    void storeFileCheck_data();
+    void storeFileCheck();
 };
 
 void tst_SettingsStore::keyTable()
@@ -363,6 +371,62 @@ void tst_SettingsStore::unwritableStoreReportsFailure()
     env.ctx->settingsPath = env.path("blocker/sub/NX4400C.ini");
     LoadConfiguration(*env.ctx);
     QVERIFY(!SaveConfiguration(*env.ctx));
+}
+
+void tst_SettingsStore::storeCutShortIsReportedAndPutBack()
+{
+#ifdef Q_OS_LINUX
+    // The disk fills up while the store is written (a file size limit stands
+    // in for it). QSettings itself reports success with a cut-off file; the
+    // save must say it failed and leave the previous store in place.
+    TestEnv env;
+    const QByteArray previous = "[Ports]\nPort1=/dev/ttyUSB0\n\n[TIMERS]\nPreVoiceAnnc=4\n";
+    writeRaw(env.ctx->settingsPath, previous);
+    LoadConfiguration(*env.ctx);
+    env.ctx->config.TransmitterLocation = QString(300, QLatin1Char('T'));
+
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = SaveConfiguration(*env.ctx);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!ok);
+    QFile f(env.ctx->settingsPath);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), previous);
+#else
+    QSKIP("file size limits are a Linux matter");
+#endif
+}
+
+void tst_SettingsStore::storeFileCheck_data()
+{
+    QTest::addColumn<int>("cut");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("whole") << 0 << true;
+    QTest::newRow("last line end missing") << 1 << false;
+    QTest::newRow("last line missing") << 21 << false;
+    QTest::newRow("half") << 1500 << false;
+}
+
+void tst_SettingsStore::storeFileCheck()
+{
+    QFETCH(int, cut);
+    QFETCH(bool, complete);
+    TestEnv env;
+    LoadConfiguration(*env.ctx);
+    QVERIFY(SaveConfiguration(*env.ctx));
+    QFile f(env.ctx->settingsPath);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray ini = f.readAll();
+    QVERIFY(ini.endsWith("\nVoiceIntervalTimer=1\n"));
+    ini.chop(cut);
+    QCOMPARE(storeFileHoldsEveryKey(ini), complete);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsStore)

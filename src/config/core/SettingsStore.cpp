@@ -4,6 +4,10 @@
 #include "shell/core/AppContext.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
 #include <QLocale>
 #include <QSettings>
 #include <QVariant>
@@ -156,8 +160,44 @@ QStringList loadConfigurationFrom(QSettings &store, ReceiverConfig &config)
     return replaced;
 }
 
+bool storeFileHoldsEveryKey(const QByteArray &ini)
+{
+    // The INI writer puts each key at the start of a line, under its
+    // "[SECTION]" line; a file cut off anywhere before its last line end
+    // lacks a line end at the end or some key.
+    if (!ini.endsWith('\n'))
+        return false;
+    QSet<QByteArray> present;
+    QByteArray section;
+    for (QByteArray line : ini.split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith('[') && line.endsWith(']')) {
+            section = line.mid(1, line.size() - 2);
+        } else if (const qsizetype eq = line.indexOf('='); eq > 0) {
+            present.insert(section + '/' + line.left(eq).trimmed());
+        }
+    }
+    for (const ConfigKey &key : configKeys()) {
+        if (!present.contains(QByteArray(key.section) + '/' + key.key))
+            return false;
+    }
+    return true;
+}
+
 bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
 {
+    const QString path = store.fileName();
+    const bool isFile = store.format() == QSettings::IniFormat && !path.isEmpty();
+    QByteArray previous;
+    bool hadPrevious = false;
+    if (isFile) {
+        QFile old(path);
+        if (QFileInfo(path).isFile() && old.open(QIODevice::ReadOnly)) {
+            previous = old.readAll();
+            hadPrevious = old.error() == QFileDevice::NoError;
+        }
+    }
+
     // Values go in as text, so the store holds the words and digits a user
     // reads in the file and nothing typed. Other sections of the same store
     // (the serial device of each port) are left as they are.
@@ -165,9 +205,30 @@ bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
         store.setValue(keyPath(key), configValueText(key, config));
     store.sync();
     // A store that was malformed on disk reports FormatError but has been
-    // written all the same; only an access failure means the values are not
-    // on disk.
-    return store.status() != QSettings::AccessError;
+    // written all the same; an access failure means the values are not on
+    // disk.
+    if (store.status() == QSettings::AccessError)
+        return false;
+    if (!isFile)
+        return true;
+
+    // QSettings reports success even when the disk fills up while it writes
+    // (its file is then cut short), so the file is read back. A cut-off
+    // store is replaced by the one that was there before.
+    QFile written(path);
+    if (written.open(QIODevice::ReadOnly) && storeFileHoldsEveryKey(written.readAll()))
+        return true;
+    written.close();
+    if (hadPrevious) {
+        QSaveFile restore(path);
+        if (restore.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            && restore.write(previous) == previous.size() && restore.flush()
+            && restore.error() == QFileDevice::NoError)
+            restore.commit();
+        else
+            restore.cancelWriting();
+    }
+    return false;
 }
 
 void LoadConfiguration(AppContext &ctx)

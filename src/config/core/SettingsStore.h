@@ -40,5 +40,9 @@ QString configDefaultText(const ConfigKey &key);
 // goes on with the others. Returns "SECTION/Key" of every key whose stored
 // value was replaced by its default.
 QStringList loadConfigurationFrom(QSettings &store, ReceiverConfig &config);
-// Writes all 88 keys and flushes the store; false when writing failed.
+// Writes all 88 keys and flushes the store; false when writing failed (a
+// store file that came out incomplete is put back as it was).
 bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config);
+// True when the text of a store file holds all 88 keys and ends with a
+// complete line.
+bool storeFileHoldsEveryKey(const QByteArray &ini);
