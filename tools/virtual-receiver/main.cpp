@@ -138,6 +138,8 @@ bool Receiver::send(const Bytes &bytes, bool mayPull)
     auto next = Clock::now();
     while (sent < bytes.size()) {
         if (mayPull && m_opt.has("pull-cable") && int(sent) >= m_opt.pullAfter) {
+            // Let what is already on the wire arrive, then pull.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
             log("%s", "cable pulled\n");
             close(m_master);
             m_master = -1;
