@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QMainWindow>
+#include <QTextBrowser>
+#include <QUrl>
+
+#include <functional>
+
+class AppContext;
+class QHelpEngine;
+class QLineEdit;
+class QTabWidget;
+
+// The page area of the help window: pages come out of the help collection
+// (qthelp: addresses); links to the web go to the user's browser.
+class HelpBrowser : public QTextBrowser
+{
+    Q_OBJECT
+
+public:
+    HelpBrowser(QHelpEngine *engine, QWidget *parent = nullptr);
+    QVariant loadResource(int type, const QUrl &name) override;
+
+private:
+    void follow(const QUrl &link);
+    QHelpEngine *m_engine;
+};
+
+// The help window: contents, keyword index and full-text search on the left,
+// the page on the right. One per main window, found again by its objectName
+// "HelpViewer"; it stays open beside the main window like any help window.
+class HelpViewer : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    enum class Start { Contents, Index };
+
+    // Shows the help window of `parent` (made on first use) at its contents
+    // or at its keyword index. When the help collection cannot be found or
+    // opened the user is told so and nothing is shown; returns nullptr then.
+    static HelpViewer *open(AppContext &ctx, QWidget *parent, Start start);
+
+    // The help collection the program uses: beside the program in help/, or
+    // in the installed data folder; empty when there is none. A test may
+    // point it elsewhere.
+    static QString collectionFile();
+    static void setCollectionFile(const QString &path);
+
+    HelpViewer(const QString &collection, QWidget *parent = nullptr);
+    ~HelpViewer() override;
+
+    bool isReady() const { return m_ready; }
+    QHelpEngine *engine() const { return m_engine; }
+    HelpBrowser *browser() const { return m_browser; }
+    QTabWidget *tabs() const { return m_tabs; }
+
+    void showContents();
+    void showIndex();
+    void showSearch();
+    void showPage(const QUrl &url);
+    QUrl homePage() const;
+
+private:
+    void buildWindow();
+    void runSearch();
+
+    QHelpEngine *m_engine = nullptr;
+    HelpBrowser *m_browser = nullptr;
+    QTabWidget *m_tabs = nullptr;
+    QLineEdit *m_indexFind = nullptr;
+    bool m_ready = false;
+};
+
+// Links to the maker's web site, opened by the desktop's URL opener.
+namespace WebLinks {
+using UrlOpener = std::function<bool(const QUrl &)>;
+
+// The base address of the maker's site (set when the program is built).
+QString VendorWebAddress();
+// Replaces the desktop opener, for tests; an empty function restores it.
+void setUrlOpener(UrlOpener opener);
+// Opens `url` in the user's web browser; false when none could be started.
+bool OpenWebPage(const QString &url);
+} // namespace WebLinks
