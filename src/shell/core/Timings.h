@@ -14,4 +14,5 @@ struct Timings {
     int packetPauseMs = 1000;     // pause between test packet sounds
     int countyBlinkMs = 800;      // county window blink while the list is empty
     double speed = 1.0;           // test packet timing scale (1.0 = real time)
+    int packetStartMs = 500;      // test packet: after the press, before the first header
 };

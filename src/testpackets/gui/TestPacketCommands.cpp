@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Placeholder commands until this subsystem's windows land.
 #include "shell/gui/Commands.h"
 
-#include <QString>
+#include "testpackets/gui/frmTest.h"
 
 namespace Commands {
-void openTestPackets(AppContext &, QWidget *) {}
+
+void openTestPackets(AppContext &ctx, QWidget *parent)
+{
+    frmTest dlg(ctx, parent);
+    dlg.exec();
+}
+
 } // namespace Commands
