@@ -5,13 +5,21 @@
 
 #include "link/core/ReceiverLink.h"
 #include "link/core/Transfer.h"
+#include "link/gui/frmCommPort.h"
 #include "shell/core/AppContext.h"
 
 namespace Commands {
 
-void openCommPort(AppContext &, QWidget *)
+void openCommPort(AppContext &ctx, QWidget *parent)
 {
-    // The setup window follows.
+    // Opened during a transfer, the modal window would hold the transfer's
+    // wait until it closed.
+    if (ctx.link.busy) {
+        ctx.prompter().beep();
+        return;
+    }
+    frmCommPort dlg(ctx, parent);
+    dlg.exec();
 }
 
 void EstConnect(AppContext &ctx, QWidget *)

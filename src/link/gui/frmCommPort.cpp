@@ -1,0 +1,317 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/gui/frmCommPort.h"
+
+#include "link/core/PortMap.h"
+#include "link/core/ReceiverLink.h"
+#include "shell/core/AppContext.h"
+#include "shell/core/MainView.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString TestTitle = QStringLiteral(" NX-4400 Serial Port Test");
+// Picture 1 of the main window's toolbar pictures.
+const QString SetupPicture = QStringLiteral(":/shell/icons/setup.svg");
+
+} // namespace
+
+const QStringList &frmCommPort::timeZoneEntries()
+{
+    static const QStringList entries = {
+        QStringLiteral(" [GMT-04:00] Atlantic Time (Puerto Rico, Canada)"),
+        QStringLiteral(" [GMT-05:00] Eastern Time (US, Canada)"),
+        QStringLiteral(" [GMT-06:00] Central Time (US, Canada)"),
+        QStringLiteral(" [GMT-07:00] Mountain Time (US, Canada)"),
+        QStringLiteral(" [GMT-08:00] Pacific Time (US, Canada)"),
+        QStringLiteral(" [GMT-09:00] Alaska"),
+        QStringLiteral(" [GMT-10:00] Hawaii"),
+        QStringLiteral(" [GMT-11:00] Midway Island, Samona"),
+    };
+    return entries;
+}
+
+int frmCommPort::timeZoneOffset(int index)
+{
+    return -4 - index;
+}
+
+frmCommPort::frmCommPort(AppContext &ctx, QWidget *parent)
+    : QDialog(parent)
+    , m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmCommPort"));
+    setWindowTitle(QStringLiteral(" NX-4400C Setup"));
+    setModal(true);
+
+    // Serial Comm Port: a port button and the device it stands for per row.
+    auto *fraPort = new QGroupBox(QStringLiteral("Serial Comm Port"), this);
+    fraPort->setObjectName(QStringLiteral("fraCommPort"));
+    fraPort->setAccessibleName(fraPort->title());
+    auto *portGrid = new QGridLayout(fraPort);
+    auto *group = new QButtonGroup(this);
+    group->setObjectName(QStringLiteral("optCommPort"));
+    const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
+    for (int k = 0; k < PortCount; ++k) {
+        auto *opt = new QRadioButton(QStringLiteral("Port %1").arg(k + 1), fraPort);
+        opt->setObjectName(QStringLiteral("optCommPort_%1").arg(k));
+        opt->setAccessibleName(opt->text());
+        group->addButton(opt, k);
+        m_optCommPort[k] = opt;
+
+        auto *dev = new QComboBox(fraPort);
+        dev->setObjectName(QStringLiteral("cmbDevice_%1").arg(k));
+        dev->setAccessibleName(QStringLiteral("Port %1 device").arg(k + 1));
+        dev->setToolTip(QStringLiteral("Device that Port %1 stands for on this computer").arg(k + 1));
+        dev->setEditable(true);
+        dev->setInsertPolicy(QComboBox::NoInsert);
+        dev->setMinimumContentsLength(24);
+        dev->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        for (const QSerialPortInfo &p : present) {
+            dev->addItem(p.systemLocation());
+            QString about = p.description();
+            if (!p.manufacturer().isEmpty())
+                about += (about.isEmpty() ? QString() : QStringLiteral(", ")) + p.manufacturer();
+            dev->setItemData(dev->count() - 1, about, Qt::ToolTipRole);
+        }
+        m_cmbDevice[k] = dev;
+        portGrid->addWidget(opt, k, 0);
+        portGrid->addWidget(dev, k, 1);
+    }
+    portGrid->setColumnStretch(1, 1);
+
+    // Time Zone.
+    auto *fraZone = new QGroupBox(QStringLiteral("Time Zone"), this);
+    fraZone->setObjectName(QStringLiteral("fraTimeZone"));
+    fraZone->setAccessibleName(fraZone->title());
+    auto *zoneLay = new QVBoxLayout(fraZone);
+    m_cmbTimeZone = new QComboBox(fraZone);
+    m_cmbTimeZone->setObjectName(QStringLiteral("cmbTimeZone"));
+    m_cmbTimeZone->setAccessibleName(QStringLiteral("Time Zone"));
+    m_chkAdjustTime = new QCheckBox(QStringLiteral("Automatically adjust time for daylight saving changes"), fraZone);
+    m_chkAdjustTime->setObjectName(QStringLiteral("chkAdjustTime"));
+    m_chkAdjustTime->setAccessibleName(m_chkAdjustTime->text());
+    zoneLay->addWidget(m_cmbTimeZone);
+    zoneLay->addWidget(m_chkAdjustTime);
+
+    // Picture and buttons.
+    m_Image1 = new QLabel(this);
+    m_Image1->setObjectName(QStringLiteral("Image1"));
+    m_Image1->setAccessibleName(QStringLiteral("Setup"));
+    m_Image1->setFixedSize(40, 40);
+    m_Image1->setAlignment(Qt::AlignCenter);
+    m_cmdTest = new QPushButton(QStringLiteral("Serial Port Test"), this);
+    m_cmdTest->setObjectName(QStringLiteral("cmdTest"));
+    m_cmdTest->setAccessibleName(m_cmdTest->text());
+    m_cmdOk = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOk->setObjectName(QStringLiteral("cmdOk"));
+    m_cmdOk->setAccessibleName(m_cmdOk->text());
+    m_cmdOk->setDefault(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_Image1);
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmdTest);
+    buttons->addWidget(m_cmdOk);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(fraPort);
+    outer->addWidget(fraZone);
+    outer->addLayout(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_cmdTest, &QPushButton::clicked, this, &frmCommPort::onTest);
+    connect(m_cmdOk, &QPushButton::clicked, this, &frmCommPort::onOk);
+
+    // Load.
+    m_storedDevices = Link(ctx).Port1.devicePaths();
+    while (m_storedDevices.size() < PortCount)
+        m_storedDevices << QString();
+    for (int k = 0; k < PortCount; ++k)
+        m_cmbDevice[k]->setEditText(m_storedDevices.at(k));
+    LoadCombos();
+    GetSettings();
+}
+
+void frmCommPort::LoadCombos()
+{
+    m_cmbTimeZone->clear();
+    m_cmbTimeZone->addItems(timeZoneEntries());
+}
+
+void frmCommPort::GetSettings()
+{
+    const int port = m_ctx.config.SerialPort;
+    // Exclusive buttons cannot all be cleared while exclusive.
+    m_optCommPort[0]->group()->setExclusive(false);
+    for (int k = 0; k < PortCount; ++k)
+        m_optCommPort[k]->setChecked(k == port - 1);
+    m_optCommPort[0]->group()->setExclusive(true);
+
+    int zone = 0;
+    for (int i = 0; i < timeZoneEntries().size(); ++i)
+        if (timeZoneOffset(i) == m_ctx.config.TimeZoneOffset)
+            zone = i;
+    m_cmbTimeZone->setCurrentIndex(zone);
+    m_chkAdjustTime->setChecked(m_ctx.config.DaylightSavings);
+}
+
+void frmCommPort::SaveSettings()
+{
+    for (int k = 0; k < PortCount; ++k) {
+        if (m_optCommPort[k]->isChecked()) {
+            m_ctx.config.SerialPort = int16_t(k + 1);
+            break;
+        }
+    }
+    int16_t offset = -4;
+    const QString shown = m_cmbTimeZone->currentText();
+    for (int i = 0; i < timeZoneEntries().size(); ++i) {
+        if (shown == timeZoneEntries().at(i)) {
+            offset = int16_t(timeZoneOffset(i));
+            break;
+        }
+    }
+    m_ctx.config.TimeZoneOffset = offset;
+    m_ctx.config.DaylightSavings = m_chkAdjustTime->isChecked();
+
+    // Devices: only what the user changed reaches the store.
+    const QStringList devices = shownDevices();
+    bool changed = false;
+    for (int k = 0; k < PortCount; ++k) {
+        if (devices.at(k) != m_storedDevices.at(k)) {
+            PortMap::Save(m_ctx, k + 1, devices.at(k));
+            changed = true;
+        }
+    }
+    if (changed) {
+        Link(m_ctx).Port1.setDevicePaths(devices);
+        m_storedDevices = devices;
+    }
+}
+
+QStringList frmCommPort::shownDevices() const
+{
+    QStringList devices;
+    for (int k = 0; k < PortCount; ++k)
+        devices << m_cmbDevice[k]->currentText().trimmed();
+    return devices;
+}
+
+bool frmCommPort::TestOpenPort(int port)
+{
+    PortCtl &ctl = Link(m_ctx).Port1;
+    ctl.setBaudRate(4800);
+    ctl.setParity(0);
+    ctl.setPortNumber(port);
+    m_ctx.link.PortHandle = int16_t(ctl.Open());
+    if (m_ctx.link.PortHandle != 0)
+        return true;
+    CloseReceiverPort(m_ctx);
+    return false;
+}
+
+int frmCommPort::TestSerial()
+{
+    ReceiverLink &link = Link(m_ctx);
+    PortCtl &ctl = link.Port1;
+    // The search tries the devices as shown, edits included; the stored map
+    // is back in force afterwards unless OK keeps the edits.
+    const QStringList before = ctl.devicePaths();
+    ctl.setDevicePaths(shownDevices());
+
+    int found = -1;
+    ctl.Purge();
+    for (int port = 1; port <= PortCount && found < 0; ++port) {
+        CloseReceiverPort(m_ctx);
+        if (!TestOpenPort(port)) {
+            CloseReceiverPort(m_ctx);
+            continue;
+        }
+        ctl.setReadMode(-1);
+        ctl.Purge();
+        ctl.WriteByte(84);   // "T"
+        // The window does not respond meanwhile; one look at the port after.
+        link.pause(m_ctx.timings.portTestPauseMs);
+        QCoreApplication::processEvents();
+        if (ctl.ReadByte() == ReceiverLink::ACK)
+            found = port;
+    }
+    CloseReceiverPort(m_ctx);
+    ctl.setDevicePaths(before);
+    return found;
+}
+
+void frmCommPort::onTest()
+{
+    if (m_ctx.link.busy) {
+        m_ctx.prompter().beep();
+        return;
+    }
+    int port;
+    {
+        LinkBusyGuard busy(m_ctx);
+        QCursor wait(Qt::WaitCursor);
+        setCursor(wait);
+        port = TestSerial();
+        unsetCursor();
+    }
+    Prompter &p = m_ctx.prompter();
+    if (port < 1 || port > PortCount) {
+        p.ask(TestTitle, QStringLiteral("Error...No serial handshake found.  Check all connections."),
+              Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+        return;
+    }
+    const QString n = QString::number(port);
+    if (p.ask(TestTitle, QStringLiteral("Serial port ") + n + QStringLiteral(" found. Set port number?"),
+              Prompter::Icon::Information, Prompter::Buttons::YesNo)
+        != Prompter::Button::Yes)
+        return;
+    m_optCommPort[port - 1]->setChecked(true);
+    m_ctx.config.SerialPort = int16_t(port);
+    m_ctx.view().setStatusText(QStringLiteral("Left"),
+                               QStringLiteral(" Serial port ") + n + QStringLiteral(" found ")
+                                   + QStringLiteral("and passed handshaking test. Port ") + n
+                                   + QStringLiteral(" set."));
+}
+
+void frmCommPort::onOk()
+{
+    SaveSettings();
+    accept();
+}
+
+void frmCommPort::onActivate()
+{
+    if (m_Image1->pixmap().isNull() && QFile::exists(SetupPicture))
+        m_Image1->setPixmap(QIcon(SetupPicture).pixmap(32, 32));
+    m_cmdOk->setFocus();
+}
+
+void frmCommPort::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    onActivate();
+}
+
+void frmCommPort::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        onActivate();
+}

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+class AppContext;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// " NX-4400C Setup": which serial port the receiver is on (and which device
+// each port number stands for), the port search, the time zone and the
+// daylight-saving adjustment. OK stores the choices in ReceiverConfig; a
+// changed device is written to the settings store at once, since it belongs
+// to this computer rather than to the receiver's settings.
+class frmCommPort : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int PortCount = 4;
+
+    explicit frmCommPort(AppContext &ctx, QWidget *parent = nullptr);
+
+    void LoadCombos();
+    void GetSettings();
+    void SaveSettings();
+    // Ports 1..4 in order; the first that answers "T" with ACK, or -1.
+    int TestSerial();
+    bool TestOpenPort(int port);
+
+    // The eight time-zone entries and their offsets, in list order.
+    static const QStringList &timeZoneEntries();
+    static int timeZoneOffset(int index);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void onActivate();
+    void onTest();
+    void onOk();
+    QStringList shownDevices() const;
+
+    AppContext &m_ctx;
+    QStringList m_storedDevices;
+    QRadioButton *m_optCommPort[PortCount] = {};
+    QComboBox *m_cmbDevice[PortCount] = {};
+    QComboBox *m_cmbTimeZone = nullptr;
+    QCheckBox *m_chkAdjustTime = nullptr;
+    QPushButton *m_cmdTest = nullptr;
+    QPushButton *m_cmdOk = nullptr;
+    QLabel *m_Image1 = nullptr;
+};

@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// PortCtl and the link wait on a real pseudo-terminal: byte-exact both ways,
+// ReadByte never blocks, the wait sleeps (no spinning) and wakes on a byte,
+// the time-out timer, a cancel or a vanished device.
+
+#include "support/TestEnv.h"
+
+#include "link/core/ReceiverLink.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The far end of a pty, as a receiver would hold it.
+struct Pty {
+    int master = -1;
+    QString slave;
+    Pty()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            return;
+        slave = QString::fromLocal8Bit(ptsname(master));
+        termios t{};
+        tcgetattr(master, &t);
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+    }
+    ~Pty() { closeMaster(); }
+    void closeMaster()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    void send(const QByteArray &b) const { QCOMPARE_GE(::write(master, b.constData(), size_t(b.size())), 0); }
+    QByteArray receive(int count, int ms = 2000) const
+    {
+        QByteArray got;
+        QElapsedTimer t;
+        t.start();
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        while (got.size() < count && t.elapsed() < ms) {
+            char buf[512];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, int(n));
+            else
+                QTest::qWait(5);
+        }
+        return got;
+    }
+};
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+QByteArray allBytes()
+{
+    QByteArray b;
+    for (int i = 0; i < 256; ++i)
+        b.append(char(i));
+    return b;
+}
+
+} // namespace
+
+class TestPortCtl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openAndClose();
+    void bytesExactBothWays();
+    void readByteNeverBlocks();
+    void purgeDropsCollected();
+    void waitWakes_data();
+    void waitWakes();
+    void waitSleeps();
+    void openReceiverPort();
+};
+
+void TestPortCtl::openAndClose()
+{
+    Pty pty;
+    QVERIFY(!pty.slave.isEmpty());
+    PortCtl port;
+    port.setDevicePaths({QStringLiteral("/nonexistent/tty"), pty.slave, QString(), QString()});
+    port.setPortNumber(1);
+    QCOMPARE(port.Open(), 0);
+    port.setPortNumber(3);           // no device
+    QCOMPARE(port.Open(), 0);
+    port.setPortNumber(5);           // no such port number
+    QCOMPARE(port.Open(), 0);
+    port.setPortNumber(2);
+    const int h = port.Open();
+    QVERIFY(h > 0 && h <= 32767);
+    QVERIFY(port.isOpen());
+    QCOMPARE(port.deviceName(), pty.slave);
+    QCOMPARE(port.Close(), 0);
+    QVERIFY(!port.isOpen());
+    QCOMPARE(port.Close(), 0);       // closing twice is harmless
+    QCOMPARE(port.ReadByte(), -1);
+    QCOMPARE(port.InputCount(), 0);
+}
+
+void TestPortCtl::bytesExactBothWays()
+{
+    Pty pty;
+    PortCtl port;
+    port.setDevicePaths({pty.slave});
+    port.setPortNumber(1);
+    QVERIFY(port.Open() > 0);
+
+    // Out: every byte value, CR and LF included, once each, in order.
+    port.WriteString(QByteArrayLiteral("Z\r\n"));
+    for (int i = 0; i < 256; ++i)
+        port.WriteByte(i);
+    port.WriteByte(0x1FF);           // only the low 8 bits go out
+    QCOMPARE(pty.receive(3 + 256 + 1), QByteArrayLiteral("Z\r\n") + allBytes() + QByteArray(1, char(0xFF)));
+
+    // In: the same.
+    pty.send(allBytes());
+    QByteArray in;
+    QElapsedTimer t;
+    t.start();
+    while (in.size() < 256 && t.elapsed() < 3000) {
+        const int b = port.ReadByte();
+        if (b >= 0)
+            in.append(char(b));
+        else
+            QTest::qWait(5);
+    }
+    QCOMPARE(in, allBytes());
+    QCOMPARE(port.ReadByte(), -1);
+}
+
+void TestPortCtl::readByteNeverBlocks()
+{
+    Pty pty;
+    PortCtl port;
+    port.setDevicePaths({pty.slave});
+    port.setPortNumber(1);
+    QVERIFY(port.Open() > 0);
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 1000; ++i)
+        QCOMPARE(port.ReadByte(), -1);
+    QVERIFY(t.elapsed() < 200);
+}
+
+void TestPortCtl::purgeDropsCollected()
+{
+    Pty pty;
+    PortCtl port;
+    port.setDevicePaths({pty.slave});
+    port.setPortNumber(1);
+    QVERIFY(port.Open() > 0);
+    pty.send(QByteArrayLiteral("stale"));
+    QTRY_COMPARE(port.InputCount(), 5);
+    port.Purge();
+    QCOMPARE(port.InputCount(), 0);
+    pty.send(QByteArray(1, char(6)));
+    QTRY_COMPARE(port.InputCount(), 1);
+    QCOMPARE(port.ReadByte(), 6);
+}
+
+void TestPortCtl::waitWakes_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<int>("wake");
+    QTest::newRow("byte") << "byte" << int(ReceiverLink::Wake::Input);
+    QTest::newRow("time-out") << "timer" << int(ReceiverLink::Wake::TimedOut);
+    QTest::newRow("device vanishes") << "vanish" << int(ReceiverLink::Wake::PortLost);
+    QTest::newRow("port closed") << "close" << int(ReceiverLink::Wake::PortLost);
+    QTest::newRow("cancel") << "cancel" << int(ReceiverLink::Wake::Cancelled);
+}
+
+void TestPortCtl::waitWakes()
+{
+    QFETCH(QString, cause);
+    QFETCH(int, wake);
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    Pty pty;
+    ReceiverLink &link = Link(ctx);
+    link.Port1.setDevicePaths({pty.slave});
+    ctx.config.SerialPort = 1;
+    QVERIFY(OpenReceiverPort(ctx));
+    ctx.link.TimedOut = false;
+    link.armTimeOut(cause == QLatin1String("timer") ? 150 : 5000);
+    QTimer::singleShot(150, [&] {
+        if (cause == QLatin1String("byte"))
+            pty.send(QByteArray(1, char(6)));
+        else if (cause == QLatin1String("vanish"))
+            pty.closeMaster();
+        else if (cause == QLatin1String("close"))
+            CloseReceiverPort(ctx);
+        else if (cause == QLatin1String("cancel"))
+            link.cancelWait();
+    });
+    QElapsedTimer t;
+    t.start();
+    const ReceiverLink::Wake got = link.WaitForLink();
+    QCOMPARE(int(got), wake);
+    QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+    if (cause == QLatin1String("byte"))
+        QCOMPARE(link.Port1.ReadByte(), 6);
+    CloseReceiverPort(ctx);
+    link.disableTimeOut();
+}
+
+void TestPortCtl::waitSleeps()
+{
+    // A second-long wait for a receiver that says nothing costs next to no
+    // processor time.
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    Pty pty;
+    ReceiverLink &link = Link(ctx);
+    link.Port1.setDevicePaths({pty.slave});
+    ctx.config.SerialPort = 1;
+    QVERIFY(OpenReceiverPort(ctx));
+    ctx.link.TimedOut = false;
+    link.armTimeOut(1000);
+    const double before = cpuSeconds();
+    QCOMPARE(link.WaitForLink(), ReceiverLink::Wake::TimedOut);
+    const double used = cpuSeconds() - before;
+    QVERIFY2(used < 0.05, qPrintable(QString::number(used)));
+
+    // The same for the second-boundary wait (about 1.05 s).
+    env.clock.set(QDateTime(QDate(2026, 3, 6), QTime(12, 0, 10, 950)));
+    const double before2 = cpuSeconds();
+    link.waitForSecond(12);
+    QCOMPARE(env.clock.secondOfMinute(), 12);
+    QVERIFY(cpuSeconds() - before2 < 0.05);
+    CloseReceiverPort(ctx);
+}
+
+void TestPortCtl::openReceiverPort()
+{
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    Pty pty;
+    Link(ctx).Port1.setDevicePaths({QString(), pty.slave});
+    // Closing a port that was never opened only clears PortIsOpen.
+    ctx.link.PortIsOpen = true;
+    CloseReceiverPort(ctx);
+    QVERIFY(!ctx.link.PortIsOpen);
+    QCOMPARE(ctx.link.PortHandle, int16_t(0));
+
+    ctx.config.SerialPort = 2;
+    QVERIFY(OpenReceiverPort(ctx));
+    QVERIFY(ctx.link.PortIsOpen);
+    QVERIFY(ctx.link.PortHandle > 0);
+    QCOMPARE(Link(ctx).Port1.readMode(), 1);
+    QCOMPARE(Link(ctx).Port1.baudRate(), 4800);
+    QCOMPARE(Link(ctx).Port1.parity(), 0);
+    // Already open: nothing else happens.
+    ctx.config.SerialPort = 1;
+    QVERIFY(OpenReceiverPort(ctx));
+    QCOMPARE(Link(ctx).Port1.deviceName(), pty.slave);
+    CloseReceiverPort(ctx);
+    QVERIFY(!ctx.link.PortIsOpen);
+    QCOMPARE(ctx.link.PortHandle, int16_t(0));
+
+    // Port 1 leads nowhere: one message, port state closed.
+    QVERIFY(!OpenReceiverPort(ctx));
+    QCOMPARE(env.prompter.texts(), QStringList{QStringLiteral("Error #201:  Selected Serial Port will not open")});
+    QVERIFY(!ctx.link.PortIsOpen);
+}
+
+QTEST_GUILESS_MAIN(TestPortCtl)
+#include "tst_portctl.moc"
