@@ -19,22 +19,58 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 #include <QVBoxLayout>
 
 using namespace OptionPage;
 
 // ---- IdentEdit ---------------------------------------------------------------
 
+namespace {
+
+// The last guard behind the filters of IdentEdit: the line edit runs every
+// change through its validator, which may rewrite the text. Any path into
+// the box that the filters do not cover (undo history, a platform's own
+// paste) is filtered here the same way.
+class CallLettersValidator : public QValidator
+{
+public:
+    CallLettersValidator(std::function<void()> beep, QObject *parent)
+        : QValidator(parent)
+        , m_beep(std::move(beep))
+    {
+    }
+
+    State validate(QString &input, int &pos) const override
+    {
+        bool refused = false;
+        QString kept = IdentEdit::filterText(input, &refused);
+        if (kept.size() > IdentEdit::MaxCharacters) {
+            kept.truncate(IdentEdit::MaxCharacters);
+            refused = true;
+        }
+        if (kept != input) {
+            // Keep the cursor after the characters that stayed before it.
+            pos = qMin<int>(IdentEdit::filterText(input.left(pos)).size(), kept.size());
+            input = kept;
+        }
+        if (refused && m_beep)
+            m_beep();
+        return Acceptable;
+    }
+
+private:
+    std::function<void()> m_beep;
+};
+
+} // namespace
+
 IdentEdit::IdentEdit(std::function<void()> beep, QWidget *parent)
     : QLineEdit(parent)
     , m_beep(std::move(beep))
 {
     setMaxLength(MaxCharacters);
-    // A last guard behind the filters below: whatever path text takes into
-    // the box, it can only ever hold call-letter characters.
-    setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[A-Z0-9]{0,%1}").arg(MaxCharacters)), this));
+    setValidator(new CallLettersValidator(m_beep, this));
 }
 
 QChar IdentEdit::filterKey(QChar key)
@@ -173,11 +209,22 @@ void IdentEdit::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu *menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (auto *paste = menu->findChild<QAction *>(QStringLiteral("edit-paste"))) {
+    if (QAction *paste = pasteAction(menu)) {
         disconnect(paste, &QAction::triggered, nullptr, nullptr);
         connect(paste, &QAction::triggered, this, [this] { pasteFiltered(); });
     }
     menu->popup(event->globalPos());
+}
+
+QAction *IdentEdit::pasteAction(QMenu *menu)
+{
+    // The standard menu's entry, found by the line edit's own caption.
+    const QString caption = QCoreApplication::translate("QLineEdit", "&Paste");
+    const QList<QAction *> actions = menu->actions();
+    for (QAction *a : actions)
+        if (a->objectName() == QLatin1String("edit-paste") || a->text().section(QLatin1Char('\t'), 0, 0) == caption)
+            return a;
+    return nullptr;
 }
 
 // ---- frmIdent ----------------------------------------------------------------

@@ -7,6 +7,8 @@
 #include <functional>
 
 class AppContext;
+class QAction;
+class QMenu;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -35,6 +37,8 @@ public:
 
     // Pastes the clipboard (or the X11 selection) through the filter.
     void pasteFiltered(bool selection = false);
+    // The "Paste" entry of the box's standard context menu, if any.
+    static QAction *pasteAction(QMenu *menu);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -89,8 +89,8 @@ frmTimers::frmTimers(AppContext &ctx, QWidget *parent)
     QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
     ok->setDefault(true);
     QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
-    side->addWidget(ok);
-    side->addWidget(cancel);
+    side->addWidget(ok, 0, Qt::AlignRight);
+    side->addWidget(cancel, 0, Qt::AlignRight);
     grid->addLayout(side, 1, 2);
     for (int col = 0; col < 3; ++col)
         grid->setColumnStretch(col, 1);
