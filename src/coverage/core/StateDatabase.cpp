@@ -262,11 +262,14 @@ bool FindTransmitterCounties(AppContext &ctx, const QString &transmitter, QStrin
         if (wanted.isEmpty())
             continue;
         for (const QString &raw : lines) {
-            if (!usableLine(raw))
+            // Padding a short line adds blanks only, so comparing the trimmed
+            // field of the line as it stands gives the same answer, without
+            // building a padded copy of every line.
+            if (QStringView(raw).mid(FieldColumn - 1, FieldLength).trimmed() != wanted)
+                continue;
+            if (!usableLine(raw) || hasNoCoverage(raw))
                 continue;
             const QString line = normalisedLine(raw);
-            if (line.mid(FieldColumn - 1, FieldLength).trimmed() != wanted)
-                continue;
             const QString county = line.left(CountyPartLength);
             if (seen.NoteIfNew(county) != 0) {
                 if (seen.overflowed()) {
