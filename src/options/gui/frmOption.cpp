@@ -61,10 +61,11 @@ frmOption::frmOption(AppContext &ctx, QWidget *parent)
     auto *voiceLay = new QVBoxLayout(voice);
     m_vocGroup = new QButtonGroup(this);
     m_vocGroup->setObjectName(QStringLiteral("optVocInt"));
-    for (int i = 0; i < 3; ++i)
+    // Created in screen order, which is also the keyboard's Tab order.
+    for (int i = 0; i < 2; ++i) {
         m_chkVocInt[i] = checkBox(voice, arrayName("chkVocInt", i), QString::fromLatin1(vocInt[i]));
-    voiceLay->addWidget(m_chkVocInt[0]);
-    voiceLay->addWidget(m_chkVocInt[1]);
+        voiceLay->addWidget(m_chkVocInt[i]);
+    }
     // The announcement choice and the test limit belong under the two
     // switches that make them meaningful; indent them a little.
     auto *voiceSub = new QVBoxLayout;
@@ -73,6 +74,7 @@ frmOption::frmOption(AppContext &ctx, QWidget *parent)
         m_optVocInt[i] = option(m_vocGroup, voice, "optVocInt", i, QString::fromLatin1(vocOpt[i]));
         voiceSub->addWidget(m_optVocInt[i]);
     }
+    m_chkVocInt[2] = checkBox(voice, arrayName("chkVocInt", 2), QString::fromLatin1(vocInt[2]));
     voiceSub->addWidget(m_chkVocInt[2]);
     voiceLay->addLayout(voiceSub);
     frames->addWidget(voice);
