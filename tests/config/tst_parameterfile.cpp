@@ -64,6 +64,8 @@ private slots:
     void itemRules_data();
     void itemRules();
     void commaInEntryDoesNotShiftLaterEntries();
+    void encodings_data();
+    void encodings();
     void lineEndings_data();
     void lineEndings();
     void damagedFiles_data();
@@ -197,6 +199,29 @@ void tst_ParameterFile::commaInEntryDoesNotShiftLaterEntries()
     QVERIFY(other.prompter.boxes.isEmpty());
     QCOMPARE(other.ctx->FipEntries, env.ctx->FipEntries);
     QCOMPARE(other.ctx->EventSelection.at(0), QStringLiteral("TOR"));
+}
+
+void tst_ParameterFile::encodings_data()
+{
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::newRow("UTF-8") << QByteArray("Do\xC3\xB1" "a Ana");
+    QTest::newRow("Windows code page") << QByteArray("Do\xF1" "a Ana");
+}
+
+void tst_ParameterFile::encodings()
+{
+    // The file is written as UTF-8; one from an older editor in the Windows
+    // code page reads the same.
+    QFETCH(QByteArray, encoded);
+    QByteArray data = sampleFile();
+    data.replace("County 3", "X " + encoded);
+    TestEnv env;
+    QVERIFY(writeAll(env.ctx->parameterFilePath, data));
+    QVERIFY(LoadParameterFile(*env.ctx));
+    const QString name = QString::fromUtf8("Do\xC3\xB1" "a Ana");
+    QVERIFY(env.ctx->FipEntries.at(3).endsWith("X " + name));
+    SaveParameterFile(*env.ctx);
+    QVERIFY(readAll(env.ctx->parameterFilePath).contains("Do\xC3\xB1" "a Ana"));
 }
 
 void tst_ParameterFile::lineEndings_data()

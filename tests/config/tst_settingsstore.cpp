@@ -56,6 +56,7 @@ private slots:
     void sharedKeysAreIndependent();
     void junkStoreDoesNotCrash();
     void unwritableStoreReportsFailure();
+    void firstSaveCreatesFolders();
     void storeCutShortIsReportedAndPutBack();
     void storeFileCheck_data();
     void storeFileCheck();
@@ -371,6 +372,17 @@ void tst_SettingsStore::unwritableStoreReportsFailure()
     env.ctx->settingsPath = env.path("blocker/sub/NX4400C.ini");
     LoadConfiguration(*env.ctx);
     QVERIFY(!SaveConfiguration(*env.ctx));
+}
+
+void tst_SettingsStore::firstSaveCreatesFolders()
+{
+    TestEnv env;
+    env.ctx->settingsPath = env.path("new/folder/NX4400C.ini");
+    LoadConfiguration(*env.ctx);
+    QVERIFY(SaveConfiguration(*env.ctx));
+    QFile f(env.ctx->settingsPath);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(storeFileHoldsEveryKey(f.readAll()));
 }
 
 void tst_SettingsStore::storeCutShortIsReportedAndPutBack()
