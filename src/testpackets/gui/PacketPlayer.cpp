@@ -15,10 +15,9 @@
 
 namespace {
 
-// Sound servers keep some audio queued: the sink runs dry before the
-// loudspeaker has finished. Allow this much after the sound's own length
-// before the output is closed.
-constexpr qint64 DrainMarginMs = 150;
+// The sink runs dry as the last samples are handed to the sound server;
+// never close it before the sound's own length (plus a little) has passed.
+constexpr qint64 DrainMarginMs = 50;
 // If the output never reports the end of a sound, give up this long after
 // the sound should have ended.
 constexpr qint64 WatchdogMarginMs = 3000;
@@ -95,6 +94,9 @@ void SinkAudio::start(int, const QByteArray &wav)
             waitSilently(std::max<qint64>(0, m_durationMs - m_started.elapsed()));
         }
     });
+    // Half a second queued ahead: a busy machine must not starve the output
+    // in the middle of a header, which would cost the receiver the packet.
+    m_sink->setBufferSize(int(format.bytesForDuration(500000)));
     m_sink->start(m_buffer);
     if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
         releaseSink();

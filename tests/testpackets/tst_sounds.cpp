@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// nx4400c-cli sounds: writing the recordings and refusing what it cannot do.
+#include "app/cli/CliCommands.h"
+#include "testpackets/core/SameAudio.h"
+#include "testpackets/gui/PacketPlayer.h"
+
+#include <QtTest>
+
+class tst_Sounds : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesAllRecordings();
+    void unwritableFolder();
+    void badArguments_data();
+    void badArguments();
+    void playWithoutSoundOutput();
+};
+
+void tst_Sounds::writesAllRecordings()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("new/sub"));   // made on the way
+    QCOMPARE(runSoundsCommand({folder}), 0);
+    const QStringList written = QDir(folder).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(written, QStringList({"110.wav", "120.wav", "130.wav", "140.wav", "150.wav", "160.wav"}));
+    for (int id : SameAudio::recordingIds()) {
+        QFile f(QDir(folder).filePath(QStringLiteral("%1.wav").arg(id)));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        // The very recordings the window plays.
+        QCOMPARE(f.readAll(), TestPacketRecording(id));
+    }
+}
+
+void tst_Sounds::unwritableFolder()
+{
+    QTemporaryDir dir;
+    // A file where the folder should be.
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    QFile f(blocker);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QCOMPARE(runSoundsCommand({blocker + QStringLiteral("/sounds")}), 1);
+    QCOMPARE(runSoundsCommand({blocker}), 1);
+}
+
+void tst_Sounds::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("two folders") << QStringList{"a", "b"};
+    QTest::newRow("--play alone") << QStringList{"--play"};
+    QTest::newRow("unknown id") << QStringList{"--play", "170"};
+    QTest::newRow("not a number") << QStringList{"--play", "loud"};
+    QTest::newRow("unknown option") << QStringList{"--loud"};
+}
+
+void tst_Sounds::badArguments()
+{
+    QFETCH(QStringList, args);
+    QCOMPARE(runSoundsCommand(args), 2);
+}
+
+void tst_Sounds::playWithoutSoundOutput()
+{
+    // With no sound output the command says so at once instead of
+    // pretending to play for 45 seconds.
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(runSoundsCommand({"--play", "RWT"}), 1);
+    QCOMPARE(runSoundsCommand({"--play", "160"}), 1);
+    QVERIFY(clock.elapsed() < 5000);
+}
+
+int main(int argc, char **argv)
+{
+    qputenv("PULSE_SERVER", "unix:/nonexistent/nx4400c-test");
+    QCoreApplication app(argc, argv);
+    tst_Sounds test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sounds.moc"
