@@ -3,10 +3,10 @@
 
 #include "shell/core/AppContext.h"
 #include "shell/core/Messages.h"
+#include "shell/core/SafeWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace ParameterFile {
@@ -168,18 +168,8 @@ void SaveParameterFile(AppContext &ctx)
     // The new file is written beside the old one and replaces it only once
     // it is complete, so a full disk or a crash never costs the user the
     // coverage saved last time.
-    // Unbuffered, and flushed and checked before the commit: QSaveFile does
-    // not notice a failure that only shows when its buffer is flushed
-    // inside commit(), and would then put a cut-off file in place.
-    QSaveFile file(ctx.parameterFilePath);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    ok = ok && file.write(data) == data.size();
-    ok = ok && file.flush() && file.error() == QFileDevice::NoError;
-    ok = ok && file.commit();
-    if (!ok) {
-        file.cancelWriting();
+    if (!writeFileAtomically(ctx.parameterFilePath, data))
         Messages::ShowFatalError(ctx, 8);
-    }
 }
 
 void LoadDefaultCoverage(AppContext &ctx)
