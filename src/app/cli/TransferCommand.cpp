@@ -1,10 +1,164 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// nx4400c-cli transfer [--csv FILE]: one transfer with the receiver, as the
+// editor's "Transfer Data" runs it, then the receiver's history on standard
+// output in the layout of the saved history file. With --csv the alerts that
+// FILE does not hold yet are added to it, so that running this every hour
+// keeps one complete alert log.
 #include "app/cli/CliCommands.h"
 
+#include "config/core/ParameterFile.h"
+#include "config/core/SettingsStore.h"
+#include "coverage/core/EventCatalog.h"
+#include "history/core/AlertLog.h"
+#include "history/core/HistoryReport.h"
+#include "link/core/ReceiverLink.h"
+#include "link/core/Transfer.h"
+#include "shell/core/AppContext.h"
+#include "shell/core/Clock.h"
+#include "shell/core/MainView.h"
+#include "shell/core/Prompter.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
-int runTransferCommand(const QStringList &)
+namespace {
+
+// No one sits at a cron job: every box is written to standard error and
+// answered with its most cautious button (No, Cancel), so nothing is
+// created or overwritten on the user's behalf.
+class ConsolePrompter : public Prompter
 {
-    QTextStream(stderr) << "transfer: not available yet\n";
-    return 1;
+public:
+    Button ask(const QString &title, const QString &text, Icon, Buttons buttons) override
+    {
+        QString shown = text;
+        shown.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        QTextStream(stderr) << title << ": " << shown << '\n';
+        switch (buttons) {
+        case Buttons::Ok: return Button::Ok;
+        case Buttons::OkCancel:
+        case Buttons::YesNoCancel: return Button::Cancel;
+        case Buttons::YesNo: break;
+        }
+        return Button::No;
+    }
+    void beep() override {}
+    QString saveFileName(const SaveRequest &) override { return QString(); }
+};
+
+// The status panels become lines on standard error; the progress bar and
+// the history grid have nothing to show.
+class ConsoleView : public MainView
+{
+public:
+    void setStatusText(const QString &key, const QString &text) override
+    {
+        m_panels[key] = text;
+        if (!text.isEmpty())
+            QTextStream(stderr) << text << '\n';
+    }
+    QString statusText(const QString &key) const override { return m_panels.value(key); }
+    void setProgressVisible(bool) override {}
+    void setProgressRange(int, int) override {}
+    void setProgressValue(int) override {}
+    void clearHistoryDisplay() override {}
+    void setHistoryMenusEnabled(bool) override {}
+    void checkHistoryGroup(int) override {}
+    void showHistoryGroup(int) override {}
+    QString firstRowDate() const override { return QString(); }
+
+private:
+    QMap<QString, QString> m_panels;
+};
+
+int usage(QTextStream &err)
+{
+    err << "usage: nx4400c-cli transfer [--csv FILE]\n"
+           "Sends the editor's settings to the receiver, reads back its alert history\n"
+           "and prints it. Run it in the folder that holds NX_4400C.DAT (the editor's\n"
+           "parameter file). With --csv, alerts not yet in FILE are appended to it.\n";
+    return 2;
+}
+
+} // namespace
+
+int runTransferCommand(const QStringList &args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QString csvPath;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--csv") && i + 1 < args.size()) {
+            csvPath = args.at(++i);
+        } else if (a.startsWith(QLatin1String("--csv="))) {
+            csvPath = a.mid(6);
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            usage(out);
+            return 0;
+        } else {
+            err << "transfer: unexpected argument \"" << a << "\"\n";
+            return usage(err);
+        }
+    }
+    if (args.contains(QLatin1String("--csv")) && csvPath.isEmpty()) {
+        err << "transfer: --csv needs a file name\n";
+        return usage(err);
+    }
+
+    SystemClock clock;
+    ConsolePrompter prompter;
+    ConsoleView view;
+    AppContext ctx;
+    ctx.setClock(&clock);
+    ctx.setPrompter(&prompter);
+    ctx.setView(&view);
+    ctx.endProgram = [](int) {};
+
+    // The same preparation as the editor's start-up: the settings and the
+    // coverage lists are what goes to the receiver.
+    ctx.DaylightTimeActive = clock.daylightTimeInEffect();
+    LoadConfiguration(ctx);
+    InitEventCatalog(ctx.catalog);
+    if (!LoadParameterFile(ctx)) {
+        // Sending an empty county and event list would wipe the receiver's
+        // coverage: refuse instead.
+        err << "transfer: cannot read the parameter file "
+            << QDir::toNativeSeparators(QFileInfo(ctx.parameterFilePath).absoluteFilePath())
+            << "; nothing was sent to the receiver\n";
+        return 1;
+    }
+
+    if (!EstConnect(ctx)) {
+        err << "transfer: the transfer failed";
+        const QString status = view.statusText(QStringLiteral("Left"));
+        if (!status.isEmpty())
+            err << " (" << status << ")";
+        err << '\n';
+        CloseReceiverPort(ctx);
+        return 1;
+    }
+    CloseReceiverPort(ctx);
+
+    QString text = QString::fromUtf8(HistoryFileText(ctx));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out << text;
+    out.flush();
+
+    if (csvPath.isEmpty())
+        return 0;
+    int unreadable = 0;
+    const QList<AlertLogEntry> alerts = AlertLogEntries(ctx, &unreadable);
+    if (unreadable > 0)
+        err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
+    const AlertLogMerge merge = AppendAlertLog(csvPath, alerts);
+    if (!merge.ok) {
+        err << "transfer: alert log " << QDir::toNativeSeparators(csvPath) << " not updated: " << merge.error
+            << '\n';
+        return 1;
+    }
+    err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(csvPath) << '\n';
+    return 0;
 }

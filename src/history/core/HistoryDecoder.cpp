@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/core/HistoryDecoder.h"
 
+#include "coverage/core/EventCatalog.h"
 #include "shell/core/AppContext.h"
 
 #include <QLocale>
@@ -67,16 +68,9 @@ QString EventClassName(EventClass cls)
 
 void LookupHistoryEvent(const AppContext &ctx, const QString &code, QString &name, EventClass &cls)
 {
-    // Whole-string, case-sensitive comparison: "tor" or "TOR " is not TOR.
-    for (const EventCatalogEntry &e : ctx.catalog.rows) {
-        if (e.EventCode == code) {
-            name = e.name;
-            cls = e.cls;
-            return;
-        }
-    }
-    name = QStringLiteral("Unknown Event Code");
-    cls = EventClass::Other;
+    // Name and class come from the same lookup, so a row's colour always
+    // belongs to its name.
+    GetEventName(ctx, code, &name, &cls);
 }
 
 int HistoryUtcOffsetSeconds(const AppContext &ctx)

@@ -16,7 +16,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTextOption>
+
+#include <cmath>
 
 #include <algorithm>
 
@@ -54,17 +55,13 @@ class ReportPage
 {
 public:
     ReportPage(QPrinter &printer, QPainter &painter, const QStringList &dates)
-        : m_printer(printer), m_painter(painter)
+        : m_printer(printer), m_painter(painter), m_regular(reportFont(false)), m_bold(reportFont(true)),
+          m_fm(m_regular, &printer), m_fb(m_bold, &printer)
     {
-        m_regular = QFont(QStringLiteral("Arial"));
-        m_regular.setPointSizeF(10);
-        m_bold = m_regular;
-        m_bold.setBold(true);
-        const QFontMetricsF fm(m_regular, &printer);
-        const QFontMetricsF fb(m_bold, &printer);
+        const QFontMetricsF &fm = m_fm;
+        const QFontMetricsF &fb = m_fb;
         m_lineHeight = fm.lineSpacing();
         m_pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
-        m_pageWidth = printer.pageLayout().paintRectPixels(printer.resolution()).width();
 
         // A data line has two TABs after its date, the heading line one after
         // "Event Date": the stop between them lies past the widest date and
@@ -84,8 +81,8 @@ public:
         const qreal s5 = s4 + column(QStringLiteral("Time"), QStringLiteral("00:00"));
         const qreal s6 = s5 + column(QStringLiteral("Length"), QStringLiteral("00:00"));
         const qreal s7 = s6 + column(QStringLiteral("ORG"), QStringLiteral("WXR"));
-        m_option.setTabArray({s1, s2, s3, s4, s5, s6, s7});
-        m_option.setWrapMode(QTextOption::NoWrap);
+        m_stops = {s1, s2, s3, s4, s5, s6, s7};
+        m_defaultTab = printer.resolution() * 0.5;
     }
 
     void printLine(const QString &text, bool bold = false)
@@ -95,9 +92,21 @@ public:
                 m_failed = true;
             m_y = 0;
         }
-        if (!text.isEmpty()) {
-            m_painter.setFont(bold ? m_bold : m_regular);
-            m_painter.drawText(QRectF(0, m_y, m_pageWidth, m_lineHeight * 2), text, m_option);
+        // Each TAB moves to the first stop past the text so far; the pieces
+        // are placed in printer units (a text layout's own tab stops would
+        // be taken in screen units on a printer).
+        const QFontMetricsF &fm = bold ? m_fb : m_fm;
+        m_painter.setFont(bold ? m_bold : m_regular);
+        const QStringList pieces = text.split(QLatin1Char('\t'));
+        qreal x = 0;
+        for (int i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                x = nextStop(x);
+            const QString &piece = pieces.at(i);
+            if (piece.isEmpty())
+                continue;
+            m_painter.drawText(QPointF(x, m_y + fm.ascent()), piece);
+            x += fm.horizontalAdvance(piece);
         }
         m_y += m_lineHeight;
     }
@@ -105,14 +114,32 @@ public:
     bool failed() const { return m_failed; }
 
 private:
+    static QFont reportFont(bool bold)
+    {
+        QFont f(QStringLiteral("Arial"));
+        f.setPointSizeF(10);
+        f.setBold(bold);
+        return f;
+    }
+
+    qreal nextStop(qreal x) const
+    {
+        for (qreal stop : m_stops)
+            if (stop > x)
+                return stop;
+        return (std::floor(x / m_defaultTab) + 1) * m_defaultTab;
+    }
+
     QPrinter &m_printer;
     QPainter &m_painter;
     QFont m_regular;
     QFont m_bold;
-    QTextOption m_option;
+    QFontMetricsF m_fm;
+    QFontMetricsF m_fb;
+    QList<qreal> m_stops;
+    qreal m_defaultTab = 0;
     qreal m_lineHeight = 0;
     qreal m_pageHeight = 0;
-    qreal m_pageWidth = 0;
     qreal m_y = 0;
     bool m_failed = false;
 };
