@@ -60,10 +60,8 @@ QString DumpDisplayText(const QString &text)
             ++i;
         } else if (c == QLatin1Char('\n') || c == QLatin1Char('\t')) {
             out += c;
-        } else if (c.unicode() < 32) {
-            out += QChar(0x2400 + c.unicode());
-        } else if (c.unicode() == 127) {
-            out += QChar(0x2421);
+        } else if (c.unicode() < 32 || c.unicode() == 127) {
+            out += QStringLiteral("<%1>").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
         } else {
             out += c;
         }

@@ -51,7 +51,8 @@ private:
 };
 
 // How the dump window shows received text: CR LF becomes a plain line
-// break, and every other control character its visible picture (U+2400 +
-// code), so that an NV reply's control bytes can be seen and told apart.
-// The dump file keeps the bytes as received.
+// break, a tab stays a tab, and every other control character is shown by
+// its code in hex between angle brackets ("<1B>"), so that an NV reply's
+// control bytes can be seen and told apart. The dump file keeps the bytes
+// as received.
 QString DumpDisplayText(const QString &text);
