@@ -2,6 +2,7 @@
 #include "coverage/gui/CoverageUi.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
@@ -21,7 +22,10 @@ QLabel *picture(QWidget *parent, const QString &icon, const QString &description
 {
     auto *image = new QLabel(parent);
     image->setObjectName(QStringLiteral("Image1"));
-    QPixmap pm = QIcon(QStringLiteral(":/shell/icons/%1.svg").arg(icon)).pixmap(QSize(32, 32));
+    const QString path = QStringLiteral(":/shell/icons/%1.svg").arg(icon);
+    QPixmap pm;
+    if (QFile::exists(path))
+        pm = QIcon(path).pixmap(QSize(32, 32));
     if (pm.isNull())
         pm = QApplication::style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(QSize(32, 32));
     image->setPixmap(pm);
