@@ -16,7 +16,6 @@ template <class Page>
 void runPage(AppContext &ctx, QWidget *parent)
 {
     Page page(ctx, parent);
-    page.setWindowModality(Qt::ApplicationModal);
     page.exec();
 }
 
