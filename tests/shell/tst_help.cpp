@@ -155,6 +155,9 @@ private slots:
         QTest::keyClick(v->findChild<QLineEdit *>(QStringLiteral("txtIndexFind")), Qt::Key_Return);
         QTRY_VERIFY(v->browser()->source().path().endsWith(QStringLiteral("troubleshooting.html")));
         QVERIFY(env.prompter.boxes.isEmpty());
+        Commands::helpContents(*env.ctx, &main);
+        QCOMPARE(v->tabs()->currentIndex(), 0);
+        QCOMPARE(v->browser()->source(), v->homePage());
 
         const QString dir = qEnvironmentVariable("NX_GRAB_DIR");
         if (!dir.isEmpty()) {
@@ -162,6 +165,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(v));
             QVERIFY(v->grab().save(dir + QStringLiteral("/help-index.png")));
             Commands::helpContents(*env.ctx, &main);
+            QCOMPARE(v->browser()->source(), v->homePage());
             v->engine()->contentWidget()->expandAll();
             QTest::qWait(100);
             QVERIFY(v->grab().save(dir + QStringLiteral("/help-contents.png")));

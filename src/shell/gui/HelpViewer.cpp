@@ -249,8 +249,10 @@ void HelpViewer::runSearch()
 
 void HelpViewer::showContents()
 {
+    // "Help Contents" always starts from the first page, as a help file's
+    // contents do.
     m_tabs->setCurrentIndex(0);
-    if (m_browser->source().isEmpty())
+    if (m_browser->source() != homePage())
         showPage(homePage());
     m_engine->contentWidget()->setFocus();
 }
