@@ -206,6 +206,31 @@ private slots:
         QVERIFY(!dump.inDumpMode());
     }
 
+    // Closing the window while a reply is awaited ends the wait at once and
+    // still takes the receiver out of dump mode.
+    void closedDuringWait()
+    {
+        Bench b;
+        b.ctx.timings.dumpReplyMs = 5000;
+        b.rx.answer('R', "ZCZC-WXR");
+        frmDataDump dump(b.ctx);
+        dump.show();
+        QVERIFY(dump.MakeContact());
+        QTimer::singleShot(150, &dump, [&dump] {
+            QVERIFY(!dump.findChild<QPushButton *>(QStringLiteral("cmdRaw"))->isEnabled());
+            dump.close();
+        });
+        QElapsedTimer t;
+        t.start();
+        dump.cmdRaw_Click();
+        QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(!dump.isVisible());
+        QTRY_COMPARE(b.rx.received(), QByteArray("DRQ"));
+        QVERIFY(!b.ctx.link.PortIsOpen);
+        QVERIFY(!b.ctx.link.busy);
+        QVERIFY(!dump.text().contains(QStringLiteral("Reply incomplete")));
+    }
+
     void clearEmptiesTheWindow()
     {
         Bench b;

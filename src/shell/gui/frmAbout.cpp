@@ -148,7 +148,12 @@ void frmAbout::cmdSysInfo_Click()
 void frmAbout::cmdDump_Click()
 {
     frmDataDump dump(m_ctx, this);
-    if (dump.MakeContact()) {
+    // Contact takes up to two seconds while the window stays live; a second
+    // click must not start a second contact.
+    m_cmdDump->setEnabled(false);
+    const bool contact = dump.MakeContact();
+    m_cmdDump->setEnabled(true);
+    if (contact) {
         dump.exec();
         return;
     }
