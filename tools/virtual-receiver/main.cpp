@@ -284,6 +284,8 @@ void Receiver::onByte(unsigned char b, Clock::time_point when)
             log("%s", "frame abandoned\n");
             m_inFrame = false;
         } else {
+            if (m_frame.empty())
+                m_frameStart = when;
             m_frame.push_back(b);
             m_lastByte = when;
             if (int(m_frame.size()) == FrameBytes)
@@ -303,7 +305,7 @@ void Receiver::onByte(unsigned char b, Clock::time_point when)
         if (ack()) {
             m_inFrame = true;
             m_frame.clear();
-            m_frameStart = m_lastByte = Clock::now();
+            m_lastByte = Clock::now();
             // The frame follows after the editor's second-boundary wait.
             m_lastByte += std::chrono::seconds(6);
         }

@@ -1,10 +1,61 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// nx4400c-cli ports            lists the serial devices and the port numbers
+// nx4400c-cli ports set N DEV  makes port number N (1..4) stand for DEV
 #include "app/cli/CliCommands.h"
 
+#include "link/core/PortMap.h"
+#include "shell/core/AppContext.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
 #include <QTextStream>
 
-int runPortsCommand(const QStringList &)
+int runPortsCommand(const QStringList &args)
 {
-    QTextStream(stderr) << "ports: not available yet\n";
-    return 1;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    AppContext ctx;
+
+    if (!args.isEmpty()) {
+        bool ok = false;
+        const int n = args.value(1).toInt(&ok);
+        if (args.size() != 3 || args.at(0) != QLatin1String("set") || !ok || n < 1 || n > PortMap::PortCount
+            || args.at(2).trimmed().isEmpty()) {
+            err << "usage: nx4400c-cli ports [set N DEVICE]   (N = 1..4)\n";
+            return 2;
+        }
+        if (!PortMap::Save(ctx, n, args.at(2))) {
+            err << "ports: cannot write the settings store\n";
+            return 1;
+        }
+        out << "Port " << n << " = " << args.at(2).trimmed() << "\n";
+        return 0;
+    }
+
+    const QStringList map = PortMap::Load(ctx);
+    out << "Port numbers:\n";
+    for (int i = 0; i < map.size(); ++i) {
+        const QString &dev = map.at(i);
+        out << "  Port " << (i + 1) << "  " << dev;
+        if (!dev.isEmpty() && !QFileInfo::exists(dev))
+            out << "  (not present)";
+        out << "\n";
+    }
+    out << "Serial devices:\n";
+    const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
+    if (present.isEmpty())
+        out << "  (none found)\n";
+    for (const QSerialPortInfo &p : present) {
+        const QString where = p.systemLocation();
+        const int n = int(map.indexOf(where)) + 1;
+        out << "  " << where;
+        if (!p.description().isEmpty())
+            out << "  " << p.description();
+        if (!p.manufacturer().isEmpty())
+            out << " (" << p.manufacturer() << ")";
+        if (n > 0)
+            out << "  = Port " << n;
+        out << "\n";
+    }
+    return 0;
 }

@@ -13,7 +13,8 @@ ReceiverLink::ReceiverLink(AppContext &ctx)
     : m_ctx(ctx)
 {
     Port1.setDevicePaths(PortMap::Load(ctx));
-    tmrTimeOut.setTimerType(Qt::CoarseTimer);
+    // A coarse timer may fire up to 5 % early; the time-outs are exact.
+    tmrTimeOut.setTimerType(Qt::PreciseTimer);
     connect(&tmrTimeOut, &QTimer::timeout, this, [this] {
         m_ctx.link.TimedOut = true;
         quitLoop();
