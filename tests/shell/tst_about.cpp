@@ -10,6 +10,7 @@
 #include "shell/gui/frmAbout.h"
 #include "support/TestEnv.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -50,7 +51,11 @@ Opening openAbout(AppContext &ctx, QWidget *parent)
         seen.title = about->windowTitle();
         about->findChild<QPushButton *>(QStringLiteral("cmdOk"))->click();
     });
-    Commands::openAbout(ctx, parent);
+    // From the main window's Help menu when there is one.
+    if (auto *item = parent->findChild<QAction *>(QStringLiteral("mnuAbout")))
+        item->trigger();
+    else
+        Commands::openAbout(ctx, parent);
     return seen;
 }
 

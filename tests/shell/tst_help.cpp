@@ -172,6 +172,24 @@ private slots:
         }
     }
 
+    // The main window's menu items and toolbar button reach the help window.
+    void mainWindowWiring()
+    {
+        TestEnv env;
+        NX4400C w(*env.ctx);
+        w.findChild<QAction *>(QStringLiteral("mnuSearchHelp"))->trigger();
+        auto *v = w.findChild<HelpViewer *>(QStringLiteral("HelpViewer"));
+        QVERIFY(v);
+        QCOMPARE(v->tabs()->currentIndex(), 1);
+        w.findChild<QAction *>(QStringLiteral("mnuHelpContents"))->trigger();
+        QCOMPARE(v->tabs()->currentIndex(), 0);
+        v->showSearch();
+        w.runToolbarCommand(QStringLiteral("Help"));
+        QCOMPARE(v->tabs()->currentIndex(), 0);
+        QCOMPARE(w.findChildren<HelpViewer *>().size(), 1);
+        QVERIFY(env.prompter.boxes.isEmpty());
+    }
+
     void missingCollection()
     {
         TestEnv env;
