@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent)
     : QDialog(parent)
     , m_ctx(ctx)
@@ -128,6 +130,9 @@ bool frmEnterFIP::LoadStateFile(int stateId)
     QStringList transmitters;
     m_lstCounty->clear();
     const bool ok = StateDatabase::LoadStateFile(m_ctx, stateId, &transmitters);
+    // Sorted by site, so the user finds a town as in an index.
+    std::sort(transmitters.begin(), transmitters.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     m_lstCounty->addItems(transmitters);
     return ok;
 }

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,7 +40,7 @@ QLabel *makeField(QWidget *parent, const QString &name, int chars)
     label->setFont(CoverageUi::fixedFont());
     label->setTextFormat(Qt::PlainText);
     const QFontMetrics fm(label->font());
-    label->setMinimumWidth(fm.horizontalAdvance(QString(chars, QLatin1Char('W'))) + 8);
+    label->setMinimumWidth(fm.horizontalAdvance(QString(chars + 1, QLatin1Char('W'))) + 2 * label->frameWidth() + 8);
     label->setMinimumHeight(fm.height() + 6);
     return label;
 }
@@ -65,27 +66,25 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     const int cw = fm.horizontalAdvance(QLatin1Char('0'));
     m_lstFips->setMinimumSize(cw * 53 + style()->pixelMetric(QStyle::PM_IndicatorWidth) + 40, fm.height() * 14);
 
-    auto *headings = new QWidget(this);
-    headings->setObjectName(QStringLiteral("Headings"));
-    const int indent = m_lstFips->frameWidth() + style()->pixelMetric(QStyle::PM_IndicatorWidth)
-                       + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 6;
+    // Column headings in the list's own font, placed over the entry columns
+    // once the list knows where its item text starts (placeHeadings).
+    m_headings = new QWidget(this);
+    m_headings->setObjectName(QStringLiteral("Headings"));
     const struct {
         const char *name;
         const char *text;
-        int column;   // entry column the heading stands over
-    } heads[] = {{"lblHeadFip", "FIP Code", 1}, {"lblHeadCounty", "County", 9}, {"lblHeadState", "State", 32}};
-    int headHeight = 0;
+    } heads[] = {{"lblHeadFip", "FIP Code"}, {"lblHeadCounty", "County"}, {"lblHeadState", "State"}};
     for (const auto &h : heads) {
-        QLabel *l = CoverageUi::heading(headings, QString::fromLatin1(h.name), QString::fromLatin1(h.text));
+        QLabel *l = CoverageUi::heading(m_headings, QString::fromLatin1(h.name), QString::fromLatin1(h.text));
+        l->setFont(m_lstFips->font());
         l->adjustSize();
-        l->move(indent + (h.column - 1) * cw, 0);
-        headHeight = qMax(headHeight, l->height());
     }
-    headings->setFixedHeight(headHeight);
+    m_headings->setFixedHeight(fm.height() + 2);
+    placeHeadings();
 
     auto *listColumn = new QVBoxLayout;
     listColumn->setSpacing(2);
-    listColumn->addWidget(headings);
+    listColumn->addWidget(m_headings);
     listColumn->addWidget(m_lstFips, 1);
 
     // State, transmitter and the button that picks them.
@@ -177,6 +176,33 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(ctx.timings.countyBlinkMs);
     connect(m_timer1, &QTimer::timeout, this, &frmFIPS::Timer1_Timer);
+}
+
+void frmFIPS::placeHeadings()
+{
+    // Where an item's text begins inside the list: after the frame, the
+    // check indicator and the style's margins.
+    QStyleOptionViewItem opt;
+    opt.initFrom(m_lstFips);
+    opt.font = m_lstFips->font();
+    opt.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    opt.text = QStringLiteral("012011");
+    opt.rect = QRect(0, 0, m_lstFips->viewport()->width(), QFontMetrics(opt.font).height() + 4);
+    const QRect text = m_lstFips->style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, m_lstFips);
+    // The delegate draws the text a focus margin further in.
+    const int margin = m_lstFips->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_lstFips) + 1;
+    const int left = m_lstFips->frameWidth() + text.left() + margin;
+    const QFontMetricsF fm(m_lstFips->font());
+    // "FIP Code" fills columns 1-8, so "County" stands one column right of
+    // the name it heads, clear of it.
+    const struct {
+        const char *name;
+        int column;
+    } heads[] = {{"lblHeadFip", 1}, {"lblHeadCounty", 10}, {"lblHeadState", 32}};
+    for (const auto &h : heads) {
+        if (auto *l = m_headings->findChild<QLabel *>(QString::fromLatin1(h.name)))
+            l->move(left + qRound(fm.horizontalAdvance(QString(h.column - 1, QLatin1Char('0')))), 0);
+    }
 }
 
 bool frmFIPS::eventFilter(QObject *watched, QEvent *event)
@@ -328,6 +354,7 @@ void frmFIPS::Timer1_Timer()
 void frmFIPS::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    placeHeadings();
     m_shape1->setVisible(m_lstFips->count() == 0);
     m_timer1->setInterval(m_ctx.timings.countyBlinkMs);
     m_timer1->start();

@@ -59,11 +59,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void placeHeadings();
     void runEditor(int16_t mode, int target, const QString &current, const QString &caption);
 
     AppContext &m_ctx;
     frmEnterFIP *m_enterFip = nullptr;
     QListWidget *m_lstFips = nullptr;
+    QWidget *m_headings = nullptr;
     QLabel *m_lblState = nullptr;
     QLabel *m_lblTransmitter = nullptr;
     QPushButton *m_cmdEnterCodes = nullptr;
