@@ -57,6 +57,9 @@ int PortCtl::Open()
         m_port.close();
         return 0;
     }
+    // Whatever waited in the driver from before the open (a pseudo-terminal
+    // keeps it) answers nothing that this open will send.
+    m_port.clear(QSerialPort::Input);
     const int handle = m_nextHandle;
     m_nextHandle = m_nextHandle >= 32767 ? 1 : m_nextHandle + 1;
     return handle;
