@@ -24,7 +24,6 @@ private slots:
     void originator_data();
     void originator();
     void emptySlotsAndRewrite();
-    void toLocalHourLowersDayOffset();
     void shortBufferNeverReadsPastItsEnd();
     void randomBytesNeverCrashOrLeakControlCharacters();
 };
@@ -224,24 +223,6 @@ void TestDecoder::emptySlotsAndRewrite()
     }
     // Row 40 is never written.
     QCOMPARE(ctx.HistoryRows[40].Event, QStringLiteral("old"));
-}
-
-void TestDecoder::toLocalHourLowersDayOffset()
-{
-    TestEnv env;
-    AppContext &ctx = *env.ctx;
-    ctx.config.TimeZoneOffset = -6;
-    putSlot(ctx, 2, "100 05:00 WXR TOR 0100");
-    int dayOffset = 99;
-    QCOMPARE(ToLocalHour(ctx, 64 + 4, dayOffset), QStringLiteral("23"));
-    QCOMPARE(dayOffset, 98);
-    putSlot(ctx, 2, "100 06:00 WXR TOR 0100");
-    dayOffset = 99;
-    QCOMPARE(ToLocalHour(ctx, 64 + 4, dayOffset), QStringLiteral("0"));
-    QCOMPARE(dayOffset, 99);
-    QCOMPARE(ToLocalHour(ctx, 64 + 5, dayOffset), QString());   // "6:" is not an hour
-    QCOMPARE(ToLocalHour(ctx, AppContext::ReceiveBufferSize - 1, dayOffset), QString());
-    QCOMPARE(dayOffset, 99);
 }
 
 void TestDecoder::shortBufferNeverReadsPastItsEnd()

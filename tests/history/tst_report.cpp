@@ -53,8 +53,6 @@ private slots:
         qputenv("CUPS_SERVER", QFile::encodeName(QDir::temp().filePath(QStringLiteral("nx-no-cups.sock"))));
     }
 
-    void formatHistoryLine_data();
-    void formatHistoryLine();
     void savedFileByteForByte();
     void checkTxtExtension_data();
     void checkTxtExtension();
@@ -64,25 +62,6 @@ private slots:
     void printedPdfReadsBack();
     void printConfirmation();
 };
-
-void TestReport::formatHistoryLine_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("row 1") << 0 << " 1:   6-March\t10:30\t01:00\tTornado Warning";
-    QTest::newRow("row 2 crosses midnight") << 1 << " 2:   4-March\t22:05\t02:15\tHazardous Materials Warning";
-    QTest::newRow("row 5 empty") << 4 << " 5:   \t\t\t";
-    QTest::newRow("row 10") << 9 << "10:   1-January\t08:00\t00:15\tRequired Weekly Test";
-    QTest::newRow("row 40") << 39 << "40:   \t\t\t";
-}
-
-void TestReport::formatHistoryLine()
-{
-    QFETCH(int, row);
-    TestEnv env;
-    fillThree(env);
-    QTEST(FormatHistoryLine(*env.ctx, row), "line");
-}
 
 void TestReport::savedFileByteForByte()
 {
