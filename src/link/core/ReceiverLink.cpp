@@ -106,7 +106,8 @@ void ReceiverLink::waitForSecond(int targetSecond)
 {
     for (;;) {
         const QTime now = m_ctx.clock().timeOfDay();
-        if (now.second() == targetSecond)
+        // A cancelled pause returns at once: do not go round again.
+        if (now.second() == targetSecond || m_cancelled)
             return;
         // Sleep to just past the next change of second, then look again.
         pause(1000 - now.msec() + 1);
@@ -176,7 +177,7 @@ bool NegotiateLink(AppContext &ctx)
             return true;
         // A port that went away cannot answer any more: give up at once
         // instead of sitting out the time-out.
-        if (ctx.link.TimedOut || link.portLost()) {
+        if (ctx.link.TimedOut || link.portLost() || link.cancelRequested()) {
             CloseReceiverPort(ctx);
             Messages::ShowError(ctx, 2);
             return false;

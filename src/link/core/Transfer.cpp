@@ -71,7 +71,7 @@ bool UploadParameters(AppContext &ctx)
             return false;
         }
         // A vanished port ends the wait as a time-out would, only sooner.
-        if (ctx.link.TimedOut || link.portLost()) {
+        if (ctx.link.TimedOut || link.portLost() || link.cancelRequested()) {
             view.setStatusText(Left, QStringLiteral("Upload Data Timeout"));
             return false;
         }
@@ -113,7 +113,7 @@ bool DownloadData(AppContext &ctx)
                 return b == ReceiverLink::ACK;
             }
         }
-        if (ctx.link.TimedOut || link.portLost()) {
+        if (ctx.link.TimedOut || link.portLost() || link.cancelRequested()) {
             view.setProgressVisible(false);
             return false;
         }
@@ -154,6 +154,7 @@ bool EstConnect(AppContext &ctx)
         return false;
     }
     LinkBusyGuard busy(ctx);
+    Link(ctx).resetCancel();
     MainView &view = ctx.view();
 
     view.setStatusText(Left, QString());

@@ -236,6 +236,7 @@ int frmCommPort::TestSerial()
     ctl.setDevicePaths(shownDevices());
 
     int found = -1;
+    link.resetCancel();
     ctl.Purge();
     for (int port = 1; port <= PortCount && found < 0; ++port) {
         CloseReceiverPort(m_ctx);
