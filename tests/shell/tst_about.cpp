@@ -177,6 +177,19 @@ private slots:
         QVERIFY(real.programVersion.startsWith(QStringLiteral("3.00")));
         QVERIFY(!real.operatingSystem.isEmpty());
         QCOMPARE(real.portDevices.size(), 4);
+
+        // A port led to a pseudo-terminal (the virtual receiver) is listed
+        // with its number although it is no serial device of the system.
+        PtyReceiver rx;
+        Link(*env.ctx).Port1.setDevicePaths({QString(), QString(), rx.path(), QString()});
+        const SysInfoReport linked = CollectSysInfo(*env.ctx);
+        QCOMPARE(linked.portDevices.at(2), rx.path());
+        int number = 0;
+        for (const SysInfoReport::SerialDevice &d : linked.devices)
+            if (d.path == rx.path())
+                number = d.portNumber;
+        QCOMPARE(number, 3);
+        QVERIFY(linked.text().contains(rx.path() + QStringLiteral("  = Port 3")));
     }
 
     void sysInfoWindowFromAboutBox()

@@ -227,7 +227,7 @@ void HelpViewer::buildWindow()
     split->addWidget(m_tabs);
     split->addWidget(m_browser);
     split->setStretchFactor(1, 1);
-    split->setSizes({260, 600});
+    split->setSizes({300, 560});
     setCentralWidget(split);
 }
 

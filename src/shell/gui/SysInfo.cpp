@@ -2,6 +2,7 @@
 #include "shell/gui/SysInfo.h"
 
 #include "link/core/PortMap.h"
+#include "link/core/ReceiverLink.h"
 #include "shell/core/AppContext.h"
 #include "shell/core/Messages.h"
 
@@ -38,7 +39,11 @@ SysInfoReport gather(AppContext &ctx)
         && QCoreApplication::applicationVersion() != r.programVersion)
         r.programVersion += QStringLiteral(" (") + QCoreApplication::applicationVersion() + QLatin1Char(')');
     r.receiverVersion = ctx.config.ReceiverVersion;
-    r.portDevices = PortMap::Load(ctx);
+    // The devices the link uses now (the setup window may have changed them
+    // since the store was read), else the stored map.
+    r.portDevices = ctx.receiverLink ? Link(ctx).Port1.devicePaths() : PortMap::Load(ctx);
+    while (r.portDevices.size() < PortMap::PortCount)
+        r.portDevices << QString();
 
     // A port may name a device by a link (/dev/serial/by-id/...): compare
     // what the links point at.
