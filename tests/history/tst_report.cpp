@@ -60,6 +60,7 @@ private slots:
     void saveFailureIsReported();
     void reportText();
     void printedPdfReadsBack();
+    void smallPagesLoseNoLine();
     void printConfirmation();
 };
 
@@ -265,6 +266,30 @@ void TestReport::printedPdfReadsBack()
     if (fonts.waitForFinished(30000) && fonts.exitCode() == 0)
         QVERIFY2(QString::fromUtf8(fonts.readAllStandardOutput()).contains(QLatin1String("Bold")),
                  "no bold font in the report");
+}
+
+void TestReport::smallPagesLoseNoLine()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    TestEnv env;
+    fillThree(env);
+    const QString pdf = env.path(QStringLiteral("small.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A6));
+    QVERIFY(PrintHistory(*env.ctx, printer));
+    const QString text = readPdfText(pdf);
+    QVERIFY2(text.count(QLatin1Char('\f')) >= 2, "the report did not run onto a second page");
+    QStringList numbers;
+    const QRegularExpression lineStart(QStringLiteral("^\\s*(\\d+)\\b"), QRegularExpression::MultilineOption);
+    for (auto it = lineStart.globalMatch(text); it.hasNext();)
+        numbers << it.next().captured(1);
+    QStringList expected;
+    for (int n = 1; n <= 40; ++n)
+        expected << QString::number(n);
+    QCOMPARE(numbers, expected);
 }
 
 void TestReport::printConfirmation()
