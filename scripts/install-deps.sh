@@ -12,7 +12,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils desktop-file-utils poppler-utils multimon-ng socat
-  pulseaudio cups-bsd dpkg-dev file
+  pulseaudio cups-bsd cups-daemon cups-client printer-driver-cups-pdf dpkg-dev file
 )
 
 missing=()
