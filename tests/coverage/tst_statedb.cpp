@@ -68,6 +68,7 @@ private slots:
     void fileFormat();
     void transmitterFieldsIdentifyOneTransmitter();
     void everyNoaaCountyPresent();
+    void generatorReproducesFiles();
 
     // Scans on the shipped files.
     void loadStateFile_data();
@@ -204,6 +205,28 @@ void tst_StateDb::everyNoaaCountyPresent()
             }
         }
         QCOMPARE(lines.size(), expected);
+    }
+}
+
+void tst_StateDb::generatorReproducesFiles()
+{
+    // The committed files are exactly what the generator makes of the data.
+    const QString nwr = qEnvironmentVariable("NX_NWR_DIR", sourceDir() + QStringLiteral("/../shared/nwr"));
+    if (!QFileInfo::exists(nwr + QStringLiteral("/FL.json")))
+        QSKIP("NOAA coverage data not found (set NX_NWR_DIR)");
+    QTemporaryDir out;
+    QProcess gen;
+    gen.start(QStringLiteral("python3"),
+              {sourceDir() + QStringLiteral("/tools/make-states/make_states.py"), nwr, out.path()});
+    if (!gen.waitForStarted())
+        QSKIP("python3 not available");
+    QVERIFY(gen.waitForFinished(60000));
+    QCOMPARE(gen.exitCode(), 0);
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), StateCount);
+    for (int id = 0; id < StateCount; ++id) {
+        const QString name = GetStateFileName(id);
+        QVERIFY2(readRaw(out.filePath(name)) == readRaw(sourceDir() + QStringLiteral("/data/States/") + name),
+                 qPrintable(name));
     }
 }
 
