@@ -15,6 +15,10 @@
 #include "shell/gui/NX4400C.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -112,6 +116,7 @@ private slots:
     void faults_data();
     void faults();
     void negotiationTimeOutSleeps();
+    void setupWindow();
 };
 
 void TestTransferE2E::pacedTransfer()
@@ -241,6 +246,30 @@ void TestTransferE2E::negotiationTimeOutSleeps()
     QCOMPARE(e.text("Left"), QStringLiteral("Port Connect Failed"));
     QVERIFY(wallMs >= 5000 && wallMs < 6000);
     QVERIFY2(cpuMs < 0.01 * wallMs + 20, "waiting costs under 1 % of one core");
+}
+
+void TestTransferE2E::setupWindow()
+{
+    // "Setup" opens the window modally over the main window, with the
+    // toolbar's setup picture; OK closes it and keeps the choices.
+    Editor e;
+    AppContext &ctx = *e.env.ctx;
+    ctx.config.SerialPort = 1;
+    bool seen = false;
+    QTimer::singleShot(200, [&] {
+        auto *dlg = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dlg);
+        QCOMPARE(dlg->objectName(), QStringLiteral("frmCommPort"));
+        QCOMPARE(dlg->windowTitle(), QStringLiteral(" NX-4400C Setup"));
+        QVERIFY(!dlg->findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
+        grabTo(*dlg, QStringLiteral("frmCommPort-app.png"));
+        QTest::mouseClick(dlg->findChild<QRadioButton *>(QStringLiteral("optCommPort_2")), Qt::LeftButton);
+        QTest::mouseClick(dlg->findChild<QPushButton *>(QStringLiteral("cmdOk")), Qt::LeftButton);
+        seen = true;
+    });
+    e.window.findChild<QAction *>(QStringLiteral("Setup"))->trigger();
+    QVERIFY(seen);
+    QCOMPARE(int(ctx.config.SerialPort), 3);
 }
 
 QTEST_MAIN(TestTransferE2E)

@@ -43,6 +43,7 @@ private slots:
     void success();
     void faults_data();
     void faults();
+    void historyAndVersionFromFile();
     void portThatWillNotOpen();
     void nestedTransferRefused();
     void secondBoundary_data();
@@ -185,6 +186,28 @@ void TestTransfer::faults()
     // A pulled cable ends the wait at once, not at the time-out.
     if (pulled)
         QVERIFY2(took < 2500, qPrintable(QString::number(took)));
+}
+
+void TestTransfer::historyAndVersionFromFile()
+{
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    shortenTimings(ctx);
+    fillImageDefaults(ctx);
+    QFile history(env.path(QStringLiteral("history.txt")));
+    QVERIFY(history.open(QIODevice::WriteOnly));
+    history.write("200 23:05 WXR SVR 0045\r\n\n001 00:10 CIV EVI 0130\n");
+    history.close();
+    VirtualReceiver vr(env.dir.path());
+    QVERIFY(vr.start({QStringLiteral("--history"), history.fileName(), QStringLiteral("--rom"), QStringLiteral("3.1A")}));
+    vr.attach(ctx);
+    env.clock.set(quickBoundary());
+    QVERIFY(EstConnect(ctx));
+    QCOMPARE(ctx.config.ReceiverVersion, QStringLiteral("3.1A"));
+    QCOMPARE(ctx.ReceiveBuffer.mid(0, 32), QByteArray("200 23:05 WXR SVR 0045") + QByteArray(10, '\0'));
+    QCOMPARE(ctx.ReceiveBuffer.at(32), '\0');   // the empty line is an empty slot
+    QCOMPARE(ctx.ReceiveBuffer.mid(64, 22), QByteArray("001 00:10 CIV EVI 0130"));
+    QCOMPARE(ctx.ReceiveBuffer.mid(96, 1279 - 96), QByteArray(1279 - 96, '\0'));
 }
 
 void TestTransfer::portThatWillNotOpen()
