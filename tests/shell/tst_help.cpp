@@ -169,6 +169,12 @@ private slots:
             v->engine()->contentWidget()->expandAll();
             QTest::qWait(100);
             QVERIFY(v->grab().save(dir + QStringLiteral("/help-contents.png")));
+            v->showSearch();
+            QSignalSpy done(v->engine()->searchEngine(), &QHelpSearchEngine::searchingFinished);
+            v->engine()->searchEngine()->search(QStringLiteral("receiver"));
+            done.wait(10000);
+            QTest::qWait(100);
+            QVERIFY(v->grab().save(dir + QStringLiteral("/help-search.png")));
         }
     }
 
