@@ -118,7 +118,7 @@ private slots:
     void editEntry();
     void addEntry();
     void editorCancel();
-    void editorRefusesCommas();
+    void editorRefusesCommasAndBlankCodes();
     void copyEntry();
     void removeEntry();
     void noCurrentEntry();
@@ -439,7 +439,7 @@ void tst_CountyWindows::editorCancel()
     QCOMPARE(p.lstFips->item(0)->text(), QStringLiteral("012011  Broward                Florida"));
 }
 
-void tst_CountyWindows::editorRefusesCommas()
+void tst_CountyWindows::editorRefusesCommasAndBlankCodes()
 {
     TestEnv env;
     frmFIPEdit e(*env.ctx, {frmFIPEdit::Add, 0, QString()});
@@ -447,6 +447,9 @@ void tst_CountyWindows::editorRefusesCommas()
     auto *county = child<QLineEdit>(&e, QStringLiteral("txtCounty"));
     QTest::keyClicks(county, QStringLiteral("Miami, \"Dade\""));
     QCOMPARE(county->text(), QStringLiteral("Miami Dade"));
+    auto *fip = child<QLineEdit>(&e, QStringLiteral("txtFIP"));
+    QTest::keyClicks(fip, QStringLiteral("12 0,85"));
+    QCOMPARE(fip->text(), QStringLiteral("12085"));
 }
 
 void tst_CountyWindows::copyEntry()

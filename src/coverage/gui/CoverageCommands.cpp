@@ -26,7 +26,9 @@ frmFIPS *coverageWindows(AppContext &ctx, QWidget *mainWindow, bool *created = n
     if (fips)
         return fips;
     fips = new frmFIPS(ctx, mainWindow);
-    auto *enter = new frmEnterFIP(ctx, fips, mainWindow);
+    // The transmitter window opens over the county window, so it is the
+    // county window's child; findChild from the main window still finds it.
+    auto *enter = new frmEnterFIP(ctx, fips, fips);
     fips->setTransmitterWindow(enter);
     if (created)
         *created = true;

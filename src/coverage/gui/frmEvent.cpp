@@ -6,7 +6,6 @@
 #include "shell/core/AppContext.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -96,7 +95,8 @@ frmEvent::frmEvent(AppContext &ctx, QWidget *parent)
     setWindowTitle(QStringLiteral(" NX-4400C Event Codes. Page 1"));
     SelectPage(0);
     GetEvents();
-    QCoreApplication::processEvents();
+    // No event processing here: the window is not modal yet, and a second
+    // click on the toolbar button would open a second window inside this one.
     CountSelectedEvents();
 }
 

@@ -19,18 +19,22 @@ namespace {
 // The parameter data file splits an item at a comma and strips double
 // quotes, so an entry holding either would come back broken at the next
 // start: the boxes refuse both.
-QValidator *entryValidator(QObject *parent)
+QValidator *entryValidator(QObject *parent, bool blanks)
 {
-    return new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^,\"]*")), parent);
+    return new QRegularExpressionValidator(
+        QRegularExpression(blanks ? QStringLiteral("[^,\"]*") : QStringLiteral("[^,\" ]*")), parent);
 }
 
-QLineEdit *makeBox(QWidget *parent, const QString &name, int maxLength)
+// The code box takes no blanks either: the entry is built from the trimmed
+// code, so "12085 " would pass the length check and then leave a five-
+// character code that shifts every column of the entry.
+QLineEdit *makeBox(QWidget *parent, const QString &name, int maxLength, bool blanks = true)
 {
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setMaxLength(maxLength);
     box->setFont(CoverageUi::fixedFont());
-    box->setValidator(entryValidator(box));
+    box->setValidator(entryValidator(box, blanks));
     const QFontMetrics fm(box->font());
     box->setMinimumWidth(fm.horizontalAdvance(QString(maxLength + 2, QLatin1Char('W'))));
     return box;
@@ -49,7 +53,7 @@ frmFIPEdit::frmFIPEdit(AppContext &ctx, const Request &request, QWidget *parent)
 
     m_frame1 = new QGroupBox(this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_txtFIP = makeBox(m_frame1, QStringLiteral("txtFIP"), CountyEntries::FipLength);
+    m_txtFIP = makeBox(m_frame1, QStringLiteral("txtFIP"), CountyEntries::FipLength, false);
     m_txtCounty = makeBox(m_frame1, QStringLiteral("txtCounty"), CountyEntries::CountyMaxLength);
     m_txtState = makeBox(m_frame1, QStringLiteral("txtState"), CountyEntries::StateMaxLength);
     auto *boxes = new QGridLayout(m_frame1);
