@@ -185,7 +185,7 @@ void TestTransfer::faults()
         QVERIFY(!env.view.progressVisible);
     // A pulled cable ends the wait at once, not at the time-out.
     if (pulled)
-        QVERIFY2(took < 2500, qPrintable(QString::number(took)));
+        QVERIFY2(took < 4000, qPrintable(QString::number(took)));
 }
 
 void TestTransfer::historyAndVersionFromFile()
@@ -254,9 +254,10 @@ void TestTransfer::secondBoundary_data()
     QTest::addColumn<QTime>("start");
     QTest::addColumn<int>("minMs");
     QTest::addColumn<int>("maxMs");
-    QTest::newRow("second 57") << QTime(12, 0, 57, 900) << 1000 << 1400;
-    QTest::newRow("second 58") << QTime(12, 0, 58, 900) << 3000 << 3400;
-    QTest::newRow("second 59") << QTime(12, 0, 59, 900) << 2000 << 2400;
+    // The upper bounds leave room for a slow machine to send the frame.
+    QTest::newRow("second 57") << QTime(12, 0, 57, 900) << 1000 << 1900;
+    QTest::newRow("second 58") << QTime(12, 0, 58, 900) << 3000 << 3900;
+    QTest::newRow("second 59") << QTime(12, 0, 59, 900) << 2000 << 2900;
 }
 
 void TestTransfer::secondBoundary()
