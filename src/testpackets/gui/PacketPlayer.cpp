@@ -12,12 +12,16 @@
 #include <QMediaDevices>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
 // The sink runs dry as the last samples are handed to the sound server;
 // never close it before the sound's own length (plus a little) has passed.
 constexpr qint64 DrainMarginMs = 50;
+// How long a finished sound's output stays open so the sound server can
+// play out what it still buffers.
+constexpr qint64 DrainGraceMs = 3000;
 // If the output never reports the end of a sound, give up this long after
 // the sound should have ended.
 constexpr qint64 WatchdogMarginMs = 3000;
@@ -39,18 +43,45 @@ SinkAudio::SinkAudio(double silentSpeed, QObject *parent)
     , m_speed(silentSpeed)
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &SinkAudio::finish);
+    connect(&m_timer, &QTimer::timeout, this, [this] { finish(true); });
+    m_reaper.setSingleShot(true);
+    connect(&m_reaper, &QTimer::timeout, this, [this] { reap(false); });
+    m_clock.start();
 }
 
 SinkAudio::~SinkAudio()
 {
     m_running = false;
-    releaseSink();
+    releaseSink(false);
+    reap(true);
+}
+
+void SinkAudio::reap(bool all)
+{
+    // Deleted directly, never through deleteLater: closing a sink may
+    // process pending events, which would then delete it a second time.
+    const qint64 now = m_clock.elapsed();
+    QList<Retired> keep;
+    for (const Retired &r : std::exchange(m_retired, {})) {
+        if (all || r.closeAt <= now) {
+            r.sink->stop();
+            delete r.sink;
+        } else {
+            keep.append(r);
+        }
+    }
+    m_retired = keep;
+    if (!m_retired.isEmpty()) {
+        qint64 next = m_retired.first().closeAt;
+        for (const Retired &r : m_retired)
+            next = std::min(next, r.closeAt);
+        m_reaper.start(int(std::max<qint64>(0, next - now)));
+    }
 }
 
 void SinkAudio::start(int, const QByteArray &wav)
 {
-    releaseSink();
+    releaseSink(false);
     m_timer.stop();
     m_running = true;
     m_silent = false;
@@ -76,10 +107,12 @@ void SinkAudio::start(int, const QByteArray &wav)
         return;
     }
 
-    m_buffer = new QBuffer(this);
+    m_sink = new QAudioSink(device, format, this);
+    // The buffer belongs to the sink so that it outlives the sink's reading
+    // from it, whichever way the sink goes.
+    m_buffer = new QBuffer(m_sink);
     m_buffer->setData(info.data);
     m_buffer->open(QIODevice::ReadOnly);
-    m_sink = new QAudioSink(device, format, this);
     connect(m_sink, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
         if (!m_sink || !m_running)
             return;
@@ -89,17 +122,14 @@ void SinkAudio::start(int, const QByteArray &wav)
             m_timer.start(int(std::max<qint64>(0, left)));
         } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
             // The device went away: keep the pacing without sound.
-            releaseSink();
+            releaseSink(false);
             m_silent = true;
             waitSilently(std::max<qint64>(0, m_durationMs - m_started.elapsed()));
         }
     });
-    // Half a second queued ahead: a busy machine must not starve the output
-    // in the middle of a header, which would cost the receiver the packet.
-    m_sink->setBufferSize(int(format.bytesForDuration(500000)));
     m_sink->start(m_buffer);
     if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
-        releaseSink();
+        releaseSink(false);
         m_silent = true;
         waitSilently(std::llround(m_durationMs * m_speed));
         return;
@@ -109,7 +139,7 @@ void SinkAudio::start(int, const QByteArray &wav)
 
 void SinkAudio::stop()
 {
-    finish();
+    finish(false);
 }
 
 void SinkAudio::waitSilently(qint64 ms)
@@ -118,29 +148,34 @@ void SinkAudio::waitSilently(qint64 ms)
     m_timer.start(int(std::max<qint64>(0, ms)));
 }
 
-void SinkAudio::finish()
+void SinkAudio::finish(bool letDrain)
 {
     if (!m_running)
         return;
     m_running = false;
     m_timer.stop();
-    releaseSink();
+    releaseSink(letDrain);
     emit finished();
 }
 
-void SinkAudio::releaseSink()
+void SinkAudio::releaseSink(bool letDrain)
 {
     if (m_sink) {
         QAudioSink *sink = m_sink;
         m_sink = nullptr;
         sink->disconnect(this);
-        sink->stop();
-        sink->deleteLater();
+        // Closing an output throws away what the sound server still holds.
+        // A sound that ran to its end is left open for a while so that its
+        // last samples reach the loudspeaker however much the server
+        // buffers (network and Bluetooth outputs buffer a lot); a sound
+        // that is stopped goes silent at once.
+        if (!letDrain)
+            sink->stop();
+        // Not deleted here, as this may run inside the sink's own signal.
+        m_retired.append({sink, m_clock.elapsed() + (letDrain ? DrainGraceMs : 0)});
+        m_reaper.start(letDrain ? int(DrainGraceMs) : 0);
     }
-    if (m_buffer) {
-        m_buffer->deleteLater();
-        m_buffer = nullptr;
-    }
+    m_buffer = nullptr;
 }
 
 PacketPlayer::PacketPlayer(const Timings &timings, std::unique_ptr<PacketAudio> audio, QObject *parent)

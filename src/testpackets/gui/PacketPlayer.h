@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -52,9 +53,15 @@ public:
     bool silent() const { return m_silent; }
 
 private:
-    void finish();
+    void finish(bool letDrain);
     void waitSilently(qint64 ms);
-    void releaseSink();
+    void releaseSink(bool letDrain);
+    void reap(bool all);
+
+    struct Retired {
+        QAudioSink *sink;
+        qint64 closeAt;      // on m_clock
+    };
 
     double m_speed;
     bool m_silent = false;
@@ -64,6 +71,9 @@ private:
     QTimer m_timer;            // silent wait, or a watchdog while the sink plays
     QAudioSink *m_sink = nullptr;
     QBuffer *m_buffer = nullptr;
+    QList<Retired> m_retired;   // finished outputs, closed and deleted later
+    QTimer m_reaper;
+    QElapsedTimer m_clock;
 };
 
 // Plays recordings and waits in between, one step at a time, each step
