@@ -144,7 +144,10 @@ void tst_AudioStack::headerAndEndOfMessageReachTheSink()
             run = 0;
         }
     }
-    QCOMPARE(bursts.size(), 6);
+    QString found;
+    for (double b : bursts)
+        found += QString::number(b) + QLatin1Char(' ');
+    QVERIFY2(bursts.size() == 6, qPrintable(QStringLiteral("bursts of %1s").arg(found)));
     for (int i = 0; i < 6; ++i) {
         const double expected = i < 3 ? SameAudio::afskSampleCount(16 + 96) / 8000.0
                                       : SameAudio::afskSampleCount(16 + 4) / 8000.0;

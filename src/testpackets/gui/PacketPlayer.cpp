@@ -120,6 +120,10 @@ void SinkAudio::start(int, const QByteArray &wav)
             // Everything is handed to the output; let it play out.
             const qint64 left = m_durationMs + DrainMarginMs - m_started.elapsed();
             m_timer.start(int(std::max<qint64>(0, left)));
+        } else if (state == QAudio::ActiveState) {
+            // Running again after a short starvation (a busy machine): the
+            // sound is not over yet, only the watchdog stays armed.
+            m_timer.start(int(std::max<qint64>(0, m_durationMs + WatchdogMarginMs - m_started.elapsed())));
         } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
             // The device went away: keep the pacing without sound.
             releaseSink(false);
