@@ -27,6 +27,7 @@ private slots:
     void statusPanelClicks();
     void historyCommandsWithoutHistory();
     void tipsMenuToggles();
+    void commandsRefusedWhilePortBusy();
     void exitPaths_data();
     void exitPaths();
     void closeBoxAsksOnce();
@@ -216,6 +217,29 @@ void TestMainWindow::tipsMenuToggles()
     tips->trigger();
     QVERIFY(env.ctx->config.ShowTipsAtStartup);
     QVERIFY(tips->isChecked());
+}
+
+void TestMainWindow::commandsRefusedWhilePortBusy()
+{
+    TestEnv env;
+    NX4400C w(*env.ctx);
+    w.show();
+    env.ctx->link.busy = true;
+    // Were any of these to open its window, the modal loop would hold the
+    // transfer's wait; each is refused with one beep instead.
+    for (const char *key : {"Setup", "FIP Codes", "Event Codes", "Options", "Timers", "Inputs",
+                            "Identification", "RS232", "Transfer Data", "Print History"})
+        w.runToolbarCommand(QString::fromLatin1(key));
+    action(&w, "mnuAbout")->trigger();
+    action(&w, "mnuTest")->trigger();
+    QCOMPARE(env.prompter.beeps, 12);
+    QVERIFY(env.prompter.boxes.isEmpty());
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY2(top == &w || !top->isVisible(), qPrintable(top->objectName()));
+    // Exit still asks.
+    env.prompter.answers << Prompter::Button::Cancel;
+    w.runToolbarCommand("Exit");
+    QCOMPARE(env.prompter.boxes.size(), 1);
 }
 
 void TestMainWindow::exitPaths_data()

@@ -72,6 +72,9 @@ NX4400C::NX4400C(AppContext &ctx, QWidget *parent)
     m_mnuSaveAs->setEnabled(false);
     m_CreditArmed = false;
     m_prgXfer->hide();
+    // Wide enough for the whole toolbar, so no command hides behind an
+    // overflow arrow.
+    resize(qMax(sizeHint().width(), m_toolbar->sizeHint().width() + 8), sizeHint().height());
 
     // The window sees key presses before its controls do.
     qApp->installEventFilter(this);
@@ -153,11 +156,17 @@ void NX4400C::buildMenus()
     mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep4"));
     a = mnuHelp->addAction(QStringLiteral("&Play Test Packets..."));
     a->setObjectName(QStringLiteral("mnuTest"));
-    connect(a, &QAction::triggered, this, [this] { Commands::openTestPackets(m_ctx, this); });
+    connect(a, &QAction::triggered, this, [this] {
+        if (!refuseWhileLinkBusy())
+            Commands::openTestPackets(m_ctx, this);
+    });
     mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep3"));
     a = mnuHelp->addAction(QStringLiteral("&About"));
     a->setObjectName(QStringLiteral("mnuAbout"));
-    connect(a, &QAction::triggered, this, [this] { Commands::openAbout(m_ctx, this); });
+    connect(a, &QAction::triggered, this, [this] {
+        if (!refuseWhileLinkBusy())
+            Commands::openAbout(m_ctx, this);
+    });
 }
 
 void NX4400C::buildToolbar()
@@ -321,8 +330,22 @@ QString NX4400C::firstRowDate() const
 
 // ---- Commands -----------------------------------------------------------------
 
+bool NX4400C::refuseWhileLinkBusy()
+{
+    // While a transfer, port search or dump owns the port, the window stays
+    // responsive, but a modal window opened now would hold the transfer's
+    // wait until it closed and let the receiver time out. Help and Exit
+    // stay available; everything else is refused with a beep.
+    if (!m_ctx.link.busy)
+        return false;
+    m_ctx.prompter().beep();
+    return true;
+}
+
 void NX4400C::runToolbarCommand(const QString &key)
 {
+    if (key != QLatin1String("Help") && key != QLatin1String("Exit") && refuseWhileLinkBusy())
+        return;
     if (key == QLatin1String("Setup"))
         Commands::openCommPort(m_ctx, this);
     else if (key == QLatin1String("FIP Codes"))
@@ -372,6 +395,8 @@ void NX4400C::onPrintHistory()
 
 void NX4400C::onSaveHistoryAs()
 {
+    if (refuseWhileLinkBusy())
+        return;
     if (firstRowDate().isEmpty()) {
         Messages::ShowError(m_ctx, 12);
         return;

@@ -68,6 +68,7 @@ private:
     void onSaveHistoryAs();
     void onPrintHistory();
     void finishProgram();
+    bool refuseWhileLinkBusy();
 
     AppContext &m_ctx;
     bool m_ExitRequested = false;

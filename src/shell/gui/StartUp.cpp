@@ -3,6 +3,7 @@
 
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
+#include "link/core/ReceiverLink.h"
 #include "shell/core/AppContext.h"
 #include "shell/gui/Commands.h"
 #include "shell/gui/NX4400C.h"
@@ -24,6 +25,9 @@ NX4400C *StartUp(AppContext &ctx)
     ctx.DaylightTimeActive = ctx.clock().daylightTimeInEffect();
     // 4-5.
     LoadConfiguration(ctx);
+    // The serial link and its map of port numbers to devices, read from the
+    // settings store beside the receiver's settings.
+    Link(ctx);
     ctx.config.EditorVersion = QStringLiteral("3.00");
     // 6-7.
     Commands::InitEventCatalog(ctx);
