@@ -170,10 +170,7 @@ void TestTransferE2E::pacedTransfer()
     qInfo("transfer: wall %lld ms, wire %.0f ms, second-boundary wait %lld ms, overhead %.0f ms, "
           "editor CPU %.0f ms (%.2f %% of one core)",
           wallMs, wireMs, boundaryMs, overheadMs, cpu * 1000, 100.0 * cpu * 1000 / wallMs);
-    if (kSanitized)
-        return;
-    QVERIFY2(overheadMs < 250, "the link, not the editor, sets the pace");
-    QVERIFY2(cpu * 1000 < 0.2 * wallMs, "a transfer mostly sleeps");
+    // The figures themselves are bench/bench_transfer's to judge.
 }
 
 void TestTransferE2E::faults_data()
@@ -247,8 +244,6 @@ void TestTransferE2E::negotiationTimeOutSleeps()
           100.0 * cpuMs / wallMs);
     QCOMPARE(e.text("Left"), QStringLiteral("Port Connect Failed"));
     QVERIFY(wallMs >= 5000 && wallMs < 6500);
-    if (!kSanitized)
-        QVERIFY2(cpuMs < 0.01 * wallMs + 20, "waiting costs under 1 % of one core");
 }
 
 void TestTransferE2E::setupWindow()

@@ -3,6 +3,7 @@
 // next to another machine. "sounds DIR" writes them as WAV files;
 // "sounds --play ID" plays one test message on this machine's sound output.
 #include "app/cli/CliCommands.h"
+#include "shell/core/SafeWrite.h"
 
 #include "shell/core/Timings.h"
 #include "testpackets/core/SameAudio.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QMediaDevices>
 #include <QAudioDevice>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -48,13 +48,13 @@ int writeSounds(const QString &folder)
     }
     const QDir dir(folder);
     for (int id : SameAudio::recordingIds()) {
-        QSaveFile file(dir.filePath(QStringLiteral("%1.wav").arg(id)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(SameAudio::makeRecording(id)) < 0 || !file.commit()) {
-            err << "sounds: cannot write " << QDir::toNativeSeparators(file.fileName()) << ": "
-                << file.errorString() << '\n';
+        const QString name = dir.filePath(QStringLiteral("%1.wav").arg(id));
+        QString why;
+        if (!writeFileAtomically(name, SameAudio::makeRecording(id), &why)) {
+            err << "sounds: cannot write " << QDir::toNativeSeparators(name) << ": " << why << '\n';
             return 1;
         }
-        out << QDir::toNativeSeparators(file.fileName()) << '\n';
+        out << QDir::toNativeSeparators(name) << '\n';
     }
     return 0;
 }

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/SettingsStore.h"
 
+#include "shell/core/SafeWrite.h"
+
 #include "shell/core/AppContext.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QSet>
 #include <QLocale>
 #include <QSettings>
@@ -184,51 +186,67 @@ bool storeFileHoldsEveryKey(const QByteArray &ini)
     return true;
 }
 
-bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
-{
-    const QString path = store.fileName();
-    const bool isFile = store.format() == QSettings::IniFormat && !path.isEmpty();
-    QByteArray previous;
-    bool hadPrevious = false;
-    if (isFile) {
-        QFile old(path);
-        if (QFileInfo(path).isFile() && old.open(QIODevice::ReadOnly)) {
-            previous = old.readAll();
-            hadPrevious = old.error() == QFileDevice::NoError;
-        }
-    }
+namespace {
 
+void writeKeys(QSettings &store, const ReceiverConfig &config)
+{
     // Values go in as text, so the store holds the words and digits a user
     // reads in the file and nothing typed. Other sections of the same store
     // (the serial device of each port) are left as they are.
     for (const ConfigKey &key : configKeys())
         store.setValue(keyPath(key), configValueText(key, config));
     store.sync();
-    // A store that was malformed on disk reports FormatError but has been
-    // written all the same; an access failure means the values are not on
-    // disk.
-    if (store.status() == QSettings::AccessError)
-        return false;
-    if (!isFile)
-        return true;
+}
 
-    // QSettings reports success even when the disk fills up while it writes
-    // (its file is then cut short), so the file is read back. A cut-off
-    // store is replaced by the one that was there before.
-    QFile written(path);
-    if (written.open(QIODevice::ReadOnly) && storeFileHoldsEveryKey(written.readAll()))
-        return true;
-    written.close();
-    if (hadPrevious) {
-        QSaveFile restore(path);
-        if (restore.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-            && restore.write(previous) == previous.size() && restore.flush()
-            && restore.error() == QFileDevice::NoError)
-            restore.commit();
-        else
-            restore.cancelWriting();
+} // namespace
+
+bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
+{
+    const QString path = store.fileName();
+    if (store.format() != QSettings::IniFormat || path.isEmpty()) {
+        writeKeys(store, config);
+        return store.status() != QSettings::AccessError;
     }
-    return false;
+
+    // QSettings rewrites its file in place and reports success even when the
+    // disk fills up while it writes, leaving a store cut short. So the new
+    // store is made in a side file first (starting from the current one, to
+    // keep the other sections), checked to hold every key, and only then put
+    // in place of the old file in one step. Whatever fails, the store the
+    // user had stays whole.
+    QByteArray previous;
+    if (QFileInfo(path).isFile()) {
+        QFile old(path);
+        if (!old.open(QIODevice::ReadOnly))
+            return false;
+        previous = old.readAll();
+        if (old.error() != QFileDevice::NoError)
+            return false;
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());   // first run: no folder yet
+    QTemporaryFile side(path + QStringLiteral(".XXXXXX"));
+    if (!side.open() || side.write(previous) != previous.size() || !side.flush())
+        return false;
+    side.close();
+    QByteArray made;
+    {
+        QSettings sideStore(side.fileName(), QSettings::IniFormat);
+        writeKeys(sideStore, config);
+        if (sideStore.status() == QSettings::AccessError)
+            return false;
+    }
+    // QSettings put a new file in the side file's place: read it by name.
+    QFile sideFile(side.fileName());
+    if (!sideFile.open(QIODevice::ReadOnly))
+        return false;
+    made = sideFile.readAll();
+    if (!storeFileHoldsEveryKey(made))
+        return false;
+    if (!writeFileAtomically(path, made))
+        return false;
+    // The caller's store object must see the new file, not its old cache.
+    store.sync();
+    return true;
 }
 
 void LoadConfiguration(AppContext &ctx)

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "diagnostics/core/DumpListing.h"
 
+#include "shell/core/AppContext.h"
+#include "shell/core/SafeWrite.h"
+
 #include "config/core/ReceiverConfig.h"
 
 #include <QLocale>
@@ -71,4 +74,10 @@ QByteArray DumpFileBytes(const QDateTime &now, const QString &windowText, const 
     const QString text = DumpCreatedLine(now) + DumpLineBreak + DumpLineBreak + windowText + DumpLineBreak
                          + listing + DumpLineBreak;
     return text.toLatin1();
+}
+
+bool SaveDumpFile(const AppContext &ctx, const QString &windowText, QString *why)
+{
+    const QByteArray bytes = DumpFileBytes(ctx.clock().now(), windowText, WriteRegistry(ctx.config));
+    return writeFileAtomically(ctx.dumpFilePath, bytes, why);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+class AppContext;
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -31,3 +33,8 @@ QString DumpCreatedLine(const QDateTime &now);
 // received (CR LF line breaks, control characters included); every character
 // is written as one byte.
 QByteArray DumpFileBytes(const QDateTime &now, const QString &windowText, const QString &listing);
+
+// Writes "NX_DUMP.TXT" (ctx.dumpFilePath) at once: the window's text and the
+// listing of every configuration value. False, with the reason, when the file
+// could not be written; the previous file then stays as it was.
+bool SaveDumpFile(const AppContext &ctx, const QString &windowText, QString *why = nullptr);

@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -231,14 +230,12 @@ void frmDataDump::cmdSave_Click()
     }
     const QString path = m_ctx.dumpFilePath;
     // The new file replaces the old one only once it is complete.
-    QSaveFile file(path);
-    const QByteArray bytes = DumpFileBytes(m_ctx.clock().now(), m_text, ::WriteRegistry(m_ctx.config));
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!written) {
+    QString why;
+    if (!SaveDumpFile(m_ctx, m_text, &why)) {
         m_ctx.prompter().ask(Messages::FatalTitle,
                              QStringLiteral("Data file %1 could not be written:").arg(QFileInfo(path).fileName())
                                  + DumpLineBreak + QFileInfo(path).absoluteFilePath() + DumpLineBreak
-                                 + file.errorString(),
+                                 + why,
                              Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
         return;
     }

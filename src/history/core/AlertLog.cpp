@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/core/AlertLog.h"
+#include "shell/core/SafeWrite.h"
 
 #include "history/core/HistoryDecoder.h"
 #include "shell/core/AppContext.h"
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -168,10 +168,8 @@ AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry>
         return m;
     if (m.added.isEmpty() && !existing.isEmpty())
         return m;   // nothing new: leave the file untouched
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly) || out.write(m.content) != m.content.size() || !out.commit()) {
+    if (!writeFileAtomically(fileName, m.content, &m.error)) {
         m.ok = false;
-        m.error = out.errorString();
         m.added.clear();
     }
     return m;

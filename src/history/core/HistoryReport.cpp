@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/core/HistoryReport.h"
+#include "shell/core/SafeWrite.h"
 
 #include "history/core/HistoryDecoder.h"
 #include "shell/core/AppContext.h"
 
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 
 namespace {
 const QLatin1String CrLf("\r\n");
@@ -50,25 +50,7 @@ bool CheckTxtExtension(const QString &fileName)
 
 bool SaveHistoryFile(const AppContext &ctx, const QString &fileName, QString *error)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray data = HistoryFileText(ctx);
-    if (file.write(data) != data.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return writeFileAtomically(fileName, HistoryFileText(ctx), error);
 }
 
 ReportLine ReportHeadingLine()
