@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
+#include <QVBoxLayout>
 #include <QStyle>
 
 namespace CoverageUi {
@@ -45,6 +46,19 @@ QLabel *heading(QWidget *parent, const QString &name, const QString &text, QWidg
         buddy->setAccessibleName(text);
     }
     return label;
+}
+
+QVBoxLayout *instructions(QWidget *parent, const QString &name, const QStringList &lines)
+{
+    auto *column = new QVBoxLayout;
+    column->setSpacing(2);
+    for (int i = 0; i < lines.size(); ++i) {
+        auto *l = new QLabel(lines[i], parent);
+        l->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
+        l->setAccessibleName(QStringLiteral("Instruction %1").arg(i + 1));
+        column->addWidget(l);
+    }
+    return column;
 }
 
 } // namespace CoverageUi

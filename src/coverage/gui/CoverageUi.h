@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+class QVBoxLayout;
+
 #include <QFont>
 #include <QString>
 
@@ -27,5 +29,9 @@ QLabel *picture(QWidget *parent, const QString &icon, const QString &description
 // A heading label above a control; the buddy gets the heading as its
 // accessible name.
 QLabel *heading(QWidget *parent, const QString &name, const QString &text, QWidget *buddy = nullptr);
+
+// The numbered instruction lines under a window's controls, as labels
+// `<name>_0`, `<name>_1`, ... in one column.
+QVBoxLayout *instructions(QWidget *parent, const QString &name, const QStringList &lines);
 
 } // namespace CoverageUi

@@ -92,20 +92,12 @@ frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent
     upper->addSpacing(8);
     upper->addLayout(buttons);
 
-    const char *const instructions[] = {
-        "1.  Select the state which is were the weather transmitter is located you will be monitoring.",
-        "2.  Select the frequency of the weather transmitter you will be monitoring.",
-        "3.  Within the list box, highlite by clicking on the city were the weather transmitter is located.",
-        "4.  Review the above steps then click on OK when you are satisfied with your selections.",
-    };
-    auto *info = new QVBoxLayout;
-    info->setSpacing(2);
-    for (int i = 0; i < 4; ++i) {
-        auto *l = new QLabel(QString::fromLatin1(instructions[i]), this);
-        l->setObjectName(QStringLiteral("lslInfo_%1").arg(i));
-        l->setAccessibleName(QStringLiteral("Instruction %1").arg(i + 1));
-        info->addWidget(l);
-    }
+    QVBoxLayout *info = CoverageUi::instructions(this, QStringLiteral("lslInfo"), {
+        QStringLiteral("1.  Select the state which is were the weather transmitter is located you will be monitoring."),
+        QStringLiteral("2.  Select the frequency of the weather transmitter you will be monitoring."),
+        QStringLiteral("3.  Within the list box, highlite by clicking on the city were the weather transmitter is located."),
+        QStringLiteral("4.  Review the above steps then click on OK when you are satisfied with your selections."),
+    });
 
     auto *top = new QVBoxLayout(this);
     top->addLayout(upper, 1);

@@ -152,20 +152,12 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     upper->addSpacing(8);
     upper->addLayout(side);
 
-    const char *const instructions[] = {
-        "1.  Click \"Select State\" button above right to select the state and transmitter city for your area.",
-        "2.  Click the checkbox within the above windows for the counties you want to receive alerts.",
-        "3.  If necessary, you can add non-database counties with the \"Add\" button.",
-        "4.  You can also edit or delete an entry by first selecting it then click on the \"Edit\" button.",
-    };
-    auto *info = new QVBoxLayout;
-    info->setSpacing(2);
-    for (int i = 0; i < 4; ++i) {
-        auto *l = new QLabel(QString::fromLatin1(instructions[i]), this);
-        l->setObjectName(QStringLiteral("lblInfo_%1").arg(i));
-        l->setAccessibleName(QStringLiteral("Instruction %1").arg(i + 1));
-        info->addWidget(l);
-    }
+    QVBoxLayout *info = CoverageUi::instructions(this, QStringLiteral("lblInfo"), {
+        QStringLiteral("1.  Click \"Select State\" button above right to select the state and transmitter city for your area."),
+        QStringLiteral("2.  Click the checkbox within the above windows for the counties you want to receive alerts."),
+        QStringLiteral("3.  If necessary, you can add non-database counties with the \"Add\" button."),
+        QStringLiteral("4.  You can also edit or delete an entry by first selecting it then click on the \"Edit\" button."),
+    });
 
     auto *top = new QVBoxLayout(this);
     top->addLayout(upper, 1);
