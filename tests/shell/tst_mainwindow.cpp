@@ -2,13 +2,17 @@
 // The main window as a user meets it: its controls, keys, status panels,
 // history commands with no history, and every exit path.
 #include "shell/gui/NX4400C.h"
+#include "shell/core/Messages.h"
+#include "shell/gui/QtPrompter.h"
 #include "shell/gui/StartUp.h"
+#include "shell/gui/frmSplash.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
 #include <QToolBar>
@@ -355,6 +359,29 @@ void TestMainWindow::grabWindows()
     w.setProgressVisible(true);
     w.setProgressValue(40);
     QVERIFY(w.grab().save(dir + "/main.png"));
+
+    frmSplash splash;
+    splash.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QVERIFY(splash.grab().save(dir + "/splash.png"));
+
+    // Every box the catalogue can show, drawn as the application draws it.
+    ScriptedPrompter record;
+    TestEnv boxes;
+    boxes.ctx->setPrompter(&record);
+    for (int sel : {1, 2, 3, 5, 10, 12, 50})
+        Messages::ShowError(*boxes.ctx, sel);
+    Messages::ShowFatalError(*boxes.ctx, 8);
+    Messages::ConfirmNoCounties(*boxes.ctx, 1);
+    Messages::ConfirmSaveChanges(*boxes.ctx, 1);
+    int n = 0;
+    for (const auto &b : record.boxes) {
+        QMessageBox box;
+        QtPrompter::configure(box, b.title, b.text, b.icon, b.buttons);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QVERIFY(box.grab().save(dir + QStringLiteral("/box_%1.png").arg(n++)));
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -5,9 +5,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-Prompter::Button QtPrompter::ask(const QString &title, const QString &text, Icon icon, Buttons buttons)
+void QtPrompter::configure(QMessageBox &box, const QString &title, const QString &text, Icon icon,
+                           Buttons buttons)
 {
-    QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title);
     // Message texts use CR LF line breaks; the box wants plain LF.
     QString shown = text;
@@ -28,6 +28,12 @@ Prompter::Button QtPrompter::ask(const QString &title, const QString &text, Icon
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+}
+
+Prompter::Button QtPrompter::ask(const QString &title, const QString &text, Icon icon, Buttons buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    configure(box, title, text, icon, buttons);
     const int r = box.exec();
     switch (r) {
     case QMessageBox::Yes: return Button::Yes;

@@ -3,6 +3,7 @@
 
 #include "shell/core/Prompter.h"
 
+class QMessageBox;
 class QWidget;
 
 // The application's prompter: real message boxes, the system beep and the
@@ -13,4 +14,9 @@ public:
     Button ask(const QString &title, const QString &text, Icon icon, Buttons buttons) override;
     void beep() override;
     QString saveFileName(const SaveRequest &request) override;
+
+    // Sets up a box with the title, text, icon and buttons given; ask()
+    // shows it modally.
+    static void configure(QMessageBox &box, const QString &title, const QString &text, Icon icon,
+                          Buttons buttons);
 };
