@@ -9,18 +9,28 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)"
+cmake --build build -j "$(nproc)" --target nx4400c nx4400c-cli nx4400c-virtual-receiver
 if [ "${NX_VIRTUAL_RECEIVER:-1}" != 0 ] && [ -x build/bin/nx4400c-virtual-receiver ] && [ -x build/bin/nx4400c-cli ]; then
-  link=${XDG_RUNTIME_DIR:-/tmp}/nx4400c-virtual-receiver
-  build/bin/nx4400c-virtual-receiver --link "$link" >/dev/null &
+  # The demonstration keeps its own settings store and parameter file, so a
+  # user's real port choices and coverage are never touched by it.
+  demo=${XDG_STATE_HOME:-$HOME/.local/state}/nx4400c-demo
+  mkdir -p "$demo/config"
+  export XDG_CONFIG_HOME=$demo/config
+  bin=$PWD/build/bin
+  link=$demo/receiver
+  "$bin/nx4400c-virtual-receiver" --link "$link" >/dev/null &
   vr=$!
   trap 'kill $vr 2>/dev/null || true' EXIT
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
   if [ -e "$link" ]; then
-    build/bin/nx4400c-cli ports set 1 "$link" >/dev/null || true
+    "$bin/nx4400c-cli" ports set 1 "$link" >/dev/null || true
     echo "Virtual receiver on Port 1 ($link): press \"Transfer Data\"."
+    echo "Settings and NX_4400C.DAT of this demonstration are kept in $demo."
   else
     echo "The virtual receiver did not start; the editor runs without it." >&2
   fi
+  cd "$demo"
+  "$bin/nx4400c"
+else
+  build/bin/nx4400c
 fi
-build/bin/nx4400c
