@@ -49,7 +49,7 @@ public:
 
 // The status panels become lines on standard error; the progress bar and
 // the history grid have nothing to show.
-class ConsoleView : public MainView
+class ConsoleView : public NullView
 {
 public:
     void setStatusText(const QString &key, const QString &text) override
@@ -59,14 +59,6 @@ public:
             QTextStream(stderr) << text << '\n';
     }
     QString statusText(const QString &key) const override { return m_panels.value(key); }
-    void setProgressVisible(bool) override {}
-    void setProgressRange(int, int) override {}
-    void setProgressValue(int) override {}
-    void clearHistoryDisplay() override {}
-    void setHistoryMenusEnabled(bool) override {}
-    void checkHistoryGroup(int) override {}
-    void showHistoryGroup(int) override {}
-    QString firstRowDate() const override { return QString(); }
 
 private:
     QMap<QString, QString> m_panels;

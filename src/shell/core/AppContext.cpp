@@ -10,23 +10,6 @@
 
 namespace {
 
-// Stands in for the main window when there is none (command-line tool,
-// core tests): every call does nothing.
-class NullView : public MainView
-{
-public:
-    void setStatusText(const QString &, const QString &) override {}
-    QString statusText(const QString &) const override { return {}; }
-    void setProgressVisible(bool) override {}
-    void setProgressRange(int, int) override {}
-    void setProgressValue(int) override {}
-    void clearHistoryDisplay() override {}
-    void setHistoryMenusEnabled(bool) override {}
-    void checkHistoryGroup(int) override {}
-    void showHistoryGroup(int) override {}
-    QString firstRowDate() const override { return {}; }
-};
-
 // Answers No/Cancel to everything; used only until the application installs
 // its real prompter.
 class SilentPrompter : public Prompter

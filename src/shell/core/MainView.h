@@ -30,3 +30,20 @@ public:
     // Caption of lblDate(0); empty means there is no history to print or save.
     virtual QString firstRowDate() const = 0;
 };
+
+// Stands in for the main window where there is none (the command-line tool,
+// core tests): every call does nothing.
+class NullView : public MainView
+{
+public:
+    void setStatusText(const QString &, const QString &) override {}
+    QString statusText(const QString &) const override { return {}; }
+    void setProgressVisible(bool) override {}
+    void setProgressRange(int, int) override {}
+    void setProgressValue(int) override {}
+    void clearHistoryDisplay() override {}
+    void setHistoryMenusEnabled(bool) override {}
+    void checkHistoryGroup(int) override {}
+    void showHistoryGroup(int) override {}
+    QString firstRowDate() const override { return {}; }
+};
