@@ -7,6 +7,7 @@
 #include "coverage/gui/frmFIPS.h"
 #include "shell/core/Messages.h"
 #include "shell/gui/Commands.h"
+#include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
@@ -15,28 +16,6 @@
 namespace {
 
 const QString WestPalmBeach = QStringLiteral(" West Palm Beach  KEC50  162.475");
-
-template<typename T>
-void whenModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget()); w && w->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start();
-}
-
-void grab(QWidget *w, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("NX_GRAB_DIR");
-    if (!dir.isEmpty())
-        w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-}
 
 template<typename T = QWidget>
 T *child(QWidget *w, const QString &name)

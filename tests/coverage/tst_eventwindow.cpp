@@ -3,6 +3,7 @@
 #include "coverage/gui/CoverageUi.h"
 #include "coverage/gui/frmEvent.h"
 #include "shell/gui/Commands.h"
+#include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
@@ -23,30 +24,6 @@ QString countText(QWidget *w)
 QStringList selectionSlots(const AppContext &ctx, int from, int to)
 {
     return ctx.EventSelection.mid(from, to - from + 1);
-}
-
-// Runs `act` on the modal window of type T as soon as it is on screen (the
-// window may process events before it shows itself).
-template<typename T>
-void whenModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget()); w && w->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start();
-}
-
-void grab(QWidget *w, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("NX_GRAB_DIR");
-    if (!dir.isEmpty())
-        w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "shell/gui/NX4400C.h"
 #include "shell/gui/SysInfo.h"
 #include "shell/gui/frmAbout.h"
+#include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -19,21 +20,6 @@
 #include <functional>
 
 namespace {
-
-// Runs `act` on the next modal window of type W once it is on screen.
-template <class W>
-void whenModal(std::function<void(W *)> act)
-{
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        if (auto *w = qobject_cast<W *>(QApplication::activeModalWidget())) {
-            act(w);
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
 
 struct Opening {
     bool dumpVisible = false;
