@@ -3,7 +3,7 @@
 // 469 lines) and finding every county of one transmitter across all 54
 // files, as the transmitter window does when the user confirms a choice.
 #include "coverage/core/StateDatabase.h"
-#include "shell/core/AppContext.h"
+#include "app/AppContext.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,7 +35,7 @@ void LoadStateFileTexas(benchmark::State &state)
     ctx.config.FrequencyListingFilter = 0;
     QStringList transmitters;
     for (auto _ : state) {
-        if (!StateDatabase::LoadStateFile(ctx, 42, &transmitters))
+        if (!StateDatabase::LoadStateFile(ctx.prompter(), ctx.statesFolder, ctx.config.FrequencyListingFilter, 42, &transmitters))
             state.SkipWithError("Tx_143.st not readable");
         benchmark::DoNotOptimize(transmitters);
     }
@@ -51,7 +51,7 @@ void FindTransmitterCountiesAll54(benchmark::State &state)
     QStringList counties;
     for (auto _ : state) {
         counties.clear();
-        if (!StateDatabase::FindTransmitterCounties(ctx, field, &counties))
+        if (!StateDatabase::FindTransmitterCounties(ctx.prompter(), ctx.statesFolder, field, &counties))
             state.SkipWithError("a state file is not readable");
         benchmark::DoNotOptimize(counties);
     }

@@ -2,9 +2,9 @@
 // Start-up as a user sees it: milliseconds from the process start to the
 // splash on screen and to the main window on screen, and the resident memory
 // once the main window shows. Prints one "figure: value unit" line each.
-#include "shell/core/AppContext.h"
-#include "shell/gui/NX4400C.h"
-#include "shell/gui/StartUp.h"
+#include "app/AppContext.h"
+#include "app/gui/NX4400C.h"
+#include "app/gui/StartUp.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,9 +7,10 @@
 
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
-#include "link/core/ReceiverLink.h"
-#include "shell/gui/Commands.h"
-#include "shell/gui/NX4400C.h"
+#include "link/core/LinkSession.h"
+#include "coverage/core/EventCatalog.h"
+#include "link/core/Transfer.h"
+#include "app/gui/NX4400C.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,8 +55,8 @@ void transfer(Run &run, const QStringList &fault)
 {
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    LoadConfiguration(ctx);
-    Commands::InitEventCatalog(ctx);
+    LoadConfiguration(ctx, ctx.config);
+    InitEventCatalog(ctx.catalog);
     LoadDefaultCoverage(ctx);
     ctx.setView(&run.view);
     VirtualReceiver vr(env.dir.path());
@@ -70,7 +71,7 @@ void transfer(Run &run, const QStringList &fault)
     QElapsedTimer wall;
     wall.start();
     run.view.clock.start();
-    Commands::EstConnect(ctx, nullptr);
+    EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows);
     run.wallMs = wall.elapsed();
     run.cpu = cpuMs() - cpu0;
     run.left = run.view.statusText(QStringLiteral("Left"));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "shell/core/AppContext.h"
+#include "app/AppContext.h"
 
 #include <QCoreApplication>
 #include <QFile>

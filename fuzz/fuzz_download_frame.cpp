@@ -28,15 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ctx->DaylightTimeActive = data[1] & 2;
     data += 2;
     size -= 2;
-    ctx->ReceiveBuffer.fill('\0', AppContext::ReceiveBufferSize);
-    std::memcpy(ctx->ReceiveBuffer.data(), data, std::min<size_t>(size, AppContext::ReceiveBufferSize));
-    VerifyDownloadChecksum(*ctx);
-    XferRomVersion(*ctx);
-    DecodeHistory(*ctx);
+    ctx->session().ReceiveBuffer.fill('\0', LinkSession::ReceiveBufferSize);
+    std::memcpy(ctx->session().ReceiveBuffer.data(), data, std::min<size_t>(size, LinkSession::ReceiveBufferSize));
+    VerifyDownloadChecksum(ctx->session());
+    XferRomVersion(ctx->session(), ctx->config);
+    DecodeHistory(ctx->historySource(), ctx->HistoryRows);
     for (int row = 0; row < 40; ++row)
-        FormatHistoryLine(*ctx, row);
-    HistoryFileText(*ctx);
-    HistoryReportLines(*ctx);
-    AlertLogEntries(*ctx);
+        FormatHistoryLine(ctx->HistoryRows, row);
+    HistoryFileText(ctx->HistoryRows, ctx->clock().date());
+    HistoryReportLines(ctx->historySource());
+    AlertLogEntries(ctx->historySource());
     return 0;
 }

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static FuzzHarness h;
     auto ctx = h.freshContext();
     h.writeFile(ctx->parameterFilePath, data, size);
-    LoadParameterFile(*ctx);
-    PackCoverageLists(*ctx);
-    PackParameterBlock(*ctx);
+    LoadParameterFile(*ctx, *ctx);
+    PackCoverageLists(*ctx, ctx->session().UploadImage);
+    PackParameterBlock(ctx->config, ctx->session().UploadImage);
     return 0;
 }

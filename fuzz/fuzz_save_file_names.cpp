@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QDir().mkpath(h.dir.filePath(QStringLiteral("out")));
     QString error;
     if (CheckTxtExtension(inside))
-        SaveHistoryFile(*ctx, inside, &error);
+        SaveHistoryFile(ctx->HistoryRows, ctx->clock().date(), inside, &error);
     QDir(h.dir.filePath(QStringLiteral("out"))).removeRecursively();
     return 0;
 }

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static FuzzHarness h;
     auto ctx = h.freshContext();
     h.writeFile(ctx->settingsPath, data, size);
-    LoadConfiguration(*ctx);
-    PackParameterBlock(*ctx);
-    SaveConfiguration(*ctx);
+    LoadConfiguration(*ctx, ctx->config);
+    PackParameterBlock(ctx->config, ctx->session().UploadImage);
+    SaveConfiguration(*ctx, ctx->config);
     return 0;
 }

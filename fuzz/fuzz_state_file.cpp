@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         transmitterField(line);
     }
     QStringList transmitters;
-    LoadStateFile(*ctx, 8, &transmitters);
+    LoadStateFile(ctx->prompter(), ctx->statesFolder, ctx->config.FrequencyListingFilter, 8, &transmitters);
     if (!transmitters.isEmpty()) {
         QStringList counties;
-        FindTransmitterCounties(*ctx, transmitters.first(), &counties);
+        FindTransmitterCounties(ctx->prompter(), ctx->statesFolder, transmitters.first(), &counties);
     }
     return 0;
 }

@@ -2,7 +2,7 @@
 // "NX_4400C.DAT": round trips, the prompt for a missing or damaged file, and
 // writes that fail without costing the previous file.
 #include "config/core/ParameterFile.h"
-#include "shell/core/Messages.h"
+#include "base/Messages.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -85,7 +85,7 @@ private slots:
 void tst_ParameterFile::emptyListsGiveFixedLinesOnly()
 {
     TestEnv env;
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     QByteArray expected = "NX-4400C SAME Digital Weather Receiver Parameter File. DO NOT MODIFY\r\n"
                           "[FIP Codes]\r\n";
     expected += QByteArray("\r\n").repeated(99);
@@ -100,7 +100,7 @@ void tst_ParameterFile::missingFileOffersDefaults()
 {
     TestEnv env;
     env.prompter.answers << Prompter::Button::Yes;
-    QVERIFY(LoadParameterFile(*env.ctx));
+    QVERIFY(LoadParameterFile(*env.ctx, *env.ctx));
     QCOMPARE(env.prompter.boxes.size(), 1);
     const auto &box = env.prompter.boxes.first();
     QCOMPARE(box.title, QStringLiteral("NX-4400C Digital Weather Receiver"));
@@ -118,7 +118,7 @@ void tst_ParameterFile::missingFileOffersDefaults()
     QCOMPARE(env.ctx->EventSelection.mid(0, 18).join(','),
              QStringLiteral("CFA,CFW,FFA,FFW,FLA,FLW,HUA,HUW,SVA,SVW,TOA,TOW,RMT,RWT,DMO,SVR,TOR,"));
 
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     const QByteArray data = readAll(env.ctx->parameterFilePath);
     QCOMPARE(data.count("\r\n"), 126);
     QVERIFY(data.endsWith("\r\n"));
@@ -130,7 +130,7 @@ void tst_ParameterFile::refusingDefaultsKeepsLists()
     TestEnv env;
     env.ctx->FipEntries[7] = QStringLiteral("kept");
     env.prompter.answers << Prompter::Button::No;
-    QVERIFY(!LoadParameterFile(*env.ctx));
+    QVERIFY(!LoadParameterFile(*env.ctx, *env.ctx));
     QCOMPARE(env.prompter.boxes.size(), 1);
     QVERIFY(env.ctx->FipEntries.at(0).isEmpty());
     QCOMPARE(env.ctx->FipEntries.at(7), QStringLiteral("kept"));
@@ -147,11 +147,11 @@ void tst_ParameterFile::roundTrip()
     env.ctx->FipEntries = fips;
     for (int i = 0; i < 24; i += 2)
         env.ctx->EventSelection[i] = QStringLiteral("T%1A").arg(i % 10);
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
 
     TestEnv other;
     other.ctx->parameterFilePath = env.ctx->parameterFilePath;
-    QVERIFY(LoadParameterFile(*other.ctx));
+    QVERIFY(LoadParameterFile(*other.ctx, *other.ctx));
     QVERIFY(other.prompter.boxes.isEmpty());
     fips[6] = QStringLiteral("012086  Miami-Dade             Florida");   // leading blanks are skipped
     QCOMPARE(other.ctx->FipEntries, fips);
@@ -191,11 +191,11 @@ void tst_ParameterFile::commaInEntryDoesNotShiftLaterEntries()
     env.ctx->FipEntries[1] = QStringLiteral("X 022003  Allen                   Louisiana");
     env.ctx->FipEntries[98] = QStringLiteral("X 022005  Last                    Louisiana");
     env.ctx->EventSelection[0] = QStringLiteral("TOR");
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
 
     TestEnv other;
     other.ctx->parameterFilePath = env.ctx->parameterFilePath;
-    QVERIFY(LoadParameterFile(*other.ctx));
+    QVERIFY(LoadParameterFile(*other.ctx, *other.ctx));
     QVERIFY(other.prompter.boxes.isEmpty());
     QCOMPARE(other.ctx->FipEntries, env.ctx->FipEntries);
     QCOMPARE(other.ctx->EventSelection.at(0), QStringLiteral("TOR"));
@@ -217,10 +217,10 @@ void tst_ParameterFile::encodings()
     data.replace("County 3", "X " + encoded);
     TestEnv env;
     QVERIFY(writeAll(env.ctx->parameterFilePath, data));
-    QVERIFY(LoadParameterFile(*env.ctx));
+    QVERIFY(LoadParameterFile(*env.ctx, *env.ctx));
     const QString name = QString::fromUtf8("Do\xC3\xB1" "a Ana");
     QVERIFY(env.ctx->FipEntries.at(3).endsWith("X " + name));
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     QVERIFY(readAll(env.ctx->parameterFilePath).contains("Do\xC3\xB1" "a Ana"));
 }
 
@@ -241,7 +241,7 @@ void tst_ParameterFile::lineEndings()
     data.chop(newline.size());
     TestEnv env;
     QVERIFY(writeAll(env.ctx->parameterFilePath, data));
-    QVERIFY(LoadParameterFile(*env.ctx));
+    QVERIFY(LoadParameterFile(*env.ctx, *env.ctx));
     QVERIFY(env.prompter.boxes.isEmpty());
     QCOMPARE(env.ctx->FipEntries, countyLines(99));
     QCOMPARE(env.ctx->EventSelection.at(0), QStringLiteral("E00"));
@@ -298,7 +298,7 @@ void tst_ParameterFile::damagedFiles()
     TestEnv env;
     QVERIFY(writeAll(env.ctx->parameterFilePath, data));
     env.prompter.answers << Prompter::Button::No;
-    QCOMPARE(LoadParameterFile(*env.ctx), complete);
+    QCOMPARE(LoadParameterFile(*env.ctx, *env.ctx), complete);
     QCOMPARE(env.prompter.boxes.size(), complete ? 0 : 1);
     QCOMPARE(env.ctx->FipEntries.size(), 99);
     QCOMPARE(env.ctx->EventSelection.size(), 49);
@@ -316,7 +316,7 @@ void tst_ParameterFile::truncatedFileKeepsWhatWasRead()
     TestEnv env;
     QVERIFY(writeAll(env.ctx->parameterFilePath, data));
     env.prompter.answers << Prompter::Button::No;
-    QVERIFY(!LoadParameterFile(*env.ctx));
+    QVERIFY(!LoadParameterFile(*env.ctx, *env.ctx));
     QCOMPARE(env.prompter.boxes.size(), 1);
     QCOMPARE(env.ctx->FipEntries, countyLines(99));
     QCOMPARE(env.ctx->EventSelection.at(17), QStringLiteral("E17"));
@@ -330,7 +330,7 @@ void tst_ParameterFile::defaultsAfterPartialReadReplaceFirstFourOnly()
     TestEnv env;
     QVERIFY(writeAll(env.ctx->parameterFilePath, data));
     env.prompter.answers << Prompter::Button::Yes;
-    QVERIFY(LoadParameterFile(*env.ctx));
+    QVERIFY(LoadParameterFile(*env.ctx, *env.ctx));
     const QStringList file = countyLines(99);
     QCOMPARE(env.ctx->FipEntries.at(0), QStringLiteral("X 012011  Broward                Florida"));
     QCOMPARE(env.ctx->FipEntries.at(3), QStringLiteral("X 012111  St. Lucie              Florida"));
@@ -343,10 +343,10 @@ void tst_ParameterFile::onlyFirst24EventSlotsSurvive()
     TestEnv env;
     for (int i = 0; i < 30; ++i)
         env.ctx->EventSelection[i] = QStringLiteral("C%1").arg(i, 2, 10, QLatin1Char('0'));
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     TestEnv other;
     other.ctx->parameterFilePath = env.ctx->parameterFilePath;
-    QVERIFY(LoadParameterFile(*other.ctx));
+    QVERIFY(LoadParameterFile(*other.ctx, *other.ctx));
     QCOMPARE(other.ctx->EventSelection.mid(0, 24), env.ctx->EventSelection.mid(0, 24));
     for (int i = 24; i < 49; ++i)
         QVERIFY(other.ctx->EventSelection.at(i).isEmpty());
@@ -357,11 +357,11 @@ void tst_ParameterFile::entryWithLineBreakStaysOnOneLine()
     TestEnv env;
     env.ctx->FipEntries[0] = QStringLiteral("X 012011  Bro\r\nward");
     env.ctx->FipEntries[1] = QStringLiteral("X 012013  Second");
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     QCOMPARE(readAll(env.ctx->parameterFilePath).count("\r\n"), 126);
     TestEnv other;
     other.ctx->parameterFilePath = env.ctx->parameterFilePath;
-    QVERIFY(LoadParameterFile(*other.ctx));
+    QVERIFY(LoadParameterFile(*other.ctx, *other.ctx));
     QCOMPARE(other.ctx->FipEntries.at(0), QStringLiteral("X 012011  Bro  ward"));
     QCOMPARE(other.ctx->FipEntries.at(1), QStringLiteral("X 012013  Second"));
 }
@@ -372,12 +372,12 @@ void tst_ParameterFile::directoryInPlaceOfFile()
     QVERIFY(QDir().mkpath(env.ctx->parameterFilePath));
     QVERIFY(writeAll(env.ctx->parameterFilePath + "/inside.txt", "keep"));
     env.prompter.answers << Prompter::Button::Yes;
-    QVERIFY(LoadParameterFile(*env.ctx));
+    QVERIFY(LoadParameterFile(*env.ctx, *env.ctx));
     QCOMPARE(env.prompter.boxes.size(), 1);
 
     // Saving over a folder cannot work: message 108, the program ends, and
     // the folder is left alone.
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     QCOMPARE(env.prompter.boxes.size(), 2);
     QCOMPARE(env.prompter.boxes.last().text, Messages::fatalErrorText(8));
     QCOMPARE(env.endRequests, 1);
@@ -390,7 +390,7 @@ void tst_ParameterFile::pipeInPlaceOfFileDoesNotBlock()
     TestEnv env;
     QCOMPARE(::mkfifo(QFile::encodeName(env.ctx->parameterFilePath).constData(), 0600), 0);
     env.prompter.answers << Prompter::Button::No;
-    QVERIFY(!LoadParameterFile(*env.ctx));
+    QVERIFY(!LoadParameterFile(*env.ctx, *env.ctx));
     QCOMPARE(env.prompter.boxes.size(), 1);
 #else
     QSKIP("named pipes are a Unix matter");
@@ -406,7 +406,7 @@ void tst_ParameterFile::unreadableFile()
     if (probe.open(QIODevice::ReadOnly))
         QSKIP("this account reads files regardless of their permissions");
     env.prompter.answers << Prompter::Button::No;
-    QVERIFY(!LoadParameterFile(*env.ctx));
+    QVERIFY(!LoadParameterFile(*env.ctx, *env.ctx));
     QCOMPARE(env.prompter.boxes.size(), 1);
     QVERIFY(env.ctx->FipEntries.at(0).isEmpty());
 }
@@ -419,7 +419,7 @@ void tst_ParameterFile::writeFailureKeepsPreviousFile()
     // it was, message 108 shows and the program ends.
     TestEnv env;
     LoadDefaultCoverage(*env.ctx);
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     const QByteArray before = readAll(env.ctx->parameterFilePath);
     QVERIFY(before.size() > 500);
 
@@ -430,7 +430,7 @@ void tst_ParameterFile::writeFailureKeepsPreviousFile()
     rlimit small = saved;
     small.rlim_cur = 1000;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -454,7 +454,7 @@ void tst_ParameterFile::readOnlyFolderKeepsPreviousFile()
     QVERIFY(QDir().mkpath(folder));
     env.ctx->parameterFilePath = folder + "/NX_4400C.DAT";
     LoadDefaultCoverage(*env.ctx);
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     const QByteArray before = readAll(env.ctx->parameterFilePath);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     {
@@ -467,7 +467,7 @@ void tst_ParameterFile::readOnlyFolderKeepsPreviousFile()
         }
     }
     env.ctx->FipEntries[0].clear();
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(readAll(env.ctx->parameterFilePath), before);
     QCOMPARE(env.prompter.boxes.size(), 1);
@@ -479,7 +479,7 @@ void tst_ParameterFile::missingFolderIsFatal()
     TestEnv env;
     QVERIFY(writeAll(env.path("file"), "x"));
     env.ctx->parameterFilePath = env.path("file/NX_4400C.DAT");
-    SaveParameterFile(*env.ctx);
+    SaveParameterFile(*env.ctx, *env.ctx);
     QCOMPARE(env.prompter.boxes.size(), 1);
     QCOMPARE(env.prompter.boxes.first().text, Messages::fatalErrorText(8));
     QCOMPARE(env.endRequests, 1);

@@ -11,7 +11,7 @@ namespace {
 
 QByteArray bytes(const AppContext &ctx, int first, int last)
 {
-    return QByteArray(reinterpret_cast<const char *>(ctx.UploadImage.data()) + first, last - first + 1);
+    return QByteArray(reinterpret_cast<const char *>(ctx.session().UploadImage.data()) + first, last - first + 1);
 }
 
 bool allZero(const AppContext &ctx, int first, int last)
@@ -47,11 +47,11 @@ void tst_ParameterImage::defaultImage()
     // Configuration from an empty store and the default coverage.
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    LoadConfiguration(ctx);
+    LoadConfiguration(ctx, ctx.config);
     LoadDefaultCoverage(ctx);
-    ctx.UploadImage.fill(0xAA);
-    PackCoverageLists(ctx);
-    PackParameterBlock(ctx);
+    ctx.session().UploadImage.fill(0xAA);
+    PackCoverageLists(ctx, ctx.session().UploadImage);
+    PackParameterBlock(ctx.config, ctx.session().UploadImage);
     QCOMPARE(bytes(ctx, 0, 15).toHex(' '), QByteArray("00 03 03 01 00 02 00 00 1f 00 00 27 00 00 00 21"));
     QVERIFY(allZero(ctx, 16, 31));
     QCOMPARE(bytes(ctx, 32, 59), QByteArray("012011-012085-012099-012111-"));
@@ -59,20 +59,20 @@ void tst_ParameterImage::defaultImage()
     QCOMPARE(bytes(ctx, 208, 275),
              QByteArray("CFA-CFW-FFA-FFW-FLA-FLW-HUA-HUW-SVA-SVW-TOA-TOW-RMT-RWT-DMO-SVR-TOR-"));
     QVERIFY(allZero(ctx, 276, 510));
-    QCOMPARE(ctx.UploadImage[511], uint8_t(0xAA));
+    QCOMPARE(ctx.session().UploadImage[511], uint8_t(0xAA));
 }
 
 void tst_ParameterImage::checksum()
 {
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    QCOMPARE(ImageChecksum(ctx), uint8_t(0));
-    ctx.UploadImage[0] = 0xFF;
-    ctx.UploadImage[510] = 0x03;
-    ctx.UploadImage[511] = 0x40;   // not part of the image
-    QCOMPARE(ImageChecksum(ctx), uint8_t(0x02));
-    ctx.UploadImage.fill(0xFF);
-    QCOMPARE(ImageChecksum(ctx), uint8_t((511 * 0xFF) & 0xFF));
+    QCOMPARE(ImageChecksum(ctx.session().UploadImage), uint8_t(0));
+    ctx.session().UploadImage[0] = 0xFF;
+    ctx.session().UploadImage[510] = 0x03;
+    ctx.session().UploadImage[511] = 0x40;   // not part of the image
+    QCOMPARE(ImageChecksum(ctx.session().UploadImage), uint8_t(0x02));
+    ctx.session().UploadImage.fill(0xFF);
+    QCOMPARE(ImageChecksum(ctx.session().UploadImage), uint8_t((511 * 0xFF) & 0xFF));
 }
 
 void tst_ParameterImage::stationId_data()
@@ -93,11 +93,11 @@ void tst_ParameterImage::stationId()
     QFETCH(QString, id);
     QFETCH(QByteArray, block);
     TestEnv env;
-    env.ctx->UploadImage.fill(0x55);
+    env.ctx->session().UploadImage.fill(0x55);
     env.ctx->config.UserStationID = id;
-    PackParameterBlock(*env.ctx);
+    PackParameterBlock(env.ctx->config, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 16, 31).toHex(' '), block.toHex(' '));
-    QCOMPARE(env.ctx->UploadImage[32], uint8_t(0x55));   // the coverage lists are not its business
+    QCOMPARE(env.ctx->session().UploadImage[32], uint8_t(0x55));   // the coverage lists are not its business
 }
 
 void tst_ParameterImage::encodeIdCharacter_data()
@@ -154,11 +154,11 @@ void tst_ParameterImage::timerCodes()
     int16_t *fields[] = {nullptr, &c.SpeakerTimeoutTimer, &c.LineTimeoutTimer, &c.VoiceIntervalTimer,
                          &c.RelayDelayTimer, &c.PreVoiceAnnc};
     *fields[byte] = int16_t(value);
-    PackParameterBlock(*env.ctx);
-    QCOMPARE(int(env.ctx->UploadImage[byte]), packed);
+    PackParameterBlock(env.ctx->config, env.ctx->session().UploadImage);
+    QCOMPARE(int(env.ctx->session().UploadImage[byte]), packed);
     for (int other = 0; other < 16; ++other)
         if (other != byte)
-            QCOMPARE(int(env.ctx->UploadImage[other]), 0);
+            QCOMPARE(int(env.ctx->session().UploadImage[other]), 0);
 }
 
 void tst_ParameterImage::everyFlagDrivesItsOwnBit()
@@ -170,10 +170,10 @@ void tst_ParameterImage::everyFlagDrivesItsOwnBit()
             continue;
         TestEnv env;
         *k.boolIn(env.ctx->config) = true;
-        PackParameterBlock(*env.ctx);
+        PackParameterBlock(env.ctx->config, env.ctx->session().UploadImage);
         for (int byte = 0; byte < 32; ++byte) {
             const int expected = byte == k.imageByte ? k.imageBit : 0;
-            QVERIFY2(env.ctx->UploadImage[byte] == expected,
+            QVERIFY2(env.ctx->session().UploadImage[byte] == expected,
                      qPrintable(QStringLiteral("%1/%2 byte %3").arg(k.section, k.key).arg(byte)));
         }
     }
@@ -182,12 +182,12 @@ void tst_ParameterImage::everyFlagDrivesItsOwnBit()
     env.ctx->config.NV8009.AcceptAllAlerts = true;
     env.ctx->config.NV800E.PulseNonWatchWarning = true;
     env.ctx->config.Spare800F_1 = true;
-    PackParameterBlock(*env.ctx);
-    QCOMPARE(int(env.ctx->UploadImage[12]), 0x40);
-    QCOMPARE(int(env.ctx->UploadImage[9]), 0x01);
-    QCOMPARE(int(env.ctx->UploadImage[10]), 0x00);
-    QCOMPARE(int(env.ctx->UploadImage[14]), 0x10);
-    QCOMPARE(int(env.ctx->UploadImage[15]), 0x80);
+    PackParameterBlock(env.ctx->config, env.ctx->session().UploadImage);
+    QCOMPARE(int(env.ctx->session().UploadImage[12]), 0x40);
+    QCOMPARE(int(env.ctx->session().UploadImage[9]), 0x01);
+    QCOMPARE(int(env.ctx->session().UploadImage[10]), 0x00);
+    QCOMPARE(int(env.ctx->session().UploadImage[14]), 0x10);
+    QCOMPARE(int(env.ctx->session().UploadImage[15]), 0x80);
 }
 
 void tst_ParameterImage::countyItems()
@@ -201,12 +201,12 @@ void tst_ParameterImage::countyItems()
     f[40] = "X 048141";                                  // just the code
     f[41] = "X 0481";                                    // cut short: zeros keep the item's length
     f[98] = "X 999999  Last";
-    env.ctx->UploadImage.fill(0x77);
-    PackCoverageLists(*env.ctx);
+    env.ctx->session().UploadImage.fill(0x77);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 32, 59), QByteArray("012111-048141-0481\0\0-999999-", 28));
     QVERIFY(allZero(*env.ctx, 60, 207));
     QVERIFY(allZero(*env.ctx, 208, 510));
-    QCOMPARE(env.ctx->UploadImage[31], uint8_t(0x77));
+    QCOMPARE(env.ctx->session().UploadImage[31], uint8_t(0x77));
 }
 
 void tst_ParameterImage::countyOverflowStopsAtItsRegion()
@@ -217,10 +217,10 @@ void tst_ParameterImage::countyOverflowStopsAtItsRegion()
     for (int i = 0; i < 99; ++i)
         env.ctx->FipEntries[i] = QStringLiteral("X %1  County").arg(100000 + i);
     env.ctx->EventSelection[0] = "TOR";
-    PackCoverageLists(*env.ctx);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 32, 38), QByteArray("100000-"));
     QCOMPARE(bytes(*env.ctx, 200, 206), QByteArray("100024-"));
-    QCOMPARE(int(env.ctx->UploadImage[207]), 0);
+    QCOMPARE(int(env.ctx->session().UploadImage[207]), 0);
     QCOMPARE(bytes(*env.ctx, 208, 211), QByteArray("TOR-"));
     QVERIFY(allZero(*env.ctx, 212, 510));
 }
@@ -232,14 +232,14 @@ void tst_ParameterImage::eventItemsWithGaps()
     e[0] = "CFA";
     e[3] = "TOR";
     e[48] = "SVR";
-    PackCoverageLists(*env.ctx);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 208, 219), QByteArray("CFA-TOR-SVR-"));
     QVERIFY(allZero(*env.ctx, 220, 510));
 
     // All 49 slots: the items end at byte 403.
     for (int i = 0; i < 49; ++i)
         e[i] = QStringLiteral("E%1").arg(i, 2, 10, QLatin1Char('0'));
-    PackCoverageLists(*env.ctx);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 400, 403), QByteArray("E48-"));
     QVERIFY(allZero(*env.ctx, 404, 510));
 }
@@ -256,22 +256,22 @@ void tst_ParameterImage::eventSlotsOfOtherLengths()
     e[2] = " TOR ";   // blanks around a code do not count
     e[3] = "   ";
     e[10] = "SVR";
-    env.ctx->UploadImage[511] = 0x5A;
-    PackCoverageLists(*env.ctx);
+    env.ctx->session().UploadImage[511] = 0x5A;
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 208, 215), QByteArray("TOR-SVR-"));
     QVERIFY(allZero(*env.ctx, 216, 510));
-    QCOMPARE(env.ctx->UploadImage[511], uint8_t(0x5A));
+    QCOMPARE(env.ctx->session().UploadImage[511], uint8_t(0x5A));
 }
 
 void tst_ParameterImage::shorterListClearsTheRest()
 {
     TestEnv env;
     LoadDefaultCoverage(*env.ctx);
-    PackCoverageLists(*env.ctx);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     for (int i = 5; i < 49; ++i)
         env.ctx->EventSelection[i].clear();
     env.ctx->FipEntries[1].clear();
-    PackCoverageLists(*env.ctx);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
     QCOMPARE(bytes(*env.ctx, 208, 227), QByteArray("CFA-CFW-FFA-FFW-FLA-"));
     QVERIFY(allZero(*env.ctx, 228, 510));
     QCOMPARE(bytes(*env.ctx, 32, 52), QByteArray("012011-012099-012111-"));
@@ -281,16 +281,16 @@ void tst_ParameterImage::shorterListClearsTheRest()
 void tst_ParameterImage::byte511NeverTouched()
 {
     TestEnv env;
-    QCOMPARE(env.ctx->UploadImage[511], uint8_t(0));
-    env.ctx->UploadImage[511] = 0xC3;
+    QCOMPARE(env.ctx->session().UploadImage[511], uint8_t(0));
+    env.ctx->session().UploadImage[511] = 0xC3;
     env.ctx->config.UserStationID = "ABCDEFGHIJKLMNO";
     for (int i = 0; i < 99; ++i)
         env.ctx->FipEntries[i] = "X 123456";
     for (int i = 0; i < 49; ++i)
         env.ctx->EventSelection[i] = "ZZZ";
-    PackParameterBlock(*env.ctx);
-    PackCoverageLists(*env.ctx);
-    QCOMPARE(env.ctx->UploadImage[511], uint8_t(0xC3));
+    PackParameterBlock(env.ctx->config, env.ctx->session().UploadImage);
+    PackCoverageLists(*env.ctx, env.ctx->session().UploadImage);
+    QCOMPARE(env.ctx->session().UploadImage[511], uint8_t(0xC3));
 }
 
 QTEST_GUILESS_MAIN(tst_ParameterImage)

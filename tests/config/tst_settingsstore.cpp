@@ -91,7 +91,7 @@ void tst_SettingsStore::keyTable()
 void tst_SettingsStore::defaultsFromEmptyStore()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     const ReceiverConfig &c = env.ctx->config;
     QCOMPARE(c.SerialPort, int16_t(1));
     QCOMPARE(c.TimeZoneOffset, int16_t(-5));
@@ -176,7 +176,7 @@ void tst_SettingsStore::conversions()
         QSettings s(env.ctx->settingsPath, QSettings::IniFormat);
         s.setValue(section + '/' + key, stored);
     }
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     QCOMPARE(valueOf(env.ctx->config, qPrintable(section), qPrintable(key)), expected);
 }
 
@@ -209,7 +209,7 @@ void tst_SettingsStore::damagedValueTakesDefaultAndLoadingGoesOn()
     QCOMPARE(c.Spare800F_1, true);
     QCOMPARE(c.PreVoiceAnnc, int16_t(4));
 
-    QVERIFY(SaveConfiguration(*env.ctx));
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
     QSettings s(env.ctx->settingsPath, QSettings::IniFormat);
     QCOMPARE(s.value("EDITOR/SerialPort").toString(), QStringLiteral("1"));
     QCOMPARE(s.value("NV8008/LineActive").toString(), QStringLiteral("True"));
@@ -220,8 +220,8 @@ void tst_SettingsStore::saveWritesEveryKeyAndKeepsPorts()
 {
     TestEnv env;
     writeRaw(env.ctx->settingsPath, "[Ports]\nPort1=/dev/ttyUSB0\nPort3=/dev/ttyS2\n");
-    LoadConfiguration(*env.ctx);
-    QVERIFY(SaveConfiguration(*env.ctx));
+    LoadConfiguration(*env.ctx, env.ctx->config);
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
 
     QSettings s(env.ctx->settingsPath, QSettings::IniFormat);
     int count = 0;
@@ -262,11 +262,11 @@ void tst_SettingsStore::roundTripOfEveryField()
         }
         ++n;
     }
-    QVERIFY(SaveConfiguration(*env.ctx));
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
 
     AppContext fresh;
     fresh.settingsPath = env.ctx->settingsPath;
-    LoadConfiguration(fresh);
+    LoadConfiguration(fresh, fresh.config);
     for (const ConfigKey &k : configKeys())
         QCOMPARE(configValueText(k, fresh.config), configValueText(k, c));
 }
@@ -294,13 +294,13 @@ void tst_SettingsStore::awkwardStrings()
 {
     QFETCH(QString, text);
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     env.ctx->config.TransmitterLocation = text;
     env.ctx->config.WorkingDirectory = text;
-    QVERIFY(SaveConfiguration(*env.ctx));
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
     AppContext fresh;
     fresh.settingsPath = env.ctx->settingsPath;
-    LoadConfiguration(fresh);
+    LoadConfiguration(fresh, fresh.config);
     QCOMPARE(fresh.config.TransmitterLocation, text);
     QCOMPARE(fresh.config.WorkingDirectory, text);
     // The key after it still loads.
@@ -313,7 +313,7 @@ void tst_SettingsStore::handEditedCommaListIsJoined()
     // comes back with the commas, not empty.
     TestEnv env;
     writeRaw(env.ctx->settingsPath, "[EDITOR]\nTransmitterLocation=Miami, FL\nSerialPort=3\n");
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     QCOMPARE(env.ctx->config.TransmitterLocation, QStringLiteral("Miami, FL"));
     QCOMPARE(env.ctx->config.SerialPort, int16_t(3));
 }
@@ -321,14 +321,14 @@ void tst_SettingsStore::handEditedCommaListIsJoined()
 void tst_SettingsStore::sharedKeysAreIndependent()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     ReceiverConfig &c = env.ctx->config;
     c.NV8009.AcceptAllAlerts = true;
     c.NV800A.AcceptAllAlerts = false;
     c.NV800A.CancelAlert = true;
     c.NV800D.PulseWatch = false;
     c.NV800E.PulseWatch = true;
-    QVERIFY(SaveConfiguration(*env.ctx));
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
     {
         QSettings s(env.ctx->settingsPath, QSettings::IniFormat);
         QCOMPARE(s.value("NV8009/AcceptAllAlerts").toString(), QStringLiteral("True"));
@@ -340,7 +340,7 @@ void tst_SettingsStore::sharedKeysAreIndependent()
     }
     AppContext fresh;
     fresh.settingsPath = env.ctx->settingsPath;
-    LoadConfiguration(fresh);
+    LoadConfiguration(fresh, fresh.config);
     QCOMPARE(fresh.config.NV8009.AcceptAllAlerts, true);
     QCOMPARE(fresh.config.NV800A.AcceptAllAlerts, false);
     QCOMPARE(fresh.config.NV8009.CancelAlert, false);
@@ -357,7 +357,7 @@ void tst_SettingsStore::junkStoreDoesNotCrash()
     junk += "\n[TIMERS]\nLineTimeoutTimer=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QRect)\n"
             "VoiceIntervalTimer=@Invalid()\nRelayDelayTimer=@ByteArray(4)\n";
     writeRaw(env.ctx->settingsPath, junk);
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     QCOMPARE(env.ctx->config.LineTimeoutTimer, int16_t(3));
     QCOMPARE(env.ctx->config.VoiceIntervalTimer, int16_t(1));
     QCOMPARE(env.ctx->config.RelayDelayTimer, int16_t(4));
@@ -370,16 +370,16 @@ void tst_SettingsStore::unwritableStoreReportsFailure()
     TestEnv env;
     writeRaw(env.path("blocker"), "x");
     env.ctx->settingsPath = env.path("blocker/sub/NX4400C.ini");
-    LoadConfiguration(*env.ctx);
-    QVERIFY(!SaveConfiguration(*env.ctx));
+    LoadConfiguration(*env.ctx, env.ctx->config);
+    QVERIFY(!SaveConfiguration(*env.ctx, env.ctx->config));
 }
 
 void tst_SettingsStore::firstSaveCreatesFolders()
 {
     TestEnv env;
     env.ctx->settingsPath = env.path("new/folder/NX4400C.ini");
-    LoadConfiguration(*env.ctx);
-    QVERIFY(SaveConfiguration(*env.ctx));
+    LoadConfiguration(*env.ctx, env.ctx->config);
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
     QFile f(env.ctx->settingsPath);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(storeFileHoldsEveryKey(f.readAll()));
@@ -394,7 +394,7 @@ void tst_SettingsStore::storeCutShortIsReportedAndPutBack()
     TestEnv env;
     const QByteArray previous = "[Ports]\nPort1=/dev/ttyUSB0\n\n[TIMERS]\nPreVoiceAnnc=4\n";
     writeRaw(env.ctx->settingsPath, previous);
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     env.ctx->config.TransmitterLocation = QString(300, QLatin1Char('T'));
 
     rlimit saved{};
@@ -403,7 +403,7 @@ void tst_SettingsStore::storeCutShortIsReportedAndPutBack()
     rlimit small = saved;
     small.rlim_cur = 1000;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = SaveConfiguration(*env.ctx);
+    const bool ok = SaveConfiguration(*env.ctx, env.ctx->config);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -431,8 +431,8 @@ void tst_SettingsStore::storeFileCheck()
     QFETCH(int, cut);
     QFETCH(bool, complete);
     TestEnv env;
-    LoadConfiguration(*env.ctx);
-    QVERIFY(SaveConfiguration(*env.ctx));
+    LoadConfiguration(*env.ctx, env.ctx->config);
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
     QFile f(env.ctx->settingsPath);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QByteArray ini = f.readAll();

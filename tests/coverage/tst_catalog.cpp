@@ -111,10 +111,10 @@ void tst_Catalog::lookupThroughContext()
     TestEnv env;
     QString name;
     EventClass cls = EventClass::Other;
-    GetEventName(*env.ctx, QStringLiteral("TOR"), &name, &cls);
+    GetEventName(env.ctx->catalog, QStringLiteral("TOR"), &name, &cls);
     QCOMPARE(name, QStringLiteral("Tornado Warning"));
     QCOMPARE(cls, EventClass::Warning);
-    GetEventName(*env.ctx, QStringLiteral("SVA"), nullptr, &cls);   // null name is allowed
+    GetEventName(env.ctx->catalog, QStringLiteral("SVA"), nullptr, &cls);   // null name is allowed
     QCOMPARE(cls, EventClass::Watch);
 }
 

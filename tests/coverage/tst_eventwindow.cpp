@@ -2,7 +2,7 @@
 // The event selection window, driven through its controls offscreen.
 #include "coverage/gui/CoverageUi.h"
 #include "coverage/gui/frmEvent.h"
-#include "shell/gui/Commands.h"
+#include "coverage/gui/CoverageCommands.h"
 #include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
@@ -54,7 +54,7 @@ void tst_EventWindow::opensFromSelection()
     env.ctx->EventSelection[2] = QStringLiteral("cfa");           // lower case: no box
     env.ctx->EventSelection[47] = QStringLiteral("RWT");          // last compared slot
     env.ctx->EventSelection[48] = QStringLiteral("RMT");          // never looked at
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     w.show();
     QCOMPARE(w.windowTitle(), QStringLiteral(" NX-4400C Event Codes. Page 1"));
     QVERIFY(box(&w, QStringLiteral("chkTOR"))->isChecked());
@@ -101,7 +101,7 @@ void tst_EventWindow::layout()
     QFETCH(QPoint, frameTopLeftTwips);
     QFETCH(int, boxTopTwips);
     TestEnv env;
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     QCheckBox *b = box(&w, name);
     QVERIFY(b);
     QCOMPARE(b->text(), caption);
@@ -119,7 +119,7 @@ void tst_EventWindow::layout()
 void tst_EventWindow::allBoxesChecked()
 {
     TestEnv env;
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     const QList<QCheckBox *> boxes = w.findChildren<QCheckBox *>();
     QCOMPARE(boxes.size(), 49);
     for (QCheckBox *b : boxes) {
@@ -141,7 +141,7 @@ void tst_EventWindow::allBoxesChecked()
 void tst_EventWindow::storesInCatalogueOrder()
 {
     TestEnv env;
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     box(&w, QStringLiteral("chkBZW"))->click();
     box(&w, QStringLiteral("chkAVA"))->click();
     QCOMPARE(countText(&w), QStringLiteral("Events Selected = 2   (Max 48)"));
@@ -155,7 +155,7 @@ void tst_EventWindow::dropsCodesWithoutBox()
     env.ctx->EventSelection[0] = QStringLiteral("TOR");
     env.ctx->EventSelection[1] = QStringLiteral("TOW");
     env.ctx->EventSelection[2] = QStringLiteral("SVW");
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     w.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
     QCOMPARE(selectionSlots(*env.ctx, 0, 2), (QStringList{QStringLiteral("TOR"), QString(), QString()}));
 }
@@ -165,7 +165,7 @@ void tst_EventWindow::uncheckAll()
     TestEnv env;
     for (int i = 0; i < 49; ++i)
         env.ctx->EventSelection[i] = env.ctx->catalog.rows.at(i % 47).EventCode;
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     for (QCheckBox *b : w.findChildren<QCheckBox *>()) {
         if (b->isChecked())
             b->click();
@@ -180,7 +180,7 @@ void tst_EventWindow::uncheckAll()
 void tst_EventWindow::spareBoxesCountNothing()
 {
     TestEnv env;
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     QCheckBox *spare1 = box(&w, QStringLiteral("chkSpare1"));
     QCheckBox *spare2 = box(&w, QStringLiteral("chkSpare2"));
     QVERIFY(!spare1->isChecked() && !spare2->isChecked());
@@ -195,7 +195,7 @@ void tst_EventWindow::spareBoxesCountNothing()
 void tst_EventWindow::pages()
 {
     TestEnv env;
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     w.show();
     auto *page1 = w.findChild<QFrame *>(QStringLiteral("Picture1"));
     auto *page2 = w.findChild<QFrame *>(QStringLiteral("Picture2"));
@@ -216,7 +216,7 @@ void tst_EventWindow::leavingWithoutOkStoresNothing()
 {
     TestEnv env;
     env.ctx->EventSelection[0] = QStringLiteral("TOW");
-    frmEvent w(*env.ctx);
+    frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
     box(&w, QStringLiteral("chkAVA"))->click();
     w.reject();
     QCOMPARE(env.ctx->EventSelection.at(0), QStringLiteral("TOW"));
@@ -231,7 +231,7 @@ void tst_EventWindow::toolbarCommand()
         w->findChild<QCheckBox *>(QStringLiteral("chkRMT"))->click();
         w->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
     });
-    Commands::openEvents(*env.ctx, &mainWindow);
+    CoverageCommands::openEvents(*env.ctx, *env.ctx, env.ctx->catalog, &mainWindow);
     QCOMPARE(env.ctx->EventSelection.at(0), QStringLiteral("RMT"));
     // Rebuilt each time: nothing of it stays behind.
     QVERIFY(!mainWindow.findChild<frmEvent *>());

@@ -253,7 +253,7 @@ void tst_StateDb::loadStateFile()
     TestEnv env;
     env.ctx->config.FrequencyListingFilter = int16_t(filter);
     QStringList transmitters;
-    QVERIFY(LoadStateFile(*env.ctx, state, &transmitters));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, state, &transmitters));
     QVERIFY(env.prompter.boxes.isEmpty());
     QVERIFY2(transmitters.contains(listed), qPrintable(transmitters.join(QLatin1Char('\n'))));
     if (!notListed.isEmpty())
@@ -271,7 +271,7 @@ void tst_StateDb::transmitterHeardInSeveralStates()
     TestEnv env;
     // The District's own transmitter reaches into Maryland and Virginia.
     QStringList counties{QStringLiteral("kept")};
-    QVERIFY(FindTransmitterCounties(*env.ctx, QStringLiteral("  Washington DC    WNG736 162.450 "), &counties));
+    QVERIFY(FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, QStringLiteral("  Washington DC    WNG736 162.450 "), &counties));
     QCOMPARE(counties.first(), QStringLiteral("kept"));   // appends
     counties.removeFirst();
     QVERIFY(counties.size() > 3);
@@ -291,9 +291,9 @@ void tst_StateDb::transmitterHeardInSeveralStates()
 
     // A Florida transmitter heard in Georgia yields counties of both.
     QStringList fl;
-    QVERIFY(LoadStateFile(*env.ctx, 8, &fl));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 8, &fl));
     QStringList ga;
-    QVERIFY(LoadStateFile(*env.ctx, 9, &ga));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 9, &ga));
     QString shared;
     for (const QString &t : std::as_const(fl)) {
         if (ga.contains(t)) {
@@ -303,7 +303,7 @@ void tst_StateDb::transmitterHeardInSeveralStates()
     }
     QVERIFY(!shared.isEmpty());
     QStringList both;
-    QVERIFY(FindTransmitterCounties(*env.ctx, shared, &both));
+    QVERIFY(FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, shared, &both));
     QVERIFY(both.filter(QRegularExpression(QStringLiteral(" Florida$"))).size() > 0);
     QVERIFY(both.filter(QRegularExpression(QStringLiteral(" Georgia$"))).size() > 0);
 }
@@ -320,7 +320,7 @@ void tst_StateDb::countiesListedOnce()
                  QStringLiteral("162.475"));
     writeFile(dir + QStringLiteral("/Fl_109.st"), data);
     QStringList counties;
-    QVERIFY(FindTransmitterCounties(*env.ctx, QStringLiteral(" West Palm Beach  KEC50  162.475"), &counties));
+    QVERIFY(FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, QStringLiteral(" West Palm Beach  KEC50  162.475"), &counties));
     QCOMPARE(counties.count(QStringLiteral("012011  Broward                Florida")), 1);
 }
 
@@ -328,7 +328,7 @@ void tst_StateDb::blankTransmitterFindsNothing()
 {
     TestEnv env;
     QStringList counties;
-    QVERIFY(FindTransmitterCounties(*env.ctx, QStringLiteral("   "), &counties));
+    QVERIFY(FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, QStringLiteral("   "), &counties));
     QVERIFY(counties.isEmpty());
 }
 
@@ -336,10 +336,10 @@ void tst_StateDb::noCoverageNeverYieldsCounty()
 {
     TestEnv env;
     QStringList counties;
-    QVERIFY(FindTransmitterCounties(*env.ctx, NoCoverage, &counties));
+    QVERIFY(FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, NoCoverage, &counties));
     QVERIFY(counties.isEmpty());
     QStringList ak;
-    QVERIFY(LoadStateFile(*env.ctx, 1, &ak));   // Alaska has uncovered boroughs
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 1, &ak));   // Alaska has uncovered boroughs
     for (const QString &t : std::as_const(ak))
         QVERIFY(!t.contains(NoCoverage));
 }
@@ -363,21 +363,21 @@ void tst_StateDb::duplicatesAndFilter()
     writeFile(dir + QStringLiteral("/Fl_109.st"), data);
 
     QStringList all;
-    QVERIFY(LoadStateFile(*env.ctx, 8, &all));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 8, &all));
     QCOMPARE(all, (QStringList{QStringLiteral(" Gainesville      WXJ60  162.475"),
                                QStringLiteral(" Panama City      KGG67  162.550"),
                                QStringLiteral(" Melbourne        WXJ70  162.525"),
                                QStringLiteral(" Miami            KHB34  162.550")}));
     env.ctx->config.FrequencyListingFilter = 7;
     QStringList filtered;
-    QVERIFY(LoadStateFile(*env.ctx, 8, &filtered));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 8, &filtered));
     QCOMPARE(filtered, (QStringList{QStringLiteral(" Panama City      KGG67  162.550"),
                                     QStringLiteral(" Miami            KHB34  162.550")}));
     env.ctx->config.FrequencyListingFilter = 6;
-    QVERIFY(LoadStateFile(*env.ctx, 8, &filtered));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 8, &filtered));
     QCOMPARE(filtered, QStringList{QStringLiteral(" Melbourne        WXJ70  162.525")});
     env.ctx->config.FrequencyListingFilter = 9;   // out of range: no filter
-    QVERIFY(LoadStateFile(*env.ctx, 8, &filtered));
+    QVERIFY(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 8, &filtered));
     QCOMPARE(filtered, all);
     QVERIFY(env.prompter.boxes.isEmpty());
 }
@@ -422,7 +422,7 @@ void tst_StateDb::badStateFiles()
     writeFile(dir + QStringLiteral("/Fl_109.st"), content);
 
     QStringList list;
-    QCOMPARE(LoadStateFile(*env.ctx, 8, &list), loads);
+    QCOMPARE(LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 8, &list), loads);
     QCOMPARE(list.size(), transmitters);
     if (loads) {
         QVERIFY(env.prompter.boxes.isEmpty());
@@ -437,7 +437,7 @@ void tst_StateDb::badStateFiles()
     // The county scan passes over the damaged file (or stops at it with a
     // beep) without harm to the other states.
     QStringList counties;
-    const bool scanned = FindTransmitterCounties(*env.ctx, QStringLiteral("Washington DC    WNG736 162.450"), &counties);
+    const bool scanned = FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, QStringLiteral("Washington DC    WNG736 162.450"), &counties);
     QCOMPARE(scanned, loads);
     QCOMPARE(env.prompter.beeps, loads ? 0 : 1);
     // Florida comes before Maryland and Virginia: a stopped scan found nothing.
@@ -454,7 +454,7 @@ void tst_StateDb::missingFileDuringCountyScan()
     QVERIFY(QFile::remove(dir + QStringLiteral("/Wa_147.st")));
     QVERIFY(QDir().mkpath(dir + QStringLiteral("/Wa_147.st")));   // a folder where a file should be
     QStringList counties;
-    QVERIFY(!FindTransmitterCounties(*env.ctx, QStringLiteral("Washington DC    WNG736 162.450"), &counties));
+    QVERIFY(!FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, QStringLiteral("Washington DC    WNG736 162.450"), &counties));
     QCOMPARE(env.prompter.beeps, 1);
     QVERIFY(env.prompter.boxes.isEmpty());
     // Maryland's counties (before Virginia in the state list) stay.
@@ -463,8 +463,8 @@ void tst_StateDb::missingFileDuringCountyScan()
         QVERIFY(!c.endsWith(QLatin1String("Virginia")));
 
     QStringList list;
-    QVERIFY(!LoadStateFile(*env.ctx, 45, &list));
-    QVERIFY(!LoadStateFile(*env.ctx, 46, &list));
+    QVERIFY(!LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 45, &list));
+    QVERIFY(!LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, 46, &list));
     QCOMPARE(env.prompter.texts(), (QStringList{QStringLiteral("Error, State File  Va_145.st  is missing"),
                                                 QStringLiteral("Error, State File  Wa_147.st  is missing")}));
 }
@@ -482,7 +482,7 @@ void tst_StateDb::stateIdOutOfRange()
     QFETCH(int, id);
     TestEnv env;
     QStringList list{QStringLiteral("old")};
-    QVERIFY(!LoadStateFile(*env.ctx, id, &list));
+    QVERIFY(!LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, id, &list));
     QVERIFY(list.isEmpty());
     QCOMPARE(env.prompter.texts(), QStringList{QStringLiteral("Error, State File    is missing")});
 }
@@ -497,7 +497,7 @@ void tst_StateDb::stateWithoutName()
     data += line("014001", "Nowhere", "Test Site        WXX99", "162.400");
     writeFile(dir + QStringLiteral("/Al_102.st"), data);
     QStringList counties;
-    QVERIFY(FindTransmitterCounties(*env.ctx, QStringLiteral("Test Site        WXX99  162.400"), &counties));
+    QVERIFY(FindTransmitterCounties(env.ctx->prompter(), env.ctx->statesFolder, QStringLiteral("Test Site        WXX99  162.400"), &counties));
     QCOMPARE(counties, QStringList{QStringLiteral("014001  Nowhere                ")});
 }
 

@@ -4,7 +4,7 @@
 #include "diagnostics/core/DumpListing.h"
 #include "diagnostics/gui/frmDataDump.h"
 #include "link/VirtualReceiver.h"
-#include "link/core/ReceiverLink.h"
+#include "link/core/LinkSession.h"
 #include "support/TestEnv.h"
 
 #include "PtyReceiver.h"
@@ -35,7 +35,7 @@ struct Bench {
         ctx.timings.dumpContactMs = 300;
         ctx.timings.dumpReplyMs = 600;
         ctx.timings.dumpNvPauseMs = 20;
-        Link(ctx).Port1.setDevicePaths({rx.path(), QString(), QString(), QString()});
+        ctx.session().Port1.setDevicePaths({rx.path(), QString(), QString(), QString()});
         rx.answer('D', ACK);
     }
 };
@@ -68,7 +68,7 @@ private slots:
         QFETCH(bool, contact);
         Bench b;
         b.rx.answer('D', reply);
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QElapsedTimer t;
         t.start();
         QCOMPARE(dump.MakeContact(), contact);
@@ -76,8 +76,8 @@ private slots:
         QCOMPARE(b.rx.received(), QByteArray("D"));
         // In dump mode the port is held; otherwise it is closed again,
         // after a NAK too.
-        QCOMPARE(b.ctx.link.PortIsOpen, contact);
-        QCOMPARE(b.ctx.link.busy, contact);
+        QCOMPARE(b.ctx.session().PortIsOpen, contact);
+        QCOMPARE(b.ctx.session().busy, contact);
         QCOMPARE(dump.inDumpMode(), contact);
         QVERIFY(b.env.prompter.boxes.isEmpty());
     }
@@ -85,23 +85,23 @@ private slots:
     void contactPortWillNotOpen()
     {
         Bench b;
-        Link(b.ctx).Port1.setDevicePaths({b.env.path("no-such-tty"), QString(), QString(), QString()});
-        frmDataDump dump(b.ctx);
+        b.ctx.session().Port1.setDevicePaths({b.env.path("no-such-tty"), QString(), QString(), QString()});
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(!dump.MakeContact());
         QCOMPARE(b.env.prompter.texts(), QStringList{"Error #201:  Selected Serial Port will not open"});
-        QVERIFY(!b.ctx.link.PortIsOpen);
-        QVERIFY(!b.ctx.link.busy);
+        QVERIFY(!b.ctx.session().PortIsOpen);
+        QVERIFY(!b.ctx.session().busy);
     }
 
     void contactRefusedWhilePortBusy()
     {
         Bench b;
-        b.ctx.link.busy = true;   // a transfer owns the port
-        frmDataDump dump(b.ctx);
+        b.ctx.session().busy = true;   // a transfer owns the port
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(!dump.MakeContact());
         QTest::qWait(50);
         QVERIFY(b.rx.received().isEmpty());
-        QVERIFY(b.ctx.link.busy);
+        QVERIFY(b.ctx.session().busy);
     }
 
     void raw_data()
@@ -125,7 +125,7 @@ private slots:
         QFETCH(QString, shown);
         Bench b;
         b.rx.answer('R', reply);
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         dump.show();
         QVERIFY(dump.MakeContact());
         dump.cmdRaw_Click();
@@ -142,7 +142,7 @@ private slots:
         Bench b;
         const QByteArray nv("NV MEMORY\r\n8000:\t0F\x01\x00\x1b\r\n", 21);
         b.rx.answer('X', nv + ETX);
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(dump.MakeContact());
         dump.cmdNVData_Click();
         QCOMPARE(dump.text(), NvHead + QString::fromLatin1(nv));
@@ -166,7 +166,7 @@ private slots:
         b.rx.answer('R', "xxZCZC-WXR-TO");
         if (pullCable)
             b.rx.pullCableAfter('R');
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(dump.MakeContact());
         QElapsedTimer t;
         t.start();
@@ -189,10 +189,10 @@ private slots:
     {
         QFETCH(int, how);
         Bench b;
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         dump.show();
         QVERIFY(dump.MakeContact());
-        QVERIFY(b.ctx.link.PortIsOpen);
+        QVERIFY(b.ctx.session().PortIsOpen);
         if (how == 0)
             dump.findChild<QPushButton *>(QStringLiteral("cmdExit"))->click();
         else if (how == 1)
@@ -201,8 +201,8 @@ private slots:
             QTest::keyClick(&dump, Qt::Key_Escape);
         QVERIFY(!dump.isVisible());
         QTRY_COMPARE(b.rx.received(), QByteArray("DQ"));
-        QVERIFY(!b.ctx.link.PortIsOpen);
-        QVERIFY(!b.ctx.link.busy);
+        QVERIFY(!b.ctx.session().PortIsOpen);
+        QVERIFY(!b.ctx.session().busy);
         QVERIFY(!dump.inDumpMode());
     }
 
@@ -213,7 +213,7 @@ private slots:
         Bench b;
         b.ctx.timings.dumpReplyMs = 5000;
         b.rx.answer('R', "ZCZC-WXR");
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         dump.show();
         QVERIFY(dump.MakeContact());
         QTimer::singleShot(150, &dump, [&dump] {
@@ -226,8 +226,8 @@ private slots:
         QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
         QVERIFY(!dump.isVisible());
         QTRY_COMPARE(b.rx.received(), QByteArray("DRQ"));
-        QVERIFY(!b.ctx.link.PortIsOpen);
-        QVERIFY(!b.ctx.link.busy);
+        QVERIFY(!b.ctx.session().PortIsOpen);
+        QVERIFY(!b.ctx.session().busy);
         QVERIFY(!dump.text().contains(QStringLiteral("Reply incomplete")));
     }
 
@@ -235,7 +235,7 @@ private slots:
     {
         Bench b;
         b.rx.answer('R', "ZCZC-A" + ETX);
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(dump.MakeContact());
         dump.cmdRaw_Click();
         QVERIFY(!dump.text().isEmpty());
@@ -247,7 +247,7 @@ private slots:
     void saveEmptyWindowWritesNothing()
     {
         Bench b;
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         dump.cmdSave_Click();
         QCOMPARE(b.env.prompter.beeps, 1);
         QVERIFY(b.env.prompter.boxes.isEmpty());
@@ -270,7 +270,7 @@ private slots:
         }
         const QByteArray nv("A\x01\x02\r\nB\xe9", 7);
         b.rx.answer('X', nv + ETX);
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(dump.MakeContact());
         dump.cmdNVData_Click();
         dump.cmdSave_Click();
@@ -301,7 +301,7 @@ private slots:
         blocker.close();
         b.ctx.dumpFilePath = b.env.path("blocker/NX_DUMP.TXT");
         b.rx.answer('R', "ZCZC-A" + ETX);
-        frmDataDump dump(b.ctx);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
         QVERIFY(dump.MakeContact());
         dump.cmdRaw_Click();
         dump.cmdSave_Click();
@@ -327,7 +327,7 @@ private slots:
         QVERIFY(vr.start({}, true));
         vr.attach(ctx, 2);
         {
-            frmDataDump dump(ctx);
+            frmDataDump dump(ctx.session(), ctx.config);
             dump.show();
             QVERIFY(dump.MakeContact());
             dump.cmdRaw_Click();
@@ -346,14 +346,14 @@ private slots:
             dump.close();
         }
         QTRY_VERIFY(vr.recorded().contains("Q"));
-        QVERIFY(!ctx.link.PortIsOpen);
+        QVERIFY(!ctx.session().PortIsOpen);
 
         // A receiver that refuses dump mode.
         vr.stop();
         QVERIFY(vr.start({QStringLiteral("--fault"), QStringLiteral("nak-d")}));
-        frmDataDump refused(ctx);
+        frmDataDump refused(ctx.session(), ctx.config);
         QVERIFY(!refused.MakeContact());
-        QVERIFY(!ctx.link.PortIsOpen);
+        QVERIFY(!ctx.session().PortIsOpen);
     }
 };
 

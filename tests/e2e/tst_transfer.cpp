@@ -10,9 +10,9 @@
 #include "config/core/ParameterImage.h"
 #include "config/core/SettingsStore.h"
 #include "diagnostics/core/DumpListing.h"
-#include "link/core/ReceiverLink.h"
-#include "shell/gui/Commands.h"
-#include "shell/gui/NX4400C.h"
+#include "link/core/LinkSession.h"
+#include "coverage/core/EventCatalog.h"
+#include "app/gui/NX4400C.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,8 +86,8 @@ struct Editor {
         , view(window)
     {
         AppContext &ctx = *env.ctx;
-        LoadConfiguration(ctx);
-        Commands::InitEventCatalog(ctx);
+        LoadConfiguration(ctx, ctx.config);
+        InitEventCatalog(ctx.catalog);
         LoadDefaultCoverage(ctx);
         ctx.setView(&view);
         window.show();
@@ -154,10 +154,10 @@ void TestTransferE2E::pacedTransfer()
     QCOMPARE(e.text("lblOrg_0"), QStringLiteral("WXR"));
     QVERIFY(!e.text("lblDate_0").isEmpty());
     QVERIFY(e.env.prompter.boxes.isEmpty());
-    QVERIFY(!ctx.link.PortIsOpen);
-    const QByteArray image(reinterpret_cast<const char *>(ctx.UploadImage.data()), 511);
+    QVERIFY(!ctx.session().PortIsOpen);
+    const QByteArray image(reinterpret_cast<const char *>(ctx.session().UploadImage.data()), 511);
     QCOMPARE(vr.uploadedImage(), image);
-    QTRY_COMPARE(vr.recorded(), QByteArrayLiteral("Z") + image + QByteArray(1, char(ImageChecksum(ctx))));
+    QTRY_COMPARE(vr.recorded(), QByteArrayLiteral("Z") + image + QByteArray(1, char(ImageChecksum(ctx.session().UploadImage))));
     grabTo(e.window, QStringLiteral("main-after-transfer.png"));
 
     // 512 + 1284 + 2 bytes of 10 bits at 4800 bit/s.
@@ -207,8 +207,8 @@ void TestTransferE2E::faults()
     QCOMPARE(e.text("Left"), left);
     QCOMPARE(e.text("Right"), QString());
     QCOMPARE(e.env.prompter.texts(), box.isEmpty() ? QStringList() : QStringList{box});
-    QVERIFY(!ctx.link.PortIsOpen);
-    QVERIFY(!Link(ctx).Port1.isOpen());
+    QVERIFY(!ctx.session().PortIsOpen);
+    QVERIFY(!ctx.session().Port1.isOpen());
     QCOMPARE(WriteRegistry(ctx.config), configBefore);
     QVERIFY(!e.window.findChild<QMenu *>(QStringLiteral("mnuView"))->isEnabled());
     QCOMPARE(e.text("lblDate_0"), QString());

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "history/core/HistoryDecoder.h"
-#include "shell/core/AppContext.h"
+#include "app/AppContext.h"
 
 #include <QLocale>
 
@@ -14,14 +14,14 @@
 inline void putSlot(AppContext &ctx, int k, const char *text, int length = -1)
 {
     const int n = length < 0 ? int(std::strlen(text)) : length;
-    char *slot = ctx.ReceiveBuffer.data() + History::SlotSize * k;
+    char *slot = ctx.session().ReceiveBuffer.data() + History::SlotSize * k;
     std::memset(slot, 0, History::SlotSize);
     std::memcpy(slot, text, std::min(n, History::SlotSize));
 }
 
 inline void clearSlots(AppContext &ctx)
 {
-    std::memset(ctx.ReceiveBuffer.data(), 0, History::SlotSize * History::SlotCount);
+    std::memset(ctx.session().ReceiveBuffer.data(), 0, History::SlotSize * History::SlotCount);
 }
 
 // Month names and date forms follow the locale; the tests read English.

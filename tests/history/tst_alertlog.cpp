@@ -50,7 +50,7 @@ private:
     QList<AlertLogEntry> run(const QString &path, int *unreadable = nullptr)
     {
         int bad = 0;
-        const QList<AlertLogEntry> alerts = AlertLogEntries(*m_env->ctx, &bad);
+        const QList<AlertLogEntry> alerts = AlertLogEntries(m_env->ctx->historySource(), &bad);
         if (unreadable)
             *unreadable = bad;
         const AlertLogMerge m = AppendAlertLog(path, alerts);
@@ -107,7 +107,7 @@ void TestAlertLog::onlyNewAlertsAreAdded()
     run(m_log);
     // The receiver pushed one new alert in front; the oldest dropped out.
     for (int k = 39; k > 0; --k)
-        std::memcpy(ctx.ReceiveBuffer.data() + 32 * k, ctx.ReceiveBuffer.constData() + 32 * (k - 1), 32);
+        std::memcpy(ctx.session().ReceiveBuffer.data() + 32 * k, ctx.session().ReceiveBuffer.constData() + 32 * (k - 1), 32);
     putSlot(ctx, 0, "141 11:00 WXR TOR 0030");
     const QList<AlertLogEntry> added = run(m_log);
     QCOMPARE(added.size(), 1);
@@ -182,7 +182,7 @@ void TestAlertLog::foreignFileIsRefused()
     f.write(content);
     f.close();
     putSlot(*m_env->ctx, 0, "100 14:30 WXR TOR 0100");
-    const AlertLogMerge m = AppendAlertLog(m_log, AlertLogEntries(*m_env->ctx));
+    const AlertLogMerge m = AppendAlertLog(m_log, AlertLogEntries(m_env->ctx->historySource()));
     QVERIFY(!m.ok);
     QVERIFY(!m.error.isEmpty());
     QCOMPARE(readAll(m_log), content);

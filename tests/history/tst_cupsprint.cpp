@@ -7,7 +7,7 @@
 #include "HistoryFixture.h"
 #include "support/TestEnv.h"
 
-#include "shell/gui/Commands.h"
+#include "history/gui/HistoryCommands.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -164,10 +164,10 @@ void TestCupsPrint::reportReachesThePdfPrinter()
     ctx.config.TimeZoneOffset = -5;
     putSlot(ctx, 0, "065 14:30 WXR TOR 0100");
     putSlot(ctx, 1, "064 20:05 CIV TOA 0215");
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
 
     env.prompter.answers.enqueue(Prompter::Button::Ok);
-    Commands::printHistory(ctx, nullptr);
+    HistoryCommands::printHistory(ctx, ctx.historySource(), nullptr);
     QCOMPARE(env.view.panels.value(QStringLiteral("Left")),
              QStringLiteral("History report sent to printer %1").arg(Queue));
 

@@ -95,7 +95,7 @@ void TestDecoder::localTime()
     ctx.config.DaylightSavings = daylight;
     ctx.DaylightTimeActive = daylight;
     putSlot(ctx, 7, slot.toLatin1().constData());
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
 
     const HistoryRecord &r = ctx.HistoryRows[7];
     QTEST(r.Date, "date");
@@ -104,7 +104,7 @@ void TestDecoder::localTime()
     QCOMPARE(r.Event, QStringLiteral("Tornado Warning"));
     QCOMPARE(r.Class, EventClass::Warning);
     QCOMPARE(r.Length, QStringLiteral("01:00"));
-    QTEST(DecodeHistorySlot(ctx, 7).date, "fullDate");
+    QTEST(DecodeHistorySlot(ctx.historySource(), 7).date, "fullDate");
 }
 
 void TestDecoder::unreadableSlots_data()
@@ -140,7 +140,7 @@ void TestDecoder::unreadableSlots()
     ctx.config.TimeZoneOffset = -5;
     putSlot(ctx, 0, slot.constData(), slot.size());
     putSlot(ctx, 1, "065 14:30 WXR TOR 0100");
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     QTEST(ctx.HistoryRows[0].Date, "date");
     QTEST(ctx.HistoryRows[0].Time, "time");
     QTEST(ctx.HistoryRows[0].Length, "length");
@@ -174,7 +174,7 @@ void TestDecoder::eventNames()
     slot += code;
     slot += " 0100";
     putSlot(ctx, 3, slot.constData(), slot.size());
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     QTEST(ctx.HistoryRows[3].Event, "name");
     QTEST(int(ctx.HistoryRows[3].Class), "cls");
 }
@@ -199,7 +199,7 @@ void TestDecoder::originator()
     slot += org;
     slot += " TOR 0100";
     putSlot(ctx, 0, slot.constData(), slot.size());
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     QTEST(ctx.HistoryRows[0].Org, "shown");
 }
 
@@ -212,7 +212,7 @@ void TestDecoder::emptySlotsAndRewrite()
                           QStringLiteral("WXR"), QStringLiteral("old"), EventClass::Warning};
     for (int k = 0; k < 5; ++k)
         putSlot(ctx, k, "065 14:30 WXR TOR 0100");
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     for (int k = 0; k < 5; ++k)
         QVERIFY(!ctx.HistoryRows[k].isEmpty());
     for (int k = 5; k < 40; ++k) {
@@ -229,8 +229,8 @@ void TestDecoder::shortBufferNeverReadsPastItsEnd()
 {
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    ctx.ReceiveBuffer = QByteArray("065 14:30 WXR TOR 0100          065 14:3");
-    DecodeHistory(ctx);
+    ctx.session().ReceiveBuffer = QByteArray("065 14:30 WXR TOR 0100          065 14:3");
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     QCOMPARE(ctx.HistoryRows[0].Event, QStringLiteral("Tornado Warning"));
     QCOMPARE(ctx.HistoryRows[1].Date, QStringLiteral("6-March"));
     QCOMPARE(ctx.HistoryRows[1].Time, QString());
@@ -245,11 +245,11 @@ void TestDecoder::randomBytesNeverCrashOrLeakControlCharacters()
     const QByteArray alphabet("0123456789: ABCZaz\x00\x01\xff\x7f", 22);
     for (int round = 0; round < 200; ++round) {
         for (int i = 0; i < History::SlotSize * History::SlotCount; ++i)
-            ctx.ReceiveBuffer[i] = alphabet.at(int(rng.bounded(alphabet.size())));
+            ctx.session().ReceiveBuffer[i] = alphabet.at(int(rng.bounded(alphabet.size())));
         ctx.config.TimeZoneOffset = int16_t(int(rng.bounded(30)) - 15);
         ctx.config.DaylightSavings = rng.bounded(2);
         ctx.DaylightTimeActive = rng.bounded(2);
-        DecodeHistory(ctx);
+        DecodeHistory(ctx.historySource(), ctx.HistoryRows);
         for (int k = 0; k < 40; ++k) {
             const HistoryRecord &r = ctx.HistoryRows[k];
             for (const QString &s : {r.Date, r.Time, r.Length, r.Org, r.Event})

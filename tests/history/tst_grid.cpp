@@ -4,8 +4,8 @@
 #include "HistoryFixture.h"
 #include "support/TestEnv.h"
 
-#include "shell/gui/Commands.h"
-#include "shell/gui/NX4400C.h"
+#include "history/gui/HistoryCommands.h"
+#include "app/gui/NX4400C.h"
 
 #include <QAction>
 #include <QLabel>
@@ -97,12 +97,12 @@ void TestGrid::colours()
     AppContext &ctx = *m_env->ctx;
     // A warning in the row first, so a stale red would show.
     putSlot(ctx, 6, "065 14:30 WXR TOR 0100");
-    DecodeHistory(ctx);
-    Commands::ShowHistoryGroup(ctx, m_window.get(), 0);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
+    HistoryCommands::ShowHistoryGroup(ctx.HistoryRows, m_window.get(), 0);
     const QByteArray slot = "065 14:30 WXR " + code + " 0100";
     putSlot(ctx, 6, slot.constData());
-    DecodeHistory(ctx);
-    Commands::ShowHistoryGroup(ctx, m_window.get(), 0);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
+    HistoryCommands::ShowHistoryGroup(ctx.HistoryRows, m_window.get(), 0);
 
     const Ink ink = inkOf(cell(*m_window, "lblEvent", 6));
     if (colour == QLatin1String("red"))
@@ -118,13 +118,13 @@ void TestGrid::secondGroupIsNumberedAndBlank()
     AppContext &ctx = *m_env->ctx;
     for (int k = 0; k < 5; ++k)
         putSlot(ctx, k, "065 14:30 WXR TOR 0100");
-    DecodeHistory(ctx);
-    Commands::ShowHistoryGroup(ctx, m_window.get(), 0);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
+    HistoryCommands::ShowHistoryGroup(ctx.HistoryRows, m_window.get(), 0);
     QCOMPARE(m_window->firstRowDate(), QStringLiteral("6-March"));
     QCOMPARE(cell(*m_window, "lblTime", 0)->text(), QStringLiteral("09:30"));
     for (int i = 0; i < 20; ++i)
         QVERIFY(cell(*m_window, "lblEvent", i)->text().isEmpty() == (i >= 5));
-    Commands::ShowHistoryGroup(ctx, m_window.get(), 1);
+    HistoryCommands::ShowHistoryGroup(ctx.HistoryRows, m_window.get(), 1);
     for (int i = 0; i < 20; ++i) {
         QCOMPARE(cell(*m_window, "lblNum", i)->text(), QString::number(21 + i));
         for (const char *c : {"lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"})
@@ -148,9 +148,9 @@ void TestGrid::fullHistoryBothGroups()
                                     .toLatin1();
         putSlot(ctx, k, slot.constData());
     }
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     for (int group = 0; group < 2; ++group) {
-        Commands::ShowHistoryGroup(ctx, m_window.get(), group);
+        HistoryCommands::ShowHistoryGroup(ctx.HistoryRows, m_window.get(), group);
         for (int i = 0; i < 20; ++i) {
             const HistoryRecord &r = ctx.HistoryRows[20 * group + i];
             QCOMPARE(cell(*m_window, "lblNum", i)->text(), QString::number(20 * group + i + 1));
@@ -171,7 +171,7 @@ void TestGrid::noHistoryWhenTheShownGroupIsEmpty()
     AppContext &ctx = *m_env->ctx;
     for (int k = 0; k < 10; ++k)
         putSlot(ctx, k, "065 14:30 WXR TOR 0100");
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
     m_window->showHistoryGroup(1);
     m_window->runToolbarCommand(QStringLiteral("Print History"));
     QAction *save = nullptr;

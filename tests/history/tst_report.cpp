@@ -6,7 +6,7 @@
 
 #include "history/core/HistoryReport.h"
 #include "history/gui/HistoryPrint.h"
-#include "shell/gui/Commands.h"
+#include "history/gui/HistoryCommands.h"
 
 #include <QPrinter>
 #include <QProcess>
@@ -27,7 +27,7 @@ void fillThree(TestEnv &env)
     putSlot(ctx, 0, "065 14:30 WXR TOR 0100");
     putSlot(ctx, 1, "064 02:05 CIV HMW 0215");
     putSlot(ctx, 9, "001 12:00 EAS RWT 0015");
-    DecodeHistory(ctx);
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
 }
 
 QString readPdfText(const QString &pdf)
@@ -70,7 +70,7 @@ void TestReport::savedFileByteForByte()
     fillThree(env);
     const QString name = env.path(QStringLiteral("HISTORY.TXT"));
     QString error;
-    QVERIFY(SaveHistoryFile(*env.ctx, name, &error));
+    QVERIFY(SaveHistoryFile(env.ctx->HistoryRows, env.ctx->clock().date(), name, &error));
 
     QByteArray expected = "\r\n"
                           "NX-4400C Weather Receiver with SAME\r\n"
@@ -122,7 +122,7 @@ void TestReport::saveDialogFlow()
 
     // Cancelled dialog: nothing happens.
     env.prompter.saveAnswers.enqueue(QString());
-    Commands::saveHistoryAs(ctx, nullptr);
+    HistoryCommands::saveHistoryAs(ctx, ctx.HistoryRows, nullptr);
     QCOMPARE(env.prompter.saveRequests.size(), 1);
     const Prompter::SaveRequest &req = env.prompter.saveRequests.first();
     QCOMPARE(req.directory, QDir::currentPath());
@@ -134,7 +134,7 @@ void TestReport::saveDialogFlow()
     // A lower-case extension is refused and nothing is written.
     const QString lower = env.path(QStringLiteral("alerts.txt"));
     env.prompter.saveAnswers.enqueue(lower);
-    Commands::saveHistoryAs(ctx, nullptr);
+    HistoryCommands::saveHistoryAs(ctx, ctx.HistoryRows, nullptr);
     QCOMPARE(env.prompter.boxes.size(), 1);
     QCOMPARE(env.prompter.boxes.first().title, QStringLiteral("File Save Error"));
     QCOMPARE(env.prompter.boxes.first().text, QStringLiteral("Error, Filename must contain the extension .TXT."));
@@ -145,11 +145,11 @@ void TestReport::saveDialogFlow()
     // The same name in upper case is saved.
     const QString upper = env.path(QStringLiteral("alerts.TXT"));
     env.prompter.saveAnswers.enqueue(upper);
-    Commands::saveHistoryAs(ctx, nullptr);
+    HistoryCommands::saveHistoryAs(ctx, ctx.HistoryRows, nullptr);
     QCOMPARE(env.prompter.boxes.size(), 1);
     QFile f(upper);
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), HistoryFileText(ctx));
+    QCOMPARE(f.readAll(), HistoryFileText(ctx.HistoryRows, ctx.clock().date()));
     QVERIFY(env.view.panels.value(QStringLiteral("Left")).contains(QLatin1String("alerts.TXT")));
 }
 
@@ -161,7 +161,7 @@ void TestReport::saveFailureIsReported()
     const QString name = env.path(QStringLiteral("BUSY.TXT"));
     QVERIFY(QDir().mkpath(name));
     env.prompter.saveAnswers.enqueue(name);
-    Commands::saveHistoryAs(*env.ctx, nullptr);
+    HistoryCommands::saveHistoryAs(*env.ctx, env.ctx->HistoryRows, nullptr);
     QCOMPARE(env.prompter.boxes.size(), 1);
     QCOMPARE(env.prompter.boxes.first().title, QStringLiteral("File Save Error"));
     QVERIFY(env.prompter.boxes.first().text.contains(QLatin1String("could not be saved")));
@@ -171,7 +171,7 @@ void TestReport::saveFailureIsReported()
     env.prompter.clear();
     const QString missing = env.path(QStringLiteral("no/such/folder/H.TXT"));
     env.prompter.saveAnswers.enqueue(missing);
-    Commands::saveHistoryAs(*env.ctx, nullptr);
+    HistoryCommands::saveHistoryAs(*env.ctx, env.ctx->HistoryRows, nullptr);
     QCOMPARE(env.prompter.boxes.size(), 1);
     QVERIFY(!QFile::exists(missing));
 }
@@ -186,7 +186,7 @@ void TestReport::reportText()
     putSlot(ctx, 4, "0a5 14:30 WXR TOR 0100");
     putSlot(ctx, 5, "065 14-30 wxr SVW 0100");
 
-    const QStringList lines = HistoryReportText(ctx).split(QLatin1Char('\n'));
+    const QStringList lines = HistoryReportText(ctx.historySource()).split(QLatin1Char('\n'));
     QCOMPARE(lines.mid(0, 5), QStringList(5, QString()));
     QCOMPARE(lines.at(5), QStringLiteral("\t\tNX-4400C Digital Weather Receiver History Report"));
     QCOMPARE(lines.at(8), QStringLiteral("\tPrint date: Friday, March 6, 2026"));
@@ -219,7 +219,7 @@ void TestReport::printedPdfReadsBack()
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
     QString error;
-    QVERIFY2(PrintHistory(*env.ctx, printer, &error), qPrintable(error));
+    QVERIFY2(PrintHistory(env.ctx->historySource(), printer, &error), qPrintable(error));
     if (!qEnvironmentVariableIsEmpty("NX_KEEP_REPORT"))
         QFile::copy(pdf, qEnvironmentVariable("NX_KEEP_REPORT"));
 
@@ -279,7 +279,7 @@ void TestReport::smallPagesLoseNoLine()
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
     printer.setPageSize(QPageSize(QPageSize::A6));
-    QVERIFY(PrintHistory(*env.ctx, printer));
+    QVERIFY(PrintHistory(env.ctx->historySource(), printer));
     const QString text = readPdfText(pdf);
     QVERIFY2(text.count(QLatin1Char('\f')) >= 2, "the report did not run onto a second page");
     QStringList numbers;
@@ -298,7 +298,7 @@ void TestReport::printConfirmation()
     fillThree(env);
     AppContext &ctx = *env.ctx;
     env.prompter.answers.enqueue(Prompter::Button::Cancel);
-    Commands::printHistory(ctx, nullptr);
+    HistoryCommands::printHistory(ctx, ctx.historySource(), nullptr);
     QCOMPARE(env.prompter.boxes.size(), 1);
     const ScriptedPrompter::Box &box = env.prompter.boxes.first();
     QCOMPARE(box.title, QStringLiteral("Print NX-4400C Event History"));
@@ -309,7 +309,7 @@ void TestReport::printConfirmation()
 
     // OK with no print server reachable: the left panel says so.
     env.prompter.answers.enqueue(Prompter::Button::Ok);
-    Commands::printHistory(ctx, nullptr);
+    HistoryCommands::printHistory(ctx, ctx.historySource(), nullptr);
     QCOMPARE(env.view.panels.value(QStringLiteral("Left")),
              QStringLiteral("No printer is installed: the history report was not printed"));
 }

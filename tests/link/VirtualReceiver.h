@@ -6,7 +6,7 @@
 
 #include "support/TestEnv.h"
 
-#include "link/core/ReceiverLink.h"
+#include "link/core/LinkSession.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -62,11 +62,11 @@ public:
     // nowhere unless given.
     void attach(AppContext &ctx, int number = 1) const
     {
-        QStringList devices = Link(ctx).Port1.devicePaths();
+        QStringList devices = ctx.session().Port1.devicePaths();
         while (devices.size() < 4)
             devices << QString();
         devices[number - 1] = link;
-        Link(ctx).Port1.setDevicePaths(devices);
+        ctx.session().Port1.setDevicePaths(devices);
     }
 
     QProcess process;

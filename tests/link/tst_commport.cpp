@@ -65,7 +65,7 @@ void TestCommPort::getSettings()
     env.ctx->config.SerialPort = int16_t(serialPort);
     env.ctx->config.TimeZoneOffset = int16_t(offset);
     env.ctx->config.DaylightSavings = daylight;
-    frmCommPort w(*env.ctx);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
     QCOMPARE(checkedPort(w), shownPort);
     auto *zone = w.findChild<QComboBox *>(QStringLiteral("cmbTimeZone"));
     QCOMPARE(zone->count(), 8);
@@ -99,7 +99,7 @@ void TestCommPort::saveSettings()
     env.ctx->config.SerialPort = int16_t(serialPort);
     env.ctx->config.TimeZoneOffset = int16_t(offset);
     env.ctx->config.DaylightSavings = false;
-    frmCommPort w(*env.ctx);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
     w.show();
     if (clickPort)
         QTest::mouseClick(w.findChild<QRadioButton *>(QStringLiteral("optCommPort_%1").arg(clickPort - 1)),
@@ -149,11 +149,11 @@ void TestCommPort::portSearch()
         devices << vr->link;
         receivers.push_back(std::move(vr));
     }
-    Link(*env.ctx).Port1.setDevicePaths(devices);
-    frmCommPort w(*env.ctx);
+    env.ctx->session().Port1.setDevicePaths(devices);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
     QCOMPARE(w.TestSerial(), found);
-    QVERIFY(!Link(*env.ctx).Port1.isOpen());
-    QVERIFY(!env.ctx->link.PortIsOpen);
+    QVERIFY(!env.ctx->session().Port1.isOpen());
+    QVERIFY(!env.ctx->session().PortIsOpen);
     QVERIFY(env.prompter.boxes.isEmpty());
 }
 
@@ -184,10 +184,10 @@ void TestCommPort::testButton()
     VirtualReceiver vr(env.dir.path());
     if (receiver)
         QVERIFY(vr.start());
-    Link(*env.ctx).Port1.setDevicePaths({env.path("a"), vr.link, env.path("c"), env.path("d")});
+    env.ctx->session().Port1.setDevicePaths({env.path("a"), vr.link, env.path("c"), env.path("d")});
     env.prompter.answers << (answerYes ? Prompter::Button::Yes : Prompter::Button::No);
 
-    frmCommPort w(*env.ctx);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
     w.show();
     QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("cmdTest")), Qt::LeftButton);
     QCOMPARE(env.prompter.texts(), QStringList{box});
@@ -195,7 +195,7 @@ void TestCommPort::testButton()
     QCOMPARE(int(env.ctx->config.SerialPort), savedPort);
     QCOMPARE(checkedPort(w), savedPort);
     QCOMPARE(env.view.panels.value(QStringLiteral("Left")), status);
-    QVERIFY(!env.ctx->link.busy);
+    QVERIFY(!env.ctx->session().busy);
     if (receiver)
         QCOMPARE(vr.recorded(), QByteArrayLiteral("T"));
 }
@@ -216,7 +216,7 @@ void TestCommPort::deviceMap()
     QCOMPARE(loaded.at(1), defaults.at(1));
     QCOMPARE(loaded.at(2), defaults.at(2));   // a blank key falls back too
 
-    frmCommPort w(*env.ctx);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
     auto *dev2 = w.findChild<QComboBox *>(QStringLiteral("cmbDevice_1"));
     QCOMPARE(w.findChild<QComboBox *>(QStringLiteral("cmbDevice_0"))->currentText(), QStringLiteral("/dev/ttyUSB7"));
     dev2->setEditText(QStringLiteral("/tmp/receiver "));
@@ -225,7 +225,7 @@ void TestCommPort::deviceMap()
     QCOMPARE(s.value(QStringLiteral("Ports/Port2")).toString(), QStringLiteral("/tmp/receiver"));
     QCOMPARE(s.value(QStringLiteral("Ports/Port3")).toString(), QStringLiteral("  "));   // untouched
     QVERIFY(!s.contains(QStringLiteral("Ports/Port4")));
-    QCOMPARE(Link(*env.ctx).Port1.devicePath(2), QStringLiteral("/tmp/receiver"));
+    QCOMPARE(env.ctx->session().Port1.devicePath(2), QStringLiteral("/tmp/receiver"));
 }
 
 void TestCommPort::grab()
@@ -234,9 +234,9 @@ void TestCommPort::grab()
     env.ctx->config.SerialPort = 1;
     env.ctx->config.TimeZoneOffset = -5;
     env.ctx->config.DaylightSavings = true;
-    Link(*env.ctx).Port1.setDevicePaths({QStringLiteral("/tmp/nx4400c-virtual-receiver"), QStringLiteral("/dev/ttyUSB0"),
+    env.ctx->session().Port1.setDevicePaths({QStringLiteral("/tmp/nx4400c-virtual-receiver"), QStringLiteral("/dev/ttyUSB0"),
                                          QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")});
-    frmCommPort w(*env.ctx);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QString out = qEnvironmentVariable("NX_GRAB_DIR");

@@ -5,7 +5,7 @@
 
 #include "support/TestEnv.h"
 
-#include "link/core/ReceiverLink.h"
+#include "link/core/LinkSession.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -190,11 +190,11 @@ void TestPortCtl::waitWakes_data()
 {
     QTest::addColumn<QString>("cause");
     QTest::addColumn<int>("wake");
-    QTest::newRow("byte") << "byte" << int(ReceiverLink::Wake::Input);
-    QTest::newRow("time-out") << "timer" << int(ReceiverLink::Wake::TimedOut);
-    QTest::newRow("device vanishes") << "vanish" << int(ReceiverLink::Wake::PortLost);
-    QTest::newRow("port closed") << "close" << int(ReceiverLink::Wake::PortLost);
-    QTest::newRow("cancel") << "cancel" << int(ReceiverLink::Wake::Cancelled);
+    QTest::newRow("byte") << "byte" << int(LinkSession::Wake::Input);
+    QTest::newRow("time-out") << "timer" << int(LinkSession::Wake::TimedOut);
+    QTest::newRow("device vanishes") << "vanish" << int(LinkSession::Wake::PortLost);
+    QTest::newRow("port closed") << "close" << int(LinkSession::Wake::PortLost);
+    QTest::newRow("cancel") << "cancel" << int(LinkSession::Wake::Cancelled);
 }
 
 void TestPortCtl::waitWakes()
@@ -204,11 +204,11 @@ void TestPortCtl::waitWakes()
     TestEnv env;
     AppContext &ctx = *env.ctx;
     Pty pty;
-    ReceiverLink &link = Link(ctx);
+    LinkSession &link = ctx.session();
     link.Port1.setDevicePaths({pty.slave});
     ctx.config.SerialPort = 1;
-    QVERIFY(OpenReceiverPort(ctx));
-    ctx.link.TimedOut = false;
+    QVERIFY(OpenReceiverPort(ctx.session(), ctx.config.SerialPort));
+    ctx.session().TimedOut = false;
     link.armTimeOut(cause == QLatin1String("timer") ? 150 : 5000);
     QTimer::singleShot(150, [&] {
         if (cause == QLatin1String("byte"))
@@ -216,18 +216,18 @@ void TestPortCtl::waitWakes()
         else if (cause == QLatin1String("vanish"))
             pty.closeMaster();
         else if (cause == QLatin1String("close"))
-            CloseReceiverPort(ctx);
+            CloseReceiverPort(ctx.session());
         else if (cause == QLatin1String("cancel"))
             link.cancelWait();
     });
     QElapsedTimer t;
     t.start();
-    const ReceiverLink::Wake got = link.WaitForLink();
+    const LinkSession::Wake got = link.WaitForLink();
     QCOMPARE(int(got), wake);
     QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
     if (cause == QLatin1String("byte"))
         QCOMPARE(link.Port1.ReadByte(), 6);
-    CloseReceiverPort(ctx);
+    CloseReceiverPort(ctx.session());
     link.disableTimeOut();
 }
 
@@ -238,14 +238,14 @@ void TestPortCtl::waitSleeps()
     TestEnv env;
     AppContext &ctx = *env.ctx;
     Pty pty;
-    ReceiverLink &link = Link(ctx);
+    LinkSession &link = ctx.session();
     link.Port1.setDevicePaths({pty.slave});
     ctx.config.SerialPort = 1;
-    QVERIFY(OpenReceiverPort(ctx));
-    ctx.link.TimedOut = false;
+    QVERIFY(OpenReceiverPort(ctx.session(), ctx.config.SerialPort));
+    ctx.session().TimedOut = false;
     link.armTimeOut(1000);
     const double before = cpuSeconds();
-    QCOMPARE(link.WaitForLink(), ReceiverLink::Wake::TimedOut);
+    QCOMPARE(link.WaitForLink(), LinkSession::Wake::TimedOut);
     const double used = cpuSeconds() - before;
     QVERIFY2(used < 0.05, qPrintable(QString::number(used)));
 
@@ -255,7 +255,7 @@ void TestPortCtl::waitSleeps()
     link.waitForSecond(12);
     QCOMPARE(env.clock.secondOfMinute(), 12);
     QVERIFY(cpuSeconds() - before2 < 0.05);
-    CloseReceiverPort(ctx);
+    CloseReceiverPort(ctx.session());
 }
 
 void TestPortCtl::openReceiverPort()
@@ -263,32 +263,32 @@ void TestPortCtl::openReceiverPort()
     TestEnv env;
     AppContext &ctx = *env.ctx;
     Pty pty;
-    Link(ctx).Port1.setDevicePaths({QString(), pty.slave});
+    ctx.session().Port1.setDevicePaths({QString(), pty.slave});
     // Closing a port that was never opened only clears PortIsOpen.
-    ctx.link.PortIsOpen = true;
-    CloseReceiverPort(ctx);
-    QVERIFY(!ctx.link.PortIsOpen);
-    QCOMPARE(ctx.link.PortHandle, int16_t(0));
+    ctx.session().PortIsOpen = true;
+    CloseReceiverPort(ctx.session());
+    QVERIFY(!ctx.session().PortIsOpen);
+    QCOMPARE(ctx.session().PortHandle, int16_t(0));
 
     ctx.config.SerialPort = 2;
-    QVERIFY(OpenReceiverPort(ctx));
-    QVERIFY(ctx.link.PortIsOpen);
-    QVERIFY(ctx.link.PortHandle > 0);
-    QCOMPARE(Link(ctx).Port1.readMode(), 1);
-    QCOMPARE(Link(ctx).Port1.baudRate(), 4800);
-    QCOMPARE(Link(ctx).Port1.parity(), 0);
+    QVERIFY(OpenReceiverPort(ctx.session(), ctx.config.SerialPort));
+    QVERIFY(ctx.session().PortIsOpen);
+    QVERIFY(ctx.session().PortHandle > 0);
+    QCOMPARE(ctx.session().Port1.readMode(), 1);
+    QCOMPARE(ctx.session().Port1.baudRate(), 4800);
+    QCOMPARE(ctx.session().Port1.parity(), 0);
     // Already open: nothing else happens.
     ctx.config.SerialPort = 1;
-    QVERIFY(OpenReceiverPort(ctx));
-    QCOMPARE(Link(ctx).Port1.deviceName(), pty.slave);
-    CloseReceiverPort(ctx);
-    QVERIFY(!ctx.link.PortIsOpen);
-    QCOMPARE(ctx.link.PortHandle, int16_t(0));
+    QVERIFY(OpenReceiverPort(ctx.session(), ctx.config.SerialPort));
+    QCOMPARE(ctx.session().Port1.deviceName(), pty.slave);
+    CloseReceiverPort(ctx.session());
+    QVERIFY(!ctx.session().PortIsOpen);
+    QCOMPARE(ctx.session().PortHandle, int16_t(0));
 
     // Port 1 leads nowhere: one message, port state closed.
-    QVERIFY(!OpenReceiverPort(ctx));
+    QVERIFY(!OpenReceiverPort(ctx.session(), ctx.config.SerialPort));
     QCOMPARE(env.prompter.texts(), QStringList{QStringLiteral("Error #201:  Selected Serial Port will not open")});
-    QVERIFY(!ctx.link.PortIsOpen);
+    QVERIFY(!ctx.session().PortIsOpen);
 }
 
 QTEST_GUILESS_MAIN(TestPortCtl)

@@ -6,7 +6,7 @@
 #include "VirtualReceiver.h"
 
 #include "config/core/ParameterImage.h"
-#include "link/core/ReceiverLink.h"
+#include "link/core/LinkSession.h"
 #include "link/core/Transfer.h"
 
 #include <QElapsedTimer>
@@ -30,7 +30,7 @@ void fillImageDefaults(AppContext &ctx)
     ctx.config.SerialPort = 1;
     ctx.config.ReceiverVersion = QStringLiteral("1.00");
     // A recognisable history buffer, so that a failure visibly leaves it be.
-    ctx.ReceiveBuffer.fill(char(0xEE));
+    ctx.session().ReceiveBuffer.fill(char(0xEE));
 }
 
 } // namespace
@@ -66,9 +66,9 @@ void TestTransfer::success()
 
     // A cancel left behind by another window's wait does not touch the
     // next transfer.
-    Link(ctx).cancelWait();
+    ctx.session().cancelWait();
     env.clock.set(quickBoundary());
-    QVERIFY(EstConnect(ctx));
+    QVERIFY(EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows));
 
     QCOMPARE(env.view.statusLog, kSuccessLog);
     QCOMPARE(env.view.panels.value(QStringLiteral("Right")), QStringLiteral("NX-4400 ROM Version = 2.05"));
@@ -89,23 +89,23 @@ void TestTransfer::success()
     for (int i = 1; i <= 1284; ++i)
         expectedValues << i;
     QCOMPARE(env.view.progressValues, expectedValues);
-    QVERIFY(!ctx.link.PortIsOpen);
-    QVERIFY(!Link(ctx).Port1.isOpen());
-    QVERIFY(!ctx.link.busy);
+    QVERIFY(!ctx.session().PortIsOpen);
+    QVERIFY(!ctx.session().Port1.isOpen());
+    QVERIFY(!ctx.session().busy);
 
     // The wire: "Z", image bytes 0..510, their sum; the receiver's copy of the
     // image is the packed image.
-    const QByteArray sent(reinterpret_cast<const char *>(ctx.UploadImage.data()), 511);
+    const QByteArray sent(reinterpret_cast<const char *>(ctx.session().UploadImage.data()), 511);
     QCOMPARE(vr.uploadedImage(), sent);
     QByteArray expected = QByteArrayLiteral("Z") + sent;
-    expected.append(char(ImageChecksum(ctx)));
+    expected.append(char(ImageChecksum(ctx.session().UploadImage)));
     QTRY_COMPARE(vr.recorded(), expected);
 
     // The reply: history slots, sum, version, ACK; the rest untouched.
-    QCOMPARE(ctx.ReceiveBuffer.mid(0, 22), QByteArrayLiteral("065 14:30 WXR TOR 0030"));
-    QCOMPARE(ctx.ReceiveBuffer.mid(1280, 4), QByteArrayLiteral("205\x06"));
-    QCOMPARE(ctx.ReceiveBuffer.at(1284), char(0xEE));
-    QVERIFY(VerifyDownloadChecksum(ctx));
+    QCOMPARE(ctx.session().ReceiveBuffer.mid(0, 22), QByteArrayLiteral("065 14:30 WXR TOR 0030"));
+    QCOMPARE(ctx.session().ReceiveBuffer.mid(1280, 4), QByteArrayLiteral("205\x06"));
+    QCOMPARE(ctx.session().ReceiveBuffer.at(1284), char(0xEE));
+    QVERIFY(VerifyDownloadChecksum(ctx.session()));
     QCOMPARE(ctx.HistoryRows[0].Org, QStringLiteral("WXR"));
 }
 
@@ -154,7 +154,7 @@ void TestTransfer::faults()
     env.clock.set(quickBoundary());
     QElapsedTimer t;
     t.start();
-    QCOMPARE(EstConnect(ctx), ok);
+    QCOMPARE(EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows), ok);
     const qint64 took = t.elapsed();
 
     QCOMPARE(env.view.statusLog.last(), lastStatus);
@@ -165,20 +165,20 @@ void TestTransfer::faults()
         QCOMPARE(env.prompter.boxes.size(), 1);
         QVERIFY(env.prompter.boxes.first().text.startsWith(box));
     }
-    QVERIFY(!ctx.link.PortIsOpen);
-    QVERIFY(!Link(ctx).Port1.isOpen());
-    QVERIFY(!ctx.link.busy);
+    QVERIFY(!ctx.session().PortIsOpen);
+    QVERIFY(!ctx.session().Port1.isOpen());
+    QVERIFY(!ctx.session().busy);
     QCOMPARE(env.view.historyMenusEnabled, ok);
     QCOMPARE(ctx.config.ReceiverVersion, ok ? QStringLiteral("2.05") : QStringLiteral("1.00"));
     if (!ok)
         QCOMPARE(env.view.panels.value(QStringLiteral("Right")), QString());
 
     // What arrived is at the start of ReceiveBuffer, the older bytes after it.
-    const QByteArray buffer = ctx.ReceiveBuffer;
-    QCOMPARE(buffer.size(), AppContext::ReceiveBufferSize);
+    const QByteArray buffer = ctx.session().ReceiveBuffer;
+    QCOMPARE(buffer.size(), LinkSession::ReceiveBufferSize);
     if (newBytes > 0)
         QCOMPARE(buffer.left(3), QByteArrayLiteral("065"));
-    QCOMPARE(buffer.mid(newBytes), QByteArray(AppContext::ReceiveBufferSize - newBytes, char(0xEE)));
+    QCOMPARE(buffer.mid(newBytes), QByteArray(LinkSession::ReceiveBufferSize - newBytes, char(0xEE)));
 
     // A download that ended (well or not) hides the progress bar.
     if (newBytes > 0)
@@ -202,12 +202,12 @@ void TestTransfer::historyAndVersionFromFile()
     QVERIFY(vr.start({QStringLiteral("--history"), history.fileName(), QStringLiteral("--rom"), QStringLiteral("3.1A")}));
     vr.attach(ctx);
     env.clock.set(quickBoundary());
-    QVERIFY(EstConnect(ctx));
+    QVERIFY(EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows));
     QCOMPARE(ctx.config.ReceiverVersion, QStringLiteral("3.1A"));
-    QCOMPARE(ctx.ReceiveBuffer.mid(0, 32), QByteArray("200 23:05 WXR SVR 0045") + QByteArray(10, '\0'));
-    QCOMPARE(ctx.ReceiveBuffer.at(32), '\0');   // the empty line is an empty slot
-    QCOMPARE(ctx.ReceiveBuffer.mid(64, 22), QByteArray("001 00:10 CIV EVI 0130"));
-    QCOMPARE(ctx.ReceiveBuffer.mid(96, 1279 - 96), QByteArray(1279 - 96, '\0'));
+    QCOMPARE(ctx.session().ReceiveBuffer.mid(0, 32), QByteArray("200 23:05 WXR SVR 0045") + QByteArray(10, '\0'));
+    QCOMPARE(ctx.session().ReceiveBuffer.at(32), '\0');   // the empty line is an empty slot
+    QCOMPARE(ctx.session().ReceiveBuffer.mid(64, 22), QByteArray("001 00:10 CIV EVI 0130"));
+    QCOMPARE(ctx.session().ReceiveBuffer.mid(96, 1279 - 96), QByteArray(1279 - 96, '\0'));
 }
 
 void TestTransfer::portThatWillNotOpen()
@@ -216,13 +216,13 @@ void TestTransfer::portThatWillNotOpen()
     AppContext &ctx = *env.ctx;
     shortenTimings(ctx);
     ctx.config.SerialPort = 3;
-    Link(ctx).Port1.setDevicePaths({QString(), QString(), env.path(QStringLiteral("no-such-tty")), QString()});
+    ctx.session().Port1.setDevicePaths({QString(), QString(), env.path(QStringLiteral("no-such-tty")), QString()});
 
-    QVERIFY(!EstConnect(ctx));
+    QVERIFY(!EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows));
     QCOMPARE(env.view.statusLog, (QStringList{QString(), QStringLiteral("Port Connect Failed")}));
     QCOMPARE(env.prompter.texts(), QStringList{QStringLiteral("Error #201:  Selected Serial Port will not open")});
-    QVERIFY(!ctx.link.PortIsOpen);
-    QCOMPARE(ctx.link.PortHandle, int16_t(0));
+    QVERIFY(!ctx.session().PortIsOpen);
+    QCOMPARE(ctx.session().PortHandle, int16_t(0));
 }
 
 void TestTransfer::nestedTransferRefused()
@@ -238,8 +238,8 @@ void TestTransfer::nestedTransferRefused()
     env.clock.set(quickBoundary());
     // Fires during the second-boundary wait of the first transfer.
     bool nestedResult = true;
-    QTimer::singleShot(300, [&] { nestedResult = EstConnect(ctx); });
-    QVERIFY(EstConnect(ctx));
+    QTimer::singleShot(300, [&] { nestedResult = EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows); });
+    QVERIFY(EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows));
     QVERIFY(!nestedResult);
     QCOMPARE(env.prompter.beeps, 1);
     QCOMPARE(env.view.statusLog, kSuccessLog);
@@ -273,14 +273,14 @@ void TestTransfer::secondBoundary()
     VirtualReceiver vr(env.dir.path());
     QVERIFY(vr.start());
     vr.attach(ctx);
-    QVERIFY(NegotiateLink(ctx));
+    QVERIFY(NegotiateLink(ctx.session(), ctx.config.SerialPort));
 
     env.clock.set(QDateTime(QDate(2026, 3, 6), start));
     QElapsedTimer t;
     t.start();
-    QVERIFY(UploadParameters(ctx));
+    QVERIFY(UploadParameters(ctx.session(), ctx.config));
     const qint64 took = t.elapsed();
-    CloseReceiverPort(ctx);
+    CloseReceiverPort(ctx.session());
     QVERIFY2(took >= minMs && took <= maxMs, qPrintable(QString::number(took)));
     // The frame went out in second 2 of the next minute (or 59).
     const int target = start.second() == 57 ? 59 : 2;
@@ -306,14 +306,14 @@ void TestTransfer::downloadChecksum()
     QFETCH(bool, ok);
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    ctx.ReceiveBuffer.fill(char(0x55));   // bytes past 1279 must not count
+    ctx.session().ReceiveBuffer.fill(char(0x55));   // bytes past 1279 must not count
     unsigned sum = 0;
     for (int i = 0; i < 1279; ++i) {
-        ctx.ReceiveBuffer[i] = history.at(i % history.size());
+        ctx.session().ReceiveBuffer[i] = history.at(i % history.size());
         sum += uint8_t(history.at(i % history.size()));
     }
-    ctx.ReceiveBuffer[1279] = char((sum + unsigned(sumDelta)) & 0xFF);
-    QCOMPARE(VerifyDownloadChecksum(ctx), ok);
+    ctx.session().ReceiveBuffer[1279] = char((sum + unsigned(sumDelta)) & 0xFF);
+    QCOMPARE(VerifyDownloadChecksum(ctx.session()), ok);
 }
 
 void TestTransfer::romVersion_data()
@@ -332,8 +332,8 @@ void TestTransfer::romVersion()
     TestEnv env;
     AppContext &ctx = *env.ctx;
     for (int i = 0; i < 3; ++i)
-        ctx.ReceiveBuffer[1280 + i] = bytes.at(i);
-    XferRomVersion(ctx);
+        ctx.session().ReceiveBuffer[1280 + i] = bytes.at(i);
+    XferRomVersion(ctx.session(), ctx.config);
     QCOMPARE(ctx.config.ReceiverVersion, version);
     QCOMPARE(env.view.panels.value(QStringLiteral("Right")), QStringLiteral("NX-4400 ROM Version = ") + version);
 }

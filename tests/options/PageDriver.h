@@ -8,7 +8,7 @@
 
 #include "config/core/ParameterImage.h"
 #include "config/core/SettingsStore.h"
-#include "shell/core/AppContext.h"
+#include "app/AppContext.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -23,7 +23,7 @@
 
 #include <functional>
 
-using OpenPage = void (*)(AppContext &, QWidget *);
+using OpenPage = void (*)(Services &, ReceiverConfig &, QWidget *);
 
 struct PageRun {
     bool appeared = false;
@@ -50,7 +50,7 @@ inline PageRun runPage(OpenPage open, AppContext &ctx, const std::function<void(
             page->reject();
         }
     });
-    open(ctx, parent);
+    open(ctx, ctx.config, parent);
     return run;
 }
 
@@ -96,8 +96,8 @@ inline bool isEnabled(QWidget *page, const QString &name)
 // The parameter block (image bytes 0 to 31) for the record as it stands.
 inline QByteArray parameterBlock(AppContext &ctx)
 {
-    PackParameterBlock(ctx);
-    return QByteArray(reinterpret_cast<const char *>(ctx.UploadImage.data()), 32);
+    PackParameterBlock(ctx.config, ctx.session().UploadImage);
+    return QByteArray(reinterpret_cast<const char *>(ctx.session().UploadImage.data()), 32);
 }
 
 inline uint8_t imageByte(AppContext &ctx, int index)
@@ -108,7 +108,7 @@ inline uint8_t imageByte(AppContext &ctx, int index)
 // The record an empty settings store gives (the first run).
 inline void loadFirstRun(AppContext &ctx)
 {
-    LoadConfiguration(ctx);
+    LoadConfiguration(ctx, ctx.config);
 }
 
 // Closes the page by its frame (the window's close box).

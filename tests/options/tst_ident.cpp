@@ -7,7 +7,7 @@
 
 #include "options/PageDriver.h"
 #include "options/gui/frmIdent.h"
-#include "shell/gui/Commands.h"
+#include "options/gui/OptionCommands.h"
 #include "support/TestEnv.h"
 
 #include <QClipboard>
@@ -72,7 +72,7 @@ private slots:
     void firstRun()
     {
         loadFirstRun(ctx());
-        runPage(&Commands::openIdent, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [](QDialog *p) {
             for (int i = 0; i < 4; ++i)
                 QVERIFY(!isChecked(p, QStringLiteral("chkID_%1").arg(i)));
             QVERIFY(callLetters(p)->text().isEmpty());
@@ -108,7 +108,7 @@ private slots:
         QFETCH(int, refused);
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = QStringLiteral("OLD");
-        runPage(&Commands::openIdent, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [&](QDialog *p) {
             IdentEdit *t = callLetters(p);
             QVERIFY(t);
             t->setFocus();
@@ -129,7 +129,7 @@ private slots:
     {
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = QStringLiteral("KQ7");
-        const PageRun run = runPage(&Commands::openIdent, ctx(), [&](QDialog *p) {
+        const PageRun run = runPage(&OptionCommands::openIdent, ctx(), [&](QDialog *p) {
             callLetters(p)->setFocus();
             QTest::keyClick(callLetters(p), Qt::Key_Return);
             QCOMPARE(beeps(), 1);
@@ -176,7 +176,7 @@ private slots:
         QFETCH(int, refused);
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = before;
-        runPage(&Commands::openIdent, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [&](QDialog *p) {
             IdentEdit *t = callLetters(p);
             t->setFocus();
             t->end(false);
@@ -227,7 +227,7 @@ private slots:
     {
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = QStringLiteral("wx-1 abcdefghijklmnop");
-        runPage(&Commands::openIdent, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [](QDialog *p) {
             QCOMPARE(callLetters(p)->text(), QStringLiteral("WX1ABCDEFGHIJKL"));
             QVERIFY(click(p, QStringLiteral("cmdOK")));
         });
@@ -240,7 +240,7 @@ private slots:
     {
         loadFirstRun(ctx());
         const QByteArray before = parameterBlock(ctx());
-        const PageRun run = runPage(&Commands::openIdent, ctx(), [&](QDialog *p) {
+        const PageRun run = runPage(&OptionCommands::openIdent, ctx(), [&](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("chkID_0")));
             QVERIFY(click(p, QStringLiteral("chkID_2")));
             QVERIFY(click(p, QStringLiteral("cmdOK")));
@@ -272,7 +272,7 @@ private slots:
     {
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = QStringLiteral("KQ7");
-        runPage(&Commands::openIdent, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("cmdErase")));
             QVERIFY(callLetters(p)->text().isEmpty());
             QCOMPARE(p->focusWidget(), callLetters(p));
@@ -289,7 +289,7 @@ private slots:
     {
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = QStringLiteral("A");
-        runPage(&Commands::openIdent, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [&](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("cmdErase")));
             QCOMPARE(beeps(), 0);
             QVERIFY(click(p, QStringLiteral("cmdErase")));
@@ -306,7 +306,7 @@ private slots:
         c.AppendThisIs = true;
         c.AppendTransmitter = true;
         c.Spare8007_3 = true;   // no page changes the spares
-        runPage(&Commands::openIdent, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [](QDialog *p) {
             QVERIFY(!isEnabled(p, QStringLiteral("chkID_1")));
             QVERIFY(isChecked(p, QStringLiteral("chkID_1")));
             QVERIFY(click(p, QStringLiteral("chkID_2")));   // greyed: refused
@@ -318,7 +318,7 @@ private slots:
 
     void enablingFollowsFirstBox()
     {
-        runPage(&Commands::openIdent, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openIdent, ctx(), [](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("chkID_0")));
             for (const char *name : {"fraIdent", "chkID_3", "txtIdent", "cmdErase", "lblText_1"})
                 QVERIFY2(isEnabled(p, QLatin1String(name)), name);
@@ -342,7 +342,7 @@ private slots:
         ctx().config.GiveStationID = true;
         ctx().config.UserStationID = QStringLiteral("KQ7");
         const QByteArray before = parameterBlock(ctx());
-        const PageRun run = runPage(&Commands::openIdent, ctx(), [&](QDialog *p) {
+        const PageRun run = runPage(&OptionCommands::openIdent, ctx(), [&](QDialog *p) {
             type(callLetters(p), QStringLiteral("XYZ"));
             QVERIFY(click(p, QStringLiteral("chkID_1")));
             if (leave == QLatin1String("close"))

@@ -4,7 +4,7 @@
 // and image bytes 9, 10, 13, 14 and 15.
 
 #include "options/PageDriver.h"
-#include "shell/gui/Commands.h"
+#include "options/gui/OptionCommands.h"
 #include "support/TestEnv.h"
 
 #include <QButtonGroup>
@@ -65,7 +65,7 @@ private slots:
     void firstRun()
     {
         loadFirstRun(ctx());
-        runPage(&Commands::openInOuts, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [](QDialog *p) {
             auto *tabs = control<QTabWidget>(p, QStringLiteral("SSTab1"));
             QVERIFY(tabs);
             QCOMPARE(tabs->count(), 5);
@@ -105,7 +105,7 @@ private slots:
         QFETCH(int, index);
         const Connector &con = Connectors[connector];
         const QString button = QStringLiteral("%1_%2").arg(QLatin1String(con.array)).arg(index);
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             showTab(p, con.tab);
             QVERIFY(click(p, button));              // greyed: refused
             QVERIFY(!isChecked(p, button));
@@ -116,7 +116,7 @@ private slots:
         const QByteArray block = parameterBlock(ctx());
         QCOMPARE(int(uint8_t(block.at(con.byte))), 1 << index);
         QCOMPARE(int(uint8_t(block.at(15))), 0);   // output 3 stays without triggers
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             QVERIFY(isChecked(p, QLatin1String(con.check)));
             QVERIFY(isChecked(p, button));
             QVERIFY(isEnabled(p, button));
@@ -139,7 +139,7 @@ private slots:
         QFETCH(QString, button);
         QFETCH(int, byte15);
         loadFirstRun(ctx());
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             showTab(p, 4);
             QVERIFY(click(p, button));
             QVERIFY(click(p, QStringLiteral("cmdOK")));
@@ -173,7 +173,7 @@ private slots:
         QFETCH(int, saved);
         setFlagByte(ctx().config, byte, uint8_t(stored));
         QCOMPARE(int(imageByte(ctx(), byte)), stored);
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             if (!shown.isEmpty())
                 QVERIFY(isChecked(p, shown));
             QVERIFY(click(p, QStringLiteral("cmdOK")));
@@ -197,7 +197,7 @@ private slots:
         const Connector &con = Connectors[connector];
         const QString button = QStringLiteral("%1_%2").arg(QLatin1String(con.array)).arg(3);
         setFlagByte(ctx().config, con.byte, 0x08);
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             showTab(p, con.tab);
             QVERIFY(click(p, QLatin1String(con.check)));
             QVERIFY(isChecked(p, button));
@@ -206,14 +206,14 @@ private slots:
         });
         QCOMPARE(int(imageByte(ctx(), con.byte)), 0);
 
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             showTab(p, con.tab);
             QVERIFY(!isChecked(p, QLatin1String(con.check)));
             QVERIFY(click(p, QLatin1String(con.check)));   // in use, but no action chosen
             QVERIFY(click(p, QStringLiteral("cmdOK")));
         });
         QCOMPARE(int(imageByte(ctx(), con.byte)), 0);
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             QVERIFY(!isChecked(p, QLatin1String(con.check)));
             closeBox(p);
         });
@@ -235,7 +235,7 @@ private slots:
         for (int i = 0; i < 5; ++i)
             setFlagByte(ctx().config, bytes[i], pattern[i]);
         const QByteArray before = parameterBlock(ctx());
-        runPage(&Commands::openInOuts, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openInOuts, ctx(), [&](QDialog *p) {
             for (const char *name : {"chkActive1", "chkOut1", "optTab2_0", "optTab3Trail_2"})
                 QVERIFY(click(p, QLatin1String(name)));
             if (leave == QLatin1String("close"))

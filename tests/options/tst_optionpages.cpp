@@ -10,7 +10,7 @@
 #include "options/gui/frmOption.h"
 #include "options/gui/frmRS232.h"
 #include "options/gui/frmTimers.h"
-#include "shell/gui/Commands.h"
+#include "options/gui/OptionCommands.h"
 #include "support/TestEnv.h"
 
 #include <QButtonGroup>
@@ -43,8 +43,8 @@ int16_t &timerField(ReceiverConfig &c, const QString &key)
     qFatal("no timer key %s", qPrintable(key));
 }
 
-const OpenPage Pages[] = {&Commands::openOptions, &Commands::openTimers, &Commands::openInOuts,
-                          &Commands::openIdent, &Commands::openRs232};
+const OpenPage Pages[] = {&OptionCommands::openOptions, &OptionCommands::openTimers, &OptionCommands::openInOuts,
+                          &OptionCommands::openIdent, &OptionCommands::openRs232};
 
 } // namespace
 
@@ -70,7 +70,7 @@ private slots:
     {
         loadFirstRun(ctx());
         const QByteArray before = parameterBlock(ctx());
-        const PageRun run = runPage(&Commands::openOptions, ctx(), [](QDialog *p) {
+        const PageRun run = runPage(&OptionCommands::openOptions, ctx(), [](QDialog *p) {
             for (int i = 0; i < 5; ++i)
                 QVERIFY(isChecked(p, QStringLiteral("chkFrontPanel_%1").arg(i)));
             for (int i = 0; i < 3; ++i)
@@ -117,7 +117,7 @@ private slots:
         QFETCH(QStringList, clicks);
         QFETCH(int, byte);
         QFETCH(int, value);
-        runPage(&Commands::openOptions, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openOptions, ctx(), [&](QDialog *p) {
             for (const QString &name : clicks)
                 QVERIFY2(click(p, name), qPrintable(name));
             QVERIFY(click(p, QStringLiteral("cmdOk")));
@@ -153,7 +153,7 @@ private slots:
         c.VocAllEvents = all;
         c.VocWarningsWatch = watches;
         c.VocWarnings = warnings;
-        runPage(&Commands::openOptions, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openOptions, ctx(), [&](QDialog *p) {
             for (int i = 0; i < 3; ++i)
                 QCOMPARE(isChecked(p, QStringLiteral("optVocInt_%1").arg(i)), i == shown);
             QVERIFY(click(p, QStringLiteral("cmdOk")));
@@ -172,7 +172,7 @@ private slots:
                     return false;
             return true;
         };
-        runPage(&Commands::openOptions, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openOptions, ctx(), [&](QDialog *p) {
             QVERIFY(allEnabled(p, false));
             QVERIFY(click(p, QStringLiteral("chkVocInt_0")));
             QVERIFY(allEnabled(p, true));
@@ -191,7 +191,7 @@ private slots:
         c.VoiceIntervalSpeaker = c.VoiceIntervalLine = true;
         c.VocWarnings = true;
         c.VocTruncateTest = true;
-        runPage(&Commands::openOptions, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openOptions, ctx(), [&](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("chkVocInt_0")));
             QVERIFY(click(p, QStringLiteral("chkVocInt_1")));
             QVERIFY(!isEnabled(p, QStringLiteral("chkVocInt_2")));
@@ -259,7 +259,7 @@ private slots:
     void timers_firstRun()
     {
         loadFirstRun(ctx());
-        runPage(&Commands::openTimers, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openTimers, ctx(), [](QDialog *p) {
             for (const char *name : {"optTimeSp_2", "optTimeLn_2", "optVoiceTimer_0", "optRelayDelay_0", "optVoiceDelay_2"})
                 QVERIFY2(isChecked(p, QLatin1String(name)), name);
             QVERIFY(control<QRadioButton>(p, QStringLiteral("optVoiceTimer_0"))->text() == QLatin1String("  5 Minute Interval"));
@@ -290,7 +290,7 @@ private slots:
         QFETCH(int, byte);
         QFETCH(int, code);
         ctx().config.VoiceIntervalLine = true;   // the interval group takes clicks
-        runPage(&Commands::openTimers, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openTimers, ctx(), [&](QDialog *p) {
             QVERIFY(click(p, button));
             QVERIFY(click(p, QStringLiteral("cmdOK")));
         });
@@ -330,7 +330,7 @@ private slots:
         loadFirstRun(ctx());
         timerField(ctx().config, key) = int16_t(stored);
         QByteArray expected = parameterBlock(ctx());
-        runPage(&Commands::openTimers, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openTimers, ctx(), [&](QDialog *p) {
             auto *group = p->findChild<QButtonGroup *>(array);
             QVERIFY(group);
             QCOMPARE(group->checkedButton(), nullptr);
@@ -347,7 +347,7 @@ private slots:
         ReceiverConfig &c = ctx().config;
         c.VoiceIntervalSpeaker = c.VoiceIntervalLine = false;
         c.VoiceIntervalTimer = 4;
-        runPage(&Commands::openTimers, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openTimers, ctx(), [](QDialog *p) {
             QVERIFY(!isEnabled(p, QStringLiteral("fraVoiceTimer")));
             QVERIFY(!isEnabled(p, QStringLiteral("optVoiceTimer_0")));
             QVERIFY(isChecked(p, QStringLiteral("optVoiceTimer_3")));   // still shown
@@ -357,11 +357,11 @@ private slots:
         QCOMPARE(int(c.VoiceIntervalTimer), 4);
         QCOMPARE(int(imageByte(ctx(), 3)), 4);
 
-        runPage(&Commands::openOptions, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openOptions, ctx(), [](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("chkVocInt_1")));
             QVERIFY(click(p, QStringLiteral("cmdOk")));
         });
-        runPage(&Commands::openTimers, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openTimers, ctx(), [](QDialog *p) {
             QVERIFY(isEnabled(p, QStringLiteral("fraVoiceTimer")));
             QVERIFY(click(p, QStringLiteral("optVoiceTimer_5")));
             QVERIFY(click(p, QStringLiteral("cmdOK")));
@@ -374,7 +374,7 @@ private slots:
     void rs232_firstRun()
     {
         loadFirstRun(ctx());
-        const PageRun run = runPage(&Commands::openRs232, ctx(), [](QDialog *p) {
+        const PageRun run = runPage(&OptionCommands::openRs232, ctx(), [](QDialog *p) {
             QCOMPARE(control(p, QStringLiteral("cmdCancel")), nullptr);
             for (int i = 0; i < 8; ++i) {
                 QVERIFY(!isChecked(p, QStringLiteral("chkRs232_%1").arg(i)));
@@ -408,7 +408,7 @@ private slots:
         QFETCH(int, box);
         QFETCH(QString, caption);
         QFETCH(int, byte12);
-        runPage(&Commands::openRs232, ctx(), [&](QDialog *p) {
+        runPage(&OptionCommands::openRs232, ctx(), [&](QDialog *p) {
             QVERIFY(click(p, QStringLiteral("chkRs232_0")));
             auto *b = control<QCheckBox>(p, QStringLiteral("chkRs232_%1").arg(box));
             QVERIFY(b);
@@ -424,7 +424,7 @@ private slots:
 
     void rs232_greyedTicksKept()
     {
-        runPage(&Commands::openRs232, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openRs232, ctx(), [](QDialog *p) {
             for (const char *name : {"chkRs232_0", "chkRs232_3", "chkRs232_6", "chkRs232_0"})
                 QVERIFY(click(p, QLatin1String(name)));
             for (int i = 1; i < 8; ++i)
@@ -436,7 +436,7 @@ private slots:
         QVERIFY(ctx().config.AppendTrailingCrlf && ctx().config.Spare800C_1);
         QCOMPARE(int(imageByte(ctx(), 12)), 0x48);
         // Reopened, the framing shows as saved, still greyed.
-        runPage(&Commands::openRs232, ctx(), [](QDialog *p) {
+        runPage(&OptionCommands::openRs232, ctx(), [](QDialog *p) {
             QVERIFY(isChecked(p, QStringLiteral("chkRs232_6")));
             QVERIFY(!isEnabled(p, QStringLiteral("chkRs232_6")));
             closeBox(p);
@@ -503,14 +503,14 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             QVERIFY(w.grab().save(dir + QLatin1Char('/') + file));
         };
-        { frmOption p(ctx()); save(p, QStringLiteral("frmOption.png")); }
-        { frmTimers p(ctx()); save(p, QStringLiteral("frmTimers.png")); }
-        { frmRS232 p(ctx()); save(p, QStringLiteral("frmRS232.png")); }
-        { frmIdent p(ctx()); save(p, QStringLiteral("frmIdent.png")); }
+        { frmOption p(ctx(), ctx().config); save(p, QStringLiteral("frmOption.png")); }
+        { frmTimers p(ctx(), ctx().config); save(p, QStringLiteral("frmTimers.png")); }
+        { frmRS232 p(ctx(), ctx().config); save(p, QStringLiteral("frmRS232.png")); }
+        { frmIdent p(ctx(), ctx().config); save(p, QStringLiteral("frmIdent.png")); }
         ctx().config.NV8009.CancelAlert = true;
         ctx().config.Spare800E_2 = true;
         {
-            frmInOuts p(ctx());
+            frmInOuts p(ctx(), ctx().config);
             auto *tabs = control<QTabWidget>(&p, QStringLiteral("SSTab1"));
             QVERIFY(tabs);
             for (int i = 0; i < tabs->count(); ++i) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "shell/core/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QList>
 #include <QQueue>

@@ -4,9 +4,9 @@
 // decoded. Skipped, saying why, where no PulseAudio server can start.
 #include "AudioCheck.h"
 
-#include "shell/core/Timings.h"
+#include "base/Timings.h"
 #include "testpackets/core/SameAudio.h"
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
 
 #include <QtTest>
 #include <QAudioDevice>

@@ -5,7 +5,7 @@
 #include "support/TestEnv.h"
 
 #include "testpackets/core/SameAudio.h"
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
 #include "testpackets/gui/frmTest.h"
 
 #include <QtTest>

@@ -5,7 +5,7 @@
 #include "AudioCheck.h"
 
 #include "testpackets/core/SameAudio.h"
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
 
 #include <QtTest>
 

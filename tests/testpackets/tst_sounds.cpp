@@ -2,7 +2,7 @@
 // nx4400c-cli sounds: writing the recordings and refusing what it cannot do.
 #include "app/cli/CliCommands.h"
 #include "testpackets/core/SameAudio.h"
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
 
 #include <QtTest>
 

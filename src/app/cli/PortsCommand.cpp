@@ -4,7 +4,7 @@
 #include "app/cli/CliCommands.h"
 
 #include "link/core/PortMap.h"
-#include "shell/core/AppContext.h"
+#include "app/AppContext.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>

@@ -3,11 +3,11 @@
 // next to another machine. "sounds DIR" writes them as WAV files;
 // "sounds --play ID" plays one test message on this machine's sound output.
 #include "app/cli/CliCommands.h"
-#include "shell/core/SafeWrite.h"
+#include "base/SafeWrite.h"
 
-#include "shell/core/Timings.h"
+#include "base/Timings.h"
 #include "testpackets/core/SameAudio.h"
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
 
 #include <QDir>
 #include <QMediaDevices>

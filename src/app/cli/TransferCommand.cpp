@@ -11,12 +11,12 @@
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
 #include "history/core/HistoryReport.h"
-#include "link/core/ReceiverLink.h"
+#include "link/core/LinkSession.h"
 #include "link/core/Transfer.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/Clock.h"
-#include "shell/core/MainView.h"
-#include "shell/core/Prompter.h"
+#include "app/AppContext.h"
+#include "base/Clock.h"
+#include "base/MainView.h"
+#include "base/Prompter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -112,9 +112,9 @@ int runTransferCommand(const QStringList &args)
     // The same preparation as the editor's start-up: the settings and the
     // coverage lists are what goes to the receiver.
     ctx.DaylightTimeActive = clock.daylightTimeInEffect();
-    LoadConfiguration(ctx);
+    LoadConfiguration(ctx, ctx.config);
     InitEventCatalog(ctx.catalog);
-    if (!LoadParameterFile(ctx)) {
+    if (!LoadParameterFile(ctx, ctx)) {
         // Sending an empty county and event list would wipe the receiver's
         // coverage: refuse instead.
         err << "transfer: cannot read the parameter file "
@@ -123,18 +123,18 @@ int runTransferCommand(const QStringList &args)
         return 1;
     }
 
-    if (!EstConnect(ctx)) {
+    if (!EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows)) {
         err << "transfer: the transfer failed";
         const QString status = view.statusText(QStringLiteral("Left"));
         if (!status.isEmpty())
             err << " (" << status << ")";
         err << '\n';
-        CloseReceiverPort(ctx);
+        CloseReceiverPort(ctx.session());
         return 1;
     }
-    CloseReceiverPort(ctx);
+    CloseReceiverPort(ctx.session());
 
-    QString text = QString::fromUtf8(HistoryFileText(ctx));
+    QString text = QString::fromUtf8(HistoryFileText(ctx.HistoryRows, ctx.clock().date()));
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     out << text;
     out.flush();
@@ -142,7 +142,7 @@ int runTransferCommand(const QStringList &args)
     if (csvPath.isEmpty())
         return 0;
     int unreadable = 0;
-    const QList<AlertLogEntry> alerts = AlertLogEntries(ctx, &unreadable);
+    const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
     if (unreadable > 0)
         err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
     const AlertLogMerge merge = AppendAlertLog(csvPath, alerts);

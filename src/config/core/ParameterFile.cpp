@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/ParameterFile.h"
 
-#include "shell/core/AppContext.h"
-#include "shell/core/Messages.h"
-#include "shell/core/SafeWrite.h"
+#include "base/Services.h"
+#include "config/core/ReceiverSetup.h"
+#include "base/Messages.h"
+#include "base/SafeWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -133,9 +134,9 @@ QByteArray format(const QStringList &fipEntries, const QStringList &eventSelecti
 
 } // namespace ParameterFile
 
-bool LoadParameterFile(AppContext &ctx)
+bool LoadParameterFile(Services &services, ReceiverSetup &setup)
 {
-    const QString &path = ctx.parameterFilePath;
+    const QString &path = services.parameterFilePath;
     bool complete = false;
     // Only a regular file is read: a folder, a pipe or a device of that name
     // counts as a missing file (a pipe would block the start-up).
@@ -145,34 +146,34 @@ bool LoadParameterFile(AppContext &ctx)
         if (file.open(QIODevice::ReadOnly)) {
             const QByteArray data = file.read(ParameterFile::MaxReadBytes);
             file.close();
-            complete = ParameterFile::applyItems(ParameterFile::itemsOf(data), ctx.FipEntries,
-                                                 ctx.EventSelection);
+            complete = ParameterFile::applyItems(ParameterFile::itemsOf(data), setup.FipEntries,
+                                                 setup.EventSelection);
         }
     }
     if (complete)
         return true;
 
-    const auto answer = ctx.prompter().ask(
+    const auto answer = services.prompter().ask(
         Messages::Title,
         QStringLiteral("Error #199:  Missing or Corrupted NX-4400C Data File.\r\nCreate Default Data File?"),
         Prompter::Icon::Exclamation, Prompter::Buttons::YesNo);
     if (answer != Prompter::Button::Yes)
         return false;
-    LoadDefaultCoverage(ctx);
+    LoadDefaultCoverage(setup);
     return true;
 }
 
-void SaveParameterFile(AppContext &ctx)
+void SaveParameterFile(Services &services, const ReceiverSetup &setup)
 {
-    const QByteArray data = ParameterFile::format(ctx.FipEntries, ctx.EventSelection);
+    const QByteArray data = ParameterFile::format(setup.FipEntries, setup.EventSelection);
     // The new file is written beside the old one and replaces it only once
     // it is complete, so a full disk or a crash never costs the user the
     // coverage saved last time.
-    if (!writeFileAtomically(ctx.parameterFilePath, data))
-        Messages::ShowFatalError(ctx, 8);
+    if (!writeFileAtomically(services.parameterFilePath, data))
+        Messages::ShowFatalError(services.prompter(), services.endProgram, 8);
 }
 
-void LoadDefaultCoverage(AppContext &ctx)
+void LoadDefaultCoverage(ReceiverSetup &setup)
 {
     static const char *const counties[] = {
         "X 012011  Broward                Florida",
@@ -183,12 +184,12 @@ void LoadDefaultCoverage(AppContext &ctx)
     static const char *const events[] = {"CFA", "CFW", "FFA", "FFW", "FLA", "FLW",
                                          "HUA", "HUW", "SVA", "SVW", "TOA", "TOW",
                                          "RMT", "RWT", "DMO", "SVR", "TOR"};
-    ParameterFile::ensureSize(ctx.FipEntries, AppContext::FipEntryCount);
-    ParameterFile::ensureSize(ctx.EventSelection, AppContext::EventSlotCount);
+    ParameterFile::ensureSize(setup.FipEntries, ReceiverSetup::FipEntryCount);
+    ParameterFile::ensureSize(setup.EventSelection, ReceiverSetup::EventSlotCount);
     int i = 0;
     for (const char *c : counties)
-        ctx.FipEntries[i++] = QString::fromLatin1(c);
+        setup.FipEntries[i++] = QString::fromLatin1(c);
     i = 0;
     for (const char *e : events)
-        ctx.EventSelection[i++] = QString::fromLatin1(e);
+        setup.EventSelection[i++] = QString::fromLatin1(e);
 }

@@ -5,12 +5,13 @@
 #include <QString>
 #include <QStringList>
 
-class AppContext;
+class Services;
+struct ReceiverSetup;
 
 // "NX_4400C.DAT": the county lines and the selected event codes.
-bool LoadParameterFile(AppContext &ctx);
-void SaveParameterFile(AppContext &ctx);
-void LoadDefaultCoverage(AppContext &ctx);
+bool LoadParameterFile(Services &services, ReceiverSetup &setup);
+void SaveParameterFile(Services &services, const ReceiverSetup &setup);
+void LoadDefaultCoverage(ReceiverSetup &setup);
 
 namespace ParameterFile {
 

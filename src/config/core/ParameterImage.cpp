@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/ParameterImage.h"
 
-#include "shell/core/AppContext.h"
+#include "config/core/ReceiverSetup.h"
 
 #include <algorithm>
 
@@ -31,10 +31,8 @@ uint8_t EncodeIdCharacter(const QString &character)
     return 0;
 }
 
-void PackParameterBlock(AppContext &ctx)
+void PackParameterBlock(const ReceiverConfig &config, ParameterImageBytes &image)
 {
-    auto &image = ctx.UploadImage;
-    const ReceiverConfig &config = ctx.config;
     std::fill(image.begin(), image.begin() + 32, uint8_t(0));
 
     // Timer codes: a code the receiver does not know goes out as 0.
@@ -61,9 +59,8 @@ void PackParameterBlock(AppContext &ctx)
     }
 }
 
-void PackCoverageLists(AppContext &ctx)
+void PackCoverageLists(const ReceiverSetup &setup, ParameterImageBytes &image)
 {
-    auto &image = ctx.UploadImage;
     std::fill(image.begin() + CountyListFirst, image.begin() + EventListLast + 1, uint8_t(0));
 
     // County items: the six-digit FIP code of every selected line and "-".
@@ -71,9 +68,9 @@ void PackCoverageLists(AppContext &ctx)
     // so lines beyond what fits are left out instead of running into the
     // event list.
     int p = CountyListFirst;
-    const int fipCount = std::min<int>(ctx.FipEntries.size(), AppContext::FipEntryCount);
+    const int fipCount = std::min<int>(setup.FipEntries.size(), ReceiverSetup::FipEntryCount);
     for (int i = 0; i < fipCount; ++i) {
-        const QString &entry = ctx.FipEntries.at(i);
+        const QString &entry = setup.FipEntries.at(i);
         if (!entry.startsWith(QLatin1String("X ")))
             continue;
         if (p + CountyItemSize - 1 > CountyListLast)
@@ -93,9 +90,9 @@ void PackCoverageLists(AppContext &ctx)
     // anything but three characters (possible only through a hand-edited
     // data file) is left out: sending it would shift every later code.
     int q = EventListFirst;
-    const int slotCount = std::min<int>(ctx.EventSelection.size(), AppContext::EventSlotCount);
+    const int slotCount = std::min<int>(setup.EventSelection.size(), ReceiverSetup::EventSlotCount);
     for (int i = 0; i < slotCount; ++i) {
-        const QString code = ctx.EventSelection.at(i).trimmed();
+        const QString code = setup.EventSelection.at(i).trimmed();
         if (code.size() != 3)
             continue;
         if (q + EventItemSize - 1 > EventListLast)
@@ -107,10 +104,10 @@ void PackCoverageLists(AppContext &ctx)
     }
 }
 
-uint8_t ImageChecksum(const AppContext &ctx)
+uint8_t ImageChecksum(const ParameterImageBytes &image)
 {
     unsigned sum = 0;
     for (int i = 0; i < ImageLength; ++i)
-        sum += ctx.UploadImage[i];
+        sum += image[i];
     return static_cast<uint8_t>(sum & 0xFF);
 }

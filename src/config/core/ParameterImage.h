@@ -3,16 +3,21 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 
-class AppContext;
+struct ReceiverConfig;
+struct ReceiverSetup;
+
+// The program-wide image: bytes 0..510 go to the receiver, byte 511 never does.
+using ParameterImageBytes = std::array<uint8_t, 512>;
 
 // The 511-byte parameter image the receiver is programmed with.
-void PackParameterBlock(AppContext &ctx);   // bytes 0..31
-void PackCoverageLists(AppContext &ctx);    // bytes 32..510
+void PackParameterBlock(const ReceiverConfig &config, ParameterImageBytes &image);   // bytes 0..31
+void PackCoverageLists(const ReceiverSetup &setup, ParameterImageBytes &image);      // bytes 32..510
 uint8_t EncodeIdCharacter(const QString &character);
 // Sum of image bytes 0..510 modulo 256: the byte sent after the image.
-uint8_t ImageChecksum(const AppContext &ctx);
+uint8_t ImageChecksum(const ParameterImageBytes &image);
 
 namespace ParameterImage {
 constexpr int StationIdLengthByte = 16;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/SettingsStore.h"
 
-#include "shell/core/SafeWrite.h"
+#include "base/SafeWrite.h"
 
-#include "shell/core/AppContext.h"
+#include "base/Services.h"
 
 #include <QDir>
 #include <QFile>
@@ -249,16 +249,16 @@ bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
     return true;
 }
 
-void LoadConfiguration(AppContext &ctx)
+void LoadConfiguration(const Services &services, ReceiverConfig &config)
 {
-    auto store = ctx.openSettings();
-    loadConfigurationFrom(*store, ctx.config);
+    auto store = services.openSettings();
+    loadConfigurationFrom(*store, config);
 }
 
-bool SaveConfiguration(AppContext &ctx)
+bool SaveConfiguration(const Services &services, const ReceiverConfig &config)
 {
-    auto store = ctx.openSettings();
+    auto store = services.openSettings();
     if (!store->isWritable())
         return false;
-    return saveConfigurationTo(*store, ctx.config);
+    return saveConfigurationTo(*store, config);
 }

@@ -9,14 +9,14 @@
 #include <cstdint>
 #include <optional>
 
-class AppContext;
 class QSettings;
+class Services;
 
 // Moves ReceiverConfig between memory and the settings store (application
 // "NX4400C", sections EDITOR, NV8007..NV800F, TIMERS; 88 keys).
-void LoadConfiguration(AppContext &ctx);
+void LoadConfiguration(const Services &services, ReceiverConfig &config);
 // Returns false when the store could not be written (the exit goes on).
-bool SaveConfiguration(AppContext &ctx);
+bool SaveConfiguration(const Services &services, const ReceiverConfig &config);
 
 // The text forms of the store. A boolean is written "True" or "False" and
 // read back from those words in any letter case or from a number (0 is

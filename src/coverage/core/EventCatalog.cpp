@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "coverage/core/EventCatalog.h"
 
-#include "shell/core/AppContext.h"
 
 namespace {
 
@@ -108,11 +107,6 @@ void GetEventName(const EventCatalog &catalog, const QString &code, QString *nam
         *name = row ? row->name : QStringLiteral("Unknown Event Code");
     if (cls)
         *cls = row ? row->cls : EventClass::Other;
-}
-
-void GetEventName(const AppContext &ctx, const QString &code, QString *name, EventClass *cls)
-{
-    GetEventName(ctx.catalog, code, name, cls);
 }
 
 namespace EventSelectionRules {

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVector>
 
-class AppContext;
 
 // One SAME event code the editor offers: its display name and class (history
 // view and report), and where its check box sits on the event window.
@@ -40,7 +39,6 @@ void InitEventCatalog(EventCatalog &catalog);
 // lower-case code, the empty string) gives "Unknown Event Code" and Other.
 // Either out-pointer may be null.
 void GetEventName(const EventCatalog &catalog, const QString &code, QString *name, EventClass *cls);
-void GetEventName(const AppContext &ctx, const QString &code, QString *name, EventClass *cls);
 
 // Event selection rules shared by the event window.
 namespace EventSelectionRules {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "coverage/core/StateDatabase.h"
 
-#include "shell/core/AppContext.h"
+#include "base/Prompter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -230,31 +230,33 @@ QString missingFileMessage(const QString &fileName)
     return QStringLiteral("Error, State File  ") + fileName + QStringLiteral("  is missing");
 }
 
-bool LoadStateFile(AppContext &ctx, int stateId, QStringList *transmitters)
+bool LoadStateFile(Prompter &prompter, const QString &folder, int filter, int stateId,
+                   QStringList *transmitters)
 {
     transmitters->clear();
     const QString name = GetStateFileName(stateId);
     QStringList lines;
     bool overflowed = false;
     if (!name.isEmpty()
-        && readStateLines(ctx.statesFolder + QLatin1Char('/') + name, &lines) == ReadResult::Ok) {
-        *transmitters = transmittersOf(lines, ctx.config.FrequencyListingFilter, &overflowed);
+        && readStateLines(folder + QLatin1Char('/') + name, &lines) == ReadResult::Ok) {
+        *transmitters = transmittersOf(lines, filter, &overflowed);
         if (!overflowed)
             return true;
     }
-    ctx.prompter().ask(MessageTitle, missingFileMessage(name), Prompter::Icon::None, Prompter::Buttons::Ok);
+    prompter.ask(MessageTitle, missingFileMessage(name), Prompter::Icon::None, Prompter::Buttons::Ok);
     return false;
 }
 
-bool FindTransmitterCounties(AppContext &ctx, const QString &transmitter, QStringList *counties)
+bool FindTransmitterCounties(Prompter &prompter, const QString &folder, const QString &transmitter,
+                             QStringList *counties)
 {
     const QString wanted = transmitter.trimmed();
     SeenList seen;
     QStringList lines;
     for (int state = 0; state < StateCount; ++state) {
-        if (readStateLines(ctx.statesFolder + QLatin1Char('/') + GetStateFileName(state), &lines)
+        if (readStateLines(folder + QLatin1Char('/') + GetStateFileName(state), &lines)
             != ReadResult::Ok) {
-            ctx.prompter().beep();
+            prompter.beep();
             return false;
         }
         // A blank transmitter names nothing; it must not pick up lines whose
@@ -273,7 +275,7 @@ bool FindTransmitterCounties(AppContext &ctx, const QString &transmitter, QStrin
             const QString county = line.left(CountyPartLength);
             if (seen.NoteIfNew(county) != 0) {
                 if (seen.overflowed()) {
-                    ctx.prompter().beep();
+                    prompter.beep();
                     return false;
                 }
                 continue;

@@ -7,10 +7,10 @@
 
 #include <cstdint>
 
-class AppContext;
+class Prompter;
 
 // The 54 state files: one fixed-width line per county and transmitter that
-// covers it, in a folder "States" beside the program (ctx.statesFolder).
+// covers it, in a folder "States" beside the program (Services::statesFolder).
 //
 //   columns  1-6   FIP code (PSSCCC)
 //   columns  7-8   two blanks
@@ -95,11 +95,12 @@ bool hasNoCoverage(const QString &line);
 // blank field name no transmitter and are passed over.
 QStringList transmittersOf(const QStringList &lines, int filter, bool *overflowed = nullptr);
 
-// Reads the state's file and returns its transmitters (see transmittersOf,
-// with ctx.config.FrequencyListingFilter). On failure shows "Error, State
+// Reads the state's file from `folder` and returns its transmitters (see
+// transmittersOf; `filter` is the frequency listing filter). On failure shows "Error, State
 // File  <name>  is missing" and returns false; `transmitters` keeps what was
 // listed before the failure.
-bool LoadStateFile(AppContext &ctx, int stateId, QStringList *transmitters);
+bool LoadStateFile(Prompter &prompter, const QString &folder, int filter, int stateId,
+                   QStringList *transmitters);
 QString missingFileMessage(const QString &fileName);
 
 // Appends to `counties` every county of every state file (state list order,
@@ -107,6 +108,7 @@ QString missingFileMessage(const QString &fileName);
 // both trimmed: the first 31 columns of the line followed by its state name,
 // each county once. A file that cannot be read ends the scan with a beep;
 // what was appended stays. Returns false in that case.
-bool FindTransmitterCounties(AppContext &ctx, const QString &transmitter, QStringList *counties);
+bool FindTransmitterCounties(Prompter &prompter, const QString &folder, const QString &transmitter,
+                             QStringList *counties);
 
 } // namespace StateDatabase

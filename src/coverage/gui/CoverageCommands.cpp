@@ -2,13 +2,14 @@
 // The alert coverage commands of the main window: the county windows, which
 // live (hidden) for the whole run as children of the main window, and the
 // event window, which is rebuilt each time it opens.
-#include "shell/gui/Commands.h"
+#include "coverage/gui/CoverageCommands.h"
 
+#include "base/Services.h"
+#include "config/core/ReceiverSetup.h"
 #include "coverage/core/EventCatalog.h"
 #include "coverage/gui/frmEnterFIP.h"
 #include "coverage/gui/frmEvent.h"
 #include "coverage/gui/frmFIPS.h"
-#include "shell/core/AppContext.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -16,7 +17,7 @@
 namespace {
 
 // The county and transmitter windows, made on first use.
-frmFIPS *coverageWindows(AppContext &ctx, QWidget *mainWindow, bool *created = nullptr)
+frmFIPS *coverageWindows(Services &services, ReceiverSetup &setup, QWidget *mainWindow, bool *created = nullptr)
 {
     if (created)
         *created = false;
@@ -25,10 +26,10 @@ frmFIPS *coverageWindows(AppContext &ctx, QWidget *mainWindow, bool *created = n
     auto *fips = mainWindow->findChild<frmFIPS *>(QStringLiteral("frmFIPS"));
     if (fips)
         return fips;
-    fips = new frmFIPS(ctx, mainWindow);
+    fips = new frmFIPS(services, setup, mainWindow);
     // The transmitter window opens over the county window, so it is the
     // county window's child; findChild from the main window still finds it.
-    auto *enter = new frmEnterFIP(ctx, fips, fips);
+    auto *enter = new frmEnterFIP(services, setup, fips, fips);
     fips->setTransmitterWindow(enter);
     if (created)
         *created = true;
@@ -37,16 +38,11 @@ frmFIPS *coverageWindows(AppContext &ctx, QWidget *mainWindow, bool *created = n
 
 } // namespace
 
-namespace Commands {
+namespace CoverageCommands {
 
-void InitEventCatalog(AppContext &ctx)
+void prepareCoverageWindows(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
 {
-    ::InitEventCatalog(ctx.catalog);
-}
-
-void prepareCoverageWindows(AppContext &ctx, QWidget *mainWindow)
-{
-    frmFIPS *fips = coverageWindows(ctx, mainWindow);
+    frmFIPS *fips = coverageWindows(services, setup, mainWindow);
     if (!fips)
         return;
     auto *enter = mainWindow->findChild<frmEnterFIP *>(QStringLiteral("frmEnterFIP"));
@@ -57,37 +53,37 @@ void prepareCoverageWindows(AppContext &ctx, QWidget *mainWindow)
     // 9. Preset both boxes; a stored value outside the lists leaves a box blank.
     auto *cmbLimit = enter->findChild<QComboBox *>(QStringLiteral("cmbLimit"));
     auto *cmbState = enter->findChild<QComboBox *>(QStringLiteral("cmbState"));
-    const int filter = ctx.config.FrequencyListingFilter;
+    const int filter = setup.config.FrequencyListingFilter;
     cmbLimit->setCurrentIndex(filter >= 0 && filter < cmbLimit->count() ? filter : -1);
-    const int state = ctx.config.StateID;
+    const int state = setup.config.StateID;
     cmbState->setCurrentIndex(state >= 0 && state < cmbState->count() ? state : -1);
     // 10.
     fips->setStateCaption(cmbState->currentText());
-    fips->setTransmitterCaption(ctx.config.TransmitterLocation);
+    fips->setTransmitterCaption(setup.config.TransmitterLocation);
     // 11. The stored state's transmitters.
     enter->LoadStateFile(state);
     // 12. Highlight the stored transmitter, so that OK without a new choice
     // confirms the one in use.
-    enter->highlightTransmitter(ctx.config.TransmitterLocation);
+    enter->highlightTransmitter(setup.config.TransmitterLocation);
     // 13. The county list from FipEntries.
     fips->fillFromFipEntries();
 }
 
-void openFips(AppContext &ctx, QWidget *parent)
+void openFips(Services &services, ReceiverSetup &setup, QWidget *parent)
 {
     bool created = false;
-    frmFIPS *fips = coverageWindows(ctx, parent, &created);
+    frmFIPS *fips = coverageWindows(services, setup, parent, &created);
     if (!fips)
         return;
     if (created)
-        prepareCoverageWindows(ctx, parent);
+        prepareCoverageWindows(services, setup, parent);
     fips->exec();
 }
 
-void openEvents(AppContext &ctx, QWidget *parent)
+void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog, QWidget *parent)
 {
-    frmEvent window(ctx, parent);
+    frmEvent window(services, setup, catalog, parent);
     window.exec();
 }
 
-} // namespace Commands
+} // namespace CoverageCommands

@@ -3,9 +3,12 @@
 
 #include "coverage/core/StateDatabase.h"
 #include "coverage/gui/CoverageUi.h"
+#include "widgets/NamedWidgets.h"
 #include "coverage/gui/frmFIPS.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/Messages.h"
+#include "base/Services.h"
+#include "config/core/ReceiverSetup.h"
+#include "coverage/core/EventCatalog.h"
+#include "base/Messages.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -18,16 +21,17 @@
 
 #include <algorithm>
 
-frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent)
+frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *countyWindow, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_setup(setup)
     , m_fips(countyWindow)
 {
     setObjectName(QStringLiteral("frmEnterFIP"));
     setWindowTitle(QStringLiteral("NX-4400C State / Transmitter Entry"));
     setModal(true);
 
-    const QFont fixed = CoverageUi::fixedFont();
+    const QFont fixed = Widgets::fixedFont();
     const QFontMetrics fm(fixed);
 
     m_cmbState = new QComboBox(this);
@@ -65,16 +69,16 @@ frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmEnterFIP::reject);
 
     auto *choices = new QGridLayout;
-    choices->addWidget(CoverageUi::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State - Territories"),
+    choices->addWidget(Widgets::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State - Territories"),
                                            m_cmbState), 0, 0);
     choices->addWidget(m_cmbState, 1, 0);
-    choices->addWidget(CoverageUi::heading(this, QStringLiteral("lblFrequencyHeading"), QStringLiteral("Frequency"),
+    choices->addWidget(Widgets::heading(this, QStringLiteral("lblFrequencyHeading"), QStringLiteral("Frequency"),
                                            m_cmbLimit), 0, 1);
     choices->addWidget(m_cmbLimit, 1, 1);
     choices->setColumnStretch(2, 1);
 
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(CoverageUi::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")), 0,
+    buttons->addWidget(Widgets::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")), 0,
                        Qt::AlignHCenter);
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -83,7 +87,7 @@ frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent
     auto *listColumn = new QVBoxLayout;
     listColumn->addLayout(choices);
     listColumn->addSpacing(6);
-    listColumn->addWidget(CoverageUi::heading(this, QStringLiteral("lblTransmitterHeading"),
+    listColumn->addWidget(Widgets::heading(this, QStringLiteral("lblTransmitterHeading"),
                                               QStringLiteral("Transmitter Location"), m_lstCounty));
     listColumn->addWidget(m_lstCounty, 1);
 
@@ -92,7 +96,7 @@ frmEnterFIP::frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent
     upper->addSpacing(8);
     upper->addLayout(buttons);
 
-    QVBoxLayout *info = CoverageUi::instructions(this, QStringLiteral("lslInfo"), {
+    QVBoxLayout *info = Widgets::instructions(this, QStringLiteral("lslInfo"), {
         QStringLiteral("1.  Select the state which is were the weather transmitter is located you will be monitoring."),
         QStringLiteral("2.  Select the frequency of the weather transmitter you will be monitoring."),
         QStringLiteral("3.  Within the list box, highlite by clicking on the city were the weather transmitter is located."),
@@ -121,7 +125,8 @@ bool frmEnterFIP::LoadStateFile(int stateId)
 {
     QStringList transmitters;
     m_lstCounty->clear();
-    const bool ok = StateDatabase::LoadStateFile(m_ctx, stateId, &transmitters);
+    const bool ok = StateDatabase::LoadStateFile(m_svc.prompter(), m_svc.statesFolder, m_setup.config.FrequencyListingFilter,
+                                                  stateId, &transmitters);
     // Sorted by site, so the user finds a town as in an index.
     std::sort(transmitters.begin(), transmitters.end(),
               [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
@@ -153,13 +158,13 @@ bool frmEnterFIP::StoreFips()
     // The county list is replaced by the transmitter's counties; FipEntries
     // are emptied until the county window's OK stores the new list.
     m_fips->clearList();
-    for (QString &line : m_ctx.FipEntries)
+    for (QString &line : m_setup.FipEntries)
         line.clear();
     m_fips->setStateCaption(m_cmbState->currentText());
     m_fips->setTransmitterCaption(field);
-    m_ctx.config.TransmitterLocation = field;
+    m_setup.config.TransmitterLocation = field;
     QStringList counties;
-    StateDatabase::FindTransmitterCounties(m_ctx, field, &counties);
+    StateDatabase::FindTransmitterCounties(m_svc.prompter(), m_svc.statesFolder, field, &counties);
     for (const QString &county : std::as_const(counties))
         m_fips->appendEntry(county);
     return true;
@@ -170,16 +175,16 @@ void frmEnterFIP::cmbState_Click(int index)
     // FipEntries stay as stored: the county list is not touched by choosing a
     // state, and emptying the stored copy here would lose the user's counties
     // if the window were then cancelled.
-    m_ctx.config.StateID = int16_t(index);
+    m_setup.config.StateID = int16_t(index);
     LoadStateFile(index);
-    highlightTransmitter(m_ctx.config.TransmitterLocation);
+    highlightTransmitter(m_setup.config.TransmitterLocation);
 }
 
 void frmEnterFIP::cmbLimit_Click(int index)
 {
-    m_ctx.config.FrequencyListingFilter = int16_t(index);
-    LoadStateFile(m_ctx.config.StateID);
-    highlightTransmitter(m_ctx.config.TransmitterLocation);
+    m_setup.config.FrequencyListingFilter = int16_t(index);
+    LoadStateFile(m_setup.config.StateID);
+    highlightTransmitter(m_setup.config.TransmitterLocation);
 }
 
 void frmEnterFIP::cmdOk_Click()
@@ -188,8 +193,8 @@ void frmEnterFIP::cmdOk_Click()
         accept();
         return;
     }
-    m_ctx.prompter().beep();
-    Messages::ShowError(m_ctx, 3);
+    m_svc.prompter().beep();
+    Messages::ShowError(m_svc.prompter(), 3);
 }
 
 void frmEnterFIP::reject()
@@ -212,7 +217,7 @@ bool frmEnterFIP::eventFilter(QObject *watched, QEvent *event)
     if ((watched == m_cmbState || watched == m_cmbLimit) && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (!key->text().isEmpty() && key->text().at(0).isPrint()) {
-            m_ctx.prompter().beep();
+            m_svc.prompter().beep();
             return true;
         }
     }

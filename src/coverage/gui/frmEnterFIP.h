@@ -3,7 +3,8 @@
 
 #include <QDialog>
 
-class AppContext;
+class Services;
+struct ReceiverSetup;
 class QComboBox;
 class QListWidget;
 class QPushButton;
@@ -18,7 +19,7 @@ class frmEnterFIP : public QDialog
     Q_OBJECT
 
 public:
-    frmEnterFIP(AppContext &ctx, frmFIPS *countyWindow, QWidget *parent = nullptr);
+    frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *countyWindow, QWidget *parent = nullptr);
 
     void FillStateList();
     void FillFrequencyList();
@@ -41,7 +42,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverSetup &m_setup;
     frmFIPS *m_fips;
     QComboBox *m_cmbState = nullptr;
     QComboBox *m_cmbLimit = nullptr;

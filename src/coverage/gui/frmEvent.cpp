@@ -3,7 +3,10 @@
 
 #include "coverage/core/EventCatalog.h"
 #include "coverage/gui/CoverageUi.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverSetup.h"
+#include "coverage/core/EventCatalog.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -26,9 +29,8 @@ constexpr int PanelHeight = 3735;
 
 QGroupBox *makeFrame(QWidget *parent, const QString &caption, int left, int top, int width, int height)
 {
-    auto *frame = new QGroupBox(caption, parent);
-    frame->setObjectName(QStringLiteral("fra") + QString(caption).remove(QLatin1Char(' ')).remove(QLatin1Char('-')));
-    frame->setAccessibleName(caption);
+    QGroupBox *frame = Widgets::frame(parent, QStringLiteral("fra") + QString(caption).remove(QLatin1Char(' ')).remove(QLatin1Char('-')),
+                                      caption);
     frame->setGeometry(tw(left), tw(top), tw(width), tw(height));
     return frame;
 }
@@ -36,18 +38,18 @@ QGroupBox *makeFrame(QWidget *parent, const QString &caption, int left, int top,
 QCheckBox *makeBox(QWidget *frame, const QString &name, const QString &caption, const QString &context,
                    int left, int top, int width)
 {
-    auto *box = new QCheckBox(caption, frame);
-    box->setObjectName(name);
-    box->setAccessibleName(context.isEmpty() ? caption : context + QLatin1Char(' ') + caption);
+    QCheckBox *box = Widgets::checkBox(frame, name, caption, context, QStringLiteral(" "));
     box->setGeometry(tw(left), tw(top), tw(width), tw(240));
     return box;
 }
 
 } // namespace
 
-frmEvent::frmEvent(AppContext &ctx, QWidget *parent)
+frmEvent::frmEvent(Services &services, ReceiverSetup &setup, const EventCatalog &catalog, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_setup(setup)
+    , m_catalog(catalog)
 {
     setObjectName(QStringLiteral("frmEvent"));
     setModal(true);
@@ -62,12 +64,12 @@ frmEvent::frmEvent(AppContext &ctx, QWidget *parent)
     for (QFrame *p : {m_picture1, m_picture2})
         p->setGeometry(tw(PanelLeft), tw(PanelTop), tw(PanelWidth), tw(PanelHeight));
 
-    m_boxes.resize(ctx.catalog.rows.size());
+    m_boxes.resize(catalog.rows.size());
     buildPage1();
     buildPage2();
 
     const int stripTop = PanelTop + PanelHeight + 150;
-    auto *image = CoverageUi::picture(this, QStringLiteral("events"), QStringLiteral("Event codes"));
+    auto *image = Widgets::picture(this, QStringLiteral("events"), QStringLiteral("Event codes"));
     image->move(tw(240), tw(stripTop) - 4);
 
     m_lblCount = new QLabel(this);
@@ -106,7 +108,7 @@ void frmEvent::buildPage1()
     // watch above its warning. The last cell holds the two spare boxes.
     const int lefts[] = {240, 2400, 4560, 6720};
     const int tops[] = {120, 1320, 2520};
-    const QVector<EventCatalogEntry> &rows = m_ctx.catalog.rows;
+    const QVector<EventCatalogEntry> &rows = m_catalog.rows;
     QStringList groups;   // page-1 groups in catalogue order = grid cells
     QVector<QGroupBox *> frames;
     for (int i = 0; i < rows.size(); ++i) {
@@ -142,7 +144,7 @@ void frmEvent::buildPage2()
         {"Emergency - Statements - Messages", 4800, 0, 3855, 2055},
         {"Misc Events", 4800, 2040, 3855, 1575},
     };
-    const QVector<EventCatalogEntry> &rows = m_ctx.catalog.rows;
+    const QVector<EventCatalogEntry> &rows = m_catalog.rows;
     for (const Group &g : groups) {
         const QString caption = QString::fromLatin1(g.caption);
         QGroupBox *frame = makeFrame(m_picture2, caption, g.left, g.top, g.width, g.height);
@@ -162,7 +164,7 @@ void frmEvent::buildPage2()
 
 QCheckBox *frmEvent::box(const QString &code) const
 {
-    const QVector<EventCatalogEntry> &rows = m_ctx.catalog.rows;
+    const QVector<EventCatalogEntry> &rows = m_catalog.rows;
     for (int i = 0; i < rows.size(); ++i) {
         if (rows.at(i).EventCode == code)
             return m_boxes.value(i);
@@ -172,12 +174,12 @@ QCheckBox *frmEvent::box(const QString &code) const
 
 bool frmEvent::MatchOk(const QString &EventCode) const
 {
-    return EventSelectionRules::MatchOk(m_ctx.EventSelection, EventCode);
+    return EventSelectionRules::MatchOk(m_setup.EventSelection, EventCode);
 }
 
 void frmEvent::GetEvents()
 {
-    const QVector<EventCatalogEntry> &rows = m_ctx.catalog.rows;
+    const QVector<EventCatalogEntry> &rows = m_catalog.rows;
     for (int i = 0; i < rows.size(); ++i) {
         if (QCheckBox *b = m_boxes.value(i))
             b->setChecked(MatchOk(rows.at(i).EventCode));
@@ -213,19 +215,19 @@ void frmEvent::StoreEvents()
     if (CountSelectedEvents() > EventSelectionRules::MaxSelected)
         return;
     QStringList checked;
-    const QVector<EventCatalogEntry> &rows = m_ctx.catalog.rows;
+    const QVector<EventCatalogEntry> &rows = m_catalog.rows;
     for (int i = 0; i < rows.size(); ++i) {
         if (QCheckBox *b = m_boxes.value(i); b && b->isChecked())
             checked << rows.at(i).EventCode;
     }
-    EventSelectionRules::StoreEventCodes(m_ctx.EventSelection, checked);
+    EventSelectionRules::StoreEventCodes(m_setup.EventSelection, checked);
 }
 
 void frmEvent::onCountedClicked(QCheckBox *box)
 {
     if (CountSelectedEvents() > EventSelectionRules::MaxSelected) {
         box->setChecked(false);
-        m_ctx.prompter().beep();
+        m_svc.prompter().beep();
         CountSelectedEvents();
     }
 }

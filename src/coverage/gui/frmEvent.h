@@ -6,7 +6,9 @@
 
 #include <cstdint>
 
-class AppContext;
+class Services;
+struct EventCatalog;
+struct ReceiverSetup;
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -20,7 +22,7 @@ class frmEvent : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmEvent(AppContext &ctx, QWidget *parent = nullptr);
+    frmEvent(Services &services, ReceiverSetup &setup, const EventCatalog &catalog, QWidget *parent = nullptr);
 
     // Sets the 47 counted boxes from the selection.
     void GetEvents();
@@ -46,7 +48,9 @@ private:
     void cmdSelect_Click(int index);
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverSetup &m_setup;
+    const EventCatalog &m_catalog;
     QFrame *m_picture1 = nullptr;
     QFrame *m_picture2 = nullptr;
     QLabel *m_lblCount = nullptr;

@@ -3,7 +3,10 @@
 
 #include "coverage/core/CountyEntries.h"
 #include "coverage/gui/CoverageUi.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverSetup.h"
+#include "coverage/core/EventCatalog.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -33,7 +36,7 @@ QLineEdit *makeBox(QWidget *parent, const QString &name, int maxLength, bool bla
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setMaxLength(maxLength);
-    box->setFont(CoverageUi::fixedFont());
+    box->setFont(Widgets::fixedFont());
     box->setValidator(entryValidator(box, blanks));
     const QFontMetrics fm(box->font());
     box->setMinimumWidth(fm.horizontalAdvance(QString(maxLength + 2, QLatin1Char('W'))));
@@ -42,9 +45,9 @@ QLineEdit *makeBox(QWidget *parent, const QString &name, int maxLength, bool bla
 
 } // namespace
 
-frmFIPEdit::frmFIPEdit(AppContext &ctx, const Request &request, QWidget *parent)
+frmFIPEdit::frmFIPEdit(Services &services, const Request &request, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
     , m_request(request)
 {
     setObjectName(QStringLiteral("frmFIPEdit"));
@@ -57,9 +60,9 @@ frmFIPEdit::frmFIPEdit(AppContext &ctx, const Request &request, QWidget *parent)
     m_txtCounty = makeBox(m_frame1, QStringLiteral("txtCounty"), CountyEntries::CountyMaxLength);
     m_txtState = makeBox(m_frame1, QStringLiteral("txtState"), CountyEntries::StateMaxLength);
     auto *boxes = new QGridLayout(m_frame1);
-    boxes->addWidget(CoverageUi::heading(m_frame1, QStringLiteral("lblFIP"), QStringLiteral("FIP Number"), m_txtFIP), 0, 0);
-    boxes->addWidget(CoverageUi::heading(m_frame1, QStringLiteral("lblCounty"), QStringLiteral("County Name"), m_txtCounty), 0, 1);
-    boxes->addWidget(CoverageUi::heading(m_frame1, QStringLiteral("lblStateName"), QStringLiteral("State"), m_txtState), 0, 2);
+    boxes->addWidget(Widgets::heading(m_frame1, QStringLiteral("lblFIP"), QStringLiteral("FIP Number"), m_txtFIP), 0, 0);
+    boxes->addWidget(Widgets::heading(m_frame1, QStringLiteral("lblCounty"), QStringLiteral("County Name"), m_txtCounty), 0, 1);
+    boxes->addWidget(Widgets::heading(m_frame1, QStringLiteral("lblStateName"), QStringLiteral("State"), m_txtState), 0, 2);
     boxes->addWidget(m_txtFIP, 1, 0);
     boxes->addWidget(m_txtCounty, 1, 1);
     boxes->addWidget(m_txtState, 1, 2);
@@ -85,7 +88,7 @@ frmFIPEdit::frmFIPEdit(AppContext &ctx, const Request &request, QWidget *parent)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *buttons = new QVBoxLayout;
-    buttons->addWidget(CoverageUi::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")), 0,
+    buttons->addWidget(Widgets::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")), 0,
                        Qt::AlignHCenter);
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -160,7 +163,7 @@ void frmFIPEdit::cmdOK_Click()
         accept();
         return;
     }
-    m_ctx.prompter().ask(QStringLiteral(" NX-4400 Digital Weather Receiver"),
+    m_svc.prompter().ask(QStringLiteral(" NX-4400 Digital Weather Receiver"),
                          QStringLiteral(" Error.. FIP Code Entry Incorrect Digit Length. \r\n"
                                         " Valid FIP Codes Are Six (6) Digits. \r\n"),
                          Prompter::Icon::Exclamation, Prompter::Buttons::Ok);

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-class AppContext;
+class Services;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,7 +27,7 @@ public:
         QString currentEntry;    // the entry being edited
     };
 
-    frmFIPEdit(AppContext &ctx, const Request &request, QWidget *parent = nullptr);
+    frmFIPEdit(Services &services, const Request &request, QWidget *parent = nullptr);
 
     void setFrameCaption(const QString &caption);
     // The entry built on OK; valid once the editor was accepted.
@@ -44,7 +44,7 @@ protected:
 private:
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
     Request m_request;
     QString m_built;
     QGroupBox *m_frame1 = nullptr;

@@ -2,10 +2,13 @@
 #include "coverage/gui/frmFIPS.h"
 
 #include "coverage/gui/CoverageUi.h"
+#include "widgets/NamedWidgets.h"
 #include "coverage/gui/frmEnterFIP.h"
 #include "coverage/gui/frmFIPEdit.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/Messages.h"
+#include "base/Services.h"
+#include "config/core/ReceiverSetup.h"
+#include "coverage/core/EventCatalog.h"
+#include "base/Messages.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -24,21 +27,15 @@ namespace {
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
 {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAccessibleName(caption);
+    QPushButton *button = Widgets::button(parent, name, caption);
     button->setAutoDefault(false);
     return button;
 }
 
-QLabel *makeField(QWidget *parent, const QString &name, int chars)
+QLabel *makeField(QWidget *parent, const QString &name, int chars, const QString &description)
 {
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setFont(CoverageUi::fixedFont());
-    label->setTextFormat(Qt::PlainText);
+    QLabel *label = Widgets::field(parent, name, description);
+    label->setFont(Widgets::fixedFont());
     const QFontMetrics fm(label->font());
     label->setMinimumWidth(fm.horizontalAdvance(QString(chars + 1, QLatin1Char('W'))) + 2 * label->frameWidth() + 8);
     label->setMinimumHeight(fm.height() + 6);
@@ -47,9 +44,10 @@ QLabel *makeField(QWidget *parent, const QString &name, int chars)
 
 } // namespace
 
-frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
+frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_setup(setup)
 {
     setObjectName(QStringLiteral("frmFIPS"));
     setWindowTitle(QStringLiteral("NX-4400C FIPS Codes"));
@@ -59,7 +57,7 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     m_lstFips = new QListWidget(this);
     m_lstFips->setObjectName(QStringLiteral("lstFips"));
     m_lstFips->setAccessibleName(QStringLiteral("Counties"));
-    m_lstFips->setFont(CoverageUi::fixedFont());
+    m_lstFips->setFont(Widgets::fixedFont());
     m_lstFips->setSelectionMode(QAbstractItemView::SingleSelection);
     m_lstFips->setUniformItemSizes(true);
     const QFontMetrics fm(m_lstFips->font());
@@ -75,7 +73,7 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
         const char *text;
     } heads[] = {{"lblHeadFip", "FIP Code"}, {"lblHeadCounty", "County"}, {"lblHeadState", "State"}};
     for (const auto &h : heads) {
-        QLabel *l = CoverageUi::heading(m_headings, QString::fromLatin1(h.name), QString::fromLatin1(h.text));
+        QLabel *l = Widgets::heading(m_headings, QString::fromLatin1(h.name), QString::fromLatin1(h.text));
         l->setFont(m_lstFips->font());
         l->adjustSize();
     }
@@ -88,8 +86,9 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     listColumn->addWidget(m_lstFips, 1);
 
     // State, transmitter and the button that picks them.
-    m_lblState = makeField(this, QStringLiteral("lblState"), 18);
-    m_lblTransmitter = makeField(this, QStringLiteral("lblTransmitter"), 32);
+    m_lblState = makeField(this, QStringLiteral("lblState"), 18, QStringLiteral("State / Territories"));
+    m_lblTransmitter = makeField(this, QStringLiteral("lblTransmitter"), 32,
+                                 QStringLiteral("Transmitter Location / Frequency"));
     m_cmdEnterCodes = makeButton(this, QStringLiteral("cmdEnterCodes"), QStringLiteral("Select State / Transmitter City"));
     connect(m_cmdEnterCodes, &QPushButton::clicked, this, &frmFIPS::cmdEnterCodes_Click);
 
@@ -129,16 +128,16 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     connect(m_cmdOK, &QPushButton::clicked, this, &frmFIPS::cmdOK_Click);
 
     auto *okRow = new QHBoxLayout;
-    okRow->addWidget(CoverageUi::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")));
+    okRow->addWidget(Widgets::picture(this, QStringLiteral("fips"), QStringLiteral("FIP codes")));
     okRow->addStretch();
     okRow->addWidget(m_cmdOK);
 
     auto *side = new QVBoxLayout;
-    side->addWidget(CoverageUi::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State / Territories"),
+    side->addWidget(Widgets::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State / Territories"),
                                         m_lblState));
     side->addWidget(m_lblState);
     side->addSpacing(6);
-    side->addWidget(CoverageUi::heading(this, QStringLiteral("lblTransmitterHeading"),
+    side->addWidget(Widgets::heading(this, QStringLiteral("lblTransmitterHeading"),
                                         QStringLiteral("Transmitter Location / Frequency"), m_lblTransmitter));
     side->addWidget(m_lblTransmitter);
     side->addSpacing(6);
@@ -152,7 +151,7 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
     upper->addSpacing(8);
     upper->addLayout(side);
 
-    QVBoxLayout *info = CoverageUi::instructions(this, QStringLiteral("lblInfo"), {
+    QVBoxLayout *info = Widgets::instructions(this, QStringLiteral("lblInfo"), {
         QStringLiteral("1.  Click \"Select State\" button above right to select the state and transmitter city for your area."),
         QStringLiteral("2.  Click the checkbox within the above windows for the counties you want to receive alerts."),
         QStringLiteral("3.  If necessary, you can add non-database counties with the \"Add\" button."),
@@ -166,7 +165,7 @@ frmFIPS::frmFIPS(AppContext &ctx, QWidget *parent)
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(ctx.timings.countyBlinkMs);
+    m_timer1->setInterval(services.timings.countyBlinkMs);
     connect(m_timer1, &QTimer::timeout, this, &frmFIPS::Timer1_Timer);
 }
 
@@ -250,7 +249,7 @@ void frmFIPS::setTransmitterCaption(const QString &text)
 
 void frmFIPS::fillFromFipEntries()
 {
-    setItems(CountyEntries::itemsFromFipEntries(m_ctx.FipEntries));
+    setItems(CountyEntries::itemsFromFipEntries(m_setup.FipEntries));
 }
 
 void frmFIPS::cmdEnterCodes_Click()
@@ -261,7 +260,7 @@ void frmFIPS::cmdEnterCodes_Click()
 
 void frmFIPS::runEditor(int16_t mode, int target, const QString &current, const QString &caption)
 {
-    frmFIPEdit editor(m_ctx, {mode, target, current}, this);
+    frmFIPEdit editor(m_svc, {mode, target, current}, this);
     editor.setFrameCaption(caption);
     if (editor.exec() != QDialog::Accepted)
         return;
@@ -284,7 +283,7 @@ void frmFIPS::cmdEdit_Click()
 {
     QListWidgetItem *item = m_lstFips->currentItem();
     if (!item) {
-        m_ctx.prompter().beep();
+        m_svc.prompter().beep();
         return;
     }
     runEditor(frmFIPEdit::Edit, m_lstFips->row(item), item->text(), QStringLiteral(" Edit FIP code entry "));
@@ -294,7 +293,7 @@ void frmFIPS::cmdCopy_Click()
 {
     QListWidgetItem *item = m_lstFips->currentItem();
     if (!item) {
-        m_ctx.prompter().beep();
+        m_svc.prompter().beep();
         return;
     }
     appendEntry(item->text());
@@ -304,11 +303,11 @@ void frmFIPS::cmdRemove_Click()
 {
     QListWidgetItem *item = m_lstFips->currentItem();
     if (!item) {
-        m_ctx.prompter().beep();
+        m_svc.prompter().beep();
         return;
     }
     const Prompter::Button answer =
-        m_ctx.prompter().ask(QStringLiteral("NX-4400 FIP Edit"), CountyEntries::removeQuestion(item->text()),
+        m_svc.prompter().ask(QStringLiteral("NX-4400 FIP Edit"), CountyEntries::removeQuestion(item->text()),
                              Prompter::Icon::Question, Prompter::Buttons::YesNo);
     if (answer == Prompter::Button::Yes)
         delete m_lstFips->takeItem(m_lstFips->row(item));
@@ -319,14 +318,14 @@ void frmFIPS::cmdOK_Click()
     const QVector<CountyEntries::Item> list = items();
     // The count is checked before FipEntries is touched, so a refused OK
     // loses nothing that was stored.
-    if (CountyEntries::storeItems(list, m_ctx.FipEntries, AppContext::FipEntryCount)
+    if (CountyEntries::storeItems(list, m_setup.FipEntries, ReceiverSetup::FipEntryCount)
         == CountyEntries::StoreResult::TooManySelected) {
-        m_ctx.prompter().beep();
-        Messages::ShowError(m_ctx, 5);
+        m_svc.prompter().beep();
+        Messages::ShowError(m_svc.prompter(), 5);
         return;
     }
     if (CountyEntries::countChecked(list) > 0
-        || Messages::ConfirmNoCounties(m_ctx, 1) == Prompter::Button::Yes)
+        || Messages::ConfirmNoCounties(m_svc.prompter(), 1) == Prompter::Button::Yes)
         accept();
 }
 
@@ -348,7 +347,7 @@ void frmFIPS::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     placeHeadings();
     m_shape1->setVisible(m_lstFips->count() == 0);
-    m_timer1->setInterval(m_ctx.timings.countyBlinkMs);
+    m_timer1->setInterval(m_svc.timings.countyBlinkMs);
     m_timer1->start();
     m_cmdOK->setFocus();
 }

@@ -5,7 +5,8 @@
 
 #include <QDialog>
 
-class AppContext;
+class Services;
+struct ReceiverSetup;
 class QFrame;
 class QLabel;
 class QListWidget;
@@ -22,7 +23,7 @@ class frmFIPS : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmFIPS(AppContext &ctx, QWidget *parent = nullptr);
+    frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent = nullptr);
 
     void setTransmitterWindow(frmEnterFIP *window) { m_enterFip = window; }
 
@@ -62,7 +63,8 @@ private:
     void placeHeadings();
     void runEditor(int16_t mode, int target, const QString &current, const QString &caption);
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverSetup &m_setup;
     frmEnterFIP *m_enterFip = nullptr;
     QListWidget *m_lstFips = nullptr;
     QWidget *m_headings = nullptr;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "diagnostics/core/DumpListing.h"
 
-#include "shell/core/AppContext.h"
-#include "shell/core/SafeWrite.h"
+#include "base/Services.h"
+#include "base/SafeWrite.h"
 
 #include "config/core/ReceiverConfig.h"
 
@@ -76,8 +76,9 @@ QByteArray DumpFileBytes(const QDateTime &now, const QString &windowText, const 
     return text.toLatin1();
 }
 
-bool SaveDumpFile(const AppContext &ctx, const QString &windowText, QString *why)
+bool SaveDumpFile(const Services &services, const ReceiverConfig &config, const QString &windowText,
+                  QString *why)
 {
-    const QByteArray bytes = DumpFileBytes(ctx.clock().now(), windowText, WriteRegistry(ctx.config));
-    return writeFileAtomically(ctx.dumpFilePath, bytes, why);
+    const QByteArray bytes = DumpFileBytes(services.clock().now(), windowText, WriteRegistry(config));
+    return writeFileAtomically(services.dumpFilePath, bytes, why);
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-class AppContext;
+class Services;
+struct ReceiverConfig;
 
 #include <QByteArray>
 #include <QDateTime>
@@ -34,7 +35,8 @@ QString DumpCreatedLine(const QDateTime &now);
 // is written as one byte.
 QByteArray DumpFileBytes(const QDateTime &now, const QString &windowText, const QString &listing);
 
-// Writes "NX_DUMP.TXT" (ctx.dumpFilePath) at once: the window's text and the
+// Writes "NX_DUMP.TXT" (services.dumpFilePath) at once: the window's text and the
 // listing of every configuration value. False, with the reason, when the file
 // could not be written; the previous file then stays as it was.
-bool SaveDumpFile(const AppContext &ctx, const QString &windowText, QString *why = nullptr);
+bool SaveDumpFile(const Services &services, const ReceiverConfig &config, const QString &windowText,
+                  QString *why = nullptr);

@@ -2,17 +2,18 @@
 #include "diagnostics/core/DumpSession.h"
 
 #include "diagnostics/core/DumpCollector.h"
-#include "link/core/ReceiverLink.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/MainView.h"
+#include "link/core/LinkSession.h"
+#include "base/Services.h"
+#include "base/MainView.h"
 
 namespace {
 // The main window's progress bar runs to this many bytes during a reply.
 constexpr int ProgressMaximum = 2096;
 } // namespace
 
-DumpSession::DumpSession(AppContext &ctx)
-    : m_ctx(ctx)
+DumpSession::DumpSession(LinkSession &link, int portNumber)
+    : m_link(link)
+    , m_portNumber(portNumber)
 {
 }
 
@@ -26,30 +27,30 @@ bool DumpSession::MakeContact()
     if (m_dumpMode)
         return true;
     // A transfer or a port search that owns the port is never cut into.
-    if (m_ctx.link.busy)
+    if (m_link.busy)
         return false;
-    m_busy = std::make_unique<LinkBusyGuard>(m_ctx);
+    m_busy = std::make_unique<LinkBusyGuard>(m_link);
     auto giveUp = [this] {
-        Link(m_ctx).disableTimeOut();
-        CloseReceiverPort(m_ctx);
+        m_link.disableTimeOut();
+        CloseReceiverPort(m_link);
         m_busy.reset();
         return false;
     };
-    if (!OpenReceiverPort(m_ctx))
+    if (!OpenReceiverPort(m_link, m_portNumber))
         return giveUp();
 
-    ReceiverLink &link = Link(m_ctx);
+    LinkSession &link = m_link;
     PortCtl &port = link.Port1;
     link.resetCancel();
-    link.armTimeOut(m_ctx.timings.dumpContactMs);
-    m_ctx.link.TimedOut = false;
+    link.armTimeOut(m_link.services().timings.dumpContactMs);
+    m_link.TimedOut = false;
     port.WriteString(QByteArrayLiteral("D"));
     port.setReadMode(-1);
     port.Purge();
     m_waiting = true;
     for (;;) {
         const int b = port.ReadByte();
-        if (b == ReceiverLink::ACK) {
+        if (b == LinkSession::ACK) {
             m_waiting = false;
             link.disableTimeOut();
             m_dumpMode = true;
@@ -57,7 +58,7 @@ bool DumpSession::MakeContact()
         }
         // A receiver that refuses dump mode has nothing more to say: the
         // port is closed rather than left open for nobody.
-        if (b == ReceiverLink::NAK || m_ctx.link.TimedOut || link.portLost() || link.cancelRequested()) {
+        if (b == LinkSession::NAK || m_link.TimedOut || link.portLost() || link.cancelRequested()) {
             m_waiting = false;
             link.resetCancel();
             return giveUp();
@@ -70,13 +71,13 @@ bool DumpSession::MakeContact()
 void DumpSession::send(const char *command)
 {
     if (m_dumpMode)
-        Link(m_ctx).Port1.WriteString(QByteArray(command));
+        m_link.Port1.WriteString(QByteArray(command));
 }
 
 void DumpSession::pauseBeforeNv()
 {
     if (m_dumpMode)
-        Link(m_ctx).pause(m_ctx.timings.dumpNvPauseMs);
+        m_link.pause(m_link.services().timings.dumpNvPauseMs);
 }
 
 template <class Collector>
@@ -87,14 +88,14 @@ DumpSession::Reply DumpSession::collect(Collector &collector)
         reply.end = Reply::End::PortLost;
         return reply;
     }
-    ReceiverLink &link = Link(m_ctx);
+    LinkSession &link = m_link;
     PortCtl &port = link.Port1;
     link.disableTimeOut();
-    m_ctx.view().setProgressRange(0, ProgressMaximum);
-    m_ctx.view().setProgressValue(0);
+    m_link.services().view().setProgressRange(0, ProgressMaximum);
+    m_link.services().view().setProgressValue(0);
     link.resetCancel();
-    m_ctx.link.TimedOut = false;
-    link.armTimeOut(m_ctx.timings.dumpReplyMs);
+    m_link.TimedOut = false;
+    link.armTimeOut(m_link.services().timings.dumpReplyMs);
     port.setReadMode(-1);
     m_waiting = true;
     for (;;) {
@@ -105,14 +106,14 @@ DumpSession::Reply DumpSession::collect(Collector &collector)
                 break;
             done = collector.feed(b);
         }
-        m_ctx.view().setProgressValue(qMin(collector.bytesRead(), ProgressMaximum));
+        m_link.services().view().setProgressValue(qMin(collector.bytesRead(), ProgressMaximum));
         if (done)
             break;
         if (link.cancelRequested()) {
             reply.end = Reply::End::Cancelled;
             break;
         }
-        if (m_ctx.link.TimedOut) {
+        if (m_link.TimedOut) {
             reply.end = Reply::End::TimedOut;
             break;
         }
@@ -143,8 +144,8 @@ DumpSession::Reply DumpSession::DumpDataNV()
 
 void DumpSession::cancel()
 {
-    if (m_waiting && m_ctx.receiverLink)
-        Link(m_ctx).cancelWait();
+    if (m_waiting)
+        m_link.cancelWait();
 }
 
 void DumpSession::Exit()
@@ -153,9 +154,9 @@ void DumpSession::Exit()
         return;
     m_dumpMode = false;
     cancel();
-    ReceiverLink &link = Link(m_ctx);
+    LinkSession &link = m_link;
     link.Port1.WriteString(QByteArrayLiteral("Q"));
     link.disableTimeOut();
-    CloseReceiverPort(m_ctx);
+    CloseReceiverPort(m_link);
     m_busy.reset();
 }

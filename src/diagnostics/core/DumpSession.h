@@ -5,8 +5,8 @@
 
 #include <memory>
 
-class AppContext;
 class LinkBusyGuard;
+class LinkSession;
 
 // One stay of the receiver in dump mode, from "D" to "Q". The receiver
 // answers "D" with ACK (or NAK to refuse), then "R" with its last raw SAME
@@ -22,10 +22,11 @@ public:
         QString text;   // what was collected, even when the reply was cut short
     };
 
-    explicit DumpSession(AppContext &ctx);
+    // The dump talks to the receiver on port `portNumber` of `link`.
+    DumpSession(LinkSession &link, int portNumber);
     ~DumpSession();   // leaves dump mode if still in it
 
-    // Opens the port, sends "D" and waits (ctx.timings.dumpContactMs) for
+    // Opens the port, sends "D" and waits (timings.dumpContactMs) for
     // ACK. False when the port is in use, will not open, or the receiver
     // refuses or stays silent; the port is then closed again.
     bool MakeContact();
@@ -36,7 +37,7 @@ public:
     void send(const char *command);
     // The receiver needs a moment before it starts an NV reply.
     void pauseBeforeNv();
-    // Read one reply, ending at ETX, after ctx.timings.dumpReplyMs, when
+    // Read one reply, ending at ETX, after timings.dumpReplyMs, when
     // the port fails, or on cancel().
     Reply DumpDataRaw();
     Reply DumpDataNV();
@@ -50,7 +51,8 @@ private:
     template <class Collector>
     Reply collect(Collector &collector);
 
-    AppContext &m_ctx;
+    LinkSession &m_link;
+    int m_portNumber;
     std::unique_ptr<LinkBusyGuard> m_busy;
     bool m_dumpMode = false;
     bool m_waiting = false;

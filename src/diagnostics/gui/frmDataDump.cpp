@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "diagnostics/gui/frmDataDump.h"
+#include "widgets/NamedWidgets.h"
 
 #include "diagnostics/core/DumpCollector.h"
 #include "diagnostics/core/DumpListing.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/Messages.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
+#include "link/core/LinkSession.h"
+#include "base/Messages.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -22,19 +25,14 @@ namespace {
 
 QPushButton *button(const QString &name, const QString &caption)
 {
-    auto *b = new QPushButton(caption);
-    b->setObjectName(name);
-    b->setAccessibleName(caption);
+    QPushButton *b = Widgets::button(nullptr, name, caption, 110);
     b->setAutoDefault(false);
-    b->setMinimumWidth(110);
     return b;
 }
 
 QLabel *label(const QString &name, const QString &caption, bool title)
 {
-    auto *l = new QLabel(caption);
-    l->setObjectName(name);
-    l->setAccessibleName(caption);
+    QLabel *l = Widgets::label(nullptr, name, caption);
     if (title) {
         QFont f = l->font();
         f.setBold(true);
@@ -47,8 +45,8 @@ QLabel *label(const QString &name, const QString &caption, bool title)
 
 } // namespace
 
-frmDataDump::frmDataDump(AppContext &ctx, QWidget *parent)
-    : QDialog(parent), m_ctx(ctx), m_session(ctx)
+frmDataDump::frmDataDump(LinkSession &session, ReceiverConfig &config, QWidget *parent)
+    : QDialog(parent), m_svc(session.services()), m_config(config), m_session(session, config.SerialPort)
 {
     setObjectName(QStringLiteral("frmDataDump"));
     setWindowTitle(QStringLiteral("  NX-4400C Data Dump"));
@@ -135,7 +133,7 @@ bool frmDataDump::MakeContact()
 
 void frmDataDump::WriteRegistry(QString &listing) const
 {
-    listing = ::WriteRegistry(m_ctx.config);
+    listing = ::WriteRegistry(m_config);
 }
 
 void frmDataDump::append(const QString &text)
@@ -156,7 +154,7 @@ void frmDataDump::appendReplyEnd(const DumpSession::Reply &reply)
     case DumpSession::Reply::End::TimedOut:
         append(DumpLineBreak
                + QStringLiteral("(Reply incomplete: the receiver sent no end of data within %1 seconds.)")
-                     .arg(m_ctx.timings.dumpReplyMs / 1000.0));
+                     .arg(m_svc.timings.dumpReplyMs / 1000.0));
         break;
     case DumpSession::Reply::End::PortLost:
         append(DumpLineBreak + QStringLiteral("(Reply incomplete: the serial port failed.)"));
@@ -225,21 +223,21 @@ void frmDataDump::cmdClear_Click()
 void frmDataDump::cmdSave_Click()
 {
     if (m_text.isEmpty()) {
-        m_ctx.prompter().beep();
+        m_svc.prompter().beep();
         return;
     }
-    const QString path = m_ctx.dumpFilePath;
+    const QString path = m_svc.dumpFilePath;
     // The new file replaces the old one only once it is complete.
     QString why;
-    if (!SaveDumpFile(m_ctx, m_text, &why)) {
-        m_ctx.prompter().ask(Messages::FatalTitle,
+    if (!SaveDumpFile(m_svc, m_config, m_text, &why)) {
+        m_svc.prompter().ask(Messages::FatalTitle,
                              QStringLiteral("Data file %1 could not be written:").arg(QFileInfo(path).fileName())
                                  + DumpLineBreak + QFileInfo(path).absoluteFilePath() + DumpLineBreak
                                  + why,
                              Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
         return;
     }
-    m_ctx.prompter().ask(Messages::FatalTitle,
+    m_svc.prompter().ask(Messages::FatalTitle,
                          QStringLiteral("Data file NX_DUMP.TXT created and is located") + DumpLineBreak
                              + QStringLiteral("in the same directory as this editor."),
                          Prompter::Icon::Information, Prompter::Buttons::Ok);

@@ -5,7 +5,9 @@
 
 #include <QDialog>
 
-class AppContext;
+class LinkSession;
+class Services;
+struct ReceiverConfig;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
@@ -20,7 +22,8 @@ class frmDataDump : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmDataDump(AppContext &ctx, QWidget *parent = nullptr);
+    // Dumps the receiver on the config's port through `session`.
+    frmDataDump(LinkSession &session, ReceiverConfig &config, QWidget *parent = nullptr);
     ~frmDataDump() override;
 
     // Puts the receiver into dump mode; the about box shows the window only
@@ -54,7 +57,8 @@ private:
     void setWaiting(bool waiting);
     void leave();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverConfig &m_config;
     DumpSession m_session;
     QString m_text;
     bool m_shown = false;

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/core/AlertLog.h"
-#include "shell/core/SafeWrite.h"
+#include "base/SafeWrite.h"
 
 #include "history/core/HistoryDecoder.h"
-#include "shell/core/AppContext.h"
 
 #include <QFile>
 #include <QHash>
@@ -76,13 +75,13 @@ QStringList SplitCsvLine(const QString &line)
     return fields;
 }
 
-QList<AlertLogEntry> AlertLogEntries(const AppContext &ctx, int *unreadable)
+QList<AlertLogEntry> AlertLogEntries(const HistorySource &in, int *unreadable)
 {
     QList<AlertLogEntry> out;
     int bad = 0;
-    const int offset = HistoryUtcOffsetSeconds(ctx);
+    const int offset = HistoryUtcOffsetSeconds(in.config, in.DaylightTimeActive);
     for (int k = 0; k < History::SlotCount; ++k) {
-        const HistorySlot slot = DecodeHistorySlot(ctx, k);
+        const HistorySlot slot = DecodeHistorySlot(in, k);
         if (slot.empty)
             continue;
         if (!slot.dayValid || slot.hour < 0 || slot.minute < 0) {

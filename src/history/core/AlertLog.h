@@ -8,7 +8,7 @@
 #include <QList>
 #include <QString>
 
-class AppContext;
+struct HistorySource;
 
 // A CSV log of every alert the receiver reported, kept by running
 // `nx4400c-cli transfer --csv FILE` regularly. The receiver holds only its
@@ -34,7 +34,7 @@ inline const QString AlertLogHeader =
 
 // The alerts in ReceiveBuffer, oldest first. Slots that are empty, or whose
 // day or time cannot be read, give no entry; *unreadable counts the latter.
-QList<AlertLogEntry> AlertLogEntries(const AppContext &ctx, int *unreadable = nullptr);
+QList<AlertLogEntry> AlertLogEntries(const HistorySource &in, int *unreadable = nullptr);
 
 struct AlertLogMerge {
     bool ok = false;

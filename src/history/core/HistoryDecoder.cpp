@@ -2,18 +2,18 @@
 #include "history/core/HistoryDecoder.h"
 
 #include "coverage/core/EventCatalog.h"
-#include "shell/core/AppContext.h"
+#include "config/core/ReceiverConfig.h"
 
 #include <QLocale>
 
 namespace {
 
 // Byte at `pos` of the receive buffer, 0 beyond its end.
-uint8_t byteAt(const AppContext &ctx, int pos)
+uint8_t byteAt(const HistorySource &in, int pos)
 {
-    if (pos < 0 || pos >= ctx.ReceiveBuffer.size())
+    if (pos < 0 || pos >= in.ReceiveBuffer.size())
         return 0;
-    return static_cast<uint8_t>(ctx.ReceiveBuffer.at(pos));
+    return static_cast<uint8_t>(in.ReceiveBuffer.at(pos));
 }
 
 bool isDigit(uint8_t b)
@@ -23,11 +23,11 @@ bool isDigit(uint8_t b)
 
 // Number formed by `count` digit characters at `pos`, -1 when any of them is
 // not a digit.
-int digitsAt(const AppContext &ctx, int pos, int count)
+int digitsAt(const HistorySource &in, int pos, int count)
 {
     int value = 0;
     for (int i = 0; i < count; ++i) {
-        const uint8_t b = byteAt(ctx, pos + i);
+        const uint8_t b = byteAt(in, pos + i);
         if (!isDigit(b))
             return -1;
         value = value * 10 + (b - '0');
@@ -38,12 +38,12 @@ int digitsAt(const AppContext &ctx, int pos, int count)
 // The receiver sends ASCII; anything else (a 0 byte, a control character,
 // bytes of a corrupted slot) shows as "?" so that no label, file or log line
 // ever carries a control character.
-QString textAt(const AppContext &ctx, int pos, int count)
+QString textAt(const HistorySource &in, int pos, int count)
 {
     QString s;
     s.reserve(count);
     for (int i = 0; i < count; ++i) {
-        const uint8_t b = byteAt(ctx, pos + i);
+        const uint8_t b = byteAt(in, pos + i);
         s += (b >= 0x20 && b < 0x7F) ? QChar(b) : QChar(u'?');
     }
     return s;
@@ -66,30 +66,30 @@ QString EventClassName(EventClass cls)
     return QStringLiteral("Other");
 }
 
-void LookupHistoryEvent(const AppContext &ctx, const QString &code, QString &name, EventClass &cls)
+void LookupHistoryEvent(const EventCatalog &catalog, const QString &code, QString &name, EventClass &cls)
 {
     // Name and class come from the same lookup, so a row's colour always
     // belongs to its name.
-    GetEventName(ctx, code, &name, &cls);
+    GetEventName(catalog, code, &name, &cls);
 }
 
-int HistoryUtcOffsetSeconds(const AppContext &ctx)
+int HistoryUtcOffsetSeconds(const ReceiverConfig &config, bool daylightTimeActive)
 {
-    int hours = (ctx.config.DaylightSavings && ctx.DaylightTimeActive) ? 1 : 0;
-    const int offset = ctx.config.TimeZoneOffset;
+    int hours = (config.DaylightSavings && daylightTimeActive) ? 1 : 0;
+    const int offset = config.TimeZoneOffset;
     if (offset <= -4 && offset >= -11)
         hours += offset;
     return hours * 3600;
 }
 
-QString ToLocalHour(const AppContext &ctx, int position, int &dayOffset)
+QString ToLocalHour(const HistorySource &in, int position, int &dayOffset)
 {
-    int h = digitsAt(ctx, position, 2);
+    int h = digitsAt(in, position, 2);
     if (h < 0 || h > 23)
         return QString();
-    if (ctx.config.DaylightSavings && ctx.DaylightTimeActive)
+    if (in.config.DaylightSavings && in.DaylightTimeActive)
         h += 1;
-    const int offset = ctx.config.TimeZoneOffset;
+    const int offset = in.config.TimeZoneOffset;
     if (offset <= -4 && offset >= -11) {
         const int n = -offset;
         if (h >= n) {
@@ -107,25 +107,25 @@ QString ToLocalHour(const AppContext &ctx, int position, int &dayOffset)
     return QString::number(h);
 }
 
-HistorySlot DecodeHistorySlot(const AppContext &ctx, int k)
+HistorySlot DecodeHistorySlot(const HistorySource &in, int k)
 {
     HistorySlot slot;
     const int s = History::SlotSize * k;
-    if (k < 0 || k >= History::SlotCount || s >= ctx.ReceiveBuffer.size() || byteAt(ctx, s) == 0)
+    if (k < 0 || k >= History::SlotCount || s >= in.ReceiveBuffer.size() || byteAt(in, s) == 0)
         return slot;
     slot.empty = false;
 
     const QLocale locale;
-    const int day = digitsAt(ctx, s, 3);
+    const int day = digitsAt(in, s, 3);
     slot.dayValid = day >= 1 && day <= 366;
     int dayOffset = slot.dayValid ? day - 1 : 0;
 
-    const QString hourText = ToLocalHour(ctx, s + 4, dayOffset);
-    const QString hour2 = hourText.isEmpty() ? textAt(ctx, s + 4, 2)
+    const QString hourText = ToLocalHour(in, s + 4, dayOffset);
+    const QString hour2 = hourText.isEmpty() ? textAt(in, s + 4, 2)
                                              : hourText.rightJustified(2, QLatin1Char('0'));
-    slot.printTime = hour2 + textAt(ctx, s + 6, 3);
-    const int minute = digitsAt(ctx, s + 7, 2);
-    if (!hourText.isEmpty() && byteAt(ctx, s + 6) == ':' && minute >= 0 && minute <= 59) {
+    slot.printTime = hour2 + textAt(in, s + 6, 3);
+    const int minute = digitsAt(in, s + 7, 2);
+    if (!hourText.isEmpty() && byteAt(in, s + 6) == ':' && minute >= 0 && minute <= 59) {
         slot.hour = hourText.toInt();
         slot.minute = minute;
         slot.row.Time = twoDigits(slot.hour) + QLatin1Char(':') + twoDigits(minute);
@@ -136,7 +136,7 @@ HistorySlot DecodeHistorySlot(const AppContext &ctx, int k)
         // that puts the alert after today: then the alert was received last
         // year (late December alerts read in January), and the day number is
         // counted in that year so leap years come out right.
-        const QDate today = ctx.clock().date();
+        const QDate today = in.today;
         QDate date = QDate(today.year(), 1, 1).addDays(dayOffset);
         if (date > today)
             date = QDate(today.year() - 1, 1, 1).addDays(dayOffset);
@@ -146,20 +146,20 @@ HistorySlot DecodeHistorySlot(const AppContext &ctx, int k)
         slot.row.Date = UnknownHistoryDate;
     }
 
-    slot.rawOrg = textAt(ctx, s + 10, 3);
-    const uint8_t first = byteAt(ctx, s + 10);
+    slot.rawOrg = textAt(in, s + 10, 3);
+    const uint8_t first = byteAt(in, s + 10);
     if (first >= 'A' && first <= 'Z')
         slot.row.Org = slot.rawOrg;
 
-    slot.code = textAt(ctx, s + 14, 3);
-    LookupHistoryEvent(ctx, slot.code, slot.row.Event, slot.row.Class);
+    slot.code = textAt(in, s + 14, 3);
+    LookupHistoryEvent(in.catalog, slot.code, slot.row.Event, slot.row.Class);
 
-    slot.row.Length = textAt(ctx, s + 18, 2) + QLatin1Char(':') + textAt(ctx, s + 20, 2);
+    slot.row.Length = textAt(in, s + 18, 2) + QLatin1Char(':') + textAt(in, s + 20, 2);
     return slot;
 }
 
-void DecodeHistory(AppContext &ctx)
+void DecodeHistory(const HistorySource &in, HistoryRowTable &rows)
 {
     for (int k = 0; k < History::SlotCount; ++k)
-        ctx.HistoryRows[k] = DecodeHistorySlot(ctx, k).row;
+        rows[k] = DecodeHistorySlot(in, k).row;
 }

@@ -3,10 +3,23 @@
 
 #include "history/core/HistoryRecord.h"
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 
-class AppContext;
+struct EventCatalog;
+struct ReceiverConfig;
+
+// What the decoder reads: the receiver's reply, the time-zone settings, the
+// operating system's daylight indication, today's date (for the year) and
+// the event catalogue (for names and classes).
+struct HistorySource {
+    const QByteArray &ReceiveBuffer;
+    const ReceiverConfig &config;
+    bool DaylightTimeActive;
+    QDate today;
+    const EventCatalog &catalog;
+};
 
 // The receiver's alert history: 40 slots of 32 ASCII bytes at the start of
 // ReceiveBuffer. Slot layout (offsets within a slot):
@@ -34,27 +47,27 @@ struct HistorySlot {
 
 // Decodes slot k (0 to 39) of ReceiveBuffer with the current time-zone
 // settings and the clock's year.
-HistorySlot DecodeHistorySlot(const AppContext &ctx, int k);
+HistorySlot DecodeHistorySlot(const HistorySource &in, int k);
 
-// Rewrites HistoryRows 0..39 from ReceiveBuffer, converting the receiver's
+// Rewrites rows 0..39 from ReceiveBuffer, converting the receiver's
 // UTC times to local time with the time-zone settings. Called after every
 // successful transfer.
-void DecodeHistory(AppContext &ctx);
+void DecodeHistory(const HistorySource &in, HistoryRowTable &rows);
 
 // Local hour ("0".."23") of the UTC hour digits at `position` in
 // ReceiveBuffer; lowers dayOffset by one when the conversion crosses midnight
 // backwards. Returns an empty string when the two characters are not an hour
 // (not digits, or above 23), leaving dayOffset alone.
-QString ToLocalHour(const AppContext &ctx, int position, int &dayOffset);
+QString ToLocalHour(const HistorySource &in, int position, int &dayOffset);
 
 // Offset from UTC of the local times the decoder produces, in seconds: the
 // time-zone setting (when it is one the conversion knows) plus the daylight
 // hour.
-int HistoryUtcOffsetSeconds(const AppContext &ctx);
+int HistoryUtcOffsetSeconds(const ReceiverConfig &config, bool daylightTimeActive);
 
 // Display name and class of a received event code ("Unknown Event Code",
 // Other for a code the catalogue lacks).
-void LookupHistoryEvent(const AppContext &ctx, const QString &code, QString &name, EventClass &cls);
+void LookupHistoryEvent(const EventCatalog &catalog, const QString &code, QString &name, EventClass &cls);
 
 // "Other", "Warning" or "Watch".
 QString EventClassName(EventClass cls);

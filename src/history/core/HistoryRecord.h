@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <array>
+
 // One decoded alert of the receiver's history, as shown in one row of the
 // main window's history grid.
 struct HistoryRecord {
@@ -21,3 +23,7 @@ struct HistoryRecord {
 // Shown in the Date column for a slot that holds an alert whose day of the
 // year cannot be read (not three digits, or outside 001 to 366).
 inline const QString UnknownHistoryDate = QStringLiteral("Unknown Date");
+
+// The decoded history: entries 0..39 as the receiver keeps them; entry 40
+// is never filled.
+using HistoryRowTable = std::array<HistoryRecord, 41>;

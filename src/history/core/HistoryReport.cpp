@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/core/HistoryReport.h"
-#include "shell/core/SafeWrite.h"
+#include "base/SafeWrite.h"
 
 #include "history/core/HistoryDecoder.h"
-#include "shell/core/AppContext.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -13,20 +12,19 @@ const QLatin1String CrLf("\r\n");
 const QLatin1Char Tab('\t');
 } // namespace
 
-QString FormatHistoryLine(const AppContext &ctx, int row)
+QString FormatHistoryLine(const HistoryRowTable &rows, int row)
 {
     const int number = row + 1;
     QString line = number < 10 ? QStringLiteral(" ") : QString();
     line += QString::number(number) + QLatin1String(":   ");
-    if (row < 0 || row >= AppContext::HistoryRowCount)
+    if (row < 0 || row >= int(rows.size()))
         return line + QString(3, Tab);
-    const HistoryRecord &r = ctx.HistoryRows[row];
+    const HistoryRecord &r = rows[size_t(row)];
     return line + r.Date + Tab + r.Time + Tab + r.Length + Tab + r.Event;
 }
 
-QByteArray HistoryFileText(const AppContext &ctx)
+QByteArray HistoryFileText(const HistoryRowTable &rows, const QDate &today)
 {
-    const QDate today = ctx.clock().date();
     QString text;
     text += CrLf;
     text += QLatin1String("NX-4400C Weather Receiver with SAME") + CrLf;
@@ -36,7 +34,7 @@ QByteArray HistoryFileText(const AppContext &ctx)
     text += QLatin1String("Num   Date\tTime\tLength\tEvent") + CrLf;
     text += CrLf;
     for (int r = 0; r < History::SlotCount; ++r)
-        text += FormatHistoryLine(ctx, r) + CrLf;
+        text += FormatHistoryLine(rows, r) + CrLf;
     return text.toUtf8();
 }
 
@@ -48,9 +46,10 @@ bool CheckTxtExtension(const QString &fileName)
         && QFileInfo(fileName).fileName().size() > 4;
 }
 
-bool SaveHistoryFile(const AppContext &ctx, const QString &fileName, QString *error)
+bool SaveHistoryFile(const HistoryRowTable &rows, const QDate &today, const QString &fileName,
+                     QString *error)
 {
-    return writeFileAtomically(fileName, HistoryFileText(ctx), error);
+    return writeFileAtomically(fileName, HistoryFileText(rows, today), error);
 }
 
 ReportLine ReportHeadingLine()
@@ -61,7 +60,7 @@ ReportLine ReportHeadingLine()
     return l;
 }
 
-QList<ReportLine> HistoryReportLines(const AppContext &ctx)
+QList<ReportLine> HistoryReportLines(const HistorySource &in)
 {
     QList<ReportLine> lines;
     auto blank = [&lines](int n) {
@@ -72,13 +71,13 @@ QList<ReportLine> HistoryReportLines(const AppContext &ctx)
     lines.append(ReportLine{QStringLiteral("\t\t") + ReportTitle});
     blank(2);
     lines.append(ReportLine{QStringLiteral("\tPrint date: ")
-                            + QLocale().toString(ctx.clock().date(), QLocale::LongFormat)});
+                            + QLocale().toString(in.today, QLocale::LongFormat)});
     blank(2);
     lines.append(ReportHeadingLine());
     blank(2);
     const QLocale locale;
     for (int k = 0; k < History::SlotCount; ++k) {
-        const HistorySlot slot = DecodeHistorySlot(ctx, k);
+        const HistorySlot slot = DecodeHistorySlot(in, k);
         ReportLine l;
         l.dataRow = true;
         l.text = Tab + QString::number(k + 1) + Tab;
@@ -95,10 +94,10 @@ QList<ReportLine> HistoryReportLines(const AppContext &ctx)
     return lines;
 }
 
-QString HistoryReportText(const AppContext &ctx)
+QString HistoryReportText(const HistorySource &in)
 {
     QStringList out;
-    for (const ReportLine &l : HistoryReportLines(ctx))
+    for (const ReportLine &l : HistoryReportLines(in))
         out << l.text;
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

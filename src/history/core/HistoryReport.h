@@ -1,19 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "history/core/HistoryRecord.h"
+
 #include <QByteArray>
+#include <QDate>
 #include <QList>
 #include <QString>
 
-class AppContext;
+struct HistorySource;
 
 // Row line of the saved history file for HistoryRows[row]: the number (a
 // blank in front below 10), ":   ", then Date, Time, Length and Event
 // separated by TABs. The originator is not written.
-QString FormatHistoryLine(const AppContext &ctx, int row);
+QString FormatHistoryLine(const HistoryRowTable &rows, int row);
 
 // The whole saved history file, CR LF line ends, UTF-8.
-QByteArray HistoryFileText(const AppContext &ctx);
+QByteArray HistoryFileText(const HistoryRowTable &rows, const QDate &today);
 
 // True when the name ends in ".TXT" exactly (upper case) and has a name in
 // front of it.
@@ -22,7 +25,8 @@ bool CheckTxtExtension(const QString &fileName);
 // Writes the saved history file atomically: an existing file is replaced
 // only when the whole new file is on disk. On failure returns false with a
 // reason in *error, and any earlier file of that name is left unchanged.
-bool SaveHistoryFile(const AppContext &ctx, const QString &fileName, QString *error = nullptr);
+bool SaveHistoryFile(const HistoryRowTable &rows, const QDate &today, const QString &fileName,
+                     QString *error = nullptr);
 
 // One line of the printed report. Tabs separate the columns; the printer
 // lines them up on its tab stops.
@@ -39,8 +43,8 @@ ReportLine ReportHeadingLine();
 
 // The printed report as lines, decoded afresh from ReceiveBuffer: blank
 // lines, title, print date, headings and one line per slot.
-QList<ReportLine> HistoryReportLines(const AppContext &ctx);
+QList<ReportLine> HistoryReportLines(const HistorySource &in);
 
 // The report as plain text, one line per report line (for tests and for
 // printers that take text).
-QString HistoryReportText(const AppContext &ctx);
+QString HistoryReportText(const HistorySource &in);

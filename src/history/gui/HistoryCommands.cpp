@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The history grid of the main window, the printed history report and the
 // saved history file.
+#include "history/gui/HistoryCommands.h"
 #include "history/gui/HistoryPrint.h"
 
 #include "history/core/HistoryDecoder.h"
 #include "history/core/HistoryReport.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/MainView.h"
-#include "shell/gui/Commands.h"
+#include "base/Services.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -150,16 +149,16 @@ void PrintHeadings(ReportPage &page)
     page.printLine(ReportHeadingLine().text, true);
 }
 
-Prompter::Button ConfirmPrint(AppContext &ctx)
+Prompter::Button ConfirmPrint(Prompter &prompter)
 {
-    return ctx.prompter().ask(QStringLiteral("Print NX-4400C Event History"),
+    return prompter.ask(QStringLiteral("Print NX-4400C Event History"),
                               QStringLiteral("Proceed To Dispatch History Report To Printer"),
                               Prompter::Icon::Question, Prompter::Buttons::OkCancel);
 }
 
-bool PrintHistory(AppContext &ctx, QPrinter &printer, QString *error)
+bool PrintHistory(const HistorySource &history, QPrinter &printer, QString *error)
 {
-    const QList<ReportLine> lines = HistoryReportLines(ctx);
+    const QList<ReportLine> lines = HistoryReportLines(history);
     QStringList dates;
     const QLocale locale;
     for (int m = 1; m <= 12; ++m)
@@ -188,44 +187,44 @@ bool PrintHistory(AppContext &ctx, QPrinter &printer, QString *error)
     return true;
 }
 
-void SaveHistoryAs(AppContext &ctx)
+void SaveHistoryAs(Services &services, const HistoryRowTable &rows)
 {
     Prompter::SaveRequest req;
     req.title = QStringLiteral("Save History File As");
     req.directory = QDir::currentPath();
     req.filter = QStringLiteral("NX-4400 File(s) (*.TXT)");
     req.confirmOverwrite = true;
-    const QString name = ctx.prompter().saveFileName(req);
+    const QString name = services.prompter().saveFileName(req);
     if (name.isEmpty())
         return;   // cancelled
     if (!CheckTxtExtension(name)) {
-        ctx.prompter().ask(QStringLiteral("File Save Error"),
+        services.prompter().ask(QStringLiteral("File Save Error"),
                            QStringLiteral("Error, Filename must contain the extension .TXT."),
                            Prompter::Icon::Critical, Prompter::Buttons::Ok);
         return;
     }
     QString why;
-    if (!SaveHistoryFile(ctx, name, &why)) {
-        ctx.prompter().ask(QStringLiteral("File Save Error"),
+    if (!SaveHistoryFile(rows, services.clock().date(), name, &why)) {
+        services.prompter().ask(QStringLiteral("File Save Error"),
                            QStringLiteral("Error, the history file could not be saved:\r\n%1\r\n%2")
                                .arg(QDir::toNativeSeparators(name), why),
                            Prompter::Icon::Critical, Prompter::Buttons::Ok);
         return;
     }
-    ctx.view().setStatusText(QStringLiteral("Left"),
+    services.view().setStatusText(QStringLiteral("Left"),
                              QStringLiteral("History saved to %1").arg(QDir::toNativeSeparators(name)));
 }
 
-namespace Commands {
+namespace HistoryCommands {
 
-void printHistory(AppContext &ctx, QWidget *)
+void printHistory(Services &services, const HistorySource &history, QWidget *)
 {
-    if (ConfirmPrint(ctx) != Prompter::Button::Ok)
+    if (ConfirmPrint(services.prompter()) != Prompter::Button::Ok)
         return;
     const QString left = QStringLiteral("Left");
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
-        ctx.view().setStatusText(left, QPrinterInfo::availablePrinters().isEmpty()
+        services.view().setStatusText(left, QPrinterInfo::availablePrinters().isEmpty()
                                            ? QStringLiteral("No printer is installed: the history report was not printed")
                                            : QStringLiteral("No default printer is set: the history report was not printed"));
         return;
@@ -233,18 +232,18 @@ void printHistory(AppContext &ctx, QWidget *)
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("NX-4400C Event History"));
     QString why;
-    if (PrintHistory(ctx, printer, &why))
-        ctx.view().setStatusText(left, QStringLiteral("History report sent to printer %1").arg(info.printerName()));
+    if (PrintHistory(history, printer, &why))
+        services.view().setStatusText(left, QStringLiteral("History report sent to printer %1").arg(info.printerName()));
     else
-        ctx.view().setStatusText(left, QStringLiteral("Printing on %1 failed: %2").arg(info.printerName(), why));
+        services.view().setStatusText(left, QStringLiteral("Printing on %1 failed: %2").arg(info.printerName(), why));
 }
 
-void saveHistoryAs(AppContext &ctx, QWidget *)
+void saveHistoryAs(Services &services, const HistoryRowTable &rows, QWidget *)
 {
-    SaveHistoryAs(ctx);
+    SaveHistoryAs(services, rows);
 }
 
-void ShowHistoryGroup(AppContext &ctx, QWidget *mainWindow, int group)
+void ShowHistoryGroup(const HistoryRowTable &rows, QWidget *mainWindow, int group)
 {
     if (!mainWindow)
         return;
@@ -258,7 +257,7 @@ void ShowHistoryGroup(AppContext &ctx, QWidget *mainWindow, int group)
         QLabel *length = cell(mainWindow, "lblLength", i);
         for (QLabel *l : {date, time, org, event, length})
             setText(l, QString());
-        const HistoryRecord &row = ctx.HistoryRows[first + i];
+        const HistoryRecord &row = rows[size_t(first + i)];
         const EventClass cls = row.isEmpty() ? EventClass::Other : row.Class;
         if (event)
             event->setStyleSheet(eventStyle(cls));
@@ -272,4 +271,4 @@ void ShowHistoryGroup(AppContext &ctx, QWidget *mainWindow, int group)
     }
 }
 
-} // namespace Commands
+} // namespace HistoryCommands

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/PortMap.h"
 
-#include "shell/core/AppContext.h"
+#include "base/Services.h"
 
 #include <QSerialPortInfo>
 #include <QSettings>
@@ -41,11 +41,11 @@ QStringList DefaultDevices()
     return devices;
 }
 
-QStringList Load(AppContext &ctx)
+QStringList Load(const Services &services)
 {
     QStringList devices;
     QStringList defaults;
-    auto settings = ctx.openSettings();
+    auto settings = services.openSettings();
     settings->beginGroup(QStringLiteral("Ports"));
     for (int i = 1; i <= PortCount; ++i) {
         QString d = settings->value(QStringLiteral("Port%1").arg(i)).toString().trimmed();
@@ -60,11 +60,11 @@ QStringList Load(AppContext &ctx)
     return devices;
 }
 
-bool Save(AppContext &ctx, int portNumber, const QString &device)
+bool Save(const Services &services, int portNumber, const QString &device)
 {
     if (portNumber < 1 || portNumber > PortCount)
         return false;
-    auto settings = ctx.openSettings();
+    auto settings = services.openSettings();
     settings->setValue(QStringLiteral("Ports/Port%1").arg(portNumber), device.trimmed());
     settings->sync();
     return settings->status() == QSettings::NoError;

@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-class AppContext;
+class Services;
 
 namespace PortMap {
 inline constexpr int PortCount = 4;
@@ -20,7 +20,7 @@ inline constexpr int PortCount = 4;
 QStringList DefaultDevices();
 // The store's devices, defaults where a key is missing or empty. Always
 // PortCount entries.
-QStringList Load(AppContext &ctx);
+QStringList Load(const Services &services);
 // Writes one key (1..4); returns false when the store could not be written.
-bool Save(AppContext &ctx, int portNumber, const QString &device);
+bool Save(const Services &services, int portNumber, const QString &device);
 } // namespace PortMap

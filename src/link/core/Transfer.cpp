@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/Transfer.h"
 
+#include "base/Services.h"
 #include "config/core/ParameterImage.h"
+#include "config/core/ReceiverSetup.h"
 #include "history/core/HistoryDecoder.h"
-#include "link/core/ReceiverLink.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/MainView.h"
+#include "link/core/LinkSession.h"
 
 #include <QCoreApplication>
 
@@ -28,17 +28,17 @@ uint8_t Sum8(const uint8_t *data, int count)
 
 } // namespace TransferFrame
 
-bool UploadParameters(AppContext &ctx)
+bool UploadParameters(LinkSession &link, const ReceiverConfig &config)
 {
-    ReceiverLink &link = Link(ctx);
+    Services &svc = link.services();
     PortCtl &port = link.Port1;
-    MainView &view = ctx.view();
+    MainView &view = svc.view();
 
-    PackParameterBlock(ctx);
+    PackParameterBlock(config, link.UploadImage);
 
     // The receiver takes the frame only at the start of a second; from second
     // 58 or 59 the next usable one is second 2 of the next minute.
-    int target = ctx.clock().secondOfMinute() + 2;
+    int target = svc.clock().secondOfMinute() + 2;
     if (target > 59)
         target = 2;
     link.waitForSecond(target);
@@ -48,30 +48,30 @@ bool UploadParameters(AppContext &ctx)
     view.setProgressRange(0, 511);
     view.setProgressValue(0);
     view.setProgressVisible(true);
-    link.armTimeOut(ctx.timings.transferMs);
+    link.armTimeOut(svc.timings.transferMs);
 
     for (int i = 0; i < TransferFrame::ImageBytes; ++i) {
-        port.WriteByte(ctx.UploadImage[size_t(i)]);
+        port.WriteByte(link.UploadImage[size_t(i)]);
         view.setProgressValue(i);
     }
     view.setStatusText(Left, QStringLiteral("Preparing For Download..."));
-    port.WriteByte(ImageChecksum(ctx) & 0xFF);
+    port.WriteByte(ImageChecksum(link.UploadImage) & 0xFF);
 
-    ctx.link.TimedOut = false;
+    link.TimedOut = false;
     port.setReadMode(-1);
     port.Purge();
     for (;;) {
         const int b = port.ReadByte();
-        if (b == ReceiverLink::ACK) {
+        if (b == LinkSession::ACK) {
             view.setStatusText(Left, QStringLiteral("Downloading Data"));
             return true;
         }
-        if (b == ReceiverLink::NAK) {
+        if (b == LinkSession::NAK) {
             view.setStatusText(Left, QStringLiteral("Upload Failure"));
             return false;
         }
         // A vanished port ends the wait as a time-out would, only sooner.
-        if (ctx.link.TimedOut || link.portLost() || link.cancelRequested()) {
+        if (link.TimedOut || link.portLost() || link.cancelRequested()) {
             view.setStatusText(Left, QStringLiteral("Upload Data Timeout"));
             return false;
         }
@@ -80,22 +80,22 @@ bool UploadParameters(AppContext &ctx)
     }
 }
 
-bool DownloadData(AppContext &ctx)
+bool DownloadData(LinkSession &link)
 {
-    ReceiverLink &link = Link(ctx);
+    Services &svc = link.services();
     PortCtl &port = link.Port1;
-    MainView &view = ctx.view();
+    MainView &view = svc.view();
 
     link.disableTimeOut();
     int n = 0;
     view.setProgressRange(0, 1297);
     view.setProgressValue(0);
-    ctx.link.TimedOut = false;
-    link.armTimeOut(ctx.timings.transferMs);
+    link.TimedOut = false;
+    link.armTimeOut(svc.timings.transferMs);
     port.setReadMode(-1);
 
-    if (ctx.ReceiveBuffer.size() < AppContext::ReceiveBufferSize)
-        ctx.ReceiveBuffer.resize(AppContext::ReceiveBufferSize, '\0');
+    if (link.ReceiveBuffer.size() < LinkSession::ReceiveBufferSize)
+        link.ReceiveBuffer.resize(LinkSession::ReceiveBufferSize, '\0');
 
     for (;;) {
         // Take everything already collected, but never a byte past the
@@ -104,16 +104,16 @@ bool DownloadData(AppContext &ctx)
             const int b = port.ReadByte();
             if (b < 0)
                 break;
-            ctx.ReceiveBuffer[n] = char(uint8_t(b));
+            link.ReceiveBuffer[n] = char(uint8_t(b));
             ++n;
             view.setProgressValue(n);
             if (n == TransferFrame::DownloadBytes) {
                 link.disableTimeOut();
                 view.setProgressVisible(false);
-                return b == ReceiverLink::ACK;
+                return b == LinkSession::ACK;
             }
         }
-        if (ctx.link.TimedOut || link.portLost() || link.cancelRequested()) {
+        if (link.TimedOut || link.portLost() || link.cancelRequested()) {
             view.setProgressVisible(false);
             return false;
         }
@@ -121,75 +121,79 @@ bool DownloadData(AppContext &ctx)
     }
 }
 
-bool VerifyDownloadChecksum(const AppContext &ctx)
+bool VerifyDownloadChecksum(const LinkSession &session)
 {
-    if (ctx.ReceiveBuffer.size() <= TransferFrame::ChecksumIndex)
+    if (session.ReceiveBuffer.size() <= TransferFrame::ChecksumIndex)
         return false;
-    const auto *data = reinterpret_cast<const uint8_t *>(ctx.ReceiveBuffer.constData());
+    const auto *data = reinterpret_cast<const uint8_t *>(session.ReceiveBuffer.constData());
     return TransferFrame::Sum8(data, TransferFrame::HistoryBytes) == data[TransferFrame::ChecksumIndex];
 }
 
-void XferRomVersion(AppContext &ctx)
+void XferRomVersion(LinkSession &session, ReceiverConfig &config)
 {
     // The version bytes are outside the checksum. A byte that is not a
     // printable character is shown as "?" so that a garbled reply cannot put
     // control characters into the settings store.
     auto ch = [&](int index) {
-        const uint8_t b = uint8_t(ctx.ReceiveBuffer.at(index));
+        const uint8_t b = uint8_t(session.ReceiveBuffer.at(index));
         return (b >= 32 && b < 127) ? QChar(b) : QChar(u'?');
     };
     const int v = TransferFrame::VersionIndex;
     const QString version = QString(ch(v)) + QLatin1Char('.') + ch(v + 1) + ch(v + 2);
-    ctx.config.ReceiverVersion = version;
-    ctx.view().setStatusText(Right, QStringLiteral("NX-4400 ROM Version = ") + version);
+    config.ReceiverVersion = version;
+    session.services().view().setStatusText(Right, QStringLiteral("NX-4400 ROM Version = ") + version);
 }
 
-bool EstConnect(AppContext &ctx)
+bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &catalog,
+                HistoryRowTable &history)
 {
+    Services &svc = session.services();
     // One exchange at a time: a second "Transfer Data", a port test or a dump
     // while this one waits would otherwise run inside its wait on the same
     // port.
-    if (ctx.link.busy) {
-        ctx.prompter().beep();
+    if (session.busy) {
+        svc.prompter().beep();
         return false;
     }
-    LinkBusyGuard busy(ctx);
-    Link(ctx).resetCancel();
-    MainView &view = ctx.view();
+    LinkBusyGuard busy(session);
+    session.resetCancel();
+    MainView &view = svc.view();
 
     view.setStatusText(Left, QString());
     view.setStatusText(Right, QString());
     view.setHistoryMenusEnabled(false);
     view.clearHistoryDisplay();
 
-    if (!NegotiateLink(ctx)) {
+    if (!NegotiateLink(session, setup.config.SerialPort)) {
         view.setStatusText(Left, QStringLiteral("Port Connect Failed"));
-        CloseReceiverPort(ctx);
+        CloseReceiverPort(session);
         return false;
     }
     view.setStatusText(Left, QStringLiteral("Port Connect Successful...Preparing For Upload"));
-    PackCoverageLists(ctx);
+    PackCoverageLists(setup, session.UploadImage);
     for (int i = 0; i < 101; ++i)
         QCoreApplication::processEvents();
 
-    if (!UploadParameters(ctx)) {
-        CloseReceiverPort(ctx);
+    if (!UploadParameters(session, setup.config)) {
+        CloseReceiverPort(session);
         return false;
     }
-    const bool received = DownloadData(ctx);
-    const bool intact = VerifyDownloadChecksum(ctx);
+    const bool received = DownloadData(session);
+    const bool intact = VerifyDownloadChecksum(session);
     if (!received || !intact) {
-        CloseReceiverPort(ctx);
+        CloseReceiverPort(session);
         return false;
     }
 
     view.setStatusText(Left, QStringLiteral("Upload / Download Successful"));
-    XferRomVersion(ctx);
+    XferRomVersion(session, setup.config);
     view.checkHistoryGroup(0);
-    DecodeHistory(ctx);
+    DecodeHistory(HistorySource{session.ReceiveBuffer, setup.config, svc.DaylightTimeActive,
+                                svc.clock().date(), catalog},
+                  history);
     view.showHistoryGroup(0);
     view.setProgressVisible(false);
     view.setHistoryMenusEnabled(true);
-    CloseReceiverPort(ctx);
+    CloseReceiverPort(session);
     return true;
 }

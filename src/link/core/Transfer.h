@@ -8,9 +8,14 @@
 
 #include <QByteArray>
 
+#include "history/core/HistoryRecord.h"
+
 #include <cstdint>
 
-class AppContext;
+class LinkSession;
+struct EventCatalog;
+struct ReceiverConfig;
+struct ReceiverSetup;
 
 namespace TransferFrame {
 inline constexpr int ImageBytes = 511;        // UploadImage 0..510 go out
@@ -23,17 +28,21 @@ inline constexpr int LastIndex = 1283;
 uint8_t Sum8(const uint8_t *data, int count);
 } // namespace TransferFrame
 
-// Packs bytes 0..31, waits for the second boundary and sends the frame;
-// true when the receiver accepts it (ACK).
-bool UploadParameters(AppContext &ctx);
-// Receives the 1284-byte reply into ReceiveBuffer; true when all of it came
-// within the time-out and its last byte is ACK.
-bool DownloadData(AppContext &ctx);
+// Packs bytes 0..31 of the session's image from `config`, waits for the
+// second boundary and sends the frame; true when the receiver accepts it
+// (ACK).
+bool UploadParameters(LinkSession &session, const ReceiverConfig &config);
+// Receives the 1284-byte reply into the session's ReceiveBuffer; true when
+// all of it came within the time-out and its last byte is ACK.
+bool DownloadData(LinkSession &session);
 // True when the 8-bit sum of ReceiveBuffer 0..1278 equals byte 1279.
-bool VerifyDownloadChecksum(const AppContext &ctx);
+bool VerifyDownloadChecksum(const LinkSession &session);
 // Stores "c.cc" from ReceiveBuffer 1280..1282 in ReceiverVersion and shows
 // it in the right panel.
-void XferRomVersion(AppContext &ctx);
-// One complete transfer ("Transfer Data"). Refused with a beep while another
-// exchange owns the port. Returns true on success.
-bool EstConnect(AppContext &ctx);
+void XferRomVersion(LinkSession &session, ReceiverConfig &config);
+// One complete transfer ("Transfer Data") of `setup` through the session
+// (port number setup.config.SerialPort); the history lands in `history`.
+// Refused with a beep while another exchange owns the session's port.
+// Returns true on success.
+bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &catalog,
+                HistoryRowTable &history);

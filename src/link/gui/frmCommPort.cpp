@@ -2,9 +2,10 @@
 #include "link/gui/frmCommPort.h"
 
 #include "link/core/PortMap.h"
-#include "link/core/ReceiverLink.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/MainView.h"
+#include "link/core/LinkSession.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
+#include "base/MainView.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -27,7 +28,7 @@ namespace {
 
 const QString TestTitle = QStringLiteral(" NX-4400 Serial Port Test");
 // Picture 1 of the main window's toolbar pictures.
-const QString SetupPicture = QStringLiteral(":/shell/icons/setup.svg");
+const QString SetupPicture = QStringLiteral(":/icons/setup.svg");
 
 } // namespace
 
@@ -51,9 +52,10 @@ int frmCommPort::timeZoneOffset(int index)
     return -4 - index;
 }
 
-frmCommPort::frmCommPort(AppContext &ctx, QWidget *parent)
+frmCommPort::frmCommPort(LinkSession &session, ReceiverConfig &config, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_session(session)
+    , m_config(config)
 {
     setObjectName(QStringLiteral("frmCommPort"));
     setWindowTitle(QStringLiteral(" NX-4400C Setup"));
@@ -139,7 +141,7 @@ frmCommPort::frmCommPort(AppContext &ctx, QWidget *parent)
     connect(m_cmdOk, &QPushButton::clicked, this, &frmCommPort::onOk);
 
     // Load.
-    m_storedDevices = Link(ctx).Port1.devicePaths();
+    m_storedDevices = m_session.Port1.devicePaths();
     while (m_storedDevices.size() < PortCount)
         m_storedDevices << QString();
     for (int k = 0; k < PortCount; ++k)
@@ -156,7 +158,7 @@ void frmCommPort::LoadCombos()
 
 void frmCommPort::GetSettings()
 {
-    const int port = m_ctx.config.SerialPort;
+    const int port = m_config.SerialPort;
     // Exclusive buttons cannot all be cleared while exclusive.
     m_optCommPort[0]->group()->setExclusive(false);
     for (int k = 0; k < PortCount; ++k)
@@ -165,17 +167,17 @@ void frmCommPort::GetSettings()
 
     int zone = 0;
     for (int i = 0; i < timeZoneEntries().size(); ++i)
-        if (timeZoneOffset(i) == m_ctx.config.TimeZoneOffset)
+        if (timeZoneOffset(i) == m_config.TimeZoneOffset)
             zone = i;
     m_cmbTimeZone->setCurrentIndex(zone);
-    m_chkAdjustTime->setChecked(m_ctx.config.DaylightSavings);
+    m_chkAdjustTime->setChecked(m_config.DaylightSavings);
 }
 
 void frmCommPort::SaveSettings()
 {
     for (int k = 0; k < PortCount; ++k) {
         if (m_optCommPort[k]->isChecked()) {
-            m_ctx.config.SerialPort = int16_t(k + 1);
+            m_config.SerialPort = int16_t(k + 1);
             break;
         }
     }
@@ -187,20 +189,20 @@ void frmCommPort::SaveSettings()
             break;
         }
     }
-    m_ctx.config.TimeZoneOffset = offset;
-    m_ctx.config.DaylightSavings = m_chkAdjustTime->isChecked();
+    m_config.TimeZoneOffset = offset;
+    m_config.DaylightSavings = m_chkAdjustTime->isChecked();
 
     // Devices: only what the user changed reaches the store.
     const QStringList devices = shownDevices();
     bool changed = false;
     for (int k = 0; k < PortCount; ++k) {
         if (devices.at(k) != m_storedDevices.at(k)) {
-            PortMap::Save(m_ctx, k + 1, devices.at(k));
+            PortMap::Save(m_session.services(), k + 1, devices.at(k));
             changed = true;
         }
     }
     if (changed) {
-        Link(m_ctx).Port1.setDevicePaths(devices);
+        m_session.Port1.setDevicePaths(devices);
         m_storedDevices = devices;
     }
 }
@@ -215,20 +217,20 @@ QStringList frmCommPort::shownDevices() const
 
 bool frmCommPort::TestOpenPort(int port)
 {
-    PortCtl &ctl = Link(m_ctx).Port1;
+    PortCtl &ctl = m_session.Port1;
     ctl.setBaudRate(4800);
     ctl.setParity(0);
     ctl.setPortNumber(port);
-    m_ctx.link.PortHandle = int16_t(ctl.Open());
-    if (m_ctx.link.PortHandle != 0)
+    m_session.PortHandle = int16_t(ctl.Open());
+    if (m_session.PortHandle != 0)
         return true;
-    CloseReceiverPort(m_ctx);
+    CloseReceiverPort(m_session);
     return false;
 }
 
 int frmCommPort::TestSerial()
 {
-    ReceiverLink &link = Link(m_ctx);
+    LinkSession &link = m_session;
     PortCtl &ctl = link.Port1;
     // The search tries the devices as shown, edits included; the stored map
     // is back in force afterwards unless OK keeps the edits.
@@ -239,40 +241,40 @@ int frmCommPort::TestSerial()
     link.resetCancel();
     ctl.Purge();
     for (int port = 1; port <= PortCount && found < 0; ++port) {
-        CloseReceiverPort(m_ctx);
+        CloseReceiverPort(m_session);
         if (!TestOpenPort(port)) {
-            CloseReceiverPort(m_ctx);
+            CloseReceiverPort(m_session);
             continue;
         }
         ctl.setReadMode(-1);
         ctl.Purge();
         ctl.WriteByte(84);   // "T"
         // The window does not respond meanwhile; one look at the port after.
-        link.pause(m_ctx.timings.portTestPauseMs);
+        link.pause(m_session.services().timings.portTestPauseMs);
         QCoreApplication::processEvents();
-        if (ctl.ReadByte() == ReceiverLink::ACK)
+        if (ctl.ReadByte() == LinkSession::ACK)
             found = port;
     }
-    CloseReceiverPort(m_ctx);
+    CloseReceiverPort(m_session);
     ctl.setDevicePaths(before);
     return found;
 }
 
 void frmCommPort::onTest()
 {
-    if (m_ctx.link.busy) {
-        m_ctx.prompter().beep();
+    if (m_session.busy) {
+        m_session.services().prompter().beep();
         return;
     }
     int port;
     {
-        LinkBusyGuard busy(m_ctx);
+        LinkBusyGuard busy(m_session);
         QCursor wait(Qt::WaitCursor);
         setCursor(wait);
         port = TestSerial();
         unsetCursor();
     }
-    Prompter &p = m_ctx.prompter();
+    Prompter &p = m_session.services().prompter();
     if (port < 1 || port > PortCount) {
         p.ask(TestTitle, QStringLiteral("Error...No serial handshake found.  Check all connections."),
               Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
@@ -284,8 +286,8 @@ void frmCommPort::onTest()
         != Prompter::Button::Yes)
         return;
     m_optCommPort[port - 1]->setChecked(true);
-    m_ctx.config.SerialPort = int16_t(port);
-    m_ctx.view().setStatusText(QStringLiteral("Left"),
+    m_config.SerialPort = int16_t(port);
+    m_session.services().view().setStatusText(QStringLiteral("Left"),
                                QStringLiteral(" Serial port ") + n + QStringLiteral(" found ")
                                    + QStringLiteral("and passed handshaking test. Port ") + n
                                    + QStringLiteral(" set."));

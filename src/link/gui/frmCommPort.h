@@ -4,7 +4,8 @@
 #include <QDialog>
 #include <QStringList>
 
-class AppContext;
+class LinkSession;
+struct ReceiverConfig;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -23,7 +24,9 @@ class frmCommPort : public QDialog
 public:
     static constexpr int PortCount = 4;
 
-    explicit frmCommPort(AppContext &ctx, QWidget *parent = nullptr);
+    // Edits the port and time-zone fields of `config`; searches ports through
+    // `session`, the editor's link with its receiver.
+    frmCommPort(LinkSession &session, ReceiverConfig &config, QWidget *parent = nullptr);
 
     void LoadCombos();
     void GetSettings();
@@ -46,7 +49,8 @@ private:
     void onOk();
     QStringList shownDevices() const;
 
-    AppContext &m_ctx;
+    LinkSession &m_session;
+    ReceiverConfig &m_config;
     QStringList m_storedDevices;
     QRadioButton *m_optCommPort[PortCount] = {};
     QComboBox *m_cmbDevice[PortCount] = {};

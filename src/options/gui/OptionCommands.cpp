@@ -1,8 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The toolbar commands that open the receiver option pages. Each page is
-// built afresh from ReceiverConfig, shown modal on the main window and
-// destroyed when it closes; only its OK writes the record.
-#include "shell/gui/Commands.h"
+#include "options/gui/OptionCommands.h"
 
 #include "options/gui/frmIdent.h"
 #include "options/gui/frmInOuts.h"
@@ -13,18 +10,20 @@
 namespace {
 
 template <class Page>
-void runPage(AppContext &ctx, QWidget *parent)
+void runPage(Services &services, ReceiverConfig &config, QWidget *parent)
 {
-    Page page(ctx, parent);
+    Page page(services, config, parent);
     page.exec();
 }
 
 } // namespace
 
-namespace Commands {
-void openOptions(AppContext &ctx, QWidget *parent) { runPage<frmOption>(ctx, parent); }
-void openTimers(AppContext &ctx, QWidget *parent) { runPage<frmTimers>(ctx, parent); }
-void openInOuts(AppContext &ctx, QWidget *parent) { runPage<frmInOuts>(ctx, parent); }
-void openIdent(AppContext &ctx, QWidget *parent) { runPage<frmIdent>(ctx, parent); }
-void openRs232(AppContext &ctx, QWidget *parent) { runPage<frmRS232>(ctx, parent); }
-} // namespace Commands
+namespace OptionCommands {
+
+void openOptions(Services &s, ReceiverConfig &c, QWidget *parent) { runPage<frmOption>(s, c, parent); }
+void openTimers(Services &s, ReceiverConfig &c, QWidget *parent) { runPage<frmTimers>(s, c, parent); }
+void openInOuts(Services &s, ReceiverConfig &c, QWidget *parent) { runPage<frmInOuts>(s, c, parent); }
+void openIdent(Services &s, ReceiverConfig &c, QWidget *parent) { runPage<frmIdent>(s, c, parent); }
+void openRs232(Services &s, ReceiverConfig &c, QWidget *parent) { runPage<frmRS232>(s, c, parent); }
+
+} // namespace OptionCommands

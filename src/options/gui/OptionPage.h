@@ -6,31 +6,10 @@
 #include <initializer_list>
 
 class QButtonGroup;
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QPushButton;
-class QRadioButton;
-class QWidget;
 
-// Building blocks shared by the five receiver option pages. Controls carry
-// the receiver program's control names; an element of a control array is
-// named "<array>_<index>" (chkRs232_3).
+// Exclusive option groups of the five receiver option pages. The controls
+// themselves are made by the named-widget helper (widgets/NamedWidgets.h).
 namespace OptionPage {
-
-QString arrayName(const char *array, int index);
-
-// The toolbar button's picture ("options", "timers", ...) as the page's Image1.
-QLabel *picture(QWidget *parent, const QString &icon, const QString &description);
-
-QGroupBox *frame(QWidget *parent, const QString &name, const QString &caption);
-QCheckBox *checkBox(QWidget *parent, const QString &name, const QString &caption);
-QPushButton *button(QWidget *parent, const QString &name, const QString &caption);
-
-// One option button of an exclusive group; its id in the group is `index`.
-// `context` prefixes the accessible name where several groups share captions.
-QRadioButton *option(QButtonGroup *group, QWidget *parent, const char *array, int index,
-                     const QString &caption, const QString &context = QString());
 
 // Selects button `index` of the group, or none at all for -1 (an exclusive
 // group normally refuses to be left without a selection).

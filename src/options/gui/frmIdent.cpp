@@ -2,7 +2,9 @@
 #include "options/gui/frmIdent.h"
 
 #include "options/gui/OptionPage.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +25,7 @@
 #include <QVBoxLayout>
 
 using namespace OptionPage;
+using namespace Widgets;
 
 // ---- IdentEdit ---------------------------------------------------------------
 
@@ -229,9 +232,10 @@ QAction *IdentEdit::pasteAction(QMenu *menu)
 
 // ---- frmIdent ----------------------------------------------------------------
 
-frmIdent::frmIdent(AppContext &ctx, QWidget *parent)
+frmIdent::frmIdent(Services &services, ReceiverConfig &config, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_config(config)
 {
     setObjectName(QStringLiteral("frmIdent"));
     setWindowTitle(QStringLiteral(" Station Identification"));
@@ -258,7 +262,7 @@ frmIdent::frmIdent(AppContext &ctx, QWidget *parent)
     lay->addWidget(m_lblText[0]);
 
     auto *entry = new QHBoxLayout;
-    m_txtIdent = new IdentEdit([this] { m_ctx.prompter().beep(); }, m_frame);
+    m_txtIdent = new IdentEdit([this] { m_svc.prompter().beep(); }, m_frame);
     m_txtIdent->setObjectName(QStringLiteral("txtIdent"));
     m_txtIdent->setAccessibleName(QStringLiteral("Station Identification Call Letters"));
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -266,7 +270,7 @@ frmIdent::frmIdent(AppContext &ctx, QWidget *parent)
     // Room for fifteen characters of the fixed-pitch font and the frame.
     m_txtIdent->setMinimumWidth(QFontMetrics(fixed).horizontalAdvance(QLatin1Char('W')) * 17 + 12);
     m_lblText[0]->setBuddy(m_txtIdent);
-    m_cmdErase = button(m_frame, QStringLiteral("cmdErase"), QStringLiteral("Clear"));
+    m_cmdErase = button(m_frame, QStringLiteral("cmdErase"), QStringLiteral("Clear"), 88);
     m_cmdErase->setAutoDefault(false);
     entry->addWidget(m_txtIdent);
     entry->addWidget(m_cmdErase);
@@ -287,8 +291,8 @@ frmIdent::frmIdent(AppContext &ctx, QWidget *parent)
     auto *side = new QVBoxLayout;
     side->addWidget(picture(this, QStringLiteral("ident"), QStringLiteral("Identification")), 0, Qt::AlignHCenter);
     side->addSpacing(8);
-    QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
-    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
+    QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 88);
+    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 88);
     // Enter confirms from anywhere but the call letters box, where it is
     // refused like every other control key.
     ok->setDefault(true);
@@ -311,7 +315,7 @@ frmIdent::frmIdent(AppContext &ctx, QWidget *parent)
 
 void frmIdent::GetData()
 {
-    const ReceiverConfig &c = m_ctx.config;
+    const ReceiverConfig &c = m_config;
     m_chkID[0]->setChecked(c.GiveStationID);
     m_chkID[1]->setChecked(c.AppendThisIs);
     m_chkID[2]->setChecked(c.AppendRepeater);
@@ -333,7 +337,7 @@ void frmIdent::UpdateEnabled()
 void frmIdent::cmdErase_Click()
 {
     if (m_txtIdent->text().isEmpty())
-        m_ctx.prompter().beep();
+        m_svc.prompter().beep();
     else
         m_txtIdent->clear();
     m_txtIdent->setFocus();
@@ -344,14 +348,14 @@ void frmIdent::cmdOK_Click()
     const bool wanted = m_chkID[0]->checkState() == Qt::Checked;
     const QString text = m_txtIdent->text();
     if (wanted && text.isEmpty()) {
-        m_ctx.prompter().ask(QStringLiteral("NX-4400 Digital Weather Receiver"),
+        m_svc.prompter().ask(QStringLiteral("NX-4400 Digital Weather Receiver"),
                              QStringLiteral("Error..No Identification Entered"),
                              Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
         m_txtIdent->setFocus();
         return;
     }
 
-    ReceiverConfig &c = m_ctx.config;
+    ReceiverConfig &c = m_config;
     if (wanted) {
         c.GiveStationID = true;
         c.UserStationID = text;

@@ -6,7 +6,8 @@
 
 #include <functional>
 
-class AppContext;
+class Services;
+struct ReceiverConfig;
 class QAction;
 class QMenu;
 class QCheckBox;
@@ -62,7 +63,7 @@ class frmIdent : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmIdent(AppContext &ctx, QWidget *parent = nullptr);
+    frmIdent(Services &services, ReceiverConfig &config, QWidget *parent = nullptr);
 
     void GetData();
     void UpdateEnabled();
@@ -71,7 +72,8 @@ private:
     void cmdErase_Click();
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverConfig &m_config;
     QCheckBox *m_chkID[4] = {};
     QGroupBox *m_frame = nullptr;
     QLabel *m_lblText[2] = {};

@@ -2,7 +2,9 @@
 #include "options/gui/frmInOuts.h"
 
 #include "options/gui/OptionPage.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <array>
 
 using namespace OptionPage;
+using namespace Widgets;
 
 namespace {
 
@@ -123,9 +126,10 @@ int firstTrueOf(const std::array<bool *, N> &flags)
 
 } // namespace
 
-frmInOuts::frmInOuts(AppContext &ctx, QWidget *parent)
+frmInOuts::frmInOuts(Services &services, ReceiverConfig &config, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_config(config)
 {
     setObjectName(QStringLiteral("frmInOuts"));
     setWindowTitle(QStringLiteral(" NX-4400C Hardware Inputs and Outputs"));
@@ -184,9 +188,9 @@ frmInOuts::frmInOuts(AppContext &ctx, QWidget *parent)
     auto *side = new QVBoxLayout;
     side->addWidget(picture(this, QStringLiteral("inputs"), QStringLiteral("Inputs")), 0, Qt::AlignHCenter);
     side->addSpacing(8);
-    QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
+    QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 88);
     ok->setDefault(true);
-    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
+    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 88);
     side->addWidget(ok);
     side->addWidget(cancel);
     side->addStretch(1);
@@ -205,7 +209,7 @@ frmInOuts::frmInOuts(AppContext &ctx, QWidget *parent)
 
 void frmInOuts::GetData()
 {
-    ReceiverConfig &c = m_ctx.config;
+    ReceiverConfig &c = m_config;
     // The store may hold several true flags in one group; the first wins,
     // and an input or output with no true flag is not in use.
     const std::array<Run, 4> runs = connectorFlags(c);
@@ -221,7 +225,7 @@ void frmInOuts::GetData()
 
 void frmInOuts::SaveData()
 {
-    ReceiverConfig &c = m_ctx.config;
+    ReceiverConfig &c = m_config;
     // Every flag of the five sections, spares included, is cleared first, so
     // each group ends with at most one true flag.
     const std::array<Run, 4> runs = connectorFlags(c);

@@ -3,7 +3,8 @@
 
 #include <QDialog>
 
-class AppContext;
+class Services;
+struct ReceiverConfig;
 class QButtonGroup;
 class QCheckBox;
 class QTabWidget;
@@ -15,7 +16,7 @@ class frmInOuts : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmInOuts(AppContext &ctx, QWidget *parent = nullptr);
+    frmInOuts(Services &services, ReceiverConfig &config, QWidget *parent = nullptr);
 
     void GetData();
     void SaveData();
@@ -24,7 +25,8 @@ public:
 private:
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverConfig &m_config;
     QTabWidget *m_SSTab1 = nullptr;
     // Inputs 1 and 2, outputs 1 and 2: an in-use box and eight buttons each.
     QCheckBox *m_inUse[4] = {};

@@ -2,7 +2,9 @@
 #include "options/gui/frmOption.h"
 
 #include "options/gui/OptionPage.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,10 +16,12 @@
 #include <QVBoxLayout>
 
 using namespace OptionPage;
+using namespace Widgets;
 
-frmOption::frmOption(AppContext &ctx, QWidget *parent)
+frmOption::frmOption(Services &services, ReceiverConfig &config, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_config(config)
 {
     setObjectName(QStringLiteral("frmOption"));
     setWindowTitle(QStringLiteral(" NX-4400C Options"));
@@ -98,9 +102,9 @@ frmOption::frmOption(AppContext &ctx, QWidget *parent)
     auto *side = new QVBoxLayout;
     side->addWidget(picture(this, QStringLiteral("options"), QStringLiteral("Options")), 0, Qt::AlignHCenter);
     side->addSpacing(8);
-    m_cmdOk = button(this, QStringLiteral("cmdOk"), QStringLiteral("OK"));
+    m_cmdOk = button(this, QStringLiteral("cmdOk"), QStringLiteral("OK"), 88);
     m_cmdOk->setDefault(true);
-    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
+    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 88);
     side->addWidget(m_cmdOk);
     side->addWidget(cancel);
     side->addStretch(1);
@@ -123,7 +127,7 @@ frmOption::frmOption(AppContext &ctx, QWidget *parent)
 
 void frmOption::GetData()
 {
-    const ReceiverConfig &c = m_ctx.config;
+    const ReceiverConfig &c = m_config;
     const bool frontPanel[5] = {c.SpeakerActive, c.LineActive, c.AlertLedActive, c.ForceOnSpeaker, c.ForceOnLine};
     const bool overrideOpt[3] = {c.AcceptAllFips, c.AcceptAllEvents, c.IgnoreTerminationPacket};
     const bool vocInt[3] = {c.VoiceIntervalSpeaker, c.VoiceIntervalLine, c.VocTruncateTest};
@@ -139,7 +143,7 @@ void frmOption::GetData()
 
 void frmOption::SaveData()
 {
-    ReceiverConfig &c = m_ctx.config;
+    ReceiverConfig &c = m_config;
     // Greyed boxes are saved as shown.
     bool *frontPanel[5] = {&c.SpeakerActive, &c.LineActive, &c.AlertLedActive, &c.ForceOnSpeaker, &c.ForceOnLine};
     bool *overrideOpt[3] = {&c.AcceptAllFips, &c.AcceptAllEvents, &c.IgnoreTerminationPacket};

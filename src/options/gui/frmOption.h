@@ -3,7 +3,8 @@
 
 #include <QDialog>
 
-class AppContext;
+class Services;
+struct ReceiverConfig;
 class QButtonGroup;
 class QCheckBox;
 class QPushButton;
@@ -16,7 +17,7 @@ class frmOption : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmOption(AppContext &ctx, QWidget *parent = nullptr);
+    frmOption(Services &services, ReceiverConfig &config, QWidget *parent = nullptr);
 
     void GetData();
     void SaveData();
@@ -28,7 +29,8 @@ private:
     void applyEnabling();   // chkVocInt_Click
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverConfig &m_config;
     QCheckBox *m_chkFrontPanel[5] = {};
     QCheckBox *m_chkOverride[3] = {};
     QCheckBox *m_chkVocInt[3] = {};

@@ -2,7 +2,9 @@
 #include "options/gui/frmRS232.h"
 
 #include "options/gui/OptionPage.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,6 +16,7 @@
 #include <array>
 
 using namespace OptionPage;
+using namespace Widgets;
 
 namespace {
 
@@ -29,9 +32,10 @@ std::array<bool *, 8> rs232Flags(ReceiverConfig &c)
 
 } // namespace
 
-frmRS232::frmRS232(AppContext &ctx, QWidget *parent)
+frmRS232::frmRS232(Services &services, ReceiverConfig &config, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_config(config)
 {
     setObjectName(QStringLiteral("frmRS232"));
     setWindowTitle(QStringLiteral("RS232 Rear Port Options"));
@@ -64,7 +68,7 @@ frmRS232::frmRS232(AppContext &ctx, QWidget *parent)
     auto *side = new QVBoxLayout;
     side->addWidget(picture(this, QStringLiteral("rs232"), QStringLiteral("RS232")), 0, Qt::AlignHCenter);
     side->addSpacing(8);
-    m_cmdOk = button(this, QStringLiteral("cmdOk"), QStringLiteral("OK"));
+    m_cmdOk = button(this, QStringLiteral("cmdOk"), QStringLiteral("OK"), 88);
     m_cmdOk->setDefault(true);
     side->addWidget(m_cmdOk);
     side->addStretch(1);
@@ -83,7 +87,7 @@ frmRS232::frmRS232(AppContext &ctx, QWidget *parent)
 
 void frmRS232::GetData()
 {
-    const std::array<bool *, 8> flags = rs232Flags(m_ctx.config);
+    const std::array<bool *, 8> flags = rs232Flags(m_config);
     for (int i = 0; i < 8; ++i)
         m_chkRs232[i]->setChecked(*flags[size_t(i)]);
     applyEnabling();
@@ -93,7 +97,7 @@ void frmRS232::SaveData()
 {
     // Greyed framing boxes are saved as shown, so the framing choices
     // survive while sending is switched off.
-    const std::array<bool *, 8> flags = rs232Flags(m_ctx.config);
+    const std::array<bool *, 8> flags = rs232Flags(m_config);
     for (int i = 0; i < 8; ++i)
         *flags[size_t(i)] = m_chkRs232[i]->checkState() != Qt::Unchecked;
 }

@@ -3,7 +3,8 @@
 
 #include <QDialog>
 
-class AppContext;
+class Services;
+struct ReceiverConfig;
 class QCheckBox;
 class QPushButton;
 
@@ -14,7 +15,7 @@ class frmRS232 : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmRS232(AppContext &ctx, QWidget *parent = nullptr);
+    frmRS232(Services &services, ReceiverConfig &config, QWidget *parent = nullptr);
 
     void GetData();
     void SaveData();
@@ -26,7 +27,8 @@ private:
     void applyEnabling();   // chkRs232_Click
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverConfig &m_config;
     QCheckBox *m_chkRs232[8] = {};
     QPushButton *m_cmdOk = nullptr;
 };

@@ -2,7 +2,9 @@
 #include "options/gui/frmTimers.h"
 
 #include "options/gui/OptionPage.h"
-#include "shell/core/AppContext.h"
+#include "widgets/NamedWidgets.h"
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -13,6 +15,7 @@
 #include <QVBoxLayout>
 
 using namespace OptionPage;
+using namespace Widgets;
 
 namespace {
 
@@ -30,9 +33,10 @@ int indexForCode(int code, int base, int count)
 
 } // namespace
 
-frmTimers::frmTimers(AppContext &ctx, QWidget *parent)
+frmTimers::frmTimers(Services &services, ReceiverConfig &config, QWidget *parent)
     : QDialog(parent)
-    , m_ctx(ctx)
+    , m_svc(services)
+    , m_config(config)
 {
     setObjectName(QStringLiteral("frmTimers"));
     setWindowTitle(QStringLiteral(" NX-4400C Timer Settings"));
@@ -86,9 +90,9 @@ frmTimers::frmTimers(AppContext &ctx, QWidget *parent)
     auto *side = new QVBoxLayout;
     side->addWidget(picture(this, QStringLiteral("timers"), QStringLiteral("Timers")), 0, Qt::AlignHCenter);
     side->addStretch(1);
-    QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"));
+    QPushButton *ok = button(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), 88);
     ok->setDefault(true);
-    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"));
+    QPushButton *cancel = button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 88);
     side->addWidget(ok, 0, Qt::AlignRight);
     side->addWidget(cancel, 0, Qt::AlignRight);
     grid->addLayout(side, 1, 2);
@@ -104,7 +108,7 @@ frmTimers::frmTimers(AppContext &ctx, QWidget *parent)
 
 void frmTimers::GetData()
 {
-    const ReceiverConfig &c = m_ctx.config;
+    const ReceiverConfig &c = m_config;
     // A code outside its group's range leaves the group without a selection.
     select(m_optTimeSp, indexForCode(c.SpeakerTimeoutTimer, MinuteCodeBase, 6));
     select(m_optTimeLn, indexForCode(c.LineTimeoutTimer, MinuteCodeBase, 6));
@@ -122,7 +126,7 @@ void frmTimers::GetData()
 
 void frmTimers::SaveData()
 {
-    ReceiverConfig &c = m_ctx.config;
+    ReceiverConfig &c = m_config;
     auto save = [](const QButtonGroup *group, int base, int16_t &field) {
         const int index = selected(group);
         if (index >= 0)

@@ -3,7 +3,8 @@
 
 #include <QDialog>
 
-class AppContext;
+class Services;
+struct ReceiverConfig;
 class QButtonGroup;
 class QGroupBox;
 
@@ -13,7 +14,7 @@ class frmTimers : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmTimers(AppContext &ctx, QWidget *parent = nullptr);
+    frmTimers(Services &services, ReceiverConfig &config, QWidget *parent = nullptr);
 
     void GetData();
     void SaveData();
@@ -21,7 +22,8 @@ public:
 private:
     void cmdOK_Click();
 
-    AppContext &m_ctx;
+    Services &m_svc;
+    ReceiverConfig &m_config;
     QButtonGroup *m_optTimeSp = nullptr;
     QButtonGroup *m_optTimeLn = nullptr;
     QButtonGroup *m_optVoiceTimer = nullptr;

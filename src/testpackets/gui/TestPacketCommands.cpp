@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "shell/gui/Commands.h"
+#include "testpackets/gui/TestPacketCommands.h"
 
 #include "testpackets/gui/frmTest.h"
 
-namespace Commands {
+namespace TestPacketCommands {
 
-void openTestPackets(AppContext &ctx, QWidget *parent)
+void openTestPackets(Services &services, QWidget *parent)
 {
-    frmTest dlg(ctx, parent);
+    frmTest dlg(services, parent);
     dlg.exec();
 }
 
-} // namespace Commands
+} // namespace TestPacketCommands

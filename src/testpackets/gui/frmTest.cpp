@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testpackets/gui/frmTest.h"
 
-#include "shell/core/AppContext.h"
+#include "base/Services.h"
 #include "testpackets/core/SameAudio.h"
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
+#include "widgets/NamedWidgets.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -35,10 +36,10 @@ constexpr int EndRepeats = 3;
 
 } // namespace
 
-frmTest::frmTest(AppContext &ctx, QWidget *parent, std::unique_ptr<PacketAudio> audio)
+frmTest::frmTest(Services &services, QWidget *parent, std::unique_ptr<PacketAudio> audio)
     : QDialog(parent)
-    , m_ctx(ctx)
-    , m_player(std::make_unique<PacketPlayer>(ctx.timings, std::move(audio)))
+    , m_svc(services)
+    , m_player(std::make_unique<PacketPlayer>(services.timings, std::move(audio)))
 {
     setObjectName(QStringLiteral("frmTest"));
     setWindowTitle(QStringLiteral("NX-4400C SAME Packet Test"));
@@ -154,7 +155,7 @@ void frmTest::showEvent(QShowEvent *event)
         return;
     // Form_Activate
     m_ident->clear();
-    m_picture->setPixmap(QIcon(QStringLiteral(":/testpackets/speaker.svg")).pixmap(QSize(40, 40)));
+    m_picture->setPixmap(Widgets::icon(QStringLiteral("speaker")).pixmap(QSize(40, 40)));
     m_picture->hide();
     for (QPushButton *b : m_buttons)
         setButtonColour(b, QApplication::palette().color(QPalette::Button));
@@ -203,15 +204,15 @@ void frmTest::playTestMessage(int row)
     m_ident->setText(m_labels[row - 1]->text());
     setButtonColour(m_buttons[row - 1], QColor(255, 0, 0));
     // The pause runs the event loop, so the window repaints first.
-    if (m_player->pause(m_ctx.timings.packetStartMs))
+    if (m_player->pause(m_svc.timings.packetStartMs))
         PlayTestSound(kRows[row - 1].header, HeaderRepeats);
     EndPacket();
 }
 
 void frmTest::EndPacket()
 {
-    if (m_player->pause(m_ctx.timings.packetPauseMs) && PlayTestSound(SameAudio::Beep, BeepRepeats)
-        && m_player->pause(m_ctx.timings.packetPauseMs))
+    if (m_player->pause(m_svc.timings.packetPauseMs) && PlayTestSound(SameAudio::Beep, BeepRepeats)
+        && m_player->pause(m_svc.timings.packetPauseMs))
         PlayTestSound(SameAudio::EndOfMessage, EndRepeats);
 
     // Back to idle, also after the message was stopped.
@@ -237,7 +238,7 @@ bool frmTest::PlayTestSound(int id, int repeat)
         m_picture->show();
         const bool played = m_player->play(id, wav);
         m_picture->hide();
-        if (!played || !m_player->pause(m_ctx.timings.packetPauseMs))
+        if (!played || !m_player->pause(m_svc.timings.packetPauseMs))
             return false;
     }
     return true;

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "testpackets/gui/PacketPlayer.h"
+#include "testpackets/core/PacketPlayer.h"
 
 #include <QDialog>
 
 #include <array>
 #include <memory>
 
-class AppContext;
+class Services;
 class QLabel;
 class QPushButton;
 
@@ -28,7 +28,7 @@ public:
     static constexpr int Rows = 4;
 
     // `audio` replaces the computer's sound output (tests).
-    explicit frmTest(AppContext &ctx, QWidget *parent = nullptr, std::unique_ptr<PacketAudio> audio = {});
+    explicit frmTest(Services &services, QWidget *parent = nullptr, std::unique_ptr<PacketAudio> audio = {});
     ~frmTest() override;
 
     // The information text shown in the frame.
@@ -57,7 +57,7 @@ private:
     void playTestMessage(int row);
     void setButtonColour(QPushButton *button, const QColor &colour);
 
-    AppContext &m_ctx;
+    Services &m_svc;
     std::unique_ptr<PacketPlayer> m_player;
     std::array<QPushButton *, Rows> m_buttons{};
     std::array<QLabel *, Rows> m_labels{};

@@ -1,0 +1,542 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/gui/NX4400C.h"
+
+#include "app/AppContext.h"
+#include "app/gui/HelpCommands.h"
+#include "base/Messages.h"
+#include "config/core/ParameterFile.h"
+#include "config/core/SettingsStore.h"
+#include "coverage/gui/CoverageCommands.h"
+#include "history/gui/HistoryCommands.h"
+#include "link/core/LinkSession.h"
+#include "link/core/Transfer.h"
+#include "link/gui/LinkCommands.h"
+#include "options/gui/OptionCommands.h"
+#include "testpackets/gui/TestPacketCommands.h"
+#include "widgets/NamedWidgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Every command of the toolbar and the menus, with what runs it. The
+// toolbar shows the first twelve, left to right; menu items name their
+// command by key.
+struct MainCommand {
+    const char *key;          // action name and toolbar button key
+    const char *icon;         // picture (":/icons/<icon>.svg"), toolbar only
+    const char *caption;      // short caption under the picture
+    const char *toolTip;
+    bool toolbar;
+    // Runs while an exchange owns the port. Everything else is refused then
+    // with a beep: a modal window opened now would hold the exchange's wait
+    // until it closed and let the receiver time out.
+    bool whileBusy;
+    void (NX4400C::*run)();
+};
+
+const MainCommand kCommands[] = {
+    {"Setup", "setup", "Setup", "Serial Port Setup and Date/Time Configuration", true, false, &NX4400C::openSetup},
+    {"FIP Codes", "fips", "FIP Codes", "Select State and FIP Codes", true, false, &NX4400C::openFips},
+    {"Event Codes", "events", "Events", "Select Event Codes", true, false, &NX4400C::openEvents},
+    {"Options", "options", "Options", "Setup Receiver Options", true, false, &NX4400C::openOptions},
+    {"Timers", "timers", "Timers", "Configure Receiver Timers", true, false, &NX4400C::openTimers},
+    {"Inputs", "inputs", "Inputs", "Select Hardware Input and Output Action.", true, false, &NX4400C::openInOuts},
+    {"Identification", "ident", "Ident", "Set Station Identification", true, false, &NX4400C::openIdent},
+    {"RS232", "rs232", "RS232", "Setup Raw Data Out RS232 Port", true, false, &NX4400C::openRs232},
+    {"Transfer Data", "transfer", "Transfer", "Transfer Data To/From NX-4400", true, false, &NX4400C::transferData},
+    {"Print History", "print", "Print", "Print History Report", true, false, &NX4400C::onPrintHistory},
+    {"Help", "help", "Help", "Help Contents", true, true, &NX4400C::helpContents},
+    {"Exit", "exit", "Exit", "Exit  NX-4400 Program", true, true, &NX4400C::exitWithPrompt},
+    {"Save History As", nullptr, nullptr, nullptr, false, false, &NX4400C::onSaveHistoryAs},
+    {"Search Help", nullptr, nullptr, nullptr, false, true, &NX4400C::helpSearch},
+    {"Test Packets", nullptr, nullptr, nullptr, false, false, &NX4400C::openTestPackets},
+    {"About", nullptr, nullptr, nullptr, false, false, &NX4400C::openAbout},
+};
+
+const char *const kColumns[] = {"lblNum", "lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"};
+const char *const kHeadings[] = {"Num", "Date", "Time", "ORG", "Event Code Received", "Length"};
+
+} // namespace
+
+NX4400C::NX4400C(AppContext &ctx, QWidget *parent)
+    : QMainWindow(parent)
+    , m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("NX4400C"));
+    setWindowTitle(QStringLiteral("NX-4400C Digital Weather Receiver"));
+    setWindowIcon(Widgets::icon(QStringLiteral("app")));
+    setAccessibleName(windowTitle());
+
+    buildMenus();
+    buildToolbar();
+    buildHistoryGrid();
+    buildStatusBar();
+
+    // Main window load: history menus disabled until a transfer succeeds.
+    m_mnuView->setEnabled(false);
+    m_mnuSaveAs->setEnabled(false);
+    m_CreditArmed = false;
+    m_prgXfer->hide();
+    // Wide enough for the whole toolbar, so no command hides behind an
+    // overflow arrow.
+    resize(qMax(sizeHint().width(), m_toolbar->sizeHint().width() + 8), sizeHint().height());
+
+    // The window sees key presses before its controls do.
+    qApp->installEventFilter(this);
+    ctx.setView(this);
+}
+
+NX4400C::~NX4400C()
+{
+    qApp->removeEventFilter(this);
+    if (&m_ctx.view() == this)
+        m_ctx.setView(nullptr);
+}
+
+void NX4400C::buildMenus()
+{
+    QMenu *mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    m_mnuSaveAs = mnuFile->addAction(QStringLiteral("Save History File As..."));
+    m_mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
+    connect(m_mnuSaveAs, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Save History As")); });
+    QAction *exitNoSave = mnuFile->addAction(QStringLiteral("Ex&it Without Save"));
+    exitNoSave->setObjectName(QStringLiteral("mnuExitNoSave"));
+    connect(exitNoSave, &QAction::triggered, this, [this] {
+        m_ExitRequested = true;
+        CloseAndExit();
+    });
+    QAction *exit = mnuFile->addAction(QStringLiteral("E&xit"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    connect(exit, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Exit")); });
+
+    m_mnuView = menuBar()->addMenu(QStringLiteral("&View History"));
+    m_mnuView->setObjectName(QStringLiteral("mnuView"));
+    m_mnuHistory1 = m_mnuView->addAction(QStringLiteral("View History Group    1 - 20"));
+    m_mnuHistory1->setObjectName(QStringLiteral("mnuHistory_1"));
+    m_mnuHistory1->setCheckable(true);
+    m_mnuHistory2 = m_mnuView->addAction(QStringLiteral("View History Group  21 - 40"));
+    m_mnuHistory2->setObjectName(QStringLiteral("mnuHistory_2"));
+    m_mnuHistory2->setCheckable(true);
+    connect(m_mnuHistory1, &QAction::triggered, this, [this] {
+        showHistoryGroup(0);
+        checkHistoryGroup(0);
+    });
+    connect(m_mnuHistory2, &QAction::triggered, this, [this] {
+        showHistoryGroup(1);
+        checkHistoryGroup(1);
+    });
+
+    QMenu *mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    QAction *a = mnuHelp->addAction(QStringLiteral("&Help Contents"));
+    a->setObjectName(QStringLiteral("mnuHelpContents"));
+    connect(a, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Help")); });
+    a = mnuHelp->addAction(QStringLiteral("&Search For Help On..."));
+    a->setObjectName(QStringLiteral("mnuSearchHelp"));
+    connect(a, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Search Help")); });
+    mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    QMenu *web = mnuHelp->addMenu(QStringLiteral("&Norvale on the Web"));
+    web->setObjectName(QStringLiteral("mnuNorvale"));
+    const struct {
+        const char *name, *caption, *page;
+    } pages[] = {{"mnuHomePage", "&Home Page...", "index.html"},
+                 {"mnuUpdate", "&Database Update Page...", "weather1.html"},
+                 {"mnuManuals", "&Manuals Update Page...", "manuals.html"}};
+    for (const auto &p : pages) {
+        QAction *w = web->addAction(QString::fromLatin1(p.caption));
+        w->setObjectName(QString::fromLatin1(p.name));
+        const QString page = QString::fromLatin1(p.page);
+        connect(w, &QAction::triggered, this, [this, page] { HelpCommands::openWebPage(m_ctx, this, page); });
+    }
+    mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
+    m_mnuTipsShow = mnuHelp->addAction(QStringLiteral("Show Tip at startup"));
+    m_mnuTipsShow->setObjectName(QStringLiteral("mnuTipsShow"));
+    m_mnuTipsShow->setCheckable(true);
+    m_mnuTipsShow->setChecked(m_ctx.config.ShowTipsAtStartup);
+    connect(m_mnuTipsShow, &QAction::triggered, this, [this] {
+        m_ctx.config.ShowTipsAtStartup = !m_ctx.config.ShowTipsAtStartup;
+        m_mnuTipsShow->setChecked(m_ctx.config.ShowTipsAtStartup);
+    });
+    mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep4"));
+    a = mnuHelp->addAction(QStringLiteral("&Play Test Packets..."));
+    a->setObjectName(QStringLiteral("mnuTest"));
+    connect(a, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Test Packets")); });
+    mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep3"));
+    a = mnuHelp->addAction(QStringLiteral("&About"));
+    a->setObjectName(QStringLiteral("mnuAbout"));
+    connect(a, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("About")); });
+}
+
+void NX4400C::buildToolbar()
+{
+    m_toolbar = addToolBar(QStringLiteral("Tlbar"));
+    m_toolbar->setObjectName(QStringLiteral("Tlbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setIconSize(QSize(32, 32));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    for (const MainCommand &c : kCommands) {
+        if (!c.toolbar)
+            continue;
+        m_toolbar->addSeparator();
+        const QString key = QString::fromLatin1(c.key);
+        QAction *act = m_toolbar->addAction(Widgets::icon(QLatin1String(c.icon)),
+                                            QString::fromLatin1(c.caption));
+        act->setObjectName(key);
+        act->setData(key);
+        act->setToolTip(QString::fromLatin1(c.toolTip));
+        if (QWidget *w = m_toolbar->widgetForAction(act)) {
+            w->setObjectName(QStringLiteral("Tlbar_") + key);
+            w->setAccessibleName(key);
+            w->setAccessibleDescription(act->toolTip());
+        }
+        connect(act, &QAction::triggered, this, [this, key] { runToolbarCommand(key); });
+    }
+}
+
+void NX4400C::buildHistoryGrid()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("historyGrid"));
+    auto *outer = new QVBoxLayout(central);
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(1);
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (int c = 0; c < 6; ++c) {
+        auto *h = new QLabel(QString::fromLatin1(kHeadings[c]), central);
+        h->setObjectName(QStringLiteral("lblHeading_%1").arg(c));
+        QFont f = h->font();
+        f.setBold(true);
+        h->setFont(f);
+        h->setAccessibleName(h->text());
+        grid->addWidget(h, 0, c);
+    }
+    for (int r = 0; r < Rows; ++r) {
+        for (int c = 0; c < 6; ++c) {
+            auto *l = new QLabel(central);
+            l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(kColumns[c])).arg(r));
+            l->setAccessibleName(QStringLiteral("%1 row %2").arg(QLatin1String(kHeadings[c])).arg(r + 1));
+            l->setFont(fixed);
+            l->setMinimumHeight(l->fontMetrics().height() + 2);
+            // Room for the widest text of each column: "30-September", "23:59".
+            static const int widths[] = {3, 13, 6, 4, 34, 6};
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QLatin1Char('0')) * widths[c]);
+            if (c == 0)
+                l->setText(QString::number(r + 1));
+            if (c == 4) {
+                l->setAutoFillBackground(true);
+                l->setStyleSheet(QStringLiteral("background-color: rgb(255,255,255);"));
+            }
+            grid->addWidget(l, r + 1, c);
+        }
+    }
+    grid->setColumnStretch(4, 1);
+    outer->addLayout(grid);
+    m_prgXfer = new QProgressBar(central);
+    m_prgXfer->setObjectName(QStringLiteral("prgXfer"));
+    m_prgXfer->setAccessibleName(QStringLiteral("Transfer progress"));
+    outer->addWidget(m_prgXfer);
+    outer->addStretch(1);
+    setCentralWidget(central);
+}
+
+void NX4400C::buildStatusBar()
+{
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    m_left = new QLabel(this);
+    m_left->setObjectName(QStringLiteral("Left"));
+    m_left->setAccessibleName(QStringLiteral("Status"));
+    m_left->setFrameShape(QFrame::StyledPanel);
+    m_right = new QLabel(this);
+    m_right->setObjectName(QStringLiteral("Right"));
+    m_right->setAccessibleName(QStringLiteral("Receiver version"));
+    m_right->setFrameShape(QFrame::StyledPanel);
+    m_right->setMinimumWidth(260);
+    statusBar()->addWidget(m_left, 1);
+    statusBar()->addWidget(m_right, 0);
+    // Clicks on the panels arrive through the application-wide filter that
+    // also previews the keys (see the constructor).
+}
+
+// ---- MainView ---------------------------------------------------------------
+
+void NX4400C::setStatusText(const QString &panelKey, const QString &text)
+{
+    if (panelKey == QLatin1String("Left"))
+        m_left->setText(text);
+    else if (panelKey == QLatin1String("Right"))
+        m_right->setText(text);
+}
+
+QString NX4400C::statusText(const QString &panelKey) const
+{
+    if (panelKey == QLatin1String("Left"))
+        return m_left->text();
+    if (panelKey == QLatin1String("Right"))
+        return m_right->text();
+    return {};
+}
+
+void NX4400C::setProgressVisible(bool visible)
+{
+    m_prgXfer->setVisible(visible);
+}
+
+void NX4400C::setProgressRange(int minimum, int maximum)
+{
+    m_prgXfer->setRange(minimum, maximum);
+}
+
+void NX4400C::setProgressValue(int value)
+{
+    m_prgXfer->setValue(value);
+}
+
+void NX4400C::clearHistoryDisplay()
+{
+    for (int r = 0; r < Rows; ++r) {
+        for (int c = 1; c < 6; ++c) {
+            if (auto *l = findChild<QLabel *>(QStringLiteral("%1_%2").arg(QLatin1String(kColumns[c])).arg(r)))
+                l->clear();
+        }
+        if (auto *e = findChild<QLabel *>(QStringLiteral("lblEvent_%1").arg(r)))
+            e->setStyleSheet(QStringLiteral("background-color: rgb(255,255,255);"));
+    }
+}
+
+void NX4400C::setHistoryMenusEnabled(bool enabled)
+{
+    m_mnuView->setEnabled(enabled);
+    m_mnuSaveAs->setEnabled(enabled);
+}
+
+void NX4400C::checkHistoryGroup(int group)
+{
+    m_mnuHistory1->setChecked(group == 0);
+    m_mnuHistory2->setChecked(group == 1);
+}
+
+void NX4400C::showHistoryGroup(int group)
+{
+    HistoryCommands::ShowHistoryGroup(m_ctx.HistoryRows, this, group);
+}
+
+QString NX4400C::firstRowDate() const
+{
+    auto *l = findChild<QLabel *>(QStringLiteral("lblDate_0"));
+    return l ? l->text() : QString();
+}
+
+// ---- Commands -----------------------------------------------------------------
+
+bool NX4400C::refuseWhileLinkBusy()
+{
+    if (!m_ctx.hasSession() || !m_ctx.session().busy)
+        return false;
+    m_ctx.prompter().beep();
+    return true;
+}
+
+void NX4400C::runToolbarCommand(const QString &key)
+{
+    for (const MainCommand &c : kCommands) {
+        if (key != QLatin1String(c.key))
+            continue;
+        if (!c.whileBusy && refuseWhileLinkBusy())
+            return;
+        (this->*c.run)();
+        return;
+    }
+}
+
+void NX4400C::openSetup() { LinkCommands::openCommPort(m_ctx.session(), m_ctx.config, this); }
+void NX4400C::openFips() { CoverageCommands::openFips(m_ctx, m_ctx, this); }
+void NX4400C::openEvents() { CoverageCommands::openEvents(m_ctx, m_ctx, m_ctx.catalog, this); }
+void NX4400C::openOptions() { OptionCommands::openOptions(m_ctx, m_ctx.config, this); }
+void NX4400C::openTimers() { OptionCommands::openTimers(m_ctx, m_ctx.config, this); }
+void NX4400C::openInOuts() { OptionCommands::openInOuts(m_ctx, m_ctx.config, this); }
+void NX4400C::openIdent() { OptionCommands::openIdent(m_ctx, m_ctx.config, this); }
+void NX4400C::openRs232() { OptionCommands::openRs232(m_ctx, m_ctx.config, this); }
+void NX4400C::transferData() { EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows); }
+void NX4400C::helpContents() { HelpCommands::helpContents(m_ctx, this); }
+void NX4400C::helpSearch() { HelpCommands::helpSearch(m_ctx, this); }
+void NX4400C::openTestPackets() { TestPacketCommands::openTestPackets(m_ctx, this); }
+void NX4400C::openAbout() { HelpCommands::openAbout(m_ctx, this); }
+
+void NX4400C::exitWithPrompt()
+{
+    switch (Messages::ConfirmSaveChanges(m_ctx.prompter(), 1)) {
+    case Prompter::Button::Yes:
+        m_ExitRequested = true;
+        SaveAndExit();
+        break;
+    case Prompter::Button::No:
+        m_ExitRequested = true;
+        CloseAndExit();
+        break;
+    default:
+        break;
+    }
+}
+
+void NX4400C::onPrintHistory()
+{
+    if (firstRowDate().isEmpty()) {
+        Messages::ShowError(m_ctx.prompter(), 10);
+        return;
+    }
+    HistoryCommands::printHistory(m_ctx, m_ctx.historySource(), this);
+}
+
+void NX4400C::onSaveHistoryAs()
+{
+    if (firstRowDate().isEmpty()) {
+        Messages::ShowError(m_ctx.prompter(), 12);
+        return;
+    }
+    HistoryCommands::saveHistoryAs(m_ctx, m_ctx.HistoryRows, this);
+}
+
+// ---- Exit paths ---------------------------------------------------------------
+
+void NX4400C::SaveAndExit()
+{
+    // Every step runs even when an earlier one failed.
+    closeReceiverPort();
+    SaveConfiguration(m_ctx, m_ctx.config);
+    SaveParameterFile(m_ctx, m_ctx);
+    finishProgram();
+}
+
+void NX4400C::CloseAndExit()
+{
+    closeReceiverPort();
+    finishProgram();
+}
+
+void NX4400C::closeReceiverPort()
+{
+    // Nothing to close when the link was never used.
+    if (m_ctx.hasSession())
+        CloseReceiverPort(m_ctx.session());
+}
+
+void NX4400C::finishProgram()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    // Unloading the window must not ask again: the exit path is chosen.
+    m_ExitRequested = true;
+    hide();
+    m_ctx.endProgram(0);
+}
+
+void NX4400C::closeEvent(QCloseEvent *event)
+{
+    if (m_ending || m_ExitRequested) {
+        event->accept();
+        if (!m_ending) {
+            m_ending = true;
+            m_ctx.endProgram(0);
+        }
+        return;
+    }
+    // Closed by the frame, the system menu or the task switcher: closing
+    // cannot be cancelled, only saved or not.
+    if (Messages::ConfirmSaveChanges(m_ctx.prompter(), 2) == Prompter::Button::Yes) {
+        m_ExitRequested = true;
+        event->accept();
+        SaveAndExit();
+        return;
+    }
+    m_ExitRequested = true;
+    event->accept();
+    showMinimized();
+    m_ending = true;
+    m_ctx.endProgram(0);
+}
+
+// ---- Keys, activation, status panels -----------------------------------------
+
+void NX4400C::keyPressEvent(QKeyEvent *event)
+{
+    QMainWindow::keyPressEvent(event);
+}
+
+bool NX4400C::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->window() == this) {
+            auto *ke = static_cast<QKeyEvent *>(event);
+            if (ke->key() == Qt::Key_F8)
+                m_CreditArmed = true;
+            if (ke->modifiers() & Qt::ControlModifier)
+                m_ctx.CtrlHeld = true;
+        }
+        return false;   // the key goes on to the control that has the focus
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == m_right)
+            onStatusPanelClicked(QStringLiteral("Right"));
+        else if (watched == m_left)
+            onStatusPanelClicked(QStringLiteral("Left"));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void NX4400C::onStatusPanelClicked(const QString &key)
+{
+    if (key != QLatin1String("Right"))
+        return;
+    if (m_CreditArmed) {
+        m_right->setText(creditLine());
+        m_ctx.prompter().beep();
+        m_CreditArmed = false;
+    } else if (m_right->text() == creditLine()) {
+        m_right->clear();
+    }
+}
+
+QString NX4400C::creditLine()
+{
+    return QStringLiteral("NX-4400C editor: written by the NX-4400C editor team");
+}
+
+bool NX4400C::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        onActivated();
+    return QMainWindow::event(event);
+}
+
+void NX4400C::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+}
+
+void NX4400C::onActivated()
+{
+    if (QWidget *about = findChild<QWidget *>(QStringLiteral("frmAbout")))
+        about->close();
+    m_right->clear();
+    unsetCursor();
+}

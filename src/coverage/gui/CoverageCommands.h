@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+class QWidget;
+class Services;
+struct EventCatalog;
+struct ReceiverSetup;
+
+// The alert coverage windows as the main window opens them. The county and
+// transmitter windows live (hidden) for the whole run as children of the
+// main window, found again by objectName; the event window is rebuilt each
+// time it opens.
+namespace CoverageCommands {
+
+// Start-up steps 8 to 13: fill the state and frequency lists, load the
+// stored state's transmitters and preset the county windows.
+void prepareCoverageWindows(Services &services, ReceiverSetup &setup, QWidget *mainWindow);
+void openFips(Services &services, ReceiverSetup &setup, QWidget *mainWindow);     // "FIP Codes"
+void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog,
+                QWidget *parent);                                                  // "Event Codes"
+
+} // namespace CoverageCommands
