@@ -13,7 +13,9 @@ int usage(int code)
     err << "usage: nx4400c-cli transfer [--csv FILE]\n"
            "       nx4400c-cli sounds DIR\n"
            "       nx4400c-cli sounds --play ID\n"
-           "       nx4400c-cli ports [set N DEVICE]\n";
+           "       nx4400c-cli ports [set N DEVICE]\n"
+           "       nx4400c-cli profile save|load FILE\n"
+           "       nx4400c-cli image [--profile FILE]\n";
     return code;
 }
 
@@ -33,6 +35,8 @@ int main(int argc, char **argv)
         return runSoundsCommand(args);
     if (command == QLatin1String("ports"))
         return runPortsCommand(args);
+    if (command == QLatin1String("profile") || command == QLatin1String("image"))
+        return runProfileCommand(command, args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h"))
         return usage(0);
     return usage(2);

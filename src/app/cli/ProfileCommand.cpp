@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// nx4400c-cli profile save FILE   the editor's setup (settings store and
+//                                 NX_4400C.DAT) as a receiver profile
+// nx4400c-cli profile load FILE   a receiver profile into the settings store
+//                                 and NX_4400C.DAT, all or nothing
+// nx4400c-cli image [--profile FILE]
+//                                 the 511 bytes the receiver would be
+//                                 programmed with, and their checksum
+#include "app/cli/CliCommands.h"
+
+#include "config/core/ParameterFile.h"
+#include "config/core/ParameterImage.h"
+#include "config/core/ReceiverProfile.h"
+#include "config/core/SettingsStore.h"
+#include "shell/core/AppContext.h"
+#include "shell/core/SafeWrite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+int profileUsage(QTextStream &s, int code)
+{
+    s << "usage: nx4400c-cli profile save FILE\n"
+         "       nx4400c-cli profile load FILE\n"
+         "Saves the editor's receiver setup (settings, counties, event codes) to FILE,\n"
+         "or loads FILE into the editor's settings and NX_4400C.DAT. Run it in the\n"
+         "folder that holds NX_4400C.DAT. A profile that is not valid changes nothing.\n";
+    return code;
+}
+
+int imageUsage(QTextStream &s, int code)
+{
+    s << "usage: nx4400c-cli image [--profile FILE]\n"
+         "Prints the 511 bytes the receiver is programmed with and their checksum, made\n"
+         "from the editor's settings and NX_4400C.DAT, or from the profile FILE.\n";
+    return code;
+}
+
+// The editor's settings and coverage lists, as a transfer would send them.
+// Only the default (silent) prompter is used, which answers No to the offer
+// of default coverage: a missing parameter file is reported, never replaced.
+bool loadEditorSetup(AppContext &ctx, QTextStream &err, const QString &command)
+{
+    LoadConfiguration(ctx);
+    if (!LoadParameterFile(ctx)) {
+        err << command << ": cannot read the parameter file " << shownPath(ctx.parameterFilePath) << '\n';
+        return false;
+    }
+    return true;
+}
+
+int saveProfile(const QString &path)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    AppContext ctx;
+    if (!loadEditorSetup(ctx, err, QStringLiteral("profile save")))
+        return 1;
+    QString why;
+    if (!SaveProfile(path, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
+        err << "profile save: " << why << '\n';
+        return 1;
+    }
+    out << "Profile saved to " << shownPath(path) << '\n';
+    return 0;
+}
+
+int loadProfile(const QString &path)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    AppContext ctx;
+    LoadConfiguration(ctx);
+
+    QString why;
+    if (!LoadProfile(path, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
+        err << "profile load: " << why << "\nNothing was changed.\n";
+        return 1;
+    }
+    // The parameter file keeps the first event slots only; codes beyond
+    // them would be lost without a word at the next start.
+    for (int i = ParameterFile::StoredEventSlots; i < ctx.EventSelection.size(); ++i) {
+        if (!ctx.EventSelection.at(i).isEmpty()) {
+            err << "profile load: " << shownPath(path) << " has an event code in slot " << i
+                << "; the parameter file keeps slots 0 to " << ParameterFile::StoredEventSlots - 1
+                << " only. Open the profile in the editor or send it with the profile directly.\n"
+                   "Nothing was changed.\n";
+            return 1;
+        }
+    }
+
+    // Two files change; each is replaced in one step, and the parameter file
+    // is put back when the settings store cannot be written, so a failure
+    // leaves both as they were.
+    const QString datPath = ctx.parameterFilePath;
+    const QFileInfo datInfo(datPath);
+    const bool hadDat = datInfo.exists();
+    QByteArray oldDat;
+    if (hadDat) {
+        QFile f(datPath);
+        if (!datInfo.isFile() || !f.open(QIODevice::ReadOnly)) {
+            err << "profile load: cannot read the parameter file " << shownPath(datPath) << "\nNothing was changed.\n";
+            return 1;
+        }
+        oldDat = f.read(ParameterFile::MaxReadBytes);
+    }
+    QString writeError;
+    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &writeError)) {
+        err << "profile load: cannot write the parameter file " << shownPath(datPath) << " (" << writeError
+            << ")\nNothing was changed.\n";
+        return 1;
+    }
+    if (!SaveConfiguration(ctx)) {
+        const bool restored = hadDat ? writeFileAtomically(datPath, oldDat) : QFile::remove(datPath);
+        err << "profile load: cannot write the settings store";
+        if (restored)
+            err << "\nNothing was changed.\n";
+        else
+            err << "; the parameter file " << shownPath(datPath) << " already holds the profile's coverage\n";
+        return 1;
+    }
+    out << "Profile " << shownPath(path) << " loaded into the settings and " << shownPath(datPath) << '\n';
+    return 0;
+}
+
+int profileCommand(const QStringList &args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (args.size() == 1 && (args.at(0) == QLatin1String("--help") || args.at(0) == QLatin1String("-h")))
+        return profileUsage(out, 0);
+    if (args.size() != 2 || args.at(1).isEmpty())
+        return profileUsage(err, 2);
+    if (args.at(0) == QLatin1String("save"))
+        return saveProfile(args.at(1));
+    if (args.at(0) == QLatin1String("load"))
+        return loadProfile(args.at(1));
+    return profileUsage(err, 2);
+}
+
+int imageCommand(const QStringList &args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString profilePath;
+    bool fromProfile = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--profile") && i + 1 < args.size() && !fromProfile) {
+            profilePath = args.at(++i);
+            fromProfile = true;
+        } else if (a.startsWith(QLatin1String("--profile=")) && !fromProfile) {
+            profilePath = a.mid(10);
+            fromProfile = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            return imageUsage(out, 0);
+        } else {
+            err << "image: unexpected argument \"" << a << "\"\n";
+            return imageUsage(err, 2);
+        }
+    }
+    if (fromProfile && profilePath.isEmpty()) {
+        err << "image: --profile needs a file name\n";
+        return imageUsage(err, 2);
+    }
+
+    AppContext ctx;
+    if (fromProfile) {
+        // The settings a profile leaves out do not reach the image; the
+        // store is read anyway so the result is what the editor would send
+        // after opening the profile.
+        LoadConfiguration(ctx);
+        QString why;
+        if (!LoadProfile(profilePath, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
+            err << "image: " << why << '\n';
+            return 1;
+        }
+    } else if (!loadEditorSetup(ctx, err, QStringLiteral("image"))) {
+        return 1;
+    }
+    PackParameterBlock(ctx);
+    PackCoverageLists(ctx);
+
+    QString text;
+    for (int offset = 0; offset < ParameterImage::ImageLength; offset += 16) {
+        text += QStringLiteral("%1 ").arg(offset, 4, 16, QLatin1Char('0')).toUpper();
+        for (int i = offset; i < offset + 16 && i < ParameterImage::ImageLength; ++i)
+            text += QStringLiteral(" %1").arg(ctx.UploadImage[i], 2, 16, QLatin1Char('0')).toUpper();
+        text += QLatin1Char('\n');
+    }
+    text += QStringLiteral("checksum ")
+            + QStringLiteral("%1").arg(ImageChecksum(ctx), 2, 16, QLatin1Char('0')).toUpper() + QLatin1Char('\n');
+    out << text;
+    out.flush();
+    return out.status() == QTextStream::Ok ? 0 : 1;
+}
+
+} // namespace
+
+int runProfileCommand(const QString &command, const QStringList &args)
+{
+    if (command == QLatin1String("image"))
+        return imageCommand(args);
+    return profileCommand(args);
+}
