@@ -2,11 +2,11 @@
 #include "config/core/ParameterFile.h"
 
 #include "shell/core/AppContext.h"
+#include "shell/core/MainView.h"
 #include "shell/core/Messages.h"
+#include "shell/core/PathCheck.h"
 #include "shell/core/SafeWrite.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace ParameterFile {
@@ -138,17 +138,15 @@ bool LoadParameterFile(AppContext &ctx)
     const QString &path = ctx.parameterFilePath;
     bool complete = false;
     // Only a regular file is read: a folder, a pipe or a device of that name
-    // counts as a missing file (a pipe would block the start-up).
-    const QFileInfo info(path);
-    QFile file(path);
-    if (info.isFile()) {
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray data = file.read(ParameterFile::MaxReadBytes);
-            file.close();
-            complete = ParameterFile::applyItems(ParameterFile::itemsOf(data), ctx.FipEntries,
-                                                 ctx.EventSelection);
-        }
-    }
+    // counts as a missing file (a pipe would block the start-up), and so
+    // does one far too large to be ours. Why it was not read goes to the
+    // status panel.
+    QByteArray data;
+    QString why;
+    if (ReadFileBounded(path, ParameterFile::MaxReadBytes, &data, &why))
+        complete = ParameterFile::applyItems(ParameterFile::itemsOf(data), ctx.FipEntries, ctx.EventSelection);
+    else if (ClassifyPath(path).kind != PathKind::Missing)
+        ctx.view().setStatusText(QStringLiteral("Left"), why);
     if (complete)
         return true;
 
@@ -168,8 +166,11 @@ void SaveParameterFile(AppContext &ctx)
     // The new file is written beside the old one and replaces it only once
     // it is complete, so a full disk or a crash never costs the user the
     // coverage saved last time.
-    if (!writeFileAtomically(ctx.parameterFilePath, data))
+    QString why;
+    if (!writeFileAtomically(ctx.parameterFilePath, data, &why)) {
+        ctx.view().setStatusText(QStringLiteral("Left"), why);
         Messages::ShowFatalError(ctx, 8);
+    }
 }
 
 void LoadDefaultCoverage(AppContext &ctx)

@@ -4,14 +4,18 @@
 #include "shell/core/SafeWrite.h"
 
 #include "shell/core/AppContext.h"
+#include "shell/core/MainView.h"
+#include "shell/core/PathCheck.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QSet>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <cmath>
@@ -249,16 +253,112 @@ bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
     return true;
 }
 
-void LoadConfiguration(AppContext &ctx)
+namespace {
+
+const QString StoreName = QStringLiteral("NX4400C");
+
+// What is wrong with one file the store reads, or nothing.
+QString storeFileProblem(const QString &path)
 {
-    auto store = ctx.openSettings();
-    loadConfigurationFrom(*store, ctx.config);
+    if (ClassifyPath(path).kind == PathKind::Missing)
+        return QString();
+    QString why;
+    if (CheckReadableFile(path, &why, SettingsStoreMaxBytes))
+        return QString();
+    return QStringLiteral("The settings store %1; the settings were not read from it and will not be "
+                          "saved to it")
+        .arg(why);
 }
 
-bool SaveConfiguration(AppContext &ctx)
+// The per-user store also reads the organisation-wide file beside it and the
+// system-wide ones; unreadable ones are skipped, but a pipe or a device among
+// them would hold up the store's constructor as well.
+QString fallbackFileProblem(const QString &path)
 {
+    const PathStatus st = ClassifyPath(path);
+    switch (st.kind) {
+    case PathKind::Fifo:
+    case PathKind::CharDevice:
+    case PathKind::BlockDevice:
+    case PathKind::Socket:
+    case PathKind::Other:
+        return storeFileProblem(path);
+    case PathKind::Regular:
+        return st.size > SettingsStoreMaxBytes ? storeFileProblem(path) : QString();
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+QString SettingsStoreFile(const AppContext &ctx)
+{
+    if (!ctx.settingsPath.isEmpty())
+        return ctx.settingsPath;
+    // The place QSettings picks for the user scope on this system.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QDir::cleanPath(QFileInfo(folder + QLatin1Char('/') + StoreName + QLatin1Char('/') + StoreName
+                                     + QStringLiteral(".ini"))
+                               .absoluteFilePath());
+}
+
+QString SettingsStoreProblem(const AppContext &ctx)
+{
+    if (ctx.settingsPath.isEmpty() && qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME")
+        && qEnvironmentVariableIsEmpty("HOME")) {
+        // QSettings would fall back to "/.config" under the root folder.
+        return QStringLiteral("HOME is not set (nor XDG_CONFIG_HOME), so the settings store has no place; "
+                              "the settings were not read and will not be saved");
+    }
+    const QString path = SettingsStoreFile(ctx);
+    if (const QString p = storeFileProblem(path); !p.isEmpty())
+        return p;
+    if (!ctx.settingsPath.isEmpty())
+        return QString();
+    QStringList fallbacks{QFileInfo(path).absolutePath() + QStringLiteral(".ini")};
+    const QString system = QLibraryInfo::path(QLibraryInfo::SettingsPath);
+    if (!system.isEmpty()) {
+        fallbacks << system + QLatin1Char('/') + StoreName + QLatin1Char('/') + StoreName + QStringLiteral(".ini")
+                  << system + QLatin1Char('/') + StoreName + QStringLiteral(".ini");
+    }
+    for (const QString &f : fallbacks) {
+        if (const QString p = fallbackFileProblem(f); !p.isEmpty())
+            return p;
+    }
+    return QString();
+}
+
+bool LoadConfiguration(AppContext &ctx, QString *problem)
+{
+    // With a store that cannot be used, openSettings gives an empty one and
+    // every key takes its default; the user is told why.
+    const QString why = SettingsStoreProblem(ctx);
     auto store = ctx.openSettings();
-    if (!store->isWritable())
+    loadConfigurationFrom(*store, ctx.config);
+    if (problem)
+        *problem = why;
+    if (!why.isEmpty())
+        ctx.view().setStatusText(QStringLiteral("Left"), why);
+    return why.isEmpty();
+}
+
+bool SaveConfiguration(AppContext &ctx, QString *why)
+{
+    // Saving over a store that could not be read would put the defaults in
+    // place of the user's settings; over a device or a pipe, it would
+    // destroy it or hang.
+    if (const QString problem = SettingsStoreProblem(ctx); !problem.isEmpty()) {
+        if (why)
+            *why = problem;
         return false;
-    return saveConfigurationTo(*store, ctx.config);
+    }
+    auto store = ctx.openSettings();
+    if (!store->isWritable() || !saveConfigurationTo(*store, ctx.config)) {
+        if (why)
+            *why = QStringLiteral("The settings store %1 could not be written")
+                       .arg(QDir::toNativeSeparators(SettingsStoreFile(ctx)));
+        return false;
+    }
+    return true;
 }

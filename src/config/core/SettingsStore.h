@@ -14,9 +14,28 @@ class QSettings;
 
 // Moves ReceiverConfig between memory and the settings store (application
 // "NX4400C", sections EDITOR, NV8007..NV800F, TIMERS; 88 keys).
-void LoadConfiguration(AppContext &ctx);
-// Returns false when the store could not be written (the exit goes on).
-bool SaveConfiguration(AppContext &ctx);
+// A store that cannot be used (see SettingsStoreProblem) is not read: the
+// defaults are loaded, the reason goes to the left status panel and to
+// *problem, and the result is false.
+bool LoadConfiguration(AppContext &ctx, QString *problem = nullptr);
+// Returns false when the store could not be written (the exit goes on), with
+// the reason in *why. A store that cannot be used is never saved over.
+bool SaveConfiguration(AppContext &ctx, QString *why = nullptr);
+
+// The file of the settings store: ctx.settingsPath, or the per-user file
+// QSettings keeps ($XDG_CONFIG_HOME, else $HOME/.config, then
+// NX4400C/NX4400C.ini).
+QString SettingsStoreFile(const AppContext &ctx);
+// Empty while the store can be used: there is no file yet, or a regular file
+// this program may read, of sane size. Otherwise one sentence naming the file
+// and what is wrong with it: a pipe (whose open would wait forever), a device,
+// a folder, a link to nothing, a file we may not read or a huge one; or, with
+// HOME unset, no place for a per-user store at all. While there is a problem,
+// AppContext::openSettings hands out a store with no file behind it (it
+// reads nothing and refuses every write), and a transfer must not start: the
+// receiver would get factory defaults in place of the user's settings.
+QString SettingsStoreProblem(const AppContext &ctx);
+inline constexpr qint64 SettingsStoreMaxBytes = 1024 * 1024;
 
 // The text forms of the store. A boolean is written "True" or "False" and
 // read back from those words in any letter case or from a number (0 is

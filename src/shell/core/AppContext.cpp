@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/core/AppContext.h"
 
+#include "config/core/SettingsStore.h"
 #include "shell/core/MainView.h"
 
 #include <QCoreApplication>
@@ -53,6 +54,12 @@ MainView &AppContext::view() const
 
 std::unique_ptr<QSettings> AppContext::openSettings() const
 {
+    // QSettings reads its file as it is made: a pipe there would hold it up
+    // for good, a device would be read without end, and a later write would
+    // put a plain file in its place. Such a store is not opened; an object
+    // with no file behind it reads nothing and refuses every write.
+    if (!SettingsStoreProblem(*this).isEmpty())
+        return std::make_unique<QSettings>(QString(), QSettings::IniFormat);
     if (!settingsPath.isEmpty())
         return std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
