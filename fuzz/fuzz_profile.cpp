@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ctx->config = again.config;
     ctx->FipEntries = again.FipEntries;
     ctx->EventSelection = again.EventSelection;
-    PackParameterBlock(*ctx);
-    PackCoverageLists(*ctx);
+    PackParameterBlock(ctx->config, ctx->session().UploadImage);
+    PackCoverageLists(*ctx, ctx->session().UploadImage);
     return 0;
 }

@@ -9,5 +9,7 @@
 // disk, so a full disk, a missing permission or a crash never leaves a
 // half-written file in place of a good one. Returns false (and, when asked,
 // a sentence for the user) when the file could not be written; the previous
-// file is then untouched.
+// file is then untouched. A name that stands for anything but a regular file
+// (a device, a pipe, a folder, a link to nothing) is refused before anything
+// is written, with a sentence that names it.
 bool writeFileAtomically(const QString &path, const QByteArray &data, QString *errorText = nullptr);

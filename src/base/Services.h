@@ -45,8 +45,22 @@ public:
     QString statesFolder;          // folder holding the 54 state files
     QString settingsPath;          // ini file of the settings store; empty = per-user default
 
-    // The settings store, application "NX4400C".
+    // The settings store, application "NX4400C". While settingsProblem()
+    // is not empty, a store with no file behind it (reads nothing, refuses
+    // every write).
     std::unique_ptr<QSettings> openSettings() const;
+    // The store's file: settingsPath, or the per-user file QSettings keeps
+    // ($XDG_CONFIG_HOME, else $HOME/.config, then NX4400C/NX4400C.ini).
+    QString settingsFile() const;
+    // Empty while the store can be used: there is no file yet, or a regular
+    // file this program may read, of sane size. Otherwise one sentence naming
+    // the file and what is wrong with it: a pipe (whose open would wait
+    // forever), a device, a folder, a link to nothing, a file we may not read
+    // or a huge one; or, with HOME unset, no place for a per-user store at
+    // all. A transfer must not start then: the receiver would get factory
+    // defaults in place of the user's settings.
+    QString settingsProblem() const;
+    static constexpr qint64 SettingsStoreMaxBytes = 1024 * 1024;
 
     // Ends the program at once without saving (fatal errors, exit paths).
     // The application quits the process; tests record the request instead.

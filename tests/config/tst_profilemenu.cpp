@@ -36,7 +36,7 @@ private:
 void tst_ProfileMenu::saveThenOpenThroughTheMenu()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     LoadDefaultCoverage(*env.ctx);
     env.ctx->config.UserStationID = QStringLiteral("WXR9");
     QVERIFY(QDir().mkpath(env.path(QStringLiteral("sites"))));
@@ -82,7 +82,7 @@ void tst_ProfileMenu::saveThenOpenThroughTheMenu()
 void tst_ProfileMenu::recentListNewestFirstAndBounded()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     LoadDefaultCoverage(*env.ctx);
     QMenu file;
     auto menu = make(env, file);
@@ -108,7 +108,7 @@ void tst_ProfileMenu::recentListNewestFirstAndBounded()
 void tst_ProfileMenu::badProfileChangesNothingAndLeavesTheList()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     LoadDefaultCoverage(*env.ctx);
     QMenu file;
     auto menu = make(env, file);
@@ -146,7 +146,7 @@ void tst_ProfileMenu::badProfileChangesNothingAndLeavesTheList()
 void tst_ProfileMenu::cancelledDialogsDoNothing()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     QMenu file;
     auto menu = make(env, file);
     menu->setOpenFileDialog([](const Prompter::SaveRequest &) { return QString(); });
@@ -161,7 +161,7 @@ void tst_ProfileMenu::cancelledDialogsDoNothing()
 void tst_ProfileMenu::picture()
 {
     TestEnv env;
-    LoadConfiguration(*env.ctx);
+    LoadConfiguration(*env.ctx, env.ctx->config);
     LoadDefaultCoverage(*env.ctx);
     QMenu file(QStringLiteral("&File"));
     file.addAction(QStringLiteral("Save History File As..."));

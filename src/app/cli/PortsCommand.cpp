@@ -3,9 +3,11 @@
 // nx4400c-cli ports set N DEV  makes port number N (1..4) stand for DEV
 #include "app/cli/CliCommands.h"
 
+#include "config/core/SettingsStore.h"
 #include "link/core/PortMap.h"
 #include "app/AppContext.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QTextStream>
@@ -24,14 +26,25 @@ int runPortsCommand(const QStringList &args)
             err << "usage: nx4400c-cli ports [set N DEVICE]   (N = 1..4)\n";
             return 2;
         }
+        // A store that is a pipe, a device or unreadable is left alone.
+        if (const QString problem = SettingsStoreProblem(ctx); !problem.isEmpty()) {
+            err << "ports: " << problem << '\n';
+            return 1;
+        }
         if (!PortMap::Save(ctx, n, args.at(2))) {
-            err << "ports: cannot write the settings store\n";
+            err << "ports: cannot write the settings store "
+                << QDir::toNativeSeparators(SettingsStoreFile(ctx)) << '\n';
             return 1;
         }
         out << "Port " << n << " = " << args.at(2).trimmed() << "\n";
         return 0;
     }
 
+    // With a store that cannot be read the defaults are listed, and the
+    // reason is given.
+    const QString problem = SettingsStoreProblem(ctx);
+    if (!problem.isEmpty())
+        err << "ports: " << problem << '\n';
     const QStringList map = PortMap::Load(ctx);
     out << "Port numbers:\n";
     for (int i = 0; i < map.size(); ++i) {
@@ -57,5 +70,5 @@ int runPortsCommand(const QStringList &args)
             out << "  = Port " << n;
         out << "\n";
     }
-    return 0;
+    return problem.isEmpty() ? 0 : 1;
 }

@@ -12,8 +12,8 @@
 #include "config/core/ParameterImage.h"
 #include "config/core/ReceiverProfile.h"
 #include "config/core/SettingsStore.h"
-#include "shell/core/AppContext.h"
-#include "shell/core/SafeWrite.h"
+#include "app/AppContext.h"
+#include "base/SafeWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,8 +50,8 @@ int imageUsage(QTextStream &s, int code)
 // of default coverage: a missing parameter file is reported, never replaced.
 bool loadEditorSetup(AppContext &ctx, QTextStream &err, const QString &command)
 {
-    LoadConfiguration(ctx);
-    if (!LoadParameterFile(ctx)) {
+    LoadConfiguration(ctx, ctx.config);
+    if (!LoadParameterFile(ctx, ctx)) {
         err << command << ": cannot read the parameter file " << shownPath(ctx.parameterFilePath) << '\n';
         return false;
     }
@@ -79,7 +79,7 @@ int loadProfile(const QString &path)
     QTextStream out(stdout);
     QTextStream err(stderr);
     AppContext ctx;
-    LoadConfiguration(ctx);
+    LoadConfiguration(ctx, ctx.config);
 
     QString why;
     if (!LoadProfile(path, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
@@ -119,7 +119,7 @@ int loadProfile(const QString &path)
             << ")\nNothing was changed.\n";
         return 1;
     }
-    if (!SaveConfiguration(ctx)) {
+    if (!SaveConfiguration(ctx, ctx.config)) {
         const bool restored = hadDat ? writeFileAtomically(datPath, oldDat) : QFile::remove(datPath);
         err << "profile load: cannot write the settings store";
         if (restored)
@@ -178,7 +178,7 @@ int imageCommand(const QStringList &args)
         // The settings a profile leaves out do not reach the image; the
         // store is read anyway so the result is what the editor would send
         // after opening the profile.
-        LoadConfiguration(ctx);
+        LoadConfiguration(ctx, ctx.config);
         QString why;
         if (!LoadProfile(profilePath, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
             err << "image: " << why << '\n';
@@ -187,18 +187,18 @@ int imageCommand(const QStringList &args)
     } else if (!loadEditorSetup(ctx, err, QStringLiteral("image"))) {
         return 1;
     }
-    PackParameterBlock(ctx);
-    PackCoverageLists(ctx);
+    PackParameterBlock(ctx.config, ctx.session().UploadImage);
+    PackCoverageLists(ctx, ctx.session().UploadImage);
 
     QString text;
     for (int offset = 0; offset < ParameterImage::ImageLength; offset += 16) {
         text += QStringLiteral("%1 ").arg(offset, 4, 16, QLatin1Char('0')).toUpper();
         for (int i = offset; i < offset + 16 && i < ParameterImage::ImageLength; ++i)
-            text += QStringLiteral(" %1").arg(ctx.UploadImage[i], 2, 16, QLatin1Char('0')).toUpper();
+            text += QStringLiteral(" %1").arg(ctx.session().UploadImage[i], 2, 16, QLatin1Char('0')).toUpper();
         text += QLatin1Char('\n');
     }
     text += QStringLiteral("checksum ")
-            + QStringLiteral("%1").arg(ImageChecksum(ctx), 2, 16, QLatin1Char('0')).toUpper() + QLatin1Char('\n');
+            + QStringLiteral("%1").arg(ImageChecksum(ctx.session().UploadImage), 2, 16, QLatin1Char('0')).toUpper() + QLatin1Char('\n');
     out << text;
     out.flush();
     return out.status() == QTextStream::Ok ? 0 : 1;

@@ -16,6 +16,7 @@
 #include "app/AppContext.h"
 #include "base/Clock.h"
 #include "base/MainView.h"
+#include "base/PathCheck.h"
 #include "base/Prompter.h"
 
 #include <QDir>
@@ -81,11 +82,18 @@ int runTransferCommand(const QStringList &args)
     QTextStream err(stderr);
 
     QString csvPath;
+    bool csvGiven = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
-        if (a == QLatin1String("--csv") && i + 1 < args.size()) {
+        if (a == QLatin1String("--csv")) {
+            if (i + 1 >= args.size()) {
+                err << "transfer: --csv needs a file name\n";
+                return usage(err);
+            }
+            csvGiven = true;
             csvPath = args.at(++i);
         } else if (a.startsWith(QLatin1String("--csv="))) {
+            csvGiven = true;
             csvPath = a.mid(6);
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             usage(out);
@@ -95,9 +103,20 @@ int runTransferCommand(const QStringList &args)
             return usage(err);
         }
     }
-    if (args.contains(QLatin1String("--csv")) && csvPath.isEmpty()) {
-        err << "transfer: --csv needs a file name\n";
+    if (csvGiven && csvPath.isEmpty()) {
+        err << "transfer: the file name given to --csv is empty\n";
         return usage(err);
+    }
+    // Everything that could stop the run is checked before the receiver is
+    // programmed: a log that is a pipe (or standard output piped to another
+    // program) would hold the run up after the transfer, a device would be
+    // destroyed, and a log we may not read cannot be kept free of repeats.
+    if (csvGiven) {
+        QString why;
+        if (!CheckAppendableFile(csvPath, &why)) {
+            err << "transfer: alert log " << why << '\n';
+            return 1;
+        }
     }
 
     SystemClock clock;
@@ -112,6 +131,13 @@ int runTransferCommand(const QStringList &args)
     // The same preparation as the editor's start-up: the settings and the
     // coverage lists are what goes to the receiver.
     ctx.DaylightTimeActive = clock.daylightTimeInEffect();
+    // Without the user's settings the receiver would be sent factory
+    // defaults: a store that is there but cannot be read stops the run, as a
+    // missing parameter file does.
+    if (const QString problem = SettingsStoreProblem(ctx); !problem.isEmpty()) {
+        err << "transfer: " << problem << "; nothing was sent to the receiver\n";
+        return 1;
+    }
     LoadConfiguration(ctx, ctx.config);
     InitEventCatalog(ctx.catalog);
     if (!LoadParameterFile(ctx, ctx)) {

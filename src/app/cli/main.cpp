@@ -7,9 +7,11 @@
 
 namespace {
 
+// Asked for, the usage goes to standard output; after a mistake, to
+// standard error, where the mistake was reported.
 int usage(int code)
 {
-    QTextStream err(stderr);
+    QTextStream err(code == 0 ? stdout : stderr);
     err << "usage: nx4400c-cli transfer [--csv FILE]\n"
            "       nx4400c-cli sounds DIR\n"
            "       nx4400c-cli sounds --play ID\n"
@@ -25,9 +27,31 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("NX4400C"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(NX_VERSION));
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usage(2);
+    // Help and the version are answered wherever they stand, before any
+    // command runs; after "--" they are ordinary arguments.
+    const qsizetype end = args.contains(QLatin1String("--")) ? args.indexOf(QLatin1String("--")) : args.size();
+    const QStringList options = args.mid(0, end);
+    if (options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h")))
+        return usage(0);
+    if (options.contains(QLatin1String("--version"))) {
+        QTextStream(stdout) << "nx4400c-cli " << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    }
+    // An option no command knows is a mistake, not a file or folder name.
+    for (qsizetype i = 0; i < options.size(); ++i) {
+        const QString &a = options.at(i);
+        if (a == QLatin1String("--csv") || a == QLatin1String("--play")) {
+            ++i;   // its value may look like an option
+        } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")
+                   && !a.startsWith(QLatin1String("--csv="))) {
+            QTextStream(stderr) << "nx4400c-cli: unknown option \"" << a << "\"\n";
+            return usage(2);
+        }
+    }
     const QString command = args.takeFirst();
     if (command == QLatin1String("transfer"))
         return runTransferCommand(args);
@@ -37,7 +61,6 @@ int main(int argc, char **argv)
         return runPortsCommand(args);
     if (command == QLatin1String("profile") || command == QLatin1String("image"))
         return runProfileCommand(command, args);
-    if (command == QLatin1String("--help") || command == QLatin1String("-h"))
-        return usage(0);
+    QTextStream(stderr) << "nx4400c-cli: unknown command \"" << command << "\"\n";
     return usage(2);
 }

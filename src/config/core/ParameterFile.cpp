@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/ParameterFile.h"
 
+#include "base/Messages.h"
+#include "base/PathCheck.h"
+#include "base/SafeWrite.h"
 #include "base/Services.h"
 #include "config/core/ReceiverSetup.h"
-#include "base/Messages.h"
-#include "base/SafeWrite.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace ParameterFile {
@@ -139,17 +138,15 @@ bool LoadParameterFile(Services &services, ReceiverSetup &setup)
     const QString &path = services.parameterFilePath;
     bool complete = false;
     // Only a regular file is read: a folder, a pipe or a device of that name
-    // counts as a missing file (a pipe would block the start-up).
-    const QFileInfo info(path);
-    QFile file(path);
-    if (info.isFile()) {
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray data = file.read(ParameterFile::MaxReadBytes);
-            file.close();
-            complete = ParameterFile::applyItems(ParameterFile::itemsOf(data), setup.FipEntries,
-                                                 setup.EventSelection);
-        }
-    }
+    // counts as a missing file (a pipe would block the start-up), and so
+    // does one far too large to be ours. Why it was not read goes to the
+    // status panel.
+    QByteArray data;
+    QString why;
+    if (ReadFileBounded(path, ParameterFile::MaxReadBytes, &data, &why))
+        complete = ParameterFile::applyItems(ParameterFile::itemsOf(data), setup.FipEntries, setup.EventSelection);
+    else if (ClassifyPath(path).kind != PathKind::Missing)
+        services.view().setStatusText(QStringLiteral("Left"), why);
     if (complete)
         return true;
 
@@ -169,8 +166,11 @@ void SaveParameterFile(Services &services, const ReceiverSetup &setup)
     // The new file is written beside the old one and replaces it only once
     // it is complete, so a full disk or a crash never costs the user the
     // coverage saved last time.
-    if (!writeFileAtomically(services.parameterFilePath, data))
+    QString why;
+    if (!writeFileAtomically(services.parameterFilePath, data, &why)) {
+        services.view().setStatusText(QStringLiteral("Left"), why);
         Messages::ShowFatalError(services.prompter(), services.endProgram, 8);
+    }
 }
 
 void LoadDefaultCoverage(ReceiverSetup &setup)

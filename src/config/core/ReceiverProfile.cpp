@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/ReceiverProfile.h"
 
-#include "shell/core/SafeWrite.h"
+#include "base/SafeWrite.h"
 
 #include <QDir>
 #include <QFile>

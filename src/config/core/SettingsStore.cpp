@@ -10,8 +10,10 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QSet>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <cmath>
@@ -249,16 +251,46 @@ bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
     return true;
 }
 
-void LoadConfiguration(const Services &services, ReceiverConfig &config)
+QString SettingsStoreFile(const Services &services)
 {
-    auto store = services.openSettings();
-    loadConfigurationFrom(*store, config);
+    return services.settingsFile();
 }
 
-bool SaveConfiguration(const Services &services, const ReceiverConfig &config)
+QString SettingsStoreProblem(const Services &services)
 {
+    return services.settingsProblem();
+}
+
+bool LoadConfiguration(const Services &services, ReceiverConfig &config, QString *problem)
+{
+    // With a store that cannot be used, openSettings gives an empty one and
+    // every key takes its default; the user is told why.
+    const QString why = services.settingsProblem();
     auto store = services.openSettings();
-    if (!store->isWritable())
+    loadConfigurationFrom(*store, config);
+    if (problem)
+        *problem = why;
+    if (!why.isEmpty())
+        services.view().setStatusText(QStringLiteral("Left"), why);
+    return why.isEmpty();
+}
+
+bool SaveConfiguration(const Services &services, const ReceiverConfig &config, QString *why)
+{
+    // Saving over a store that could not be read would put the defaults in
+    // place of the user's settings; over a device or a pipe, it would
+    // destroy it or hang.
+    if (const QString problem = services.settingsProblem(); !problem.isEmpty()) {
+        if (why)
+            *why = problem;
         return false;
-    return saveConfigurationTo(*store, config);
+    }
+    auto store = services.openSettings();
+    if (!store->isWritable() || !saveConfigurationTo(*store, config)) {
+        if (why)
+            *why = QStringLiteral("The settings store %1 could not be written")
+                       .arg(QDir::toNativeSeparators(services.settingsFile()));
+        return false;
+    }
+    return true;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Services.h"
 #include "config/core/ReceiverConfig.h"
 
 #include <QString>
@@ -14,9 +15,18 @@ class Services;
 
 // Moves ReceiverConfig between memory and the settings store (application
 // "NX4400C", sections EDITOR, NV8007..NV800F, TIMERS; 88 keys).
-void LoadConfiguration(const Services &services, ReceiverConfig &config);
-// Returns false when the store could not be written (the exit goes on).
-bool SaveConfiguration(const Services &services, const ReceiverConfig &config);
+// A store that cannot be used (Services::settingsProblem) is not read: the
+// defaults are loaded, the reason goes to the left status panel and to
+// *problem, and the result is false.
+bool LoadConfiguration(const Services &services, ReceiverConfig &config, QString *problem = nullptr);
+// Returns false when the store could not be written (the exit goes on), with
+// the reason in *why. A store that cannot be used is never saved over.
+bool SaveConfiguration(const Services &services, const ReceiverConfig &config, QString *why = nullptr);
+
+// Services::settingsFile and Services::settingsProblem, by the store's name.
+QString SettingsStoreFile(const Services &services);
+QString SettingsStoreProblem(const Services &services);
+inline constexpr qint64 SettingsStoreMaxBytes = Services::SettingsStoreMaxBytes;
 
 // The text forms of the store. A boolean is written "True" or "False" and
 // read back from those words in any letter case or from a number (0 is

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "config/core/ReceiverConfig.h"
-#include "shell/core/Prompter.h"
+#include "base/Prompter.h"
 
 #include <QObject>
 #include <QStringList>

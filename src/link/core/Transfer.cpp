@@ -164,6 +164,14 @@ bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &
     view.setHistoryMenusEnabled(false);
     view.clearHistoryDisplay();
 
+    // Without the user's stored settings (the store could not be read) the
+    // receiver would be programmed with factory defaults: stop, as a missing
+    // parameter file stops a transfer.
+    if (const QString problem = svc.settingsProblem(); !problem.isEmpty()) {
+        view.setStatusText(Left, problem + QStringLiteral("; nothing was sent to the receiver"));
+        return false;
+    }
+
     if (!NegotiateLink(session, setup.config.SerialPort)) {
         view.setStatusText(Left, QStringLiteral("Port Connect Failed"));
         CloseReceiverPort(session);
