@@ -91,14 +91,14 @@ bool ParseNetworkDevice(const QString &name, NetworkDevice *device, QString *why
     }
     if (portText.isEmpty())
         return fail(why, tr("the port number is missing (HOST:PORT)"));
+    for (QChar c : std::as_const(portText))
+        if (c < u'0' || c > u'9')
+            return fail(why, tr("the port number \"%1\" is not a number").arg(portText.left(16)));
     if (portText.size() > 5)
         return fail(why, tr("the port number must be 1 to 65535"));
     int port = 0;
-    for (QChar c : std::as_const(portText)) {
-        if (c < u'0' || c > u'9')
-            return fail(why, tr("the port number \"%1\" is not a number").arg(portText.left(16)));
+    for (QChar c : std::as_const(portText))
         port = port * 10 + (c.unicode() - u'0');
-    }
     if (port < 1 || port > 65535)
         return fail(why, tr("the port number must be 1 to 65535"));
     d.port = uint16_t(port);

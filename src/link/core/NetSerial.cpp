@@ -251,6 +251,11 @@ bool NetSerial::open(const NetworkDevice &device, int baudRate, int parity, int 
     const auto c1 = connect(m_socket, &QTcpSocket::connected, &loop, [&] {
         if (rfc2217) {
             QByteArray out = m_telnet.start();
+            // What the server collected from the line before we came is
+            // stale. The purge goes first so that it is done before the
+            // settings are confirmed, and whatever came before the
+            // confirmations is dropped below.
+            out += TelnetCodec::comPortCommand(TelnetCodec::PurgeData, 1);
             const uint32_t b = uint32_t(baudRate);
             const char rate[4] = {char(b >> 24), char(b >> 16), char(b >> 8), char(b)};
             out += TelnetCodec::comPortCommand(TelnetCodec::SetBaudRate, QByteArray(rate, 4));

@@ -103,7 +103,8 @@ public:
     // bounded buffer is full.
     QByteArray read(qsizetype maxBytes);
     // Asks the device server to drop what it has collected from the line and
-    // not yet sent (RFC 2217 only).
+    // not yet sent (RFC 2217 only). open() does so before it sets the line;
+    // later it races with the receiver's reply to what was just written.
     void purgeFarEnd();
     QString errorString() const { return m_errorString; }
     const NetworkDevice &device() const { return m_device; }

@@ -246,12 +246,12 @@ void PortCtl::Purge()
     // be on its way when the purge comes.
     if (m_net) {
         // Through the Telnet decoder, which must see every byte.
+        // The device server's own buffer is left alone for the same reason
+        // as the driver's: RFC 2217's PURGE-DATA would reach it after the
+        // receiver may have answered what was just written (it did lose the
+        // reply over loopback). Open() purged it once, before any exchange.
         for (QByteArray chunk = m_net->read(MaxPendingBytes); !chunk.isEmpty(); chunk = m_net->read(MaxPendingBytes))
             dropped += chunk.size();
-        // A device server's buffer is the far end's collected bytes: it goes
-        // too. The command follows the bytes just written, so it reaches the
-        // server before the receiver at 4800 bit/s can have answered them.
-        m_net->purgeFarEnd();
     } else if (m_port.isOpen() && m_port.bytesAvailable() > 0) {
         dropped += m_port.readAll().size();
     }
