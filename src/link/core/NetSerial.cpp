@@ -379,14 +379,14 @@ QByteArray NetSerial::read(qsizetype maxBytes)
         return out;
     if (m_device.protocol == NetworkDevice::Protocol::RawTcp) {
         // Asking for more than is buffered also lets a full socket read again.
-        return m_socket->read(maxBytes);
+        return m_socket->read(qMin(maxBytes, m_socket->bytesAvailable() + 4096));
     }
     QByteArray reply;
     // Telnet only ever shrinks the stream: maxBytes raw give at most
     // maxBytes of data. Go on while the socket still has bytes and all so
     // far were commands.
     while (out.size() < maxBytes) {
-        const QByteArray raw = m_socket->read(maxBytes - out.size());
+        const QByteArray raw = m_socket->read(qMin(maxBytes - out.size(), m_socket->bytesAvailable() + 4096));
         if (raw.isEmpty())
             break;
         m_telnet.feed(raw.constData(), raw.size(), &out, &reply);

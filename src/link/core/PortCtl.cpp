@@ -194,7 +194,7 @@ qsizetype PortCtl::pull()
         } else if (m_port.isOpen()) {
             // Asking for more than the port holds is also what lets a port
             // whose buffer was full read from the device again.
-            chunk = m_port.read(room);
+            chunk = m_port.read(qMin(room, m_port.bytesAvailable() + 4096));
         }
         if (chunk.isEmpty())
             break;
