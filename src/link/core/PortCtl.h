@@ -6,7 +6,7 @@
 //
 // How to use it (the link, the port test and the data dump all do it this
 // way):
-//   PortCtl &port = Link(ctx).Port1;           // link/core/ReceiverLink.h
+//   PortCtl &port = session.Port1;             // link/core/LinkSession.h
 //   port.setBaudRate(4800); port.setParity(0); port.setPortNumber(n);
 //   int16_t h = port.Open();                    // > 0 open, 0 failed
 //   port.WriteString("D"); port.setReadMode(-1); port.Purge();
@@ -15,22 +15,43 @@
 //       ...
 //   }
 //   port.Close();
-// Prefer OpenReceiverPort / CloseReceiverPort (ReceiverLink.h), which keep
-// ctx.link.PortIsOpen and PortHandle right.
+// Prefer OpenReceiverPort / CloseReceiverPort (LinkSession.h), which keep
+// the session's PortIsOpen and PortHandle right.
 //
-// Port numbers 1..4 name device paths (PortMap.h); devicePaths() can be
-// replaced at run time (the setup window does so when the user edits them).
+// Port numbers 1..4 name devices (PortMap.h); devicePaths() can be replaced
+// at run time (the setup window does so when the user edits them). A device
+// is a path (/dev/ttyUSB0) or a device server's line, rfc2217://HOST:PORT or
+// tcp://HOST:PORT (DeviceName.h, NetSerial.h).
 //
 // Bytes are written and read exactly as given: the port is opened raw, no line
-// end translation, no added characters. ReadByte never blocks: it hands out
-// what the event loop has already collected. Incoming bytes are collected only
-// while an event loop runs, which every wait of the link does.
+// end translation, no added characters (Telnet's escapes are added and removed
+// out of sight). ReadByte never blocks: it hands out what the event loop has
+// already collected. Incoming bytes are collected only while an event loop
+// runs, which every wait of the link does.
+//
+// Open of a local device claims it for this program (DeviceClaim.h): a
+// second open of the same device under any name fails as busy. Open of a
+// network device connects and, for RFC 2217, sets the far end's line, inside
+// a local event loop that ignores user input, for at most connectTimeoutMs().
+// Either way errorString() then says in one line which device and why.
+//
+// What is collected is bounded (MaxPendingBytes here, and a bounded buffer in
+// the serial port or socket below): a receiver that floods the line while
+// nobody reads fills them, and then the port stops reading, which costs no CPU
+// and holds the rest back in the system (or in TCP) until the link reads
+// again. activity() is emitted when bytes arrive while none were waiting, not
+// for every chunk of a flood: a wait only sleeps while InputCount() is 0.
 
 #include <QObject>
 #include <QSerialPort>
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
+
+class DeviceClaim;
+class NetSerial;
+class SerialTrace;
 
 class PortCtl : public QObject
 {
@@ -65,13 +86,37 @@ public:
     int baudRate() const { return m_baudRate; }
     int parity() const { return m_parity; }
     int readMode() const { return m_readMode; }
-    bool isOpen() const { return m_port.isOpen(); }
+    bool isOpen() const;
     // True once the open port failed (device vanished, cable pulled, read or
     // write error). Bytes received before the failure can still be read.
     bool failed() const { return m_failed; }
     QString errorString() const { return m_errorString; }
     // The device path the port is or was opened on.
     QString deviceName() const { return m_device; }
+
+    // Every byte written and read goes to the trace (the receiver's bytes,
+    // before Telnet escaping / after un-escaping), with opens, closes,
+    // purges and failures as notes. nullptr stops tracing; the trace is not
+    // owned and must outlive its use here.
+    void setTrace(SerialTrace *trace) { m_trace = trace; }
+    SerialTrace *trace() const { return m_trace; }
+    // Bound for resolving, connecting and (RFC 2217) setting the far end's
+    // line in Open() of a network device.
+    void setConnectTimeoutMs(int ms) { m_connectTimeoutMs = ms; }
+    int connectTimeoutMs() const { return m_connectTimeoutMs; }
+    // True while the open device is a network one.
+    bool isNetwork() const { return m_net != nullptr; }
+
+    // Received bytes PortCtl keeps before it stops reading; an exchange needs
+    // at most 1298.
+    static constexpr qsizetype MaxPendingBytes = 64 * 1024;
+    // The serial port's own read buffer below that.
+    static constexpr qsizetype SerialBufferBytes = 16 * 1024;
+    // Bytes held here now (for tests and benchmarks: never above
+    // MaxPendingBytes).
+    qsizetype pendingBytes() const { return m_pending.size() - m_pendingPos; }
+    // Bytes held by the layer below (serial port or socket buffer).
+    qsizetype bufferedBelow() const;
 
     // Device path of each port number; index 0 is Port 1.
     QStringList devicePaths() const { return m_devices; }
@@ -84,13 +129,28 @@ signals:
     void activity();
 
 private:
+    int openLocal();
+    int openNetwork();
     void onError(QSerialPort::SerialPortError error);
+    void onNetLost();
+    // Moves what the layer below collected into m_pending, up to
+    // MaxPendingBytes; returns the number of bytes taken.
+    qsizetype pull();
+    void onReadyRead();
+    void dropPending();
+    void note(const QString &text);
 
     QSerialPort m_port;
+    std::unique_ptr<DeviceClaim> m_claim;
+    std::unique_ptr<NetSerial> m_net;
+    SerialTrace *m_trace = nullptr;
     QStringList m_devices;
     QString m_device;
     QString m_errorString;
-    QByteArray m_pending;   // bytes collected before a failed port was closed
+    // Received bytes not yet read: m_pending from m_pendingPos on.
+    QByteArray m_pending;
+    qsizetype m_pendingPos = 0;
+    int m_connectTimeoutMs = 5000;
     int m_portNumber = 1;
     int m_baudRate = 4800;
     int m_parity = 0;
