@@ -8,3 +8,4 @@
 int runTransferCommand(const QStringList &args);
 int runSoundsCommand(const QStringList &args);
 int runPortsCommand(const QStringList &args);
+int runLogCommand(const QStringList &args);

@@ -13,7 +13,8 @@ int usage(int code)
     err << "usage: nx4400c-cli transfer [--csv FILE]\n"
            "       nx4400c-cli sounds DIR\n"
            "       nx4400c-cli sounds --play ID\n"
-           "       nx4400c-cli ports [set N DEVICE]\n";
+           "       nx4400c-cli ports [set N DEVICE]\n"
+           "       nx4400c-cli log audit --from DATE [--to DATE] [--format text|csv] [--csv FILE]\n";
     return code;
 }
 
@@ -33,6 +34,8 @@ int main(int argc, char **argv)
         return runSoundsCommand(args);
     if (command == QLatin1String("ports"))
         return runPortsCommand(args);
+    if (command == QLatin1String("log"))
+        return runLogCommand(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h"))
         return usage(0);
     return usage(2);
