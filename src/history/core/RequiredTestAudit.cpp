@@ -88,9 +88,13 @@ RequiredTestAuditResult RunRequiredTestAudit(const QList<AlertLogEntry> &entries
     r.today = today;
     const QList<QDate> rwt = testDates(entries, RequiredTest::WeeklyCode);
     const QList<QDate> rmt = testDates(entries, RequiredTest::MonthlyCode);
+    // No weekly test is sent in the week of a monthly test: the RMT stands
+    // for that week's test.
+    QList<QDate> weekly = rwt + rmt;
+    std::sort(weekly.begin(), weekly.end());
     if (from.isValid() && to.isValid() && from <= to) {
         for (QDate w = RequiredTest::weekStart(from); w <= to; w = w.addDays(7))
-            r.weeks << period(rwt, w, w.addDays(6), from, to, today);
+            r.weeks << period(weekly, w, w.addDays(6), from, to, today);
         for (QDate m(from.year(), from.month(), 1); m <= to; m = m.addMonths(1))
             r.months << period(rmt, m, m.addMonths(1).addDays(-1), from, to, today);
     }
@@ -129,7 +133,7 @@ QString AuditText(const RequiredTestAuditResult &r)
     };
     const QList<AuditPeriod> weeks = r.missingWeeks();
     const QList<AuditPeriod> months = r.missingMonths();
-    s << "Weeks without a Required Weekly Test (RWT): " << weeks.size() << " of " << r.weeks.size() << '\n';
+    s << "Weeks without a Required Weekly Test (RWT, or an RMT in its place): " << weeks.size() << " of " << r.weeks.size() << '\n';
     for (const AuditPeriod &p : weeks)
         s << "  " << AuditWeekText(p) << (p.partial ? "  (partly outside the period)" : "") << '\n';
     s << "Months without a Required Monthly Test (RMT): " << months.size() << " of " << r.months.size() << '\n';

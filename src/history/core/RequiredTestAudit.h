@@ -15,6 +15,8 @@
 // - Weeks run Sunday to Saturday, as US calendars and US broadcast logs
 //   count them. (RWTs are usually sent mid-week, so the choice matters only
 //   for a test received on a Sunday or Monday.)
+// - An RMT also counts as the test of its week: stations send no RWT in the
+//   week of a monthly test.
 // - Months are calendar months.
 // - An alert counts on the local date it was logged with: the date in the
 //   row, with the offset from UTC the row carries, not converted to the time
@@ -30,7 +32,7 @@
 struct AuditPeriod {
     QDate start;             // Sunday, or the 1st of the month
     QDate end;               // Saturday, or the last day of the month
-    int tests = 0;           // tests received in it
+    int tests = 0;           // tests received in it (a week counts RWTs and RMTs)
     bool partial = false;    // reaches beyond the audited period
     bool pending = false;    // not over yet and no test so far
     bool missing() const { return tests == 0 && !pending; }
