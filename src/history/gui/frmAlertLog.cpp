@@ -335,8 +335,10 @@ void frmAlertLog::runAudit()
     const int m = int(m_audit.missingMonths().size());
     QString head = w + m == 0 ? QStringLiteral("Every week had an RWT and every month an RMT.")
                               : QStringLiteral("%1 week(s) without an RWT and %2 month(s) without an RMT.").arg(w).arg(m);
+    QString rwt = since("RWT", m_audit.lastRwt, m_audit.daysSinceRwt);
+    rwt[0] = rwt.at(0).toUpper();
     m_lblAudit->setText(QStringLiteral("%1 Weeks run Sunday to Saturday. %2; %3.")
-                            .arg(head, since("RWT", m_audit.lastRwt, m_audit.daysSinceRwt),
+                            .arg(head, rwt,
                                  since("RMT", m_audit.lastRmt, m_audit.daysSinceRmt)));
     m_lblAudit->setStyleSheet(w + m == 0 ? QString() : QStringLiteral("color: rgb(160,0,0); font-weight: bold;"));
 }
