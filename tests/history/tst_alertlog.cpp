@@ -8,6 +8,12 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -45,6 +51,17 @@ private slots:
     void foreignFileIsRefused();
     void existingBytesAreKept();
     void quotedFieldsRoundTrip();
+
+    void spreadsheetFormulasAreText_data();
+    void spreadsheetFormulasAreText();
+    void receiverColumn();
+    void oldLogKeepsSixColumns();
+    void nonRegularTargetsAreRefused_data();
+    void nonRegularTargetsAreRefused();
+    void ownerAndModeStay();
+    void linesOfOtherProgramsSurvive();
+    void lockHeldTooLongIsReported();
+    void concurrentWritersLoseNothing();
 
 private:
     QList<AlertLogEntry> run(const QString &path, int *unreadable = nullptr)
@@ -216,6 +233,239 @@ void TestAlertLog::quotedFieldsRoundTrip()
              QStringLiteral("2026-04-10T10:30:00-04:00,\"A,\"\"\",TOR,Tornado Warning,Warning,01:00"));
     QCOMPARE(SplitCsvLine(logLines(m_log).at(1)).at(1), QStringLiteral("A,\""));
     QVERIFY(run(m_log).isEmpty());
+}
+
+namespace {
+
+AlertLogEntry alert(const QString &when, const QString &org, const QString &code, const QString &length,
+                    const QString &receiver = QString())
+{
+    AlertLogEntry e;
+    e.localTime = QDateTime::fromString(when, Qt::ISODate);
+    e.originator = org;
+    e.code = code;
+    e.name = QStringLiteral("Required Weekly Test");
+    e.length = length;
+    e.receiver = receiver;
+    return e;
+}
+
+} // namespace
+
+void TestAlertLog::spreadsheetFormulasAreText_data()
+{
+    QTest::addColumn<QString>("org");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("written");   // the row's fields after the date, as in the file
+    QTest::newRow("equals") << "=1+" << "01:00" << R"("'=1+",RWT)";
+    QTest::newRow("plus") << "+A1" << "01:00" << R"("'+A1",RWT)";
+    QTest::newRow("minus length") << "WXR" << "-1:00" << R"(WXR,RWT,Required Weekly Test,Other,"'-1:00")";
+    QTest::newRow("at") << "@SU" << "01:00" << R"("'@SU",RWT)";
+    QTest::newRow("tab") << "\tAB" << "01:00" << "\"'\tAB\",RWT";
+    QTest::newRow("quote first") << "'=A" << "01:00" << R"("''=A",RWT)";
+    QTest::newRow("quote and comma") << "'," << "01:00" << R"("'',",RWT)";
+    QTest::newRow("plain") << "WXR" << "00:15" << "WXR,RWT,Required Weekly Test,Other,00:15";
+}
+
+void TestAlertLog::spreadsheetFormulasAreText()
+{
+    QFETCH(QString, org);
+    QFETCH(QString, length);
+    QFETCH(QString, written);
+    const QList<AlertLogEntry> alerts{alert(QStringLiteral("2026-03-04T10:00:00-05:00"), org, QStringLiteral("RWT"), length)};
+    QVERIFY(AppendAlertLog(m_log, alerts).ok);
+    const QString row = logLines(m_log).at(1);
+    QVERIFY2(row.contains(written), qPrintable(row));
+    // Read back to the value received, so the next run finds it logged.
+    const QStringList f = SplitCsvLine(row);
+    QCOMPARE(f.at(1), org);
+    QCOMPARE(f.at(5), length);
+    const AlertLogMerge again = AppendAlertLog(m_log, alerts);
+    QVERIFY(again.ok);
+    QVERIFY(again.added.isEmpty());
+    // An old unguarded quoted field that merely begins with ' stays as it is.
+    QCOMPARE(SplitCsvLine(QStringLiteral("\"'x,y\",'=z")), QStringList({"'x,y", "'=z"}));
+}
+
+void TestAlertLog::receiverColumn()
+{
+    const QString t = QStringLiteral("2026-03-04T10:00:00-05:00");
+    const AlertLogMerge first = AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15", "Roof")});
+    QVERIFY(first.ok && first.receiverColumn);
+    QCOMPARE(logLines(m_log).first(), AlertLogHeaderWithReceiver);
+    QVERIFY(logLines(m_log).at(1).endsWith(QLatin1String(",00:15,Roof")));
+    // The same alert heard by a second receiver is its own row; heard again
+    // by the first, it is not.
+    const AlertLogMerge second
+        = AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15", "Roof"), alert(t, "WXR", "RWT", "00:15", "Office")});
+    QCOMPARE(second.added.size(), 1);
+    QCOMPARE(second.added.first().receiver, QStringLiteral("Office"));
+    AlertLogContent content;
+    QVERIFY(ReadAlertLog(m_log, &content));
+    QCOMPARE(content.entries.size(), 2);
+    QCOMPARE(content.entries.at(1).receiver, QStringLiteral("Office"));
+}
+
+void TestAlertLog::oldLogKeepsSixColumns()
+{
+    const QString t = QStringLiteral("2026-03-04T10:00:00-05:00");
+    QVERIFY(AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15")}).ok);
+    QCOMPARE(logLines(m_log).first(), AlertLogHeader);
+    const AlertLogMerge m = AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15", "Roof"),
+                                                   alert("2026-03-11T10:00:00-05:00", "WXR", "RWT", "00:15", "Roof")});
+    QVERIFY(m.ok);
+    QVERIFY(!m.receiverColumn);
+    QVERIFY(m.receiverDropped);
+    QCOMPARE(m.added.size(), 1);
+    for (const QString &line : logLines(m_log))
+        QCOMPARE(SplitCsvLine(line).size(), 6);
+}
+
+void TestAlertLog::nonRegularTargetsAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("fifo") << "fifo";
+    QTest::newRow("directory") << "dir";
+    QTest::newRow("character device") << "/dev/null";
+    QTest::newRow("link to a device") << "link-dev";
+    QTest::newRow("dangling link") << "dangling";
+}
+
+void TestAlertLog::nonRegularTargetsAreRefused()
+{
+    QFETCH(QString, kind);
+    QString target = m_env->path(QStringLiteral("target"));
+    const QString pointee = m_env->path(QStringLiteral("nowhere.csv"));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
+    else if (kind == QLatin1String("dir"))
+        QVERIFY(QDir().mkdir(target));
+    else if (kind == QLatin1String("link-dev"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), target));
+    else if (kind == QLatin1String("dangling"))
+        QVERIFY(QFile::link(pointee, target));
+    else
+        target = kind;
+    struct stat before {};
+    ::stat(QFile::encodeName(target).constData(), &before);
+    QElapsedTimer timer;
+    timer.start();
+    const AlertLogMerge m = AppendAlertLog(target, {alert("2026-03-04T10:00:00-05:00", "WXR", "RWT", "00:15")}, 2000);
+    QVERIFY(timer.elapsed() < 1500);   // refused at once, no lock wait and no blocked open
+    QVERIFY(!m.ok);
+    QVERIFY2(m.error.contains(target), qPrintable(m.error));
+    struct stat after {};
+    ::stat(QFile::encodeName(target).constData(), &after);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_size, before.st_size);
+    QVERIFY(!QFileInfo::exists(pointee));
+}
+
+void TestAlertLog::ownerAndModeStay()
+{
+    QVERIFY(AppendAlertLog(m_log, {alert("2026-03-04T10:00:00-05:00", "WXR", "RWT", "00:15")}).ok);
+    const QByteArray path = QFile::encodeName(m_log);
+    QCOMPARE(::chmod(path.constData(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QCOMPARE(::chown(path.constData(), 65534, 65534), 0);   // nobody's log, appended by root
+    struct stat before {};
+    QCOMPARE(::stat(path.constData(), &before), 0);
+    QCOMPARE(AppendAlertLog(m_log, {alert("2026-03-11T10:00:00-05:00", "WXR", "RWT", "00:15")}).added.size(), 1);
+    struct stat after {};
+    QCOMPARE(::stat(path.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);   // the same file, not a replacement
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    QCOMPARE(logLines(m_log).size(), 3);
+}
+
+void TestAlertLog::linesOfOtherProgramsSurvive()
+{
+    // Another program appends 300 lines, without locking, while this one
+    // logs 40 runs of new alerts.
+    QVERIFY(AppendAlertLog(m_log, {}).ok);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        const int fd = ::open(QFile::encodeName(m_log).constData(), O_WRONLY | O_APPEND);
+        for (int i = 0; i < 300; ++i) {
+            const QByteArray line = "2020-01-01T00:00:00+00:00,OTH,ADR,Administrative Message,Other," + QByteArray::number(i) + "\n";
+            if (::write(fd, line.constData(), size_t(line.size())) != line.size())
+                ::_exit(1);
+            ::usleep(300);
+        }
+        ::_exit(0);
+    }
+    QDateTime t(QDate(2026, 3, 1), QTime(10, 0), Qt::OffsetFromUTC, -5 * 3600);
+    for (int run = 0; run < 40; ++run)
+        QVERIFY(AppendAlertLog(m_log, {alert(t.addDays(run).toString(Qt::ISODate), "WXR", "RWT", "00:15")}).ok);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QCOMPARE(WEXITSTATUS(status), 0);
+    AlertLogContent content;
+    QVERIFY(ReadAlertLog(m_log, &content));
+    QCOMPARE(content.skipped, 0);
+    QCOMPARE(content.entries.size(), 340);
+}
+
+void TestAlertLog::lockHeldTooLongIsReported()
+{
+    QVERIFY(AppendAlertLog(m_log, {}).ok);
+    const QByteArray before = readAll(m_log);
+    const int fd = ::open(QFile::encodeName(m_log).constData(), O_RDONLY);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX), 0);
+    QElapsedTimer timer;
+    timer.start();
+    const AlertLogMerge m = AppendAlertLog(m_log, {alert("2026-03-04T10:00:00-05:00", "WXR", "RWT", "00:15")}, 300);
+    const qint64 waited = timer.elapsed();
+    ::close(fd);
+    QVERIFY(!m.ok);
+    QVERIFY2(m.error.contains(m_log) && m.error.contains(QLatin1String("locked")), qPrintable(m.error));
+    QVERIFY(waited >= 250 && waited < 3000);
+    QCOMPARE(readAll(m_log), before);
+}
+
+void TestAlertLog::concurrentWritersLoseNothing()
+{
+    // Four processes log 20 rounds each into one new log; every round a
+    // process reports its last 40 alerts, one of them new.
+    constexpr int Writers = 4;
+    constexpr int Rounds = 20;
+    const QDateTime base(QDate(2026, 1, 1), QTime(0, 0), Qt::OffsetFromUTC, -5 * 3600);
+    QList<pid_t> children;
+    for (int w = 0; w < Writers; ++w) {
+        const pid_t pid = ::fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            QList<AlertLogEntry> history;
+            for (int r = 0; r < Rounds; ++r) {
+                history << alert(base.addSecs(3600 * (r * Writers + w)).toString(Qt::ISODate), "WXR", "RWT", "00:15");
+                if (history.size() > 40)
+                    history.removeFirst();
+                const AlertLogMerge m = AppendAlertLog(m_log, history);
+                if (!m.ok || m.added.size() != 1)
+                    ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children << pid;
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+    AlertLogContent content;
+    QVERIFY(ReadAlertLog(m_log, &content));
+    QCOMPARE(content.entries.size(), Writers * Rounds);
+    QSet<QDateTime> seen;
+    for (const AlertLogEntry &e : content.entries)
+        seen.insert(e.localTime);
+    QCOMPARE(seen.size(), Writers * Rounds);
+    QCOMPARE(logLines(m_log).count(AlertLogHeader), 1);
 }
 
 QTEST_GUILESS_MAIN(TestAlertLog)

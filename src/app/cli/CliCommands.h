@@ -9,3 +9,4 @@ int runTransferCommand(const QStringList &args);
 int runSoundsCommand(const QStringList &args);
 int runPortsCommand(const QStringList &args);
 int runProfileCommand(const QString &command, const QStringList &args);   // "profile" and "image"
+int runLogCommand(const QStringList &args);

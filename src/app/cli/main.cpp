@@ -17,7 +17,8 @@ int usage(int code)
            "       nx4400c-cli sounds --play ID\n"
            "       nx4400c-cli ports [set N DEVICE]\n"
            "       nx4400c-cli profile save|load FILE\n"
-           "       nx4400c-cli image [--profile FILE]\n";
+           "       nx4400c-cli image [--profile FILE]\n"
+           "       nx4400c-cli log audit --from DATE [--to DATE] [--format text|csv] [--csv FILE]\n";
     return code;
 }
 
@@ -42,12 +43,20 @@ int main(int argc, char **argv)
         return 0;
     }
     // An option no command knows is a mistake, not a file or folder name.
+    // These take a value, which may itself look like an option.
+    static const QStringList valued{QStringLiteral("--csv"),    QStringLiteral("--play"),
+                                    QStringLiteral("--profile"), QStringLiteral("--from"),
+                                    QStringLiteral("--to"),      QStringLiteral("--format"),
+                                    QStringLiteral("--code"),    QStringLiteral("--device"),
+                                    QStringLiteral("--devices"), QStringLiteral("--port"),
+                                    QStringLiteral("--trace")};
     for (qsizetype i = 0; i < options.size(); ++i) {
         const QString &a = options.at(i);
-        if (a == QLatin1String("--csv") || a == QLatin1String("--play")) {
-            ++i;   // its value may look like an option
+        const QString name = a.section(QLatin1Char('='), 0, 0);
+        if (valued.contains(a)) {
+            ++i;
         } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")
-                   && !a.startsWith(QLatin1String("--csv="))) {
+                   && !(a.contains(QLatin1Char('=')) && valued.contains(name))) {
             QTextStream(stderr) << "nx4400c-cli: unknown option \"" << a << "\"\n";
             return usage(2);
         }
@@ -61,6 +70,8 @@ int main(int argc, char **argv)
         return runPortsCommand(args);
     if (command == QLatin1String("profile") || command == QLatin1String("image"))
         return runProfileCommand(command, args);
+    if (command == QLatin1String("log"))
+        return runLogCommand(args);
     QTextStream(stderr) << "nx4400c-cli: unknown command \"" << command << "\"\n";
     return usage(2);
 }

@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/core/AlertLogModel.h"
+
+#include "history/core/HistoryDecoder.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+void put(QChar *p, int value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        p[i] = QLatin1Char(char('0' + value % 10));
+        value /= 10;
+    }
+}
+
+int compareText(const QString &a, const QString &b)
+{
+    return QString::compare(a, b, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+AlertLogModel::AlertLogModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+bool AlertLogModel::load(const QString &fileName, QString *error)
+{
+    AlertLogContent content;
+    const bool ok = ReadAlertLog(fileName, &content, error);
+    setEntries(content.entries, content.receiverColumn);
+    m_skipped = content.skipped;
+    return ok;
+}
+
+void AlertLogModel::setEntries(const QList<AlertLogEntry> &entries, bool)
+{
+    beginResetModel();
+    m_entries = entries;
+    m_skipped = 0;
+    m_hasReceivers = std::any_of(m_entries.begin(), m_entries.end(),
+                                 [](const AlertLogEntry &e) { return !e.receiver.isEmpty(); });
+    endResetModel();
+}
+
+QString AlertLogModel::dateTimeText(const AlertLogEntry &e)
+{
+    // Built by hand: this runs for every row of every filter with text.
+    const QDate d = e.localTime.date();
+    const QTime t = e.localTime.time();
+    QString s(16, QLatin1Char(' '));
+    QChar *p = s.data();
+    put(p, d.year(), 4);
+    p[4] = QLatin1Char('-');
+    put(p + 5, d.month(), 2);
+    p[7] = QLatin1Char('-');
+    put(p + 8, d.day(), 2);
+    put(p + 11, t.hour(), 2);
+    p[13] = QLatin1Char(':');
+    put(p + 14, t.minute(), 2);
+    return s;
+}
+
+QString AlertLogModel::eventText(const AlertLogEntry &e)
+{
+    return QStringLiteral("%1 (%2)").arg(e.name, e.code);
+}
+
+int AlertLogModel::lengthMinutes(const QString &length)
+{
+    if (length.size() != 5 || length.at(2) != QLatin1Char(':'))
+        return -1;
+    bool okH = false, okM = false;
+    const int h = length.left(2).toInt(&okH);
+    const int m = length.mid(3).toInt(&okM);
+    return okH && okM && h >= 0 && m >= 0 ? h * 60 + m : -1;
+}
+
+int AlertLogModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int AlertLogModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant AlertLogModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_entries.size())
+        return QVariant();
+    const AlertLogEntry &e = m_entries.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case DateTimeColumn: return dateTimeText(e);
+        case OriginatorColumn: return e.originator;
+        case EventColumn: return eventText(e);
+        case ClassColumn: return EventClassName(e.cls);
+        case LengthColumn: return e.length;
+        case ReceiverColumn: return e.receiver;
+        }
+        break;
+    case Qt::ToolTipRole:
+        if (index.column() == DateTimeColumn)
+            return e.localTime.toString(Qt::ISODate);   // with the offset from UTC
+        break;
+    case SortRole:
+        switch (index.column()) {
+        case DateTimeColumn: return e.localTime;
+        case OriginatorColumn: return e.originator;
+        case EventColumn: return e.name;
+        case ClassColumn: return int(e.cls);
+        case LengthColumn: return lengthMinutes(e.length);
+        case ReceiverColumn: return e.receiver;
+        }
+        break;
+    case EventClassRole: return int(e.cls);
+    case EventCodeRole: return e.code;
+    default: break;
+    }
+    return QVariant();
+}
+
+QVariant AlertLogModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    switch (section) {
+    case DateTimeColumn: return QStringLiteral("Date and time");
+    case OriginatorColumn: return QStringLiteral("ORG");
+    case EventColumn: return QStringLiteral("Event");
+    case ClassColumn: return QStringLiteral("Class");
+    case LengthColumn: return QStringLiteral("Length");
+    case ReceiverColumn: return QStringLiteral("Receiver");
+    }
+    return QVariant();
+}
+
+bool AlertLogFilterSpec::isEmpty() const
+{
+    return !from.isValid() && !to.isValid() && eventClass < 0 && codes.trimmed().isEmpty()
+        && originator.trimmed().isEmpty() && text.isEmpty();
+}
+
+QString AlertLogFilterSpec::describe() const
+{
+    QStringList parts;
+    if (from.isValid())
+        parts << QStringLiteral("from %1").arg(from.toString(Qt::ISODate));
+    if (to.isValid())
+        parts << QStringLiteral("to %1").arg(to.toString(Qt::ISODate));
+    if (eventClass >= 0)
+        parts << QStringLiteral("class %1").arg(EventClassName(EventClass(eventClass)));
+    if (!codes.trimmed().isEmpty())
+        parts << QStringLiteral("code %1").arg(codes.trimmed().toUpper());
+    if (!originator.trimmed().isEmpty())
+        parts << QStringLiteral("originator %1").arg(originator.trimmed().toUpper());
+    if (!text.isEmpty())
+        parts << QStringLiteral("text \"%1\"").arg(text);
+    return parts.isEmpty() ? QStringLiteral("all alerts") : parts.join(QStringLiteral(", "));
+}
+
+AlertLogFilter::AlertLogFilter(QObject *parent) : QSortFilterProxyModel(parent)
+{
+    setSortRole(AlertLogModel::SortRole);
+}
+
+void AlertLogFilter::setSourceModel(QAbstractItemModel *model)
+{
+    m_log = qobject_cast<AlertLogModel *>(model);
+    QSortFilterProxyModel::setSourceModel(model);
+}
+
+void AlertLogFilter::setFilter(const AlertLogFilterSpec &spec)
+{
+    m_spec = spec;
+    m_spec.originator = m_spec.originator.trimmed();
+    static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
+    m_codes = spec.codes.toUpper().split(separators, Qt::SkipEmptyParts);
+    invalidateFilter();
+}
+
+bool AlertLogFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
+{
+    if (!m_log)
+        return true;
+    const AlertLogEntry &e = m_log->entry(sourceRow);
+    // The stored local date decides, as the audit counts it.
+    if (m_spec.from.isValid() || m_spec.to.isValid()) {
+        const QDate d = e.localTime.date();
+        if ((m_spec.from.isValid() && d < m_spec.from) || (m_spec.to.isValid() && d > m_spec.to))
+            return false;
+    }
+    if (m_spec.eventClass >= 0 && int(e.cls) != m_spec.eventClass)
+        return false;
+    if (!m_codes.isEmpty() && !m_codes.contains(e.code))
+        return false;
+    if (!m_spec.originator.isEmpty() && compareText(e.originator, m_spec.originator) != 0)
+        return false;
+    if (!m_spec.text.isEmpty()) {
+        const QString &t = m_spec.text;
+        const auto cs = Qt::CaseInsensitive;
+        return e.name.contains(t, cs) || e.code.contains(t, cs) || e.originator.contains(t, cs)
+            || e.length.contains(t, cs) || e.receiver.contains(t, cs) || EventClassName(e.cls).contains(t, cs)
+            || AlertLogModel::dateTimeText(e).contains(t);
+    }
+    return true;
+}
+
+bool AlertLogFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    if (!m_log)
+        return QSortFilterProxyModel::lessThan(left, right);
+    const AlertLogEntry &a = m_log->entry(left.row());
+    const AlertLogEntry &b = m_log->entry(right.row());
+    int c = 0;
+    switch (left.column()) {
+    case AlertLogModel::DateTimeColumn: break;
+    case AlertLogModel::OriginatorColumn: c = compareText(a.originator, b.originator); break;
+    case AlertLogModel::EventColumn: c = compareText(a.name, b.name); break;
+    case AlertLogModel::ClassColumn: c = int(a.cls) - int(b.cls); break;
+    case AlertLogModel::LengthColumn:
+        c = AlertLogModel::lengthMinutes(a.length) - AlertLogModel::lengthMinutes(b.length);
+        break;
+    case AlertLogModel::ReceiverColumn: c = compareText(a.receiver, b.receiver); break;
+    }
+    // Equal values keep time order (by the instant, whatever offsets the
+    // rows were logged with).
+    if (c == 0)
+        return a.localTime < b.localTime || (a.localTime == b.localTime && left.row() < right.row());
+    return c < 0;
+}
+
+QList<AlertLogEntry> AlertLogFilter::shownEntries() const
+{
+    QList<AlertLogEntry> out;
+    if (!m_log)
+        return out;
+    out.reserve(rowCount());
+    for (int r = 0; r < rowCount(); ++r)
+        out << m_log->entry(mapToSource(index(r, 0)).row());
+    return out;
+}

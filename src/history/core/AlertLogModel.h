@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "history/core/AlertLog.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+
+// The alert log as a table: one row per logged alert, oldest first as the
+// file holds them. The model knows no colours (it lives beside the other
+// non-window code); a view colours the event column from EventClassRole.
+class AlertLogModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { DateTimeColumn, OriginatorColumn, EventColumn, ClassColumn, LengthColumn, ReceiverColumn,
+                  ColumnCount };
+    enum Role {
+        SortRole = Qt::UserRole + 1,   // raw value: QDateTime, minutes of the length, text
+        EventClassRole,                // int value of EventClass, on every column
+        EventCodeRole,                 // the three-letter code
+    };
+
+    explicit AlertLogModel(QObject *parent = nullptr);
+
+    // Reads the log; on failure the model is left empty and *error names
+    // the file and the reason. A missing file is an empty log.
+    bool load(const QString &fileName, QString *error = nullptr);
+    void setEntries(const QList<AlertLogEntry> &entries, bool receiverColumn = false);
+
+    const QList<AlertLogEntry> &entries() const { return m_entries; }
+    const AlertLogEntry &entry(int row) const { return m_entries.at(row); }
+    // True when some row names its receiver (the view shows the column then).
+    bool hasReceivers() const { return m_hasReceivers; }
+    // Rows of the log that could not be read at the last load.
+    int skippedRows() const { return m_skipped; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // How the window and the printed list show a row's date and time:
+    // the local time as logged, with the year ("2026-03-06 09:30").
+    static QString dateTimeText(const AlertLogEntry &e);
+    // "Tornado Warning (TOR)".
+    static QString eventText(const AlertLogEntry &e);
+    // Minutes of an "hh:mm" length, -1 when it is not one.
+    static int lengthMinutes(const QString &length);
+
+private:
+    QList<AlertLogEntry> m_entries;
+    bool m_hasReceivers = false;
+    int m_skipped = 0;
+};
+
+// What the filter lets through. Empty texts and invalid dates let
+// everything through.
+struct AlertLogFilterSpec {
+    QDate from;                 // first local date shown
+    QDate to;                   // last local date shown
+    int eventClass = -1;        // EventClass value, -1 for any
+    QString codes;              // event codes, separated by blanks or commas ("RWT RMT")
+    QString originator;         // exact, any case
+    QString text;               // free text, any case, in any shown column
+
+    bool isEmpty() const;
+    // A short description for the printed list: "from 2026-03-01, class Warning".
+    QString describe() const;
+};
+
+// Filters and sorts the rows of an AlertLogModel. It reads the model's
+// entries directly instead of going through QVariant for every cell, which
+// keeps a filter on tens of thousands of rows well under a frame.
+class AlertLogFilter : public QSortFilterProxyModel
+{
+    Q_OBJECT
+
+public:
+    explicit AlertLogFilter(QObject *parent = nullptr);
+
+    void setFilter(const AlertLogFilterSpec &spec);
+    const AlertLogFilterSpec &filter() const { return m_spec; }
+
+    // The entries shown, in the order shown.
+    QList<AlertLogEntry> shownEntries() const;
+
+    void setSourceModel(QAbstractItemModel *model) override;
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+
+private:
+    AlertLogModel *m_log = nullptr;
+    AlertLogFilterSpec m_spec;
+    QStringList m_codes;
+};

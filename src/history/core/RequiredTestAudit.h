@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "history/core/AlertLog.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+// Stations that relay alerts must receive a Required Weekly Test (RWT) every
+// week and a Required Monthly Test (RMT) every month. The audit looks at the
+// alert log over a period and names the weeks and months that had none.
+//
+// Rules:
+// - Weeks run Sunday to Saturday, as US calendars and US broadcast logs
+//   count them. (RWTs are usually sent mid-week, so the choice matters only
+//   for a test received on a Sunday or Monday.)
+// - An RMT also counts as the test of its week: stations send no RWT in the
+//   week of a monthly test.
+// - Months are calendar months.
+// - An alert counts on the local date it was logged with: the date in the
+//   row, with the offset from UTC the row carries, not converted to the time
+//   zone of the computer that runs the audit. A daylight-saving change
+//   therefore moves nothing from one week to another.
+// - Every week and month that overlaps the period is audited whole: a test
+//   on a day of that week (or month) outside the period still counts. Such
+//   an edge week or month is marked partial.
+// - A week or month that has not ended by `today` and holds no test yet is
+//   pending, not a gap: its test may still come.
+// - Days since the last test count calendar days from the local date of the
+//   last RWT (RMT) on or before today to today.
+struct AuditPeriod {
+    QDate start;             // Sunday, or the 1st of the month
+    QDate end;               // Saturday, or the last day of the month
+    int tests = 0;           // tests received in it (a week counts RWTs and RMTs)
+    bool partial = false;    // reaches beyond the audited period
+    bool pending = false;    // not over yet and no test so far
+    bool missing() const { return tests == 0 && !pending; }
+};
+
+struct RequiredTestAuditResult {
+    QDate from;
+    QDate to;
+    QDate today;
+    QList<AuditPeriod> weeks;
+    QList<AuditPeriod> months;
+    QDate lastRwt;           // invalid when the log holds none up to today
+    QDate lastRmt;
+    int daysSinceRwt = -1;   // -1 when there was none
+    int daysSinceRmt = -1;
+
+    QList<AuditPeriod> missingWeeks() const;
+    QList<AuditPeriod> missingMonths() const;
+    bool hasGaps() const { return !missingWeeks().isEmpty() || !missingMonths().isEmpty(); }
+};
+
+namespace RequiredTest {
+inline const QString WeeklyCode = QStringLiteral("RWT");
+inline const QString MonthlyCode = QStringLiteral("RMT");
+// Sunday of the week that holds `d`.
+QDate weekStart(const QDate &d);
+}
+
+// Audits [from, to] (local dates, both included). `from` after `to` gives
+// no periods.
+RequiredTestAuditResult RunRequiredTestAudit(const QList<AlertLogEntry> &entries, const QDate &from,
+                                             const QDate &to, const QDate &today);
+
+// The audit as text for people (the command line) and as CSV:
+// Kind,Test,Start,End,Status,Tests with one row per week and month
+// (status ok, missing or pending) and one "last" row per test whose Start is
+// the date of the last test, End today and Tests the days in between.
+QString AuditText(const RequiredTestAuditResult &r);
+QString AuditCsv(const RequiredTestAuditResult &r);
+// "Sun 2026-03-08 to Sat 2026-03-14", "March 2026".
+QString AuditWeekText(const AuditPeriod &p);
+QString AuditMonthText(const AuditPeriod &p);

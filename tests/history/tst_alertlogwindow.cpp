@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The alert log model, its filter and the Alert Log window on a generated
+// log of 10,000 alerts: columns, sort order, every filter, the class
+// colours, the audit's highlighted gaps, export and what assistive
+// technology reads.
+#include "GeneratedAlertLog.h"
+#include "support/GuiDriver.h"
+#include "support/TestEnv.h"
+
+#include "history/core/AlertLogModel.h"
+#include "history/gui/AlertLogView.h"
+#include "history/gui/frmAlertLog.h"
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+namespace {
+
+const QList<QDate> SkippedWeeks{QDate(2026, 2, 8), QDate(2026, 2, 15)};
+const QList<QDate> SkippedMonths{QDate(2026, 3, 1)};
+
+} // namespace
+
+class TestAlertLogWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loadsEveryRow();
+    void filters_data();
+    void filters();
+    void sortsByRawValues();
+    void eventColumnHasClassColour();
+    void windowFiltersAndAudits();
+    void exportWritesShownRows();
+    void exportRefusesTheLogItself();
+    void controlsAreNamedForAssistiveTechnology();
+    void unreadableLogIsShown();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_log;
+    QList<AlertLogEntry> m_alerts;
+};
+
+void TestAlertLogWindow::initTestCase()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    m_alerts = generatedAlerts(10000, SkippedWeeks, SkippedMonths);
+    m_log = m_dir.filePath(QStringLiteral("alerts.csv"));
+    QVERIFY(AppendAlertLog(m_log, m_alerts).ok);
+}
+
+void TestAlertLogWindow::loadsEveryRow()
+{
+    AlertLogModel model;
+    QVERIFY(model.load(m_log));
+    QCOMPARE(model.rowCount(), 10000);
+    QCOMPARE(model.skippedRows(), 0);
+    QVERIFY(!model.hasReceivers());
+    const QModelIndex first = model.index(0, AlertLogModel::DateTimeColumn);
+    QCOMPARE(first.data().toString(), AlertLogModel::dateTimeText(m_alerts.first()));
+    QVERIFY(first.data().toString().startsWith(QLatin1String("2024-01-01 ")));
+    QCOMPARE(first.data(AlertLogModel::SortRole).toDateTime(), m_alerts.first().localTime);
+    const AlertLogEntry &e = model.entry(5);
+    QCOMPARE(model.index(5, AlertLogModel::EventColumn).data().toString(),
+             QStringLiteral("%1 (%2)").arg(e.name, e.code));
+    QCOMPARE(model.index(5, AlertLogModel::EventColumn).data(AlertLogModel::EventClassRole).toInt(), int(e.cls));
+    QCOMPARE(model.index(5, AlertLogModel::LengthColumn).data(AlertLogModel::SortRole).toInt(),
+             AlertLogModel::lengthMinutes(e.length));
+}
+
+void TestAlertLogWindow::filters_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<int>("cls");
+    QTest::addColumn<QString>("codes");
+    QTest::addColumn<QString>("org");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("none") << QDate() << QDate() << -1 << "" << "" << "";
+    QTest::newRow("one month") << QDate(2025, 2, 1) << QDate(2025, 2, 28) << -1 << "" << "" << "";
+    QTest::newRow("from only") << QDate(2026, 6, 1) << QDate() << -1 << "" << "" << "";
+    QTest::newRow("warnings") << QDate() << QDate() << int(EventClass::Warning) << "" << "" << "";
+    QTest::newRow("two codes, any case") << QDate() << QDate() << -1 << "rwt, RMT" << "" << "";
+    QTest::newRow("originator") << QDate() << QDate() << -1 << "" << "civ" << "";
+    QTest::newRow("free text in name") << QDate() << QDate() << -1 << "" << "" << "tornado";
+    QTest::newRow("free text in date") << QDate() << QDate() << -1 << "" << "" << "2025-07-04";
+    QTest::newRow("all at once") << QDate(2025, 1, 1) << QDate(2025, 12, 31) << int(EventClass::Watch) << "TOA FFA"
+                                 << "WXR" << "watch";
+    QTest::newRow("nothing matches") << QDate() << QDate() << -1 << "XYZ" << "" << "";
+}
+
+void TestAlertLogWindow::filters()
+{
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    QFETCH(int, cls);
+    QFETCH(QString, codes);
+    QFETCH(QString, org);
+    QFETCH(QString, text);
+    AlertLogModel model;
+    QVERIFY(model.load(m_log));
+    AlertLogFilter filter;
+    filter.setSourceModel(&model);
+    AlertLogFilterSpec spec{from, to, cls, codes, org, text};
+    filter.setFilter(spec);
+
+    // The same rule written out plainly.
+    const QStringList codeList = codes.toUpper().split(QRegularExpression(QStringLiteral("[ ,]+")), Qt::SkipEmptyParts);
+    int expected = 0;
+    for (const AlertLogEntry &e : m_alerts) {
+        const QDate d = e.localTime.date();
+        if (from.isValid() && d < from)
+            continue;
+        if (to.isValid() && d > to)
+            continue;
+        if (cls >= 0 && int(e.cls) != cls)
+            continue;
+        if (!codeList.isEmpty() && !codeList.contains(e.code))
+            continue;
+        if (!org.isEmpty() && e.originator.compare(org, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!text.isEmpty() && !e.name.contains(text, Qt::CaseInsensitive)
+            && !AlertLogModel::dateTimeText(e).contains(text) && !e.code.contains(text, Qt::CaseInsensitive)
+            && !e.originator.contains(text, Qt::CaseInsensitive) && !e.length.contains(text))
+            continue;
+        ++expected;
+    }
+    QCOMPARE(filter.rowCount(), expected);
+    if (QByteArray(QTest::currentDataTag()) != "nothing matches")
+        QVERIFY(expected > 0);
+}
+
+void TestAlertLogWindow::sortsByRawValues()
+{
+    AlertLogModel model;
+    model.setEntries({});
+    QList<AlertLogEntry> l;
+    auto add = [&](const char *when, const char *length) {
+        AlertLogEntry e;
+        e.localTime = QDateTime::fromString(QLatin1String(when), Qt::ISODate);
+        e.length = QLatin1String(length);
+        e.code = QStringLiteral("TOR");
+        l << e;
+    };
+    // 01:30 EDT on 1 November is an hour before 01:10 EST: by the instant,
+    // not by the text.
+    add("2026-11-01T01:10:00-05:00", "10:00");
+    add("2026-11-01T01:30:00-04:00", "02:00");
+    add("2025-12-31T23:00:00-05:00", "00:30");
+    model.setEntries(l);
+    AlertLogFilter filter;
+    filter.setSourceModel(&model);
+    filter.sort(AlertLogModel::DateTimeColumn, Qt::AscendingOrder);
+    QCOMPARE(filter.shownEntries().at(0).localTime.date().year(), 2025);
+    QCOMPARE(filter.shownEntries().at(1).length, QStringLiteral("02:00"));
+    filter.sort(AlertLogModel::LengthColumn, Qt::DescendingOrder);
+    QCOMPARE(filter.shownEntries().at(0).length, QStringLiteral("10:00"));   // not "02:00" as text would
+    QCOMPARE(filter.shownEntries().at(2).length, QStringLiteral("00:30"));
+}
+
+void TestAlertLogWindow::eventColumnHasClassColour()
+{
+    AlertLogModel model;
+    QVERIFY(model.load(m_log));
+    AlertLogColourProxy colours;
+    colours.setSourceModel(&model);
+    QSet<int> seen;
+    for (int r = 0; r < 200; ++r) {
+        const EventClass cls = model.entry(r).cls;
+        seen.insert(int(cls));
+        const QColor c = colours.index(r, AlertLogModel::EventColumn).data(Qt::ForegroundRole).value<QColor>();
+        QCOMPARE(c, cls == EventClass::Warning ? QColor(Qt::red) : cls == EventClass::Watch ? QColor(Qt::blue) : QColor(Qt::black));
+        QVERIFY(!colours.index(r, AlertLogModel::OriginatorColumn).data(Qt::ForegroundRole).isValid());
+    }
+    QCOMPARE(seen.size(), 3);
+}
+
+void TestAlertLogWindow::windowFiltersAndAudits()
+{
+    ScriptedPrompter prompter;
+    FakeClock clock(QDateTime(QDate(2026, 4, 15), QTime(12, 0)));
+    frmAlertLog w(m_log, prompter, clock);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblAlerts"));
+    QVERIFY(table);
+    QCOMPARE(table->model()->rowCount(), 10000);
+    QVERIFY(table->isColumnHidden(AlertLogModel::ReceiverColumn));
+    // Newest first.
+    QCOMPARE(table->model()->index(0, 0).data().toString(), AlertLogModel::dateTimeText(m_alerts.last()));
+    grab(&w, QStringLiteral("alertlog-10000"));
+
+    w.findChild<QComboBox *>(QStringLiteral("cboClass"))->setCurrentIndex(1);   // Warning
+    QTest::keyClicks(w.findChild<QLineEdit *>(QStringLiteral("txtFilter")), QStringLiteral("flood"));
+    const int shown = table->model()->rowCount();
+    QVERIFY(shown > 0 && shown < 10000);
+    for (int r = 0; r < shown; ++r)
+        QVERIFY(table->model()->index(r, AlertLogModel::EventColumn).data().toString().contains(QLatin1String("Flood Warning")));
+    QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblCount"))->text().startsWith(QStringLiteral("Showing %1 of 10,000").arg(shown)));
+    grab(&w, QStringLiteral("alertlog-filtered"));
+
+    // The audit: January to March 2026 has the two skipped weeks of
+    // February and March without an RMT.
+    w.findChild<QPushButton *>(QStringLiteral("cmdClearFilter"))->click();
+    QCOMPARE(table->model()->rowCount(), 10000);
+    w.findChild<QDateEdit *>(QStringLiteral("dtAuditFrom"))->setDate(QDate(2026, 1, 1));
+    w.findChild<QDateEdit *>(QStringLiteral("dtAuditTo"))->setDate(QDate(2026, 3, 31));
+    w.findChild<QPushButton *>(QStringLiteral("cmdAudit"))->click();
+    QCOMPARE(w.audit().missingWeeks().size(), 2);
+    QCOMPARE(w.audit().missingWeeks().first().start, QDate(2026, 2, 8));
+    QCOMPARE(w.audit().missingMonths().size(), 1);
+    auto *list = w.findChild<QListWidget *>(QStringLiteral("lstAudit"));
+    QVERIFY(list->item(0)->text().startsWith(QLatin1String("RMT, March 2026: MISSING")));
+    QVERIFY(list->item(1)->text().contains(QLatin1String("2026-02-08")));
+    QVERIFY(list->item(0)->background().color() != list->item(3)->background().color());
+    QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text().startsWith(
+        QLatin1String("2 week(s) without an RWT and 1 month(s) without an RMT.")));
+    grab(&w, QStringLiteral("alertlog-audit"));
+
+    // Activating a gap shows that week's alerts.
+    emit list->itemActivated(list->item(1));
+    QVERIFY(w.findChild<QCheckBox *>(QStringLiteral("chkDates"))->isChecked());
+    for (int r = 0; r < table->model()->rowCount(); ++r) {
+        const QDate d = table->model()->index(r, 0).data(AlertLogModel::SortRole).toDateTime().date();
+        QVERIFY(d >= QDate(2026, 2, 8) && d <= QDate(2026, 2, 14));
+    }
+    QVERIFY(table->model()->rowCount() > 0);
+}
+
+void TestAlertLogWindow::exportWritesShownRows()
+{
+    ScriptedPrompter prompter;
+    FakeClock clock(QDateTime(QDate(2026, 4, 15), QTime(12, 0)));
+    frmAlertLog w(m_log, prompter, clock);
+    w.findChild<QLineEdit *>(QStringLiteral("txtCode"))->setText(QStringLiteral("RMT"));
+    const QString out = m_dir.filePath(QStringLiteral("rmt.csv"));
+    prompter.saveAnswers.enqueue(out);
+    w.findChild<QPushButton *>(QStringLiteral("cmdExport"))->click();
+    QVERIFY2(prompter.boxes.isEmpty(), qPrintable(prompter.texts().join(QLatin1Char('\n'))));
+    AlertLogContent content;
+    QVERIFY(ReadAlertLog(out, &content));
+    QCOMPARE(content.entries.size(), w.filter()->rowCount());
+    for (const AlertLogEntry &e : content.entries)
+        QCOMPARE(e.code, QStringLiteral("RMT"));
+    // Shown newest first, exported as shown.
+    QVERIFY(content.entries.first().localTime > content.entries.last().localTime);
+}
+
+void TestAlertLogWindow::exportRefusesTheLogItself()
+{
+    ScriptedPrompter prompter;
+    FakeClock clock;
+    frmAlertLog w(m_log, prompter, clock);
+    w.findChild<QLineEdit *>(QStringLiteral("txtCode"))->setText(QStringLiteral("RMT"));
+    const qint64 size = QFileInfo(m_log).size();
+    prompter.saveAnswers.enqueue(m_log);
+    w.findChild<QPushButton *>(QStringLiteral("cmdExport"))->click();
+    QCOMPARE(prompter.boxes.size(), 1);
+    QVERIFY(prompter.boxes.first().text.contains(QLatin1String("the alert log itself")));
+    QCOMPARE(QFileInfo(m_log).size(), size);
+    prompter.saveAnswers.enqueue(QStringLiteral("/dev/null"));
+    w.findChild<QPushButton *>(QStringLiteral("cmdExport"))->click();
+    QCOMPARE(prompter.boxes.size(), 2);
+    QVERIFY(prompter.boxes.last().text.contains(QLatin1String("/dev/null")));
+    QVERIFY(QFileInfo(QStringLiteral("/dev/null")).isFile() == false);
+}
+
+void TestAlertLogWindow::controlsAreNamedForAssistiveTechnology()
+{
+    ScriptedPrompter prompter;
+    FakeClock clock;
+    frmAlertLog w(m_log, prompter, clock);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (const char *name : {"tblAlerts", "txtFilter", "txtCode", "txtOriginator", "cboClass", "dtFrom", "dtTo",
+                             "chkDates", "dtAuditFrom", "dtAuditTo", "lstAudit", "cmdExport", "cmdPrint", "cmdAudit",
+                             "cmdReload", "cmdClose", "cmdClearFilter"}) {
+        QWidget *c = w.findChild<QWidget *>(QLatin1String(name));
+        QVERIFY2(c, name);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(c);
+        QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), name);
+    }
+    // Labels read their text: the log path, the count and the audit summary.
+    for (const char *name : {"lblPath", "lblCount", "lblAudit"}) {
+        auto *l = w.findChild<QLabel *>(QLatin1String(name));
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(l);
+        QVERIFY2(a && a->text(QAccessible::Name) == l->text() && !l->text().isEmpty(), name);
+    }
+    QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblPath"))->text().contains(m_log));
+}
+
+void TestAlertLogWindow::unreadableLogIsShown()
+{
+    ScriptedPrompter prompter;
+    FakeClock clock;
+    const QString notALog = m_dir.filePath(QStringLiteral("notes.csv"));
+    QFile f(notALog);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("Name,Phone\n");
+    f.close();
+    frmAlertLog w(notALog, prompter, clock);
+    QCOMPARE(w.model()->rowCount(), 0);
+    const QString status = w.findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+    QVERIFY2(status.contains(notALog) && status.contains(QLatin1String("not an alert log")), qPrintable(status));
+    QVERIFY(prompter.boxes.isEmpty());
+}
+
+QTEST_MAIN(TestAlertLogWindow)
+#include "tst_alertlogwindow.moc"
