@@ -2,7 +2,7 @@
 // The Alert Log window's data: loading a log of 10,000 alerts into the table
 // model, applying a filter (class, code list and free text together) and
 // appending one run's 40 alerts to it under the lock.
-#include "history/GeneratedAlertLog.h"
+#include "support/GeneratedAlertLog.h"
 
 #include "history/core/AlertLogModel.h"
 #include "history/core/RequiredTestAudit.h"

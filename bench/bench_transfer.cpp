@@ -3,7 +3,7 @@
 // the line's real pace, and one negotiation that times out. Prints what the
 // transfer costs beyond the time the bytes need on the wire, and how much
 // processor time the editor spends while it waits.
-#include "link/VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"

@@ -7,6 +7,7 @@
 #include "history/core/HistoryDecoder.h"
 #include "history/core/HistoryRecord.h"
 #include "link/core/LinkSession.h"
+#include "link/core/SerialTrace.h"
 
 #include <memory>
 
@@ -25,6 +26,20 @@ public:
 
     EventCatalog catalog;
     HistoryRowTable HistoryRows{};
+
+    // The last exchanges with the receiver, byte by byte (Help > Serial
+    // Trace...).
+    SerialTrace trace;
+
+    // Every transfer's history is appended to the alert log unless the user
+    // turned it off; both kept in the settings store, section [AlertLog].
+    bool alertLogEnabled = true;
+    QString alertLogPath;
+    // Reads [AlertLog] (at start-up). Without a stored path the log is
+    // alerts.csv in the user's data folder, unless a path was set before.
+    void loadAlertLogSettings();
+    // Writes [AlertLog]/Enabled at once, as the port map is written.
+    bool saveAlertLogEnabled(bool enabled);
 
     bool CtrlHeld = false;
     bool ShowDumpButton = false;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: the Ctrl-key rule for "Data Dump" across openings, both
 // versions, the system information window, and the way into the dump.
-#include "diagnostics/PtyReceiver.h"
+#include "support/PtyReceiver.h"
 #include "diagnostics/gui/frmDataDump.h"
 #include "link/core/LinkSession.h"
 #include "app/gui/HelpCommands.h"

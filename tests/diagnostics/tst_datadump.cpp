@@ -3,11 +3,11 @@
 // replies, time-outs and a pulled cable, leaving dump mode, saving.
 #include "diagnostics/core/DumpListing.h"
 #include "diagnostics/gui/frmDataDump.h"
-#include "link/VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 #include "link/core/LinkSession.h"
 #include "support/TestEnv.h"
 
-#include "PtyReceiver.h"
+#include "support/PtyReceiver.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>

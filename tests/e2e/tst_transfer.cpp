@@ -4,7 +4,8 @@
 // the processor time it costs), the faults through the real window, and the
 // processor time of a negotiation that times out.
 
-#include "link/VirtualReceiver.h"
+#include "support/GuiDriver.h"
+#include "support/VirtualReceiver.h"
 
 #include "config/core/ParameterFile.h"
 #include "config/core/ParameterImage.h"
@@ -14,6 +15,7 @@
 #include "coverage/core/EventCatalog.h"
 #include "app/gui/NX4400C.h"
 
+#include <QPointer>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -254,9 +256,7 @@ void TestTransferE2E::setupWindow()
     AppContext &ctx = *e.env.ctx;
     ctx.config.SerialPort = 1;
     bool seen = false;
-    QTimer::singleShot(200, [&] {
-        auto *dlg = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        QVERIFY(dlg);
+    QPointer<QTimer> watch = whenModal<QDialog>([&](QDialog *dlg) {
         QCOMPARE(dlg->objectName(), QStringLiteral("frmCommPort"));
         QCOMPARE(dlg->windowTitle(), QStringLiteral(" NX-4400C Setup"));
         QVERIFY(!dlg->findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
@@ -266,6 +266,8 @@ void TestTransferE2E::setupWindow()
         seen = true;
     });
     e.window.findChild<QAction *>(QStringLiteral("Setup"))->trigger();
+    if (watch)
+        watch->deleteLater();
     QVERIFY(seen);
     QCOMPARE(int(ctx.config.SerialPort), 3);
 }

@@ -3,7 +3,7 @@
 // log of 10,000 alerts: columns, sort order, every filter, the class
 // colours, the audit's highlighted gaps, export and what assistive
 // technology reads.
-#include "GeneratedAlertLog.h"
+#include "support/GeneratedAlertLog.h"
 #include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 

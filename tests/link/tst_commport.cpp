@@ -2,7 +2,7 @@
 // The setup window: settings in and out, the port search against virtual
 // receivers on real ptys, its messages, and the device map.
 
-#include "VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 
 #include "link/core/PortMap.h"
 #include "link/gui/frmCommPort.h"

@@ -3,7 +3,7 @@
 // byte for byte, every fault, the second-boundary wait, refusal of a nested
 // transfer and a port that vanishes.
 
-#include "VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 
 #include "config/core/ParameterImage.h"
 #include "link/core/LinkSession.h"

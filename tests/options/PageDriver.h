@@ -9,6 +9,9 @@
 #include "config/core/ParameterImage.h"
 #include "config/core/SettingsStore.h"
 #include "app/AppContext.h"
+#include "support/GuiDriver.h"
+
+#include <QPointer>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -38,10 +41,7 @@ inline PageRun runPage(OpenPage open, AppContext &ctx, const std::function<void(
                        QWidget *parent = nullptr)
 {
     PageRun run;
-    QTimer::singleShot(0, [&] {
-        auto *page = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!page)
-            return;
+    QPointer<QTimer> watch = whenModal<QDialog>([&run, &act](QDialog *page) {
         run.appeared = true;
         QObject::connect(page, &QDialog::finished, [&run](int r) { run.result = r; });
         act(page);
@@ -51,6 +51,8 @@ inline PageRun runPage(OpenPage open, AppContext &ctx, const std::function<void(
         }
     });
     open(ctx, ctx.config, parent);
+    if (watch)
+        watch->deleteLater();
     return run;
 }
 

@@ -11,8 +11,12 @@
 // Runs `act` on the modal window of type T as soon as it is on screen, so a
 // test can answer a window that its own exec() holds open. (The window may
 // process events before it shows itself; the check waits for it.)
+//
+// This is the one way tests drive a modal window. It returns the watching
+// timer: a caller whose window may never appear stops it (deleteLater) once
+// its exec() is over, so nothing fires into a finished test.
 template<typename T>
-void whenModal(std::function<void(T *)> act)
+QTimer *whenModal(std::function<void(T *)> act)
 {
     auto *timer = new QTimer;
     timer->setInterval(5);
@@ -24,6 +28,7 @@ void whenModal(std::function<void(T *)> act)
         }
     });
     timer->start();
+    return timer;
 }
 
 // Saves a picture of `w` as <NX_GRAB_DIR>/<name>.png when NX_GRAB_DIR is set,

@@ -12,6 +12,7 @@ TestEnv::TestEnv()
     ctx->settingsPath = dir.filePath(QStringLiteral("NX4400C.ini"));
     ctx->parameterFilePath = dir.filePath(QStringLiteral("NX_4400C.DAT"));
     ctx->dumpFilePath = dir.filePath(QStringLiteral("NX_DUMP.TXT"));
+    ctx->alertLogPath = dir.filePath(QStringLiteral("alerts.csv"));
     ctx->statesFolder = buildBinDir() + QStringLiteral("/States");
     ctx->endProgram = [this](int code) {
         ++endRequests;

@@ -31,9 +31,11 @@ int runPortsCommand(const QStringList &args)
             err << "ports: " << problem << '\n';
             return 1;
         }
-        if (!PortMap::Save(ctx, n, args.at(2))) {
-            err << "ports: cannot write the settings store "
-                << QDir::toNativeSeparators(SettingsStoreFile(ctx)) << '\n';
+        QString why;
+        if (!PortMap::Save(ctx, n, args.at(2), &why)) {
+            // The refused name is not echoed: it may hold line breaks or
+            // other control characters.
+            err << "ports: port " << n << " not changed: " << why << '\n';
             return 1;
         }
         out << "Port " << n << " = " << args.at(2).trimmed() << "\n";

@@ -7,7 +7,11 @@
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
 #include "coverage/gui/CoverageCommands.h"
+#include "history/core/AlertLog.h"
 #include "history/gui/HistoryCommands.h"
+#include "history/gui/frmAlertLog.h"
+#include "config/gui/ProfileMenu.h"
+#include "link/gui/frmSerialTrace.h"
 #include "link/core/LinkSession.h"
 #include "link/core/Transfer.h"
 #include "link/gui/LinkCommands.h"
@@ -18,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QIcon>
@@ -66,6 +71,8 @@ const MainCommand kCommands[] = {
     {"Search Help", nullptr, nullptr, nullptr, false, true, &NX4400C::helpSearch},
     {"Test Packets", nullptr, nullptr, nullptr, false, false, &NX4400C::openTestPackets},
     {"About", nullptr, nullptr, nullptr, false, false, &NX4400C::openAbout},
+    {"Alert Log", nullptr, nullptr, nullptr, false, false, &NX4400C::openAlertLog},
+    {"Serial Trace", nullptr, nullptr, nullptr, false, false, &NX4400C::openSerialTrace},
 };
 
 const char *const kColumns[] = {"lblNum", "lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"};
@@ -112,6 +119,16 @@ void NX4400C::buildMenus()
 {
     QMenu *mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    // A whole receiver setup to and from a profile file. An opened profile
+    // replaces the setup in memory; the county windows refill their lists
+    // from it, so that their next OK does not write the old list back.
+    m_profiles = new ProfileMenu(mnuFile, m_ctx.config, m_ctx.FipEntries, m_ctx.EventSelection, m_ctx.prompter(),
+                                 [this] { return m_ctx.openSettings(); }, this);
+    connect(m_profiles, &ProfileMenu::profileOpened, this, [this](const QString &path) {
+        CoverageCommands::prepareCoverageWindows(m_ctx, m_ctx, this);
+        setStatusText(QStringLiteral("Left"), QStringLiteral("Profile %1 opened").arg(QDir::toNativeSeparators(path)));
+    });
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSepProfiles"));
     m_mnuSaveAs = mnuFile->addAction(QStringLiteral("Save History File As..."));
     m_mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
     connect(m_mnuSaveAs, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Save History As")); });
@@ -133,6 +150,29 @@ void NX4400C::buildMenus()
     m_mnuHistory2 = m_mnuView->addAction(QStringLiteral("View History Group  21 - 40"));
     m_mnuHistory2->setObjectName(QStringLiteral("mnuHistory_2"));
     m_mnuHistory2->setCheckable(true);
+    m_mnuView->addSeparator()->setObjectName(QStringLiteral("mnuSepLog"));
+    // The alert log keeps every transfer's history; it is open to the user
+    // before the first transfer too, so its shortcut belongs to the window.
+    QAction *alertLog = m_mnuView->addAction(QStringLiteral("&Alert Log..."));
+    alertLog->setObjectName(QStringLiteral("mnuAlertLog"));
+    alertLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    alertLog->setShortcutContext(Qt::WindowShortcut);
+    addAction(alertLog);
+    connect(alertLog, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Log")); });
+    m_mnuLogTransfers = m_mnuView->addAction(QStringLiteral("&Log Every Transfer"));
+    m_mnuLogTransfers->setObjectName(QStringLiteral("mnuLogTransfers"));
+    m_mnuLogTransfers->setCheckable(true);
+    m_mnuLogTransfers->setChecked(m_ctx.alertLogEnabled);
+    // The setting is read at start-up after the window was made.
+    connect(m_mnuView, &QMenu::aboutToShow, this, [this] {
+        const QSignalBlocker quiet(m_mnuLogTransfers);
+        m_mnuLogTransfers->setChecked(m_ctx.alertLogEnabled);
+    });
+    connect(m_mnuLogTransfers, &QAction::toggled, this, [this](bool on) {
+        if (!m_ctx.saveAlertLogEnabled(on))
+            setStatusText(QStringLiteral("Left"), QStringLiteral("The choice could not be kept in the settings store %1")
+                                                      .arg(QDir::toNativeSeparators(m_ctx.settingsFile())));
+    });
     connect(m_mnuHistory1, &QAction::triggered, this, [this] {
         showHistoryGroup(0);
         checkHistoryGroup(0);
@@ -177,6 +217,9 @@ void NX4400C::buildMenus()
     a = mnuHelp->addAction(QStringLiteral("&Play Test Packets..."));
     a->setObjectName(QStringLiteral("mnuTest"));
     connect(a, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Test Packets")); });
+    a = mnuHelp->addAction(QStringLiteral("Serial &Trace..."));
+    a->setObjectName(QStringLiteral("mnuSerialTrace"));
+    connect(a, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Serial Trace")); });
     mnuHelp->addSeparator()->setObjectName(QStringLiteral("mnuSep3"));
     a = mnuHelp->addAction(QStringLiteral("&About"));
     a->setObjectName(QStringLiteral("mnuAbout"));
@@ -374,7 +417,37 @@ void NX4400C::openTimers() { OptionCommands::openTimers(m_ctx, m_ctx.config, thi
 void NX4400C::openInOuts() { OptionCommands::openInOuts(m_ctx, m_ctx.config, this); }
 void NX4400C::openIdent() { OptionCommands::openIdent(m_ctx, m_ctx.config, this); }
 void NX4400C::openRs232() { OptionCommands::openRs232(m_ctx, m_ctx.config, this); }
-void NX4400C::transferData() { EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows); }
+void NX4400C::transferData()
+{
+    if (!EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows) || !m_ctx.alertLogEnabled)
+        return;
+    // The receiver keeps only its last 40 alerts: every transfer's history
+    // goes into the alert log, each alert once.
+    QString why;
+    if (m_ctx.alertLogPath.isEmpty()) {
+        why = QStringLiteral("there is no folder for it (HOME is not set)");
+    } else if (MakeAlertLogFolder(m_ctx.alertLogPath, &why)) {
+        const AlertLogMerge merge = AppendAlertLog(m_ctx.alertLogPath, AlertLogEntries(m_ctx.historySource()));
+        if (merge.ok)
+            return;
+        why = merge.error;
+    }
+    // The transfer itself succeeded; its status text stays and says so.
+    setStatusText(QStringLiteral("Left"),
+                  statusText(QStringLiteral("Left")) + QStringLiteral(" (alert log not updated: %1)").arg(why));
+}
+
+void NX4400C::openAlertLog()
+{
+    frmAlertLog window(m_ctx.alertLogPath, m_ctx.prompter(), m_ctx.clock(), this);
+    window.exec();
+}
+
+void NX4400C::openSerialTrace()
+{
+    frmSerialTrace window(m_ctx, m_ctx.trace, this);
+    window.exec();
+}
 void NX4400C::helpContents() { HelpCommands::helpContents(m_ctx, this); }
 void NX4400C::helpSearch() { HelpCommands::helpSearch(m_ctx, this); }
 void NX4400C::openTestPackets() { TestPacketCommands::openTestPackets(m_ctx, this); }

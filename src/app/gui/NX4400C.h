@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 class AppContext;
+class ProfileMenu;
 class QAction;
 class QLabel;
 class QMenu;
@@ -60,6 +61,8 @@ public:
     void openTestPackets();
     void openAbout();
     void exitWithPrompt();
+    void openAlertLog();
+    void openSerialTrace();
 
     // Exit paths.
     void SaveAndExit();
@@ -98,6 +101,8 @@ private:
     QAction *m_mnuHistory1 = nullptr;
     QAction *m_mnuHistory2 = nullptr;
     QAction *m_mnuTipsShow = nullptr;
+    QAction *m_mnuLogTransfers = nullptr;
+    ProfileMenu *m_profiles = nullptr;
     QProgressBar *m_prgXfer = nullptr;
     QLabel *m_left = nullptr;
     QLabel *m_right = nullptr;

@@ -29,6 +29,7 @@ NX4400C *StartUp(AppContext &ctx)
     // The serial link and its map of port numbers to devices, read from the
     // settings store beside the receiver's settings.
     ctx.session();
+    ctx.loadAlertLogSettings();
     ctx.config.EditorVersion = QStringLiteral("3.00");
     // 6-7.
     InitEventCatalog(ctx.catalog);

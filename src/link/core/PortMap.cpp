@@ -2,6 +2,7 @@
 #include "link/core/PortMap.h"
 
 #include "base/Services.h"
+#include "link/core/DeviceName.h"
 
 #include <QSerialPortInfo>
 #include <QSettings>
@@ -49,6 +50,10 @@ QStringList Load(const Services &services)
     settings->beginGroup(QStringLiteral("Ports"));
     for (int i = 1; i <= PortCount; ++i) {
         QString d = settings->value(QStringLiteral("Port%1").arg(i)).toString().trimmed();
+        // A hand-edited store may hold anything: a name that could not be a
+        // device is passed over like a missing one.
+        if (!IsAcceptableDeviceName(d))
+            d.clear();
         if (d.isEmpty()) {
             if (defaults.isEmpty())
                 defaults = DefaultDevices();
@@ -60,14 +65,23 @@ QStringList Load(const Services &services)
     return devices;
 }
 
-bool Save(const Services &services, int portNumber, const QString &device)
+bool Save(const Services &services, int portNumber, const QString &device, QString *why)
 {
-    if (portNumber < 1 || portNumber > PortCount)
+    if (portNumber < 1 || portNumber > PortCount) {
+        if (why)
+            *why = QStringLiteral("there is no port %1 (ports are 1 to %2)").arg(portNumber).arg(PortCount);
+        return false;
+    }
+    if (!IsAcceptableDeviceName(device.trimmed(), why))
         return false;
     auto settings = services.openSettings();
     settings->setValue(QStringLiteral("Ports/Port%1").arg(portNumber), device.trimmed());
     settings->sync();
-    return settings->status() == QSettings::NoError;
+    if (settings->status() == QSettings::NoError && settings->isWritable())
+        return true;
+    if (why)
+        *why = QStringLiteral("the settings store %1 could not be written").arg(services.settingsFile());
+    return false;
 }
 
 } // namespace PortMap

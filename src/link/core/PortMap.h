@@ -21,6 +21,8 @@ QStringList DefaultDevices();
 // The store's devices, defaults where a key is missing or empty. Always
 // PortCount entries.
 QStringList Load(const Services &services);
-// Writes one key (1..4); returns false when the store could not be written.
-bool Save(const Services &services, int portNumber, const QString &device);
+// Writes one key (1..4); returns false with the reason in *why when the
+// device name is unusable (control characters, absurd length, a malformed
+// network address) or the store could not be written.
+bool Save(const Services &services, int portNumber, const QString &device, QString *why = nullptr);
 } // namespace PortMap

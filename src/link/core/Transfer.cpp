@@ -6,6 +6,7 @@
 #include "config/core/ReceiverSetup.h"
 #include "history/core/HistoryDecoder.h"
 #include "link/core/LinkSession.h"
+#include "link/core/SerialTrace.h"
 
 #include <QCoreApplication>
 
@@ -172,6 +173,10 @@ bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &
         return false;
     }
 
+    if (SerialTrace *trace = session.Port1.trace())
+        trace->beginExchange(QStringLiteral("Transfer on port %1 (%2)")
+                                 .arg(setup.config.SerialPort)
+                                 .arg(session.Port1.devicePath(setup.config.SerialPort)));
     if (!NegotiateLink(session, setup.config.SerialPort)) {
         view.setStatusText(Left, QStringLiteral("Port Connect Failed"));
         CloseReceiverPort(session);

@@ -5,6 +5,7 @@
 #include "link/core/LinkSession.h"
 #include "base/Services.h"
 #include "config/core/ReceiverConfig.h"
+#include "link/core/DeviceName.h"
 #include "base/MainView.h"
 
 #include <QButtonGroup>
@@ -295,6 +296,19 @@ void frmCommPort::onTest()
 
 void frmCommPort::onOk()
 {
+    // A device name that could not name a device (a line break pasted in, a
+    // network address without its port) is refused before anything is kept.
+    const QStringList devices = shownDevices();
+    for (int k = 0; k < PortCount; ++k) {
+        QString why;
+        if (!IsAcceptableDeviceName(devices.at(k), &why)) {
+            m_session.services().prompter().ask(QStringLiteral("Setup"),
+                                                QStringLiteral("Port %1: %2").arg(k + 1).arg(why),
+                                                Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+            m_cmbDevice[k]->setFocus();
+            return;
+        }
+    }
     SaveSettings();
     accept();
 }
