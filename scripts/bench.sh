@@ -39,6 +39,13 @@ row "transfer overhead beyond wire and boundary wait" "$(get transfer_overhead_b
 row "CPU during a transfer" "$(get transfer_cpu)"
 row "CPU while waiting (5 s negotiation time-out)" "$(get cpu_while_waiting)"
 
+# Batch programming: 32 receivers at 4800 bit/s, and RFC 2217 against a pty.
+figures=$(build-bench/bench/bench_batch 2>/dev/null || true)
+row "batch of 32, wall time (one alone)" "$(get batch_wall) ($(get single_transfer_wall))"
+row "batch of 32, wall time against one alone" "$(get batch_wall_vs_single | cut -d' ' -f1-2)"
+row "batch of 32, CPU per receiver" "$(get batch_cpu_per_receiver)"
+row "wire time, local pty / RFC 2217 via ser2net" "$(get pty_wire_time) / $(get rfc2217_wire_time)"
+
 # State scans.
 build-bench/bench/bench_coverage 2>/dev/null | awk '$3 == "ms" || $3 == "us" {print $1, $2, $3}' |
 while read -r name time unit; do

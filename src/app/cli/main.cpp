@@ -12,7 +12,8 @@ namespace {
 int usage(int code)
 {
     QTextStream err(code == 0 ? stdout : stderr);
-    err << "usage: nx4400c-cli transfer [--csv FILE]\n"
+    err << "usage: nx4400c-cli transfer [--port N | --device PATH|URL]... [--devices FILE]\n"
+           "                            [--profile FILE] [--csv FILE] [--trace FILE]\n"
            "       nx4400c-cli sounds DIR\n"
            "       nx4400c-cli sounds --play ID\n"
            "       nx4400c-cli ports [set N DEVICE]\n"

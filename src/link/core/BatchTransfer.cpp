@@ -1,0 +1,267 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/core/BatchTransfer.h"
+
+#include "base/Messages.h"
+#include "base/PathCheck.h"
+#include "base/Services.h"
+#include "coverage/core/EventCatalog.h"
+#include "history/core/AlertLog.h"
+#include "history/core/HistoryDecoder.h"
+#include "link/core/DeviceName.h"
+#include "link/core/LinkSession.h"
+#include "link/core/SerialTrace.h"
+#include "link/core/Transfer.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QMutex>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+const QString Left = QStringLiteral("Left");
+const QString Right = QStringLiteral("Right");
+
+// What the batch's sessions share: the report sink and the alert log. Both
+// are reached from every session's thread.
+struct Shared {
+    const BatchOptions &options;
+    QMutex reportLock;
+    QMutex logLock;
+
+    void report(const QString &device, const QString &text)
+    {
+        if (!options.report)
+            return;
+        QString line = text;
+        line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        QMutexLocker lock(&reportLock);
+        options.report(device + QLatin1String(": ") + line);
+    }
+};
+
+// No one answers a box in a batch: each one is reported and answered with
+// its most cautious button, and its text is kept as a reason.
+class SessionPrompter : public Prompter
+{
+public:
+    SessionPrompter(Shared &shared, const QString &device) : m_shared(shared), m_device(device) {}
+
+    Button ask(const QString &title, const QString &text, Icon, Buttons buttons) override
+    {
+        QString shown = text.simplified();
+        lastMessage = shown;
+        m_shared.report(m_device, title + QLatin1String(": ") + shown);
+        switch (buttons) {
+        case Buttons::Ok: return Button::Ok;
+        case Buttons::OkCancel:
+        case Buttons::YesNoCancel: return Button::Cancel;
+        case Buttons::YesNo: break;
+        }
+        return Button::No;
+    }
+    void beep() override {}
+    QString saveFileName(const SaveRequest &) override { return QString(); }
+
+    QString lastMessage;
+
+private:
+    Shared &m_shared;
+    QString m_device;
+};
+
+// The status panels become report lines. With a trace, the left panel's
+// steps also start the trace's exchanges, so that the trace reads
+// negotiation, upload and download apart.
+class SessionView : public NullView
+{
+public:
+    SessionView(Shared &shared, const QString &device) : m_shared(shared), m_device(device) {}
+
+    void setStatusText(const QString &key, const QString &text) override
+    {
+        m_panels[key] = text;
+        if (trace && key == Left) {
+            if (text.startsWith(QLatin1String("Negotiating Port")))
+                trace->beginExchange(QStringLiteral("Negotiate"));
+            else if (text == QLatin1String("Preparing For Upload..."))
+                trace->beginExchange(QStringLiteral("Upload"));
+            else if (text == QLatin1String("Downloading Data"))
+                trace->beginExchange(QStringLiteral("Download"));
+        }
+        if (!text.isEmpty())
+            m_shared.report(m_device, text);
+    }
+    QString statusText(const QString &key) const override { return m_panels.value(key); }
+
+    SerialTrace *trace = nullptr;
+
+private:
+    Shared &m_shared;
+    QString m_device;
+    QMap<QString, QString> m_panels;
+};
+
+// One receiver, start to end, in the calling thread. Every object that
+// waits (the session's timer, the port, its socket) is made here, so it
+// belongs to this thread and its events come to this thread's loops.
+void programOne(Shared &shared, const QString &device, const ReceiverSetup &setupIn,
+                const EventCatalog &catalog, BatchResult &result)
+{
+    const BatchOptions &o = shared.options;
+    QElapsedTimer took;
+    took.start();
+    result.device = device;
+
+    SessionPrompter prompter(shared, device);
+    SessionView view(shared, device);
+    Services services;
+    services.setPrompter(&prompter);
+    services.setView(&view);
+    services.setClock(o.clock);
+    services.timings = o.timings;
+    services.DaylightTimeActive = o.DaylightTimeActive;
+    services.settingsPath = o.settingsPath;
+    services.endProgram = [](int) {};
+
+    std::unique_ptr<SerialTrace> trace;
+    if (o.trace) {
+        trace = std::make_unique<SerialTrace>();
+        view.trace = trace.get();
+    }
+
+    ReceiverSetup setup = setupIn;
+    setup.config.SerialPort = 1;
+    LinkSession session(services, QStringList{device, QString(), QString(), QString()});
+    session.Port1.setConnectTimeoutMs(o.connectTimeoutMs);
+    session.Port1.setTrace(trace.get());
+
+    HistoryRowTable history{};
+    result.ok = EstConnect(session, setup, catalog, history);
+    CloseReceiverPort(session);
+    session.Port1.setTrace(nullptr);
+
+    result.status = view.statusText(Left);
+    if (result.ok) {
+        result.romVersion = setup.config.ReceiverVersion;
+    } else {
+        // The status says which step failed; the port or the box says why.
+        QStringList why;
+        if (!result.status.isEmpty())
+            why << result.status;
+        if (!session.Port1.errorString().isEmpty())
+            why << session.Port1.errorString();
+        else if (!prompter.lastMessage.isEmpty())
+            why << prompter.lastMessage;
+        if (why.isEmpty())
+            why << QStringLiteral("the transfer failed");
+        result.reason = why.join(QLatin1String(": "));
+    }
+
+    if (result.ok && !o.alertLogPath.isEmpty()) {
+        const HistorySource source{session.ReceiveBuffer, setup.config, services.DaylightTimeActive,
+                                   services.clock().date(), catalog};
+        QList<AlertLogEntry> alerts = AlertLogEntries(source, &result.unreadableAlerts);
+        for (AlertLogEntry &a : alerts)
+            a.receiver = device;
+        // The file lock keeps other programs out; the mutex keeps this
+        // batch's threads from queueing on the lock with timed retries.
+        QMutexLocker lock(&shared.logLock);
+        const AlertLogMerge merge = AppendAlertLog(o.alertLogPath, alerts);
+        if (merge.ok)
+            result.alertsLogged = int(merge.added.size());
+        else
+            result.logError = merge.error;
+    }
+    if (trace)
+        result.trace = trace->text();
+    result.seconds = took.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+QList<BatchResult> RunBatchTransfer(const QStringList &devices, const ReceiverSetup &setup,
+                                    const EventCatalog &catalog, const BatchOptions &options)
+{
+    Shared shared{options, {}, {}};
+    QList<BatchResult> results(devices.size());
+    std::vector<std::unique_ptr<QThread>> threads;
+    threads.reserve(size_t(devices.size()));
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        BatchResult *slot = &results[i];
+        const QString device = devices.at(i);
+        threads.emplace_back(QThread::create([&shared, device, &setup, &catalog, slot] {
+            programOne(shared, device, setup, catalog, *slot);
+        }));
+        threads.back()->start();
+    }
+    // Blocks on each thread's end; the sessions need nothing from this thread.
+    for (auto &t : threads)
+        t->wait();
+    return results;
+}
+
+bool CheckBatchAlertLog(const QString &path, QString *why)
+{
+    if (!CheckAppendableFile(path, why))
+        return false;
+    const PathStatus st = ClassifyPath(path);
+    if (st.kind == PathKind::Missing || st.size == 0)
+        return true;
+    AlertLogContent content;
+    QString error;
+    if (!ReadAlertLog(path, &content, &error)) {
+        if (why)
+            *why = error;
+        return false;
+    }
+    if (!content.receiverColumn) {
+        if (why)
+            *why = QStringLiteral("%1 has no Receiver column, so the alerts of different receivers could not "
+                                  "be told apart; give a new log for a batch")
+                       .arg(path);
+        return false;
+    }
+    return true;
+}
+
+bool ReadDeviceList(const QString &path, QStringList *devices, QString *why)
+{
+    QByteArray data;
+    // A device list is a few lines; 64 KiB is far past any real one.
+    if (!CheckReadableFile(path, why, 64 * 1024) || !ReadFileBounded(path, 64 * 1024, &data, why))
+        return false;
+    const QString text = QString::fromUtf8(data);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    QStringList found;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines.at(i);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString name = line.trimmed();
+        if (name.isEmpty() || name.startsWith(QLatin1Char('#')))
+            continue;
+        QString reason;
+        if (!IsAcceptableDeviceName(name, &reason)) {
+            if (why)
+                *why = QStringLiteral("%1: line %2: %3").arg(path).arg(i + 1).arg(reason);
+            return false;
+        }
+        if (found.contains(name)) {
+            if (why)
+                *why = QStringLiteral("%1: line %2: %3 is named twice").arg(path).arg(i + 1).arg(name);
+            return false;
+        }
+        found << name;
+    }
+    if (found.isEmpty()) {
+        if (why)
+            *why = QStringLiteral("%1 names no device").arg(path);
+        return false;
+    }
+    devices->append(found);
+    return true;
+}
