@@ -5,7 +5,7 @@
 // Then the time on the wire (from "Preparing For Upload..." to the end,
 // which leaves out the second-boundary wait) of one transfer over a local
 // pty against the same over RFC 2217 through ser2net on 127.0.0.1.
-#include "link/VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 #include "support/Ser2net.h"
 
 #include "base/Clock.h"

@@ -5,7 +5,7 @@
 // the history comes back; a refused connection, a connection dropped in the
 // middle of the reply and a server that never answers each end the run with
 // the usual status text and the reason, in bounded time.
-#include "link/VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 #include "support/Ser2net.h"
 
 #include "base/Services.h"

@@ -5,7 +5,7 @@
 // one log with the Receiver column; every receiver gets the profile's image
 // byte for byte; the trace holds every session. Mistakes in the device list
 // or the log stop the run before any receiver is contacted.
-#include "link/VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 
 #include "base/Services.h"
 #include "config/core/ParameterImage.h"

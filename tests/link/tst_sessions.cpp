@@ -3,7 +3,7 @@
 // own, against two virtual receivers: each receiver gets exactly its own
 // setup, each session gets exactly its own receiver's reply, and the two
 // transfers overlap instead of taking turns.
-#include "link/VirtualReceiver.h"
+#include "support/VirtualReceiver.h"
 
 #include "base/Clock.h"
 #include "base/Services.h"
