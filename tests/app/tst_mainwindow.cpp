@@ -6,8 +6,10 @@
 #include "app/gui/QtPrompter.h"
 #include "app/gui/StartUp.h"
 #include "app/gui/frmSplash.h"
+#include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -32,6 +34,7 @@ private slots:
     void historyCommandsWithoutHistory();
     void tipsMenuToggles();
     void commandsRefusedWhilePortBusy();
+    void commandsRefusedUnderModalWindow();
     void exitPaths_data();
     void exitPaths();
     void closeBoxAsksOnce();
@@ -341,6 +344,51 @@ void TestMainWindow::splashNeverHangsAtMidnight()
     std::unique_ptr<NX4400C> w(StartUp(*env.ctx));
     QVERIFY(t.elapsed() < 5000);
     QVERIFY(w->isVisible());
+}
+
+// A modal page holds the user's input; a toolbar button pressed through
+// the accessibility bus must not run its command under it either (a
+// transfer once ran under the Identification page's error box).
+void TestMainWindow::commandsRefusedUnderModalWindow()
+{
+    TestEnv env;
+    NX4400C w(*env.ctx);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const char *const keys[] = {"Transfer Data", "Setup", "Help", "Exit"};
+    int beepsUnder = -1;
+    bool pageStayedOnTop = false;
+    whenModal<QDialog>([&](QDialog *page) {
+        for (const char *key : keys) {
+            QWidget *button = w.findChild<QWidget *>(QStringLiteral("Tlbar_") + QLatin1String(key));
+            QAccessibleInterface *a = button ? QAccessible::queryAccessibleInterface(button) : nullptr;
+            if (a && a->actionInterface())
+                a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        }
+        // The press action clicks after a short animation.
+        QTest::qWait(400);
+        beepsUnder = env.prompter.beeps;
+        pageStayedOnTop = QApplication::activeModalWidget() == page;
+        page->reject();
+    });
+    w.runToolbarCommand(QStringLiteral("Identification"));
+    QCOMPARE(beepsUnder, 4);
+    QVERIFY(pageStayedOnTop);
+    QVERIFY(env.prompter.boxes.isEmpty());
+    QVERIFY(!env.ctx->hasSession() || !env.ctx->session().busy);
+    QVERIFY(w.isVisible());
+
+    // With the page closed the same press runs the command again.
+    QWidget *setup = w.findChild<QWidget *>(QStringLiteral("Tlbar_Setup"));
+    bool setupOpened = false;
+    whenModal<QDialog>([&](QDialog *page) {
+        setupOpened = page->objectName() == QLatin1String("frmCommPort");
+        page->reject();
+    });
+    QAccessible::queryAccessibleInterface(setup)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(setupOpened);
+    QCOMPARE(env.prompter.beeps, 4);
 }
 
 void TestMainWindow::grabWindows()

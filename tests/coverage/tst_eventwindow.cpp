@@ -6,6 +6,7 @@
 #include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
+#include <QAccessible>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -44,6 +45,8 @@ private slots:
     void pages();
     void leavingWithoutOkStoresNothing();
     void toolbarCommand();
+    void toggleAction_data();
+    void toggleAction();
 };
 
 void tst_EventWindow::opensFromSelection()
@@ -235,6 +238,66 @@ void tst_EventWindow::toolbarCommand()
     QCOMPARE(env.ctx->EventSelection.at(0), QStringLiteral("RMT"));
     // Rebuilt each time: nothing of it stays behind.
     QVERIFY(!mainWindow.findChild<frmEvent *>());
+}
+
+// What assistive technology does to a check box: its toggle action, which
+// changes the box without a click. The count follows, and the 49th box is
+// refused as a click would be. The real catalogue offers 47 codes, so the
+// limit is reached on a catalogue with a few more.
+void tst_EventWindow::toggleAction_data()
+{
+    QTest::addColumn<int>("extraCodes");
+    QTest::addColumn<int>("toggles");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("beeps");
+
+    QTest::newRow("one box") << 0 << 1 << 1 << 0;
+    QTest::newRow("every offered box") << 0 << 47 << 47 << 0;
+    QTest::newRow("up to the limit") << 1 << 48 << 48 << 0;
+    QTest::newRow("one past the limit") << 2 << 49 << 48 << 1;
+    QTest::newRow("three past the limit") << 4 << 51 << 48 << 3;
+}
+
+void tst_EventWindow::toggleAction()
+{
+    QFETCH(int, extraCodes);
+    QFETCH(int, toggles);
+    QFETCH(int, count);
+    QFETCH(int, beeps);
+    TestEnv env;
+    EventCatalog catalog = env.ctx->catalog;
+    for (int i = 0; i < extraCodes; ++i)
+        catalog.rows.append({QStringLiteral("XX%1").arg(char('A' + i)), QStringLiteral("Extra"), EventClass::Other, 2,
+                             QStringLiteral("Misc Events"), QStringLiteral("Extra %1").arg(i)});
+    frmEvent w(*env.ctx, *env.ctx, catalog);
+    QList<QCheckBox *> counted;
+    for (const EventCatalogEntry &row : std::as_const(catalog.rows))
+        counted << w.box(row.EventCode);
+    QCOMPARE(counted.size(), 47 + extraCodes);
+
+    for (int i = 0; i < toggles; ++i) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(counted.at(i));
+        QVERIFY(a && a->actionInterface());
+        QVERIFY(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    }
+    QCOMPARE(countText(&w), QStringLiteral("Events Selected = %1   (Max 48)").arg(count));
+    QCOMPARE(env.prompter.beeps, beeps);
+    for (int i = 0; i < counted.size(); ++i)
+        QCOMPARE(counted.at(i)->isChecked(), i < count);
+
+    // Untoggled through the same action, a box is counted off once; a mouse
+    // click afterwards is counted once too.
+    QAccessibleInterface *first = QAccessible::queryAccessibleInterface(counted.first());
+    first->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(countText(&w), QStringLiteral("Events Selected = %1   (Max 48)").arg(count - 1));
+    counted.first()->click();
+    QCOMPARE(countText(&w), QStringLiteral("Events Selected = %1   (Max 48)").arg(count));
+    QCOMPARE(env.prompter.beeps, beeps);
+
+    // What OK stores is what the boxes show, never more than 48.
+    w.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    QCOMPARE(env.ctx->EventSelection.mid(0, 48).count(QString()), 48 - count);
 }
 
 QTEST_MAIN(tst_EventWindow)

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QAccessible>
 #include <QtTest>
 
 namespace {
@@ -312,6 +313,63 @@ private slots:
         QVERIFY(box.text.contains(QStringLiteral("blocker/NX_DUMP.TXT")));
         QCOMPARE(box.icon, Prompter::Icon::Exclamation);
         QVERIFY(!dump.text().isEmpty());   // nothing shown is lost
+    }
+
+    // The text area empties each time the window is activated: when the box
+    // that reports the written file closes and the window is active again.
+    // Not after the box that reports a failed save (the dump could not be
+    // kept otherwise), nor when the user comes back from another program.
+    void emptiedOnActivation_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("viaOtherProgram");
+        QTest::addColumn<bool>("emptied");
+        QTest::newRow("back from the saved-file box") << true << false << true;
+        QTest::newRow("back from the failure box") << false << false << false;
+        QTest::newRow("back from another program") << true << true << false;
+    }
+    void emptiedOnActivation()
+    {
+        QFETCH(bool, writable);
+        QFETCH(bool, viaOtherProgram);
+        QFETCH(bool, emptied);
+        Bench b;
+        if (!writable) {
+            QFile blocker(b.env.path("blocker"));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+            b.ctx.dumpFilePath = b.env.path("blocker/NX_DUMP.TXT");
+        }
+        b.rx.answer('R', "ZCZC-A" + ETX);
+        frmDataDump dump(b.ctx.session(), b.ctx.config);
+        QVERIFY(dump.MakeContact());
+        dump.show();
+        QApplication::setActiveWindow(&dump);
+        QVERIFY(QTest::qWaitForWindowActive(&dump));
+        dump.cmdRaw_Click();
+        QVERIFY(!dump.text().isEmpty());
+        // The box is a window of the editor: the dump window loses the focus
+        // to it while it is up and gets it back when it closes.
+        QWidget box;
+        b.env.prompter.onBox = [&](const ScriptedPrompter::Box &) {
+            box.show();
+            QApplication::setActiveWindow(&box);
+            box.hide();
+            QApplication::setActiveWindow(&dump);
+        };
+        if (viaOtherProgram) {
+            b.env.prompter.onBox = {};
+            QApplication::setActiveWindow(nullptr);
+            QApplication::setActiveWindow(&dump);
+        } else {
+            dump.cmdSave_Click();
+            QCOMPARE(b.env.prompter.boxes.size(), 1);
+        }
+        QCOMPARE(dump.text().isEmpty(), emptied);
+        QCOMPARE(dump.findChild<QPlainTextEdit *>(QStringLiteral("Text1"))->toPlainText().isEmpty(), emptied);
+        QCOMPARE(QFile::exists(b.ctx.dumpFilePath), writable && !viaOtherProgram);
+        QCOMPARE(QAccessible::queryAccessibleInterface(&dump)->text(QAccessible::Name),
+                 QStringLiteral("  NX-4400C Data Dump"));
     }
 
     // The whole visit against the virtual receiver, at its real pace.

@@ -21,7 +21,9 @@
 #include <QLineEdit>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -171,7 +173,8 @@ void HelpViewer::buildWindow()
 
     QHelpContentWidget *contents = m_engine->contentWidget();
     contents->setObjectName(QStringLiteral("treeContents"));
-    contents->setAccessibleName(QStringLiteral("Contents"));
+    // "Contents" is already the toolbar's button and the tab.
+    contents->setAccessibleName(QStringLiteral("Table of contents"));
     connect(contents, &QHelpContentWidget::linkActivated, this, &HelpViewer::showPage);
     connect(m_engine->contentModel(), &QHelpContentModel::contentsCreated, contents,
             [contents] { contents->expandToDepth(0); });
@@ -214,6 +217,25 @@ void HelpViewer::buildWindow()
     QHelpSearchResultWidget *results = search->resultWidget();
     results->setObjectName(QStringLiteral("lstSearchResults"));
     results->setAccessibleName(QStringLiteral("Search results"));
+    // The help module's own controls come unnamed: its line edit, its
+    // history arrows (named by their tool tips), and the four paging arrows
+    // of the results, which have neither text nor tool tip and are made
+    // first, previous, next, last.
+    if (auto *edit = query->findChild<QLineEdit *>())
+        edit->setAccessibleName(QStringLiteral("Search for"));
+    for (QToolButton *b : query->findChildren<QToolButton *>()) {
+        if (b->accessibleName().isEmpty())
+            b->setAccessibleName(b->toolTip().isEmpty() ? b->objectName() : b->toolTip());
+    }
+    const QList<QToolButton *> paging = results->findChildren<QToolButton *>();
+    const char *const pagingNames[] = {"First results page", "Previous results page", "Next results page",
+                                       "Last results page"};
+    for (int i = 0; i < paging.size() && i < 4; ++i) {
+        if (paging.at(i)->accessibleName().isEmpty())
+            paging.at(i)->setAccessibleName(QString::fromLatin1(pagingNames[i]));
+    }
+    if (auto *list = results->findChild<QTextBrowser *>())
+        list->setAccessibleName(QStringLiteral("Search results"));
     searchLayout->addWidget(query);
     searchLayout->addWidget(results, 1);
     connect(query, &QHelpSearchQueryWidget::search, this, &HelpViewer::runSearch);
@@ -221,6 +243,10 @@ void HelpViewer::buildWindow()
     connect(search, &QHelpSearchEngine::indexingStarted, query, [query] { query->setEnabled(false); });
     connect(search, &QHelpSearchEngine::indexingFinished, query, [query] { query->setEnabled(true); });
     m_tabs->addTab(searchPage, QStringLiteral("&Search"));
+    // A tab bar is heard by its current tab, whose caption is also the name
+    // of a button ("Contents", "Search"): the tabs say they are pages.
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->tabBar()->setAccessibleTabName(i, m_tabs->tabText(i).remove(QLatin1Char('&')) + QStringLiteral(" page"));
 
     auto *split = new QSplitter;
     split->setObjectName(QStringLiteral("splHelp"));

@@ -267,14 +267,15 @@ void NX4400C::buildHistoryGrid()
         QFont f = h->font();
         f.setBold(true);
         h->setFont(f);
-        h->setAccessibleName(h->text());
         grid->addWidget(h, 0, c);
     }
     for (int r = 0; r < Rows; ++r) {
         for (int c = 0; c < 6; ++c) {
             auto *l = new QLabel(central);
             l->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(kColumns[c])).arg(r));
-            l->setAccessibleName(QStringLiteral("%1 row %2").arg(QLatin1String(kHeadings[c])).arg(r + 1));
+            // No accessible name: a screen reader then reads the entry
+            // itself; the description says which column and row it is.
+            l->setAccessibleDescription(QStringLiteral("%1, row %2").arg(QLatin1String(kHeadings[c])).arg(r + 1));
             l->setFont(fixed);
             l->setMinimumHeight(l->fontMetrics().height() + 2);
             // Room for the widest text of each column: "30-September", "23:59".
@@ -305,11 +306,13 @@ void NX4400C::buildStatusBar()
     statusBar()->setSizeGripEnabled(false);
     m_left = new QLabel(this);
     m_left->setObjectName(QStringLiteral("Left"));
-    m_left->setAccessibleName(QStringLiteral("Status"));
+    // The panels are heard by their text (the result of the last transfer,
+    // the receiver's version); the description says which panel it is.
+    m_left->setAccessibleDescription(QStringLiteral("Status"));
     m_left->setFrameShape(QFrame::StyledPanel);
     m_right = new QLabel(this);
     m_right->setObjectName(QStringLiteral("Right"));
-    m_right->setAccessibleName(QStringLiteral("Receiver version"));
+    m_right->setAccessibleDescription(QStringLiteral("Receiver version"));
     m_right->setFrameShape(QFrame::StyledPanel);
     m_right->setMinimumWidth(260);
     statusBar()->addWidget(m_left, 1);
@@ -399,6 +402,12 @@ bool NX4400C::refuseWhileLinkBusy()
 
 void NX4400C::runToolbarCommand(const QString &key)
 {
+    // A modal window holds the user's input, so it holds commands that
+    // arrive another way (an assistive tool pressing a toolbar button) too.
+    if (QApplication::activeModalWidget()) {
+        m_ctx.prompter().beep();
+        return;
+    }
     for (const MainCommand &c : kCommands) {
         if (key != QLatin1String(c.key))
             continue;

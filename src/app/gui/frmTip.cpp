@@ -98,7 +98,7 @@ frmTip::frmTip(AppContext &ctx, QWidget *mainWindow)
         const QSignalBlocker block(m_chk);
         m_chk->setChecked(true);
         tip->setText(TipText(WebLinks::VendorWebAddress()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        tip->setAccessibleName(QStringLiteral("Tip text"));
+        tip->setAccessibleDescription(QStringLiteral("Tip text"));
     }
     if (m_mnuTipsShow)
         m_mnuTipsShow->setChecked(m_show);

@@ -72,9 +72,7 @@ frmEvent::frmEvent(Services &services, ReceiverSetup &setup, const EventCatalog 
     auto *image = Widgets::picture(this, QStringLiteral("events"), QStringLiteral("Event codes"));
     image->move(tw(240), tw(stripTop) - 4);
 
-    m_lblCount = new QLabel(this);
-    m_lblCount->setObjectName(QStringLiteral("lblCount"));
-    m_lblCount->setAccessibleName(QStringLiteral("Events selected"));
+    m_lblCount = Widgets::label(this, QStringLiteral("lblCount"), QString(), QStringLiteral("Events selected"));
     m_lblCount->setGeometry(tw(960), tw(stripTop), tw(3600), tw(375));
 
     const char *const pages[] = {"Page 1", "Page 2"};
@@ -125,7 +123,7 @@ void frmEvent::buildPage1()
         auto *box = makeBox(frames.at(cell), QStringLiteral("chk") + row.EventCode, row.caption, row.group, 360,
                             top, 1500);
         m_boxes[i] = box;
-        connect(box, &QCheckBox::clicked, this, [this, box] { onCountedClicked(box); });
+        connect(box, &QCheckBox::toggled, this, [this, box](bool on) { onCountedToggled(box, on); });
     }
     // The spare boxes belong to no code; they count nothing and store nothing.
     QGroupBox *spare = makeFrame(m_picture1, QStringLiteral("Spare"), lefts[3], tops[2], 1935, 852);
@@ -156,7 +154,7 @@ void frmEvent::buildPage2()
             auto *box = makeBox(frame, QStringLiteral("chk") + row.EventCode, row.caption, QString(), 240, top,
                                 g.width - 360);
             m_boxes[i] = box;
-            connect(box, &QCheckBox::clicked, this, [this, box] { onCountedClicked(box); });
+            connect(box, &QCheckBox::toggled, this, [this, box](bool on) { onCountedToggled(box, on); });
             top += 240;
         }
     }
@@ -223,12 +221,14 @@ void frmEvent::StoreEvents()
     EventSelectionRules::StoreEventCodes(m_setup.EventSelection, checked);
 }
 
-void frmEvent::onCountedClicked(QCheckBox *box)
+void frmEvent::onCountedToggled(QCheckBox *box, bool on)
 {
-    if (CountSelectedEvents() > EventSelectionRules::MaxSelected) {
+    // Counted on the box's change, whatever changed it: a click, a key, or
+    // an assistive tool's toggle action, which changes the box without a
+    // click. Unticking the refused box recounts through here.
+    if (CountSelectedEvents() > EventSelectionRules::MaxSelected && on) {
         box->setChecked(false);
         m_svc.prompter().beep();
-        CountSelectedEvents();
     }
 }
 

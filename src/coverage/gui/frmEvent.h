@@ -44,7 +44,7 @@ protected:
 private:
     void buildPage1();
     void buildPage2();
-    void onCountedClicked(QCheckBox *box);
+    void onCountedToggled(QCheckBox *box, bool on);
     void cmdSelect_Click(int index);
     void cmdOK_Click();
 

@@ -70,9 +70,8 @@ frmFIPEdit::frmFIPEdit(Services &services, const Request &request, QWidget *pare
     auto *info = new QVBoxLayout;
     info->setSpacing(2);
     for (int i = 0; i < 4; ++i) {
-        m_lblInfo[i] = new QLabel(this);
-        m_lblInfo[i]->setObjectName(QStringLiteral("lblInfo_%1").arg(i));
-        m_lblInfo[i]->setAccessibleName(QStringLiteral("Instruction %1").arg(i + 1));
+        m_lblInfo[i] = Widgets::label(this, Widgets::arrayName("lblInfo", i), QString(),
+                                      QStringLiteral("Instruction %1").arg(i + 1));
         info->addWidget(m_lblInfo[i]);
     }
 

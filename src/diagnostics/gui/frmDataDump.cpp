@@ -9,6 +9,7 @@
 #include "link/core/LinkSession.h"
 #include "base/Messages.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -50,7 +52,7 @@ frmDataDump::frmDataDump(LinkSession &session, ReceiverConfig &config, QWidget *
 {
     setObjectName(QStringLiteral("frmDataDump"));
     setWindowTitle(QStringLiteral("  NX-4400C Data Dump"));
-    setAccessibleName(QStringLiteral("NX-4400C Data Dump"));
+    setAccessibleName(windowTitle());
     setModal(true);
     setSizeGripEnabled(true);
 
@@ -230,6 +232,7 @@ void frmDataDump::cmdSave_Click()
     // The new file replaces the old one only once it is complete.
     QString why;
     if (!SaveDumpFile(m_svc, m_config, m_text, &why)) {
+        const QScopedValueRollback keep(m_keepText, true);
         m_svc.prompter().ask(Messages::FatalTitle,
                              QStringLiteral("Data file %1 could not be written:").arg(QFileInfo(path).fileName())
                                  + DumpLineBreak + QFileInfo(path).absoluteFilePath() + DumpLineBreak
@@ -268,11 +271,29 @@ void frmDataDump::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
+bool frmDataDump::event(QEvent *event)
+{
+    // The text area is emptied each time the window is activated: when it
+    // opens and when it is active again after another window of the editor,
+    // such as the box that says the dump file was written. Coming back from
+    // another program is not an activation of the window (the application
+    // was inactive in between), so switching programs keeps the dump; nor
+    // does the box that says the file could not be written empty it, so the
+    // dump can still be saved.
+    if (event->type() == QEvent::WindowDeactivate) {
+        QWidget *next = QApplication::activeWindow();
+        m_clearOnActivate = next && next != this && !m_keepText;
+    } else if (event->type() == QEvent::WindowActivate) {
+        if (m_clearOnActivate)
+            cmdClear_Click();
+        m_clearOnActivate = false;
+    }
+    return QDialog::event(event);
+}
+
 void frmDataDump::showEvent(QShowEvent *event)
 {
-    // The text area starts empty each time the window opens. (Emptying it
-    // on every activation would lose a dump whenever the user switched to
-    // another window and back.)
+    // The text area starts empty each time the window opens.
     if (!m_shown) {
         m_shown = true;
         cmdClear_Click();

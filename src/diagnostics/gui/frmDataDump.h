@@ -47,6 +47,7 @@ public:
     bool inDumpMode() const { return m_session.inDumpMode(); }
 
 protected:
+    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
@@ -62,6 +63,13 @@ private:
     DumpSession m_session;
     QString m_text;
     bool m_shown = false;
+    // Set when the window lost the focus to another window of the program
+    // (the box that reports a save): the text area empties when the window
+    // is active again.
+    bool m_clearOnActivate = false;
+    // While the box that reports a failed save is up: the unsaved text must
+    // survive it.
+    bool m_keepText = false;
 
     QPlainTextEdit *m_text1 = nullptr;
     QPushButton *m_cmdRaw = nullptr;

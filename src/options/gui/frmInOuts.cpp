@@ -153,8 +153,15 @@ frmInOuts::frmInOuts(Services &services, ReceiverConfig &config, QWidget *parent
         m_group[k] = new QButtonGroup(this);
         m_group[k]->setObjectName(QLatin1String(con.array));
         const QString context = QString::fromLatin1(con.tab);
-        for (int i = 0; i < 8; ++i)
-            buttons->addWidget(option(m_group[k], box, con.array, i, QLatin1String(con.captions[i]), context));
+        int spare = 0;
+        for (int i = 0; i < 8; ++i) {
+            QRadioButton *b = option(m_group[k], box, con.array, i, QLatin1String(con.captions[i]), context);
+            // The spare buttons share a caption; tell them apart by number,
+            // as the receiver's spare flags are numbered.
+            if (QLatin1String(con.captions[i]).startsWith(QLatin1String("Spare")))
+                b->setAccessibleName(QStringLiteral("%1: Spare %2").arg(context).arg(++spare));
+            buttons->addWidget(b);
+        }
         lay->addLayout(buttons);
         lay->addStretch(1);
         pageLay->addWidget(box);

@@ -82,7 +82,8 @@ frmTest::frmTest(Services &services, QWidget *parent, std::unique_ptr<PacketAudi
 
     m_ident = new QLabel(this);
     m_ident->setObjectName(QStringLiteral("lblIdent"));
-    m_ident->setAccessibleName(QStringLiteral("Playing"));
+    // Heard by what it shows (the message playing); described by its use.
+    m_ident->setAccessibleDescription(QStringLiteral("Playing"));
     m_ident->setAlignment(Qt::AlignCenter);
     QFont bold = m_ident->font();
     bold.setBold(true);
@@ -106,7 +107,7 @@ frmTest::frmTest(Services &services, QWidget *parent, std::unique_ptr<PacketAudi
     frame->setFrameShadow(QFrame::Sunken);
     m_info = new QLabel(frame);
     m_info->setObjectName(QStringLiteral("lblInfo"));
-    m_info->setAccessibleName(QStringLiteral("Information"));
+    m_info->setAccessibleDescription(QStringLiteral("Information"));
     m_info->setWordWrap(true);
     m_info->setTextFormat(Qt::PlainText);
     auto *frameLayout = new QVBoxLayout(frame);
