@@ -15,7 +15,7 @@
 #include "coverage/gui/frmFIPEdit.h"
 #include "coverage/gui/frmFIPS.h"
 #include "diagnostics/gui/frmDataDump.h"
-#include "history/GeneratedAlertLog.h"
+#include "support/GeneratedAlertLog.h"
 #include "history/core/AlertLog.h"
 #include "history/gui/frmAlertLog.h"
 #include "link/core/LinkSession.h"
