@@ -10,13 +10,13 @@
 # Dependencies point one way: base <- core <- gui <- app. scripts/check-layers.py
 # checks the includes against the same rule.
 
-# nx_subsystem(<name> [DEPS <lower subsystem>...])
+# nx_subsystem(<name> [DEPS <lower subsystem>...] [GUI_DEPS <subsystem>...])
 # Declares src/<name>/core (nx_<name>_core) and src/<name>/gui (nx_<name>_gui)
 # from the files present. A core links base and the cores of DEPS; a gui
-# links its own core, the cores of DEPS and nx_widgets. A CMakeLists.txt in
-# src/<name> may add resources afterwards.
+# links its own core, the cores of DEPS and GUI_DEPS, and nx_widgets. A
+# CMakeLists.txt in src/<name> may add resources afterwards.
 function(nx_subsystem name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;GUI_DEPS" ${ARGN})
   set(dir ${PROJECT_SOURCE_DIR}/src/${name})
   set(dep_cores)
   foreach(dep ${ARG_DEPS})
@@ -33,8 +33,14 @@ function(nx_subsystem name)
   endif()
   file(GLOB gui_sources CONFIGURE_DEPENDS ${dir}/gui/*.cpp ${dir}/gui/*.h)
   if(gui_sources)
+    set(gui_cores)
+    foreach(dep ${ARG_GUI_DEPS})
+      if(TARGET nx_${dep}_core)
+        list(APPEND gui_cores nx_${dep}_core)
+      endif()
+    endforeach()
     add_library(nx_${name}_gui STATIC ${gui_sources})
-    target_link_libraries(nx_${name}_gui PUBLIC ${own_core} ${dep_cores} nx_widgets)
+    target_link_libraries(nx_${name}_gui PUBLIC ${own_core} ${dep_cores} ${gui_cores} nx_widgets)
     target_precompile_headers(nx_${name}_gui REUSE_FROM nx_widgets)
   endif()
   if(EXISTS ${dir}/CMakeLists.txt)

@@ -11,7 +11,7 @@ packages=(
   qt6-qpa-plugins libqt6svg6 libqt6sql6-sqlite libgl-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils desktop-file-utils poppler-utils multimon-ng socat ser2net
+  xvfb x11-utils desktop-file-utils poppler-utils multimon-ng python3 ser2net
   pulseaudio cups-bsd cups-daemon cups-client printer-driver-cups-pdf dpkg-dev file
 )
 

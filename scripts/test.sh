@@ -16,6 +16,8 @@ build() { # dir, extra cmake args...
   cmake --build "$dir" -j "$jobs"
 }
 
+# Includes point one way between the layers; prints the folder graph.
+python3 scripts/check-layers.py
 build build
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
