@@ -9,6 +9,7 @@
 #include "link/core/LinkSession.h"
 #include "link/core/Transfer.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -46,6 +47,7 @@ private slots:
     void historyAndVersionFromFile();
     void portThatWillNotOpen();
     void nestedTransferRefused();
+    void unreadableSettingsStoreStopsTransfer();
     void secondBoundary_data();
     void secondBoundary();
     void downloadChecksum_data();
@@ -247,6 +249,27 @@ void TestTransfer::nestedTransferRefused()
     QCOMPARE(vr.recorded().count('Z') >= 1, true);
     QCOMPARE(vr.recorded().left(1), QByteArrayLiteral("Z"));
     QCOMPARE(vr.recorded().size(), 1 + 512);
+}
+
+void TestTransfer::unreadableSettingsStoreStopsTransfer()
+{
+    // A store that is there but cannot be read leaves the factory defaults
+    // in memory: they must not reach the receiver.
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    shortenTimings(ctx);
+    fillImageDefaults(ctx);
+    VirtualReceiver vr(env.dir.path());
+    QVERIFY(vr.start());
+    vr.attach(ctx);
+    QVERIFY(QDir().mkpath(ctx.settingsPath));   // a folder where the store should be
+    env.clock.set(quickBoundary());
+    QVERIFY(!EstConnect(ctx.session(), ctx, ctx.catalog, ctx.HistoryRows));
+    const QString left = env.view.panels.value(QStringLiteral("Left"));
+    QVERIFY2(left.contains(ctx.settingsPath) && left.contains(QStringLiteral("nothing was sent")), qPrintable(left));
+    QVERIFY(!ctx.session().Port1.isOpen());
+    QTest::qWait(100);
+    QVERIFY(vr.recorded().isEmpty());
 }
 
 void TestTransfer::secondBoundary_data()
