@@ -19,7 +19,9 @@ int usage(int code)
            "       nx4400c-cli ports [set N DEVICE]\n"
            "       nx4400c-cli profile save|load FILE\n"
            "       nx4400c-cli image [--profile FILE]\n"
-           "       nx4400c-cli log audit --from DATE [--to DATE] [--format text|csv] [--csv FILE]\n";
+           "       nx4400c-cli log audit --from DATE [--to DATE] [--format text|csv] [--csv FILE]\n"
+           "       nx4400c-cli log show [--from DATE] [--to DATE] [--code CODES] [--csv FILE]\n"
+           "       nx4400c-cli --help | --version\n";
     return code;
 }
 

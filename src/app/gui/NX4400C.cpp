@@ -436,7 +436,13 @@ void NX4400C::transferData()
     if (m_ctx.alertLogPath.isEmpty()) {
         why = QStringLiteral("there is no folder for it (HOME is not set)");
     } else if (MakeAlertLogFolder(m_ctx.alertLogPath, &why)) {
-        const AlertLogMerge merge = AppendAlertLog(m_ctx.alertLogPath, AlertLogEntries(m_ctx.historySource()));
+        // Each alert names the receiver's device, as a batch does, so one
+        // log can hold the editor's transfers and a batch's.
+        QList<AlertLogEntry> alerts = AlertLogEntries(m_ctx.historySource());
+        const QString device = m_ctx.session().Port1.devicePath(m_ctx.config.SerialPort);
+        for (AlertLogEntry &a : alerts)
+            a.receiver = device;
+        const AlertLogMerge merge = AppendAlertLog(m_ctx.alertLogPath, alerts);
         if (merge.ok)
             return;
         why = merge.error;

@@ -3,6 +3,7 @@
 
 #include "diagnostics/core/DumpCollector.h"
 #include "link/core/LinkSession.h"
+#include "link/core/SerialTrace.h"
 #include "base/Services.h"
 #include "base/MainView.h"
 
@@ -36,6 +37,10 @@ bool DumpSession::MakeContact()
         m_busy.reset();
         return false;
     };
+    if (SerialTrace *trace = m_link.Port1.trace())
+        trace->beginExchange(QStringLiteral("Data dump on port %1 (%2)")
+                                 .arg(m_portNumber)
+                                 .arg(m_link.Port1.devicePath(m_portNumber)));
     if (!OpenReceiverPort(m_link, m_portNumber))
         return giveUp();
 

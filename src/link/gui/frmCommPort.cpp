@@ -6,6 +6,7 @@
 #include "base/Services.h"
 #include "config/core/ReceiverConfig.h"
 #include "link/core/DeviceName.h"
+#include "link/core/SerialTrace.h"
 #include "base/MainView.h"
 
 #include <QButtonGroup>
@@ -222,6 +223,8 @@ bool frmCommPort::TestOpenPort(int port)
     ctl.setBaudRate(4800);
     ctl.setParity(0);
     ctl.setPortNumber(port);
+    if (SerialTrace *trace = ctl.trace())
+        trace->beginExchange(QStringLiteral("Port test on port %1 (%2)").arg(ctl.portNumber()).arg(ctl.devicePath(ctl.portNumber())));
     m_session.PortHandle = int16_t(ctl.Open());
     if (m_session.PortHandle != 0)
         return true;
