@@ -39,6 +39,12 @@ row "transfer overhead beyond wire and boundary wait" "$(get transfer_overhead_b
 row "CPU during a transfer" "$(get transfer_cpu)"
 row "CPU while waiting (5 s negotiation time-out)" "$(get cpu_while_waiting)"
 
+# A receiver that floods the line through a whole transfer.
+figures=$(build-bench/bench/bench_flood 2>/dev/null || true)
+row "resident memory under flood (peak, whole transfer)" "$(get flood_peak_rss)"
+row "CPU during a flooded transfer (boundary wait)" "$(get flood_cpu) ($(get flood_cpu_boundary_wait | cut -d' ' -f1-2))"
+row "CPU under flood, no answer (5 s negotiation time-out)" "$(get flood_cpu_negotiation_timeout)"
+
 # Batch programming: 32 receivers at 4800 bit/s, and RFC 2217 against a pty.
 figures=$(build-bench/bench/bench_batch 2>/dev/null || true)
 row "batch of 32, wall time (one alone)" "$(get batch_wall) ($(get single_transfer_wall))"

@@ -7,6 +7,16 @@
 // "X", "Q". Bytes go out at 4800 bit/s (10 bits a byte) unless --fast.
 //
 // Plain POSIX: one thread, poll() on the pty master.
+//
+// --fault flood plays a receiver (or a line) that babbles without end: from
+// start to exit it writes junk as fast as the pty takes it, whether or not
+// the editor has the port open or reads. The junk never holds ACK, NAK or
+// ETX, and the answers go out between two chunks of it, so an editor that
+// drops what it does not expect still finds the ACK to "Z" and to the frame.
+// The 1284-byte reply goes out in one piece (the flood resumes after it):
+// the link has no framing, so junk inside the reply could not be told from
+// history and the transfer could only fail. A flooding receiver can thus be
+// programmed; how much the editor holds and spends meanwhile is the point.
 
 #include <algorithm>
 #include <cerrno>
@@ -67,6 +77,7 @@ const char *const kFaults[] = {
     "pull-cable",       // pty closed in the middle of the reply (--pull-after N)
     "nak-t",            // answers the port test "T" with NAK
     "nak-d",            // refuses dump mode (NAK to "D")
+    "flood",            // junk written without pause, before and between the answers
 };
 
 // The built-in history: alerts as the receiver logs them, day of the year and
@@ -107,6 +118,8 @@ private:
     bool send(const Bytes &bytes, bool mayPull = false);
     bool sendByte(unsigned char b) { return send(Bytes{b}); }
     void noise();
+    // Writes one chunk of junk if the pty takes it; never blocks.
+    void flood();
     bool ack();
     void record(const unsigned char *data, size_t n);
     void onByte(unsigned char b, Clock::time_point when);
@@ -130,6 +143,8 @@ private:
     Clock::time_point m_frameStart;
     Clock::time_point m_lastByte;
     unsigned m_noiseSeed = 12345;
+    unsigned m_floodSeed = 54321;
+    unsigned long long m_flooded = 0;
 };
 
 bool Receiver::send(const Bytes &bytes, bool mayPull)
@@ -168,6 +183,24 @@ bool Receiver::send(const Bytes &bytes, bool mayPull)
     }
     sleepUntil(next);
     return true;
+}
+
+void Receiver::flood()
+{
+    unsigned char junk[4096];
+    for (unsigned char &b : junk) {
+        m_floodSeed = m_floodSeed * 1103515245u + 12345u;
+        b = (m_floodSeed >> 16) & 0xFF;
+        if (b == ACK || b == NAK || b == ETX)
+            b = 0x7F;
+    }
+    const ssize_t w = write(m_master, junk, sizeof junk);
+    if (w > 0) {
+        m_flooded += static_cast<unsigned long long>(w);
+    } else if (w < 0 && errno == EAGAIN) {
+        // poll() said there was room and there was none: do not spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void Receiver::noise()
@@ -370,14 +403,24 @@ void Receiver::onByte(unsigned char b, Clock::time_point when)
 int Receiver::run()
 {
     unsigned char buf[4096];
+    const bool flooding = m_opt.has("flood");
+    if (flooding) {
+        // The flood must never block the receiver: it still has to read what
+        // the editor sends and answer it. send() waits out a full pty.
+        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    }
     while (!g_stop && !m_pulled) {
-        pollfd p{m_master, POLLIN, 0};
+        pollfd p{m_master, short(POLLIN | (flooding ? POLLOUT : 0)), 0};
         const int r = poll(&p, 1, -1);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             return 1;
         }
+        if (flooding && (p.revents & POLLOUT))
+            flood();
+        if (!(p.revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
         const ssize_t n = read(m_master, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
@@ -392,6 +435,8 @@ int Receiver::run()
         for (ssize_t i = 0; i < n && !m_pulled; ++i)
             onByte(buf[i], now);
     }
+    if (flooding)
+        log("flooded %s bytes\n", std::to_string(m_flooded));
     return 0;
 }
 

@@ -14,6 +14,31 @@ namespace {
 
 const QString Left = QStringLiteral("Left");
 const QString Right = QStringLiteral("Right");
+// Why a transfer failed, beyond the step the left panel names ("Downloading
+// Data" covers a bad sum, a short reply, a wrong last byte and a lost port
+// alike). The left panel keeps the editor's fixed texts; this goes to a
+// panel of its own, which the command line prints on standard error and the
+// main window may show next to the left one.
+const QString Reason = QStringLiteral("Reason");
+
+void setReason(LinkSession &link, const QString &why)
+{
+    link.services().view().setStatusText(Reason, why);
+}
+
+// The port's own account of its loss (device and system error) where it has
+// one.
+QString lostPortReason(const LinkSession &link)
+{
+    const QString why = link.Port1.errorString();
+    return QStringLiteral("lost port: ")
+        + (why.isEmpty() ? QStringLiteral("%1 was closed").arg(link.Port1.deviceName()) : why);
+}
+
+QString hexByte(int b)
+{
+    return QStringLiteral("0x") + QString::number(b & 0xFF, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -44,6 +69,16 @@ bool UploadParameters(LinkSession &link, const ReceiverConfig &config)
         target = 2;
     link.waitForSecond(target);
 
+    // The receiver may have gone while the editor waited for the second: a
+    // frame written now would go nowhere, and sitting out the reply time-out
+    // would then report a lost port as a silent receiver.
+    if (port.failed() || !port.isOpen()) {
+        link.disableTimeOut();
+        view.setStatusText(Left, QStringLiteral("Port Connection Lost"));
+        setReason(link, lostPortReason(link));
+        return false;
+    }
+
     link.disableTimeOut();
     view.setStatusText(Left, QStringLiteral("Preparing For Upload..."));
     view.setProgressRange(0, 511);
@@ -69,11 +104,21 @@ bool UploadParameters(LinkSession &link, const ReceiverConfig &config)
         }
         if (b == LinkSession::NAK) {
             view.setStatusText(Left, QStringLiteral("Upload Failure"));
+            setReason(link, QStringLiteral("the receiver refused the parameters (NAK)"));
             return false;
         }
-        // A vanished port ends the wait as a time-out would, only sooner.
-        if (link.TimedOut || link.portLost() || link.cancelRequested()) {
+        // A vanished port ends the wait at once, and says so.
+        if (link.portLost()) {
+            view.setStatusText(Left, QStringLiteral("Port Connection Lost"));
+            setReason(link, lostPortReason(link));
+            return false;
+        }
+        if (link.TimedOut || link.cancelRequested()) {
             view.setStatusText(Left, QStringLiteral("Upload Data Timeout"));
+            setReason(link, link.cancelRequested()
+                                ? QStringLiteral("cancelled")
+                                : QStringLiteral("no ACK or NAK from the receiver within %1 s")
+                                      .arg(svc.timings.transferMs / 1000.0));
             return false;
         }
         if (b < 0)
@@ -111,11 +156,25 @@ bool DownloadData(LinkSession &link)
             if (n == TransferFrame::DownloadBytes) {
                 link.disableTimeOut();
                 view.setProgressVisible(false);
+                if (b != LinkSession::ACK)
+                    setReason(link, QStringLiteral("wrong last byte: the reply ended with %1, not ACK (0x06)")
+                                        .arg(hexByte(b)));
                 return b == LinkSession::ACK;
             }
         }
         if (link.TimedOut || link.portLost() || link.cancelRequested()) {
             view.setProgressVisible(false);
+            if (link.portLost())
+                setReason(link, lostPortReason(link) + QStringLiteral(" (after %1 of %2 bytes)")
+                                                          .arg(n)
+                                                          .arg(TransferFrame::DownloadBytes));
+            else if (link.cancelRequested())
+                setReason(link, QStringLiteral("cancelled"));
+            else
+                setReason(link, QStringLiteral("short frame: %1 of %2 bytes before the time-out (%3 s)")
+                                    .arg(n)
+                                    .arg(TransferFrame::DownloadBytes)
+                                    .arg(svc.timings.transferMs / 1000.0));
             return false;
         }
         link.WaitForLink();
@@ -162,6 +221,7 @@ bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &
 
     view.setStatusText(Left, QString());
     view.setStatusText(Right, QString());
+    setReason(session, QString());
     view.setHistoryMenusEnabled(false);
     view.clearHistoryDisplay();
 
@@ -194,6 +254,12 @@ bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &
     const bool received = DownloadData(session);
     const bool intact = VerifyDownloadChecksum(session);
     if (!received || !intact) {
+        if (received) {
+            const auto *data = reinterpret_cast<const uint8_t *>(session.ReceiveBuffer.constData());
+            setReason(session, QStringLiteral("bad checksum: the history adds up to %1, the receiver sent %2")
+                                   .arg(hexByte(TransferFrame::Sum8(data, TransferFrame::HistoryBytes)),
+                                        hexByte(data[TransferFrame::ChecksumIndex])));
+        }
         CloseReceiverPort(session);
         return false;
     }
