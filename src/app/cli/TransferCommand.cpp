@@ -390,7 +390,11 @@ int runTransferCommand(const QStringList &args)
         err << "transfer: the transfer failed";
         const QString status = view.statusText(QStringLiteral("Left"));
         // The status says which step failed; the port or the box says why.
-        QString portError = session.Port1.errorString();
+        // The transfer's reason (bad checksum, short frame, wrong last byte,
+        // lost port) when it gave one, else the port's or the box's.
+        QString portError = view.statusText(QStringLiteral("Reason"));
+        if (portError.isEmpty())
+            portError = session.Port1.errorString();
         if (portError.isEmpty())
             portError = prompter.lastMessage;
         if (!status.isEmpty() || !portError.isEmpty()) {

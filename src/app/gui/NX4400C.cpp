@@ -325,10 +325,23 @@ void NX4400C::buildStatusBar()
 
 void NX4400C::setStatusText(const QString &panelKey, const QString &text)
 {
-    if (panelKey == QLatin1String("Left"))
+    if (panelKey == QLatin1String("Left")) {
+        // A new step of an exchange: the reason of an earlier failure goes.
+        if (text.isEmpty()) {
+            m_left->setToolTip(QString());
+            m_left->setAccessibleDescription(QStringLiteral("Status"));
+        }
         m_left->setText(text);
-    else if (panelKey == QLatin1String("Right"))
+    } else if (panelKey == QLatin1String("Right")) {
         m_right->setText(text);
+    } else if (panelKey == QLatin1String("Reason")) {
+        // Why the exchange failed (bad checksum, short frame, lost port),
+        // beside the fixed status text the left panel keeps: on the panel's
+        // tip, and for a screen reader in its description.
+        m_left->setToolTip(text);
+        m_left->setAccessibleDescription(text.isEmpty() ? QStringLiteral("Status")
+                                                        : QStringLiteral("Status: ") + text);
+    }
 }
 
 QString NX4400C::statusText(const QString &panelKey) const

@@ -152,7 +152,12 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
         QStringList why;
         if (!result.status.isEmpty())
             why << result.status;
-        if (!session.Port1.errorString().isEmpty())
+        // The transfer's own reason (bad checksum, short frame, lost port)
+        // comes first; the port's or the box's after it.
+        const QString reason = view.statusText(QStringLiteral("Reason"));
+        if (!reason.isEmpty())
+            why << reason;
+        else if (!session.Port1.errorString().isEmpty())
             why << session.Port1.errorString();
         else if (!prompter.lastMessage.isEmpty())
             why << prompter.lastMessage;
