@@ -148,7 +148,7 @@ void TestBatch::eightReceiversTwoFaulty()
         } else if (i == 5) {
             QCOMPARE(f[1], QByteArray("-"));
             QCOMPARE(f[2], QByteArray("failed"));
-            QCOMPARE(f[3], QByteArray("Upload Failure"));
+            QCOMPARE(f[3], QByteArray("Upload Failure: the receiver refused the parameters (NAK)"));
         } else {
             QCOMPARE(f[1], QStringLiteral("2.0%1").arg(i).toUtf8());
             QCOMPARE(f[2], QByteArray("ok"));
