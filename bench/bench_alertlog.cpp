@@ -53,11 +53,11 @@ void FilterAlertLog10000(benchmark::State &state)
     filter.sort(AlertLogModel::DateTimeColumn, Qt::DescendingOrder);
     int n = 0;
     for (auto _ : state) {
-        AlertLogFilterSpec spec;
-        spec.eventClass = int(EventClass::Warning);
-        spec.codes = QStringLiteral("FLW FFW CFW TOR");
-        spec.text = n++ % 2 ? QStringLiteral("flood") : QStringLiteral("warning");
-        filter.setFilter(spec);
+        AlertLogCriteria criteria;
+        criteria.eventClass = int(EventClass::Warning);
+        criteria.codes = QStringLiteral("FLW FFW CFW TOR");
+        criteria.text = n++ % 2 ? QStringLiteral("flood") : QStringLiteral("warning");
+        filter.setFilter(criteria);
         benchmark::DoNotOptimize(filter.rowCount());
     }
     state.counters["shown"] = filter.rowCount();
@@ -72,9 +72,9 @@ void FreeTextFilterAlertLog10000(benchmark::State &state)
     filter.setSourceModel(&model);
     int n = 0;
     for (auto _ : state) {
-        AlertLogFilterSpec spec;
-        spec.text = n++ % 2 ? QStringLiteral("2025-07") : QStringLiteral("tornado");
-        filter.setFilter(spec);
+        AlertLogCriteria criteria;
+        criteria.text = n++ % 2 ? QStringLiteral("2025-07") : QStringLiteral("tornado");
+        filter.setFilter(criteria);
         benchmark::DoNotOptimize(filter.rowCount());
     }
 }

@@ -115,8 +115,8 @@ void TestAlertLogWindow::filters()
     QVERIFY(model.load(m_log));
     AlertLogFilter filter;
     filter.setSourceModel(&model);
-    AlertLogFilterSpec spec{from, to, cls, codes, org, text};
-    filter.setFilter(spec);
+    AlertLogCriteria criteria{from, to, cls, codes, org, text};
+    filter.setFilter(criteria);
 
     // The same rule written out plainly.
     const QStringList codeList = codes.toUpper().split(QRegularExpression(QStringLiteral("[ ,]+")), Qt::SkipEmptyParts);

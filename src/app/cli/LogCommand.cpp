@@ -173,11 +173,11 @@ int runLogCommand(const QStringList &allArgs)
     model.setEntries(content.entries, content.receiverColumn);
     AlertLogFilter filter;
     filter.setSourceModel(&model);
-    AlertLogFilterSpec spec;
-    spec.from = o.from;
-    spec.to = o.toGiven ? o.to : QDate();
-    spec.codes = o.codes;
-    filter.setFilter(spec);
+    AlertLogCriteria criteria;
+    criteria.from = o.from;
+    criteria.to = o.toGiven ? o.to : QDate();
+    criteria.codes = o.codes;
+    filter.setFilter(criteria);
     out << AlertLogText(filter.shownEntries(), content.receiverColumn);
     return 0;
 }

@@ -140,13 +140,13 @@ QVariant AlertLogModel::headerData(int section, Qt::Orientation orientation, int
     return QVariant();
 }
 
-bool AlertLogFilterSpec::isEmpty() const
+bool AlertLogCriteria::isEmpty() const
 {
     return !from.isValid() && !to.isValid() && eventClass < 0 && codes.trimmed().isEmpty()
         && originator.trimmed().isEmpty() && text.isEmpty();
 }
 
-QString AlertLogFilterSpec::describe() const
+QString AlertLogCriteria::describe() const
 {
     QStringList parts;
     if (from.isValid())
@@ -175,12 +175,12 @@ void AlertLogFilter::setSourceModel(QAbstractItemModel *model)
     QSortFilterProxyModel::setSourceModel(model);
 }
 
-void AlertLogFilter::setFilter(const AlertLogFilterSpec &spec)
+void AlertLogFilter::setFilter(const AlertLogCriteria &criteria)
 {
-    m_spec = spec;
-    m_spec.originator = m_spec.originator.trimmed();
+    m_criteria = criteria;
+    m_criteria.originator = m_criteria.originator.trimmed();
     static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
-    m_codes = spec.codes.toUpper().split(separators, Qt::SkipEmptyParts);
+    m_codes = criteria.codes.toUpper().split(separators, Qt::SkipEmptyParts);
     invalidateFilter();
 }
 
@@ -190,19 +190,19 @@ bool AlertLogFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
         return true;
     const AlertLogEntry &e = m_log->entry(sourceRow);
     // The stored local date decides, as the audit counts it.
-    if (m_spec.from.isValid() || m_spec.to.isValid()) {
+    if (m_criteria.from.isValid() || m_criteria.to.isValid()) {
         const QDate d = e.localTime.date();
-        if ((m_spec.from.isValid() && d < m_spec.from) || (m_spec.to.isValid() && d > m_spec.to))
+        if ((m_criteria.from.isValid() && d < m_criteria.from) || (m_criteria.to.isValid() && d > m_criteria.to))
             return false;
     }
-    if (m_spec.eventClass >= 0 && int(e.cls) != m_spec.eventClass)
+    if (m_criteria.eventClass >= 0 && int(e.cls) != m_criteria.eventClass)
         return false;
     if (!m_codes.isEmpty() && !m_codes.contains(e.code))
         return false;
-    if (!m_spec.originator.isEmpty() && compareText(e.originator, m_spec.originator) != 0)
+    if (!m_criteria.originator.isEmpty() && compareText(e.originator, m_criteria.originator) != 0)
         return false;
-    if (!m_spec.text.isEmpty()) {
-        const QString &t = m_spec.text;
+    if (!m_criteria.text.isEmpty()) {
+        const QString &t = m_criteria.text;
         const auto cs = Qt::CaseInsensitive;
         return e.name.contains(t, cs) || e.code.contains(t, cs) || e.originator.contains(t, cs)
             || e.length.contains(t, cs) || e.receiver.contains(t, cs) || EventClassName(e.cls).contains(t, cs)

@@ -57,7 +57,7 @@ private:
 
 // What the filter lets through. Empty texts and invalid dates let
 // everything through.
-struct AlertLogFilterSpec {
+struct AlertLogCriteria {
     QDate from;                 // first local date shown
     QDate to;                   // last local date shown
     int eventClass = -1;        // EventClass value, -1 for any
@@ -80,8 +80,8 @@ class AlertLogFilter : public QSortFilterProxyModel
 public:
     explicit AlertLogFilter(QObject *parent = nullptr);
 
-    void setFilter(const AlertLogFilterSpec &spec);
-    const AlertLogFilterSpec &filter() const { return m_spec; }
+    void setFilter(const AlertLogCriteria &criteria);
+    const AlertLogCriteria &filter() const { return m_criteria; }
 
     // The entries shown, in the order shown.
     QList<AlertLogEntry> shownEntries() const;
@@ -94,6 +94,6 @@ protected:
 
 private:
     AlertLogModel *m_log = nullptr;
-    AlertLogFilterSpec m_spec;
+    AlertLogCriteria m_criteria;
     QStringList m_codes;
 };

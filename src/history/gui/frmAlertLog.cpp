@@ -251,16 +251,16 @@ bool frmAlertLog::reload()
 
 void frmAlertLog::applyFilter()
 {
-    AlertLogFilterSpec spec;
+    AlertLogCriteria criteria;
     if (m_chkDates->isChecked()) {
-        spec.from = m_dtFrom->date();
-        spec.to = m_dtTo->date();
+        criteria.from = m_dtFrom->date();
+        criteria.to = m_dtTo->date();
     }
-    spec.eventClass = m_cboClass->currentData().toInt();
-    spec.codes = m_txtCode->text();
-    spec.originator = m_txtOriginator->text();
-    spec.text = m_txtFilter->text();
-    m_filter->setFilter(spec);
+    criteria.eventClass = m_cboClass->currentData().toInt();
+    criteria.codes = m_txtCode->text();
+    criteria.originator = m_txtOriginator->text();
+    criteria.text = m_txtFilter->text();
+    m_filter->setFilter(criteria);
     showCount();
 }
 
