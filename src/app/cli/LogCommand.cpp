@@ -4,6 +4,7 @@
 // Weekly Test and every month a Required Monthly Test and exits 1 when one
 // did not, for a monitoring system or a systemd unit to act on.
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliCommand.h"
 
 #include "history/core/AlertLog.h"
 #include "history/core/AlertLogModel.h"
@@ -181,3 +182,36 @@ int runLogCommand(const QStringList &allArgs)
     out << AlertLogText(filter.shownEntries(), content.receiverColumn);
     return 0;
 }
+
+namespace {
+const CliOption kFrom{QStringLiteral("--from"), QStringLiteral("DATE"), QStringLiteral("First day, YYYY-MM-DD."), false, QStringLiteral("none")};
+const CliOption kTo{QStringLiteral("--to"), QStringLiteral("DATE"), QStringLiteral("Last day, YYYY-MM-DD; today by default."), false, QStringLiteral("none")};
+const CliOption kLog{QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log to read; the editor's by default."), false, QStringLiteral("file")};
+
+const bool shown = Cli::add({
+    QStringLiteral("log show"),
+    QStringLiteral("[--from DATE] [--to DATE] [--code CODES] [--csv FILE]"),
+    QStringLiteral("Prints the alert log's rows, filtered."),
+    QString(),
+    {kFrom, kTo,
+     {QStringLiteral("--code"), QStringLiteral("CODES"), QStringLiteral("Event codes, separated by commas."), false, QStringLiteral("none")},
+     kLog},
+    {QStringLiteral("0\tprinted"), QStringLiteral("2\ta usage error or an unreadable log")},
+    {},
+    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("show")} + args); },
+    40,
+});
+const bool audited = Cli::add({
+    QStringLiteral("log audit"),
+    QStringLiteral("--from DATE [--to DATE] [--format text|csv] [--csv FILE]"),
+    QStringLiteral("Lists the weeks without a Required Weekly Test and the months without a Required Monthly Test."),
+    QString(),
+    {kFrom, kTo,
+     {QStringLiteral("--format"), QStringLiteral("text|csv"), QStringLiteral("The report's form."), false, QStringLiteral("text|csv")},
+     kLog},
+    {QStringLiteral("0\tno gap"), QStringLiteral("1\ta gap"), QStringLiteral("2\ta usage error or an unreadable log")},
+    {},
+    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("audit")} + args); },
+    41,
+});
+} // namespace

@@ -2,6 +2,7 @@
 // nx4400c-cli ports            lists the serial devices and the port numbers
 // nx4400c-cli ports set N DEV  makes port number N (1..4) stand for DEV
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliCommand.h"
 
 #include "config/core/SettingsStore.h"
 #include "link/core/PortMap.h"
@@ -74,3 +75,31 @@ int runPortsCommand(const QStringList &args)
     }
     return problem.isEmpty() ? 0 : 1;
 }
+
+namespace {
+const bool listed = Cli::add({
+    QStringLiteral("ports"),
+    QString(),
+    QStringLiteral("Lists the editor's four ports and the devices they stand for."),
+    QString(),
+    {},
+    {QStringLiteral("0\tlisted"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runPortsCommand(args); },
+    20,
+});
+const bool set = Cli::add({
+    QStringLiteral("ports set"),
+    QStringLiteral("N DEVICE"),
+    QStringLiteral("Points port N (1 to 4) at a device path or a device server's line."),
+    QString(),
+    {
+        {QStringLiteral("N"), QString(), QStringLiteral("The port, 1 to 4."), false, QStringLiteral("port")},
+        {QStringLiteral("DEVICE"), QString(), QStringLiteral("A device path or rfc2217://HOST:PORT or tcp://HOST:PORT."), false, QStringLiteral("device")},
+    },
+    {QStringLiteral("0\tstored"), QStringLiteral("1\tthe settings store could not be written"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runPortsCommand(QStringList{QStringLiteral("set")} + args); },
+    21,
+});
+} // namespace

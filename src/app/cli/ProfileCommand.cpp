@@ -7,6 +7,7 @@
 //                                 the 511 bytes the receiver would be
 //                                 programmed with, and their checksum
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliCommand.h"
 
 #include "config/core/ParameterFile.h"
 #include "config/core/ParameterImage.h"
@@ -212,3 +213,39 @@ int runProfileCommand(const QString &command, const QStringList &args)
         return imageCommand(args);
     return profileCommand(args);
 }
+
+namespace {
+const bool saved = Cli::add({
+    QStringLiteral("profile save"),
+    QStringLiteral("FILE"),
+    QStringLiteral("Saves the editor's receiver setup (settings, counties, event codes) to FILE."),
+    QStringLiteral("Run it in the folder that holds NX_4400C.DAT."),
+    {{QStringLiteral("FILE"), QString(), QStringLiteral("The profile to write."), false, QStringLiteral("profile")}},
+    {QStringLiteral("0\tsaved"), QStringLiteral("1\tthe setup could not be read or the file not written"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runProfileCommand(QStringLiteral("profile"), QStringList{QStringLiteral("save")} + args); },
+    30,
+});
+const bool loaded = Cli::add({
+    QStringLiteral("profile load"),
+    QStringLiteral("FILE"),
+    QStringLiteral("Loads FILE into the editor's settings and NX_4400C.DAT."),
+    QStringLiteral("A profile that is not valid is refused with its line number and changes nothing."),
+    {{QStringLiteral("FILE"), QString(), QStringLiteral("The profile to read."), false, QStringLiteral("profile")}},
+    {QStringLiteral("0\tloaded"), QStringLiteral("1\tthe profile was refused or could not be stored"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runProfileCommand(QStringLiteral("profile"), QStringList{QStringLiteral("load")} + args); },
+    31,
+});
+const bool image = Cli::add({
+    QStringLiteral("image"),
+    QStringLiteral("[--profile FILE]"),
+    QStringLiteral("Prints the 511 bytes the receiver is programmed with and their checksum."),
+    QStringLiteral("Made from the editor's settings and NX_4400C.DAT, or from the profile FILE."),
+    {{QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The profile to pack instead of the editor's setup."), false, QStringLiteral("profile")}},
+    {QStringLiteral("0\tprinted"), QStringLiteral("1\tthe setup could not be read"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runProfileCommand(QStringLiteral("image"), args); },
+    32,
+});
+} // namespace

@@ -3,6 +3,7 @@
 // next to another machine. "sounds DIR" writes them as WAV files;
 // "sounds --play ID" plays one test message on this machine's sound output.
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliCommand.h"
 #include "base/SafeWrite.h"
 
 #include "base/Timings.h"
@@ -122,3 +123,22 @@ int runSoundsCommand(const QStringList &args)
         return writeSounds(args.at(0));
     return usage();
 }
+
+namespace {
+const bool registered = Cli::add({
+    QStringLiteral("sounds"),
+    QStringLiteral("DIR | --play ID"),
+    QStringLiteral("Writes the SAME test packets as WAV files, or plays one."),
+    QStringLiteral("ID is 110, 120, 130 or 140 (or RWT, FFW, SVA, TOA) for a whole test message, 150 for one beep, "
+                   "160 for one end-of-message packet."),
+    {
+        {QStringLiteral("DIR"), QString(), QStringLiteral("The folder the WAV files are written to."), false, QStringLiteral("dir")},
+        {QStringLiteral("--play"), QStringLiteral("ID"), QStringLiteral("Plays one test packet through the sound card."), false,
+         QStringLiteral("110|120|130|140|150|160|RWT|FFW|SVA|TOA")},
+    },
+    {QStringLiteral("0\tdone"), QStringLiteral("1\ta file could not be written or the sound not played"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runSoundsCommand(args); },
+    60,
+});
+} // namespace

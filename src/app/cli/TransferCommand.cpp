@@ -13,6 +13,7 @@
 // user's alert log: one file keeps the district's alerts in one place, and
 // the column keeps two receivers that heard the same alert apart.
 #include "app/cli/CliCommands.h"
+#include "app/cli/CliCommand.h"
 
 #include "config/core/ParameterFile.h"
 #include "config/core/ReceiverProfile.h"
@@ -427,3 +428,30 @@ int runTransferCommand(const QStringList &args)
     err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(o.csv) << '\n';
     return traced ? 0 : 1;
 }
+
+namespace {
+const bool registered = Cli::add({
+    QStringLiteral("transfer"),
+    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--profile FILE] [--csv FILE] [--trace FILE]"),
+    QStringLiteral("Programs one receiver or many, reads back their alert history."),
+    QStringLiteral("Sends the editor's settings to the receiver, reads back its alert history and prints it. "
+                   "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file).\n\n"
+                   "Several devices (--device or --port repeated, --devices FILE) are programmed at once, each in a "
+                   "session of its own. Each gets one tab-separated line on standard output: device, ROM version, "
+                   "ok or failed, reason, seconds."),
+    {
+        {QStringLiteral("--port"), QStringLiteral("N"), QStringLiteral("Uses the editor's port N (1 to 4)."), true, QStringLiteral("port")},
+        {QStringLiteral("--device"), QStringLiteral("PATH|URL"),
+         QStringLiteral("A device path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT, tcp://HOST:PORT)."), true,
+         QStringLiteral("device")},
+        {QStringLiteral("--devices"), QStringLiteral("FILE"), QStringLiteral("One device a line; # starts a comment line."), false, QStringLiteral("file")},
+        {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("Sends this receiver profile instead of the editor's setup."), false, QStringLiteral("profile")},
+        {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log."), false, QStringLiteral("file")},
+        {QStringLiteral("--trace"), QStringLiteral("FILE"), QStringLiteral("Writes every byte sent and received to FILE."), false, QStringLiteral("file")},
+    },
+    {QStringLiteral("0\tevery receiver was programmed"), QStringLiteral("1\ta receiver failed"), QStringLiteral("2\ta usage error")},
+    {},
+    [](const QStringList &args) { return runTransferCommand(args); },
+    10,
+});
+} // namespace

@@ -1,31 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nx4400c-cli: the editor's companion for scripts and remote machines.
-#include "app/cli/CliCommands.h"
+// Every command registers itself (app/cli/CliCommand.h); this only finds it.
+#include "app/cli/CliCommand.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
-
-namespace {
-
-// Asked for, the usage goes to standard output; after a mistake, to
-// standard error, where the mistake was reported.
-int usage(int code)
-{
-    QTextStream err(code == 0 ? stdout : stderr);
-    err << "usage: nx4400c-cli transfer [--port N | --device PATH|URL]... [--devices FILE]\n"
-           "                            [--profile FILE] [--csv FILE] [--trace FILE]\n"
-           "       nx4400c-cli sounds DIR\n"
-           "       nx4400c-cli sounds --play ID\n"
-           "       nx4400c-cli ports [set N DEVICE]\n"
-           "       nx4400c-cli profile save|load FILE\n"
-           "       nx4400c-cli image [--profile FILE]\n"
-           "       nx4400c-cli log audit --from DATE [--to DATE] [--format text|csv] [--csv FILE]\n"
-           "       nx4400c-cli log show [--from DATE] [--to DATE] [--code CODES] [--csv FILE]\n"
-           "       nx4400c-cli --help | --version\n";
-    return code;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -33,48 +12,53 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("NX4400C"));
     QCoreApplication::setApplicationVersion(QStringLiteral(NX_VERSION));
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty())
-        return usage(2);
-    // Help and the version are answered wherever they stand, before any
-    // command runs; after "--" they are ordinary arguments.
-    const qsizetype end = args.contains(QLatin1String("--")) ? args.indexOf(QLatin1String("--")) : args.size();
-    const QStringList options = args.mid(0, end);
-    if (options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h")))
-        return usage(0);
-    if (options.contains(QLatin1String("--version"))) {
-        QTextStream(stdout) << "nx4400c-cli " << QCoreApplication::applicationVersion() << '\n';
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (args.isEmpty()) {
+        err << Cli::usage();
+        return 2;
+    }
+    const QString &first = args.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+        out << Cli::usage();
         return 0;
     }
-    // An option no command knows is a mistake, not a file or folder name.
-    // These take a value, which may itself look like an option.
-    static const QStringList valued{QStringLiteral("--csv"),    QStringLiteral("--play"),
-                                    QStringLiteral("--profile"), QStringLiteral("--from"),
-                                    QStringLiteral("--to"),      QStringLiteral("--format"),
-                                    QStringLiteral("--code"),    QStringLiteral("--device"),
-                                    QStringLiteral("--devices"), QStringLiteral("--port"),
-                                    QStringLiteral("--trace")};
-    for (qsizetype i = 0; i < options.size(); ++i) {
-        const QString &a = options.at(i);
-        const QString name = a.section(QLatin1Char('='), 0, 0);
-        if (valued.contains(a)) {
-            ++i;
-        } else if (a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")
-                   && !(a.contains(QLatin1Char('=')) && valued.contains(name))) {
-            QTextStream(stderr) << "nx4400c-cli: unknown option \"" << a << "\"\n";
-            return usage(2);
-        }
+    if (first == QLatin1String("--version")) {
+        out << "nx4400c-cli " << QCoreApplication::applicationVersion() << '\n';
+        return 0;
     }
-    const QString command = args.takeFirst();
-    if (command == QLatin1String("transfer"))
-        return runTransferCommand(args);
-    if (command == QLatin1String("sounds"))
-        return runSoundsCommand(args);
-    if (command == QLatin1String("ports"))
-        return runPortsCommand(args);
-    if (command == QLatin1String("profile") || command == QLatin1String("image"))
-        return runProfileCommand(command, args);
-    if (command == QLatin1String("log"))
-        return runLogCommand(args);
-    QTextStream(stderr) << "nx4400c-cli: unknown command \"" << command << "\"\n";
-    return usage(2);
+    int words = 0;
+    const CliCommand *command = Cli::find(args, &words);
+    if (!command) {
+        // A group's word alone ("log", "profile"): its commands' usage.
+        QString group;
+        for (const CliCommand &c : Cli::commands()) {
+            if (c.name.startsWith(first + QLatin1Char(' ')))
+                group += Cli::usageOf(c) + QLatin1Char('\n');
+        }
+        if (!group.isEmpty() && (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h")))) {
+            out << group;
+            return 0;
+        }
+        if (!group.isEmpty())
+            err << "nx4400c-cli " << first << ": which command?\n" << group;
+        else
+            err << "nx4400c-cli: unknown command \"" << first << "\"\n" << Cli::usage();
+        return 2;
+    }
+    const QStringList rest = args.mid(words);
+    // Help is answered wherever it stands, before the command runs; after
+    // "--" it is an ordinary argument.
+    const qsizetype end = rest.contains(QLatin1String("--")) ? rest.indexOf(QLatin1String("--")) : rest.size();
+    const QStringList options = rest.mid(0, end);
+    if (options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h"))) {
+        out << Cli::usageOf(*command);
+        return 0;
+    }
+    const QString why = Cli::checkOptions(*command, rest);
+    if (!why.isEmpty()) {
+        err << "nx4400c-cli " << command->name << ": " << why << '\n' << Cli::usageOf(*command);
+        return 2;
+    }
+    return command->run(rest);
 }
