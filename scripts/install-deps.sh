@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages the editor needs to build, test and run.
-# Only what is missing is installed; run as root or with sudo available.
+# Runs as the user: root is asked for (through sudo, or directly when this
+# already runs as root) only for the apt-get step, and only when a package
+# is missing.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,9 @@ packages=(
   clang libclang-rt-14-dev
   xvfb x11-utils desktop-file-utils poppler-utils multimon-ng python3 ser2net
   pulseaudio cups-bsd cups-daemon cups-client printer-driver-cups-pdf dpkg-dev file
+  # The package test: lintian, the manual pages, the three shells'
+  # completion, the desktop metadata, the units and the metrics checker.
+  lintian man-db bash-completion zsh fish appstream systemd prometheus
 )
 
 missing=()
@@ -26,10 +31,16 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then
-  SUDO="sudo"
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=(env)
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo env)
+else
+  echo "These packages are missing: ${missing[*]}" >&2
+  echo "Installing them needs root, and sudo is not installed. As root, run:" >&2
+  echo "  apt-get install ${missing[*]}" >&2
+  exit 1
 fi
 echo "Installing: ${missing[*]}"
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing, builds, and starts the editor. Unless
+# Installs what is missing, builds, and starts the editor. Runs as the user;
+# only a missing package asks for root (through sudo, or directly as root). Unless
 # NX_VIRTUAL_RECEIVER=0, the virtual receiver is started first and the
 # editor's Port 1 is pointed at it (settings store, section "Ports"), so a
 # whole transfer can be tried without a receiver. With a real receiver cabled,
@@ -8,6 +9,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
+# Started through sudo out of habit: build and run as the user who asked, so
+# no root-owned build folder or settings are left behind.
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+  exec sudo -H -u "$SUDO_USER" \
+    --preserve-env=NX_VIRTUAL_RECEIVER,DISPLAY,WAYLAND_DISPLAY,XAUTHORITY,XDG_RUNTIME_DIR -- "$PWD/scripts/run.sh" "$@"
+fi
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target nx4400c nx4400c-cli nx4400c-virtual-receiver
 if [ "${NX_VIRTUAL_RECEIVER:-1}" != 0 ] && [ -x build/bin/nx4400c-virtual-receiver ] && [ -x build/bin/nx4400c-cli ]; then

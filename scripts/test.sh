@@ -1,11 +1,45 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test twice: once in a
-# plain build and once under AddressSanitizer + UndefinedBehaviorSanitizer.
-# A failing test or a sanitizer report fails the run.
+# plain build and once under AddressSanitizer + UndefinedBehaviorSanitizer,
+# then the fuzz targets for a short while. A failing test or a sanitizer
+# report fails the run. Runs as the user; only a missing package asks for
+# root. Prints how long each stage took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+timings=()
+stage_start=0
+stage_name=""
+stage() { # name: ends the running stage, starts the next
+  local now
+  now=$(date +%s)
+  if [ -n "$stage_name" ]; then
+    timings+=("$(printf '%-34s %4d:%02d' "$stage_name" $(((now - stage_start) / 60)) $(((now - stage_start) % 60)))")
+    echo "== $stage_name: $((now - stage_start)) s"
+  fi
+  stage_name=$1
+  stage_start=$now
+  [ -z "$stage_name" ] || echo "== $stage_name"
+}
+report() {
+  local status=$?
+  stage ""
+  echo "Stage                              min:s"
+  printf '%s\n' "${timings[@]}"
+  echo "Total                              $(printf '%4d:%02d' $(((SECONDS) / 60)) $(((SECONDS) % 60)))"
+  exit $status
+}
+trap report EXIT
+
+stage "install missing packages"
 ./scripts/install-deps.sh
+# Started through sudo out of habit: the build and the tests run as the user
+# who asked, so no root-owned build folder is left behind.
+if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+  trap - EXIT
+  exec sudo -H -u "$SUDO_USER" --preserve-env=NX_SKIP_SANITIZERS,NX_SKIP_FUZZ,NX_FUZZ_SECONDS -- "$PWD/scripts/test.sh" "$@"
+fi
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -17,15 +51,21 @@ build() { # dir, extra cmake args...
 }
 
 # Includes point one way between the layers; prints the folder graph.
+stage "layer check"
 python3 scripts/check-layers.py
+stage "plain build"
 build build
+stage "plain tests"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
 if [ "${NX_SKIP_SANITIZERS:-0}" != 1 ]; then
+  stage "sanitizer build"
   build build-asan -DNX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  stage "sanitizer tests"
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
 fi
 if [ -x scripts/fuzz.sh ] && [ "${NX_SKIP_FUZZ:-0}" != 1 ]; then
+  stage "fuzzing"
   ./scripts/fuzz.sh --short
 fi
 echo "All tests passed."
