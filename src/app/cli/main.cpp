@@ -2,9 +2,14 @@
 // nx4400c-cli: the editor's companion for scripts and remote machines.
 // Every command registers itself (app/cli/CliCommand.h); this only finds it.
 #include "app/cli/CliCommand.h"
+#include "app/cli/CliManual.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+
+#ifndef NX_RELEASE_DATE
+#define NX_RELEASE_DATE ""
+#endif
 
 int main(int argc, char **argv)
 {
@@ -21,6 +26,26 @@ int main(int argc, char **argv)
     const QString &first = args.first();
     if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
         out << Cli::usage();
+        return 0;
+    }
+    // Hidden: what the build makes the manual page and the shell
+    // completions from, and the command list the tests walk.
+    if (first == QLatin1String("--manpage")) {
+        out << Cli::manualPage(QCoreApplication::applicationVersion(), QStringLiteral(NX_RELEASE_DATE));
+        return 0;
+    }
+    if (first == QLatin1String("--completion")) {
+        const QString script = Cli::completion(args.value(1));
+        if (script.isEmpty()) {
+            err << "nx4400c-cli: --completion needs bash, zsh or fish\n";
+            return 2;
+        }
+        out << script;
+        return 0;
+    }
+    if (first == QLatin1String("--commands")) {
+        for (const QString &name : Cli::commandNames())
+            out << name << '\n';
         return 0;
     }
     if (first == QLatin1String("--version")) {
