@@ -64,20 +64,25 @@ struct Options {
     bool has(const char *f) const { return faults.count(f) != 0; }
 };
 
-const char *const kFaults[] = {
-    "silence",          // answers nothing at all
-    "noise",            // a few stray bytes before every ACK
-    "nak-z",            // answers "Z" with NAK instead of ACK
-    "nak",              // rejects the parameter frame (NAK)
-    "no-upload-reply",  // says nothing after the parameter frame
-    "bad-checksum",     // reply's history sum is wrong
-    "short-frame",      // reply stops after 1000 bytes
-    "wrong-last-byte",  // reply ends with NAK instead of ACK
-    "extra-bytes",      // 16 bytes follow the reply
-    "pull-cable",       // pty closed in the middle of the reply (--pull-after N)
-    "nak-t",            // answers the port test "T" with NAK
-    "nak-d",            // refuses dump mode (NAK to "D")
-    "flood",            // junk written without pause, before and between the answers
+// The faults it can play; the texts are also its --help and manual page.
+struct Fault {
+    const char *name;
+    const char *help;
+};
+const Fault kFaults[] = {
+    {"silence", "answers nothing at all"},
+    {"noise", "a few stray bytes before every ACK"},
+    {"nak-z", "answers \"Z\" with NAK instead of ACK"},
+    {"nak", "rejects the parameter frame (NAK)"},
+    {"no-upload-reply", "says nothing after the parameter frame"},
+    {"bad-checksum", "the reply's history sum is wrong"},
+    {"short-frame", "the reply stops after 1000 bytes"},
+    {"wrong-last-byte", "the reply ends with NAK instead of ACK"},
+    {"extra-bytes", "16 bytes follow the reply"},
+    {"pull-cable", "the line is closed in the middle of the reply (--pull-after N)"},
+    {"nak-t", "answers the port test \"T\" with NAK"},
+    {"nak-d", "refuses dump mode (NAK to \"D\")"},
+    {"flood", "junk written without pause, before and between the answers"},
 };
 
 // The built-in history: alerts as the receiver logs them, day of the year and
@@ -89,16 +94,59 @@ const char *const kHistory[] = {
     "021 19:31 PEP EAN 0030", "001 03:20 WXR WSA 0800", "365 21:45 WXR HUW 2400",
 };
 
-void usage()
+// The usage, in the layout that the build turns into the manual page:
+// usage lines, a one-line summary, paragraphs, then headed lists whose
+// entries are indented by two blanks and their texts by six.
+void usage(FILE *to)
 {
-    std::fprintf(stderr,
+    std::fprintf(to,
                  "usage: nx4400c-virtual-receiver [--link PATH] [--fast] [--byte-us N]\n"
                  "         [--fault NAME]... [--pull-after N] [--record FILE] [--image FILE]\n"
                  "         [--history FILE] [--rom X.YY] [--verbose]\n"
-                 "faults:");
-    for (const char *f : kFaults)
-        std::fprintf(stderr, " %s", f);
-    std::fprintf(stderr, "\n");
+                 "\n"
+                 "Plays an NX-4400C weather-alert receiver on a pseudo-terminal, for trying and testing the editor.\n"
+                 "\n"
+                 "It opens a pseudo-terminal, prints its path (or PATH) on standard output and answers there as the\n"
+                 "receiver does at 4800 bit/s: \"Z\" with ACK, the 512-byte parameter frame with ACK or NAK after\n"
+                 "checking its sum, then the 1284-byte reply with the alert history, its sum, the ROM version and ACK;\n"
+                 "the port test \"T\" and the dump commands \"D\", \"R\", \"X\" and \"Q\". It runs until it is\n"
+                 "interrupted (SIGINT or SIGTERM) and then removes PATH.\n"
+                 "\n"
+                 "Options:\n"
+                 "  --link PATH\n"
+                 "      Publishes the line as a symbolic link PATH, a name that stays the same between runs.\n"
+                 "  --fast\n"
+                 "      Sends without the pace of the line.\n"
+                 "  --byte-us N\n"
+                 "      Microseconds per byte sent; 2084 (10 bits at 4800 bit/s) by default.\n"
+                 "  --fault NAME\n"
+                 "      Plays a fault; may be given more than once. NAME is one of:\n");
+    for (const Fault &f : kFaults)
+        std::fprintf(to, "        %-16s %s\n", f.name, f.help);
+    std::fprintf(to,
+                 "  --pull-after N\n"
+                 "      With the fault pull-cable: the bytes of the reply sent before the line is closed; 600 by default.\n"
+                 "  --record FILE\n"
+                 "      Appends every byte received to FILE.\n"
+                 "  --image FILE\n"
+                 "      Writes the last parameter frame received to FILE.\n"
+                 "  --history FILE\n"
+                 "      Sends the alerts of FILE, one a line (\"065 14:30 WXR TOR 0030\"), at most 40, instead of the\n"
+                 "      built-in history.\n"
+                 "  --rom X.YY\n"
+                 "      The ROM version it reports; 205 by default.\n"
+                 "  --verbose\n"
+                 "      Tells on standard error what it receives and sends.\n"
+                 "  --help\n"
+                 "      Prints this text and exits.\n"
+                 "\n"
+                 "Exit status:\n"
+                 "  0  ended by a signal, or --help\n"
+                 "  1  the pseudo-terminal or PATH could not be made\n"
+                 "  2  a usage error\n"
+                 "\n"
+                 "See also:\n"
+                 "  nx4400c(1), nx4400c-cli(1)\n");
 }
 
 class Receiver
@@ -449,7 +497,7 @@ int main(int argc, char **argv)
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= argc) {
-                usage();
+                usage(stderr);
                 std::exit(2);
             }
             return argv[++i];
@@ -459,10 +507,10 @@ int main(int argc, char **argv)
         else if (a == "--byte-us") o.byteMicros = std::atol(value().c_str());
         else if (a == "--fault") {
             const std::string f = value();
-            if (std::find_if(std::begin(kFaults), std::end(kFaults), [&](const char *k) { return f == k; })
+            if (std::find_if(std::begin(kFaults), std::end(kFaults), [&](const Fault &k) { return f == k.name; })
                 == std::end(kFaults)) {
                 std::fprintf(stderr, "unknown fault %s\n", f.c_str());
-                usage();
+                usage(stderr);
                 return 2;
             }
             o.faults.insert(f);
@@ -473,8 +521,8 @@ int main(int argc, char **argv)
         else if (a == "--history") o.historyFile = value();
         else if (a == "--rom") o.rom = value();
         else if (a == "--verbose") o.verbose = true;
-        else if (a == "--help" || a == "-h") { usage(); return 0; }
-        else { usage(); return 2; }
+        else if (a == "--help" || a == "-h") { usage(stdout); return 0; }
+        else { usage(stderr); return 2; }
     }
     if (o.rom.empty())
         o.rom = "205";
