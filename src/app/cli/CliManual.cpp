@@ -3,6 +3,9 @@
 
 #include "app/cli/CliCommand.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
@@ -468,6 +471,38 @@ QStringList commandNames()
     for (const CliCommand &c : commands())
         names << c.name;
     return names;
+}
+
+QByteArray commandsJson()
+{
+    QJsonArray list;
+    for (const CliCommand &c : commands()) {
+        QJsonArray options;
+        for (const CliOption &o : c.options) {
+            options.append(QJsonObject{{QStringLiteral("name"), o.name},
+                                       {QStringLiteral("value"), o.value},
+                                       {QStringLiteral("help"), o.help},
+                                       {QStringLiteral("repeatable"), o.repeatable},
+                                       {QStringLiteral("positional"), !isOption(o)},
+                                       {QStringLiteral("completion"), kindOf(o)}});
+        }
+        QJsonArray exits;
+        for (const QString &e : c.exitStatus) {
+            exits.append(QJsonObject{{QStringLiteral("code"), e.section(QLatin1Char('\t'), 0, 0).toInt()},
+                                     {QStringLiteral("meaning"), e.section(QLatin1Char('\t'), 1)}});
+        }
+        list.append(QJsonObject{{QStringLiteral("name"), c.name},
+                                {QStringLiteral("synopsis"), c.synopsis},
+                                {QStringLiteral("summary"), c.summary},
+                                {QStringLiteral("description"), c.description},
+                                {QStringLiteral("options"), options},
+                                {QStringLiteral("exitStatus"), exits},
+                                {QStringLiteral("examples"), QJsonArray::fromStringList(c.examples)}});
+    }
+    const QJsonObject root{{QStringLiteral("schema"), QStringLiteral("nx4400c-cli/commands")},
+                           {QStringLiteral("version"), 1},
+                           {QStringLiteral("commands"), list}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
 QString manualPage(const QString &version, const QString &date)

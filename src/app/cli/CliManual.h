@@ -20,6 +20,10 @@ QString completion(const QString &shell);
 // Every command's name, one per entry, in the order of the usage.
 QStringList commandNames();
 
+// The whole table as one JSON document (docs/json/commands.schema.json), for
+// tools that build on the command line: names, usage, options, exit statuses.
+QByteArray commandsJson();
+
 // roff text for one piece of prose or code: backslashes doubled, a leading
 // dot or quote defused, and in code every hyphen a minus sign.
 QString roffEscape(const QString &text, bool code = false);

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cstdio>
+
 #ifndef NX_RELEASE_DATE
 #define NX_RELEASE_DATE ""
 #endif
@@ -44,6 +46,11 @@ int main(int argc, char **argv)
         return 0;
     }
     if (first == QLatin1String("--commands")) {
+        if (args.value(1) == QLatin1String("--json")) {
+            const QByteArray json = Cli::commandsJson();
+            out.flush();
+            return std::fwrite(json.constData(), 1, size_t(json.size()), stdout) == size_t(json.size()) ? 0 : 1;
+        }
         for (const QString &name : Cli::commandNames())
             out << name << '\n';
         return 0;

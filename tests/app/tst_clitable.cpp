@@ -1,0 +1,307 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// nx4400c-cli as its command table describes it: every command (the list
+// comes from the program, so new commands are covered at once) answers
+// --help with its usage and refuses an unknown option; every --json output
+// fits its schema in docs/json/; the generated bash and fish completions
+// offer what the table says.
+#include "support/GeneratedAlertLog.h"
+#include "support/JsonSchema.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The --json outputs and their schemas. One row per command line; in the
+// arguments, {log} stands for an alert log of 400 generated alerts (with a
+// missed weekly and monthly test) and {dir} for an empty folder.
+struct JsonRow {
+    const char *name;
+    QStringList args;
+    const char *schema;      // under docs/json/
+    QList<int> exitCodes;    // what the command may end with
+    bool lines = false;      // one JSON document a line
+};
+const QList<JsonRow> &jsonRows()
+{
+    static const QList<JsonRow> rows{
+        {"commands", {QStringLiteral("--commands"), QStringLiteral("--json")}, "commands.schema.json", {0}},
+    };
+    return rows;
+}
+
+struct Result {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class CliTable : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    QString m_log;
+
+    QString cliPath() const { return buildBinDir() + QStringLiteral("/nx4400c-cli"); }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        return env;
+    }
+
+    Result run(const QString &program, const QStringList &args, const QString &folder = QString()) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.setWorkingDirectory(folder.isEmpty() ? m_home.path() : folder);
+        p.start(program, args);
+        Result r;
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+
+    QStringList commandNames() const
+    {
+        const Result r = run(cliPath(), {QStringLiteral("--commands")});
+        return QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        QVERIFY2(QFile::exists(cliPath()), qPrintable(cliPath()));
+        // The list the help rows are made from: every command of this tree.
+        const QStringList names = commandNames();
+        QVERIFY2(names.size() >= 9 && names.contains(QStringLiteral("transfer")) && names.contains(QStringLiteral("log audit")),
+                 qPrintable(names.join(QLatin1Char(','))));
+        m_log = m_home.filePath(QStringLiteral("alerts.csv"));
+        const AlertLogMerge merge = AppendAlertLog(
+            m_log, generatedAlerts(400, {QDate(2024, 1, 14)}, {QDate(2024, 2, 1)}));
+        QVERIFY2(merge.ok, qPrintable(merge.error));
+    }
+
+    // Every command, every group word ("log") and the program alone.
+    void help_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("members");   // the commands its help must show
+        const QStringList names = commandNames();
+        QMap<QString, QStringList> groups;
+        for (const QString &n : names) {
+            QTest::newRow(qPrintable(n)) << n << QStringList{n};
+            if (n.contains(QLatin1Char(' ')))
+                groups[n.section(QLatin1Char(' '), 0, 0)] << n;
+        }
+        for (auto it = groups.begin(); it != groups.end(); ++it) {
+            if (!names.contains(it.key()))
+                QTest::newRow(qPrintable(it.key() + QStringLiteral(" (group)"))) << it.key() << it.value();
+        }
+        QTest::newRow("(program)") << QString() << names;
+    }
+    void help()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, members);
+        const QStringList words = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+
+        const Result r = run(cliPath(), words + QStringList{QStringLiteral("--help")});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+        const QString out = QString::fromUtf8(r.out);
+        QVERIFY2(out.startsWith(QStringLiteral("usage: nx4400c-cli")), qPrintable(out));
+        for (const QString &m : members)
+            QVERIFY2(out.contains(QStringLiteral("nx4400c-cli ") + m), qPrintable(m + QStringLiteral(" not in:\n") + out));
+
+        // An option no command knows is a usage error, told on standard error.
+        const Result bad = run(cliPath(), words + QStringList{QStringLiteral("--no-such-option")});
+        QCOMPARE(bad.code, 2);
+        QVERIFY2(bad.out.isEmpty(), bad.out.constData());
+        QVERIFY2(bad.err.contains("usage: nx4400c-cli"), bad.err.constData());
+    }
+
+    void json_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<QList<int>>("exitCodes");
+        QTest::addColumn<bool>("lines");
+        for (const JsonRow &row : jsonRows()) {
+            QStringList args;
+            for (QString a : row.args)
+                args << a.replace(QStringLiteral("{log}"), m_log).replace(QStringLiteral("{dir}"), m_home.path());
+            QTest::newRow(row.name) << args << QString::fromUtf8(row.schema) << row.exitCodes << row.lines;
+        }
+    }
+    void json()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, schema);
+        QFETCH(QList<int>, exitCodes);
+        QFETCH(bool, lines);
+
+        QFile f(sourceDir() + QStringLiteral("/docs/json/") + schema);
+        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
+        QJsonParseError error;
+        const QJsonDocument schemaDoc = QJsonDocument::fromJson(f.readAll(), &error);
+        QVERIFY2(schemaDoc.isObject(), qPrintable(schema + QStringLiteral(": ") + error.errorString()));
+
+        const Result r = run(cliPath(), args);
+        QVERIFY2(exitCodes.contains(r.code), qPrintable(QStringLiteral("exit %1: %2").arg(r.code).arg(QString::fromUtf8(r.err))));
+        const QList<QByteArray> documents = lines ? r.out.split('\n') : QList<QByteArray>{r.out};
+        int checked = 0;
+        for (const QByteArray &text : documents) {
+            if (lines && text.trimmed().isEmpty())
+                continue;
+            const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+            QVERIFY2(!doc.isNull(), qPrintable(error.errorString() + QStringLiteral(" in:\n") + QString::fromUtf8(text)));
+            const QJsonValue value = doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array());
+            const QStringList faults = checkJsonSchema(schemaDoc.object(), value);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+            ++checked;
+        }
+        QVERIFY(checked > 0);
+    }
+
+    // The checker itself: what each keyword must refuse, so that a schema
+    // row can never pass because the checker looked away.
+    void schemaChecker_data()
+    {
+        QTest::addColumn<QByteArray>("schema");
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("fault");   // a piece of the first fault; empty: fits
+        const QByteArray object = R"({"type":"object","required":["a"],"additionalProperties":false,
+            "properties":{"a":{"type":"integer"},"b":{"type":"array","items":{"enum":["x","y"]}},
+                          "c":{"const":1},"d":{"type":["string","null"]}}})";
+        QTest::newRow("fits") << object << QByteArray(R"({"a":3,"b":["x","y"],"c":1,"d":null})") << QString();
+        QTest::newRow("required") << object << QByteArray(R"({"b":[]})") << QStringLiteral("/: \"a\" is missing");
+        QTest::newRow("additional") << object << QByteArray(R"({"a":1,"e":2})") << QStringLiteral("/e: no value");
+        QTest::newRow("integer") << object << QByteArray(R"({"a":1.5})") << QStringLiteral("/a: number where integer");
+        QTest::newRow("string for integer") << object << QByteArray(R"({"a":"1"})") << QStringLiteral("/a: string");
+        QTest::newRow("items enum") << object << QByteArray(R"({"a":1,"b":["x","z"]})") << QStringLiteral("/b/1: \"z\" is not one");
+        QTest::newRow("const") << object << QByteArray(R"({"a":1,"c":2})") << QStringLiteral("/c: 2 where 1");
+        QTest::newRow("type list") << object << QByteArray(R"({"a":1,"d":true})") << QStringLiteral("string or null");
+        QTest::newRow("root type") << object << QByteArray(R"([1])") << QStringLiteral("/: array where object");
+        QTest::newRow("unknown keyword") << QByteArray(R"({"type":"string","minLength":3})") << QByteArray(R"(["ab"])")
+                                         << QStringLiteral("\"minLength\"");
+        QTest::newRow("nested additional schema")
+            << QByteArray(R"({"type":"object","additionalProperties":{"type":"boolean"}})")
+            << QByteArray(R"({"x":true,"y":0})") << QStringLiteral("/y: number where boolean");
+    }
+    void schemaChecker()
+    {
+        QFETCH(QByteArray, schema);
+        QFETCH(QByteArray, document);
+        QFETCH(QString, fault);
+        const QJsonDocument s = QJsonDocument::fromJson(schema);
+        const QJsonDocument d = QJsonDocument::fromJson(document);
+        QVERIFY(!s.isNull() && !d.isNull());
+        QJsonValue value = d.isObject() ? QJsonValue(d.object()) : QJsonValue(d.array());
+        // The unknown-keyword row checks the string inside the array.
+        if (QTest::currentDataTag() == QByteArray("unknown keyword"))
+            value = d.array().at(0);
+        const QStringList faults = checkJsonSchema(s.object(), value);
+        if (fault.isEmpty()) {
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+        } else {
+            QVERIFY2(!faults.isEmpty() && faults.first().contains(fault), qPrintable(faults.join(QLatin1Char('\n'))));
+        }
+    }
+
+    // What the generated completion offers, in bash and in fish, in a
+    // folder with one profile, one other file and one sub-folder.
+    void completion_data()
+    {
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QStringList>("notOffered");
+        const struct {
+            const char *line;
+            QStringList offered, notOffered;
+        } rows[] = {
+            {"", {"transfer", "log", "ports", "--help", "--version"}, {"show", "set"}},
+            {"lo", {"log"}, {"transfer"}},
+            {"log ", {"show", "audit"}, {"transfer"}},
+            {"ports ", {"set"}, {"1"}},
+            {"ports set ", {"1", "2", "3", "4"}, {"5", "set"}},
+            {"transfer --port ", {"1", "4"}, {"--port"}},
+            {"transfer --d", {"--device", "--devices"}, {"--port"}},
+            {"transfer --csv alerts.csv --t", {"--trace"}, {}},
+            {"log audit --format ", {"text", "csv"}, {"--from"}},
+            {"profile load ", {"site.nxprofile", "sub/"}, {"notes.txt"}},
+            {"image --profile ", {"site.nxprofile"}, {"notes.txt"}},
+            {"sounds --play ", {"RWT", "110"}, {}},
+        };
+        for (const char *shell : {"bash", "fish"}) {
+            for (const auto &row : rows) {
+                QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(shell), QLatin1String(row.line))))
+                    << QString::fromLatin1(shell) << QString::fromLatin1(row.line) << row.offered << row.notOffered;
+            }
+        }
+    }
+    void completion()
+    {
+        QFETCH(QString, shell);
+        QFETCH(QString, line);
+        QFETCH(QStringList, offered);
+        QFETCH(QStringList, notOffered);
+        const QString generated = QFileInfo(buildBinDir()).absolutePath() + QStringLiteral("/generated/completions/");
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+        for (const char *name : {"site.nxprofile", "notes.txt"}) {
+            QFile f(folder.filePath(QString::fromLatin1(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        Result r;
+        if (shell == QLatin1String("bash")) {
+            // The words as bash splits them; an empty last word when the
+            // line ends in a blank.
+            const QString script = QStringLiteral(
+                "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); "
+                "_nx4400c_cli; printf '%s\\n' \"${COMPREPLY[@]}\"");
+            QStringList words{QStringLiteral("nx4400c-cli")};
+            words += line.split(QLatin1Char(' '));
+            r = run(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), script, QStringLiteral("bash"),
+                                                        generated + QStringLiteral("nx4400c-cli")} + words, folder.path());
+        } else {
+            r = run(QStringLiteral("fish"), {QStringLiteral("-c"), QStringLiteral("source $argv[1]; complete -C\"nx4400c-cli $argv[2]\""),
+                                             generated + QStringLiteral("nx4400c-cli.fish"), line}, folder.path());
+        }
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+        QStringList got;
+        for (const QString &l : QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            got << l.section(QLatin1Char('\t'), 0, 0);
+        // bash lists a folder without its slash; the shell adds it.
+        if (shell == QLatin1String("bash") && got.contains(QStringLiteral("sub")))
+            got << QStringLiteral("sub/");
+        for (const QString &o : offered)
+            QVERIFY2(got.contains(o), qPrintable(o + QStringLiteral(" not offered: ") + got.join(QLatin1Char(' '))));
+        for (const QString &o : notOffered)
+            QVERIFY2(!got.contains(o), qPrintable(o + QStringLiteral(" offered: ") + got.join(QLatin1Char(' '))));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliTable)
+#include "tst_clitable.moc"
