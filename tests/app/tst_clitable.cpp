@@ -228,7 +228,7 @@ private slots:
         }
     }
 
-    // What the generated completion offers, in bash and in fish, in a
+    // What the generated completion offers, in bash, zsh and fish, in a
     // folder with one profile, one other file and one sub-folder.
     void completion_data()
     {
@@ -253,7 +253,7 @@ private slots:
             {"image --profile ", {"site.nxprofile"}, {"notes.txt"}},
             {"sounds --play ", {"RWT", "110"}, {}},
         };
-        for (const char *shell : {"bash", "fish"}) {
+        for (const char *shell : {"bash", "zsh", "fish"}) {
             for (const auto &row : rows) {
                 QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(shell), QLatin1String(row.line))))
                     << QString::fromLatin1(shell) << QString::fromLatin1(row.line) << row.offered << row.notOffered;
@@ -284,6 +284,19 @@ private slots:
             words += line.split(QLatin1Char(' '));
             r = run(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), script, QStringLiteral("bash"),
                                                         generated + QStringLiteral("nx4400c-cli")} + words, folder.path());
+        } else if (shell == QLatin1String("zsh")) {
+            // zsh completes only inside its line editor: compadd and _files
+            // stand in for it here, offering what matches the word typed.
+            const QString script = QStringLiteral(
+                "compadd() { local -a items; if [[ $1 == -a ]]; then items=(${(P)2}); else [[ $1 == -- ]] && shift; items=(\"$@\"); fi; "
+                "local w; for w in $items; do [[ $w == ${words[CURRENT]}* ]] && print -r -- $w; done; return 0; }; "
+                "_files() { local -a found; case $1 in (-g) found=(${~2}(N) */(N)) ;; (-/) found=(*/(N)) ;; (*) found=(*(N)) ;; esac; "
+                "compadd -a found; }; "
+                "file=$1; shift; words=(\"$@\"); CURRENT=${#words}; source $file");
+            QStringList words{QStringLiteral("nx4400c-cli")};
+            words += line.split(QLatin1Char(' '));
+            r = run(QStringLiteral("zsh"), QStringList{QStringLiteral("-fc"), script, QStringLiteral("zsh"),
+                                                       generated + QStringLiteral("_nx4400c-cli")} + words, folder.path());
         } else {
             r = run(QStringLiteral("fish"), {QStringLiteral("-c"), QStringLiteral("source $argv[1]; complete -C\"nx4400c-cli $argv[2]\""),
                                              generated + QStringLiteral("nx4400c-cli.fish"), line}, folder.path());
