@@ -550,9 +550,12 @@ QString manualPage(const QString &version, const QString &date)
         if (!c.exitStatus.isEmpty()) {
             r.request(QStringLiteral(".PP"));
             r.text(QStringLiteral("Exit status:"));
+            // One status a line, without the blank line between.
             r.request(QStringLiteral(".RS"));
+            r.request(QStringLiteral(".PD 0"));
             for (const QString &e : c.exitStatus)
                 r.tagged(e.section(QLatin1Char('\t'), 0, 0), QString(), e.section(QLatin1Char('\t'), 1));
+            r.request(QStringLiteral(".PD"));
             r.request(QStringLiteral(".RE"));
         }
         if (!c.examples.isEmpty()) {
