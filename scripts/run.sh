@@ -15,6 +15,13 @@ if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; 
   exec sudo -H -u "$SUDO_USER" \
     --preserve-env=NX_VIRTUAL_RECEIVER,DISPLAY,WAYLAND_DISPLAY,XAUTHORITY,XDG_RUNTIME_DIR -- "$PWD/scripts/run.sh" "$@"
 fi
+# A build folder left by an earlier run as root cannot be written now.
+for dir in build; do
+  if [ -e "$dir" ] && ! [ -w "$dir" ]; then
+    echo "$dir/ belongs to $(stat -c %U "$dir") and cannot be written; remove it (sudo rm -rf $dir) and run again." >&2
+    exit 1
+  fi
+done
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target nx4400c nx4400c-cli nx4400c-virtual-receiver
 if [ "${NX_VIRTUAL_RECEIVER:-1}" != 0 ] && [ -x build/bin/nx4400c-virtual-receiver ] && [ -x build/bin/nx4400c-cli ]; then

@@ -41,6 +41,13 @@ if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; 
   exec sudo -H -u "$SUDO_USER" --preserve-env=NX_SKIP_SANITIZERS,NX_SKIP_FUZZ,NX_FUZZ_SECONDS -- "$PWD/scripts/test.sh" "$@"
 fi
 
+# A build folder left by an earlier run as root cannot be written now.
+for dir in build build-asan build-fuzz; do
+  if [ -e "$dir" ] && ! [ -w "$dir" ]; then
+    echo "$dir/ belongs to $(stat -c %U "$dir") and cannot be written; remove it (sudo rm -rf $dir) and run again." >&2
+    exit 1
+  fi
+done
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
