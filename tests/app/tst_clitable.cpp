@@ -197,16 +197,14 @@ private slots:
         QTest::newRow("required") << object << QByteArray(R"({"b":[]})") << QStringLiteral("/: \"a\" is missing");
         QTest::newRow("additional") << object << QByteArray(R"({"a":1,"e":2})") << QStringLiteral("/e: no value");
         QTest::newRow("integer") << object << QByteArray(R"({"a":1.5})") << QStringLiteral("/a: number where integer");
-        QTest::newRow("string for integer") << object << QByteArray(R"({"a":"1"})") << QStringLiteral("/a: string");
         QTest::newRow("items enum") << object << QByteArray(R"({"a":1,"b":["x","z"]})") << QStringLiteral("/b/1: \"z\" is not one");
         QTest::newRow("const") << object << QByteArray(R"({"a":1,"c":2})") << QStringLiteral("/c: 2 where 1");
         QTest::newRow("type list") << object << QByteArray(R"({"a":1,"d":true})") << QStringLiteral("string or null");
         QTest::newRow("root type") << object << QByteArray(R"([1])") << QStringLiteral("/: array where object");
-        QTest::newRow("unknown keyword") << QByteArray(R"({"type":"string","minLength":3})") << QByteArray(R"(["ab"])")
-                                         << QStringLiteral("\"minLength\"");
-        QTest::newRow("nested additional schema")
-            << QByteArray(R"({"type":"object","additionalProperties":{"type":"boolean"}})")
-            << QByteArray(R"({"x":true,"y":0})") << QStringLiteral("/y: number where boolean");
+        QTest::newRow("unknown keyword") << QByteArray(R"({"properties":{"s":{"type":"string","minLength":3}}})")
+                                         << QByteArray(R"({"s":"ab"})") << QStringLiteral("/s: the schema uses \"minLength\"");
+        QTest::newRow("additional schema") << QByteArray(R"({"additionalProperties":{"type":"boolean"}})")
+                                           << QByteArray(R"({"x":true,"y":0})") << QStringLiteral("/y: number where boolean");
     }
     void schemaChecker()
     {
@@ -216,11 +214,7 @@ private slots:
         const QJsonDocument s = QJsonDocument::fromJson(schema);
         const QJsonDocument d = QJsonDocument::fromJson(document);
         QVERIFY(!s.isNull() && !d.isNull());
-        QJsonValue value = d.isObject() ? QJsonValue(d.object()) : QJsonValue(d.array());
-        // The unknown-keyword row checks the string inside the array.
-        if (QTest::currentDataTag() == QByteArray("unknown keyword"))
-            value = d.array().at(0);
-        const QStringList faults = checkJsonSchema(s.object(), value);
+        const QStringList faults = checkJsonSchema(s.object(), d.isObject() ? QJsonValue(d.object()) : QJsonValue(d.array()));
         if (fault.isEmpty()) {
             QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
         } else {
@@ -273,34 +267,29 @@ private slots:
             QFile f(folder.filePath(QString::fromLatin1(name)));
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
-        Result r;
-        if (shell == QLatin1String("bash")) {
-            // The words as bash splits them; an empty last word when the
-            // line ends in a blank.
-            const QString script = QStringLiteral(
-                "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); "
-                "_nx4400c_cli; printf '%s\\n' \"${COMPREPLY[@]}\"");
-            QStringList words{QStringLiteral("nx4400c-cli")};
-            words += line.split(QLatin1Char(' '));
-            r = run(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), script, QStringLiteral("bash"),
-                                                        generated + QStringLiteral("nx4400c-cli")} + words, folder.path());
-        } else if (shell == QLatin1String("zsh")) {
-            // zsh completes only inside its line editor: compadd and _files
-            // stand in for it here, offering what matches the word typed.
-            const QString script = QStringLiteral(
-                "compadd() { local -a items; if [[ $1 == -a ]]; then items=(${(P)2}); else [[ $1 == -- ]] && shift; items=(\"$@\"); fi; "
-                "local w; for w in $items; do [[ $w == ${words[CURRENT]}* ]] && print -r -- $w; done; return 0; }; "
-                "_files() { local -a found; case $1 in (-g) found=(${~2}(N) */(N)) ;; (-/) found=(*/(N)) ;; (*) found=(*(N)) ;; esac; "
-                "compadd -a found; }; "
-                "file=$1; shift; words=(\"$@\"); CURRENT=${#words}; source $file");
-            QStringList words{QStringLiteral("nx4400c-cli")};
-            words += line.split(QLatin1Char(' '));
-            r = run(QStringLiteral("zsh"), QStringList{QStringLiteral("-fc"), script, QStringLiteral("zsh"),
-                                                       generated + QStringLiteral("_nx4400c-cli")} + words, folder.path());
-        } else {
-            r = run(QStringLiteral("fish"), {QStringLiteral("-c"), QStringLiteral("source $argv[1]; complete -C\"nx4400c-cli $argv[2]\""),
-                                             generated + QStringLiteral("nx4400c-cli.fish"), line}, folder.path());
-        }
+        // bash and zsh are given the words of the line (an empty last one
+        // when it ends in a blank) and call the completion function as
+        // their line editors would; zsh's compadd and _files are stood in
+        // for, offering what matches the word typed. fish completes a line.
+        static const QMap<QString, QString> scripts{
+            {QStringLiteral("bash"), QStringLiteral("source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); "
+                                                    "_nx4400c_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")},
+            {QStringLiteral("zsh"), QStringLiteral(
+                 "compadd() { local -a items; if [[ $1 == -a ]]; then items=(${(P)2}); else [[ $1 == -- ]] && shift; items=(\"$@\"); fi; "
+                 "local w; for w in $items; do [[ $w == ${words[CURRENT]}* ]] && print -r -- $w; done; return 0; }; "
+                 "_files() { local -a found; case $1 in (-g) found=(${~2}(N) */(N)) ;; (-/) found=(*/(N)) ;; (*) found=(*(N)) ;; esac; "
+                 "compadd -a found; }; file=$1; shift; words=(\"$@\"); CURRENT=${#words}; source $file")},
+            {QStringLiteral("fish"), QStringLiteral("source $argv[1]; complete -C\"nx4400c-cli $argv[2]\"")}};
+        static const QMap<QString, QString> files{{QStringLiteral("bash"), QStringLiteral("nx4400c-cli")},
+                                                  {QStringLiteral("zsh"), QStringLiteral("_nx4400c-cli")},
+                                                  {QStringLiteral("fish"), QStringLiteral("nx4400c-cli.fish")}};
+        QStringList args{shell == QLatin1String("zsh") ? QStringLiteral("-fc") : QStringLiteral("-c"), scripts.value(shell), shell,
+                         generated + files.value(shell)};
+        if (shell == QLatin1String("fish"))
+            args = QStringList{QStringLiteral("-c"), scripts.value(shell), generated + files.value(shell), line};
+        else
+            args += QStringList{QStringLiteral("nx4400c-cli")} + line.split(QLatin1Char(' '));
+        const Result r = run(shell, args, folder.path());
         QCOMPARE(r.code, 0);
         QVERIFY2(r.err.isEmpty(), r.err.constData());
         QStringList got;
