@@ -243,8 +243,7 @@ int prepareSetup(AppContext &ctx, const Options &o, QTextStream &err)
     if (!LoadParameterFile(ctx, ctx)) {
         // Sending an empty county and event list would wipe the receiver's
         // coverage: refuse instead.
-        err << "transfer: cannot read the parameter file "
-            << QDir::toNativeSeparators(QFileInfo(ctx.parameterFilePath).absoluteFilePath())
+        err << "transfer: " << missingParameterFileText(ctx.parameterFilePath)
             << "; nothing was sent to the receiver\n";
         return 1;
     }
