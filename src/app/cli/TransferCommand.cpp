@@ -35,9 +35,15 @@
 #include "base/SafeWrite.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QTextStream>
+
+#include <cmath>
 
 namespace {
 
@@ -72,13 +78,15 @@ public:
 class ConsoleView : public NullView
 {
 public:
-    void setStatusText(const QString &key, const QString &text) override
+    void setStatusText(const QString &key, const QString &given) override
     {
+        const QString text = namedDevice(given);
         m_panels[key] = text;
         // With --trace, the steps of the exchange head the trace's parts.
         if (trace && key == QLatin1String("Left")) {
-            if (text.startsWith(QLatin1String("Negotiating Port")))
-                trace->beginExchange(QStringLiteral("Negotiate"));
+            if (text.startsWith(QLatin1String("Negotiating ")))
+                trace->beginExchange(device.isEmpty() ? QStringLiteral("Negotiate")
+                                                      : QStringLiteral("Negotiate with %1").arg(device));
             else if (text == QLatin1String("Preparing For Upload..."))
                 trace->beginExchange(QStringLiteral("Upload"));
             else if (text == QLatin1String("Downloading Data"))
@@ -89,7 +97,20 @@ public:
     }
     QString statusText(const QString &key) const override { return m_panels.value(key); }
 
+    // With --device the one receiver has no port number of the user's: the
+    // texts that would say "Port # 1" name the device as the user gave it.
+    QString namedDevice(QString text) const
+    {
+        if (device.isEmpty())
+            return text;
+        text.replace(QLatin1String("Negotiating Port # 1"), QStringLiteral("Negotiating %1").arg(device));
+        text.replace(QLatin1String("Port 1 has no device"), QStringLiteral("%1 has no device").arg(device));
+        text.replace(QLatin1String("Cannot open port 1 "), QLatin1String("Cannot open "));
+        return text;
+    }
+
     SerialTrace *trace = nullptr;
+    QString device;   // --device as given; empty when a port number was used
 
 private:
     QMap<QString, QString> m_panels;
@@ -117,6 +138,9 @@ int usage(QTextStream &err)
 
 struct Options {
     QStringList devices;      // as given, in order; empty: the settings' port
+    QStringList names;        // the receivers as the user named them ("port 1", the device)
+    bool json = false;
+    bool namedByDevice = false;   // one receiver, given by --device or --devices
     QString profile;
     QString csv;
     QString trace;
@@ -135,6 +159,10 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
         QString name = a;
         QString value;
         bool hasValue = false;
+        if (a == QLatin1String("--json")) {
+            o.json = true;
+            continue;
+        }
         static const QStringList valued{QStringLiteral("--csv"), QStringLiteral("--port"),
                                         QStringLiteral("--device"), QStringLiteral("--devices"),
                                         QStringLiteral("--profile"), QStringLiteral("--trace")};
@@ -182,6 +210,7 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
                 return 1;
             }
             o.devices << device;
+            o.names << QStringLiteral("port %1").arg(n);
         } else if (name == QLatin1String("--device")) {
             QString why;
             if (value.isEmpty() || !IsAcceptableDeviceName(value, &why)) {
@@ -190,12 +219,18 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
                 return usage(err);
             }
             o.devices << value;
+            o.names << value;
+            o.namedByDevice = true;
         } else if (name == QLatin1String("--devices")) {
             QString why;
-            if (!ReadDeviceList(value, &o.devices, &why)) {
+            QStringList listed;
+            if (!ReadDeviceList(value, &listed, &why)) {
                 err << "transfer: " << why << '\n';
                 return 1;
             }
+            o.devices << listed;
+            o.names << listed;
+            o.namedByDevice = true;
         }
     }
     auto emptyName = [&](bool given, const char *option, const QString &value) {
@@ -260,6 +295,36 @@ bool writeTrace(const QString &path, const QString &text, QTextStream &err)
     return true;
 }
 
+// One receiver's outcome as --json gives it (docs/json/transfer.schema.json).
+constexpr int JsonVersion = 1;
+
+QJsonObject jsonResult(const QString &name, const QString &path, const BatchResult &r, const QString &log,
+                       bool logged)
+{
+    auto orNull = [](const QString &s) { return s.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(s); };
+    return QJsonObject{
+        {QStringLiteral("device"), name},
+        {QStringLiteral("path"), path},
+        {QStringLiteral("rom"), orNull(r.romVersion)},
+        {QStringLiteral("result"), r.ok ? QStringLiteral("ok") : QStringLiteral("failed")},
+        {QStringLiteral("reason"), r.ok ? QString() : r.reason},
+        {QStringLiteral("seconds"), std::round(r.seconds * 10.0) / 10.0},
+        {QStringLiteral("alertsAdded"), logged ? QJsonValue(r.alertsLogged) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("log"), logged ? QJsonValue(QDir::toNativeSeparators(log)) : QJsonValue(QJsonValue::Null)},
+    };
+}
+
+void printJson(QTextStream &out, const QJsonArray &receivers)
+{
+    out << QJsonDocument(QJsonObject{
+                             {QStringLiteral("schema"), QStringLiteral("nx4400c-transfer")},
+                             {QStringLiteral("version"), JsonVersion},
+                             {QStringLiteral("receivers"), receivers},
+                         })
+               .toJson(QJsonDocument::Indented);
+    out.flush();
+}
+
 int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream &out, QTextStream &err)
 {
     BatchOptions bo;
@@ -269,7 +334,10 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream 
     bo.settingsPath = ctx.settingsPath;
     bo.trace = o.traceGiven;
     bo.alertLogPath = o.csvGiven ? o.csv : DefaultAlertLogPath();
-    bo.report = [&err](const QString &line) {
+    bo.report = [&err](QString line) {
+        // Each line already starts with its device; the port number every
+        // session uses inside the batch means nothing to the user.
+        line.replace(QLatin1String(": Negotiating Port # 1"), QLatin1String(": Negotiating"));
         err << line << '\n';
         err.flush();
     };
@@ -278,26 +346,35 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream 
     int failed = 0;
     bool logFailed = false;
     QString traceText;
-    for (const BatchResult &r : results) {
+    QJsonArray json;
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        const BatchResult &r = results.at(i);
+        // The receiver as the user named it: "--port 1" stays "port 1".
+        const QString name = o.names.value(i, r.device);
         QString reason = r.ok ? r.status : r.reason;
         reason.replace(QLatin1Char('\t'), QLatin1Char(' '));
-        out << r.device << '\t' << (r.romVersion.isEmpty() ? QStringLiteral("-") : r.romVersion) << '\t'
-            << (r.ok ? "ok" : "failed") << '\t' << reason << '\t' << QString::number(r.seconds, 'f', 1) << '\n';
+        if (o.json)
+            json.append(jsonResult(name, r.device, r, bo.alertLogPath, r.ok && r.logError.isEmpty()));
+        else
+            out << name << '\t' << (r.romVersion.isEmpty() ? QStringLiteral("-") : r.romVersion) << '\t'
+                << (r.ok ? "ok" : "failed") << '\t' << reason << '\t' << QString::number(r.seconds, 'f', 1) << '\n';
         if (!r.ok)
             ++failed;
         if (r.unreadableAlerts > 0)
-            err << r.device << ": " << r.unreadableAlerts
+            err << name << ": " << r.unreadableAlerts
                 << " history slot(s) could not be read and were not logged\n";
         if (!r.logError.isEmpty()) {
             logFailed = true;
-            err << r.device << ": alert log not updated: " << r.logError << '\n';
+            err << name << ": alert log not updated: " << r.logError << '\n';
         } else if (r.ok) {
-            err << r.device << ": " << r.alertsLogged << " new alert(s) added to "
+            err << name << ": " << r.alertsLogged << " new alert(s) added to "
                 << QDir::toNativeSeparators(bo.alertLogPath) << '\n';
         }
         if (o.traceGiven)
-            traceText += QStringLiteral("==== %1 ====\n").arg(r.device) + r.trace + QLatin1Char('\n');
+            traceText += QStringLiteral("==== %1 ====\n").arg(name) + r.trace + QLatin1Char('\n');
     }
+    if (o.json)
+        printJson(out, json);
     out.flush();
     bool traced = true;
     if (o.traceGiven)
@@ -326,6 +403,7 @@ int runTransferCommand(const QStringList &args)
     if (const int code = parseArguments(args, o, ctx, out, err); code >= 0)
         return code;
     const bool batch = o.devices.size() > 1;
+    QString log;   // where a single transfer's alerts go; empty: nowhere
 
     // Everything that could stop the run is checked before the receiver is
     // programmed: a log that is a pipe (or standard output piped to another
@@ -352,6 +430,7 @@ int runTransferCommand(const QStringList &args)
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
+        log = o.csv;
     }
     if (o.traceGiven) {
         QString why;
@@ -366,6 +445,25 @@ int runTransferCommand(const QStringList &args)
     ctx.DaylightTimeActive = clock.daylightTimeInEffect();
     if (const int code = prepareSetup(ctx, o, err); code >= 0)
         return code;
+    if (!batch && !o.csvGiven) {
+        // A single transfer adds to the user's alert log as the editor's
+        // "Transfer Data" does, unless logging was turned off there. Checked
+        // once the setup is known to be readable, still before anything is
+        // sent.
+        ctx.loadAlertLogSettings();
+        if (ctx.alertLogEnabled) {
+            QString why;
+            log = ctx.alertLogPath;
+            if (log.isEmpty()) {
+                err << "transfer: there is no place for the alert log (is HOME set?); give --csv FILE\n";
+                return 1;
+            }
+            if (!MakeAlertLogFolder(log, &why) || !CheckAppendableFile(log, &why)) {
+                err << "transfer: alert log " << why << '\n';
+                return 1;
+            }
+        }
+    }
 
     if (batch)
         return runBatch(ctx, clock, o, out, err);
@@ -375,81 +473,136 @@ int runTransferCommand(const QStringList &args)
         // The one device named stands in for the settings' port.
         ctx.config.SerialPort = 1;
         session.Port1.setDevicePaths({o.devices.first(), QString(), QString(), QString()});
+        if (o.namedByDevice)
+            view.device = o.names.first();
     }
+    const QString name = o.names.isEmpty() ? QStringLiteral("port %1").arg(ctx.config.SerialPort) : o.names.first();
     SerialTrace trace;
     if (o.traceGiven) {
         session.Port1.setTrace(&trace);
         view.trace = &trace;
     }
-    const bool ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
+    QElapsedTimer took;
+    took.start();
+    BatchResult result;
+    result.device = session.Port1.devicePath(ctx.config.SerialPort);
+    result.ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
     CloseReceiverPort(session);
+    result.seconds = took.nsecsElapsed() / 1e9;
     session.Port1.setTrace(nullptr);
     view.trace = nullptr;
-    const bool traced = !o.traceGiven || writeTrace(o.trace, trace.text(), err);
-    if (!ok) {
-        err << "transfer: the transfer failed";
+    bool traced = true;
+    if (o.traceGiven) {
+        QString text = trace.text();
+        if (!view.device.isEmpty()) {
+            text.replace(QStringLiteral("Transfer on port 1 (%1)").arg(o.devices.first()),
+                         QStringLiteral("Transfer on %1").arg(view.device));
+            text.replace(QStringLiteral("port 1 opened on %1").arg(o.devices.first()),
+                         QStringLiteral("opened %1").arg(view.device));
+        }
+        traced = writeTrace(o.trace, text, err);
+    }
+    if (!result.ok) {
         const QString status = view.statusText(QStringLiteral("Left"));
         // The status says which step failed; the port or the box says why.
         // The transfer's reason (bad checksum, short frame, wrong last byte,
         // lost port) when it gave one, else the port's or the box's.
         QString portError = view.statusText(QStringLiteral("Reason"));
         if (portError.isEmpty())
-            portError = session.Port1.errorString();
+            portError = view.namedDevice(session.Port1.errorString());
         if (portError.isEmpty())
             portError = prompter.lastMessage;
-        if (!status.isEmpty() || !portError.isEmpty()) {
-            err << " (" << status;
-            if (!status.isEmpty() && !portError.isEmpty())
-                err << ": ";
-            err << portError << ")";
-        }
+        QStringList why;
+        if (!status.isEmpty())
+            why << status;
+        if (!portError.isEmpty())
+            why << portError;
+        result.reason = why.isEmpty() ? QStringLiteral("the transfer failed") : why.join(QLatin1String(": "));
+        err << "transfer: the transfer failed";
+        if (!why.isEmpty())
+            err << " (" << result.reason << ")";
         err << '\n';
+        if (o.json)
+            printJson(out, QJsonArray{jsonResult(name, result.device, result, QString(), false)});
         return 1;
     }
+    result.romVersion = ctx.config.ReceiverVersion;
+    result.status = view.statusText(QStringLiteral("Left"));
 
-    QString text = QString::fromUtf8(HistoryFileText(ctx.HistoryRows, ctx.clock().date()));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out << text;
-    out.flush();
-
-    if (!o.csvGiven)
-        return traced ? 0 : 1;
-    int unreadable = 0;
-    const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
-    if (unreadable > 0)
-        err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
-    const AlertLogMerge merge = AppendAlertLog(o.csv, alerts);
-    if (!merge.ok) {
-        err << "transfer: alert log " << QDir::toNativeSeparators(o.csv) << " not updated: " << merge.error
-            << '\n';
-        return 1;
+    if (!o.json) {
+        QString text = QString::fromUtf8(HistoryFileText(ctx.HistoryRows, ctx.clock().date()));
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        out << text;
+        out.flush();
     }
-    err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(o.csv) << '\n';
-    return traced ? 0 : 1;
+
+    bool logged = false;
+    if (!log.isEmpty()) {
+        int unreadable = 0;
+        QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
+        if (unreadable > 0)
+            err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
+        // The user's own log names the receiver, so that a batch can add to
+        // the log a single transfer began (a log begun with --csv keeps the
+        // layout it was made with).
+        if (!o.csvGiven) {
+            for (AlertLogEntry &a : alerts)
+                a.receiver = result.device;   // as a batch names it
+        }
+        const AlertLogMerge merge = AppendAlertLog(log, alerts);
+        if (!merge.ok) {
+            err << "transfer: alert log " << QDir::toNativeSeparators(log) << " not updated: " << merge.error
+                << '\n';
+            result.logError = merge.error;
+        } else {
+            logged = true;
+            result.alertsLogged = int(merge.added.size());
+            err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(log) << '\n';
+        }
+    }
+    if (o.json)
+        printJson(out, QJsonArray{jsonResult(name, result.device, result, log, logged)});
+    return (traced && result.logError.isEmpty()) ? 0 : 1;
 }
 
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("transfer"),
-    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--profile FILE] [--csv FILE] [--trace FILE]"),
+    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--profile FILE] [--csv FILE] [--trace FILE] [--json]"),
     QStringLiteral("Programs one receiver or many, reads back their alert history."),
     QStringLiteral("Sends the editor's settings to the receiver, reads back its alert history and prints it. "
-                   "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file).\n\n"
+                   "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file; "
+                   "nx4400c-cli init makes the default one). Without --port or --device the settings' SerialPort "
+                   "is used.\n\n"
+                   "The alerts that the log does not hold yet are added to it: --csv FILE, or else the user's alert "
+                   "log (~/.local/share/NX4400C/alerts.csv, under XDG_DATA_HOME when that is set), as the editor's "
+                   "Transfer Data does; [AlertLog]/Enabled=false in the settings store turns the user's log off for "
+                   "a single transfer. The user's log names the receiver in its Receiver column.\n\n"
                    "Several devices (--device or --port repeated, --devices FILE) are programmed at once, each in a "
-                   "session of its own. Each gets one tab-separated line on standard output: device, ROM version, "
-                   "ok or failed, reason, seconds."),
+                   "session of its own; a --devices file with one device is a single transfer. Each receiver gets "
+                   "one tab-separated line on standard output: the receiver as it was named (\"port 1\" for "
+                   "--port 1, the device for --device), ROM version, ok or failed, reason, seconds. Their alerts go "
+                   "to one alert log with a Receiver column (--csv FILE, or else the user's alert log)."),
     {
         {QStringLiteral("--port"), QStringLiteral("N"), QStringLiteral("Uses the editor's port N (1 to 4)."), true, QStringLiteral("port")},
         {QStringLiteral("--device"), QStringLiteral("PATH|URL"),
-         QStringLiteral("A device path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT, tcp://HOST:PORT)."), true,
+         QStringLiteral("A device path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT, tcp://HOST:PORT). "
+                        "Status and trace lines name it instead of a port number."), true,
          QStringLiteral("device")},
         {QStringLiteral("--devices"), QStringLiteral("FILE"), QStringLiteral("One device a line; # starts a comment line."), false, QStringLiteral("file")},
         {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("Sends this receiver profile instead of the editor's setup."), false, QStringLiteral("profile")},
-        {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log."), false, QStringLiteral("file")},
+        {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log instead of the user's."), false, QStringLiteral("file")},
         {QStringLiteral("--trace"), QStringLiteral("FILE"), QStringLiteral("Writes every byte sent and received to FILE."), false, QStringLiteral("file")},
+        {QStringLiteral("--json"), QString(),
+         QStringLiteral("Prints one JSON object instead of the history or the result lines: one entry per receiver with "
+                        "device, path, ROM, result, reason, seconds and alerts added (schema nx4400c-transfer, "
+                        "version 1; docs/json/transfer.schema.json)."),
+         false, QString()},
     },
-    {QStringLiteral("0\tevery receiver was programmed"), QStringLiteral("1\ta receiver failed"), QStringLiteral("2\ta usage error")},
-    {},
+    {QStringLiteral("0\tevery receiver was programmed"), QStringLiteral("1\ta receiver failed, or the setup, the alert log or the trace could not be read or written"),
+     QStringLiteral("2\ta usage error")},
+    {QStringLiteral("nx4400c-cli transfer"), QStringLiteral("nx4400c-cli transfer --device /dev/ttyUSB0 --json"),
+     QStringLiteral("nx4400c-cli transfer --profile site.nxprofile --devices district.devices")},
     [](const QStringList &args) { return runTransferCommand(args); },
     10,
 });
