@@ -30,6 +30,7 @@
 #include <poll.h>
 #include <set>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -89,16 +90,100 @@ const char *const kHistory[] = {
     "021 19:31 PEP EAN 0030", "001 03:20 WXR WSA 0800", "365 21:45 WXR HUW 2400",
 };
 
-void usage()
+void usage(FILE *to = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(to,
                  "usage: nx4400c-virtual-receiver [--link PATH] [--fast] [--byte-us N]\n"
                  "         [--fault NAME]... [--pull-after N] [--record FILE] [--image FILE]\n"
-                 "         [--history FILE] [--rom X.YY] [--verbose]\n"
-                 "faults:");
-    for (const char *f : kFaults)
-        std::fprintf(stderr, " %s", f);
-    std::fprintf(stderr, "\n");
+                 "         [--history FILE] [--rom X.YY] [--verbose]\n");
+}
+
+void help()
+{
+    usage(stdout);
+    std::printf(
+        "\n"
+        "Plays an NX-4400C receiver on a pseudo-terminal, so that the editor and\n"
+        "nx4400c-cli can program it as they program a receiver on a serial cable.\n"
+        "It prints the path the editor should open (the --link PATH, or the pty\n"
+        "itself), then answers until it is stopped (Ctrl+C, SIGTERM).\n"
+        "\n"
+        "Options:\n"
+        "  --link PATH      Makes PATH a symbolic link to the pty, a stable name to\n"
+        "                   give the editor (nx4400c-cli ports set 1 PATH). A PATH\n"
+        "                   that another running virtual receiver holds is refused;\n"
+        "                   a stale link left by one that ended is replaced. The link\n"
+        "                   is removed at exit.\n"
+        "  --fast           Sends its bytes at once instead of at 4800 bit/s.\n"
+        "  --byte-us N      Microseconds per byte sent (default 2084: 10 bits at\n"
+        "                   4800 bit/s). Ignored with --fast.\n"
+        "  --fault NAME     Misbehaves in one way; repeatable. NAME is one of:\n");
+    const char *const what[] = {
+        "answers nothing at all",
+        "a few stray bytes before every ACK",
+        "answers \"Z\" with NAK instead of ACK",
+        "rejects the parameter frame (NAK)",
+        "says nothing after the parameter frame",
+        "the reply's history checksum is wrong",
+        "the reply stops after 1000 bytes",
+        "the reply ends with NAK instead of ACK",
+        "16 bytes follow the reply",
+        "closes the pty in the middle of the reply (see --pull-after)",
+        "answers the port test \"T\" with NAK",
+        "refuses dump mode (NAK to \"D\")",
+        "junk written without pause, before and between the answers",
+    };
+    static_assert(sizeof what / sizeof what[0] == sizeof kFaults / sizeof kFaults[0]);
+    for (size_t i = 0; i < sizeof kFaults / sizeof kFaults[0]; ++i)
+        std::printf("                     %-16s %s\n", kFaults[i], what[i]);
+    std::printf(
+        "  --pull-after N   With --fault pull-cable: bytes of the reply sent before\n"
+        "                   the pty closes (default 600).\n"
+        "  --record FILE    Appends every byte received from the editor to FILE.\n"
+        "  --image FILE     Writes each parameter frame received (512 bytes: the\n"
+        "                   511-byte image and its checksum) to FILE.\n"
+        "  --history FILE   The alert history to report instead of the built-in one:\n"
+        "                   one alert a line, at most 40, each as the receiver keeps\n"
+        "                   it: \"DDD HH:MM ORG EEE LLLL\" (day of the year, UTC time,\n"
+        "                   originator, event code, duration hhmm), for example\n"
+        "                   \"061 17:00 WXR RWT 0015\". An empty FILE is an empty history.\n"
+        "  --rom X.YY       The ROM version to report (default 2.05).\n"
+        "  --verbose        Tells on standard error what it receives and sends.\n"
+        "  --help, -h       Prints this text and exits.\n"
+        "\n"
+        "Exit status: 0 stopped, 1 the pty or the link could not be made (or the\n"
+        "link is held by another virtual receiver), 2 a usage error.\n");
+}
+
+// Who holds a link path: a lock file beside it ("PATH.lock"), locked for as
+// long as the receiver runs. A lock that can be taken means no live virtual
+// receiver has the path; the kernel drops the lock of one that died.
+int holdLink(const std::string &link)
+{
+    const std::string lock = link + ".lock";
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        std::perror(lock.c_str());
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        char pid[32] = {0};
+        const ssize_t n = pread(fd, pid, sizeof pid - 1, 0);
+        std::string who = n > 0 ? std::string(pid, size_t(n)) : std::string();
+        while (!who.empty() && (who.back() == '\n' || who.back() == ' '))
+            who.pop_back();
+        std::fprintf(stderr,
+                     "nx4400c-virtual-receiver: %s is held by another virtual receiver%s%s%s; "
+                     "stop it first or give another --link\n",
+                     link.c_str(), who.empty() ? "" : " (process ", who.c_str(), who.empty() ? "" : ")");
+        close(fd);
+        return -1;
+    }
+    const std::string pid = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+        // The pid is only for the message above; the lock is what counts.
+    }
+    return fd;
 }
 
 class Receiver
@@ -473,8 +558,12 @@ int main(int argc, char **argv)
         else if (a == "--history") o.historyFile = value();
         else if (a == "--rom") o.rom = value();
         else if (a == "--verbose") o.verbose = true;
-        else if (a == "--help" || a == "-h") { usage(); return 0; }
-        else { usage(); return 2; }
+        else if (a == "--help" || a == "-h") { help(); return 0; }
+        else {
+            std::fprintf(stderr, "nx4400c-virtual-receiver: unknown option %s\n", a.c_str());
+            usage();
+            return 2;
+        }
     }
     if (o.rom.empty())
         o.rom = "205";
@@ -504,7 +593,11 @@ int main(int argc, char **argv)
         cfsetospeed(&t, B4800);
         tcsetattr(keep, TCSANOW, &t);
     }
+    int linkLock = -1;
     if (!o.link.empty()) {
+        linkLock = holdLink(o.link);
+        if (linkLock < 0)
+            return 1;
         struct stat st{};
         if (lstat(o.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             unlink(o.link.c_str());
@@ -524,8 +617,11 @@ int main(int argc, char **argv)
 
     Receiver r(o, master);
     const int code = r.run();
-    if (!o.link.empty())
+    if (!o.link.empty()) {
         unlink(o.link.c_str());
+        unlink((o.link + ".lock").c_str());
+        close(linkLock);
+    }
     close(keep);
     return code;
 }
