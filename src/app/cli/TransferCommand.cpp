@@ -416,7 +416,9 @@ int runTransferCommand(const QStringList &args)
             err << "transfer: there is no place for the alert log; give --csv FILE\n";
             return 1;
         }
-        if (!o.csvGiven && !MakeAlertLogFolder(log, &why)) {
+        // A log in a folder not made yet (a fresh home's data folder) is
+        // begun there, for --csv as for the user's log.
+        if (!MakeAlertLogFolder(log, &why)) {
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
@@ -426,7 +428,7 @@ int runTransferCommand(const QStringList &args)
         }
     } else if (o.csvGiven) {
         QString why;
-        if (!CheckAppendableFile(o.csv, &why)) {
+        if (!MakeAlertLogFolder(o.csv, &why) || !CheckAppendableFile(o.csv, &why)) {
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
