@@ -84,6 +84,17 @@ void TestHeadless::day_data()
     QTest::newRow("a batch of three into the same log")
         << "nx4400c-cli transfer --device @2 --device @3 --device @4 --json" << 0
         << "\"result\": \"ok\"(.|\\n)*\"result\": \"ok\"(.|\\n)*\"result\": \"ok\"" << "";
+    // The machine-readable output keeps to its published schema.
+    QTest::newRow("transfer --json keeps to its schema")
+        << "nx4400c-cli transfer --json --device @1 > t.json; nx4400c-cli transfer --json --device @1 --device @2 > b.json; "
+           "nx4400c-cli transfer --json --device /dev/null-adapter > f.json; "
+           "for f in t b f; do python3 -c 'import json,sys,jsonschema; "
+           "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))); print(\"valid\")' "
+           "$f.json @SRC/docs/json/transfer.schema.json || exit 3; done" << 0 << "valid\nvalid\nvalid" << "python3 jsonschema";
+    QTest::newRow("ports --json keeps to its schema")
+        << "nx4400c-cli ports --json > p.json && python3 -c 'import json,sys,jsonschema; "
+           "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))); print(\"valid\")' "
+           "p.json @SRC/docs/json/ports.schema.json" << 0 << "^valid" << "python3 jsonschema";
     QTest::newRow("log audit names the receiver without its weekly test")
         << "nx4400c-cli log audit --from @FROM --to @TO" << 1 << "@3" << "log audit --receiver";
     QTest::newRow("log upgrade of an old six-column log")
@@ -105,7 +116,10 @@ void TestHeadless::day()
 
     // Rows for commands another piece of work brings are skipped until the
     // program has them (their own --help tells).
-    if (!needs.isEmpty()) {
+    if (needs.startsWith(QLatin1String("python3 "))) {
+        if (m->run(QStringLiteral("python3 -c 'import %1'").arg(needs.mid(8))).exitCode != 0)
+            QSKIP(qPrintable(QStringLiteral("needs the Python module %1").arg(needs.mid(8))));
+    } else if (!needs.isEmpty()) {
         const QStringList words = needs.split(QLatin1Char(' '));
         const ShellRun help = m->run(QStringLiteral("nx4400c-cli %1 %2 --help").arg(words.value(0), words.value(1)));
         const bool there = help.exitCode == 0
@@ -120,6 +134,7 @@ void TestHeadless::day()
             s.replace(QStringLiteral("@%1").arg(i + 1), m_links.at(i));
         s.replace(QLatin1String("@FROM"), m_from.toString(Qt::ISODate));
         s.replace(QLatin1String("@TO"), m_to.toString(Qt::ISODate));
+        s.replace(QLatin1String("@SRC"), sourceDir());
         return s;
     };
     const ShellRun r = m->run(fill(command));

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nx4400c-cli transfer: one transfer with the receiver, as the editor's
 // "Transfer Data" runs it, then the receiver's history on standard output in
-// the layout of the saved history file. With --csv the alerts that FILE does
-// not hold yet are added to it, so that running this every hour keeps one
-// complete alert log.
+// the layout of the saved history file. The alerts that the alert log does
+// not hold yet are added to it (the user's log, as the editor's transfer
+// does, or --csv FILE), so that running this every hour keeps one complete
+// log. --json gives the outcome as one object (docs/json/transfer.schema.json).
 //
 // Given several devices (--device repeated, --port repeated, --devices FILE)
 // it programs them all at once, each receiver in a link session and thread
@@ -118,21 +119,10 @@ private:
 
 int usage(QTextStream &err)
 {
+    // The whole text is the command table's (nx4400c-cli transfer --help).
     err << "usage: nx4400c-cli transfer [--port N | --device PATH|URL]... [--devices FILE]\n"
-           "                            [--profile FILE] [--csv FILE] [--trace FILE]\n"
-           "Sends the editor's settings to the receiver, reads back its alert history\n"
-           "and prints it. Without --profile, run it in the folder that holds NX_4400C.DAT\n"
-           "(the editor's parameter file); --profile FILE sends a receiver profile instead.\n"
-           "--port N (1..4) uses the editor's port map; --device names the device directly:\n"
-           "a path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT,\n"
-           "tcp://HOST:PORT). With --csv, alerts not yet in FILE are appended to it.\n"
-           "--trace FILE writes every byte sent and received to FILE.\n"
-           "Several devices (--device or --port repeated, --devices FILE with one device a\n"
-           "line, # starts a comment) are programmed at once. Each gets one line on\n"
-           "standard output: device, ROM version, ok or failed, reason, seconds (tab\n"
-           "separated). Their alerts go to one alert log with a Receiver column: --csv FILE,\n"
-           "or else " << QDir::toNativeSeparators(DefaultAlertLogPath()) << ". The exit code is 1 when any receiver\n"
-           "failed.\n";
+           "                            [--profile FILE] [--csv FILE] [--trace FILE] [--json]\n"
+           "nx4400c-cli transfer --help explains each option.\n";
     return 2;
 }
 
@@ -172,7 +162,7 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
             hasValue = true;
         }
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            usage(out);
+            out << "nx4400c-cli transfer --help explains each option.\n";
             return 0;
         }
         if (!valued.contains(name)) {
