@@ -2,8 +2,8 @@
 // Every command example that the README and the help pages mark as runnable
 // is run, in the order it stands, in a fresh home with virtual receivers
 // behind the device names the text uses, and must end with the exit status
-// the text expects. The marks (docs/architecture.md, "Examples that are
-// run"):
+// the text expects; the manual's example profile is loaded by its own
+// marked example. The marks (docs/architecture.md, "Examples that are run"):
 //   HTML:   <pre class="example">, <pre class="example" data-exit="1">,
 //           <pre class="example-file" data-file="NAME"> (a file's contents)
 //   README: a line <!-- example -->, <!-- example exit=1 --> or
@@ -140,7 +140,6 @@ private slots:
     void initTestCase();
     void examples_data();
     void examples();
-    void exampleProfileLoads();
 };
 
 void TestDocumentation::initTestCase()
@@ -209,32 +208,11 @@ void TestDocumentation::examples()
             ++run;
             QVERIFY2(r.finished && r.exitCode == b.exitCode,
                      qPrintable(QStringLiteral("%1 line %2: \"%3\" exited %4, the text expects %5\n%6%7")
-                                    .arg(document)
-                                    .arg(b.line)
-                                    .arg(command)
-                                    .arg(r.exitCode)
-                                    .arg(b.exitCode)
+                                    .arg(document).arg(b.line).arg(command).arg(r.exitCode).arg(b.exitCode)
                                     .arg(r.out.left(2000), r.err.left(2000))));
         }
     }
     QVERIFY2(run > 0, "the marked examples hold no command");
-}
-
-void TestDocumentation::exampleProfileLoads()
-{
-    // The profile the manual shows is one that `profile load` takes.
-    const QList<Block> blocks = htmlBlocks(readText(sourceDir() + QStringLiteral("/help/manual/profiles.html")));
-    const auto it = std::find_if(blocks.begin(), blocks.end(), [](const Block &b) {
-        return b.kind == Block::File && b.fileName.endsWith(QLatin1String(".nxprofile"));
-    });
-    QVERIFY2(it != blocks.end(), "profiles.html shows no example profile");
-    HeadlessMachine m;
-    QVERIFY(m.writeFile(it->fileName, it->text.toUtf8() + '\n'));
-    const ShellRun r = m.run(QStringLiteral("nx4400c-cli profile load ") + it->fileName);
-    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    const ShellRun image = m.run(QStringLiteral("nx4400c-cli image --profile ") + it->fileName);
-    QCOMPARE(image.exitCode, 0);
-    QVERIFY(image.out.contains(QLatin1String("checksum ")));
 }
 
 QTEST_GUILESS_MAIN(TestDocumentation)
