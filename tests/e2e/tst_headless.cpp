@@ -80,10 +80,18 @@ void TestHeadless::day_data()
     QTest::newRow("ports set 2 auto") << "nx4400c-cli ports set 2 auto" << 0 << "\\(automatic\\)" << "";
     QTest::newRow("single transfer into the default log")
         << "nx4400c-cli transfer > history.txt && head -1 ~/.local/share/NX4400C/alerts.csv" << 0
-        << "^LocalDateTime,.*,Receiver\\n(.|\\n)*added to .*/\\.local/share/NX4400C/alerts\\.csv" << "";
+        << "^LocalDateTime,.*,Receiver\\n[\\s\\S]*added to .*/\\.local/share/NX4400C/alerts\\.csv" << "";
     QTest::newRow("a batch of three into the same log")
         << "nx4400c-cli transfer --device @2 --device @3 --device @4 --json" << 0
-        << "\"result\": \"ok\"(.|\\n)*\"result\": \"ok\"(.|\\n)*\"result\": \"ok\"" << "";
+        << "\"result\": \"ok\"[\\s\\S]*\"result\": \"ok\"[\\s\\S]*\"result\": \"ok\"" << "";
+    QTest::newRow("--device named in status and trace lines")
+        << "nx4400c-cli transfer --device @2 --trace t.txt > /dev/null && grep -c -e 'Port # 1' -e 'port 1' t.txt; "
+           "grep '^=== Transfer on' t.txt" << 0 << "^0\\n=== Transfer on @2 [\\s\\S]*Negotiating @2\\n" << "";
+    QTest::newRow("result lines name receivers as the user did")
+        << "nx4400c-cli transfer --port 1 --device @2 --csv batch.csv" << 0 << "^port 1\\t2\\.05\\tok\\t.*\\n@2\\t2\\.05\\tok\\t" << "";
+    QTest::newRow("a --devices file of one line is a single transfer")
+        << "echo @3 > one.devices && nx4400c-cli transfer --devices one.devices" << 0
+        << "NX-4400C Weather Receiver with SAME[\\s\\S]*new alert\\(s\\) added to .*alerts\\.csv" << "";
     // The machine-readable output keeps to its published schema.
     QTest::newRow("transfer --json keeps to its schema")
         << "nx4400c-cli transfer --json --device @1 > t.json; nx4400c-cli transfer --json --device @1 --device @2 > b.json; "
@@ -103,7 +111,7 @@ void TestHeadless::day_data()
            "nx4400c-cli log upgrade old.csv --receiver office && head -1 old.csv" << 0 << "Length,Receiver" << "log upgrade";
     QTest::newRow("a batch appends to the upgraded log")
         << "nx4400c-cli transfer --csv old.csv --device @2 --device @3 --device @4 && grep -c ',@4$' old.csv" << 0
-        << "3 of 3 receiver\\(s\\) programmed(.|\\n)*\\n[1-9]" << "log upgrade";
+        << "3 of 3 receiver\\(s\\) programmed[\\s\\S]*\\n[1-9]" << "log upgrade";
 }
 
 void TestHeadless::day()
