@@ -315,7 +315,8 @@ void printJson(QTextStream &out, const QJsonArray &receivers)
     out.flush();
 }
 
-int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream &out, QTextStream &err)
+int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QString &log, QTextStream &out,
+             QTextStream &err)
 {
     BatchOptions bo;
     bo.clock = &clock;
@@ -323,7 +324,7 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream 
     bo.DaylightTimeActive = ctx.DaylightTimeActive;
     bo.settingsPath = ctx.settingsPath;
     bo.trace = o.traceGiven;
-    bo.alertLogPath = o.csvGiven ? o.csv : DefaultAlertLogPath();
+    bo.alertLogPath = log;
     bo.report = [&err](QString line) {
         // Each line already starts with its device; the port number every
         // session uses inside the batch means nothing to the user.
@@ -401,7 +402,15 @@ int runTransferCommand(const QStringList &args)
     // destroyed, and a log we may not read cannot be kept free of repeats.
     if (batch) {
         QString why;
-        const QString log = o.csvGiven ? o.csv : DefaultAlertLogPath();
+        // The user's log is the editor's: [AlertLog]/Path when the store
+        // names one, else the default place.
+        if (o.csvGiven) {
+            log = o.csv;
+        } else {
+            if (SettingsStoreProblem(ctx).isEmpty())
+                ctx.loadAlertLogSettings();
+            log = ctx.alertLogPath.isEmpty() ? DefaultAlertLogPath() : ctx.alertLogPath;
+        }
         if (log.isEmpty()) {
             err << "transfer: there is no place for the alert log; give --csv FILE\n";
             return 1;
@@ -458,7 +467,7 @@ int runTransferCommand(const QStringList &args)
     }
 
     if (batch)
-        return runBatch(ctx, clock, o, out, err);
+        return runBatch(ctx, clock, o, log, out, err);
 
     LinkSession &session = ctx.session();
     if (o.devices.size() == 1) {
