@@ -156,6 +156,8 @@ void TestFlood::cliUnderFlood()
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("cfg")));
+    // A plain transfer adds to the user's alert log: keep it in the test's folder.
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(dir.path());

@@ -30,6 +30,7 @@
 #include <poll.h>
 #include <set>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -114,7 +115,9 @@ void usage(FILE *to)
                  "\n"
                  "Options:\n"
                  "  --link PATH\n"
-                 "      Publishes the line as a symbolic link PATH, a name that stays the same between runs.\n"
+                 "      Publishes the line as a symbolic link PATH, a name that stays the same between runs. A PATH\n"
+                 "      that another running virtual receiver holds is refused; a stale link left by one that ended\n"
+                 "      is replaced. The link is removed at exit.\n"
                  "  --fast\n"
                  "      Sends without the pace of the line.\n"
                  "  --byte-us N\n"
@@ -131,8 +134,9 @@ void usage(FILE *to)
                  "  --image FILE\n"
                  "      Writes the last parameter frame received to FILE.\n"
                  "  --history FILE\n"
-                 "      Sends the alerts of FILE, one a line (\"065 14:30 WXR TOR 0030\"), at most 40, instead of the\n"
-                 "      built-in history.\n"
+                 "      Sends the alerts of FILE instead of the built-in history: one a line, at most 40, each as the\n"
+                 "      receiver keeps it, \"DDD HH:MM ORG EEE LLLL\" (day of the year, UTC time, originator, event\n"
+                 "      code, duration hhmm), for example \"061 17:00 WXR RWT 0015\". An empty FILE is an empty history.\n"
                  "  --rom X.YY\n"
                  "      The ROM version it reports; 205 by default.\n"
                  "  --verbose\n"
@@ -142,11 +146,42 @@ void usage(FILE *to)
                  "\n"
                  "Exit status:\n"
                  "  0  ended by a signal, or --help\n"
-                 "  1  the pseudo-terminal or PATH could not be made\n"
+                 "  1  the pseudo-terminal or PATH could not be made, or PATH is held by another virtual receiver\n"
                  "  2  a usage error\n"
                  "\n"
                  "See also:\n"
                  "  nx4400c(1), nx4400c-cli(1)\n");
+}
+
+// Who holds a link path: a lock file beside it ("PATH.lock"), locked for as
+// long as the receiver runs. A lock that can be taken means no live virtual
+// receiver has the path; the kernel drops the lock of one that died.
+int holdLink(const std::string &link)
+{
+    const std::string lock = link + ".lock";
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        std::perror(lock.c_str());
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        char pid[32] = {0};
+        const ssize_t n = pread(fd, pid, sizeof pid - 1, 0);
+        std::string who = n > 0 ? std::string(pid, size_t(n)) : std::string();
+        while (!who.empty() && (who.back() == '\n' || who.back() == ' '))
+            who.pop_back();
+        std::fprintf(stderr,
+                     "nx4400c-virtual-receiver: %s is held by another virtual receiver%s%s%s; "
+                     "stop it first or give another --link\n",
+                     link.c_str(), who.empty() ? "" : " (process ", who.c_str(), who.empty() ? "" : ")");
+        close(fd);
+        return -1;
+    }
+    const std::string pid = std::to_string(getpid()) + "\n";
+    if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) < 0) {
+        // The pid is only for the message above; the lock is what counts.
+    }
+    return fd;
 }
 
 class Receiver
@@ -522,7 +557,11 @@ int main(int argc, char **argv)
         else if (a == "--rom") o.rom = value();
         else if (a == "--verbose") o.verbose = true;
         else if (a == "--help" || a == "-h") { usage(stdout); return 0; }
-        else { usage(stderr); return 2; }
+        else {
+            std::fprintf(stderr, "nx4400c-virtual-receiver: unknown option %s\n", a.c_str());
+            usage(stderr);
+            return 2;
+        }
     }
     if (o.rom.empty())
         o.rom = "205";
@@ -552,7 +591,11 @@ int main(int argc, char **argv)
         cfsetospeed(&t, B4800);
         tcsetattr(keep, TCSANOW, &t);
     }
+    int linkLock = -1;
     if (!o.link.empty()) {
+        linkLock = holdLink(o.link);
+        if (linkLock < 0)
+            return 1;
         struct stat st{};
         if (lstat(o.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
             unlink(o.link.c_str());
@@ -572,8 +615,11 @@ int main(int argc, char **argv)
 
     Receiver r(o, master);
     const int code = r.run();
-    if (!o.link.empty())
+    if (!o.link.empty()) {
         unlink(o.link.c_str());
+        unlink((o.link + ".lock").c_str());
+        close(linkLock);
+    }
     close(keep);
     return code;
 }

@@ -142,6 +142,9 @@ QString checkOptions(const CliCommand &c, const QStringList &args)
             break;
         if (!a.startsWith(QLatin1Char('-')) || a == QLatin1String("-"))
             continue;
+        // A negative number is a value ("config set TimeZoneOffset -7").
+        if (a.size() > 1 && a.at(1).isDigit())
+            continue;
         const QString name = a.section(QLatin1Char('='), 0, 0);
         const auto it = std::find_if(c.options.begin(), c.options.end(),
                                      [&](const CliOption &o) { return isOption(o) && o.name == name; });

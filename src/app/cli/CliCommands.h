@@ -10,3 +10,11 @@ int runSoundsCommand(const QStringList &args);
 int runPortsCommand(const QStringList &args);
 int runProfileCommand(const QString &command, const QStringList &args);   // "profile" and "image"
 int runLogCommand(const QStringList &args);
+int runInitCommand(const QStringList &args);
+int runConfigCommand(const QStringList &args);
+
+// A path as messages show it: absolute, with the system's separators.
+QString shownCliPath(const QString &path);
+// The reason a command that needs NX_4400C.DAT gives when it cannot read it;
+// it names `nx4400c-cli init`.
+QString missingParameterFileText(const QString &path);

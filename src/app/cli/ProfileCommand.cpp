@@ -53,7 +53,7 @@ bool loadEditorSetup(AppContext &ctx, QTextStream &err, const QString &command)
 {
     LoadConfiguration(ctx, ctx.config);
     if (!LoadParameterFile(ctx, ctx)) {
-        err << command << ": cannot read the parameter file " << shownPath(ctx.parameterFilePath) << '\n';
+        err << command << ": " << missingParameterFileText(ctx.parameterFilePath) << '\n';
         return false;
     }
     return true;

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nx4400c-cli transfer: one transfer with the receiver, as the editor's
 // "Transfer Data" runs it, then the receiver's history on standard output in
-// the layout of the saved history file. With --csv the alerts that FILE does
-// not hold yet are added to it, so that running this every hour keeps one
-// complete alert log.
+// the layout of the saved history file. The alerts that the alert log does
+// not hold yet are added to it (the user's log, as the editor's transfer
+// does, or --csv FILE), so that running this every hour keeps one complete
+// log. --json gives the outcome as one object (docs/json/transfer.schema.json).
 //
 // Given several devices (--device repeated, --port repeated, --devices FILE)
 // it programs them all at once, each receiver in a link session and thread
@@ -35,9 +36,15 @@
 #include "base/SafeWrite.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QTextStream>
+
+#include <cmath>
 
 namespace {
 
@@ -72,13 +79,15 @@ public:
 class ConsoleView : public NullView
 {
 public:
-    void setStatusText(const QString &key, const QString &text) override
+    void setStatusText(const QString &key, const QString &given) override
     {
+        const QString text = namedDevice(given);
         m_panels[key] = text;
         // With --trace, the steps of the exchange head the trace's parts.
         if (trace && key == QLatin1String("Left")) {
-            if (text.startsWith(QLatin1String("Negotiating Port")))
-                trace->beginExchange(QStringLiteral("Negotiate"));
+            if (text.startsWith(QLatin1String("Negotiating ")))
+                trace->beginExchange(device.isEmpty() ? QStringLiteral("Negotiate")
+                                                      : QStringLiteral("Negotiate with %1").arg(device));
             else if (text == QLatin1String("Preparing For Upload..."))
                 trace->beginExchange(QStringLiteral("Upload"));
             else if (text == QLatin1String("Downloading Data"))
@@ -89,7 +98,20 @@ public:
     }
     QString statusText(const QString &key) const override { return m_panels.value(key); }
 
+    // With --device the one receiver has no port number of the user's: the
+    // texts that would say "Port # 1" name the device as the user gave it.
+    QString namedDevice(QString text) const
+    {
+        if (device.isEmpty())
+            return text;
+        text.replace(QLatin1String("Negotiating Port # 1"), QStringLiteral("Negotiating %1").arg(device));
+        text.replace(QLatin1String("Port 1 has no device"), QStringLiteral("%1 has no device").arg(device));
+        text.replace(QLatin1String("Cannot open port 1 "), QLatin1String("Cannot open "));
+        return text;
+    }
+
     SerialTrace *trace = nullptr;
+    QString device;   // --device as given; empty when a port number was used
 
 private:
     QMap<QString, QString> m_panels;
@@ -97,26 +119,18 @@ private:
 
 int usage(QTextStream &err)
 {
+    // The whole text is the command table's (nx4400c-cli transfer --help).
     err << "usage: nx4400c-cli transfer [--port N | --device PATH|URL]... [--devices FILE]\n"
-           "                            [--profile FILE] [--csv FILE] [--trace FILE]\n"
-           "Sends the editor's settings to the receiver, reads back its alert history\n"
-           "and prints it. Without --profile, run it in the folder that holds NX_4400C.DAT\n"
-           "(the editor's parameter file); --profile FILE sends a receiver profile instead.\n"
-           "--port N (1..4) uses the editor's port map; --device names the device directly:\n"
-           "a path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT,\n"
-           "tcp://HOST:PORT). With --csv, alerts not yet in FILE are appended to it.\n"
-           "--trace FILE writes every byte sent and received to FILE.\n"
-           "Several devices (--device or --port repeated, --devices FILE with one device a\n"
-           "line, # starts a comment) are programmed at once. Each gets one line on\n"
-           "standard output: device, ROM version, ok or failed, reason, seconds (tab\n"
-           "separated). Their alerts go to one alert log with a Receiver column: --csv FILE,\n"
-           "or else " << QDir::toNativeSeparators(DefaultAlertLogPath()) << ". The exit code is 1 when any receiver\n"
-           "failed.\n";
+           "                            [--profile FILE] [--csv FILE] [--trace FILE] [--json]\n"
+           "nx4400c-cli transfer --help explains each option.\n";
     return 2;
 }
 
 struct Options {
     QStringList devices;      // as given, in order; empty: the settings' port
+    QStringList names;        // the receivers as the user named them ("port 1", the device)
+    bool json = false;
+    bool namedByDevice = false;   // one receiver, given by --device or --devices
     QString profile;
     QString csv;
     QString trace;
@@ -135,6 +149,10 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
         QString name = a;
         QString value;
         bool hasValue = false;
+        if (a == QLatin1String("--json")) {
+            o.json = true;
+            continue;
+        }
         static const QStringList valued{QStringLiteral("--csv"), QStringLiteral("--port"),
                                         QStringLiteral("--device"), QStringLiteral("--devices"),
                                         QStringLiteral("--profile"), QStringLiteral("--trace")};
@@ -144,7 +162,7 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
             hasValue = true;
         }
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            usage(out);
+            out << "nx4400c-cli transfer --help explains each option.\n";
             return 0;
         }
         if (!valued.contains(name)) {
@@ -182,6 +200,7 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
                 return 1;
             }
             o.devices << device;
+            o.names << QStringLiteral("port %1").arg(n);
         } else if (name == QLatin1String("--device")) {
             QString why;
             if (value.isEmpty() || !IsAcceptableDeviceName(value, &why)) {
@@ -190,12 +209,18 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
                 return usage(err);
             }
             o.devices << value;
+            o.names << value;
+            o.namedByDevice = true;
         } else if (name == QLatin1String("--devices")) {
             QString why;
-            if (!ReadDeviceList(value, &o.devices, &why)) {
+            QStringList listed;
+            if (!ReadDeviceList(value, &listed, &why)) {
                 err << "transfer: " << why << '\n';
                 return 1;
             }
+            o.devices << listed;
+            o.names << listed;
+            o.namedByDevice = true;
         }
     }
     auto emptyName = [&](bool given, const char *option, const QString &value) {
@@ -243,8 +268,7 @@ int prepareSetup(AppContext &ctx, const Options &o, QTextStream &err)
     if (!LoadParameterFile(ctx, ctx)) {
         // Sending an empty county and event list would wipe the receiver's
         // coverage: refuse instead.
-        err << "transfer: cannot read the parameter file "
-            << QDir::toNativeSeparators(QFileInfo(ctx.parameterFilePath).absoluteFilePath())
+        err << "transfer: " << missingParameterFileText(ctx.parameterFilePath)
             << "; nothing was sent to the receiver\n";
         return 1;
     }
@@ -261,7 +285,38 @@ bool writeTrace(const QString &path, const QString &text, QTextStream &err)
     return true;
 }
 
-int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream &out, QTextStream &err)
+// One receiver's outcome as --json gives it (docs/json/transfer.schema.json).
+constexpr int JsonVersion = 1;
+
+QJsonObject jsonResult(const QString &name, const QString &path, const BatchResult &r, const QString &log,
+                       bool logged)
+{
+    auto orNull = [](const QString &s) { return s.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(s); };
+    return QJsonObject{
+        {QStringLiteral("device"), name},
+        {QStringLiteral("path"), path},
+        {QStringLiteral("rom"), orNull(r.romVersion)},
+        {QStringLiteral("result"), r.ok ? QStringLiteral("ok") : QStringLiteral("failed")},
+        {QStringLiteral("reason"), r.ok ? QString() : r.reason},
+        {QStringLiteral("seconds"), std::round(r.seconds * 10.0) / 10.0},
+        {QStringLiteral("alertsAdded"), logged ? QJsonValue(r.alertsLogged) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("log"), logged ? QJsonValue(QDir::toNativeSeparators(log)) : QJsonValue(QJsonValue::Null)},
+    };
+}
+
+void printJson(QTextStream &out, const QJsonArray &receivers)
+{
+    out << QJsonDocument(QJsonObject{
+                             {QStringLiteral("schema"), QStringLiteral("nx4400c-transfer")},
+                             {QStringLiteral("version"), JsonVersion},
+                             {QStringLiteral("receivers"), receivers},
+                         })
+               .toJson(QJsonDocument::Indented);
+    out.flush();
+}
+
+int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QString &log, QTextStream &out,
+             QTextStream &err)
 {
     BatchOptions bo;
     bo.clock = &clock;
@@ -269,8 +324,11 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream 
     bo.DaylightTimeActive = ctx.DaylightTimeActive;
     bo.settingsPath = ctx.settingsPath;
     bo.trace = o.traceGiven;
-    bo.alertLogPath = o.csvGiven ? o.csv : DefaultAlertLogPath();
-    bo.report = [&err](const QString &line) {
+    bo.alertLogPath = log;
+    bo.report = [&err](QString line) {
+        // Each line already starts with its device; the port number every
+        // session uses inside the batch means nothing to the user.
+        line.replace(QLatin1String(": Negotiating Port # 1"), QLatin1String(": Negotiating"));
         err << line << '\n';
         err.flush();
     };
@@ -279,26 +337,35 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, QTextStream 
     int failed = 0;
     bool logFailed = false;
     QString traceText;
-    for (const BatchResult &r : results) {
+    QJsonArray json;
+    for (qsizetype i = 0; i < results.size(); ++i) {
+        const BatchResult &r = results.at(i);
+        // The receiver as the user named it: "--port 1" stays "port 1".
+        const QString name = o.names.value(i, r.device);
         QString reason = r.ok ? r.status : r.reason;
         reason.replace(QLatin1Char('\t'), QLatin1Char(' '));
-        out << r.device << '\t' << (r.romVersion.isEmpty() ? QStringLiteral("-") : r.romVersion) << '\t'
-            << (r.ok ? "ok" : "failed") << '\t' << reason << '\t' << QString::number(r.seconds, 'f', 1) << '\n';
+        if (o.json)
+            json.append(jsonResult(name, r.device, r, bo.alertLogPath, r.ok && r.logError.isEmpty()));
+        else
+            out << name << '\t' << (r.romVersion.isEmpty() ? QStringLiteral("-") : r.romVersion) << '\t'
+                << (r.ok ? "ok" : "failed") << '\t' << reason << '\t' << QString::number(r.seconds, 'f', 1) << '\n';
         if (!r.ok)
             ++failed;
         if (r.unreadableAlerts > 0)
-            err << r.device << ": " << r.unreadableAlerts
+            err << name << ": " << r.unreadableAlerts
                 << " history slot(s) could not be read and were not logged\n";
         if (!r.logError.isEmpty()) {
             logFailed = true;
-            err << r.device << ": alert log not updated: " << r.logError << '\n';
+            err << name << ": alert log not updated: " << r.logError << '\n';
         } else if (r.ok) {
-            err << r.device << ": " << r.alertsLogged << " new alert(s) added to "
+            err << name << ": " << r.alertsLogged << " new alert(s) added to "
                 << QDir::toNativeSeparators(bo.alertLogPath) << '\n';
         }
         if (o.traceGiven)
-            traceText += QStringLiteral("==== %1 ====\n").arg(r.device) + r.trace + QLatin1Char('\n');
+            traceText += QStringLiteral("==== %1 ====\n").arg(name) + r.trace + QLatin1Char('\n');
     }
+    if (o.json)
+        printJson(out, json);
     out.flush();
     bool traced = true;
     if (o.traceGiven)
@@ -327,6 +394,7 @@ int runTransferCommand(const QStringList &args)
     if (const int code = parseArguments(args, o, ctx, out, err); code >= 0)
         return code;
     const bool batch = o.devices.size() > 1;
+    QString log;   // where a single transfer's alerts go; empty: nowhere
 
     // Everything that could stop the run is checked before the receiver is
     // programmed: a log that is a pipe (or standard output piped to another
@@ -334,12 +402,22 @@ int runTransferCommand(const QStringList &args)
     // destroyed, and a log we may not read cannot be kept free of repeats.
     if (batch) {
         QString why;
-        const QString log = o.csvGiven ? o.csv : DefaultAlertLogPath();
+        // The user's log is the editor's: [AlertLog]/Path when the store
+        // names one, else the default place.
+        if (o.csvGiven) {
+            log = o.csv;
+        } else {
+            if (SettingsStoreProblem(ctx).isEmpty())
+                ctx.loadAlertLogSettings();
+            log = ctx.alertLogPath.isEmpty() ? DefaultAlertLogPath() : ctx.alertLogPath;
+        }
         if (log.isEmpty()) {
             err << "transfer: there is no place for the alert log; give --csv FILE\n";
             return 1;
         }
-        if (!o.csvGiven && !MakeAlertLogFolder(log, &why)) {
+        // A log in a folder not made yet (a fresh home's data folder) is
+        // begun there, for --csv as for the user's log.
+        if (!MakeAlertLogFolder(log, &why)) {
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
@@ -349,10 +427,11 @@ int runTransferCommand(const QStringList &args)
         }
     } else if (o.csvGiven) {
         QString why;
-        if (!CheckAppendableFile(o.csv, &why)) {
+        if (!MakeAlertLogFolder(o.csv, &why) || !CheckAppendableFile(o.csv, &why)) {
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
+        log = o.csv;
     }
     if (o.traceGiven) {
         QString why;
@@ -367,90 +446,164 @@ int runTransferCommand(const QStringList &args)
     ctx.DaylightTimeActive = clock.daylightTimeInEffect();
     if (const int code = prepareSetup(ctx, o, err); code >= 0)
         return code;
+    if (!batch && !o.csvGiven) {
+        // A single transfer adds to the user's alert log as the editor's
+        // "Transfer Data" does, unless logging was turned off there. Checked
+        // once the setup is known to be readable, still before anything is
+        // sent.
+        ctx.loadAlertLogSettings();
+        if (ctx.alertLogEnabled) {
+            QString why;
+            log = ctx.alertLogPath;
+            if (log.isEmpty()) {
+                err << "transfer: there is no place for the alert log (is HOME set?); give --csv FILE\n";
+                return 1;
+            }
+            if (!MakeAlertLogFolder(log, &why) || !CheckAppendableFile(log, &why)) {
+                err << "transfer: alert log " << why << '\n';
+                return 1;
+            }
+        }
+    }
 
     if (batch)
-        return runBatch(ctx, clock, o, out, err);
+        return runBatch(ctx, clock, o, log, out, err);
 
     LinkSession &session = ctx.session();
     if (o.devices.size() == 1) {
         // The one device named stands in for the settings' port.
         ctx.config.SerialPort = 1;
         session.Port1.setDevicePaths({o.devices.first(), QString(), QString(), QString()});
+        if (o.namedByDevice)
+            view.device = o.names.first();
     }
+    const QString name = o.names.isEmpty() ? QStringLiteral("port %1").arg(ctx.config.SerialPort) : o.names.first();
     SerialTrace trace;
     if (o.traceGiven) {
         session.Port1.setTrace(&trace);
         view.trace = &trace;
     }
-    const bool ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
+    QElapsedTimer took;
+    took.start();
+    BatchResult result;
+    result.device = session.Port1.devicePath(ctx.config.SerialPort);
+    result.ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
     CloseReceiverPort(session);
+    result.seconds = took.nsecsElapsed() / 1e9;
     session.Port1.setTrace(nullptr);
     view.trace = nullptr;
-    const bool traced = !o.traceGiven || writeTrace(o.trace, trace.text(), err);
-    if (!ok) {
-        err << "transfer: the transfer failed";
+    bool traced = true;
+    if (o.traceGiven) {
+        QString text = trace.text();
+        if (!view.device.isEmpty()) {
+            text.replace(QStringLiteral("Transfer on port 1 (%1)").arg(o.devices.first()),
+                         QStringLiteral("Transfer on %1").arg(view.device));
+            text.replace(QStringLiteral("port 1 opened on %1").arg(o.devices.first()),
+                         QStringLiteral("opened %1").arg(view.device));
+        }
+        traced = writeTrace(o.trace, text, err);
+    }
+    if (!result.ok) {
         const QString status = view.statusText(QStringLiteral("Left"));
         // The status says which step failed; the port or the box says why.
         // The transfer's reason (bad checksum, short frame, wrong last byte,
         // lost port) when it gave one, else the port's or the box's.
         QString portError = view.statusText(QStringLiteral("Reason"));
         if (portError.isEmpty())
-            portError = session.Port1.errorString();
+            portError = view.namedDevice(session.Port1.errorString());
         if (portError.isEmpty())
             portError = prompter.lastMessage;
-        if (!status.isEmpty() || !portError.isEmpty()) {
-            err << " (" << status;
-            if (!status.isEmpty() && !portError.isEmpty())
-                err << ": ";
-            err << portError << ")";
-        }
+        QStringList why;
+        if (!status.isEmpty())
+            why << status;
+        if (!portError.isEmpty())
+            why << portError;
+        result.reason = why.isEmpty() ? QStringLiteral("the transfer failed") : why.join(QLatin1String(": "));
+        err << "transfer: the transfer failed";
+        if (!why.isEmpty())
+            err << " (" << result.reason << ")";
         err << '\n';
+        if (o.json)
+            printJson(out, QJsonArray{jsonResult(name, result.device, result, QString(), false)});
         return 1;
     }
+    result.romVersion = ctx.config.ReceiverVersion;
+    result.status = view.statusText(QStringLiteral("Left"));
 
-    QString text = QString::fromUtf8(HistoryFileText(ctx.HistoryRows, ctx.clock().date()));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out << text;
-    out.flush();
-
-    if (!o.csvGiven)
-        return traced ? 0 : 1;
-    int unreadable = 0;
-    const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
-    if (unreadable > 0)
-        err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
-    const AlertLogMerge merge = AppendAlertLog(o.csv, alerts);
-    if (!merge.ok) {
-        err << "transfer: alert log " << QDir::toNativeSeparators(o.csv) << " not updated: " << merge.error
-            << '\n';
-        return 1;
+    if (!o.json) {
+        QString text = QString::fromUtf8(HistoryFileText(ctx.HistoryRows, ctx.clock().date()));
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        out << text;
+        out.flush();
     }
-    err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(o.csv) << '\n';
-    return traced ? 0 : 1;
+
+    bool logged = false;
+    if (!log.isEmpty()) {
+        int unreadable = 0;
+        QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
+        if (unreadable > 0)
+            err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
+        // The user's own log names the receiver, so that a batch can add to
+        // the log a single transfer began (a log begun with --csv keeps the
+        // layout it was made with).
+        if (!o.csvGiven) {
+            for (AlertLogEntry &a : alerts)
+                a.receiver = result.device;   // as a batch names it
+        }
+        const AlertLogMerge merge = AppendAlertLog(log, alerts);
+        if (!merge.ok) {
+            err << "transfer: alert log " << QDir::toNativeSeparators(log) << " not updated: " << merge.error
+                << '\n';
+            result.logError = merge.error;
+        } else {
+            logged = true;
+            result.alertsLogged = int(merge.added.size());
+            err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(log) << '\n';
+        }
+    }
+    if (o.json)
+        printJson(out, QJsonArray{jsonResult(name, result.device, result, log, logged)});
+    return (traced && result.logError.isEmpty()) ? 0 : 1;
 }
 
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("transfer"),
-    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--profile FILE] [--csv FILE] [--trace FILE]"),
+    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--profile FILE] [--csv FILE] [--trace FILE] [--json]"),
     QStringLiteral("Programs one receiver or many, reads back their alert history."),
     QStringLiteral("Sends the editor's settings to the receiver, reads back its alert history and prints it. "
-                   "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file).\n\n"
+                   "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file; "
+                   "nx4400c-cli init makes the default one). Without --port or --device the settings' SerialPort "
+                   "is used.\n\n"
+                   "The alerts that the log does not hold yet are added to it: --csv FILE, or else the user's alert "
+                   "log (~/.local/share/NX4400C/alerts.csv, under XDG_DATA_HOME when that is set), as the editor's "
+                   "Transfer Data does; [AlertLog]/Enabled=false in the settings store turns the user's log off for "
+                   "a single transfer. The user's log names the receiver in its Receiver column.\n\n"
                    "Several devices (--device or --port repeated, --devices FILE) are programmed at once, each in a "
-                   "session of its own. Each gets one tab-separated line on standard output: device, ROM version, "
-                   "ok or failed, reason, seconds."),
+                   "session of its own; a --devices file with one device is a single transfer. Each receiver gets "
+                   "one tab-separated line on standard output: the receiver as it was named (\"port 1\" for "
+                   "--port 1, the device for --device), ROM version, ok or failed, reason, seconds. Their alerts go "
+                   "to one alert log with a Receiver column (--csv FILE, or else the user's alert log)."),
     {
         {QStringLiteral("--port"), QStringLiteral("N"), QStringLiteral("Uses the editor's port N (1 to 4)."), true, QStringLiteral("port")},
         {QStringLiteral("--device"), QStringLiteral("PATH|URL"),
-         QStringLiteral("A device path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT, tcp://HOST:PORT)."), true,
+         QStringLiteral("A device path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT, tcp://HOST:PORT). "
+                        "Status and trace lines name it instead of a port number."), true,
          QStringLiteral("device")},
         {QStringLiteral("--devices"), QStringLiteral("FILE"), QStringLiteral("One device a line; # starts a comment line."), false, QStringLiteral("file")},
         {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("Sends this receiver profile instead of the editor's setup."), false, QStringLiteral("profile")},
-        {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log."), false, QStringLiteral("file")},
+        {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log instead of the user's."), false, QStringLiteral("file")},
         {QStringLiteral("--trace"), QStringLiteral("FILE"), QStringLiteral("Writes every byte sent and received to FILE."), false, QStringLiteral("file")},
+        {QStringLiteral("--json"), QString(),
+         QStringLiteral("Prints one JSON object instead of the history or the result lines: one entry per receiver with "
+                        "device, path, ROM, result, reason, seconds and alerts added (schema nx4400c-transfer, "
+                        "version 1; docs/json/transfer.schema.json)."),
+         false, QString()},
     },
-    {QStringLiteral("0\tevery receiver was programmed"), QStringLiteral("1\ta receiver failed"), QStringLiteral("2\ta usage error")},
-    {},
+    {QStringLiteral("0\tevery receiver was programmed"), QStringLiteral("1\ta receiver failed, or the setup, the alert log or the trace could not be read or written"),
+     QStringLiteral("2\ta usage error")},
+    {QStringLiteral("nx4400c-cli transfer"), QStringLiteral("nx4400c-cli transfer --device /dev/ttyUSB0 --json"),
+     QStringLiteral("nx4400c-cli transfer --profile site.nxprofile --devices district.devices")},
     [](const QStringList &args) { return runTransferCommand(args); },
     10,
 });
