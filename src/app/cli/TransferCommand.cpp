@@ -416,7 +416,9 @@ int runTransferCommand(const QStringList &args)
     if (!o.csvGiven)
         return traced ? 0 : 1;
     int unreadable = 0;
-    const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
+    // Every row names its receiver: the device this transfer used.
+    const QList<AlertLogEntry> alerts
+        = AlertLogEntries(ctx.historySource(), session.Port1.devicePath(ctx.config.SerialPort), &unreadable);
     if (unreadable > 0)
         err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
     const AlertLogMerge merge = AppendAlertLog(o.csv, alerts);
@@ -425,6 +427,8 @@ int runTransferCommand(const QStringList &args)
             << '\n';
         return 1;
     }
+    if (!merge.notice.isEmpty())
+        err << "transfer: " << merge.notice << '\n';
     err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(o.csv) << '\n';
     return traced ? 0 : 1;
 }
