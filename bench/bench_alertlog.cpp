@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -198,6 +199,13 @@ bool runChild(const QStringList &args, double *seconds, double *peakMB)
 
 QString g_self;
 
+QString cli()
+{
+    if (qEnvironmentVariableIsSet("NX_BINARY_DIR"))
+        return buildBinDir() + QStringLiteral("/nx4400c-cli");
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/nx4400c-cli");
+}
+
 void reportChild(benchmark::State &state, const QStringList &args)
 {
     double seconds = 0, peak = 0;
@@ -214,14 +222,14 @@ void reportChild(benchmark::State &state, const QStringList &args)
 
 void ShowMillionRows(benchmark::State &state)
 {
-    reportChild(state, {buildBinDir() + QStringLiteral("/nx4400c-cli"), QStringLiteral("log"), QStringLiteral("show"),
+    reportChild(state, {cli(), QStringLiteral("log"), QStringLiteral("show"),
                         QStringLiteral("--csv"), million().path});
 }
 BENCHMARK(ShowMillionRows)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 void AuditMillionRows(benchmark::State &state)
 {
-    reportChild(state, {buildBinDir() + QStringLiteral("/nx4400c-cli"), QStringLiteral("log"), QStringLiteral("audit"),
+    reportChild(state, {cli(), QStringLiteral("log"), QStringLiteral("audit"),
                         QStringLiteral("--from"), QStringLiteral("2024-01-01"), QStringLiteral("--to"),
                         QStringLiteral("2025-12-31"), QStringLiteral("--csv"), million().path});
 }
@@ -243,7 +251,6 @@ int main(int argc, char **argv)
     g_self = QCoreApplication::applicationFilePath();
     if (argc == 3 && QByteArray(argv[1]) == "--append-one") {
         // The child of AppendToMillionRows: the receiver's last 40 alerts.
-        AlertLogReader r;
         QList<AlertLogEntry> last;
         AlertLogEntry e;
         // Its alerts are the log's last rows (read here only to make them;

@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb x11-utils desktop-file-utils poppler-utils multimon-ng python3 ser2net
   pulseaudio cups-bsd cups-daemon cups-client printer-driver-cups-pdf dpkg-dev file
+  prometheus
 )
 
 missing=()

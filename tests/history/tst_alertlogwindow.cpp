@@ -343,7 +343,7 @@ void TestAlertLogWindow::bigLogLoadsInSteps()
     QFETCH(QString, status);
     const QString path = m_dir.filePath(QStringLiteral("fleet.csv"));
     QFile::remove(path);
-    QList<AlertLogEntry> fleet = generatedAlerts(60000, SkippedWeeks, SkippedMonths);
+    QList<AlertLogEntry> fleet = generatedAlerts(30000, SkippedWeeks, SkippedMonths);
     const QStringList receivers{"/dev/ttyUSB0", "/dev/ttyUSB1", "rfc2217://rack:4001", "monitor:hw:1"};
     for (int i = 0; i < fleet.size(); ++i)
         fleet[i].receiver = receivers.at(i % receivers.size());
@@ -357,17 +357,21 @@ void TestAlertLogWindow::bigLogLoadsInSteps()
     FakeClock clock(QDateTime(QDate(2026, 4, 15), QTime(12, 0)));
     frmAlertLog w(path, prompter, clock);
     w.setChunkedLoadingFrom(1024);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (w.isLoading())
+        QVERIFY(QSignalSpy(&w, &frmAlertLog::loadFinished).wait(20000));
+    const int before = w.model()->rowCount();
     QSignalSpy done(&w, &frmAlertLog::loadFinished);
     QVERIFY(w.reload());
     QVERIFY(w.isLoading());
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(w.findChild<QProgressBar *>(QStringLiteral("prgLoad"))->isVisible());
     if (cancel)
         w.findChild<QPushButton *>(QStringLiteral("cmdCancelLoad"))->click();
     QVERIFY(done.count() == 1 || done.wait(20000));
     QVERIFY(!w.isLoading());
-    QCOMPARE(w.model()->rowCount(), cancel ? 0 : fleet.size());
+    // Cancelled, the table keeps what it showed before.
+    QCOMPARE(w.model()->rowCount(), cancel ? before : fleet.size());
     const QString shown = w.findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
     QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));
     if (cancel)

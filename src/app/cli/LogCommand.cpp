@@ -120,9 +120,11 @@ void reportLeftOut(const AlertLogReader &r, const QString &path, QTextStream &er
     if (r.endsInTornRow())
         err << "log: " << file << ": its last row has no line end (cut off by a crash or a full disk); "
             << "it was left out, and the next append starts on a fresh line\n";
-    const int others = r.skipped() + r.torn() - (r.endsInTornRow() ? 1 : 0);
-    if (others > 0)
-        err << "log: " << others << " row(s) of " << file << " could not be read and were left out (first: "
+    const int marked = r.torn() - (r.endsInTornRow() ? 1 : 0);
+    if (marked > 0)
+        err << "log: " << marked << " row(s) of " << file << " cut off by an earlier crash were left out\n";
+    if (r.skipped() > 0)
+        err << "log: " << r.skipped() << " row(s) of " << file << " could not be read and were left out (first: "
             << r.firstProblem() << ")\n";
 }
 

@@ -83,6 +83,43 @@ QDateTime parseLogTime(const QString &s)
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
+// The minute (UTC) of a row's date read straight from its bytes, the same
+// rules as parseLogTime; false when the row does not start with a date.
+bool rawMinute(const QByteArray &line, qint64 *minute)
+{
+    const qsizetype comma = line.indexOf(',');
+    const qsizetype n = comma < 0 ? line.size() : comma;
+    if (n != 25 && n != 20)
+        return false;
+    const char *p = line.constData();
+    const bool zulu = n == 20 && p[19] == 'Z';
+    if ((n == 20 && !zulu) || p[4] != '-' || p[7] != '-' || p[10] != 'T' || p[13] != ':' || p[16] != ':')
+        return false;
+    if (!zulu && (p[22] != ':' || (p[19] != '+' && p[19] != '-')))
+        return false;
+    auto num = [p](int at, int len) {
+        int v = 0;
+        for (int i = at; i < at + len; ++i) {
+            if (p[i] < '0' || p[i] > '9')
+                return -1;
+            v = v * 10 + (p[i] - '0');
+        }
+        return v;
+    };
+    const int y = num(0, 4), mo = num(5, 2), d = num(8, 2), h = num(11, 2), mi = num(14, 2), se = num(17, 2);
+    const int oh = zulu ? 0 : num(20, 2), om = zulu ? 0 : num(23, 2);
+    if (y < AlertLogFirstYear || y > AlertLogLastYear || h < 0 || h > 23 || mi < 0 || mi > 59 || se < 0 || se > 59
+        || oh < 0 || oh > 23 || om < 0 || om > 59)
+        return false;
+    const QDate date(y, mo, d);
+    if (!date.isValid())
+        return false;
+    const qint64 offset = (oh * 3600 + om * 60) * (!zulu && p[19] == '-' ? -1 : 1);
+    const qint64 secs = (date.toJulianDay() - 2440588) * 86400 + h * 3600 + mi * 60 + se - offset;
+    *minute = secs >= 0 ? secs / 60 : -((59 - secs) / 60);
+    return true;
+}
+
 EventClass classFromName(const QString &s)
 {
     if (s == QLatin1String("Warning"))
@@ -307,6 +344,12 @@ QDate ParseAlertLogDateOption(const QString &option, const QString &value, QStri
 }
 
 
+qint64 AlertLogMinute(const QDateTime &t)
+{
+    const qint64 s = t.toSecsSinceEpoch();
+    return s >= 0 ? s / 60 : -((59 - s) / 60);
+}
+
 bool ParseAlertLogRow(const QByteArray &raw, bool receiverColumn, AlertLogEntry *e, QString *why)
 {
     auto fail = [&](const QString &reason) {
@@ -508,6 +551,8 @@ bool AlertLogReader::readHeader(QString *why)
 
 void AlertLogReader::leaveOut(const Pending &p)
 {
+    if (p.passedOver)
+        return;
     ++m_skipped;
     if (m_firstProblem.isEmpty())
         m_firstProblem = QStringLiteral("line %1: %2").arg(p.line).arg(p.problem);
@@ -558,12 +603,13 @@ bool AlertLogReader::next(AlertLogEntry *entry)
             ++m_torn;
             m_endsTorn = true;
             m_noNewlineAtEnd = true;
-            if (m_firstProblem.isEmpty())
-                m_firstProblem = QStringLiteral("line %1: the last row has no line end (cut off)").arg(m_lineNo);
             continue;   // the next call ends, returning the row held back
         }
         m_noNewlineAtEnd = false;
-        if (line.endsWith("\x01too long")) {
+        qint64 minute = 0;
+        if (m_useMinutes && rawMinute(line, &minute) && !m_minutes.contains(minute)) {
+            p.passedOver = true;   // surely not one looked for: no need to parse it
+        } else if (line.endsWith("\x01too long")) {
             p.problem = QStringLiteral("it is longer than %1 bytes").arg(MaxLineBytes);
         } else {
             p.valid = ParseAlertLogRow(line, m_header == 2, &p.entry, &p.problem);
@@ -652,20 +698,17 @@ AlertLogMerge mergeFrom(AlertLogReader &r, bool empty, const QList<AlertLogEntry
     for (const AlertLogEntry &row : std::as_const(rows))
         logged.insert(row.key(), 0);
     // A cheap first test per row: the minute of the alert in UTC.
-    auto minuteOf = [](const QDateTime &t) {
-        const qint64 s = t.toSecsSinceEpoch();
-        return s >= 0 ? s / 60 : -((59 - s) / 60);
-    };
     QSet<qint64> minutes;
     for (const AlertLogEntry &row : std::as_const(rows))
-        minutes.insert(minuteOf(row.localTime));
+        minutes.insert(AlertLogMinute(row.localTime));
+    r.setMinutes(minutes);
 
     if (empty) {
         appended = AlertLogHeaderWithReceiver.toUtf8() + '\n';
     } else {
         AlertLogEntry e;
         while (r.next(&e)) {
-            if (!minutes.contains(minuteOf(e.localTime)))
+            if (!minutes.contains(AlertLogMinute(e.localTime)))
                 continue;
             const auto it = logged.find(e.key());
             if (it != logged.end())

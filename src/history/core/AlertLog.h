@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -167,6 +168,11 @@ public:
 
     // The next row; false at the end (or on a read error, see error()).
     bool next(AlertLogEntry *entry);
+    // Only rows whose instant falls in one of these minutes (seconds since
+    // 1970 in UTC, divided by 60) are parsed and returned; the others are
+    // passed over at the cost of reading their date. The append looks for
+    // the keys of 40 alerts among millions of rows this way.
+    void setMinutes(const QSet<qint64> &minutes) { m_minutes = minutes; m_useMinutes = true; }
     // The row just returned as it stands in the file, without its line end.
     const QByteArray &rawLine() const { return m_current.raw; }
 
@@ -187,6 +193,7 @@ private:
     struct Pending {
         bool valid = false;
         bool present = false;
+        bool passedOver = false;   // not one of the minutes looked for
         qint64 line = 0;
         AlertLogEntry entry;
         QByteArray raw;
@@ -216,6 +223,8 @@ private:
     QString m_name;
     Pending m_pending;
     Pending m_current;
+    QSet<qint64> m_minutes;
+    bool m_useMinutes = false;
 };
 
 // Parses one row of a log (without its line end); false with a reason when
@@ -239,3 +248,6 @@ struct AlertLogUpgrade {
     int rows = 0;
 };
 AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver, int lockTimeoutMs = 10000);
+
+// The minute of an instant as setMinutes() takes it.
+qint64 AlertLogMinute(const QDateTime &t);

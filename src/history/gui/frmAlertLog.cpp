@@ -311,9 +311,9 @@ void frmAlertLog::cancelLoading()
 void frmAlertLog::showLoaded(bool ok, const QString &why)
 {
     m_table->setColumnHidden(AlertLogModel::ReceiverColumn, !m_model->hasReceivers());
-    // Measuring every row of a big log would take seconds: the first ones do.
-    if (m_model->rowCount() <= 20000)
-        m_table->resizeColumnsToContents();
+    // Measuring every row of a big log would take seconds: a few hundred do.
+    m_table->horizontalHeader()->setResizeContentsPrecision(500);
+    m_table->resizeColumnsToContents();
     QStringList notes;
     if (!ok)
         notes << why;
