@@ -291,25 +291,26 @@ QString ReceiverAuditCsv(const QList<ReceiverAudit> &audits)
 
 QByteArray JsonString(const QString &s)
 {
-    QByteArray out = "\"";
+    QString out;
+    out.reserve(s.size() + 2);
+    out += QLatin1Char('"');
     for (const QChar c : s) {
         const ushort u = c.unicode();
         switch (u) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
         default:
             if (u < 0x20)
-                out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0')).toLatin1();
+                out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
             else
-                out += QString(c).toUtf8();
+                out += c;   // pairs of surrogates stay together for toUtf8 below
         }
     }
-    // Lone surrogates came through toUtf8 as replacement characters.
-    out += '"';
-    return out;
+    out += QLatin1Char('"');
+    return out.toUtf8();
 }
 
 namespace {
