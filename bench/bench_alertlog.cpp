@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -216,6 +217,7 @@ void reportChild(benchmark::State &state, const QStringList &args)
     }
     state.counters["peak_MB"] = peak;
     state.counters["rows"] = 1000000;
+    state.counters["log_MB"] = QFileInfo(million().path).size() / 1e6;
     std::fprintf(stderr, "%s: %.2f s, %.1f MB resident at most\n", qPrintable(args.mid(1, 2).join(QLatin1Char(' '))),
                  seconds, peak);
 }
