@@ -1025,7 +1025,11 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     }
     if (!writeFileAtomically(fileName, out, &why))
         return fail(QStringLiteral("%1; the log is unchanged, the backup %2 is a copy of it").arg(why, shown(u.backup)));
-    ::chmod(path.constData(), st.st_mode & 07777);   // the new file keeps the old one's mode
+    // The new file keeps the old one's mode and, when root upgrades a
+    // user's log, its owner: the user's next transfer must still append.
+    if (::geteuid() == 0)
+        (void)::chown(path.constData(), st.st_uid, st.st_gid);
+    ::chmod(path.constData(), st.st_mode & 07777);
     u.ok = true;
     return u;
 }
