@@ -381,6 +381,8 @@ private slots:
     void unusableStoreStopsTheCli_data();
     void unusableStoreStopsTheCli();
     void noHomeWritesNothing();
+    void alertLogEdges_data();
+    void alertLogEdges();
 };
 
 void TestHostile::cleanupTestCase()
@@ -647,6 +649,80 @@ void TestHostile::noHomeWritesNothing()
         }
         ++g_survived;
     }
+}
+
+void TestHostile::alertLogEdges_data()
+{
+    // A log as a crash, an older version or a hand edit left it, and a
+    // command on it ("LOG" stands for its path). The log must never be
+    // rewritten by reading or appending.
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");   // a pattern standard output must match
+    QTest::addColumn<QString>("err");   // a pattern standard error must match
+    QTest::addColumn<bool>("unchanged");
+    const QByteArray h7 = "LocalDateTime,Originator,EventCode,EventName,Class,Length,Receiver\n";
+    const QByteArray h6 = "LocalDateTime,Originator,EventCode,EventName,Class,Length\n";
+    const QByteArray rwt = "2026-03-04T10:00:00-05:00,WXR,RWT,Required Weekly Test,Other,00:15";
+    const QByteArray torn = "2026-03-06T14:05:00-05:00,WXR,TOR,Tornado Warning,Warning,00:3";
+    const QStringList audit{"log", "audit", "--from", "2026-03-01", "--to", "2026-03-07", "--csv", "LOG"};
+    const QString noTornado = QStringLiteral("^(?!(.|\\n)*Tornado)");
+    // Item 4: a torn last row is no alert, and says so.
+    QTest::newRow("torn row, show") << h7 + rwt + ",Roof\n" + torn << QStringList{"log", "show", "--csv", "LOG"} << 0
+                                    << noTornado << "LOG: its last row has no line end" << true;
+    QTest::newRow("torn row, json") << h7 + rwt + ",Roof\n" + torn << QStringList{"log", "show", "--json", "--csv", "LOG"}
+                                    << 0 << "\"torn_rows\":1" << "cut off" << true;
+    QTest::newRow("torn row, audit") << h7 + rwt + ",Roof\n" + torn << audit << 1 << "Receiver Roof: GAPS\\n  Weeks [^\\n]*: 0 of 1"
+                                     << "cut off" << true;
+    // Item 5: one layout; an old log is upgraded on request, never silently.
+    QTest::newRow("batch into a six-column log") << h6 + rwt + '\n'
+        << QStringList{"transfer", "--device", "/dev/ttyUSB7", "--device", "/dev/ttyUSB8", "--csv", "LOG"} << 1
+        << "^$" << "nx4400c-cli log upgrade LOG --receiver NAME" << true;
+    QTest::newRow("upgrade a six-column log") << h6 + rwt + '\n' + torn
+        << QStringList{"log", "upgrade", "LOG", "--receiver", "/dev/ttyUSB0"} << 0 << "kept as LOG.bak" << "^$" << false;
+    QTest::newRow("upgrade a folder") << QByteArray() << QStringList{"log", "upgrade", ".", "--receiver", "x"} << 1
+                                      << "^$" << "folder" << true;
+    // Item 6: dates at the edges, named.
+    QTest::newRow("row of year -001") << h7 + "-001-01-01T10:00:00-05:00,WXR,RWT,Required Weekly Test,Other,00:15,Roof\n"
+                                      << QStringList{"log", "show", "--csv", "LOG"} << 0 << "^LocalDateTime[^\\n]*\\n$"
+                                      << "line 2: \"-001-01-01T10:00:00-05:00\" is not a date" << true;
+    QTest::newRow("date-only row") << h7 + "2026-01-01,WXR,RWT,Required Weekly Test,Other,00:15,Roof\n"
+                                   << QStringList{"log", "show", "--csv", "LOG"} << 0 << "^LocalDateTime[^\\n]*\\n$"
+                                   << "line 2: \"2026-01-01\"" << true;
+    QTest::newRow("audit from year 1") << h7 << QStringList{"log", "audit", "--from", "0001-01-01", "--csv", "LOG"} << 2
+                                       << "^$" << "--from: the year of 0001-01-01 is not between 1900 and 9999" << true;
+    QTest::newRow("show --from after --to") << h7 << QStringList{"log", "show", "--from", "2026-03-02", "--to", "2026-03-01", "--csv", "LOG"}
+                                            << 2 << "^$" << "--from is after --to" << true;
+}
+
+void TestHostile::alertLogEdges()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(bool, unchanged);
+    if (!QFileInfo(cliPath()).isExecutable())
+        QSKIP("nx4400c-cli is not built");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alerts.csv"));
+    if (!log.isEmpty())
+        QVERIFY(writeBytes(path, log));
+    for (QString &a : args)
+        a.replace(QLatin1String("LOG"), path);
+    const CliRun r = runCli(args, dir.path(), {{QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("cfg"))}});
+    QVERIFY2(r.finished, "nx4400c-cli hung");
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.out + r.err));
+    out.replace(QLatin1String("LOG"), QRegularExpression::escape(path));
+    err.replace(QLatin1String("LOG"), QRegularExpression::escape(path));
+    QVERIFY2(QRegularExpression(out).match(r.out).hasMatch(), qPrintable(r.out));
+    QVERIFY2(QRegularExpression(err).match(r.err).hasMatch(), qPrintable(r.err));
+    QFile f(path);
+    const QByteArray now = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QCOMPARE(now == log, unchanged);
+    ++g_survived;
 }
 
 QTEST_GUILESS_MAIN(TestHostile)

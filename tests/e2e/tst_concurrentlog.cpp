@@ -2,9 +2,10 @@
 // Four `nx4400c-cli transfer --csv LOG` runs at once, each against its own
 // virtual receiver, all into one alert log, twenty rounds. Every round the
 // receivers hear new alerts, some of them heard by two or four receivers,
-// and still report the last rounds' alerts. After every round each alert is
-// in the log exactly once, and the four runs together say they added
-// exactly the round's new alerts.
+// and still report the last rounds' alerts. Every row names its receiver,
+// so an alert heard by two receivers is two rows. After every round each
+// receiver's alert is in the log exactly once, and the four runs together
+// say they added exactly the round's new rows.
 #include "support/VirtualReceiver.h"
 
 #include "history/core/AlertLog.h"
@@ -21,7 +22,9 @@ namespace {
 constexpr int Receivers = 4;
 constexpr int Rounds = 20;
 constexpr int OwnPerRound = 5;
-constexpr int SharedPerRound = 3;
+// Rows the three shared alerts of a round give: the first heard by four
+// receivers, the others by two each.
+constexpr int SharedRowsPerRound = 4 + 2 + 2;
 // Rounds a receiver still reports after hearing an alert.
 constexpr int Remembered = 3;
 
@@ -113,14 +116,16 @@ void TestConcurrentLog::fourRunsIntoOneLog()
             QStringList lines;
             for (int back = round; back >= 0 && back > round - Remembered; --back)
                 lines += heard(back, r);
-            for (const QString &l : heard(round, r))
-                if (!expected.contains(l))
-                    fresh.insert(l);
+            for (const QString &l : heard(round, r)) {
+                const QString row = l + QLatin1Char('|') + receivers[size_t(r)]->link;
+                if (!expected.contains(row))
+                    fresh.insert(row);
+            }
             QFile h(historyFiles.at(r));
             QVERIFY(h.open(QIODevice::WriteOnly | QIODevice::Truncate));
             h.write(lines.join(QLatin1Char('\n')).toLatin1() + '\n');
         }
-        QCOMPARE(fresh.size(), Receivers * OwnPerRound + SharedPerRound);
+        QCOMPARE(fresh.size(), Receivers * OwnPerRound + SharedRowsPerRound);
 
         std::vector<std::unique_ptr<QProcess>> runs;
         for (int r = 0; r < Receivers; ++r) {
@@ -152,13 +157,13 @@ void TestConcurrentLog::fourRunsIntoOneLog()
         QCOMPARE(content.skipped, 0);
         QSet<QString> logged;
         for (const AlertLogEntry &e : std::as_const(content.entries)) {
-            const QString s = slotOf(e);
+            const QString s = slotOf(e) + QLatin1Char('|') + e.receiver;
             QVERIFY2(!logged.contains(s), qPrintable(QStringLiteral("round %1: %2 twice").arg(round).arg(s)));
             logged.insert(s);
         }
         QCOMPARE(logged, expected);
     }
-    QCOMPARE(expected.size(), Rounds * (Receivers * OwnPerRound + SharedPerRound));
+    QCOMPARE(expected.size(), Rounds * (Receivers * OwnPerRound + SharedRowsPerRound));
 }
 
 QTEST_GUILESS_MAIN(TestConcurrentLog)

@@ -62,12 +62,17 @@ private slots:
     void linesOfOtherProgramsSurvive();
     void lockHeldTooLongIsReported();
     void concurrentWritersLoseNothing();
+    void tornAndEdgeRows_data();
+    void tornAndEdgeRows();
+    void upgrade_data();
+    void upgrade();
 
 private:
     QList<AlertLogEntry> run(const QString &path, int *unreadable = nullptr)
     {
         int bad = 0;
-        const QList<AlertLogEntry> alerts = AlertLogEntries(m_env->ctx->historySource(), &bad);
+        const QList<AlertLogEntry> alerts
+            = AlertLogEntries(m_env->ctx->historySource(), QStringLiteral("/dev/ttyUSB0"), &bad);
         if (unreadable)
             *unreadable = bad;
         const AlertLogMerge m = AppendAlertLog(path, alerts);
@@ -98,9 +103,9 @@ void TestAlertLog::newLogHoldsHeaderAndAlertsOldestFirst()
     putSlot(ctx, 1, "065 02:05 CIV HMW 0215");   // 5 March, crossing midnight
     QCOMPARE(run(m_log).size(), 2);
     QCOMPARE(logLines(m_log),
-             QStringList({AlertLogHeader,
-                          QStringLiteral("2026-03-05T22:05:00-04:00,CIV,HMW,Hazardous Materials Warning,Watch,02:15"),
-                          QStringLiteral("2026-06-01T10:30:00-04:00,WXR,TOR,Tornado Warning,Warning,01:00")}));
+             QStringList({AlertLogHeaderWithReceiver,
+                          QStringLiteral("2026-03-05T22:05:00-04:00,CIV,HMW,Hazardous Materials Warning,Watch,02:15,/dev/ttyUSB0"),
+                          QStringLiteral("2026-06-01T10:30:00-04:00,WXR,TOR,Tornado Warning,Warning,01:00,/dev/ttyUSB0")}));
 }
 
 void TestAlertLog::secondRunAddsNothing()
@@ -207,10 +212,10 @@ void TestAlertLog::foreignFileIsRefused()
 
 void TestAlertLog::existingBytesAreKept()
 {
-    // A log last saved by a spreadsheet on another system: CR LF line ends
-    // and no line end after the last line.
+    // A six-column log last saved by a spreadsheet on another system, with
+    // CR LF line ends: kept byte for byte, the new row in its layout.
     const QByteArray before = AlertLogHeader.toUtf8()
-        + "\r\n2026-04-10T10:30:00-04:00,WXR,TOR,Tornado Warning,Warning,01:00";
+        + "\r\n2026-04-10T10:30:00-04:00,WXR,TOR,Tornado Warning,Warning,01:00\r\n";
     QFile f(m_log);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(before);
@@ -221,7 +226,7 @@ void TestAlertLog::existingBytesAreKept()
     const QList<AlertLogEntry> added = run(m_log);
     QCOMPARE(added.size(), 1);
     QCOMPARE(readAll(m_log),
-             before + "\n2026-04-11T10:30:00-04:00,WXR,TOA,Tornado Watch,Watch,01:00\n");
+             before + "2026-04-11T10:30:00-04:00,WXR,TOA,Tornado Watch,Watch,01:00\n");
 }
 
 void TestAlertLog::quotedFieldsRoundTrip()
@@ -230,7 +235,7 @@ void TestAlertLog::quotedFieldsRoundTrip()
     putSlot(ctx, 0, "100 14:30 A,\" TOR 0100");
     QCOMPARE(run(m_log).size(), 1);
     QCOMPARE(logLines(m_log).at(1),
-             QStringLiteral("2026-04-10T10:30:00-04:00,\"A,\"\"\",TOR,Tornado Warning,Warning,01:00"));
+             QStringLiteral("2026-04-10T10:30:00-04:00,\"A,\"\"\",TOR,Tornado Warning,Warning,01:00,/dev/ttyUSB0"));
     QCOMPARE(SplitCsvLine(logLines(m_log).at(1)).at(1), QStringLiteral("A,\""));
     QVERIFY(run(m_log).isEmpty());
 }
@@ -309,8 +314,10 @@ void TestAlertLog::receiverColumn()
 void TestAlertLog::oldLogKeepsSixColumns()
 {
     const QString t = QStringLiteral("2026-03-04T10:00:00-05:00");
-    QVERIFY(AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15")}).ok);
-    QCOMPARE(logLines(m_log).first(), AlertLogHeader);
+    QFile old(m_log);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(AlertLogText({alert(t, "WXR", "RWT", "00:15")}, false));
+    old.close();
     const AlertLogMerge m = AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15", "Roof"),
                                                    alert("2026-03-11T10:00:00-05:00", "WXR", "RWT", "00:15", "Roof")});
     QVERIFY(m.ok);
@@ -465,7 +472,160 @@ void TestAlertLog::concurrentWritersLoseNothing()
     for (const AlertLogEntry &e : content.entries)
         seen.insert(e.localTime);
     QCOMPARE(seen.size(), Writers * Rounds);
-    QCOMPARE(logLines(m_log).count(AlertLogHeader), 1);
+    QCOMPARE(logLines(m_log).count(AlertLogHeaderWithReceiver), 1);
+}
+
+namespace {
+
+const QByteArray RowA = "2026-03-04T10:00:00-05:00,WXR,RWT,Required Weekly Test,Other,00:15,Roof";
+const QByteArray RowB = "2026-03-06T14:05:00-05:00,WXR,TOR,Tornado Warning,Warning,00:30,Roof";
+const QByteArray Header7 = AlertLogHeaderWithReceiver.toUtf8();
+
+AlertLogEntry row(const QByteArray &line)
+{
+    AlertLogEntry e;
+    const bool ok = ParseAlertLogRow(line, true, &e);
+    Q_ASSERT(ok);
+    return e;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+} // namespace
+
+void TestAlertLog::tornAndEdgeRows_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QList<QByteArray>>("alerts");
+    QTest::addColumn<int>("added");
+    QTest::addColumn<int>("rows");      // read back after the append
+    QTest::addColumn<int>("skipped");
+    QTest::addColumn<int>("torn");
+    const QByteArray h = Header7 + '\n';
+    const QByteArray tail = ",WXR,RWT,Required Weekly Test,Other,00:15,Roof\n";
+    // A crash or a full disk cut the last row: it is no alert, matches
+    // nothing, and the complete row comes in on a fresh line.
+    QTest::newRow("torn in the length") << h + RowA + '\n' + RowB.left(RowB.indexOf(",Roof") - 1)
+                                        << QList<QByteArray>{RowA, RowB} << 1 << 2 << 0 << 1;
+    QTest::newRow("torn in the receiver") << h + RowA + '\n' + RowB.left(RowB.size() - 2)
+                                          << QList<QByteArray>{RowA, RowB} << 1 << 2 << 0 << 1;
+    QTest::newRow("torn in the date") << h + RowB.left(7) << QList<QByteArray>{RowB} << 1 << 1 << 0 << 1;
+    QTest::newRow("header without its line end") << Header7 << QList<QByteArray>{RowA} << 1 << 1 << 0 << 0;
+    QTest::newRow("CR LF, last row whole") << Header7 + "\r\n" + RowA + "\r\n" << QList<QByteArray>{RowA, RowB}
+                                           << 1 << 2 << 0 << 0;
+    // Dates: the full form with its offset, years 1900 to 9999.
+    QTest::newRow("year -001") << h + "-001-01-01T10:00:00-05:00" + tail << QList<QByteArray>{RowA} << 1 << 1 << 1 << 0;
+    QTest::newRow("year 1899") << h + "1899-12-31T10:00:00-05:00" + tail << QList<QByteArray>{} << 0 << 0 << 1 << 0;
+    QTest::newRow("year 10000") << h + "10000-01-01T10:00:00-05:00" + tail << QList<QByteArray>{} << 0 << 0 << 1 << 0;
+    QTest::newRow("date only") << h + "2026-01-01" + tail << QList<QByteArray>{} << 0 << 0 << 1 << 0;
+    QTest::newRow("no offset") << h + "2026-01-01T10:00:00" + tail << QList<QByteArray>{} << 0 << 0 << 1 << 0;
+    QTest::newRow("years 1900 and 9999") << h + "1900-01-01T00:00:00+00:00" + tail + "9999-12-31T23:59:00-05:00" + tail
+                                         << QList<QByteArray>{} << 0 << 2 << 0 << 0;
+    // The same instant in UTC is the same alert.
+    QTest::newRow("UTC as Z") << h + "2026-03-04T15:00:00Z" + tail << QList<QByteArray>{RowA} << 0 << 1 << 0 << 0;
+}
+
+void TestAlertLog::tornAndEdgeRows()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QList<QByteArray>, alerts);
+    QFETCH(int, added);
+    QFETCH(int, rows);
+    QFETCH(int, skipped);
+    QFETCH(int, torn);
+    writeFile(m_log, log);
+    QList<AlertLogEntry> entries;
+    for (const QByteArray &a : alerts)
+        entries << row(a);
+    const AlertLogMerge m = AppendAlertLog(m_log, entries);
+    QVERIFY2(m.ok, qPrintable(m.error));
+    QCOMPARE(m.added.size(), added);
+    QCOMPARE(m.tornRow, torn > 0);
+    if (torn > 0)
+        QVERIFY2(m.notice.contains(m_log), qPrintable(m.notice));
+    // Never rewritten: the old bytes lead the file.
+    const QByteArray after = readAll(m_log);
+    QVERIFY(after.startsWith(log));
+    QVERIFY(after.endsWith('\n'));
+    // Read back, and again after a second append that adds nothing.
+    for (int pass = 0; pass < 2; ++pass) {
+        AlertLogContent content;
+        QString why;
+        QVERIFY2(ReadAlertLog(m_log, &content, &why), qPrintable(why));
+        QCOMPARE(content.entries.size(), rows);
+        QCOMPARE(content.skipped, skipped);
+        QCOMPARE(content.torn, torn);
+        if (skipped > 0)
+            QVERIFY2(content.firstProblem.startsWith(QLatin1String("line 2:")), qPrintable(content.firstProblem));
+        const AlertLogMerge again = AppendAlertLog(m_log, entries);
+        QVERIFY(again.ok && again.added.isEmpty() && !again.tornRow);
+        QCOMPARE(readAll(m_log), after);
+    }
+}
+
+void TestAlertLog::upgrade_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<QString>("receiver");
+    QTest::addColumn<bool>("backupThere");
+    QTest::addColumn<int>("rows");     // -1: left alone; -2: refused
+    const QByteArray six = AlertLogHeader.toUtf8() + '\n' + RowA.left(RowA.lastIndexOf(',')) + '\n'
+        + RowB.left(RowB.lastIndexOf(',')) + '\n';
+    QTest::newRow("six columns") << six << "/dev/ttyUSB0" << false << 2;
+    QTest::newRow("six columns, torn last row") << six + "2026-03-0" << "Roof, east" << false << 2;
+    QTest::newRow("new layout already") << Header7 + '\n' + RowA + '\n' << "Roof" << false << -1;
+    QTest::newRow("backup in the way") << six << "Roof" << true << -2;
+    QTest::newRow("not a log") << QByteArray("Name,Phone\n") << "Roof" << false << -2;
+    QTest::newRow("no receiver name") << six << " " << false << -2;
+}
+
+void TestAlertLog::upgrade()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, receiver);
+    QFETCH(bool, backupThere);
+    QFETCH(int, rows);
+    writeFile(m_log, log);
+    const QString bak = m_log + QStringLiteral(".bak");
+    if (backupThere)
+        writeFile(bak, "older\n");
+    QString why;
+    QCOMPARE(CheckAlertLogNamesReceivers(m_log, &why), rows == -1);
+    if (rows == 2)
+        QVERIFY2(why.contains(QLatin1String("nx4400c-cli log upgrade")), qPrintable(why));
+    const AlertLogUpgrade u = UpgradeAlertLog(m_log, receiver);
+    QCOMPARE(u.ok, rows != -2);
+    if (rows < 0) {
+        QCOMPARE(readAll(m_log), log);   // untouched
+        QCOMPARE(QFileInfo::exists(bak), backupThere);
+        if (!u.ok)
+            QVERIFY2(u.error.contains(m_log), qPrintable(u.error));
+        return;
+    }
+    QCOMPARE(u.rows, rows);
+    QCOMPARE(u.backup, bak);
+    QCOMPARE(readAll(bak), log);
+    AlertLogContent content;
+    QVERIFY(ReadAlertLog(m_log, &content));
+    QVERIFY(content.receiverColumn);
+    QCOMPARE(content.entries.size(), rows);
+    for (const AlertLogEntry &e : std::as_const(content.entries))
+        QCOMPARE(e.receiver, receiver);
+    QCOMPARE(content.torn, log.endsWith('\n') ? 0 : 1);
+    QVERIFY(CheckAlertLogNamesReceivers(m_log, &why));
+    // A batch appends to it now: the old receiver's alert is known, the
+    // same alert from another receiver is new.
+    AlertLogEntry known = row(RowA);
+    known.receiver = receiver;
+    const AlertLogMerge m = AppendAlertLog(m_log, {known, row(RowA)});
+    QVERIFY(m.ok);
+    QCOMPARE(m.added.size(), 1);
+    QCOMPARE(m.added.first().receiver, QStringLiteral("Roof"));
 }
 
 QTEST_GUILESS_MAIN(TestAlertLog)

@@ -17,7 +17,9 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTreeWidget>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPushButton>
@@ -47,6 +49,8 @@ private slots:
     void exportRefusesTheLogItself();
     void controlsAreNamedForAssistiveTechnology();
     void unreadableLogIsShown();
+    void bigLogLoadsInSteps_data();
+    void bigLogLoadsInSteps();
 
 private:
     QTemporaryDir m_dir;
@@ -223,16 +227,17 @@ void TestAlertLogWindow::windowFiltersAndAudits()
     QCOMPARE(w.audit().missingWeeks().size(), 2);
     QCOMPARE(w.audit().missingWeeks().first().start, QDate(2026, 2, 8));
     QCOMPARE(w.audit().missingMonths().size(), 1);
-    auto *list = w.findChild<QListWidget *>(QStringLiteral("lstAudit"));
-    QVERIFY(list->item(0)->text().startsWith(QLatin1String("RMT, March 2026: MISSING")));
-    QVERIFY(list->item(1)->text().contains(QLatin1String("2026-02-08")));
-    QVERIFY(list->item(0)->background().color() != list->item(3)->background().color());
+    auto *list = w.findChild<QTreeWidget *>(QStringLiteral("lstAudit"));
+    QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("RMT, March 2026"));
+    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("MISSING"));
+    QVERIFY(list->topLevelItem(1)->text(1).contains(QLatin1String("2026-02-08")));
+    QVERIFY(list->topLevelItem(0)->background(1).color() != list->topLevelItem(3)->background(1).color());
     QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text().startsWith(
         QLatin1String("2 week(s) without an RWT and 1 month(s) without an RMT.")));
     grab(&w, QStringLiteral("alertlog-audit"));
 
     // Activating a gap shows that week's alerts.
-    emit list->itemActivated(list->item(1));
+    emit list->itemActivated(list->topLevelItem(1), 0);
     QVERIFY(w.findChild<QCheckBox *>(QStringLiteral("chkDates"))->isChecked());
     for (int r = 0; r < table->model()->rowCount(); ++r) {
         const QDate d = table->model()->index(r, 0).data(AlertLogModel::SortRole).toDateTime().date();
@@ -317,6 +322,75 @@ void TestAlertLogWindow::unreadableLogIsShown()
     const QString status = w.findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
     QVERIFY2(status.contains(notALog) && status.contains(QLatin1String("not an alert log")), qPrintable(status));
     QVERIFY(prompter.boxes.isEmpty());
+}
+
+void TestAlertLogWindow::bigLogLoadsInSteps_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QByteArray>("tail");   // bytes after the generated rows
+    QTest::addColumn<QString>("status");    // what the status line says after loading
+    QTest::newRow("whole") << false << QByteArray() << QString();
+    QTest::newRow("torn last row") << false << QByteArray("2026-12-01T10:00:00-05:00,WXR,TOR,Torn") << "1 row(s) cut off";
+    QTest::newRow("cancelled") << true << QByteArray() << "cancelled";
+}
+
+void TestAlertLogWindow::bigLogLoadsInSteps()
+{
+    // A log in the new layout from four receivers, read in steps: the window
+    // answers between the steps, and its audit names each receiver.
+    QFETCH(bool, cancel);
+    QFETCH(QByteArray, tail);
+    QFETCH(QString, status);
+    const QString path = m_dir.filePath(QStringLiteral("fleet.csv"));
+    QFile::remove(path);
+    QList<AlertLogEntry> fleet = generatedAlerts(30000, SkippedWeeks, SkippedMonths);
+    const QStringList receivers{"/dev/ttyUSB0", "/dev/ttyUSB1", "rfc2217://rack:4001", "monitor:hw:1"};
+    for (int i = 0; i < fleet.size(); ++i)
+        fleet[i].receiver = receivers.at(i % receivers.size());
+    QVERIFY(AppendAlertLog(path, fleet).ok);
+    if (!tail.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write(tail);
+    }
+    ScriptedPrompter prompter;
+    FakeClock clock(QDateTime(QDate(2026, 4, 15), QTime(12, 0)));
+    frmAlertLog w(path, prompter, clock);
+    w.setChunkedLoadingFrom(1024);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (w.isLoading())
+        QVERIFY(QSignalSpy(&w, &frmAlertLog::loadFinished).wait(20000));
+    const int before = w.model()->rowCount();
+    QSignalSpy done(&w, &frmAlertLog::loadFinished);
+    QVERIFY(w.reload());
+    QVERIFY(w.isLoading());
+    QVERIFY(w.findChild<QProgressBar *>(QStringLiteral("prgLoad"))->isVisible());
+    if (cancel)
+        w.findChild<QPushButton *>(QStringLiteral("cmdCancelLoad"))->click();
+    QVERIFY(done.count() == 1 || done.wait(20000));
+    QVERIFY(!w.isLoading());
+    // Cancelled, the table keeps what it showed before.
+    QCOMPARE(w.model()->rowCount(), cancel ? before : fleet.size());
+    const QString shown = w.findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+    QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));
+    if (cancel)
+        return;
+    QVERIFY(!w.findChild<QTableView *>(QStringLiteral("tblAlerts"))->isColumnHidden(AlertLogModel::ReceiverColumn));
+    w.findChild<QDateEdit *>(QStringLiteral("dtAuditFrom"))->setDate(QDate(2026, 1, 1));
+    w.findChild<QDateEdit *>(QStringLiteral("dtAuditTo"))->setDate(QDate(2026, 3, 31));
+    w.findChild<QPushButton *>(QStringLiteral("cmdAudit"))->click();
+    QCOMPARE(w.receiverAudits().size(), receivers.size());
+    auto *list = w.findChild<QTreeWidget *>(QStringLiteral("lstAudit"));
+    QSet<QString> named;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(2) == QLatin1String("MISSING"))
+            named.insert(list->topLevelItem(i)->text(0));
+    // Each receiver heard only some of the tests: every one has gaps.
+    QCOMPARE(named.size(), receivers.size());
+    grab(&w, QStringLiteral("alertlog-fleet"));
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(list);
+    QVERIFY(a && a->childCount() > 0);
 }
 
 QTEST_MAIN(TestAlertLogWindow)

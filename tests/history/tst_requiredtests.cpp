@@ -7,7 +7,10 @@
 
 #include "history/core/RequiredTestAudit.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -50,6 +53,10 @@ private slots:
     void weekStartsOnSunday();
     void commandLine_data();
     void commandLine();
+    void perReceiver_data();
+    void perReceiver();
+    void fleetCommandLine_data();
+    void fleetCommandLine();
 };
 
 void TestRequiredTests::gaps_data()
@@ -205,6 +212,192 @@ void TestRequiredTests::commandLine()
     QVERIFY2(out.contains(output), qPrintable(out));
     if (exitCode == 2)
         QVERIFY(!err.isEmpty());
+}
+
+namespace {
+
+// "2026-03-04T10:00:00-05:00 RWT Roof" lines, the third word the receiver.
+QList<AlertLogEntry> fleetLog(const QStringList &rows)
+{
+    QList<AlertLogEntry> out = log([&] {
+        QStringList two;
+        for (const QString &r : rows)
+            two << r.section(QLatin1Char(' '), 0, 1);
+        return two;
+    }());
+    for (int i = 0; i < rows.size(); ++i)
+        out[i].receiver = rows.at(i).section(QLatin1Char(' '), 2);
+    return out;
+}
+
+// Four receivers over March 2026 (Sundays 1, 8, 15, 22, 29): each has its
+// RMT on the 4th and RWTs on the 11th and 18th, except that "hw:2" lost the
+// RWT of the week of 15 March, and "old" (an empty name) has only the RMT.
+QStringList fleetRows()
+{
+    QStringList rows;
+    for (const char *r : {"/dev/ttyUSB0", "rfc2217://rack:4001", "monitor:hw:2"}) {
+        rows << QStringLiteral("2026-03-04T10:00:00-05:00 RMT %1").arg(QLatin1String(r));
+        rows << QStringLiteral("2026-03-11T11:00:00-04:00 RWT %1").arg(QLatin1String(r));
+        if (QLatin1String(r) != QLatin1String("monitor:hw:2"))
+            rows << QStringLiteral("2026-03-18T11:00:00-04:00 RWT %1").arg(QLatin1String(r));
+        rows << QStringLiteral("2026-03-19T08:00:00-04:00 TOR %1").arg(QLatin1String(r));
+    }
+    return rows;
+}
+
+} // namespace
+
+void TestRequiredTests::perReceiver_data()
+{
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("only");
+    QTest::addColumn<QStringList>("gaps");   // "receiver: first missing weeks"
+    const QStringList all = fleetRows();
+    QTest::newRow("one receiver lost its weekly test")
+        << all << QStringList{} << QStringList{"monitor:hw:2: 2026-03-15"};
+    QTest::newRow("filtered to the others") << all << QStringList{"/dev/ttyUSB0", "rfc2217://rack:4001"}
+                                            << QStringList{};
+    // A receiver asked for that logged nothing owes every week.
+    QTest::newRow("a receiver without rows") << all << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB9"}
+                                             << QStringList{"/dev/ttyUSB9: 2026-03-01 2026-03-08 2026-03-15"};
+    QTest::newRow("an unnamed receiver beside named ones")
+        << all + QStringList{"2026-03-04T10:00:00-05:00 RMT"} << QStringList{}
+        << QStringList{": 2026-03-08 2026-03-15", "monitor:hw:2: 2026-03-15"};
+    // Another receiver's test does not cover this one's week.
+    QTest::newRow("tests of one receiver only")
+        << QStringList{"2026-03-04T10:00:00-05:00 RMT A", "2026-03-11T10:00:00-05:00 RWT A",
+                       "2026-03-18T10:00:00-05:00 RWT A", "2026-03-18T10:00:00-05:00 TOR B"}
+        << QStringList{} << QStringList{"B: 2026-03-01 2026-03-08 2026-03-15"};
+}
+
+void TestRequiredTests::perReceiver()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, only);
+    QFETCH(QStringList, gaps);
+    RequiredTestCollector c;
+    c.setReceivers(only);
+    c.setToday(QDate(2026, 6, 1));
+    for (const AlertLogEntry &e : fleetLog(rows))
+        c.add(e);
+    const QList<ReceiverAudit> audits = c.run(QDate(2026, 3, 1), QDate(2026, 3, 21), QDate(2026, 6, 1));
+    QStringList got;
+    for (const ReceiverAudit &a : audits)
+        if (a.result.hasGaps())
+            got << a.receiver + QStringLiteral(": ") + starts(a.result.missingWeeks()).join(QLatin1Char(' '));
+    QCOMPARE(got, gaps);
+    QCOMPARE(AuditsHaveGaps(audits), !gaps.isEmpty());
+    // Each receiver with a gap is named in the text and CSV.
+    const QString text = ReceiverAuditText(audits, QDate(2026, 3, 1), QDate(2026, 3, 21));
+    const QString csv = ReceiverAuditCsv(audits);
+    for (const ReceiverAudit &a : audits) {
+        if (!a.result.hasGaps())
+            continue;
+        QVERIFY2(text.contains(QStringLiteral("Receiver %1: GAPS").arg(ReceiverDisplayName(a.receiver))), qPrintable(text));
+        QVERIFY2(csv.contains(QStringLiteral("%1,week,RWT,").arg(a.receiver)), qPrintable(csv));
+    }
+}
+
+namespace {
+
+// The metrics as the Prometheus text format has them: # TYPE/# HELP lines,
+// samples "name{receiver="..."} value", and # EOF last. Returns the first
+// problem, or an empty string.
+QString checkMetrics(const QByteArray &text)
+{
+    if (QFileInfo::exists(QStringLiteral("/usr/bin/promtool"))) {
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+        p.write(text);
+        p.closeWriteChannel();
+        if (!p.waitForFinished(20000) || p.exitCode() != 0)
+            return QStringLiteral("promtool: ") + QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    }
+    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    if (lines.size() < 2 || lines.at(lines.size() - 2) != QLatin1String("# EOF") || !lines.last().isEmpty())
+        return QStringLiteral("it does not end with # EOF");
+    static const QRegularExpression meta(QStringLiteral("^# (TYPE [a-z_:][a-z0-9_:]* gauge|HELP [a-z_:][a-z0-9_:]* .+)$"));
+    static const QRegularExpression sample(
+        QStringLiteral("^([a-z_:][a-z0-9_:]*)(\\{receiver=\"(?:[^\"\\\\\\n]|\\\\[\"\\\\n])*\"\\})? -?[0-9]+$"));
+    QSet<QString> typed;
+    for (int i = 0; i < lines.size() - 2; ++i) {
+        const QString &l = lines.at(i);
+        if (l.startsWith(QLatin1String("# TYPE ")))
+            typed.insert(l.section(QLatin1Char(' '), 2, 2));
+        const auto m = sample.match(l);
+        if (!meta.match(l).hasMatch() && !m.hasMatch())
+            return QStringLiteral("line %1 is not a metric: %2").arg(i + 1).arg(l);
+        if (m.hasMatch() && !typed.contains(m.captured(1)))
+            return QStringLiteral("line %1 has no # TYPE before it").arg(i + 1);
+    }
+    return QString();
+}
+
+} // namespace
+
+void TestRequiredTests::fleetCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");   // a pattern standard output must match
+    const QStringList audit{"log", "audit", "--from", "2026-03-01", "--to", "2026-03-21"};
+    QTest::newRow("audit names the receiver") << audit << 1 << "Receiver monitor:hw:2: GAPS\\n  Weeks without .*: 1 of 3\\n    Sun 2026-03-15";
+    QTest::newRow("audit csv") << audit + QStringList{"--format", "csv"} << 1
+                               << "^Receiver,Kind,Test,Start,End,Status,Tests\\n(.|\\n)*monitor:hw:2,week,RWT,2026-03-15,2026-03-21,missing,0";
+    QTest::newRow("audit of the others") << audit + QStringList{"--receiver", "/dev/ttyUSB0", "--receiver=rfc2217://rack:4001"}
+                                         << 0 << "Receivers: 2, 0 with a gap";
+    QTest::newRow("audit json") << audit + QStringList{"--json"} << 1 << "^\\{\"schema_version\":1,";
+    QTest::newRow("audit openmetrics") << audit + QStringList{"--format", "openmetrics"} << 1
+                                       << "nx4400c_missing_weekly_tests\\{receiver=\"monitor:hw:2\"\\} 1\\n";
+    QTest::newRow("show one receiver") << QStringList{"log", "show", "--receiver", "monitor:hw:2", "--code", "RWT"} << 0
+                                       << "^LocalDateTime.*,Receiver\\n2026-03-11T11:00:00-04:00,[^\\n]*,monitor:hw:2\\n$";
+    QTest::newRow("show json") << QStringList{"log", "show", "--from", "2026-03-19", "--json"} << 0
+                               << "^\\{\"schema_version\":1,.*\"utc\":\"2026-03-19T12:00:00Z\"";
+    // Dates at the edges are refused with the option named.
+    QTest::newRow("show, --from after --to") << QStringList{"log", "show", "--from", "2026-03-10", "--to", "2026-03-01"} << 2 << "^$";
+    QTest::newRow("audit, year 1") << QStringList{"log", "audit", "--from", "0001-01-01"} << 2 << "^$";
+    QTest::newRow("show, year 1899") << QStringList{"log", "show", "--to", "1899-12-31"} << 2 << "^$";
+    QTest::newRow("show, signed year") << QStringList{"log", "show", "--from", "-001-01-01"} << 2 << "^$";
+    QTest::newRow("upgrade without a receiver") << QStringList{"log", "upgrade", "alerts.csv"} << 2 << "^$";
+}
+
+void TestRequiredTests::fleetCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const QString cli = buildBinDir() + QStringLiteral("/nx4400c-cli");
+    if (!QFileInfo::exists(cli))
+        QSKIP("nx4400c-cli is not built");
+    QTemporaryDir dir;
+    const QString logFile = dir.filePath(QStringLiteral("alerts.csv"));
+    QFile f(logFile);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(AlertLogText(fleetLog(fleetRows()), true));
+    f.close();
+    if (args.at(1) != QLatin1String("upgrade"))
+        args << QStringLiteral("--csv") << logFile;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(cli, args);
+    QVERIFY(p.waitForFinished(20000));
+    const QByteArray out = p.readAllStandardOutput();
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == exitCode, qPrintable(QString::fromUtf8(out) + err));
+    QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(out)).hasMatch(), out.constData());
+    if (exitCode == 2)   // the option at fault is named
+        QVERIFY2(err.contains(QRegularExpression(QStringLiteral("--(from|to)|--receiver"))), qPrintable(err));
+    if (args.contains(QStringLiteral("--json"))) {
+        QJsonParseError e;
+        const QJsonDocument doc = QJsonDocument::fromJson(out, &e);
+        QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString()));
+        QCOMPARE(doc.object().value(QStringLiteral("schema_version")).toInt(), 1);
+    }
+    if (args.contains(QStringLiteral("openmetrics"))) {
+        const QString problem = checkMetrics(out);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRequiredTests)

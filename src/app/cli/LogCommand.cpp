@@ -1,37 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// nx4400c-cli log audit|show: the alert log that the editor and
-// `transfer --csv` keep. "audit" checks that every week held a Required
-// Weekly Test and every month a Required Monthly Test and exits 1 when one
-// did not, for a monitoring system or a systemd unit to act on.
+// nx4400c-cli log show|audit|upgrade: the alert log that the editor,
+// `transfer` and the monitor keep. "audit" checks that every receiver had a
+// Required Weekly Test every week and a Required Monthly Test every month
+// and exits 1 when one did not, for a monitoring system or a systemd unit to
+// act on. Show and audit read the log row by row, so a log of millions of
+// rows costs no more memory than a small one.
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
 
 #include "history/core/AlertLog.h"
-#include "history/core/AlertLogModel.h"
+#include "history/core/HistoryDecoder.h"
 #include "history/core/RequiredTestAudit.h"
 
 #include <QDate>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTextStream>
+
+#include <cstdio>
 
 namespace {
 
-void printUsage(QTextStream &s)
-{
-    s << "usage: nx4400c-cli log audit --from DATE [--to DATE] [--format text|csv] [--csv FILE]\n"
-         "       nx4400c-cli log show [--from DATE] [--to DATE] [--code CODES] [--csv FILE]\n"
-         "DATE is YYYY-MM-DD; --to defaults to today. FILE is the alert log, by default\n"
-         "the editor's (" << QDir::toNativeSeparators(DefaultAlertLogPath()) << ").\n"
-         "audit lists the weeks (Sunday to Saturday) without a Required Weekly Test and\n"
-         "the months without a Required Monthly Test, and the days since the last of\n"
-         "each. Exit status: 0 no gap, 1 a gap, 2 a usage error or an unreadable log.\n";
-}
-
-int usage(const QString &why)
+int usage(const QString &command, const QString &why)
 {
     QTextStream err(stderr);
-    err << "log: " << why << '\n';
-    printUsage(err);
+    err << "nx4400c-cli " << command << ": " << why << '\n';
+    int words = 0;
+    if (const CliCommand *c = Cli::find(command.split(QLatin1Char(' ')), &words))
+        err << Cli::usageOf(*c);
     return 2;
 }
 
@@ -40,19 +36,18 @@ struct Options {
     QDate to;
     bool toGiven = false;
     QString format = QStringLiteral("text");
+    bool json = false;
     QString log;
-    QString codes;
+    QStringList codes;
+    QStringList receivers;
+    QString file;   // upgrade's FILE
 };
 
 // Reads "--name VALUE" and "--name=VALUE"; returns an error text or empty.
-QString parse(const QStringList &args, Options &o, bool *help)
+QString parse(const QStringList &args, Options &o)
 {
     for (int i = 0; i < args.size(); ++i) {
         QString a = args.at(i);
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            *help = true;
-            return QString();
-        }
         QString value;
         bool hasValue = false;
         const int eq = a.indexOf(QLatin1Char('='));
@@ -60,33 +55,32 @@ QString parse(const QStringList &args, Options &o, bool *help)
             value = a.mid(eq + 1);
             a = a.left(eq);
             hasValue = true;
-        } else if (i + 1 < args.size()) {
-            value = args.at(i + 1);
         }
         auto take = [&]() -> bool {
             if (!hasValue) {
                 if (i + 1 >= args.size())
                     return false;
-                ++i;
+                value = args.at(++i);
             }
             return true;
         };
-        auto date = [&](QDate &d) -> QString {
+        QString why;
+        if (a == QLatin1String("--from") || a == QLatin1String("--to")) {
             if (!take())
                 return QStringLiteral("%1 needs a date").arg(a);
-            d = QDate::fromString(value, Qt::ISODate);
-            return d.isValid() ? QString() : QStringLiteral("%1: \"%2\" is not a date (YYYY-MM-DD)").arg(a, value);
-        };
-        QString why;
-        if (a == QLatin1String("--from")) {
-            why = date(o.from);
-        } else if (a == QLatin1String("--to")) {
-            why = date(o.to);
-            o.toGiven = true;
+            const QDate d = ParseAlertLogDateOption(a, value, &why);
+            (a == QLatin1String("--from") ? o.from : o.to) = d;
+            if (a == QLatin1String("--to"))
+                o.toGiven = true;
         } else if (a == QLatin1String("--format")) {
-            if (!take() || (value != QLatin1String("text") && value != QLatin1String("csv")))
-                why = QStringLiteral("--format is text or csv");
+            if (!take() || (value != QLatin1String("text") && value != QLatin1String("csv")
+                            && value != QLatin1String("openmetrics")))
+                why = QStringLiteral("--format is text, csv or openmetrics");
             o.format = value;
+        } else if (a == QLatin1String("--json")) {
+            if (hasValue)
+                why = QStringLiteral("--json takes no value");
+            o.json = true;
         } else if (a == QLatin1String("--csv")) {
             if (!take() || value.isEmpty())
                 why = QStringLiteral("--csv needs a file name");
@@ -94,7 +88,14 @@ QString parse(const QStringList &args, Options &o, bool *help)
         } else if (a == QLatin1String("--code")) {
             if (!take())
                 why = QStringLiteral("--code needs event codes");
-            o.codes = value;
+            static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
+            o.codes += value.toUpper().split(separators, Qt::SkipEmptyParts);
+        } else if (a == QLatin1String("--receiver")) {
+            if (!take() || value.isEmpty())
+                why = QStringLiteral("--receiver needs a receiver's name");
+            o.receivers << value;
+        } else if (!a.startsWith(QLatin1Char('-')) && o.file.isEmpty()) {
+            o.file = args.at(i);
         } else {
             why = QStringLiteral("unexpected argument \"%1\"").arg(args.at(i));
         }
@@ -104,114 +105,298 @@ QString parse(const QStringList &args, Options &o, bool *help)
     return QString();
 }
 
-bool readLog(const Options &o, AlertLogContent *content)
+QString logPath(const Options &o, QTextStream &err)
+{
+    const QString path = o.log.isEmpty() ? DefaultAlertLogPath() : o.log;
+    if (path.isEmpty())
+        err << "log: no data folder for the default alert log (is HOME set?); name one with --csv\n";
+    return path;
+}
+
+// What was left out, on standard error, naming the file and the first row.
+void reportLeftOut(const AlertLogReader &r, const QString &path, QTextStream &err)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    if (r.endsInTornRow())
+        err << "log: " << file << ": its last row has no line end (cut off by a crash or a full disk); "
+            << "it was left out, and the next append starts on a fresh line\n";
+    const int marked = r.torn() - (r.endsInTornRow() ? 1 : 0);
+    if (marked > 0)
+        err << "log: " << marked << " row(s) of " << file << " cut off by an earlier crash were left out\n";
+    if (r.skipped() > 0)
+        err << "log: " << r.skipped() << " row(s) of " << file << " could not be read and were left out (first: "
+            << r.firstProblem() << ")\n";
+}
+
+// Standard output in large pieces: a million rows go out in a few dozen writes.
+class Out
+{
+public:
+    ~Out() { flush(); }
+    void write(const QByteArray &b)
+    {
+        m_buffer += b;
+        if (m_buffer.size() > 256 * 1024)
+            flush();
+    }
+    void flush()
+    {
+        if (!m_buffer.isEmpty())
+            std::fwrite(m_buffer.constData(), 1, size_t(m_buffer.size()), stdout);
+        m_buffer.clear();
+        std::fflush(stdout);
+    }
+
+private:
+    QByteArray m_buffer;
+};
+
+// The instant in UTC, 2026-03-06T14:30:00Z, made by hand: the general
+// formatter costs more than the rest of a row.
+QByteArray utcText(const QDateTime &t)
+{
+    const qint64 secs = t.toSecsSinceEpoch();
+    const qint64 days = secs >= 0 ? secs / 86400 : -((86399 - secs) / 86400);
+    const int rest = int(secs - days * 86400);
+    const QDate d = QDate::fromJulianDay(2440588 + days);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "\"%04d-%02d-%02dT%02d:%02d:%02dZ\"", d.year(), d.month(), d.day(), rest / 3600,
+                  rest / 60 % 60, rest % 60);
+    return QByteArray(buf);
+}
+
+// `raw` is the row as logged: its first field is the local time in the
+// log's own form, which the reader has checked.
+QByteArray jsonAlert(const AlertLogEntry &e, const QByteArray &raw)
+{
+    const qsizetype comma = raw.indexOf(',');
+    return "{\"time\":\"" + raw.left(comma) + "\",\"utc\":" + utcText(e.localTime) + ",\"originator\":"
+        + JsonString(e.originator) + ",\"event_code\":" + JsonString(e.code) + ",\"event_name\":"
+        + JsonString(e.name) + ",\"class\":\"" + EventClassName(e.cls).toLatin1() + "\",\"length\":"
+        + JsonString(e.length) + ",\"receiver\":" + JsonString(e.receiver) + '}';
+}
+
+int runShow(const Options &o)
 {
     QTextStream err(stderr);
-    const QString path = o.log.isEmpty() ? DefaultAlertLogPath() : o.log;
-    if (path.isEmpty()) {
-        err << "log: no data folder for the default alert log (is HOME set?); name one with --csv\n";
-        return false;
+    if (o.from.isValid() && o.toGiven && o.from > o.to)
+        return usage(QStringLiteral("log show"), QStringLiteral("--from is after --to"));
+    const QString path = logPath(o, err);
+    if (path.isEmpty())
+        return 2;
+    AlertLogReader r;
+    QString why;
+    if (!r.open(path, &why, /*missingIsEmpty*/ false)) {
+        err << "log: " << why << '\n';
+        return 2;
     }
+    Out out;
+    const bool withReceiver = r.receiverColumn() || !r.hasHeader();
+    if (o.json)
+        out.write("{\"schema_version\":1,\"log\":" + JsonString(QDir::toNativeSeparators(path))
+                  + ",\"receiver_column\":" + (withReceiver ? "true" : "false") + ",\"alerts\":[");
+    else
+        out.write((withReceiver ? AlertLogHeaderWithReceiver : AlertLogHeader).toUtf8() + '\n');
+    AlertLogEntry e;
+    bool first = true;
+    while (r.next(&e)) {
+        const QDate d = e.localTime.date();
+        if ((o.from.isValid() && d < o.from) || (o.toGiven && d > o.to))
+            continue;
+        if (!o.codes.isEmpty() && !o.codes.contains(e.code))
+            continue;
+        if (!o.receivers.isEmpty() && !o.receivers.contains(e.receiver))
+            continue;
+        if (o.json) {
+            out.write((first ? QByteArray() : QByteArray(",")) + jsonAlert(e, r.rawLine()));
+        } else {
+            // The row as the log holds it.
+            out.write(r.rawLine() + '\n');
+        }
+        first = false;
+    }
+    if (o.json)
+        out.write("],\"skipped_rows\":" + QByteArray::number(r.skipped()) + ",\"torn_rows\":"
+                  + QByteArray::number(r.torn()) + "}\n");
+    out.flush();
+    if (!r.error().isEmpty()) {
+        err << "log: " << r.error() << '\n';
+        return 2;
+    }
+    reportLeftOut(r, path, err);
+    return 0;
+}
+
+int runAudit(const Options &o, const QDate &today)
+{
+    QTextStream err(stderr);
+    if (!o.from.isValid())
+        return usage(QStringLiteral("log audit"), QStringLiteral("audit needs --from DATE"));
+    if (o.from > o.to)
+        return usage(QStringLiteral("log audit"), QStringLiteral("--from is after --to"));
+    if (o.json && o.format != QLatin1String("text"))
+        return usage(QStringLiteral("log audit"), QStringLiteral("--json and --format cannot be given together"));
+    const QString path = logPath(o, err);
+    if (path.isEmpty())
+        return 2;
+    AlertLogReader r;
     QString why;
     // A log that is not there yet is an error here: auditing nothing would
     // report every week as a gap for the wrong reason.
-    if (!ReadAlertLog(path, content, &why, /*missingIsEmpty*/ false)) {
+    if (!r.open(path, &why, /*missingIsEmpty*/ false)) {
         err << "log: " << why << '\n';
-        return false;
+        return 2;
     }
-    if (content->skipped > 0)
-        err << "log: " << content->skipped << " row(s) of " << QDir::toNativeSeparators(path)
-            << " could not be read and were left out\n";
-    return true;
+    RequiredTestCollector collector;
+    collector.setReceivers(o.receivers);
+    collector.setToday(today);
+    AlertLogEntry e;
+    while (r.next(&e))
+        collector.add(e);
+    if (!r.error().isEmpty()) {
+        err << "log: " << r.error() << '\n';
+        return 2;
+    }
+    reportLeftOut(r, path, err);
+    const QList<ReceiverAudit> audits = collector.run(o.from, o.to, today);
+    AuditLogFacts facts;
+    facts.log = QDir::toNativeSeparators(path);
+    facts.skippedRows = r.skipped();
+    facts.tornRows = r.torn();
+    Out out;
+    if (o.json)
+        out.write(ReceiverAuditJson(audits, o.from, o.to, today, facts));
+    else if (o.format == QLatin1String("csv"))
+        out.write(ReceiverAuditCsv(audits).toUtf8());
+    else if (o.format == QLatin1String("openmetrics"))
+        out.write(ReceiverAuditOpenMetrics(audits, facts));
+    else
+        out.write(ReceiverAuditText(audits, o.from, o.to).toUtf8());
+    return AuditsHaveGaps(audits) ? 1 : 0;
+}
+
+int runUpgrade(const Options &o)
+{
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    if (o.file.isEmpty())
+        return usage(QStringLiteral("log upgrade"), QStringLiteral("which log? (nx4400c-cli log upgrade FILE --receiver NAME)"));
+    if (o.receivers.size() != 1)
+        return usage(QStringLiteral("log upgrade"),
+                     QStringLiteral("name the one receiver the old rows came from with --receiver NAME"));
+    const AlertLogUpgrade u = UpgradeAlertLog(o.file, o.receivers.first());
+    if (!u.ok) {
+        err << "log upgrade: " << u.error << '\n';
+        return 1;
+    }
+    if (u.rows < 0) {
+        out << QDir::toNativeSeparators(o.file) << " has the Receiver column already; nothing was changed\n";
+        return 0;
+    }
+    out << QDir::toNativeSeparators(o.file) << ": " << u.rows << " row(s) now name " << o.receivers.first()
+        << "; the old file is kept as " << QDir::toNativeSeparators(u.backup) << '\n';
+    return 0;
 }
 
 } // namespace
 
 int runLogCommand(const QStringList &allArgs)
 {
-    QTextStream out(stdout);
     QStringList args = allArgs;
     if (args.isEmpty())
-        return usage(QStringLiteral("audit or show?"));
+        return usage(QStringLiteral("log"), QStringLiteral("show, audit or upgrade?"));
     const QString sub = args.takeFirst();
-    if (sub == QLatin1String("-h") || sub == QLatin1String("--help")) {
-        printUsage(out);
-        return 0;
-    }
-    if (sub != QLatin1String("audit") && sub != QLatin1String("show"))
-        return usage(QStringLiteral("unknown command \"%1\"").arg(sub));
+    if (sub != QLatin1String("audit") && sub != QLatin1String("show") && sub != QLatin1String("upgrade"))
+        return usage(QStringLiteral("log"), QStringLiteral("unknown command \"%1\"").arg(sub));
+    const QString command = QStringLiteral("log ") + sub;
     Options o;
-    bool help = false;
-    const QString why = parse(args, o, &help);
-    if (help) {
-        printUsage(out);
-        return 0;
-    }
+    const QString why = parse(args, o);
     if (!why.isEmpty())
-        return usage(why);
+        return usage(command, why);
+    if (sub != QLatin1String("upgrade") && !o.file.isEmpty())
+        return usage(command, QStringLiteral("unexpected argument \"%1\" (the log is given with --csv FILE)").arg(o.file));
     const QDate today = QDate::currentDate();
     if (!o.to.isValid())
         o.to = today;
-
-    if (sub == QLatin1String("audit")) {
-        if (!o.from.isValid())
-            return usage(QStringLiteral("audit needs --from DATE"));
-        if (o.from > o.to)
-            return usage(QStringLiteral("--from is after --to"));
-        AlertLogContent content;
-        if (!readLog(o, &content))
-            return 2;
-        const RequiredTestAuditResult r = RunRequiredTestAudit(content.entries, o.from, o.to, today);
-        out << (o.format == QLatin1String("csv") ? AuditCsv(r) : AuditText(r));
-        return r.hasGaps() ? 1 : 0;
-    }
-
-    // show: the rows in the log's own format, filtered.
-    AlertLogContent content;
-    if (!readLog(o, &content))
-        return 2;
-    AlertLogModel model;
-    model.setEntries(content.entries, content.receiverColumn);
-    AlertLogFilter filter;
-    filter.setSourceModel(&model);
-    AlertLogCriteria criteria;
-    criteria.from = o.from;
-    criteria.to = o.toGiven ? o.to : QDate();
-    criteria.codes = o.codes;
-    filter.setFilter(criteria);
-    out << AlertLogText(filter.shownEntries(), content.receiverColumn);
-    return 0;
+    if (sub == QLatin1String("audit"))
+        return runAudit(o, today);
+    if (sub == QLatin1String("upgrade"))
+        return runUpgrade(o);
+    return runShow(o);
 }
 
 namespace {
-const CliOption kFrom{QStringLiteral("--from"), QStringLiteral("DATE"), QStringLiteral("First day, YYYY-MM-DD."), false, QStringLiteral("none")};
-const CliOption kTo{QStringLiteral("--to"), QStringLiteral("DATE"), QStringLiteral("Last day, YYYY-MM-DD; today by default."), false, QStringLiteral("none")};
-const CliOption kLog{QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log to read; the editor's by default."), false, QStringLiteral("file")};
+const CliOption kFrom{QStringLiteral("--from"), QStringLiteral("DATE"),
+                      QStringLiteral("First day, YYYY-MM-DD (years 1900 to 9999)."), false, QStringLiteral("none")};
+const CliOption kTo{QStringLiteral("--to"), QStringLiteral("DATE"),
+                    QStringLiteral("Last day, YYYY-MM-DD; today by default. Not before --from."), false,
+                    QStringLiteral("none")};
+const CliOption kLog{QStringLiteral("--csv"), QStringLiteral("FILE"),
+                     QStringLiteral("The alert log to read; the editor's by default."), false, QStringLiteral("file")};
+const CliOption kReceiver{QStringLiteral("--receiver"), QStringLiteral("NAME"),
+                          QStringLiteral("Only this receiver (the Receiver column: a device such as /dev/ttyUSB0, or a "
+                                         "monitor source such as monitor:hw:1)."),
+                          true, QStringLiteral("none")};
 
 const bool shown = Cli::add({
     QStringLiteral("log show"),
-    QStringLiteral("[--from DATE] [--to DATE] [--code CODES] [--csv FILE]"),
+    QStringLiteral("[--from DATE] [--to DATE] [--code CODES] [--receiver NAME]... [--json] [--csv FILE]"),
     QStringLiteral("Prints the alert log's rows, filtered."),
-    QString(),
+    QStringLiteral("Prints the rows as the log holds them, under the log's header. Rows that cannot be read, and a "
+                   "last row cut off without its line end, are left out and named on standard error.\n\n"
+                   "--json prints one object (docs/json/log-show.schema.json, schema_version 1) with every alert "
+                   "shown: local time with its offset, the same in UTC, originator, event code and name, class, "
+                   "length and receiver."),
     {kFrom, kTo,
      {QStringLiteral("--code"), QStringLiteral("CODES"), QStringLiteral("Event codes, separated by commas."), false, QStringLiteral("none")},
+     kReceiver,
+     {QStringLiteral("--json"), QString(), QStringLiteral("Prints JSON instead of CSV."), false, QString()},
      kLog},
     {QStringLiteral("0\tprinted"), QStringLiteral("2\ta usage error or an unreadable log")},
-    {},
+    {QStringLiteral("nx4400c-cli log show --from 2026-03-01 --code TOR,SVR"),
+     QStringLiteral("nx4400c-cli log show --receiver /dev/ttyUSB0 --json")},
     [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("show")} + args); },
     40,
 });
 const bool audited = Cli::add({
     QStringLiteral("log audit"),
-    QStringLiteral("--from DATE [--to DATE] [--format text|csv] [--csv FILE]"),
-    QStringLiteral("Lists the weeks without a Required Weekly Test and the months without a Required Monthly Test."),
-    QString(),
-    {kFrom, kTo,
-     {QStringLiteral("--format"), QStringLiteral("text|csv"), QStringLiteral("The report's form."), false, QStringLiteral("text|csv")},
+    QStringLiteral("--from DATE [--to DATE] [--receiver NAME]... [--format text|csv|openmetrics | --json] [--csv FILE]"),
+    QStringLiteral("Lists, per receiver, the weeks without a Required Weekly Test and the months without a Required Monthly Test."),
+    QStringLiteral("Every receiver and monitor source named in the log's Receiver column owes an RWT every week "
+                   "(Sunday to Saturday; an RMT stands for its week's test) and an RMT every month of the period. "
+                   "A log without the Receiver column is audited as one receiver.\n\n"
+                   "--format csv prints Receiver,Kind,Test,Start,End,Status,Tests; --json one object "
+                   "(docs/json/log-audit.schema.json, schema_version 1); --format openmetrics the metrics that "
+                   "the Prometheus node exporter's textfile collector reads: per receiver the time of the last "
+                   "RWT, RMT and alert (unix seconds, 0 for none) and the weeks and months missing in the period, "
+                   "ending with # EOF. The log records alerts, not transfers, so no transfer result is given."),
+    {kFrom, kTo, kReceiver,
+     {QStringLiteral("--format"), QStringLiteral("text|csv|openmetrics"), QStringLiteral("The report's form."), false,
+      QStringLiteral("text|csv|openmetrics")},
+     {QStringLiteral("--json"), QString(), QStringLiteral("Prints the report as JSON."), false, QString()},
      kLog},
-    {QStringLiteral("0\tno gap"), QStringLiteral("1\ta gap"), QStringLiteral("2\ta usage error or an unreadable log")},
-    {},
+    {QStringLiteral("0\tno receiver has a gap"), QStringLiteral("1\ta receiver has a gap"),
+     QStringLiteral("2\ta usage error or an unreadable log")},
+    {QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --to 2026-03-31"),
+     QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --format openmetrics > /var/lib/prometheus/node-exporter/nx4400c.prom")},
     [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("audit")} + args); },
     41,
+});
+const bool upgraded = Cli::add({
+    QStringLiteral("log upgrade"),
+    QStringLiteral("FILE --receiver NAME"),
+    QStringLiteral("Rewrites a six-column alert log in the layout with the Receiver column."),
+    QStringLiteral("Every old row gets NAME, the receiver it came from, in the new Receiver column. The new file "
+                   "replaces the old one only when it is whole on disk, under the log's lock; the old file is kept "
+                   "as FILE.bak, which must not exist yet. A log that has the column already is left alone. A batch "
+                   "transfer refuses an old log until it is upgraded."),
+    {{QStringLiteral("FILE"), QString(), QStringLiteral("The alert log to upgrade."), false, QStringLiteral("file")},
+     {QStringLiteral("--receiver"), QStringLiteral("NAME"), QStringLiteral("The receiver that the old rows came from."),
+      false, QStringLiteral("none")}},
+    {QStringLiteral("0\tupgraded, or nothing to do"), QStringLiteral("1\tthe log could not be upgraded; it is unchanged"),
+     QStringLiteral("2\ta usage error")},
+    {QStringLiteral("nx4400c-cli log upgrade ~/.local/share/NX4400C/alerts.csv --receiver /dev/ttyUSB0")},
+    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("upgrade")} + args); },
+    42,
 });
 } // namespace

@@ -540,22 +540,20 @@ int runTransferCommand(const QStringList &args)
     bool logged = false;
     if (!log.isEmpty()) {
         int unreadable = 0;
-        QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), &unreadable);
+        // Every row names its receiver, as a batch names it, so that a batch
+        // can add to the log a single transfer began; an old six-column log
+        // keeps its layout.
+        const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), result.device, &unreadable);
         if (unreadable > 0)
             err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
-        // The user's own log names the receiver, so that a batch can add to
-        // the log a single transfer began (a log begun with --csv keeps the
-        // layout it was made with).
-        if (!o.csvGiven) {
-            for (AlertLogEntry &a : alerts)
-                a.receiver = result.device;   // as a batch names it
-        }
         const AlertLogMerge merge = AppendAlertLog(log, alerts);
         if (!merge.ok) {
             err << "transfer: alert log " << QDir::toNativeSeparators(log) << " not updated: " << merge.error
                 << '\n';
             result.logError = merge.error;
         } else {
+            if (!merge.notice.isEmpty())
+                err << "transfer: " << merge.notice << '\n';
             logged = true;
             result.alertsLogged = int(merge.added.size());
             err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(log) << '\n';

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -20,10 +21,18 @@ struct HistorySource;
 // Format: UTF-8, one header line, then one row per alert:
 //   LocalDateTime,Originator,EventCode,EventName,Class,Length[,Receiver]
 // LocalDateTime is ISO 8601 with the offset from UTC the alert was decoded
-// with (2026-03-06T09:30:00-05:00). The Receiver column exists only in logs
-// that were begun by a run that named its receivers (batch programming);
-// a log without it keeps six columns for ever, so spreadsheets and scripts
-// made for it go on working.
+// with (2026-03-06T09:30:00-05:00), years 1900 to 9999; a row without the
+// offset, or with a date outside those years, is not read. Every new log has
+// the Receiver column: the device (or monitor source) that heard the alert,
+// so that one log keeps a fleet's alerts apart. A log begun by an older
+// version keeps its six columns (a single transfer still appends to it) until
+// `nx4400c-cli log upgrade` rewrites it in the new layout.
+//
+// A last line without its line end is a torn row, what a crash or a full
+// disk leaves behind: it is never read as an alert nor matched as one. The
+// next append starts on a fresh line and writes AlertLogTornMarker on the
+// line after the torn one, so that the row stays out for good; the log
+// itself is never rewritten. Lines that begin with # are not rows.
 //
 // Every text field comes from the receiver or from names chosen by the user.
 // A field that begins with = + - @ ', a TAB or a CR is written quoted with a
@@ -38,7 +47,7 @@ struct AlertLogEntry {
     QString name;
     EventClass cls = EventClass::Other;
     QString length;        // "hh:mm"
-    QString receiver;      // the receiver's name in a batch; empty for the one receiver
+    QString receiver;      // the device or monitor source that heard it ("/dev/ttyUSB0", "monitor:hw:1")
 
     // Fields that identify one alert: when, who, what, for how long, and
     // which receiver heard it. The name and class are left out so that a
@@ -52,6 +61,15 @@ struct AlertLogEntry {
 inline const QString AlertLogHeader =
     QStringLiteral("LocalDateTime,Originator,EventCode,EventName,Class,Length");
 inline const QString AlertLogHeaderWithReceiver = AlertLogHeader + QStringLiteral(",Receiver");
+// The line written after a torn row when the next append starts.
+inline const QByteArray AlertLogTornMarker = QByteArrayLiteral("# the line above was cut off and is not an alert");
+// The years a logged date or a date option may have.
+constexpr int AlertLogFirstYear = 1900;
+constexpr int AlertLogLastYear = 9999;
+
+// A date option (--from, --to) in the form YYYY-MM-DD with a year of
+// 1900 to 9999; invalid with *error naming the option otherwise.
+QDate ParseAlertLogDateOption(const QString &option, const QString &value, QString *error);
 
 // The user's alert log: alerts.csv in the program's data folder
 // (~/.local/share/NX4400C/alerts.csv for the application name "NX4400C").
@@ -64,6 +82,10 @@ bool MakeAlertLogFolder(const QString &fileName, QString *error = nullptr);
 // The alerts in ReceiveBuffer, oldest first. Slots that are empty, or whose
 // day or time cannot be read, give no entry; *unreadable counts the latter.
 QList<AlertLogEntry> AlertLogEntries(const HistorySource &in, int *unreadable = nullptr);
+// The same, each alert naming `receiver`: the device as the user named it
+// ("/dev/ttyUSB0", "rfc2217://rack:4001"; for a port number, the port's
+// device) or a monitor source ("monitor:hw:1").
+QList<AlertLogEntry> AlertLogEntries(const HistorySource &in, const QString &receiver, int *unreadable = nullptr);
 
 struct AlertLogMerge {
     bool ok = false;
@@ -73,20 +95,24 @@ struct AlertLogMerge {
     QList<AlertLogEntry> added;
     bool receiverColumn = false;   // the log has the Receiver column
     bool receiverDropped = false;  // entries named a receiver the log has no column for
+    bool tornRow = false;          // the log ended in a torn row; the new rows start on a fresh line
+    QString notice;                // a sentence about the torn row, naming the file, for the user
 };
 
 // Adds to an existing log (its bytes, empty for a new log) the alerts it does
 // not hold yet. An alert that the history holds n times is in the log n
 // times after the merge, never more. The existing bytes are kept as they are.
-// A non-empty log whose first line is not a header is refused. A new log gets
-// the Receiver column when one of the alerts names its receiver.
+// A non-empty log whose first line is not a header is refused. A new log
+// always gets the Receiver column.
 AlertLogMerge MergeAlertLog(const QByteArray &existing, const QList<AlertLogEntry> &alerts);
 
 // Appends to FILE the alerts it does not hold yet (a missing file is begun
 // with the header). The file is opened without following a dangling link
 // and without blocking, refused unless it is a regular file, locked
-// (flock, shared with every other program that logs), read for duplicates,
-// extended with one write, synced and unlocked. A lock another program holds
+// (flock, shared with every other program that logs), read row by row for
+// the keys of the alerts being added (nothing else is kept), extended with
+// one write, synced and unlocked. A log that `log upgrade` replaced while
+// this waited for the lock is opened again. A lock another program holds
 // longer than `lockTimeoutMs` ends the call with a message. Owner and mode
 // of the file never change.
 AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry> &alerts,
@@ -100,6 +126,8 @@ struct AlertLogContent {
     QList<AlertLogEntry> entries;
     bool receiverColumn = false;
     int skipped = 0;
+    int torn = 0;            // torn rows left out (the last line without its end, or marked)
+    QString firstProblem;    // "line 5: ..." for the first row left out
 };
 bool ReadAlertLog(const QString &fileName, AlertLogContent *content, QString *error = nullptr,
                   bool missingIsEmpty = true);
@@ -116,3 +144,110 @@ QStringList SplitCsvLine(const QString &line);
 // One field as the log writes it: quoted when needed, guarded against
 // spreadsheet formulas.
 QString CsvField(const QString &value);
+
+// Reads a log row by row, holding one row at a time: show, audit, the
+// append's duplicate check and the window all go through it. Rows that
+// cannot be read are counted and left out; so are torn rows.
+class AlertLogReader
+{
+public:
+    AlertLogReader();
+    ~AlertLogReader();
+    AlertLogReader(const AlertLogReader &) = delete;
+    AlertLogReader &operator=(const AlertLogReader &) = delete;
+
+    // Opens FILE without blocking and reads its header. Refuses anything but
+    // a regular file and a file that is not an alert log, with a reason
+    // naming the file. A missing file is an empty log when `missingIsEmpty`.
+    bool open(const QString &fileName, QString *error = nullptr, bool missingIsEmpty = true);
+    // Reads `size` bytes of an open descriptor from its start (the append
+    // reads the file it holds locked). The descriptor stays the caller's.
+    bool openDescriptor(int fd, qint64 size, QString *error = nullptr);
+    // Reads log bytes in memory.
+    bool openBytes(const QByteArray &bytes, QString *error = nullptr);
+
+    // The next row; false at the end (or on a read error, see error()).
+    bool next(AlertLogEntry *entry);
+    // Only rows whose instant falls in one of these minutes (seconds since
+    // 1970 in UTC, divided by 60) are parsed and returned; the others are
+    // passed over at the cost of reading their date. The append looks for
+    // the keys of 40 alerts among millions of rows this way.
+    void setMinutes(const QSet<qint64> &minutes) { m_minutes = minutes; m_useMinutes = true; }
+    // The row just returned as it stands in the file, without its line end.
+    const QByteArray &rawLine() const { return m_current.raw; }
+
+    bool hasHeader() const { return m_header != 0; }
+    bool receiverColumn() const { return m_header == 2; }
+    qint64 bytesRead() const { return m_consumed; }
+    qint64 size() const { return m_size; }
+    int skipped() const { return m_skipped; }
+    int torn() const { return m_torn; }
+    QString firstProblem() const { return m_firstProblem; }
+    // After the last row: the log does not end in a line end, and its last
+    // line is a row (not only the header).
+    bool endsInTornRow() const { return m_endsTorn; }
+    bool endsWithoutNewline() const { return m_noNewlineAtEnd; }
+    QString error() const { return m_error; }
+
+private:
+    struct Pending {
+        bool valid = false;
+        bool present = false;
+        bool passedOver = false;   // not one of the minutes looked for
+        qint64 line = 0;
+        AlertLogEntry entry;
+        QByteArray raw;
+        QString problem;
+    };
+    bool readHeader(QString *error);
+    bool nextLine(QByteArray *line, bool *terminated);
+    bool fill();
+    void leaveOut(const Pending &p);
+
+    int m_fd = -1;
+    bool m_ownFd = false;
+    qint64 m_size = 0;
+    qint64 m_offset = 0;       // next byte to read from the descriptor
+    qint64 m_consumed = 0;     // bytes taken as lines
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_eof = false;
+    qint64 m_lineNo = 0;
+    int m_header = 0;
+    int m_skipped = 0;
+    int m_torn = 0;
+    bool m_endsTorn = false;
+    bool m_noNewlineAtEnd = false;
+    QString m_firstProblem;
+    QString m_error;
+    QString m_name;
+    Pending m_pending;
+    Pending m_current;
+    QSet<qint64> m_minutes;
+    bool m_useMinutes = false;
+};
+
+// Parses one row of a log (without its line end); false with a reason when
+// it is not a readable row.
+bool ParseAlertLogRow(const QByteArray &line, bool receiverColumn, AlertLogEntry *entry, QString *why = nullptr);
+
+// For a run that logs several receivers into FILE: true when FILE is
+// missing, empty or has the Receiver column (only its header is read);
+// otherwise false with a reason that names `nx4400c-cli log upgrade`.
+bool CheckAlertLogNamesReceivers(const QString &fileName, QString *why);
+
+// Rewrites a six-column log in the new layout, every old row naming
+// `receiver`, atomically (the new file replaces the old one only when it is
+// whole on disk). The old file is kept as FILE.bak, which must not exist yet.
+// Holds the log's lock meanwhile, so no append is lost. A log that has the
+// Receiver column already is left alone (*rows = -1).
+struct AlertLogUpgrade {
+    bool ok = false;
+    QString error;
+    QString backup;
+    int rows = 0;
+};
+AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver, int lockTimeoutMs = 10000);
+
+// The minute of an instant as setMinutes() takes it.
+qint64 AlertLogMinute(const QDateTime &t);

@@ -26,11 +26,93 @@ AlertLogModel::AlertLogModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 bool AlertLogModel::load(const QString &fileName, QString *error)
 {
-    AlertLogContent content;
-    const bool ok = ReadAlertLog(fileName, &content, error);
-    setEntries(content.entries, content.receiverColumn);
-    m_skipped = content.skipped;
-    return ok;
+    if (!beginLoad(fileName, error)) {
+        setEntries({});
+        return false;
+    }
+    while (loadSome(1 << 20)) {
+    }
+    finishLoad();
+    if (!m_loadError.isEmpty()) {
+        if (error)
+            *error = m_loadError;
+        return false;
+    }
+    return true;
+}
+
+bool AlertLogModel::beginLoad(const QString &fileName, QString *error)
+{
+    cancelLoad();
+    m_loadError.clear();
+    m_reader = std::make_unique<AlertLogReader>();
+    if (!m_reader->open(fileName, &m_loadError)) {
+        m_reader.reset();
+        if (error)
+            *error = m_loadError;
+        return false;
+    }
+    return true;
+}
+
+bool AlertLogModel::loadSome(int maxRows)
+{
+    if (!m_reader)
+        return false;
+    auto shared = [this](QString &s) {
+        const auto it = m_texts.constFind(s);
+        if (it != m_texts.constEnd())
+            s = it.value();
+        else if (m_texts.size() < 100000)
+            m_texts.insert(s, s);
+    };
+    AlertLogEntry e;
+    for (int n = 0; n < maxRows; ++n) {
+        if (!m_reader->next(&e)) {
+            if (!m_reader->error().isEmpty())
+                m_loadError = m_reader->error();
+            return false;
+        }
+        shared(e.originator);
+        shared(e.code);
+        shared(e.name);
+        shared(e.length);
+        shared(e.receiver);
+        m_incoming << e;
+    }
+    return true;
+}
+
+void AlertLogModel::finishLoad()
+{
+    if (!m_reader)
+        return;
+    const int skipped = m_reader->skipped();
+    const int torn = m_reader->torn();
+    const QString problem = m_reader->firstProblem();
+    m_reader.reset();
+    setEntries(m_incoming);
+    m_incoming.clear();
+    m_incoming.squeeze();
+    m_texts.clear();
+    m_skipped = skipped;
+    m_torn = torn;
+    m_firstProblem = problem;
+}
+
+void AlertLogModel::cancelLoad()
+{
+    m_reader.reset();
+    m_incoming.clear();
+    m_incoming.squeeze();
+    m_texts.clear();
+}
+
+int AlertLogModel::loadProgress() const
+{
+    if (!m_reader || m_reader->size() <= 0)
+        return 0;
+    return int(m_reader->bytesRead() * 1000 / m_reader->size());
 }
 
 void AlertLogModel::setEntries(const QList<AlertLogEntry> &entries, bool)
@@ -38,6 +120,8 @@ void AlertLogModel::setEntries(const QList<AlertLogEntry> &entries, bool)
     beginResetModel();
     m_entries = entries;
     m_skipped = 0;
+    m_torn = 0;
+    m_firstProblem.clear();
     m_hasReceivers = std::any_of(m_entries.begin(), m_entries.end(),
                                  [](const AlertLogEntry &e) { return !e.receiver.isEmpty(); });
     endResetModel();

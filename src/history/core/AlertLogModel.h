@@ -4,6 +4,9 @@
 #include "history/core/AlertLog.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+
+#include <memory>
 #include <QSortFilterProxyModel>
 
 // The alert log as a table: one row per logged alert, oldest first as the
@@ -29,6 +32,22 @@ public:
     bool load(const QString &fileName, QString *error = nullptr);
     void setEntries(const QList<AlertLogEntry> &entries, bool receiverColumn = false);
 
+    // Loading a big log in steps, so a window stays responsive: begin, then
+    // loadSome() until it returns false, then finish (one model reset). The
+    // rows read so far are kept apart until then; cancel() drops them and
+    // leaves the model as it was.
+    bool beginLoad(const QString &fileName, QString *error = nullptr);
+    bool loadSome(int maxRows);   // true while rows remain
+    void finishLoad();
+    void cancelLoad();
+    bool isLoading() const { return m_reader != nullptr; }
+    // 0..1000: how much of the file has been read.
+    int loadProgress() const;
+    int loadedRows() const { return int(m_incoming.size()); }
+    QString loadError() const { return m_loadError; }
+    int tornRows() const { return m_torn; }
+    QString firstProblem() const { return m_firstProblem; }
+
     const QList<AlertLogEntry> &entries() const { return m_entries; }
     const AlertLogEntry &entry(int row) const { return m_entries.at(row); }
     // True when some row names its receiver (the view shows the column then).
@@ -53,6 +72,14 @@ private:
     QList<AlertLogEntry> m_entries;
     bool m_hasReceivers = false;
     int m_skipped = 0;
+    int m_torn = 0;
+    QString m_firstProblem;
+    QString m_loadError;
+    std::unique_ptr<AlertLogReader> m_reader;
+    QList<AlertLogEntry> m_incoming;
+    // Texts that repeat from row to row (codes, names, receivers) share
+    // one copy, which keeps a million rows in a fraction of the memory.
+    QHash<QString, QString> m_texts;
 };
 
 // What the filter lets through. Empty texts and invalid dates let

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTextStream>
 
+#include <functional>
+
 #include <algorithm>
 
 namespace {
@@ -79,15 +81,15 @@ QList<AuditPeriod> RequiredTestAuditResult::missingMonths() const
     return out;
 }
 
-RequiredTestAuditResult RunRequiredTestAudit(const QList<AlertLogEntry> &entries, const QDate &from,
-                                             const QDate &to, const QDate &today)
+namespace {
+
+RequiredTestAuditResult auditDates(const QList<QDate> &rwt, const QList<QDate> &rmt, const QDate &from,
+                                   const QDate &to, const QDate &today)
 {
     RequiredTestAuditResult r;
     r.from = from;
     r.to = to;
     r.today = today;
-    const QList<QDate> rwt = testDates(entries, RequiredTest::WeeklyCode);
-    const QList<QDate> rmt = testDates(entries, RequiredTest::MonthlyCode);
     // No weekly test is sent in the week of a monthly test: the RMT stands
     // for that week's test.
     QList<QDate> weekly = rwt + rmt;
@@ -103,6 +105,15 @@ RequiredTestAuditResult RunRequiredTestAudit(const QList<AlertLogEntry> &entries
     r.daysSinceRwt = r.lastRwt.isValid() ? int(r.lastRwt.daysTo(today)) : -1;
     r.daysSinceRmt = r.lastRmt.isValid() ? int(r.lastRmt.daysTo(today)) : -1;
     return r;
+}
+
+} // namespace
+
+RequiredTestAuditResult RunRequiredTestAudit(const QList<AlertLogEntry> &entries, const QDate &from,
+                                             const QDate &to, const QDate &today)
+{
+    return auditDates(testDates(entries, RequiredTest::WeeklyCode), testDates(entries, RequiredTest::MonthlyCode),
+                      from, to, today);
 }
 
 QString AuditWeekText(const AuditPeriod &p)
@@ -161,5 +172,233 @@ QString AuditCsv(const RequiredTestAuditResult &r)
                .arg(isoDate(r.lastRwt), isoDate(r.today), r.daysSinceRwt < 0 ? QString() : QString::number(r.daysSinceRwt));
     out += QStringLiteral("last,RMT,%1,%2,,%3\n")
                .arg(isoDate(r.lastRmt), isoDate(r.today), r.daysSinceRmt < 0 ? QString() : QString::number(r.daysSinceRmt));
+    return out;
+}
+
+void RequiredTestCollector::setReceivers(const QStringList &receivers)
+{
+    m_only = receivers;
+    for (const QString &r : receivers)
+        m_receivers[r];
+}
+
+void RequiredTestCollector::add(const AlertLogEntry &e)
+{
+    if (!e.localTime.isValid())
+        return;
+    if (!m_only.isEmpty() && !m_only.contains(e.receiver))
+        return;
+    Tests &t = m_receivers[e.receiver];
+    if (e.code == RequiredTest::WeeklyCode)
+        t.rwt << e.localTime;
+    else if (e.code == RequiredTest::MonthlyCode)
+        t.rmt << e.localTime;
+    if ((!m_today.isValid() || e.localTime.date() <= m_today)
+        && (!t.lastAlert.isValid() || e.localTime > t.lastAlert)) {
+        t.lastAlert = e.localTime;
+        t.lastAlertDate = e.localTime.date();
+    }
+}
+
+namespace {
+
+// The latest instant whose own local date is on or before today.
+QDateTime lastBy(const QList<QDateTime> &times, const QDate &today)
+{
+    QDateTime best;
+    for (const QDateTime &t : times)
+        if (t.date() <= today && (!best.isValid() || t > best))
+            best = t;
+    return best;
+}
+
+QList<QDate> datesOf(const QList<QDateTime> &times)
+{
+    QList<QDate> out;
+    out.reserve(times.size());
+    for (const QDateTime &t : times)
+        out << t.date();   // the row's own local date
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
+
+QList<ReceiverAudit> RequiredTestCollector::run(const QDate &from, const QDate &to, const QDate &today) const
+{
+    QList<ReceiverAudit> out;
+    QMap<QString, Tests> receivers = m_receivers;
+    if (receivers.isEmpty())
+        receivers.insert(QString(), Tests());   // an empty log: its one receiver had no test
+    for (auto it = receivers.cbegin(); it != receivers.cend(); ++it) {
+        ReceiverAudit a;
+        a.receiver = it.key();
+        a.result = auditDates(datesOf(it->rwt), datesOf(it->rmt), from, to, today);
+        a.lastRwtTime = lastBy(it->rwt, today);
+        a.lastRmtTime = lastBy(it->rmt, today);
+        if (it->lastAlert.isValid() && it->lastAlertDate <= today)
+            a.lastAlertTime = it->lastAlert;
+        out << a;
+    }
+    return out;
+}
+
+QString ReceiverDisplayName(const QString &receiver)
+{
+    return receiver.isEmpty() ? QStringLiteral("(no receiver named)") : receiver;
+}
+
+bool AuditsHaveGaps(const QList<ReceiverAudit> &audits)
+{
+    return std::any_of(audits.begin(), audits.end(), [](const ReceiverAudit &a) { return a.result.hasGaps(); });
+}
+
+QString ReceiverAuditText(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to)
+{
+    QString out;
+    QTextStream s(&out);
+    int withGaps = 0;
+    for (const ReceiverAudit &a : audits)
+        withGaps += a.result.hasGaps() ? 1 : 0;
+    s << "Period: " << isoDate(from) << " to " << isoDate(to) << " (weeks run Sunday to Saturday; dates as logged)\n";
+    s << "Receivers: " << audits.size() << ", " << withGaps << " with a gap\n";
+    // Receivers with a gap first, so they are read first.
+    for (bool gaps : {true, false}) {
+        for (const ReceiverAudit &a : audits) {
+            if (a.result.hasGaps() != gaps)
+                continue;
+            s << '\n' << "Receiver " << ReceiverDisplayName(a.receiver) << (gaps ? ": GAPS\n" : ": ok\n");
+            QString body = AuditText(a.result);
+            body = body.mid(body.indexOf(QLatin1Char('\n')) + 1);   // the period is said once above
+            body.replace(QLatin1Char('\n'), QLatin1String("\n  "));
+            s << "  " << body.trimmed() << '\n';
+        }
+    }
+    return out;
+}
+
+QString ReceiverAuditCsv(const QList<ReceiverAudit> &audits)
+{
+    QString out = QStringLiteral("Receiver,Kind,Test,Start,End,Status,Tests\n");
+    for (const ReceiverAudit &a : audits) {
+        const QString name = CsvField(a.receiver) + QLatin1Char(',');
+        const QStringList lines = AuditCsv(a.result).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (int i = 1; i < lines.size(); ++i)
+            out += name + lines.at(i) + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QByteArray JsonString(const QString &s)
+{
+    QString out;
+    out.reserve(s.size() + 2);
+    out += QLatin1Char('"');
+    for (const QChar c : s) {
+        const ushort u = c.unicode();
+        switch (u) {
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
+        default:
+            if (u < 0x20)
+                out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+            else
+                out += c;   // pairs of surrogates stay together for toUtf8 below
+        }
+    }
+    out += QLatin1Char('"');
+    return out.toUtf8();
+}
+
+namespace {
+
+QByteArray jsonDate(const QDate &d)
+{
+    return d.isValid() ? JsonString(isoDate(d)) : QByteArray("null");
+}
+
+QByteArray jsonTime(const QDateTime &t)
+{
+    return t.isValid() ? JsonString(t.toString(Qt::ISODate)) : QByteArray("null");
+}
+
+QByteArray jsonPeriods(const QList<AuditPeriod> &periods)
+{
+    QByteArray out = "[";
+    for (int i = 0; i < periods.size(); ++i) {
+        const AuditPeriod &p = periods.at(i);
+        if (i)
+            out += ',';
+        out += "{\"start\":" + jsonDate(p.start) + ",\"end\":" + jsonDate(p.end) + ",\"status\":\""
+            + status(p).toLatin1() + "\",\"tests\":" + QByteArray::number(p.tests)
+            + ",\"partial\":" + (p.partial ? "true" : "false") + '}';
+    }
+    return out + ']';
+}
+
+} // namespace
+
+QByteArray ReceiverAuditJson(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to,
+                             const QDate &today, const AuditLogFacts &facts)
+{
+    QByteArray out = "{\"schema_version\":1,\"log\":" + JsonString(facts.log) + ",\"from\":" + jsonDate(from)
+        + ",\"to\":" + jsonDate(to) + ",\"today\":" + jsonDate(today) + ",\"week_starts_on\":\"sunday\""
+        + ",\"skipped_rows\":" + QByteArray::number(facts.skippedRows) + ",\"torn_rows\":"
+        + QByteArray::number(facts.tornRows) + ",\"gaps\":" + (AuditsHaveGaps(audits) ? "true" : "false")
+        + ",\"receivers\":[";
+    for (int i = 0; i < audits.size(); ++i) {
+        const ReceiverAudit &a = audits.at(i);
+        const RequiredTestAuditResult &r = a.result;
+        if (i)
+            out += ',';
+        auto days = [](int d) { return d < 0 ? QByteArray("null") : QByteArray::number(d); };
+        out += "{\"receiver\":" + JsonString(a.receiver) + ",\"gaps\":" + (r.hasGaps() ? "true" : "false")
+            + ",\"missing_weeks\":" + QByteArray::number(r.missingWeeks().size()) + ",\"missing_months\":"
+            + QByteArray::number(r.missingMonths().size()) + ",\"last_rwt\":" + jsonTime(a.lastRwtTime)
+            + ",\"days_since_rwt\":" + days(r.daysSinceRwt) + ",\"last_rmt\":" + jsonTime(a.lastRmtTime)
+            + ",\"days_since_rmt\":" + days(r.daysSinceRmt) + ",\"last_alert\":" + jsonTime(a.lastAlertTime)
+            + ",\"weeks\":" + jsonPeriods(r.weeks) + ",\"months\":" + jsonPeriods(r.months) + '}';
+    }
+    return out + "]}\n";
+}
+
+QByteArray ReceiverAuditOpenMetrics(const QList<ReceiverAudit> &audits, const AuditLogFacts &facts)
+{
+    auto label = [](const QString &v) {
+        QString e = v;
+        e.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        e.replace(QLatin1Char('"'), QLatin1String("\\\""));
+        e.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        return QStringLiteral("{receiver=\"%1\"}").arg(e).toUtf8();
+    };
+    auto seconds = [](const QDateTime &t) { return QByteArray::number(t.isValid() ? t.toSecsSinceEpoch() : 0); };
+    QByteArray out;
+    auto family = [&](const char *name, const char *help, const std::function<QByteArray(const ReceiverAudit &)> &value) {
+        out += QByteArray("# TYPE ") + name + " gauge\n# HELP " + name + ' ' + help + '\n';
+        for (const ReceiverAudit &a : audits)
+            out += QByteArray(name) + label(a.receiver) + ' ' + value(a) + '\n';
+    };
+    family("nx4400c_last_rwt_timestamp_seconds",
+           "Time of the last Required Weekly Test logged for the receiver (0: none in the log).",
+           [&](const ReceiverAudit &a) { return seconds(a.lastRwtTime); });
+    family("nx4400c_last_rmt_timestamp_seconds",
+           "Time of the last Required Monthly Test logged for the receiver (0: none in the log).",
+           [&](const ReceiverAudit &a) { return seconds(a.lastRmtTime); });
+    family("nx4400c_last_alert_timestamp_seconds",
+           "Time of the last alert of any kind logged for the receiver (0: none); the log records no transfer results.",
+           [&](const ReceiverAudit &a) { return seconds(a.lastAlertTime); });
+    family("nx4400c_missing_weekly_tests",
+           "Weeks (Sunday to Saturday) in the audited period without an RWT or RMT.",
+           [](const ReceiverAudit &a) { return QByteArray::number(a.result.missingWeeks().size()); });
+    family("nx4400c_missing_monthly_tests", "Months in the audited period without an RMT.",
+           [](const ReceiverAudit &a) { return QByteArray::number(a.result.missingMonths().size()); });
+    out += "# TYPE nx4400c_alert_log_rows_left_out gauge\n"
+           "# HELP nx4400c_alert_log_rows_left_out Rows of the alert log that could not be read or were torn.\n"
+           "nx4400c_alert_log_rows_left_out "
+        + QByteArray::number(facts.skippedRows + facts.tornRows) + '\n';
+    out += "# EOF\n";
     return out;
 }

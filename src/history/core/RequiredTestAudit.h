@@ -4,6 +4,9 @@
 #include "history/core/AlertLog.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <QMap>
+#include <QStringList>
 #include <QList>
 #include <QString>
 
@@ -61,8 +64,8 @@ inline const QString MonthlyCode = QStringLiteral("RMT");
 QDate weekStart(const QDate &d);
 }
 
-// Audits [from, to] (local dates, both included). `from` after `to` gives
-// no periods.
+// Audits [from, to] (local dates, both included) over every row given, as
+// one receiver. `from` after `to` gives no periods.
 RequiredTestAuditResult RunRequiredTestAudit(const QList<AlertLogEntry> &entries, const QDate &from,
                                              const QDate &to, const QDate &today);
 
@@ -75,3 +78,66 @@ QString AuditCsv(const RequiredTestAuditResult &r);
 // "Sun 2026-03-08 to Sat 2026-03-14", "March 2026".
 QString AuditWeekText(const AuditPeriod &p);
 QString AuditMonthText(const AuditPeriod &p);
+
+// The tests are owed by each receiver and each monitor source: one audit per
+// name in the Receiver column. A log without that column (or rows with an
+// empty Receiver) is one receiver with an empty name. Every receiver named
+// in the log owes every week and month of the period, so one that stopped
+// logging shows as gaps; a receiver taken out of service is left out with
+// --receiver (the receivers to audit).
+struct ReceiverAudit {
+    QString receiver;
+    RequiredTestAuditResult result;
+    QDateTime lastRwtTime;     // the instant of the last RWT (RMT) on or before today; invalid when none
+    QDateTime lastRmtTime;
+    QDateTime lastAlertTime;   // the last row of any code on or before today
+};
+
+// Collects the required tests of a log read row by row; it keeps only the
+// tests' dates, so a log of millions of rows costs little.
+class RequiredTestCollector
+{
+public:
+    // Only these receivers are audited (each even without a row); empty:
+    // every receiver the rows name.
+    void setReceivers(const QStringList &receivers);
+    // Rows dated after `today` do not count as the last alert.
+    void setToday(const QDate &today) { m_today = today; }
+    void add(const AlertLogEntry &e);
+    QList<ReceiverAudit> run(const QDate &from, const QDate &to, const QDate &today) const;
+
+private:
+    struct Tests {
+        QList<QDateTime> rwt;
+        QList<QDateTime> rmt;
+        QDateTime lastAlert;
+        QDate lastAlertDate;
+    };
+    QStringList m_only;
+    QMap<QString, Tests> m_receivers;
+    QDate m_today;
+};
+
+// How a receiver is named in reports: its name, or the words for a log
+// without names.
+QString ReceiverDisplayName(const QString &receiver);
+bool AuditsHaveGaps(const QList<ReceiverAudit> &audits);
+
+// The reports of the command line and of monitoring systems.
+// Text: a section per receiver, gaps first. CSV:
+// Receiver,Kind,Test,Start,End,Status,Tests (as AuditCsv, the receiver in front).
+QString ReceiverAuditText(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to);
+QString ReceiverAuditCsv(const QList<ReceiverAudit> &audits);
+// JSON (docs/json/log-audit.schema.json, schema_version 1).
+struct AuditLogFacts {
+    QString log;
+    int skippedRows = 0;
+    int tornRows = 0;
+};
+QByteArray ReceiverAuditJson(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to,
+                             const QDate &today, const AuditLogFacts &facts);
+// The Prometheus text format (OpenMetrics, ending in "# EOF"), for the node
+// exporter's textfile collector.
+QByteArray ReceiverAuditOpenMetrics(const QList<ReceiverAudit> &audits, const AuditLogFacts &facts);
+// A string as a JSON string literal, quotes included.
+QByteArray JsonString(const QString &s);

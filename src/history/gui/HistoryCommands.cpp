@@ -3,6 +3,7 @@
 // saved history file.
 #include "history/gui/HistoryCommands.h"
 #include "history/gui/HistoryPrint.h"
+#include "history/gui/ReportPage.h"
 
 #include "history/core/HistoryDecoder.h"
 #include "history/core/HistoryReport.h"
@@ -48,100 +49,35 @@ void setText(QLabel *l, const QString &text)
 
 } // namespace
 
-// One printed page being filled line by line: fonts, tab stops and the
-// vertical position, with a page break when the next line would not fit.
-class ReportPage
+namespace {
+
+// The history report's stops: a data line has two TABs after its date, the
+// heading line one after "Event Date": the stop between them lies past the
+// widest date and short of the end of "Event Date", so both reach the time
+// column.
+QList<qreal> historyStops(const ReportPage &page, const QStringList &dates)
 {
-public:
-    ReportPage(QPrinter &printer, QPainter &painter, const QStringList &dates)
-        : m_printer(printer), m_painter(painter), m_regular(reportFont(false)), m_bold(reportFont(true)),
-          m_fm(m_regular, &printer), m_fb(m_bold, &printer)
-    {
-        const QFontMetricsF &fm = m_fm;
-        const QFontMetricsF &fb = m_fb;
-        m_lineHeight = fm.lineSpacing();
-        m_pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+    const QFontMetricsF &fm = page.metrics(false);
+    const QFontMetricsF &fb = page.metrics(true);
+    const qreal gap = page.gap();
+    qreal dateWidth = 0;
+    for (const QString &d : dates)
+        dateWidth = std::max(dateWidth, fm.horizontalAdvance(d));
+    const qreal dateHeading = fb.horizontalAdvance(QStringLiteral("Event Date"));
+    auto column = [&](const QString &heading, const QString &widest) {
+        return std::max(fb.horizontalAdvance(heading), fm.horizontalAdvance(widest)) + gap;
+    };
+    const qreal s1 = page.leftStop();
+    const qreal s2 = s1 + column(QStringLiteral("Num"), QStringLiteral("40"));
+    const qreal s3 = s2 + (dateWidth < dateHeading ? (dateWidth + dateHeading) / 2 : dateWidth + gap / 2);
+    const qreal s4 = std::max(s2 + dateHeading, s3) + gap;
+    const qreal s5 = s4 + column(QStringLiteral("Time"), QStringLiteral("00:00"));
+    const qreal s6 = s5 + column(QStringLiteral("Length"), QStringLiteral("00:00"));
+    const qreal s7 = s6 + column(QStringLiteral("ORG"), QStringLiteral("WXR"));
+    return {s1, s2, s3, s4, s5, s6, s7};
+}
 
-        // A data line has two TABs after its date, the heading line one after
-        // "Event Date": the stop between them lies past the widest date and
-        // short of the end of "Event Date", so both reach the time column.
-        const qreal gap = fm.horizontalAdvance(QStringLiteral("MMM"));
-        qreal dateWidth = 0;
-        for (const QString &d : dates)
-            dateWidth = std::max(dateWidth, fm.horizontalAdvance(d));
-        const qreal dateHeading = fb.horizontalAdvance(QStringLiteral("Event Date"));
-        auto column = [&](const QString &heading, const QString &widest) {
-            return std::max(fb.horizontalAdvance(heading), fm.horizontalAdvance(widest)) + gap;
-        };
-        const qreal s1 = printer.resolution() * 0.4;
-        const qreal s2 = s1 + column(QStringLiteral("Num"), QStringLiteral("40"));
-        const qreal s3 = s2 + (dateWidth < dateHeading ? (dateWidth + dateHeading) / 2 : dateWidth + gap / 2);
-        const qreal s4 = std::max(s2 + dateHeading, s3) + gap;
-        const qreal s5 = s4 + column(QStringLiteral("Time"), QStringLiteral("00:00"));
-        const qreal s6 = s5 + column(QStringLiteral("Length"), QStringLiteral("00:00"));
-        const qreal s7 = s6 + column(QStringLiteral("ORG"), QStringLiteral("WXR"));
-        m_stops = {s1, s2, s3, s4, s5, s6, s7};
-        m_defaultTab = printer.resolution() * 0.5;
-    }
-
-    void printLine(const QString &text, bool bold = false)
-    {
-        if (m_y + m_lineHeight > m_pageHeight && m_y > 0) {
-            if (!m_printer.newPage())
-                m_failed = true;
-            m_y = 0;
-        }
-        // Each TAB moves to the first stop past the text so far; the pieces
-        // are placed in printer units (a text layout's own tab stops would
-        // be taken in screen units on a printer).
-        const QFontMetricsF &fm = bold ? m_fb : m_fm;
-        m_painter.setFont(bold ? m_bold : m_regular);
-        const QStringList pieces = text.split(QLatin1Char('\t'));
-        qreal x = 0;
-        for (int i = 0; i < pieces.size(); ++i) {
-            if (i > 0)
-                x = nextStop(x);
-            const QString &piece = pieces.at(i);
-            if (piece.isEmpty())
-                continue;
-            m_painter.drawText(QPointF(x, m_y + fm.ascent()), piece);
-            x += fm.horizontalAdvance(piece);
-        }
-        m_y += m_lineHeight;
-    }
-
-    bool failed() const { return m_failed; }
-
-private:
-    static QFont reportFont(bool bold)
-    {
-        QFont f(QStringLiteral("Arial"));
-        f.setPointSizeF(10);
-        f.setBold(bold);
-        return f;
-    }
-
-    qreal nextStop(qreal x) const
-    {
-        for (qreal stop : m_stops)
-            if (stop > x)
-                return stop;
-        return (std::floor(x / m_defaultTab) + 1) * m_defaultTab;
-    }
-
-    QPrinter &m_printer;
-    QPainter &m_painter;
-    QFont m_regular;
-    QFont m_bold;
-    QFontMetricsF m_fm;
-    QFontMetricsF m_fb;
-    QList<qreal> m_stops;
-    qreal m_defaultTab = 0;
-    qreal m_lineHeight = 0;
-    qreal m_pageHeight = 0;
-    qreal m_y = 0;
-    bool m_failed = false;
-};
+} // namespace
 
 void PrintHeadings(ReportPage &page)
 {
@@ -171,7 +107,8 @@ bool PrintHistory(const HistorySource &history, QPrinter &printer, QString *erro
             *error = QStringLiteral("the printer could not be opened");
         return false;
     }
-    ReportPage page(printer, painter, dates);
+    ReportPage page(printer, painter);
+    page.setStops(historyStops(page, dates));
     for (const ReportLine &l : lines) {
         if (l.bold)
             PrintHeadings(page);

@@ -18,7 +18,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -27,6 +29,8 @@
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -97,7 +101,16 @@ void frmAlertLog::buildUi()
     m_lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_lblPath->setAccessibleDescription(QStringLiteral("The alert log file"));
     auto *cmdReload = button("cmdReload", QStringLiteral("&Reload"), this);
+    m_prgLoad = new QProgressBar(this);
+    m_prgLoad->setObjectName(QStringLiteral("prgLoad"));
+    m_prgLoad->setAccessibleName(QStringLiteral("Loading the alert log"));
+    m_prgLoad->setRange(0, 1000);
+    m_prgLoad->setVisible(false);
+    m_cmdCancelLoad = button("cmdCancelLoad", QStringLiteral("Cancel loading"), this);
+    m_cmdCancelLoad->setVisible(false);
     pathRow->addWidget(m_lblPath, 1);
+    pathRow->addWidget(m_prgLoad);
+    pathRow->addWidget(m_cmdCancelLoad);
     pathRow->addWidget(cmdReload);
     top->addLayout(pathRow);
 
@@ -176,8 +189,10 @@ void frmAlertLog::buildUi()
     m_lblAudit->setObjectName(QStringLiteral("lblAudit"));
     m_lblAudit->setWordWrap(true);
     al->addWidget(m_lblAudit);
-    m_lstAudit = new QListWidget(auditBox);
+    m_lstAudit = new QTreeWidget(auditBox);
     m_lstAudit->setObjectName(QStringLiteral("lstAudit"));
+    m_lstAudit->setRootIsDecorated(false);
+    m_lstAudit->setHeaderLabels({QStringLiteral("Receiver"), QStringLiteral("Required test"), QStringLiteral("State")});
     m_lstAudit->setAccessibleName(QStringLiteral("Audited weeks and months"));
     m_lstAudit->setAccessibleDescription(QStringLiteral("Double-click a week or month to show its alerts"));
     m_lstAudit->setMaximumHeight(130);
@@ -202,6 +217,8 @@ void frmAlertLog::buildUi()
     m_dtTo->setDate(today);
     m_dtFrom->setEnabled(false);
     m_dtTo->setEnabled(false);
+    for (QDateEdit *d : {m_dtFrom, m_dtTo, m_dtAuditFrom, m_dtAuditTo})
+        d->setDateRange(QDate(AlertLogFirstYear, 1, 1), QDate(AlertLogLastYear, 12, 31));
     m_dtAuditFrom->setDate(QDate(today.year(), today.month(), 1).addMonths(-2));
     m_dtAuditTo->setDate(today);
 
@@ -221,8 +238,12 @@ void frmAlertLog::buildUi()
         connect(e, &QLineEdit::textChanged, this, &frmAlertLog::applyFilter);
     connect(cmdClear, &QPushButton::clicked, this, &frmAlertLog::clearFilter);
     connect(cmdAudit, &QPushButton::clicked, this, &frmAlertLog::runAudit);
-    connect(m_lstAudit, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem *item) { showAuditPeriod(m_lstAudit->row(item)); });
+    connect(m_lstAudit, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem *item) { showAuditPeriod(m_lstAudit->indexOfTopLevelItem(item)); });
+    connect(m_cmdCancelLoad, &QPushButton::clicked, this, &frmAlertLog::cancelLoading);
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &frmAlertLog::loadStep);
     connect(cmdExport, &QPushButton::clicked, this, &frmAlertLog::exportShown);
     connect(cmdPrint, &QPushButton::clicked, this, &frmAlertLog::printShown);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
@@ -231,22 +252,81 @@ void frmAlertLog::buildUi()
 
 bool frmAlertLog::reload()
 {
-    QString why;
-    const bool ok = m_model->load(m_path, &why);
+    cancelLoading();
     m_lblPath->setText(QStringLiteral("Log file: %1").arg(QDir::toNativeSeparators(m_path)));
+    QString why;
+    if (QFileInfo(m_path).size() < m_chunkFrom) {
+        const bool ok = m_model->load(m_path, &why);
+        showLoaded(ok, why);
+        return ok;
+    }
+    if (!m_model->beginLoad(m_path, &why)) {
+        m_model->setEntries({});
+        showLoaded(false, why);
+        return false;
+    }
+    m_prgLoad->setValue(0);
+    m_prgLoad->setVisible(true);
+    m_cmdCancelLoad->setVisible(true);
+    m_lblStatus->setText(QStringLiteral("Loading the alert log..."));
+    m_loadTimer->start();
+    return true;
+}
+
+bool frmAlertLog::isLoading() const
+{
+    return m_model->isLoading();
+}
+
+void frmAlertLog::loadStep()
+{
+    // About a tenth of a second of reading per turn of the event loop.
+    if (m_model->loadSome(50000)) {
+        m_prgLoad->setValue(m_model->loadProgress());
+        m_lblStatus->setText(QStringLiteral("Loading the alert log: %1 rows so far").arg(QLocale().toString(m_model->loadedRows())));
+        return;
+    }
+    m_loadTimer->stop();
+    const QString why = m_model->loadError();
+    m_model->finishLoad();
+    m_prgLoad->setVisible(false);
+    m_cmdCancelLoad->setVisible(false);
+    showLoaded(why.isEmpty(), why);
+    runAudit();
+    emit loadFinished();
+}
+
+void frmAlertLog::cancelLoading()
+{
+    if (!m_model->isLoading())
+        return;
+    m_loadTimer->stop();
+    m_model->cancelLoad();
+    m_prgLoad->setVisible(false);
+    m_cmdCancelLoad->setVisible(false);
+    m_lblStatus->setText(QStringLiteral("Loading was cancelled; the table shows what it showed before"));
+    emit loadFinished();
+}
+
+void frmAlertLog::showLoaded(bool ok, const QString &why)
+{
     m_table->setColumnHidden(AlertLogModel::ReceiverColumn, !m_model->hasReceivers());
+    // Measuring every row of a big log would take seconds: a few hundred do.
+    m_table->horizontalHeader()->setResizeContentsPrecision(500);
     m_table->resizeColumnsToContents();
+    QStringList notes;
     if (!ok)
-        m_lblStatus->setText(why);
-    else if (m_model->skippedRows() > 0)
-        m_lblStatus->setText(QStringLiteral("%1 row(s) of the log could not be read and are not shown")
-                                 .arg(m_model->skippedRows()));
-    else if (!QFileInfo::exists(m_path))
-        m_lblStatus->setText(QStringLiteral("No alert has been logged yet"));
-    else
-        m_lblStatus->clear();
+        notes << why;
+    if (m_model->tornRows() > 0)
+        notes << QStringLiteral("%1 row(s) cut off by a crash or a full disk are not shown").arg(m_model->tornRows());
+    if (m_model->skippedRows() > 0)
+        notes << QStringLiteral("%1 row(s) of the log could not be read and are not shown (%2)")
+                     .arg(m_model->skippedRows())
+                     .arg(m_model->firstProblem());
+    if (ok && notes.isEmpty() && !QFileInfo::exists(m_path))
+        notes << QStringLiteral("No alert has been logged yet");
+    m_lblStatus->setText(notes.join(QStringLiteral("; ")));
     showCount();
-    return ok;
 }
 
 void frmAlertLog::applyFilter()
@@ -290,70 +370,93 @@ void frmAlertLog::showCount()
 void frmAlertLog::runAudit()
 {
     const QDate today = m_clock.date();
-    m_audit = RunRequiredTestAudit(m_model->entries(), m_dtAuditFrom->date(), m_dtAuditTo->date(), today);
+    RequiredTestCollector collector;
+    collector.setToday(today);
+    for (const AlertLogEntry &e : m_model->entries())
+        collector.add(e);
+    m_audits = collector.run(m_dtAuditFrom->date(), m_dtAuditTo->date(), today);
+    std::stable_sort(m_audits.begin(), m_audits.end(), [](const ReceiverAudit &a, const ReceiverAudit &b) {
+        return a.result.hasGaps() && !b.result.hasGaps();
+    });
+    m_audit = m_audits.isEmpty() ? RequiredTestAuditResult() : m_audits.first().result;
     m_lstAudit->clear();
     if (m_audit.weeks.isEmpty()) {
         m_lblAudit->setText(QStringLiteral("Choose a period whose first day is not after its last."));
         return;
     }
-    auto add = [this](const QString &text, const AuditPeriod &p) {
-        auto *item = new QListWidgetItem(m_lstAudit);
+    auto add = [this](const QString &receiver, const QString &text, const AuditPeriod &p) {
+        auto *item = new QTreeWidgetItem(m_lstAudit);
         QString state = p.pending ? QStringLiteral("not over yet, no test so far")
             : p.missing()         ? QStringLiteral("MISSING")
                                   : QStringLiteral("%1 received").arg(p.tests);
-        item->setText(QStringLiteral("%1: %2%3").arg(text, state,
-                                                     p.partial ? QStringLiteral(" (partly outside the period)")
-                                                               : QString()));
-        if (p.missing()) {
-            item->setBackground(GapBackground);
-            item->setForeground(GapText);
-            QFont f = item->font();
-            f.setBold(true);
-            item->setFont(f);
-        } else if (p.pending) {
-            item->setForeground(PendingText);
+        if (p.partial)
+            state += QStringLiteral(" (partly outside the period)");
+        item->setText(0, ReceiverDisplayName(receiver));
+        item->setText(1, text);
+        item->setText(2, state);
+        for (int c = 0; c < 3; ++c) {
+            if (p.missing()) {
+                item->setBackground(c, GapBackground);
+                item->setForeground(c, GapText);
+                QFont f = item->font(c);
+                f.setBold(true);
+                item->setFont(c, f);
+            } else if (p.pending) {
+                item->setForeground(c, PendingText);
+            }
         }
-        item->setData(Qt::UserRole, p.start);
-        item->setData(Qt::UserRole + 1, p.end);
+        item->setData(0, Qt::UserRole, p.start);
+        item->setData(0, Qt::UserRole + 1, p.end);
     };
     // Gaps first, so they are in sight without scrolling.
     for (bool gaps : {true, false}) {
-        for (const AuditPeriod &p : m_audit.months)
-            if (p.missing() == gaps)
-                add(QStringLiteral("RMT, ") + AuditMonthText(p), p);
-        for (const AuditPeriod &p : m_audit.weeks)
-            if (p.missing() == gaps)
-                add(QStringLiteral("RWT, week ") + AuditWeekText(p), p);
+        for (const ReceiverAudit &a : std::as_const(m_audits)) {
+            for (const AuditPeriod &p : a.result.months)
+                if (p.missing() == gaps)
+                    add(a.receiver, QStringLiteral("RMT, ") + AuditMonthText(p), p);
+            for (const AuditPeriod &p : a.result.weeks)
+                if (p.missing() == gaps)
+                    add(a.receiver, QStringLiteral("RWT, week ") + AuditWeekText(p), p);
+        }
     }
+    m_lstAudit->resizeColumnToContents(0);
+    m_lstAudit->resizeColumnToContents(1);
     auto since = [](const char *code, const QDate &last, int days) {
         return last.isValid() ? QStringLiteral("last %1 %2, %3 day(s) ago")
                                     .arg(QLatin1String(code), last.toString(Qt::ISODate))
                                     .arg(days)
                               : QStringLiteral("no %1 in the log").arg(QLatin1String(code));
     };
-    const int w = int(m_audit.missingWeeks().size());
-    const int m = int(m_audit.missingMonths().size());
+    int w = 0, m = 0, withGaps = 0;
+    for (const ReceiverAudit &a : std::as_const(m_audits)) {
+        w += int(a.result.missingWeeks().size());
+        m += int(a.result.missingMonths().size());
+        withGaps += a.result.hasGaps() ? 1 : 0;
+    }
     QString head = w + m == 0 ? QStringLiteral("Every week had an RWT and every month an RMT.")
                               : QStringLiteral("%1 week(s) without an RWT and %2 month(s) without an RMT.").arg(w).arg(m);
+    if (m_audits.size() > 1)
+        head += QStringLiteral(" %1 receiver(s), %2 with a gap.").arg(m_audits.size()).arg(withGaps);
     QString rwt = since("RWT", m_audit.lastRwt, m_audit.daysSinceRwt);
     rwt[0] = rwt.at(0).toUpper();
-    m_lblAudit->setText(QStringLiteral("%1 Weeks run Sunday to Saturday. %2; %3.")
-                            .arg(head, rwt,
-                                 since("RMT", m_audit.lastRmt, m_audit.daysSinceRmt)));
+    const QString whose = m_audits.size() > 1
+        ? QStringLiteral(" (%1)").arg(ReceiverDisplayName(m_audits.first().receiver)) : QString();
+    m_lblAudit->setText(QStringLiteral("%1 Weeks run Sunday to Saturday. %2; %3%4.")
+                            .arg(head, rwt, since("RMT", m_audit.lastRmt, m_audit.daysSinceRmt), whose));
     m_lblAudit->setStyleSheet(w + m == 0 ? QString() : QStringLiteral("color: rgb(160,0,0); font-weight: bold;"));
 }
 
 void frmAlertLog::showAuditPeriod(int row)
 {
-    QListWidgetItem *item = m_lstAudit->item(row);
+    QTreeWidgetItem *item = m_lstAudit->topLevelItem(row);
     if (!item)
         return;
     const QSignalBlocker b1(m_chkDates), b2(m_dtFrom), b3(m_dtTo);
     m_chkDates->setChecked(true);
     m_dtFrom->setEnabled(true);
     m_dtTo->setEnabled(true);
-    m_dtFrom->setDate(item->data(Qt::UserRole).toDate());
-    m_dtTo->setDate(item->data(Qt::UserRole + 1).toDate());
+    m_dtFrom->setDate(item->data(0, Qt::UserRole).toDate());
+    m_dtTo->setDate(item->data(0, Qt::UserRole + 1).toDate());
     applyFilter();
 }
 

@@ -15,7 +15,9 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QProgressBar;
+class QTimer;
+class QTreeWidget;
 class QPrinter;
 class QPushButton;
 class QTableView;
@@ -33,8 +35,14 @@ public:
     ~frmAlertLog() override;
 
     // Reads the log again; a log that cannot be read is reported in the
-    // window (and the table is left empty).
+    // window (and the table is left empty). A log larger than the chunked
+    // loading size is read in steps on the event loop, with a progress bar
+    // and a Cancel button: the window stays responsive, and loadFinished()
+    // comes when the rows are in.
     bool reload();
+    bool isLoading() const;
+    void cancelLoading();
+    void setChunkedLoadingFrom(qint64 bytes) { m_chunkFrom = bytes; }
     // Audits the period set in the audit panel.
     void runAudit();
     // Export and print as the buttons run them (through the prompter).
@@ -45,7 +53,15 @@ public:
 
     AlertLogModel *model() const { return m_model; }
     AlertLogFilter *filter() const { return m_filter; }
+    // The audit of the first receiver listed (the only one in most logs).
     const RequiredTestAuditResult &audit() const { return m_audit; }
+    // One audit per receiver and monitor source, those with gaps first.
+    const QList<ReceiverAudit> &receiverAudits() const { return m_audits; }
+
+signals:
+    void loadFinished();
+
+public:
     QString logPath() const { return m_path; }
 
 private:
@@ -54,6 +70,8 @@ private:
     void clearFilter();
     void showCount();
     void showAuditPeriod(int row);
+    void loadStep();
+    void showLoaded(bool ok, const QString &why);
 
     QString m_path;
     Prompter &m_prompter;
@@ -62,6 +80,11 @@ private:
     AlertLogFilter *m_filter;
     AlertLogColourProxy *m_colours;
     RequiredTestAuditResult m_audit;
+    QList<ReceiverAudit> m_audits;
+    qint64 m_chunkFrom = 4 * 1024 * 1024;
+    QTimer *m_loadTimer = nullptr;
+    QProgressBar *m_prgLoad = nullptr;
+    QPushButton *m_cmdCancelLoad = nullptr;
 
     QLabel *m_lblPath = nullptr;
     QLabel *m_lblCount = nullptr;
@@ -76,6 +99,6 @@ private:
     QLineEdit *m_txtFilter = nullptr;
     QDateEdit *m_dtAuditFrom = nullptr;
     QDateEdit *m_dtAuditTo = nullptr;
-    QListWidget *m_lstAudit = nullptr;
+    QTreeWidget *m_lstAudit = nullptr;
     QLabel *m_lblAudit = nullptr;
 };
