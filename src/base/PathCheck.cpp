@@ -135,13 +135,31 @@ QString PathKindText(PathKind kind)
 
 bool CheckReplaceableFile(const QString &path, QString *why)
 {
+    if (path.isEmpty()) {
+        setWhy(why, QStringLiteral("the file name is empty"));
+        return false;
+    }
     const PathStatus st = ClassifyPath(path);
     // A new file is renamed over the name: done to a device or a pipe, that
     // would put a plain file in its place (as root, /dev/null itself).
-    if (st.kind == PathKind::Missing || st.kind == PathKind::Regular)
-        return true;
-    setWhy(why, describe(path, st) + QStringLiteral("; nothing was written"));
-    return false;
+    if (st.kind != PathKind::Missing && st.kind != PathKind::Regular) {
+        setWhy(why, describe(path, st) + QStringLiteral("; nothing was written"));
+        return false;
+    }
+    // The new file is made beside the old one and renamed over it, so the
+    // folder must be there and take new files, whether or not the file is.
+    const QString folder = QFileInfo(path).absolutePath();
+    const PathStatus dir = ClassifyPath(folder);
+    if (dir.kind != PathKind::Directory) {
+        setWhy(why, QStringLiteral("%1 cannot be written: %2").arg(shown(path), describe(folder, dir)));
+        return false;
+    }
+    if (!accessible(folder, W_OK | X_OK)) {
+        setWhy(why, QStringLiteral("%1 cannot be written in %2 (%3)")
+                        .arg(shown(path), shown(folder), qt_error_string(errno)));
+        return false;
+    }
+    return true;
 }
 
 bool CheckReadableFile(const QString &path, QString *why, qint64 maxBytes)

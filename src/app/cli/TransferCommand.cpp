@@ -208,12 +208,12 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
     if (emptyName(o.csvGiven, "--csv", o.csv) || emptyName(o.profileGiven, "--profile", o.profile)
         || emptyName(o.traceGiven, "--trace", o.trace))
         return usage(err);
-    // The same receiver twice would be programmed by two sessions at once.
-    for (qsizetype i = 0; i < o.devices.size(); ++i) {
-        if (o.devices.indexOf(o.devices.at(i)) != i) {
-            err << "transfer: " << o.devices.at(i) << " is named twice\n";
-            return usage(err);
-        }
+    // The same receiver twice would be programmed by two sessions at once,
+    // under whatever two names it was given.
+    QString twice;
+    if (o.devices.size() > 1 && !CheckDistinctReceivers(o.devices, &twice)) {
+        err << "transfer: " << twice << "; nothing was sent\n";
+        return 2;
     }
     return -1;
 }

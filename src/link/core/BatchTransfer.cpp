@@ -193,6 +193,16 @@ QList<BatchResult> RunBatchTransfer(const QStringList &devices, const ReceiverSe
 {
     Shared shared{options, {}, {}};
     QList<BatchResult> results(devices.size());
+    // One receiver under two names would get two sessions on one line, whose
+    // bytes mix: nothing is sent to any of them.
+    QString twice;
+    if (!CheckDistinctReceivers(devices, &twice)) {
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            results[i].device = devices.at(i);
+            results[i].reason = twice + QStringLiteral("; nothing was sent");
+        }
+        return results;
+    }
     std::vector<std::unique_ptr<QThread>> threads;
     threads.reserve(size_t(devices.size()));
     for (qsizetype i = 0; i < devices.size(); ++i) {
