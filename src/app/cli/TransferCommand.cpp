@@ -33,6 +33,7 @@
 #include "base/PathCheck.h"
 #include "base/Prompter.h"
 #include "base/SafeWrite.h"
+#include "base/UnattendedPrompter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -40,32 +41,6 @@
 #include <QTextStream>
 
 namespace {
-
-// No one sits at a cron job: every box is written to standard error and
-// answered with its most cautious button (No, Cancel), so nothing is
-// created or overwritten on the user's behalf.
-class ConsolePrompter : public Prompter
-{
-public:
-    Button ask(const QString &title, const QString &text, Icon, Buttons buttons) override
-    {
-        QString shown = text;
-        shown.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        QTextStream(stderr) << title << ": " << shown << '\n';
-        lastMessage = shown.simplified();
-        switch (buttons) {
-        case Buttons::Ok: return Button::Ok;
-        case Buttons::OkCancel:
-        case Buttons::YesNoCancel: return Button::Cancel;
-        case Buttons::YesNo: break;
-        }
-        return Button::No;
-    }
-    void beep() override {}
-    QString saveFileName(const SaveRequest &) override { return QString(); }
-
-    QString lastMessage;   // the reason a failed run gives
-};
 
 // The status panels become lines on standard error; the progress bar and
 // the history grid have nothing to show.
@@ -315,7 +290,8 @@ int runTransferCommand(const QStringList &args)
     QTextStream err(stderr);
 
     SystemClock clock;
-    ConsolePrompter prompter;
+    // Every box goes to standard error and gets its most cautious answer.
+    UnattendedPrompter prompter([](const QString &line) { QTextStream(stderr) << line << '\n'; });
     ConsoleView view;
     AppContext ctx;
     ctx.setClock(&clock);

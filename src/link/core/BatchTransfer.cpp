@@ -4,6 +4,7 @@
 #include "base/Messages.h"
 #include "base/PathCheck.h"
 #include "base/Services.h"
+#include "base/UnattendedPrompter.h"
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
 #include "history/core/HistoryDecoder.h"
@@ -41,36 +42,6 @@ struct Shared {
         QMutexLocker lock(&reportLock);
         options.report(device + QLatin1String(": ") + line);
     }
-};
-
-// No one answers a box in a batch: each one is reported and answered with
-// its most cautious button, and its text is kept as a reason.
-class SessionPrompter : public Prompter
-{
-public:
-    SessionPrompter(Shared &shared, const QString &device) : m_shared(shared), m_device(device) {}
-
-    Button ask(const QString &title, const QString &text, Icon, Buttons buttons) override
-    {
-        QString shown = text.simplified();
-        lastMessage = shown;
-        m_shared.report(m_device, title + QLatin1String(": ") + shown);
-        switch (buttons) {
-        case Buttons::Ok: return Button::Ok;
-        case Buttons::OkCancel:
-        case Buttons::YesNoCancel: return Button::Cancel;
-        case Buttons::YesNo: break;
-        }
-        return Button::No;
-    }
-    void beep() override {}
-    QString saveFileName(const SaveRequest &) override { return QString(); }
-
-    QString lastMessage;
-
-private:
-    Shared &m_shared;
-    QString m_device;
 };
 
 // The status panels become report lines. With a trace, the left panel's
@@ -116,7 +87,8 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
     took.start();
     result.device = device;
 
-    SessionPrompter prompter(shared, device);
+    // No one answers a box in a batch: each one is reported.
+    UnattendedPrompter prompter([&shared, &device](const QString &line) { shared.report(device, line); });
     SessionView view(shared, device);
     Services services;
     services.setPrompter(&prompter);
