@@ -104,10 +104,11 @@ int loadProfile(const QString &path)
     // file) is found before either file changes.
     // (A store not made yet is made with its folders when it is written.)
     QString problem = ctx.settingsProblem();
-    if (problem.isEmpty() && ClassifyPath(ctx.settingsFile()).kind != PathKind::Missing)
-        CheckAppendableFile(ctx.settingsFile(), &problem);
+    if (problem.isEmpty() && ClassifyPath(ctx.settingsFile()).kind != PathKind::Missing
+        && !CheckAppendableFile(ctx.settingsFile(), &problem))
+        problem = QStringLiteral("The settings store ") + problem;
     if (!problem.isEmpty()) {
-        err << "profile load: cannot write the settings store: " << problem << "\nNothing was changed.\n";
+        err << "profile load: " << problem << "\nNothing was changed.\n";
         return 1;
     }
 
@@ -135,7 +136,7 @@ int loadProfile(const QString &path)
     QString storeError;
     if (!SaveConfiguration(ctx, ctx.config, &storeError)) {
         const bool restored = hadDat ? writeFileAtomically(datPath, oldDat) : QFile::remove(datPath);
-        err << "profile load: cannot write the settings store: " << storeError;
+        err << "profile load: " << storeError;
         if (restored)
             err << "\nNothing was changed.\n";
         else

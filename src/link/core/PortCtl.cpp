@@ -289,10 +289,10 @@ void PortCtl::onError(QSerialPort::SerialPortError error)
         return;
     m_failed = true;
     // A hang-up (the far end of the line closed, a USB adapter pulled) comes
-    // as a resource error whose text is whatever errno was left from before,
-    // such as "Inappropriate ioctl for device": say what happened instead.
+    // as a read or resource error whose text is whatever errno was left from
+    // before, such as "Inappropriate ioctl for device": say what happened.
     QString reason = m_port.errorString();
-    if (error == QSerialPort::ResourceError)
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
         reason = tr("the device closed the line (hang-up, or the device was unplugged)");
     m_errorString = tr("Port %1 lost: %2").arg(m_device, reason);
     note(m_errorString);
