@@ -140,6 +140,14 @@ void TestNetPorts::telnetAnswers_data()
     QTest::newRow("server offers COM-PORT itself") << cmd(251, 44) << cmd(253, 44) << true << false;
     QTest::newRow("agreed twice, answered never") << cmd(253, 44) + cmd(253, 44) << QByteArray() << true << false;
     QTest::newRow("later switched off") << cmd(253, 3) + cmd(254, 3) << cmd(252, 3) << false << false;
+    // A request repeated without a change in between is refused once: a
+    // server that repeats it for ever gets no stream of answers.
+    QTest::newRow("repeated request, one refusal") << cmd(253, 24) + cmd(253, 24) + cmd(253, 24) << cmd(252, 24) << false << false;
+    QTest::newRow("repeated offer, one refusal") << cmd(251, 1) + cmd(251, 1) << cmd(254, 1) << false << false;
+    QTest::newRow("taken back and asked again") << cmd(253, 24) + cmd(254, 24) + cmd(253, 24)
+                                                << cmd(252, 24) + cmd(252, 24) << false << false;
+    QTest::newRow("agreed option switched on and off twice")
+        << cmd(251, 3) + cmd(252, 3) + cmd(251, 3) + cmd(252, 3) << cmd(254, 3) + cmd(253, 3) + cmd(254, 3) << false << false;
 }
 
 void TestNetPorts::telnetAnswers()

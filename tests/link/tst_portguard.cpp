@@ -127,6 +127,10 @@ class TestPortGuard : public QObject
 private slots:
     void deviceNames_data();
     void deviceNames();
+    void networkEndpoints_data();
+    void networkEndpoints();
+    void sameReceiver_data();
+    void sameReceiver();
     void openReasons_data();
     void openReasons();
     void permissionReason();
@@ -166,6 +170,70 @@ void TestPortGuard::deviceNames_data()
     QTest::newRow("user in host") << QStringLiteral("tcp://me@host:2000") << false << QStringLiteral("cannot have");
     QTest::newRow("ipv6 unclosed") << QStringLiteral("tcp://[::1:2000") << false << QStringLiteral("closing bracket");
     QTest::newRow("unknown scheme") << QStringLiteral("telnet://host:23") << false << QStringLiteral("unknown kind of device");
+    QTest::newRow("ipv6 of 19 groups")
+        << QStringLiteral("tcp://[1:2:3:4:5:6:7:8:9:10:11:12:13:14:15:16:17:18:19]:2000") << false << QStringLiteral("malformed");
+    QTest::newRow("ipv6 without brackets") << QStringLiteral("tcp://::1:2000") << false << QStringLiteral("brackets");
+    QTest::newRow("percent in a host name") << QStringLiteral("tcp://h%41st:2000") << false << QStringLiteral("cannot have");
+}
+
+void TestPortGuard::networkEndpoints_data()
+{
+    // What a network name is read as: host and port as the socket gets them.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("endpoint");
+    QTest::newRow("leading zeros in the port") << QStringLiteral("tcp://127.0.0.1:00017099") << QStringLiteral("127.0.0.1:17099");
+    QTest::newRow("trailing slash") << QStringLiteral("tcp://127.0.0.1:2000/") << QStringLiteral("127.0.0.1:2000");
+    QTest::newRow("host name in capitals") << QStringLiteral("RFC2217://Rack-7.Example:2001") << QStringLiteral("rack-7.example:2001");
+    QTest::newRow("link-local with its zone") << QStringLiteral("tcp://[fe80::1%lo]:2000") << QStringLiteral("[fe80::1%lo]:2000");
+    QTest::newRow("zone written as in a URL") << QStringLiteral("tcp://[fe80::1%25lo]:2000") << QStringLiteral("[fe80::1%lo]:2000");
+    QTest::newRow("ipv6 shortened") << QStringLiteral("tcp://[0:0:0:0:0:0:0:1]:5") << QStringLiteral("[::1]:5");
+}
+
+void TestPortGuard::networkEndpoints()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, endpoint);
+    NetworkDevice d;
+    QString why;
+    QVERIFY2(ParseNetworkDevice(name, &d, &why), qPrintable(why));
+    QCOMPARE(d.endpoint(), endpoint);
+}
+
+void TestPortGuard::sameReceiver_data()
+{
+    // Indexes of the first two entries that reach one receiver; -1: none do.
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::newRow("address and localhost") << QStringList{"tcp://127.0.0.1:2000", "tcp://localhost:2000"} << 0 << 1;
+    QTest::newRow("raw and rfc2217, one with a slash")
+        << QStringList{"tcp://10.1.1.1:2000", "tcp://10.1.1.2:2000", "rfc2217://10.1.1.1:2000/"} << 0 << 2;
+    QTest::newRow("ipv4 written as ipv6") << QStringList{"tcp://[::ffff:127.0.0.1]:7", "tcp://127.0.0.1:7"} << 0 << 1;
+    QTest::newRow("other ports") << QStringList{"tcp://127.0.0.1:2000", "tcp://127.0.0.1:2001"} << -1 << -1;
+    QTest::newRow("a device under two paths") << QStringList{"/dev/zero", "/dev/null", "/dev//null"} << 1 << 2;
+    QTest::newRow("a link to a device") << QStringList{"/dev/null", "{DIR}/by-id-link"} << 0 << 1;
+    QTest::newRow("different devices") << QStringList{"/dev/null", "/dev/zero", "tcp://127.0.0.1:1"} << -1 << -1;
+}
+
+void TestPortGuard::sameReceiver()
+{
+    QFETCH(QStringList, devices);
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("by-id-link"))));
+    for (QString &d : devices)
+        d.replace(QLatin1String("{DIR}"), dir.path());
+    QString why;
+    qsizetype a = -1, b = -1;
+    QCOMPARE(CheckDistinctReceivers(devices, &why, &a, &b), first < 0);
+    QCOMPARE(int(a), first);
+    QCOMPARE(int(b), second);
+    if (first >= 0) {
+        // Both entries are named, by what the user wrote.
+        QVERIFY2(why.contains(devices.at(first)) && why.contains(devices.at(second)), qPrintable(why));
+        QVERIFY(!why.contains(u'\n'));
+    }
 }
 
 void TestPortGuard::deviceNames()

@@ -58,7 +58,7 @@ bool ParseNetworkDevice(const QString &name, NetworkDevice *device, QString *why
     // follow the port.
     if (rest.endsWith(u'/'))
         rest.chop(1);
-    if (rest.isEmpty() || rest.startsWith(u':'))
+    if (rest.isEmpty())
         return fail(why, tr("the host is missing"));
 
     // Host and port apart, only to say which of the two is wrong; Qt's
