@@ -15,6 +15,7 @@
 #include "support/HostileServer.h"
 #include "support/VirtualReceiver.h"
 
+#include "config/core/ParameterFile.h"
 #include "link/core/Transfer.h"
 
 #include <QCoreApplication>
@@ -86,11 +87,9 @@ void cliUnderTelnetFlood(const char *label, HostileServer::Mode mode)
     QDir().mkpath(dir.filePath(QStringLiteral("cfg/NX4400C")));
     QFile dat(dir.filePath(QStringLiteral("NX_4400C.DAT")));
     if (dat.open(QIODevice::WriteOnly)) {
-        QByteArray text = "NX-4400C SAME Digital Weather Receiver Parameter File. DO NOT MODIFY\r\n[FIP Codes]\r\n"
-                          "X 012011  Broward                Florida\r\n";
-        text += QByteArray(98, '\n').replace("\n", "\r\n");
-        text += "[Event Codes]\r\nTOR\r\n" + QByteArray(23, '\n').replace("\n", "\r\n");
-        dat.write(text);
+        ReceiverSetup coverage;
+        LoadDefaultCoverage(coverage);
+        dat.write(ParameterFile::format(coverage.FipEntries, coverage.EventSelection));
         dat.close();
     }
     HostileServer server(mode);

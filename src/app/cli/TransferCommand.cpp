@@ -51,14 +51,8 @@ public:
     {
         m_panels[key] = text;
         // With --trace, the steps of the exchange head the trace's parts.
-        if (trace && key == QLatin1String("Left")) {
-            if (text.startsWith(QLatin1String("Negotiating Port")))
-                trace->beginExchange(QStringLiteral("Negotiate"));
-            else if (text == QLatin1String("Preparing For Upload..."))
-                trace->beginExchange(QStringLiteral("Upload"));
-            else if (text == QLatin1String("Downloading Data"))
-                trace->beginExchange(QStringLiteral("Download"));
-        }
+        if (trace && key == QLatin1String("Left"))
+            trace->followTransferStep(text);
         if (!text.isEmpty())
             QTextStream(stderr) << text << '\n';
     }

@@ -55,14 +55,8 @@ public:
     void setStatusText(const QString &key, const QString &text) override
     {
         m_panels[key] = text;
-        if (trace && key == Left) {
-            if (text.startsWith(QLatin1String("Negotiating Port")))
-                trace->beginExchange(QStringLiteral("Negotiate"));
-            else if (text == QLatin1String("Preparing For Upload..."))
-                trace->beginExchange(QStringLiteral("Upload"));
-            else if (text == QLatin1String("Downloading Data"))
-                trace->beginExchange(QStringLiteral("Download"));
-        }
+        if (trace && key == Left)
+            trace->followTransferStep(text);
         if (!text.isEmpty())
             m_shared.report(m_device, text);
     }

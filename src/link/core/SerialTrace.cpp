@@ -147,3 +147,13 @@ QString SerialTrace::text() const
     }
     return out;
 }
+
+void SerialTrace::followTransferStep(const QString &leftStatus)
+{
+    if (leftStatus.startsWith(QLatin1String("Negotiating Port")))
+        beginExchange(QStringLiteral("Negotiate"));
+    else if (leftStatus == QLatin1String("Preparing For Upload..."))
+        beginExchange(QStringLiteral("Upload"));
+    else if (leftStatus == QLatin1String("Downloading Data"))
+        beginExchange(QStringLiteral("Download"));
+}
