@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <cerrno>
@@ -789,6 +790,10 @@ void TestHostile::linksAndServers()
     QVERIFY(!pty.slave.isEmpty());
     QVERIFY(QFile::link(pty.slave, env.path(QStringLiteral("by-id-link"))));
     std::thread farEnd;
+    const auto joinFarEnd = qScopeGuard([&] {
+        if (farEnd.joinable())
+            farEnd.join();
+    });
     QString lockFile;
     bool unprivileged = false;
     switch (f) {
@@ -848,8 +853,6 @@ void TestHostile::linksAndServers()
     took.start();
     const CliRun r = runCli(args, dir, home, unprivileged);
     const qint64 ms = took.elapsed();
-    if (farEnd.joinable())
-        farEnd.join();
     if (!lockFile.isEmpty() && QFileInfo::exists(lockFile)) {
         QFile::remove(lockFile);
         QFAIL("the stale lock is still there");

@@ -129,8 +129,6 @@ private slots:
     void deviceNames();
     void networkEndpoints_data();
     void networkEndpoints();
-    void sameReceiver_data();
-    void sameReceiver();
     void openReasons_data();
     void openReasons();
     void permissionReason();
@@ -197,43 +195,6 @@ void TestPortGuard::networkEndpoints()
     QString why;
     QVERIFY2(ParseNetworkDevice(name, &d, &why), qPrintable(why));
     QCOMPARE(d.endpoint(), endpoint);
-}
-
-void TestPortGuard::sameReceiver_data()
-{
-    // Indexes of the first two entries that reach one receiver; -1: none do.
-    QTest::addColumn<QStringList>("devices");
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("second");
-    QTest::newRow("address and localhost") << QStringList{"tcp://127.0.0.1:2000", "tcp://localhost:2000"} << 0 << 1;
-    QTest::newRow("raw and rfc2217, one with a slash")
-        << QStringList{"tcp://10.1.1.1:2000", "tcp://10.1.1.2:2000", "rfc2217://10.1.1.1:2000/"} << 0 << 2;
-    QTest::newRow("ipv4 written as ipv6") << QStringList{"tcp://[::ffff:127.0.0.1]:7", "tcp://127.0.0.1:7"} << 0 << 1;
-    QTest::newRow("other ports") << QStringList{"tcp://127.0.0.1:2000", "tcp://127.0.0.1:2001"} << -1 << -1;
-    QTest::newRow("a device under two paths") << QStringList{"/dev/zero", "/dev/null", "/dev//null"} << 1 << 2;
-    QTest::newRow("a link to a device") << QStringList{"/dev/null", "{DIR}/by-id-link"} << 0 << 1;
-    QTest::newRow("different devices") << QStringList{"/dev/null", "/dev/zero", "tcp://127.0.0.1:1"} << -1 << -1;
-}
-
-void TestPortGuard::sameReceiver()
-{
-    QFETCH(QStringList, devices);
-    QFETCH(int, first);
-    QFETCH(int, second);
-    QTemporaryDir dir;
-    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("by-id-link"))));
-    for (QString &d : devices)
-        d.replace(QLatin1String("{DIR}"), dir.path());
-    QString why;
-    qsizetype a = -1, b = -1;
-    QCOMPARE(CheckDistinctReceivers(devices, &why, &a, &b), first < 0);
-    QCOMPARE(int(a), first);
-    QCOMPARE(int(b), second);
-    if (first >= 0) {
-        // Both entries are named, by what the user wrote.
-        QVERIFY2(why.contains(devices.at(first)) && why.contains(devices.at(second)), qPrintable(why));
-        QVERIFY(!why.contains(u'\n'));
-    }
 }
 
 void TestPortGuard::deviceNames()
