@@ -408,7 +408,9 @@ const bool registered = Cli::add({
                    "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file).\n\n"
                    "Several devices (--device or --port repeated, --devices FILE) are programmed at once, each in a "
                    "session of its own. Each gets one tab-separated line on standard output: device, ROM version, "
-                   "ok or failed, reason, seconds."),
+                   "ok or failed, reason, seconds. One receiver named twice, under any two names (a link and its "
+                   "device, a host name and its address, tcp:// and rfc2217:// to one port), is refused before "
+                   "anything is sent."),
     {
         {QStringLiteral("--port"), QStringLiteral("N"), QStringLiteral("Uses the editor's port N (1 to 4)."), true, QStringLiteral("port")},
         {QStringLiteral("--device"), QStringLiteral("PATH|URL"),
