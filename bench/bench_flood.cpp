@@ -8,17 +8,31 @@
 // and what the port held at most. Then a flooding receiver that never
 // answers "Z": the negotiation has to look at every byte for the ACK until
 // its 5 s time-out, which is what a flood costs at most.
+// Last, `nx4400c-cli transfer` against a device server that floods Telnet
+// negotiation and never reads what it is sent, from the start and after its
+// ACK: the tool's peak resident memory (from the system's accounting of the
+// child, no sampling), how long it took and how it ended.
+#include "support/HostileServer.h"
 #include "support/VirtualReceiver.h"
 
+#include "config/core/ParameterFile.h"
 #include "link/core/Transfer.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern char **environ;
 
 namespace {
 
@@ -64,6 +78,63 @@ public:
         }
     }
 };
+
+// Runs nx4400c-cli transfer against one flooding device server; prints its
+// peak resident size, wall time, exit code and last line of standard error.
+void cliUnderTelnetFlood(const char *label, HostileServer::Mode mode)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("cfg/NX4400C")));
+    QFile dat(dir.filePath(QStringLiteral("NX_4400C.DAT")));
+    if (dat.open(QIODevice::WriteOnly)) {
+        ReceiverSetup coverage;
+        LoadDefaultCoverage(coverage);
+        dat.write(ParameterFile::format(coverage.FipEntries, coverage.EventSelection));
+        dat.close();
+    }
+    HostileServer server(mode);
+    const QByteArray cli = QFile::encodeName(buildBinDir() + QStringLiteral("/nx4400c-cli"));
+    const QByteArray device = "rfc2217://127.0.0.1:" + QByteArray::number(server.port());
+    const QByteArray errPath = QFile::encodeName(dir.filePath(QStringLiteral("stderr.txt")));
+    const QByteArray cfg = "XDG_CONFIG_HOME=" + QFile::encodeName(dir.filePath(QStringLiteral("cfg")));
+    const QByteArray work = QFile::encodeName(dir.path());
+    std::vector<char *> env;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0)
+            env.push_back(*e);
+    env.push_back(const_cast<char *>(cfg.constData()));
+    env.push_back(nullptr);
+    const char *argv[] = {cli.constData(), "transfer", "--device", device.constData(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The tool reads NX_4400C.DAT from its working folder.
+    const QByteArray here = QFile::encodeName(QDir::currentPath());
+    QDir::setCurrent(dir.path());
+    QElapsedTimer wall;
+    wall.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char **>(argv), env.data());
+    QDir::setCurrent(QFile::decodeName(here));
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        std::printf("telnet_flood_%s: nx4400c-cli did not start\n", label);
+        return;
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    const qint64 ms = wall.elapsed();
+    QFile err(QFile::decodeName(errPath));
+    QByteArray last;
+    if (err.open(QIODevice::ReadOnly))
+        last = err.readAll().trimmed().split('\n').last();
+    std::printf("telnet_flood_%s_peak_rss: %.1f MiB\n", label, usage.ru_maxrss / 1024.0);
+    std::printf("telnet_flood_%s_wall: %lld ms, exit %d, %.1f MiB of negotiation received\n", label, ms,
+                WIFEXITED(status) ? WEXITSTATUS(status) : -1, server.flooded() / 1048576.0);
+    std::printf("telnet_flood_%s_result: %s\n", label, last.constData());
+}
 
 } // namespace
 
@@ -134,5 +205,7 @@ int main(int argc, char **argv)
         std::printf("flood_cpu_negotiation_timeout: %.0f ms (%.1f %% of one core)\n", c,
                     100.0 * c / qMax<qint64>(1, w.elapsed()));
     }
+    cliUnderTelnetFlood("setup", HostileServer::Mode::Flood);
+    cliUnderTelnetFlood("after_ack", HostileServer::Mode::FloodAfterAck);
     return ok ? 0 : 1;
 }

@@ -44,6 +44,8 @@ figures=$(build-bench/bench/bench_flood 2>/dev/null || true)
 row "resident memory under flood (peak, whole transfer)" "$(get flood_peak_rss)"
 row "CPU during a flooded transfer (boundary wait)" "$(get flood_cpu) ($(get flood_cpu_boundary_wait | cut -d' ' -f1-2))"
 row "CPU under flood, no answer (5 s negotiation time-out)" "$(get flood_cpu_negotiation_timeout)"
+row "nx4400c-cli under a Telnet negotiation flood, peak (set-up)" "$(get telnet_flood_setup_peak_rss)"
+row "nx4400c-cli under a Telnet negotiation flood, peak (after ACK)" "$(get telnet_flood_after_ack_peak_rss)"
 
 # Batch programming: 32 receivers at 4800 bit/s, and RFC 2217 against a pty.
 figures=$(build-bench/bench/bench_batch 2>/dev/null || true)

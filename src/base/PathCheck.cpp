@@ -76,6 +76,24 @@ bool accessible(const QString &path, int mode)
     return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), mode, AT_EACCESS) == 0;
 }
 
+// True when the folder of `path` is there and takes new files; otherwise
+// "X cannot be <verb>: <folder> does not exist" or "... in <folder> (reason)".
+bool folderTakesFiles(const QString &path, const QString &verb, QString *why)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const PathStatus dir = ClassifyPath(folder);
+    if (dir.kind != PathKind::Directory) {
+        setWhy(why, QStringLiteral("%1 cannot be %2: %3").arg(shown(path), verb, describe(folder, dir)));
+        return false;
+    }
+    if (!accessible(folder, W_OK | X_OK)) {
+        setWhy(why, QStringLiteral("%1 cannot be %2 in %3 (%4)")
+                        .arg(shown(path), verb, shown(folder), qt_error_string(errno)));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 PathStatus ClassifyPath(const QString &path)
@@ -135,13 +153,20 @@ QString PathKindText(PathKind kind)
 
 bool CheckReplaceableFile(const QString &path, QString *why)
 {
+    if (path.isEmpty()) {
+        setWhy(why, QStringLiteral("the file name is empty"));
+        return false;
+    }
     const PathStatus st = ClassifyPath(path);
     // A new file is renamed over the name: done to a device or a pipe, that
     // would put a plain file in its place (as root, /dev/null itself).
-    if (st.kind == PathKind::Missing || st.kind == PathKind::Regular)
-        return true;
-    setWhy(why, describe(path, st) + QStringLiteral("; nothing was written"));
-    return false;
+    if (st.kind != PathKind::Missing && st.kind != PathKind::Regular) {
+        setWhy(why, describe(path, st) + QStringLiteral("; nothing was written"));
+        return false;
+    }
+    // The new file is made beside the old one and renamed over it, so the
+    // folder must be there and take new files, whether or not the file is.
+    return folderTakesFiles(path, QStringLiteral("written"), why);
 }
 
 bool CheckReadableFile(const QString &path, QString *why, qint64 maxBytes)
@@ -169,20 +194,8 @@ bool CheckAppendableFile(const QString &path, QString *why)
         return false;
     }
     const PathStatus st = ClassifyPath(path);
-    if (st.kind == PathKind::Missing) {
-        const QString folder = QFileInfo(path).absolutePath();
-        const PathStatus dir = ClassifyPath(folder);
-        if (dir.kind != PathKind::Directory) {
-            setWhy(why, QStringLiteral("%1 cannot be made: %2").arg(shown(path), describe(folder, dir)));
-            return false;
-        }
-        if (!accessible(folder, W_OK | X_OK)) {
-            setWhy(why, QStringLiteral("%1 cannot be made in %2 (%3)")
-                            .arg(shown(path), shown(folder), qt_error_string(errno)));
-            return false;
-        }
-        return true;
-    }
+    if (st.kind == PathKind::Missing)
+        return folderTakesFiles(path, QStringLiteral("made"), why);
     if (st.kind != PathKind::Regular) {
         setWhy(why, describe(path, st) + QStringLiteral("; nothing was written"));
         return false;

@@ -22,8 +22,11 @@ bool writeFileAtomically(const QString &path, const QByteArray &data, QString *e
     if (ok && !file.commit())
         ok = false;
     if (!ok) {
-        if (errorText)
-            *errorText = file.errorString();
+        if (errorText) {
+            // QSaveFile's own text does not always say which file.
+            const QString reason = file.errorString();
+            *errorText = reason.contains(path) ? reason : QStringLiteral("%1 cannot be written (%2)").arg(path, reason);
+        }
         file.cancelWriting();
     }
     return ok;

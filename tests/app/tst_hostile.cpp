@@ -12,13 +12,17 @@
 #include "history/core/HistoryReport.h"
 #include "base/PathCheck.h"
 #include "base/SafeWrite.h"
+#include "support/HostileServer.h"
+#include "support/PtyPair.h"
 #include "support/TestEnv.h"
 
 #include <QDataStream>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <cerrno>
@@ -30,6 +34,8 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <thread>
 
 namespace {
 
@@ -364,6 +370,51 @@ const char *const kindNames[] = {"regular",       "missing",       "unreadable",
 
 int g_survived = 0;
 
+// What stands at the far end of a link case, or in place of a file it
+// names.
+enum class Far {
+    None,
+    Flood,            // a device server flooding Telnet negotiation, never reading
+    FloodAfterAck,    // the same once it has answered "Z"
+    Silent,           // a device server that never answers
+    CloseAtOnce,      // a device server that hangs up at once
+    Pty,              // a pty nobody answers on
+    PtyHangsUp,       // a pty whose far end closes once "Z" came
+    StaleLock,        // the same, with the lock file of a process that has ended
+    ReadOnlyFolder,   // {DIR}/ro, which only root may write to
+    StoreFifo,        // the settings store is a named pipe
+    StoreFolder,      // ... a folder
+    StoreReadOnly,    // ... a file only root may write to
+};
+
+// The far end of a pty that reads until "Z" comes (or the time is up) and
+// then hangs up, as a receiver whose cable is pulled.
+void hangUpAfterZ(PtyPair *pty)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 15000) {
+        pollfd p{pty->master, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
+        char buf[256];
+        const ssize_t n = ::read(pty->master, buf, sizeof buf);
+        if (n > 0 && std::memchr(buf, 'Z', size_t(n)))
+            break;
+    }
+    pty->closeMaster();
+}
+
+// A PID that no process has any more.
+pid_t endedPid()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
 } // namespace
 
 class TestHostile : public QObject
@@ -383,6 +434,9 @@ private slots:
     void noHomeWritesNothing();
     void alertLogEdges_data();
     void alertLogEdges();
+
+    void linksAndServers_data();
+    void linksAndServers();
 };
 
 void TestHostile::cleanupTestCase()
@@ -722,6 +776,186 @@ void TestHostile::alertLogEdges()
     QFile f(path);
     const QByteArray now = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     QCOMPARE(now == log, unchanged);
+}
+
+void TestHostile::linksAndServers_data()
+{
+    // A device server or a line that misbehaves, one receiver under two
+    // names, addresses at the edges, targets checked before anything is
+    // sent. In args and patterns {P} is the server's port, {PTY} the pty,
+    // {DIR} the working folder, {STORE} the settings store.
+    QTest::addColumn<int>("far");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");       // standard error must match
+    QTest::addColumn<QString>("trace");     // {DIR}/trace.txt must match (when given)
+    QTest::addColumn<int>("minMs");         // the run takes at least this long
+    const QStringList t{"transfer"};
+    const QString notTaking = QStringLiteral("127\\.0\\.0\\.1:{P} ended: the device server takes none of the bytes");
+    const QString oneReceiver = QStringLiteral("\\(entry 1\\) and .* \\(entry 2\\) are one receiver.*nothing was sent");
+    auto row = [](const char *name, Far far, const QStringList &args, int exitCode, const QString &err,
+                  const QString &trace = QString(), int minMs = 0) {
+        QTest::newRow(name) << int(far) << args << exitCode << err << trace << minMs;
+    };
+    row("telnet flood from the start, never read", Far::Flood, t + QStringList{"--device", "rfc2217://127.0.0.1:{P}"}, 1, notTaking);
+    row("telnet flood after the ACK, never read", Far::FloodAfterAck, t + QStringList{"--device", "rfc2217://127.0.0.1:{P}"}, 1, notTaking);
+    row("one server as address and as name", Far::Silent,
+        t + QStringList{"--device", "tcp://127.0.0.1:{P}", "--device", "tcp://localhost:{P}"}, 2,
+        QStringLiteral("tcp://127\\.0\\.0\\.1:{P} ") + oneReceiver);
+    row("one server with and without a slash", Far::Silent,
+        t + QStringList{"--device", "tcp://127.0.0.1:{P}", "--device", "tcp://127.0.0.1:{P}/"}, 2, oneReceiver);
+    row("one server over rfc2217 and raw tcp", Far::Silent,
+        t + QStringList{"--device", "rfc2217://127.0.0.1:{P}", "--device", "tcp://127.0.0.1:{P}"}, 2, oneReceiver);
+    row("a pty and a link to it", Far::Pty, t + QStringList{"--device", "{PTY}", "--device", "{DIR}/by-id-link"}, 2,
+        oneReceiver);
+    row("a pty and the pty with a doubled slash", Far::Pty,
+        t + QStringList{"--device", "{PTY}", "--device", "{PTYDOUBLE}"}, 2, oneReceiver);
+    row("port with leading zeros", Far::CloseAtOnce, t + QStringList{"--device", "tcp://127.0.0.1:000{P}"}, 1,
+        QStringLiteral("127\\.0\\.0\\.1:{P}"));
+    row("ipv6 literal of 19 groups", Far::None,
+        t + QStringList{"--device", "tcp://[1:2:3:4:5:6:7:8:9:10:11:12:13:14:15:16:17:18:19]:2000"}, 2,
+        QStringLiteral("IPv6 address .* is malformed"));
+    row("link-local ipv6 with its zone", Far::None, {"ports", "set", "2", "tcp://[fe80::1%lo]:2000"}, 0, QStringLiteral("^$"));
+    row("connect limit is not cut short", Far::Silent, t + QStringList{"--device", "rfc2217://127.0.0.1:{P}"}, 1,
+        QStringLiteral("did not confirm the line settings within 5 s"), QString(), 5000);
+    row("trace into a missing folder", Far::Pty, t + QStringList{"--device", "{PTY}", "--trace", "{DIR}/nowhere/trace.txt"}, 1,
+        QStringLiteral("^transfer: trace {DIR}/nowhere/trace\\.txt cannot be written: {DIR}/nowhere does not exist"));
+    row("trace into a read-only folder", Far::ReadOnlyFolder, t + QStringList{"--device", "{PTY}", "--trace", "{DIR}/ro/trace.txt"}, 1,
+        QStringLiteral("^transfer: trace {DIR}/ro/trace\\.txt cannot be written in {DIR}/ro \\(Permission denied\\)"));
+    row("profile load onto a named pipe", Far::StoreFifo, {"profile", "load", "{DIR}/site.profile"}, 1,
+        QStringLiteral("^profile load: The settings store {STORE} is a named pipe"));
+    row("profile load onto a folder", Far::StoreFolder, {"profile", "load", "{DIR}/site.profile"}, 1,
+        QStringLiteral("^profile load: The settings store {STORE} is a folder"));
+    row("profile load onto a read-only store", Far::StoreReadOnly, {"profile", "load", "{DIR}/site.profile"}, 1,
+        QStringLiteral("^profile load: The settings store {STORE} cannot be written \\(Permission denied\\)"));
+    row("the far end closes the line", Far::PtyHangsUp, t + QStringList{"--device", "{PTY}"}, 1,
+        QStringLiteral("the device closed the line"));
+    row("stale lock of an ended process", Far::StaleLock, t + QStringList{"--device", "{PTY}", "--trace", "{DIR}/trace.txt"}, 1,
+        QStringLiteral("the device closed the line"), QStringLiteral("removed the stale lock /\\S+/LCK\\.\\.pts_\\d+ left by PID \\d+, which has ended"));
+}
+
+void TestHostile::linksAndServers()
+{
+    QFETCH(int, far);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    QFETCH(QString, trace);
+    QFETCH(int, minMs);
+    if (!QFileInfo(cliPath()).isExecutable())
+        QSKIP("nx4400c-cli is not built");
+    const Far f = Far(far);
+    TestEnv env;
+    const QString dir = env.dir.path();
+    const QString cfg = env.path(QStringLiteral("cfg"));
+    const QString store = cfg + QStringLiteral("/NX4400C/NX4400C.ini");
+    QVERIFY(QDir().mkpath(cfg + QStringLiteral("/NX4400C")));
+    QVERIFY(writeBytes(env.path(QStringLiteral("NX_4400C.DAT")), goodContents(Subject::ParameterFile)));
+    const QMap<QString, QString> home{{QStringLiteral("XDG_CONFIG_HOME"), cfg}};
+
+    std::unique_ptr<HostileServer> server;
+    const QMap<Far, HostileServer::Mode> modes{{Far::Flood, HostileServer::Mode::Flood},
+                                               {Far::FloodAfterAck, HostileServer::Mode::FloodAfterAck},
+                                               {Far::Silent, HostileServer::Mode::Silent},
+                                               {Far::CloseAtOnce, HostileServer::Mode::CloseAtOnce}};
+    if (modes.contains(f)) {
+        server = std::make_unique<HostileServer>(modes.value(f));
+        QVERIFY(server->port() > 0);
+    }
+    PtyPair pty;
+    QVERIFY(!pty.slave.isEmpty());
+    QVERIFY(QFile::link(pty.slave, env.path(QStringLiteral("by-id-link"))));
+    std::thread farEnd;
+    const auto joinFarEnd = qScopeGuard([&] {
+        if (farEnd.joinable())
+            farEnd.join();
+    });
+    QString lockFile;
+    bool unprivileged = false;
+    switch (f) {
+    case Far::StaleLock:
+        lockFile = QStringLiteral("/run/lock/LCK..") + pty.slave.mid(5).replace(u'/', u'_');
+        if (QFileInfo::exists(lockFile) || !writeBytes(lockFile, QByteArray::number(endedPid()) + "\nnx4400c-cli\n\n"))
+            QSKIP("cannot make a lock file in /run/lock here");
+        farEnd = std::thread(hangUpAfterZ, &pty);
+        break;
+    case Far::PtyHangsUp:
+        farEnd = std::thread(hangUpAfterZ, &pty);
+        break;
+    case Far::ReadOnlyFolder:
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("ro"))));
+        ::chmod(QFile::encodeName(env.path(QStringLiteral("ro"))).constData(), 0555);
+        unprivileged = true;
+        break;
+    case Far::StoreFifo:
+    case Far::StoreFolder:
+    case Far::StoreReadOnly: {
+        const CliRun saved = runCli({QStringLiteral("profile"), QStringLiteral("save"), env.path(QStringLiteral("site.profile"))},
+                                    dir, home);
+        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        QFile::remove(store);
+        if (f == Far::StoreFifo)
+            QVERIFY(::mkfifo(QFile::encodeName(store).constData(), 0666) == 0);
+        else if (f == Far::StoreFolder)
+            QVERIFY(QDir().mkpath(store));
+        else
+            QVERIFY(writeBytes(store, goodContents(Subject::Store)) && ::chmod(QFile::encodeName(store).constData(), 0444) == 0);
+        unprivileged = f == Far::StoreReadOnly;
+        break;
+    }
+    default:
+        break;
+    }
+    if (unprivileged) {
+        for (const QString &d : {dir, cfg, cfg + QStringLiteral("/NX4400C")})
+            ::chmod(QFile::encodeName(d).constData(), 0777);
+        if (::geteuid() != 0)
+            QSKIP("only root can make a folder this account may not write to");
+    }
+    const Snapshot storeBefore = Snapshot::of(store);
+
+    auto fill = [&](QString text, bool pattern) {
+        const QString port = server ? QString::number(server->port()) : QString();
+        const auto q = [pattern](const QString &v) { return pattern ? QRegularExpression::escape(v) : v; };
+        QString doubled = pty.slave;
+        doubled.replace(QLatin1String("/dev/"), QLatin1String("/dev//"));
+        return text.replace(QLatin1String("{P}"), port).replace(QLatin1String("{PTYDOUBLE}"), q(doubled))
+            .replace(QLatin1String("{PTY}"), q(pty.slave)).replace(QLatin1String("{DIR}"), q(dir))
+            .replace(QLatin1String("{STORE}"), q(store));
+    };
+    for (QString &a : args)
+        a = fill(a, false);
+    QElapsedTimer took;
+    took.start();
+    const CliRun r = runCli(args, dir, home, unprivileged);
+    const qint64 ms = took.elapsed();
+    if (!lockFile.isEmpty() && QFileInfo::exists(lockFile)) {
+        QFile::remove(lockFile);
+        QFAIL("the stale lock is still there");
+    }
+    if (r.exitCode == CannotDropPrivileges)
+        QSKIP("cannot run as another account here");
+    QVERIFY2(r.finished, "nx4400c-cli hung");
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QStringLiteral("exit %1: %2").arg(r.exitCode).arg(r.err)));
+    QVERIFY2(QRegularExpression(fill(err, true)).match(r.err).hasMatch(), qPrintable(r.err));
+    QVERIFY2(!r.err.contains(QLatin1String("Inappropriate ioctl")), qPrintable(r.err));
+    QVERIFY2(ms >= minMs, qPrintable(QString::number(ms)));
+    if (!trace.isEmpty()) {
+        QFile tf(env.path(QStringLiteral("trace.txt")));
+        QVERIFY(tf.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(tf.readAll());
+        QVERIFY2(QRegularExpression(fill(trace, true)).match(text).hasMatch(), qPrintable(text));
+    }
+    // Refused before anything was sent: no connection, not a byte on the line.
+    if (exitCode == 2 || err.startsWith(QLatin1String("^transfer: trace"))) {
+        if (server)
+            QCOMPARE(server->connections(), 0);
+        if (pty.master >= 0)
+            QCOMPARE(pty.receive(1, 200), QByteArray());
+    }
+    // A refused store is left as it was.
+    if (f == Far::StoreFifo || f == Far::StoreFolder || f == Far::StoreReadOnly)
+        QVERIFY(Snapshot::of(store) == storeBefore);
     ++g_survived;
 }
 

@@ -6,17 +6,15 @@
 // every split of a stream.
 
 #include "support/PtyPair.h"
+#include "support/Ser2net.h"
 
 #include "link/core/NetSerial.h"
 #include "link/core/PortCtl.h"
 #include "link/core/SerialTrace.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -34,73 +32,15 @@ QByteArray allBytes()
 
 quint16 freePort()
 {
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort();
-}
-
-QString ser2netPath()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    return Ser2netServer::freePort();
 }
 
 // ser2net serving one pty over RFC 2217 and another over raw TCP. The
 // connector starts the lines at 9600 bit/s, so 4800 on the pty proves the
 // COM-PORT settings arrived.
-struct Ser2net {
-    QTemporaryDir dir;
+struct Ser2net : Ser2netServer {
     PtyPair rfcPty, rawPty;
-    quint16 rfcPort = 0, rawPort = 0;
-    QProcess proc;
-
-    bool start()
-    {
-        rfcPort = freePort();
-        rawPort = freePort();
-        const QString conf = dir.filePath(QStringLiteral("ser2net.yaml"));
-        QFile f(conf);
-        if (!f.open(QIODevice::WriteOnly))
-            return false;
-        f.write(QStringLiteral("%YAML 1.1\n---\n"
-                               "connection: &rfc\n"
-                               "    accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                               "    connector: serialdev,%2,9600n81,local\n"
-                               "connection: &raw\n"
-                               "    accepter: tcp,127.0.0.1,%3\n"
-                               "    connector: serialdev,%4,4800n81,local\n")
-                    .arg(rfcPort).arg(rfcPty.slave).arg(rawPort).arg(rawPty.slave).toUtf8());
-        f.close();
-        proc.setProcessChannelMode(QProcess::MergedChannels);
-        proc.start(ser2netPath(), {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"), conf,
-                                   QStringLiteral("-P"), dir.filePath(QStringLiteral("ser2net.pid"))});
-        if (!proc.waitForStarted(5000))
-            return false;
-        // Ready once both accepters take connections.
-        QElapsedTimer t;
-        t.start();
-        for (quint16 port : {rfcPort, rawPort}) {
-            bool up = false;
-            while (!up && t.elapsed() < 5000 && proc.state() == QProcess::Running) {
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                up = probe.waitForConnected(200);
-                if (!up)
-                    QTest::qWait(50);
-            }
-            if (!up)
-                return false;
-        }
-        QTest::qWait(100);   // the probes' connections close down
-        return true;
-    }
-    void kill()
-    {
-        if (proc.state() != QProcess::NotRunning) {
-            proc.kill();
-            proc.waitForFinished(3000);
-        }
-    }
-    ~Ser2net() { kill(); }
+    bool start() { return Ser2netServer::start(rfcPty.slave, rawPty.slave); }
 };
 
 QByteArray readFor(PortCtl &port, qsizetype count, int ms = 3000)
@@ -145,7 +85,7 @@ private:
 
 void TestNetPorts::initTestCase()
 {
-    m_haveSer2net = !ser2netPath().isEmpty();
+    m_haveSer2net = !Ser2netServer::program().isEmpty();
 }
 
 void TestNetPorts::telnetDecoder_data()
@@ -200,6 +140,14 @@ void TestNetPorts::telnetAnswers_data()
     QTest::newRow("server offers COM-PORT itself") << cmd(251, 44) << cmd(253, 44) << true << false;
     QTest::newRow("agreed twice, answered never") << cmd(253, 44) + cmd(253, 44) << QByteArray() << true << false;
     QTest::newRow("later switched off") << cmd(253, 3) + cmd(254, 3) << cmd(252, 3) << false << false;
+    // A request repeated without a change in between is refused once: a
+    // server that repeats it for ever gets no stream of answers.
+    QTest::newRow("repeated request, one refusal") << cmd(253, 24) + cmd(253, 24) + cmd(253, 24) << cmd(252, 24) << false << false;
+    QTest::newRow("repeated offer, one refusal") << cmd(251, 1) + cmd(251, 1) << cmd(254, 1) << false << false;
+    QTest::newRow("taken back and asked again") << cmd(253, 24) + cmd(254, 24) + cmd(253, 24)
+                                                << cmd(252, 24) + cmd(252, 24) << false << false;
+    QTest::newRow("agreed option switched on and off twice")
+        << cmd(251, 3) + cmd(252, 3) + cmd(251, 3) + cmd(252, 3) << cmd(254, 3) + cmd(253, 3) + cmd(254, 3) << false << false;
 }
 
 void TestNetPorts::telnetAnswers()

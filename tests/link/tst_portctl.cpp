@@ -3,6 +3,7 @@
 // ReadByte never blocks, the wait sleeps (no spinning) and wakes on a byte,
 // the time-out timer, a cancel or a vanished device.
 
+#include "support/PtyPair.h"
 #include "support/TestEnv.h"
 
 #include "link/core/LinkSession.h"
@@ -17,47 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The far end of a pty, as a receiver would hold it.
-struct Pty {
-    int master = -1;
-    QString slave;
-    Pty()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            return;
-        slave = QString::fromLocal8Bit(ptsname(master));
-        termios t{};
-        tcgetattr(master, &t);
-        cfmakeraw(&t);
-        tcsetattr(master, TCSANOW, &t);
-    }
-    ~Pty() { closeMaster(); }
-    void closeMaster()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-    void send(const QByteArray &b) const { QCOMPARE_GE(::write(master, b.constData(), size_t(b.size())), 0); }
-    QByteArray receive(int count, int ms = 2000) const
-    {
-        QByteArray got;
-        QElapsedTimer t;
-        t.start();
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-        while (got.size() < count && t.elapsed() < ms) {
-            char buf[512];
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, int(n));
-            else
-                QTest::qWait(5);
-        }
-        return got;
-    }
-};
 
 double cpuSeconds()
 {
@@ -93,7 +53,7 @@ private slots:
 
 void TestPortCtl::openAndClose()
 {
-    Pty pty;
+    PtyPair pty;
     QVERIFY(!pty.slave.isEmpty());
     PortCtl port;
     port.setDevicePaths({QStringLiteral("/nonexistent/tty"), pty.slave, QString(), QString()});
@@ -117,7 +77,7 @@ void TestPortCtl::openAndClose()
 
 void TestPortCtl::bytesExactBothWays()
 {
-    Pty pty;
+    PtyPair pty;
     PortCtl port;
     port.setDevicePaths({pty.slave});
     port.setPortNumber(1);
@@ -148,7 +108,7 @@ void TestPortCtl::bytesExactBothWays()
 
 void TestPortCtl::readByteNeverBlocks()
 {
-    Pty pty;
+    PtyPair pty;
     PortCtl port;
     port.setDevicePaths({pty.slave});
     port.setPortNumber(1);
@@ -162,7 +122,7 @@ void TestPortCtl::readByteNeverBlocks()
 
 void TestPortCtl::purgeDropsCollected()
 {
-    Pty pty;
+    PtyPair pty;
     PortCtl port;
     port.setDevicePaths({pty.slave});
     port.setPortNumber(1);
@@ -203,7 +163,7 @@ void TestPortCtl::waitWakes()
     QFETCH(int, wake);
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    Pty pty;
+    PtyPair pty;
     LinkSession &link = ctx.session();
     link.Port1.setDevicePaths({pty.slave});
     ctx.config.SerialPort = 1;
@@ -237,7 +197,7 @@ void TestPortCtl::waitSleeps()
     // processor time.
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    Pty pty;
+    PtyPair pty;
     LinkSession &link = ctx.session();
     link.Port1.setDevicePaths({pty.slave});
     ctx.config.SerialPort = 1;
@@ -262,7 +222,7 @@ void TestPortCtl::openReceiverPort()
 {
     TestEnv env;
     AppContext &ctx = *env.ctx;
-    Pty pty;
+    PtyPair pty;
     ctx.session().Port1.setDevicePaths({QString(), pty.slave});
     // Closing a port that was never opened only clears PortIsOpen.
     ctx.session().PortIsOpen = true;

@@ -127,6 +127,8 @@ class TestPortGuard : public QObject
 private slots:
     void deviceNames_data();
     void deviceNames();
+    void networkEndpoints_data();
+    void networkEndpoints();
     void openReasons_data();
     void openReasons();
     void permissionReason();
@@ -166,6 +168,33 @@ void TestPortGuard::deviceNames_data()
     QTest::newRow("user in host") << QStringLiteral("tcp://me@host:2000") << false << QStringLiteral("cannot have");
     QTest::newRow("ipv6 unclosed") << QStringLiteral("tcp://[::1:2000") << false << QStringLiteral("closing bracket");
     QTest::newRow("unknown scheme") << QStringLiteral("telnet://host:23") << false << QStringLiteral("unknown kind of device");
+    QTest::newRow("ipv6 of 19 groups")
+        << QStringLiteral("tcp://[1:2:3:4:5:6:7:8:9:10:11:12:13:14:15:16:17:18:19]:2000") << false << QStringLiteral("malformed");
+    QTest::newRow("ipv6 without brackets") << QStringLiteral("tcp://::1:2000") << false << QStringLiteral("brackets");
+    QTest::newRow("percent in a host name") << QStringLiteral("tcp://h%41st:2000") << false << QStringLiteral("cannot have");
+}
+
+void TestPortGuard::networkEndpoints_data()
+{
+    // What a network name is read as: host and port as the socket gets them.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("endpoint");
+    QTest::newRow("leading zeros in the port") << QStringLiteral("tcp://127.0.0.1:00017099") << QStringLiteral("127.0.0.1:17099");
+    QTest::newRow("trailing slash") << QStringLiteral("tcp://127.0.0.1:2000/") << QStringLiteral("127.0.0.1:2000");
+    QTest::newRow("host name in capitals") << QStringLiteral("RFC2217://Rack-7.Example:2001") << QStringLiteral("rack-7.example:2001");
+    QTest::newRow("link-local with its zone") << QStringLiteral("tcp://[fe80::1%lo]:2000") << QStringLiteral("[fe80::1%lo]:2000");
+    QTest::newRow("zone written as in a URL") << QStringLiteral("tcp://[fe80::1%25lo]:2000") << QStringLiteral("[fe80::1%lo]:2000");
+    QTest::newRow("ipv6 shortened") << QStringLiteral("tcp://[0:0:0:0:0:0:0:1]:5") << QStringLiteral("[::1]:5");
+}
+
+void TestPortGuard::networkEndpoints()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, endpoint);
+    NetworkDevice d;
+    QString why;
+    QVERIFY2(ParseNetworkDevice(name, &d, &why), qPrintable(why));
+    QCOMPARE(d.endpoint(), endpoint);
 }
 
 void TestPortGuard::deviceNames()

@@ -19,7 +19,9 @@ struct PtyPair {
     QString slave;
     PtyPair()
     {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
+        // Not inherited by programs the test starts: a copy of the master
+        // there would keep the line up after closeMaster().
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
             return;
         slave = QString::fromLocal8Bit(ptsname(master));

@@ -14,6 +14,7 @@
 #include "config/core/ReceiverProfile.h"
 #include "config/core/SettingsStore.h"
 #include "app/AppContext.h"
+#include "base/PathCheck.h"
 #include "base/SafeWrite.h"
 
 #include <QDir>
@@ -99,6 +100,18 @@ int loadProfile(const QString &path)
         }
     }
 
+    // A store that cannot take the settings (a pipe, a folder, a read-only
+    // file) is found before either file changes.
+    // (A store not made yet is made with its folders when it is written.)
+    QString problem = ctx.settingsProblem();
+    if (problem.isEmpty() && ClassifyPath(ctx.settingsFile()).kind != PathKind::Missing
+        && !CheckAppendableFile(ctx.settingsFile(), &problem))
+        problem = QStringLiteral("The settings store ") + problem;
+    if (!problem.isEmpty()) {
+        err << "profile load: " << problem << "\nNothing was changed.\n";
+        return 1;
+    }
+
     // Two files change; each is replaced in one step, and the parameter file
     // is put back when the settings store cannot be written, so a failure
     // leaves both as they were.
@@ -120,9 +133,10 @@ int loadProfile(const QString &path)
             << ")\nNothing was changed.\n";
         return 1;
     }
-    if (!SaveConfiguration(ctx, ctx.config)) {
+    QString storeError;
+    if (!SaveConfiguration(ctx, ctx.config, &storeError)) {
         const bool restored = hadDat ? writeFileAtomically(datPath, oldDat) : QFile::remove(datPath);
-        err << "profile load: cannot write the settings store";
+        err << "profile load: " << storeError;
         if (restored)
             err << "\nNothing was changed.\n";
         else

@@ -34,6 +34,7 @@
 #include "base/PathCheck.h"
 #include "base/Prompter.h"
 #include "base/SafeWrite.h"
+#include "base/UnattendedPrompter.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,32 +49,6 @@
 
 namespace {
 
-// No one sits at a cron job: every box is written to standard error and
-// answered with its most cautious button (No, Cancel), so nothing is
-// created or overwritten on the user's behalf.
-class ConsolePrompter : public Prompter
-{
-public:
-    Button ask(const QString &title, const QString &text, Icon, Buttons buttons) override
-    {
-        QString shown = text;
-        shown.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        QTextStream(stderr) << title << ": " << shown << '\n';
-        lastMessage = shown.simplified();
-        switch (buttons) {
-        case Buttons::Ok: return Button::Ok;
-        case Buttons::OkCancel:
-        case Buttons::YesNoCancel: return Button::Cancel;
-        case Buttons::YesNo: break;
-        }
-        return Button::No;
-    }
-    void beep() override {}
-    QString saveFileName(const SaveRequest &) override { return QString(); }
-
-    QString lastMessage;   // the reason a failed run gives
-};
-
 // The status panels become lines on standard error; the progress bar and
 // the history grid have nothing to show.
 class ConsoleView : public NullView
@@ -84,15 +59,8 @@ public:
         const QString text = namedDevice(given);
         m_panels[key] = text;
         // With --trace, the steps of the exchange head the trace's parts.
-        if (trace && key == QLatin1String("Left")) {
-            if (text.startsWith(QLatin1String("Negotiating ")))
-                trace->beginExchange(device.isEmpty() ? QStringLiteral("Negotiate")
-                                                      : QStringLiteral("Negotiate with %1").arg(device));
-            else if (text == QLatin1String("Preparing For Upload..."))
-                trace->beginExchange(QStringLiteral("Upload"));
-            else if (text == QLatin1String("Downloading Data"))
-                trace->beginExchange(QStringLiteral("Download"));
-        }
+        if (trace && key == QLatin1String("Left"))
+            trace->followTransferStep(text, device);
         if (!text.isEmpty())
             QTextStream(stderr) << text << '\n';
     }
@@ -233,12 +201,12 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
     if (emptyName(o.csvGiven, "--csv", o.csv) || emptyName(o.profileGiven, "--profile", o.profile)
         || emptyName(o.traceGiven, "--trace", o.trace))
         return usage(err);
-    // The same receiver twice would be programmed by two sessions at once.
-    for (qsizetype i = 0; i < o.devices.size(); ++i) {
-        if (o.devices.indexOf(o.devices.at(i)) != i) {
-            err << "transfer: " << o.devices.at(i) << " is named twice\n";
-            return usage(err);
-        }
+    // The same receiver twice would be programmed by two sessions at once,
+    // under whatever two names it was given.
+    QString twice;
+    if (o.devices.size() > 1 && !CheckDistinctReceivers(o.devices, &twice)) {
+        err << "transfer: " << twice << "; nothing was sent\n";
+        return 2;
     }
     return -1;
 }
@@ -382,7 +350,8 @@ int runTransferCommand(const QStringList &args)
     QTextStream err(stderr);
 
     SystemClock clock;
-    ConsolePrompter prompter;
+    // Every box goes to standard error and gets its most cautious answer.
+    UnattendedPrompter prompter([](const QString &line) { QTextStream(stderr) << line << '\n'; });
     ConsoleView view;
     AppContext ctx;
     ctx.setClock(&clock);
@@ -581,7 +550,9 @@ const bool registered = Cli::add({
                    "session of its own; a --devices file with one device is a single transfer. Each receiver gets "
                    "one tab-separated line on standard output: the receiver as it was named (\"port 1\" for "
                    "--port 1, the device for --device), ROM version, ok or failed, reason, seconds. Their alerts go "
-                   "to one alert log with a Receiver column (--csv FILE, or else the user's alert log)."),
+                   "to one alert log with a Receiver column (--csv FILE, or else the user's alert log). One receiver "
+                   "named twice, under any two names (a link and its device, a host name and its address, tcp:// and "
+                   "rfc2217:// to one port), is refused before anything is sent."),
     {
         {QStringLiteral("--port"), QStringLiteral("N"), QStringLiteral("Uses the editor's port N (1 to 4)."), true, QStringLiteral("port")},
         {QStringLiteral("--device"), QStringLiteral("PATH|URL"),

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/SettingsStore.h"
 
+#include "base/PathCheck.h"
 #include "base/SafeWrite.h"
-
 #include "base/Services.h"
 
 #include <QDir>
@@ -287,9 +287,13 @@ bool SaveConfiguration(const Services &services, const ReceiverConfig &config, Q
     }
     auto store = services.openSettings();
     if (!store->isWritable() || !saveConfigurationTo(*store, config)) {
-        if (why)
-            *why = QStringLiteral("The settings store %1 could not be written")
-                       .arg(QDir::toNativeSeparators(services.settingsFile()));
+        if (why) {
+            // Say why where the system tells: a read-only file or folder.
+            QString reason;
+            if (CheckAppendableFile(services.settingsFile(), &reason))
+                reason = QStringLiteral("%1 could not be written").arg(QDir::toNativeSeparators(services.settingsFile()));
+            *why = QStringLiteral("The settings store %1").arg(reason);
+        }
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "base/Messages.h"
 #include "base/PathCheck.h"
 #include "base/Services.h"
+#include "base/UnattendedPrompter.h"
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
 #include "history/core/HistoryDecoder.h"
@@ -43,36 +44,6 @@ struct Shared {
     }
 };
 
-// No one answers a box in a batch: each one is reported and answered with
-// its most cautious button, and its text is kept as a reason.
-class SessionPrompter : public Prompter
-{
-public:
-    SessionPrompter(Shared &shared, const QString &device) : m_shared(shared), m_device(device) {}
-
-    Button ask(const QString &title, const QString &text, Icon, Buttons buttons) override
-    {
-        QString shown = text.simplified();
-        lastMessage = shown;
-        m_shared.report(m_device, title + QLatin1String(": ") + shown);
-        switch (buttons) {
-        case Buttons::Ok: return Button::Ok;
-        case Buttons::OkCancel:
-        case Buttons::YesNoCancel: return Button::Cancel;
-        case Buttons::YesNo: break;
-        }
-        return Button::No;
-    }
-    void beep() override {}
-    QString saveFileName(const SaveRequest &) override { return QString(); }
-
-    QString lastMessage;
-
-private:
-    Shared &m_shared;
-    QString m_device;
-};
-
 // The status panels become report lines. With a trace, the left panel's
 // steps also start the trace's exchanges, so that the trace reads
 // negotiation, upload and download apart.
@@ -84,14 +55,8 @@ public:
     void setStatusText(const QString &key, const QString &text) override
     {
         m_panels[key] = text;
-        if (trace && key == Left) {
-            if (text.startsWith(QLatin1String("Negotiating Port")))
-                trace->beginExchange(QStringLiteral("Negotiate"));
-            else if (text == QLatin1String("Preparing For Upload..."))
-                trace->beginExchange(QStringLiteral("Upload"));
-            else if (text == QLatin1String("Downloading Data"))
-                trace->beginExchange(QStringLiteral("Download"));
-        }
+        if (trace && key == Left)
+            trace->followTransferStep(text);
         if (!text.isEmpty())
             m_shared.report(m_device, text);
     }
@@ -116,7 +81,8 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
     took.start();
     result.device = device;
 
-    SessionPrompter prompter(shared, device);
+    // No one answers a box in a batch: each one is reported.
+    UnattendedPrompter prompter([&shared, &device](const QString &line) { shared.report(device, line); });
     SessionView view(shared, device);
     Services services;
     services.setPrompter(&prompter);
@@ -193,6 +159,16 @@ QList<BatchResult> RunBatchTransfer(const QStringList &devices, const ReceiverSe
 {
     Shared shared{options, {}, {}};
     QList<BatchResult> results(devices.size());
+    // One receiver under two names would get two sessions on one line, whose
+    // bytes mix: nothing is sent to any of them.
+    QString twice;
+    if (!CheckDistinctReceivers(devices, &twice)) {
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            results[i].device = devices.at(i);
+            results[i].reason = twice + QStringLiteral("; nothing was sent");
+        }
+        return results;
+    }
     std::vector<std::unique_ptr<QThread>> threads;
     threads.reserve(size_t(devices.size()));
     for (qsizetype i = 0; i < devices.size(); ++i) {

@@ -39,23 +39,71 @@ QString missingText()
     return tr("no such device (serial devices present: %1)").arg(present.join(QLatin1String(", ")));
 }
 
-// A UUCP lock file (/run/lock/LCK..ttyUSB0) that minicom, picocom and Qt's
-// serial port leave while they hold the device: the PID of a live holder.
-qint64 uucpLockHolder(const QString &canonical)
+// The UUCP lock files (/run/lock/LCK..ttyUSB0) that minicom, picocom and
+// Qt's serial port leave while they hold a device. Qt names a device below
+// /dev/ by its path there with "/" made "_" (LCK..pts_5 for /dev/pts/5);
+// the older tools by the last part of the name.
+QStringList uucpLockFiles(const QString &canonical)
 {
-    const QString base = QFileInfo(canonical).fileName();
+    QStringList names;
+    if (canonical.startsWith(QLatin1String("/dev/")))
+        names << canonical.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'));
+    names << QFileInfo(canonical).fileName();
+    names.removeDuplicates();
+    QStringList files;
+    QStringList seenDirs;
     for (const char *dir : {"/run/lock", "/var/lock"}) {
-        QFile f(QStringLiteral("%1/LCK..%2").arg(QLatin1String(dir), base));
-        if (!f.open(QIODevice::ReadOnly))
+        // /var/lock is a link to /run/lock on most systems.
+        const QString real = QFileInfo(QLatin1String(dir)).canonicalFilePath();
+        if (real.isEmpty() || seenDirs.contains(real))
             continue;
-        const QByteArray head = f.read(64);
-        // Binary (a 4-byte int) or ASCII; only ASCII is in use today.
-        bool ok = false;
-        const qint64 pid = head.split('\n').value(0).trimmed().toLongLong(&ok);
-        if (!ok || pid <= 0 || pid > INT_MAX || pid == qint64(::getpid()))
+        seenDirs << real;
+        for (const QString &n : std::as_const(names))
+            files << QStringLiteral("%1/LCK..%2").arg(real, n);
+    }
+    return files;
+}
+
+// The PID a lock file names: ASCII (Qt writes "PID\nprogram\nhost\n",
+// UUCP tools "     PID\n") or a binary 4-byte int; 0 when it names none.
+qint64 lockPid(const QString &file, QByteArray *content = nullptr)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = f.read(256);
+    if (content)
+        *content = head;
+    bool ok = false;
+    qint64 pid = head.split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok && head.size() == 4) {
+        qint32 binary = 0;
+        std::memcpy(&binary, head.constData(), 4);
+        pid = binary;
+        ok = true;
+    }
+    if (!ok || pid <= 0 || pid > INT_MAX)
+        return 0;
+    return pid;
+}
+
+bool processAlive(qint64 pid)
+{
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+// A live holder's PID from the lock files; stale ones (their process has
+// ended) are listed in *stale.
+qint64 uucpLockHolder(const QString &canonical, QStringList *stale)
+{
+    for (const QString &file : uucpLockFiles(canonical)) {
+        const qint64 pid = lockPid(file);
+        if (pid <= 0 || pid == qint64(::getpid()))
             continue;
-        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
+        if (processAlive(pid))
             return pid;
+        if (stale)
+            *stale << file;
     }
     return 0;
 }
@@ -145,6 +193,7 @@ QStringList DeviceClaim::presentDevices()
 bool DeviceClaim::claim(const QString &path, QString *why)
 {
     release();
+    m_notices.clear();
     auto fail = [&](const QString &reason) {
         if (why)
             *why = tr("Cannot open %1: %2").arg(path, reason);
@@ -173,7 +222,8 @@ bool DeviceClaim::claim(const QString &path, QString *why)
         return fail(missingText());
     if (!S_ISCHR(st.st_mode))
         return fail(tr("not a serial device%1").arg(shown));
-    if (const qint64 pid = uucpLockHolder(m_canonical))
+    QStringList staleLocks;
+    if (const qint64 pid = uucpLockHolder(m_canonical, &staleLocks))
         return fail(busyText(m_canonical, pid));
 
     // Non-blocking: a modem line without carrier would otherwise hold the
@@ -202,6 +252,20 @@ bool DeviceClaim::claim(const QString &path, QString *why)
         if (errno == EWOULDBLOCK)
             return fail(busyText(m_canonical));
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    // The device is ours now. A lock file left by a holder that died (kill
+    // -9, a crash) says the device is taken when it is not: it goes, and
+    // the trace says so. Looked at once more just before: a program that
+    // took the device meanwhile has written its own PID there.
+    for (const QString &file : std::as_const(staleLocks)) {
+        const qint64 pid = lockPid(file);
+        if (pid <= 0 || processAlive(pid))
+            continue;
+        if (::unlink(QFile::encodeName(file).constData()) == 0)
+            m_notices << tr("removed the stale lock %1 left by PID %2, which has ended").arg(file).arg(pid);
+        else
+            m_notices << tr("the stale lock %1 left by PID %2 could not be removed (%3)")
+                             .arg(file).arg(pid).arg(QString::fromLocal8Bit(std::strerror(errno)));
     }
     return true;
 }

@@ -17,6 +17,9 @@
 // a user can act on: missing (with the serial devices present), permission
 // (with the dialout group and the command that grants it), busy (with the
 // program and PID holding it where the system tells), not a serial device.
+//
+// A UUCP lock file left by a holder that has ended (kill -9, a crash) is
+// removed once the device is claimed; notices() says so, for the trace.
 
 #include <QString>
 #include <QStringList>
@@ -38,6 +41,9 @@ public:
     bool isClaimed() const { return m_fd >= 0; }
     // The device itself, links resolved.
     QString canonicalPath() const { return m_canonical; }
+    // What the last claim did beside claiming, for the trace (a stale lock
+    // file removed).
+    QStringList notices() const { return m_notices; }
 
     // The programs that hold canonicalPath open, as "name (PID n)", found
     // through /proc; empty where the system does not tell.
@@ -50,4 +56,5 @@ private:
     int m_fd = -1;
     bool m_exclusive = false;
     QString m_canonical;
+    QStringList m_notices;
 };

@@ -2,6 +2,16 @@
 #include "link/core/DeviceName.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QHostInfo>
+#include <QHostAddress>
+#include <QUrl>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -15,18 +25,6 @@ bool fail(QString *why, const QString &reason)
     if (why)
         *why = reason;
     return false;
-}
-
-bool isHostNameChar(QChar c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-        || c == u'-' || c == u'.' || c == u'_';
-}
-
-bool isIpv6Char(QChar c)
-{
-    return (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F') || (c >= u'0' && c <= u'9')
-        || c == u':' || c == u'.';
 }
 
 } // namespace
@@ -60,46 +58,65 @@ bool ParseNetworkDevice(const QString &name, NetworkDevice *device, QString *why
     // follow the port.
     if (rest.endsWith(u'/'))
         rest.chop(1);
-    QString portText;
+    if (rest.isEmpty())
+        return fail(why, tr("the host is missing"));
+
+    // Host and port apart, only to say which of the two is wrong; Qt's
+    // parsers decide what each one is.
+    QString hostText, portText;
+    bool hasPort = false;
     if (rest.startsWith(u'[')) {
         const qsizetype close = rest.indexOf(u']');
         if (close < 0)
             return fail(why, tr("the IPv6 address has no closing bracket"));
-        d.host = rest.mid(1, close - 1);
-        if (d.host.isEmpty())
+        hostText = rest.mid(1, close - 1);
+        const QString after = rest.mid(close + 1);
+        if (!after.isEmpty() && !after.startsWith(u':'))
+            return fail(why, tr("nothing may follow the port number"));
+        hasPort = after.startsWith(u':');
+        portText = after.mid(1);
+        if (hostText.isEmpty())
             return fail(why, tr("the host is missing"));
-        for (QChar c : std::as_const(d.host))
-            if (!isIpv6Char(c))
-                return fail(why, tr("the IPv6 address \"%1\" is malformed").arg(d.host));
-        rest = rest.mid(close + 1);
-        if (!rest.startsWith(u':'))
-            return fail(why, tr("the port number is missing (HOST:PORT)"));
-        portText = rest.mid(1);
+        // A link-local address names its interface after "%" (fe80::1%eth0);
+        // in a URL that "%" is written "%25".
+        const qsizetype zone = hostText.indexOf(QLatin1String("%25"));
+        if (zone > 0)
+            hostText.remove(zone + 1, 2);
+        QHostAddress address;
+        if (!address.setAddress(hostText) || address.protocol() != QAbstractSocket::IPv6Protocol)
+            return fail(why, tr("the IPv6 address \"%1\" is malformed").arg(hostText.left(64)));
+        d.host = address.toString();
     } else {
         const qsizetype colon = rest.lastIndexOf(u':');
-        if (colon < 0)
-            return fail(why, tr("the port number is missing (HOST:PORT)"));
-        d.host = rest.left(colon);
-        portText = rest.mid(colon + 1);
-        if (d.host.isEmpty())
+        hasPort = colon >= 0;
+        hostText = hasPort ? rest.left(colon) : rest;
+        portText = hasPort ? rest.mid(colon + 1) : QString();
+        if (hostText.isEmpty())
             return fail(why, tr("the host is missing"));
-        if (d.host.size() > 253)
+        if (hostText.contains(u':'))
+            return fail(why, tr("an IPv6 address goes in brackets: [%1]").arg(hostText.left(64)));
+        if (hostText.size() > 253)
             return fail(why, tr("the host name is too long"));
-        for (QChar c : std::as_const(d.host))
-            if (!isHostNameChar(c))
-                return fail(why, tr("the host \"%1\" contains a character a host name cannot have").arg(d.host.left(64)));
+        const QUrl url(QStringLiteral("tcp://") + hostText, QUrl::StrictMode);
+        // QUrl would take "user@" or a path as parts of a URL; a device
+        // server's address has none.
+        static const QString notInHost = QStringLiteral("%@/?#[]");
+        bool odd = false;
+        for (QChar c : std::as_const(hostText))
+            odd = odd || notInHost.contains(c);
+        if (odd || !url.isValid() || url.host().isEmpty())
+            return fail(why, tr("the host \"%1\" contains a character a host name cannot have").arg(hostText.left(64)));
+        d.host = url.host();
     }
-    if (portText.isEmpty())
+    if (!hasPort || portText.isEmpty())
         return fail(why, tr("the port number is missing (HOST:PORT)"));
     for (QChar c : std::as_const(portText))
         if (c < u'0' || c > u'9')
             return fail(why, tr("the port number \"%1\" is not a number").arg(portText.left(16)));
-    if (portText.size() > 5)
-        return fail(why, tr("the port number must be 1 to 65535"));
-    int port = 0;
-    for (QChar c : std::as_const(portText))
-        port = port * 10 + (c.unicode() - u'0');
-    if (port < 1 || port > 65535)
+    // Leading zeros are allowed: 00017099 is port 17099.
+    bool ok = false;
+    const int port = portText.toInt(&ok, 10);
+    if (!ok || port < 1 || port > 65535)
         return fail(why, tr("the port number must be 1 to 65535"));
     d.port = uint16_t(port);
     if (device)
@@ -143,6 +160,83 @@ bool IsAcceptableDeviceName(const QString &name, QString *why)
         if (scheme)
             return fail(why, tr("unknown kind of device \"%1://\"; use a device path, rfc2217://HOST:PORT or tcp://HOST:PORT")
                                  .arg(name.left(qMin<qsizetype>(sep, 32))));
+    }
+    return true;
+}
+
+namespace {
+
+QString addressKey(QHostAddress address, uint16_t port)
+{
+    // ::ffff:127.0.0.1 is 127.0.0.1.
+    bool v4 = false;
+    const quint32 ip4 = address.toIPv4Address(&v4);
+    if (v4)
+        address = QHostAddress(ip4);
+    return QStringLiteral("net %1 port %2").arg(address.toString()).arg(port);
+}
+
+} // namespace
+
+QStringList ReceiverKeys(const QString &device)
+{
+    if (IsNetworkDeviceName(device)) {
+        NetworkDevice d;
+        if (!ParseNetworkDevice(device, &d))
+            return {QStringLiteral("name ") + device};
+        QHostAddress literal;
+        if (literal.setAddress(d.host))
+            return {addressKey(literal, d.port)};
+        const QString host = d.host.toLower();
+        QStringList keys;
+        const QList<QHostAddress> addresses = QHostInfo::fromName(host).addresses();
+        for (const QHostAddress &a : addresses)
+            keys << addressKey(a, d.port);
+        keys.removeDuplicates();
+        if (keys.isEmpty())
+            keys << QStringLiteral("host %1 port %2").arg(host).arg(d.port);
+        return keys;
+    }
+    // stat follows every link; a device is its device number, whatever
+    // path leads to it.
+    struct stat st {};
+    if (::stat(QFile::encodeName(device).constData(), &st) == 0) {
+        if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+            return {QStringLiteral("device %1:%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev))};
+        return {QStringLiteral("file %1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino))};
+    }
+    return {QStringLiteral("path ") + QDir::cleanPath(QFileInfo(device).absoluteFilePath())};
+}
+
+bool CheckDistinctReceivers(const QStringList &devices, QString *why, qsizetype *first, qsizetype *second)
+{
+    QHash<QString, qsizetype> seen;
+    for (qsizetype i = 0; i < devices.size(); ++i) {
+        const QStringList keys = ReceiverKeys(devices.at(i));
+        for (const QString &key : keys) {
+            const auto at = seen.constFind(key);
+            if (at == seen.constEnd() || at.value() == i)
+                continue;
+            const qsizetype j = at.value();
+            if (first)
+                *first = j;
+            if (second)
+                *second = i;
+            if (devices.at(j) == devices.at(i))
+                return fail(why, tr("%1 is named twice (entries %2 and %3); name each receiver once")
+                                     .arg(devices.at(i)).arg(j + 1).arg(i + 1));
+            QString what = key;
+            if (key.startsWith(QLatin1String("net ")))
+                what = tr("both reach %1").arg(key.mid(4));
+            else if (key.startsWith(QLatin1String("device ")))
+                what = tr("both are device %1").arg(key.mid(7));
+            else
+                what = tr("both are %1").arg(key);
+            return fail(why, tr("%1 (entry %2) and %3 (entry %4) are one receiver (%5); name each receiver once")
+                                 .arg(devices.at(j)).arg(j + 1).arg(devices.at(i)).arg(i + 1).arg(what));
+        }
+        for (const QString &key : keys)
+            seen.insert(key, i);
     }
     return true;
 }

@@ -14,6 +14,7 @@
 // carried around in every message.
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -44,3 +45,22 @@ bool ParseNetworkDevice(const QString &name, NetworkDevice *device, QString *why
 // URL schemes, and network names without a host or with a port outside
 // 1..65535. On refusal *why (when given) holds a one-line reason.
 bool IsAcceptableDeviceName(const QString &name, QString *why = nullptr);
+
+// Two names can reach one receiver: a link and the device it leads to
+// (/dev/serial/by-id/... and /dev/ttyUSB0, /dev//pts/5 and /dev/pts/5), a
+// host name and its address, tcp:// and rfc2217:// to the same port of a
+// device server. Two sessions on one line mix their bytes and both fail, so
+// a batch must name every receiver once.
+//
+// The keys of what `device` reaches: the device number of a local device
+// (the file itself for anything else; the cleaned path when it cannot be
+// looked at), or address and port of a device server, for every address a
+// host name resolves to (the name itself when it does not resolve). Looking
+// a name up may take as long as the system's resolver does.
+QStringList ReceiverKeys(const QString &device);
+
+// True when no two of `devices` reach the same receiver. Otherwise *why
+// (when given) names both entries and what they share, and
+// *first/*second (when given) hold their indexes.
+bool CheckDistinctReceivers(const QStringList &devices, QString *why = nullptr, qsizetype *first = nullptr,
+                            qsizetype *second = nullptr);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/NetSerial.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -114,7 +115,9 @@ void TelnetCodec::verb(uint8_t verb, uint8_t opt, QByteArray *reply)
     switch (verb) {
     case DO:
         if (!weSupport(opt)) {
-            send(WONT);
+            if (!o.usRefused)
+                send(WONT);
+            o.usRefused = true;
         } else if (!o.us) {
             o.us = true;
             if (!o.usAsked)
@@ -123,6 +126,7 @@ void TelnetCodec::verb(uint8_t verb, uint8_t opt, QByteArray *reply)
         }
         break;
     case DONT:
+        o.usRefused = false;
         if (o.us || o.usAsked) {
             if (o.us && !o.usAsked)
                 send(WONT);
@@ -134,7 +138,9 @@ void TelnetCodec::verb(uint8_t verb, uint8_t opt, QByteArray *reply)
         break;
     case WILL:
         if (!weSupport(opt)) {
-            send(DONT);
+            if (!o.himRefused)
+                send(DONT);
+            o.himRefused = true;
         } else if (!o.him) {
             o.him = true;
             if (!o.himAsked)
@@ -145,6 +151,7 @@ void TelnetCodec::verb(uint8_t verb, uint8_t opt, QByteArray *reply)
         }
         break;
     case WONT:
+        o.himRefused = false;
         if (o.him || o.himAsked) {
             if (o.him && !o.himAsked)
                 send(DONT);
@@ -224,10 +231,23 @@ bool NetSerial::open(const NetworkDevice &device, int baudRate, int parity, int 
     m_socket->setReadBufferSize(SocketBufferBytes);
 
     QEventLoop loop;
+    // The limit is measured on the monotonic clock: a coarse timer may fire
+    // up to 5 % early, so when it does the rest of the time is waited out.
+    const QDeadlineTimer deadline(qMax(1, timeoutMs), Qt::PreciseTimer);
     QTimer timer;
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
     bool timedOut = false;
-    connect(&timer, &QTimer::timeout, &loop, [&] { timedOut = true; loop.quit(); });
+    bool notTaking = false;
+    connect(&timer, &QTimer::timeout, &loop, [&] {
+        const qint64 left = deadline.remainingTime();
+        if (left > 0) {
+            timer.start(int(left));
+            return;
+        }
+        timedOut = true;
+        loop.quit();
+    });
     QByteArray discard;
     QByteArray reply;
     constexpr uint32_t confirmed = (1u << TelnetCodec::SetBaudRate) | (1u << TelnetCodec::SetDataSize)
@@ -241,8 +261,11 @@ bool NetSerial::open(const NetworkDevice &device, int baudRate, int parity, int 
         if (rfc2217) {
             reply.clear();
             m_telnet.feed(raw.constData(), raw.size(), &discard, &reply);
-            if (!reply.isEmpty())
-                sendRaw(reply);
+            if (!reply.isEmpty() && !sendRaw(reply)) {
+                notTaking = true;
+                loop.quit();
+                return;
+            }
         }
         discard.clear();
         if (settled())
@@ -277,7 +300,7 @@ bool NetSerial::open(const NetworkDevice &device, int baudRate, int parity, int 
 
     m_socket->connectToHost(device.host, device.port);
     timer.start(qMax(1, timeoutMs));
-    while (!timedOut && !settled() && m_socket->state() != QAbstractSocket::UnconnectedState)
+    while (!timedOut && !notTaking && !settled() && m_socket->state() != QAbstractSocket::UnconnectedState)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     disconnect(c1);
     disconnect(c2);
@@ -292,6 +315,8 @@ bool NetSerial::open(const NetworkDevice &device, int baudRate, int parity, int 
         return false;
     };
     const double seconds = timeoutMs / 1000.0;
+    if (notTaking)
+        return fail(notTakingReason());
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
         if (timedOut)
             return fail(m_socket->state() == QAbstractSocket::HostLookupState
@@ -354,22 +379,48 @@ void NetSerial::close()
     }
 }
 
-void NetSerial::sendRaw(const QByteArray &bytes)
+QString NetSerial::notTakingReason() const
+{
+    return tr("the device server takes none of the bytes sent to it (%1 KiB waiting) while it goes on "
+              "sending; the session was ended")
+        .arg(MaxQueuedBytes / 1024);
+}
+
+bool NetSerial::sendRaw(const QByteArray &bytes)
 {
     if (!m_socket || bytes.isEmpty())
-        return;
+        return true;
+    // The system's own send buffer takes what the far end has not read yet;
+    // what is left over waits in the socket. Past the bound the far end is
+    // not reading at all.
+    if (m_socket->bytesToWrite() + bytes.size() > MaxQueuedBytes)
+        return false;
     m_socket->write(bytes);
     m_socket->flush();
+    return true;
+}
+
+void NetSerial::endSession(const QString &reason)
+{
+    if (!m_socket || m_lost)
+        return;
+    m_lost = true;
+    m_errorString = tr("Connection to %1 ended: %2").arg(m_device.endpoint(), reason);
+    // Dropped at once, queue and all; the socket itself goes with close().
+    m_socket->abort();
+    // Told from the event loop: this may run inside a read of the port.
+    QMetaObject::invokeMethod(this, [this] { emit lost(); }, Qt::QueuedConnection);
 }
 
 void NetSerial::write(const char *data, qsizetype size)
 {
     if (!isOpen() || size <= 0)
         return;
-    if (m_device.protocol == NetworkDevice::Protocol::Rfc2217)
-        sendRaw(TelnetCodec::escape(data, size));
-    else
-        sendRaw(QByteArray(data, size));
+    const bool taken = m_device.protocol == NetworkDevice::Protocol::Rfc2217
+        ? sendRaw(TelnetCodec::escape(data, size))
+        : sendRaw(QByteArray(data, size));
+    if (!taken)
+        endSession(notTakingReason());
 }
 
 QByteArray NetSerial::read(qsizetype maxBytes)
@@ -391,8 +442,8 @@ QByteArray NetSerial::read(qsizetype maxBytes)
             break;
         m_telnet.feed(raw.constData(), raw.size(), &out, &reply);
     }
-    if (!reply.isEmpty() && isOpen())
-        sendRaw(reply);
+    if (!reply.isEmpty() && isOpen() && !sendRaw(reply))
+        endSession(notTakingReason());
     return out;
 }
 

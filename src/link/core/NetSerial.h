@@ -65,6 +65,11 @@ private:
     struct Option {
         bool us = false, usAsked = false;    // we WILL
         bool him = false, himAsked = false;  // he WILL
+        // We refused his DO (WONT sent) / his WILL (DONT sent). Until he
+        // takes the request back, a repeat changes nothing and is not
+        // answered again: a peer that repeats a request for ever gets one
+        // refusal, not one per request.
+        bool usRefused = false, himRefused = false;
     };
     static bool weSupport(uint8_t opt) { return opt == OptBinary || opt == OptSuppressGoAhead || opt == OptComPort; }
     void verb(uint8_t verb, uint8_t opt, QByteArray *reply);
@@ -93,6 +98,13 @@ public:
     // PortCtl (0 none, 1 odd, 2 even, 3 mark, 4 space). Returns false with
     // errorString() naming host:port and the reason.
     bool open(const NetworkDevice &device, int baudRate, int parity, int timeoutMs);
+    // Bytes we may have queued for the far end, Telnet answers included. A
+    // device server that takes none of them while it goes on sending (a
+    // negotiation flood) would otherwise make the queue grow without limit;
+    // past this the connection is ended with a reason. An upload frame with
+    // every byte escaped is about 1 KiB.
+    static constexpr qsizetype MaxQueuedBytes = 64 * 1024;
+
     // Hands what was written to the socket and closes it.
     void close();
     bool isOpen() const;
@@ -120,7 +132,11 @@ signals:
 
 private:
     void onSocketError();
-    void sendRaw(const QByteArray &bytes);
+    // Queues bytes for the far end; false (and the connection ended) when
+    // the far end has left more than MaxQueuedBytes untaken.
+    bool sendRaw(const QByteArray &bytes);
+    QString notTakingReason() const;
+    void endSession(const QString &reason);
     QString socketReason() const;
 
     QPointer<QTcpSocket> m_socket;

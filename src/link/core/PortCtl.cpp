@@ -88,6 +88,8 @@ int PortCtl::openLocal()
     auto claim = std::make_unique<DeviceClaim>();
     if (!claim->claim(m_device, &m_errorString))
         return 0;
+    for (const QString &n : claim->notices())
+        note(n);
     m_port.setPortName(claim->canonicalPath());
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_errorString = tr("Cannot open %1: %2").arg(m_device, m_port.errorString());
@@ -286,7 +288,13 @@ void PortCtl::onError(QSerialPort::SerialPortError error)
     if (!m_port.isOpen() || m_failed)
         return;
     m_failed = true;
-    m_errorString = tr("Port %1 lost: %2").arg(m_device, m_port.errorString());
+    // A hang-up (the far end of the line closed, a USB adapter pulled) comes
+    // as a read or resource error whose text is whatever errno was left from
+    // before, such as "Inappropriate ioctl for device": say what happened.
+    QString reason = m_port.errorString();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        reason = tr("the device closed the line (hang-up, or the device was unplugged)");
+    m_errorString = tr("Port %1 lost: %2").arg(m_device, reason);
     note(m_errorString);
     // A vanished device keeps its descriptor readable (hang-up); close it
     // from the event loop so the notifier cannot fire again and again. The

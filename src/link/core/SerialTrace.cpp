@@ -147,3 +147,15 @@ QString SerialTrace::text() const
     }
     return out;
 }
+
+void SerialTrace::followTransferStep(const QString &leftStatus, const QString &device)
+{
+    // "Negotiating Port # 1", or "Negotiating <device>" when the user named
+    // the device directly.
+    if (leftStatus.startsWith(QLatin1String("Negotiating ")))
+        beginExchange(device.isEmpty() ? QStringLiteral("Negotiate") : QStringLiteral("Negotiate with %1").arg(device));
+    else if (leftStatus == QLatin1String("Preparing For Upload..."))
+        beginExchange(QStringLiteral("Upload"));
+    else if (leftStatus == QLatin1String("Downloading Data"))
+        beginExchange(QStringLiteral("Download"));
+}

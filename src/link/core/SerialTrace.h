@@ -32,6 +32,10 @@ public:
     explicit SerialTrace(int maxExchanges = 8, qsizetype maxBytes = 256 * 1024);
 
     void beginExchange(const QString &label);
+    // Begins the exchange that a transfer's step starts, from the text it
+    // puts in the left status panel: negotiation, upload and download read
+    // apart in the trace. Other texts change nothing.
+    void followTransferStep(const QString &leftStatus, const QString &device = QString());
     void record(Direction direction, const char *data, qsizetype size);
     void record(Direction direction, const QByteArray &data) { record(direction, data.constData(), data.size()); }
     // A line of its own among the bytes ("port opened on /dev/ttyUSB0").
