@@ -4,28 +4,12 @@
 #include "app/gui/NX4400C.h"
 #include "app/gui/QtPrompter.h"
 #include "app/gui/StartUp.h"
+#include "coverage/core/CoverageLocation.h"
 
 #include <QApplication>
 #include <QDir>
 
 #include <cstdlib>
-
-namespace {
-
-// The state files sit in "States" beside the program; once installed, they
-// are in the shared data folder.
-QString findStatesFolder()
-{
-    const QString here = QCoreApplication::applicationDirPath();
-    for (const QString &candidate : {here + QStringLiteral("/States"),
-                                     here + QStringLiteral("/../share/nx4400c/States")}) {
-        if (QDir(candidate).exists())
-            return QDir(candidate).canonicalPath();
-    }
-    return here + QStringLiteral("/States");
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -37,7 +21,10 @@ int main(int argc, char **argv)
     AppContext ctx;
     QtPrompter prompter;
     ctx.setPrompter(&prompter);
-    ctx.statesFolder = findStatesFolder();
+    // The state files shipped beside the program (or installed in the shared
+    // data folder), unless the user imported a newer listing.
+    ctx.shippedStatesFolder = CoverageLocation::shippedFolder(QCoreApplication::applicationDirPath());
+    ctx.statesFolder = CoverageLocation::activeFolder(ctx.shippedStatesFolder, ctx.coverageDataFolder);
     bool running = false;
     ctx.endProgram = [&running](int code) {
         // Before the event loop runs (a fatal error during start-up) there
