@@ -8,7 +8,9 @@
 #include "support/GuiDriver.h"
 #include "support/VirtualReceiver.h"
 
+#include "app/gui/HelpCommands.h"
 #include "app/gui/NX4400C.h"
+#include "app/gui/frmAbout.h"
 #include "app/gui/SysInfo.h"
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
@@ -126,6 +128,15 @@ void TestCoverageUpdateE2E::importChooseTransfer()
     QCOMPARE(ctx.statesFolder, CoverageLocation::overrideFolder(ctx.coverageDataFolder));
     QVERIFY(CoverageCommands::coverageInUse(ctx).contains(QStringLiteral("CCL.js")));
     QVERIFY(CollectSysInfo(ctx).text().contains(QStringLiteral("Coverage listing:   NOAA county coverage listing CCL.js")));
+    QString about;
+    whenModal<frmAbout>([&](frmAbout *w) {
+        about = accessibleText(w->findChild<QLabel *>(QStringLiteral("lblCoverage")));
+        grab(w, QStringLiteral("coverage-about"));
+        w->accept();
+    });
+    HelpCommands::openAbout(ctx, &window);
+    QVERIFY2(about.contains(QStringLiteral("Coverage: NOAA county coverage listing CCL.js of August 10 2018")), qPrintable(about));
+    QVERIFY(about.contains(QStringLiteral("6565 rows (imported ")));
 
     // The county window, then the transmitter window over it: Ohio, 162.475,
     // the new transmitter; its two counties come back and both are ticked.
@@ -133,15 +144,18 @@ void TestCoverageUpdateE2E::importChooseTransfer()
     QStringList offered;
     whenModal<frmFIPS>([&](frmFIPS *fips) {
         whenModal<frmEnterFIP>([&](frmEnterFIP *enter) {
+            enter->findChild<QComboBox *>(QStringLiteral("cmbState"))->setCurrentIndex(34);
             enter->cmbState_Click(34);
-            enter->cmbLimit_Click(5);
+            enter->findChild<QComboBox *>(QStringLiteral("cmbLimit"))->setCurrentIndex(4);   // 162.475
+            enter->cmbLimit_Click(4);
             auto *list = enter->findChild<QListWidget *>(QStringLiteral("lstCounty"));
             const auto found = list->findItems(QStringLiteral("WXZ99"), Qt::MatchContains);
             if (found.size() == 1)
                 list->setCurrentItem(found.first());
             info = accessibleText(enter->findChild<QLabel *>(QStringLiteral("lblTransmitterInfo")));
             grab(enter, QStringLiteral("coverage-transmitter-window"));
-            enter->findChild<QPushButton *>(QStringLiteral("cmdOk"))->click();
+            // Not found: Cancel, so that the test fails instead of waiting.
+            enter->findChild<QPushButton *>(found.size() == 1 ? QStringLiteral("cmdOk") : QStringLiteral("cmdCancel"))->click();
         });
         fips->findChild<QPushButton *>(QStringLiteral("cmdEnterCodes"))->click();
         auto *list = fips->findChild<QListWidget *>(QStringLiteral("lstFips"));

@@ -176,6 +176,7 @@ Summary compare(const Side &before, const Side &after, const QString &storedTran
 
     // The user's own choice.
     const QString stored = storedTransmitter.trimmed();
+    const QString said = storedTransmitter.simplified();   // as a person reads it
     if (!stored.isEmpty()) {
         QString call;
         for (auto it = a.fieldOf.cbegin(); it != a.fieldOf.cend() && call.isEmpty(); ++it) {
@@ -194,26 +195,26 @@ Summary compare(const Side &before, const Side &after, const QString &storedTran
             if (!call.isEmpty() && b.fieldOf.contains(call))
                 s.warnings << QStringLiteral("YOUR TRANSMITTER CHANGED: \"%1\" is now listed as \"%2\". Choose it again "
                                              "in the transmitter window and check your counties.")
-                                  .arg(stored, b.fieldOf.value(call));
+                                  .arg(said, b.fieldOf.value(call).simplified());
             else
                 s.warnings << QStringLiteral("YOUR TRANSMITTER IS GONE: \"%1\" is not in the new listing. Choose another "
                                              "transmitter for your receiver.")
-                                  .arg(stored);
+                                  .arg(said);
         } else {
             const QString status = after.transmitters.value(storedNow).status;
             if (status == QLatin1String("OUT OF SERVICE"))
                 s.warnings << QStringLiteral("YOUR TRANSMITTER IS OUT OF SERVICE: \"%1\". Your receiver may hear no "
                                              "alerts until it is back or you choose another transmitter.")
-                                  .arg(stored);
+                                  .arg(said);
             else if (status == QLatin1String("DEGRADED"))
-                s.warnings << QStringLiteral("Your transmitter \"%1\" is listed as DEGRADED.").arg(stored);
+                s.warnings << QStringLiteral("Your transmitter \"%1\" is listed as DEGRADED.").arg(said);
         }
         const QSet<QString> coveredBefore = a.fieldCounties.value(stored);
         const QSet<QString> coveredAfter = b.fieldCounties.value(stored);
         for (const QString &code : selected) {
             if (coveredBefore.contains(code) && !coveredAfter.contains(code))
                 s.warnings << QStringLiteral("Your selected county %1 %2 is no longer covered by \"%3\".")
-                                  .arg(code, b.countyName.value(code, a.countyName.value(code)), stored);
+                                  .arg(code, b.countyName.value(code, a.countyName.value(code)), said);
         }
     }
     return s;
