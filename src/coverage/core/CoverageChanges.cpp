@@ -16,7 +16,7 @@ namespace {
 struct Index {
     QHash<QString, QString> fieldOf;            // call sign -> field (trimmed)
     QHash<QString, QString> rawField;           // call sign -> field as in the files
-    QMap<QString, QSet<QString>> countyCalls;   // code -> call signs that cover it
+    QHash<QString, QSet<QString>> countyCalls;  // code -> call signs that cover it
     QHash<QString, QString> countyName;         // code -> "Adams (Ohio)"
     QHash<QString, QSet<QString>> fieldCounties;   // trimmed field -> codes
 };
@@ -28,7 +28,7 @@ Index indexOf(const Side &side)
         for (const QString &raw : lines) {
             if (!StateDatabase::usableLine(raw))
                 continue;
-            const QString line = StateDatabase::normalisedLine(raw);
+            const QString line = raw.size() == StateDatabase::LineLength ? raw : StateDatabase::normalisedLine(raw);
             const QString code = line.left(6);
             if (!ix.countyName.contains(code))
                 ix.countyName.insert(code, QStringLiteral("%1 (%2)").arg(line.mid(8, 22).trimmed(),
@@ -152,6 +152,7 @@ Summary compare(const Side &before, const Side &after, const QString &storedTran
             s.removed << describe(call, a.rawField.value(call), before.transmitters);
     }
     QSet<QString> codes;
+    codes.reserve(a.countyCalls.size() + b.countyCalls.size());
     for (auto it = a.countyCalls.cbegin(); it != a.countyCalls.cend(); ++it)
         codes.insert(it.key());
     for (auto it = b.countyCalls.cbegin(); it != b.countyCalls.cend(); ++it)
