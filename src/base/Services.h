@@ -42,7 +42,12 @@ public:
     // bare name in the current directory unless a test points elsewhere.
     QString parameterFilePath = QStringLiteral("NX_4400C.DAT");
     QString dumpFilePath = QStringLiteral("NX_DUMP.TXT");
-    QString statesFolder;          // folder holding the 54 state files
+    QString statesFolder;          // folder holding the 54 state files in use
+    // The state files shipped with the program (read-only), and the user's
+    // data folder, whose coverage/States, when present, overrides them after
+    // an import. An empty data folder is the per-user default.
+    QString shippedStatesFolder;
+    QString coverageDataFolder;
     QString settingsPath;          // ini file of the settings store; empty = per-user default
 
     // The settings store, application "NX4400C". While settingsProblem()

@@ -14,6 +14,9 @@ TestEnv::TestEnv()
     ctx->dumpFilePath = dir.filePath(QStringLiteral("NX_DUMP.TXT"));
     ctx->alertLogPath = dir.filePath(QStringLiteral("alerts.csv"));
     ctx->statesFolder = buildBinDir() + QStringLiteral("/States");
+    ctx->shippedStatesFolder = ctx->statesFolder;
+    // An imported coverage listing goes here, never into the user's own data.
+    ctx->coverageDataFolder = dir.filePath(QStringLiteral("data"));
     ctx->endProgram = [this](int code) {
         ++endRequests;
         lastEndCode = code;

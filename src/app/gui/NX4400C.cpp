@@ -36,6 +36,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 namespace {
 
 // Every command of the toolbar and the menus, with what runs it. The
@@ -73,6 +75,8 @@ const MainCommand kCommands[] = {
     {"About", nullptr, nullptr, nullptr, false, false, &NX4400C::openAbout},
     {"Alert Log", nullptr, nullptr, nullptr, false, false, &NX4400C::openAlertLog},
     {"Serial Trace", nullptr, nullptr, nullptr, false, false, &NX4400C::openSerialTrace},
+    {"Update Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::updateCoverage},
+    {"Revert Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::revertCoverage},
 };
 
 const char *const kColumns[] = {"lblNum", "lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"};
@@ -129,6 +133,15 @@ void NX4400C::buildMenus()
         setStatusText(QStringLiteral("Left"), QStringLiteral("Profile %1 opened").arg(QDir::toNativeSeparators(path)));
     });
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSepProfiles"));
+    // NOAA's county coverage listing, brought in by the user.
+    for (const auto &[name, caption, key] : {std::tuple{"mnuUpdateCoverage", "&Update Coverage...", "Update Coverage"},
+                                             std::tuple{"mnuRevertCoverage", "Revert to S&hipped Coverage", "Revert Coverage"}}) {
+        QAction *c = mnuFile->addAction(QString::fromLatin1(caption));
+        c->setObjectName(QString::fromLatin1(name));
+        const QString k = QString::fromLatin1(key);
+        connect(c, &QAction::triggered, this, [this, k] { runToolbarCommand(k); });
+    }
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSepCoverage"));
     m_mnuSaveAs = mnuFile->addAction(QStringLiteral("Save History File As..."));
     m_mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
     connect(m_mnuSaveAs, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Save History As")); });
@@ -480,6 +493,8 @@ void NX4400C::helpContents() { HelpCommands::helpContents(m_ctx, this); }
 void NX4400C::helpSearch() { HelpCommands::helpSearch(m_ctx, this); }
 void NX4400C::openTestPackets() { TestPacketCommands::openTestPackets(m_ctx, this); }
 void NX4400C::openAbout() { HelpCommands::openAbout(m_ctx, this); }
+void NX4400C::updateCoverage() { CoverageCommands::updateCoverage(m_ctx, m_ctx, this); }
+void NX4400C::revertCoverage() { CoverageCommands::revertCoverage(m_ctx, m_ctx, this); }
 
 void NX4400C::exitWithPrompt()
 {

@@ -63,6 +63,8 @@ public:
     void exitWithPrompt();
     void openAlertLog();
     void openSerialTrace();
+    void updateCoverage();   // File > Update Coverage...
+    void revertCoverage();   // File > Revert to Shipped Coverage
 
     // Exit paths.
     void SaveAndExit();

@@ -4,10 +4,12 @@
 #include "link/core/PortMap.h"
 #include "link/core/LinkSession.h"
 #include "app/AppContext.h"
+#include "coverage/gui/CoverageCommands.h"
 #include "base/Messages.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -39,6 +41,8 @@ SysInfoReport gather(AppContext &ctx)
         && QCoreApplication::applicationVersion() != r.programVersion)
         r.programVersion += QStringLiteral(" (") + QCoreApplication::applicationVersion() + QLatin1Char(')');
     r.receiverVersion = ctx.config.ReceiverVersion;
+    r.coverage = CoverageCommands::coverageInUse(ctx);
+    r.coverageFolder = QDir::toNativeSeparators(ctx.statesFolder);
     // The devices the link uses now (the setup window may have changed them
     // since the store was read), else the stored map.
     r.portDevices = ctx.hasSession() ? ctx.session().Port1.devicePaths() : PortMap::Load(ctx);
@@ -106,6 +110,10 @@ QString SysInfoReport::text() const
                         : QStringLiteral(" (built with ") + qtBuildVersion + QLatin1Char(')'));
     lines << QStringLiteral("Editor version:     ") + programVersion;
     lines << QStringLiteral("Receiver firmware:  ") + receiverVersion;
+    if (!coverage.isEmpty()) {
+        lines << QStringLiteral("Coverage listing:   ") + coverage;
+        lines << QStringLiteral("Coverage folder:    ") + coverageFolder;
+    }
     lines << QString();
     lines << QStringLiteral("Receiver ports:");
     for (int n = 0; n < portDevices.size(); ++n) {

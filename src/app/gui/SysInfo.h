@@ -28,6 +28,8 @@ struct SysInfoReport {
     QString qtBuildVersion;    // the Qt it was built with
     QString programVersion;
     QString receiverVersion;
+    QString coverage;          // the coverage listing in use
+    QString coverageFolder;
     QStringList portDevices;   // device of Port 1..4 as the editor has them
     QList<SerialDevice> devices;
 

@@ -6,6 +6,7 @@
 #include "base/Messages.h"
 #include "app/gui/HelpViewer.h"
 #include "app/gui/SysInfo.h"
+#include "coverage/gui/CoverageCommands.h"
 #include "widgets/NamedWidgets.h"
 
 #include <QEvent>
@@ -56,6 +57,9 @@ frmAbout::frmAbout(AppContext &ctx, QWidget *parent)
     m_label3 = makeLabel(QStringLiteral("Label3"), QString(), 0, false);
     text->addWidget(m_label1);
     text->addWidget(m_label3);
+    m_lblCoverage = makeLabel(QStringLiteral("lblCoverage"), QString(), -1, false);
+    m_lblCoverage->setWordWrap(true);
+    text->addWidget(m_lblCoverage);
     text->addSpacing(8);
     text->addWidget(makeLabel(QStringLiteral("lblContact_0"), WebLinks::VendorWebAddress(), 0, false));
     text->addWidget(makeLabel(QStringLiteral("lblContact_1"), QStringLiteral("Tel. (800) 555-0144"), 0, false));
@@ -124,6 +128,8 @@ void frmAbout::Form_Activate()
     m_cmdDump->setVisible(m_ctx.ShowDumpButton);
     m_label1->setText(QStringLiteral("Windows Editor Version ") + m_ctx.config.EditorVersion);
     m_label3->setText(QStringLiteral("Receiver Firmware Version ") + m_ctx.config.ReceiverVersion);
+    m_lblCoverage->setText(QStringLiteral("Coverage: ") + CoverageCommands::coverageInUse(m_ctx));
+    m_lblCoverage->setAccessibleName(m_lblCoverage->text());
     m_label1->setAccessibleName(m_label1->text());
     m_label3->setAccessibleName(m_label3->text());
 }

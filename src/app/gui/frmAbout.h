@@ -31,5 +31,6 @@ private:
     AppContext &m_ctx;
     QLabel *m_label1 = nullptr;
     QLabel *m_label3 = nullptr;
+    QLabel *m_lblCoverage = nullptr;   // the coverage listing in use
     QPushButton *m_cmdDump = nullptr;
 };

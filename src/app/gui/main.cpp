@@ -4,6 +4,7 @@
 #include "app/gui/NX4400C.h"
 #include "app/gui/QtPrompter.h"
 #include "app/gui/StartUp.h"
+#include "coverage/core/CoverageLocation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,19 +14,6 @@
 #include <cstring>
 
 namespace {
-
-// The state files sit in "States" beside the program; once installed, they
-// are in the shared data folder.
-QString findStatesFolder()
-{
-    const QString here = QCoreApplication::applicationDirPath();
-    for (const QString &candidate : {here + QStringLiteral("/States"),
-                                     here + QStringLiteral("/../share/nx4400c/States")}) {
-        if (QDir(candidate).exists())
-            return QDir(candidate).canonicalPath();
-    }
-    return here + QStringLiteral("/States");
-}
 
 // The usage, in the layout that the build turns into the manual page:
 // usage lines, a one-line summary, paragraphs, then headed lists whose
@@ -71,7 +59,10 @@ const char kUsage[] =
     "  NX_DUMP.TXT\n"
     "      The data dump, written to the current folder.\n"
     "  /usr/share/nx4400c/States\n"
-    "      The 54 state files with every county and the transmitters that cover it.\n"
+    "      The 54 state files with every county and the transmitters that cover it, as shipped.\n"
+    "  ~/.local/share/NX4400C/coverage/States\n"
+    "      The state files of a coverage listing imported with File, Update Coverage; they take the place of\n"
+    "      the shipped ones until File, Revert to Shipped Coverage.\n"
     "\n"
     "Environment:\n"
     "  HOME, XDG_CONFIG_HOME, XDG_DATA_HOME\n"
@@ -106,7 +97,10 @@ int main(int argc, char **argv)
     AppContext ctx;
     QtPrompter prompter;
     ctx.setPrompter(&prompter);
-    ctx.statesFolder = findStatesFolder();
+    // The state files shipped beside the program (or installed in the shared
+    // data folder), unless the user imported a newer listing.
+    ctx.shippedStatesFolder = CoverageLocation::shippedFolder(QCoreApplication::applicationDirPath());
+    ctx.statesFolder = CoverageLocation::activeFolder(ctx.shippedStatesFolder, ctx.coverageDataFolder);
     bool running = false;
     ctx.endProgram = [&running](int code) {
         // Before the event loop runs (a fatal error during start-up) there

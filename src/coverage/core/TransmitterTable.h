@@ -38,4 +38,17 @@ inline const QString FileName = QStringLiteral("transmitters.tsv");
 // files hold); an unreadable or malformed one gives false and a reason.
 bool load(const QString &statesFolder, QHash<QString, TransmitterInfo> *table, QString *why = nullptr);
 
+// The table as text: a heading line starting "#", then one line per
+// transmitter, sorted by field, with tab-separated columns
+//   field, callsign, site name, site state, latitude, longitude, power,
+//   status, forecast office, then one "CODE REMARK" column per county remark.
+// Tabs and line breaks inside a text become blanks; an unknown position is
+// an empty column.
+QByteArray serialise(const QHash<QString, TransmitterInfo> &table);
+// Reads that text; false and a reason ("line 12: ...") when a line is not a
+// table line.
+bool parse(const QByteArray &text, QHash<QString, TransmitterInfo> *table, QString *why = nullptr);
+// Nothing larger is a transmitter table (the whole country is about 200 KB).
+constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
 } // namespace TransmitterTable

@@ -7,11 +7,18 @@
 #include "base/Services.h"
 #include "config/core/ReceiverSetup.h"
 #include "coverage/core/EventCatalog.h"
+#include "coverage/core/CoverageLocation.h"
+#include "coverage/gui/frmCoverageUpdate.h"
 #include "coverage/gui/frmEnterFIP.h"
 #include "coverage/gui/frmEvent.h"
 #include "coverage/gui/frmFIPS.h"
 
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QWidget>
 
 namespace {
@@ -84,6 +91,83 @@ void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &ca
 {
     frmEvent window(services, setup, catalog, parent);
     window.exec();
+}
+
+bool updateCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindow, const QString &given)
+{
+    QString file = given;
+    if (file.isEmpty()) {
+        file = QFileDialog::getOpenFileName(mainWindow, QStringLiteral("NOAA County Coverage Listing"),
+                                            QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+                                            QStringLiteral("Coverage listings (*.js *.csv *.txt);;All files (*)"));
+        if (file.isEmpty())
+            return false;
+    }
+    CoverageImport::Result r = CoverageImport::importFile(file, services.statesFolder);
+    CoverageChanges::Summary summary;
+    if (!r.refused)
+        summary = CoverageChanges::compare(CoverageChanges::sideOf(services.statesFolder),
+                                           CoverageChanges::Side{r.stateLines, r.transmitters},
+                                           setup.config.TransmitterLocation,
+                                           CoverageChanges::selectedCodes(setup.FipEntries));
+    frmCoverageUpdate window(r, summary, mainWindow);
+    if (window.exec() != QDialog::Accepted || r.refused)
+        return false;
+    r.info.imported = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    const QString target = CoverageLocation::overrideFolder(services.coverageDataFolder);
+    QString why;
+    if (target.isEmpty() || !CoverageImport::replaceFolder(r, target, &why)) {
+        services.prompter().ask(QStringLiteral("NX-4400C Update Coverage"),
+                                QStringLiteral("The listing was not applied; nothing was changed.\n%1")
+                                    .arg(target.isEmpty() ? QStringLiteral("There is no data folder for it.") : why),
+                                Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+        return false;
+    }
+    services.statesFolder = target;
+    // The transmitter list and the county lists are read again from the new
+    // files; the stored choice stays as it is (the summary said whether it
+    // still stands).
+    if (mainWindow && mainWindow->findChild<frmFIPS *>(QStringLiteral("frmFIPS")))
+        prepareCoverageWindows(services, setup, mainWindow);
+    services.view().setStatusText(QStringLiteral("Left"), QStringLiteral("Coverage updated from %1").arg(r.info.name));
+    return true;
+}
+
+bool revertCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
+{
+    const QString target = CoverageLocation::overrideFolder(services.coverageDataFolder);
+    const QString shipped = services.shippedStatesFolder.isEmpty() ? services.statesFolder : services.shippedStatesFolder;
+    if (target.isEmpty() || (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink())) {
+        services.prompter().ask(QStringLiteral("NX-4400C Update Coverage"),
+                                QStringLiteral("The shipped coverage is in use already."), Prompter::Icon::Information,
+                                Prompter::Buttons::Ok);
+        services.statesFolder = shipped;
+        return true;
+    }
+    if (services.prompter().ask(QStringLiteral("NX-4400C Update Coverage"),
+                                QStringLiteral("Remove the imported coverage listing and use the one shipped with the "
+                                               "program (NOAA, August 2018)?"),
+                                Prompter::Icon::Question, Prompter::Buttons::YesNo)
+        != Prompter::Button::Yes)
+        return false;
+    QString why;
+    if (!CoverageImport::removeFolder(target, &why)) {
+        services.prompter().ask(QStringLiteral("NX-4400C Update Coverage"), why, Prompter::Icon::Exclamation,
+                                Prompter::Buttons::Ok);
+        return false;
+    }
+    services.statesFolder = shipped;
+    if (mainWindow && mainWindow->findChild<frmFIPS *>(QStringLiteral("frmFIPS")))
+        prepareCoverageWindows(services, setup, mainWindow);
+    services.view().setStatusText(QStringLiteral("Left"), QStringLiteral("Shipped coverage restored"));
+    return true;
+}
+
+QString coverageInUse(const Services &services)
+{
+    const QString shipped = services.shippedStatesFolder.isEmpty() ? services.statesFolder : services.shippedStatesFolder;
+    const CoverageLocation::InUse use = CoverageLocation::inUse(services.statesFolder, shipped, services.coverageDataFolder);
+    return use.problem.isEmpty() ? use.describe() : use.describe() + QStringLiteral(" - ") + use.problem;
 }
 
 } // namespace CoverageCommands

@@ -19,4 +19,15 @@ void openFips(Services &services, ReceiverSetup &setup, QWidget *mainWindow);   
 void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog,
                 QWidget *parent);                                                  // "Event Codes"
 
+// File > Update Coverage...: `file` (or, when empty, the one the user picks
+// in a file dialog) is read and checked, the summary window shows what it
+// changes, and Apply puts it in place of the listing in use. True when
+// applied; the county windows then read the new listing.
+bool updateCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindow, const QString &file = QString());
+// File > Revert to Shipped Coverage: asks, then removes the imported
+// listing. True when the shipped listing is in use afterwards.
+bool revertCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindow);
+// "shipped ..." or "imported ...": the listing in use, one line.
+QString coverageInUse(const Services &services);
+
 } // namespace CoverageCommands

@@ -3,6 +3,7 @@
 
 #include "coverage/core/StateDatabase.h"
 #include "coverage/gui/CoverageUi.h"
+#include "coverage/gui/TransmitterInfoLine.h"
 #include "widgets/NamedWidgets.h"
 #include "coverage/gui/frmFIPS.h"
 #include "base/Services.h"
@@ -90,6 +91,8 @@ frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *coun
     listColumn->addWidget(Widgets::heading(this, QStringLiteral("lblTransmitterHeading"),
                                               QStringLiteral("Transmitter Location"), m_lstCounty));
     listColumn->addWidget(m_lstCounty, 1);
+    // Status, call sign, power and office of the highlighted transmitter.
+    listColumn->addWidget(new TransmitterInfoLine(m_svc, m_lstCounty, this));
 
     auto *upper = new QHBoxLayout;
     upper->addLayout(listColumn, 1);

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "coverage/core/TransmitterTable.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What an imported listing changes, against the listing in use and against
+// what this user has chosen: the stored transmitter (TransmitterLocation)
+// and the selected counties. Transmitters are matched by call sign, so a
+// retuned or renamed transmitter is one transmitter that changed, not one
+// removed and one added.
+namespace CoverageChanges {
+
+// The state files of one listing and its transmitter table.
+struct Side {
+    QVector<QStringList> stateLines;                 // by StateID
+    QHash<QString, TransmitterInfo> transmitters;    // by field
+};
+
+struct Summary {
+    // Said first and prominently: the stored transmitter is gone, changed its
+    // field or is out of service; a selected county is no longer covered by
+    // it.
+    QStringList warnings;
+    QStringList added;          // "KXX99  Newtown (OH) 162.400"
+    QStringList removed;
+    QStringList retuned;        // "KIH42  Akron: 162.400 -> 162.475"
+    QStringList renamed;        // same call sign and frequency, another field
+    QStringList outOfService;   // every transmitter out of service in the new listing
+    QStringList degraded;
+    QStringList countiesChanged;   // "039001 Adams (Ohio): +KZZ50 -KZZ49"
+    int transmittersBefore = 0;
+    int transmittersAfter = 0;
+
+    bool storedTransmitterAffected() const { return !warnings.isEmpty(); }
+    // The whole summary as plain text, warnings first; at most `maxPerList`
+    // entries of each list (0: all), with "... and N more".
+    QString text(int maxPerList = 0) const;
+};
+
+// The call sign of a transmitter field: the table's, else columns 49-54 of
+// the line (characters 19-24 of the field).
+QString callsignOf(const QString &field, const QHash<QString, TransmitterInfo> &table);
+
+// `selectedCodes`: the six-digit codes of the checked county lines.
+Summary compare(const Side &before, const Side &after, const QString &storedTransmitter,
+                const QStringList &selectedCodes);
+
+// A listing's side: the files and table in a folder, or an import's result.
+Side sideOf(const QString &folder);
+
+// The six-digit codes of the checked lines ("X " + entry) of FipEntries.
+QStringList selectedCodes(const QStringList &fipEntries);
+
+} // namespace CoverageChanges

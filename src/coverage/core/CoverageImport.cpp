@@ -1,0 +1,564 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "coverage/core/CoverageImport.h"
+
+#include "base/SafeWrite.h"
+#include "coverage/core/StateDatabase.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+namespace CoverageImport {
+
+namespace {
+
+using CoverageListing::Field;
+
+// Postal code and state number of each StateID, in the state list's order.
+struct StateCode {
+    const char *postal;
+    const char *number;
+};
+const StateCode kStates[StateDatabase::StateCount] = {
+    {"AL", "01"}, {"AK", "02"}, {"AZ", "04"}, {"AR", "05"}, {"CA", "06"}, {"CO", "08"}, {"CT", "09"}, {"DE", "10"},
+    {"FL", "12"}, {"GA", "13"}, {"HI", "15"}, {"ID", "16"}, {"IL", "17"}, {"IN", "18"}, {"IA", "19"}, {"KS", "20"},
+    {"KY", "21"}, {"LA", "22"}, {"ME", "23"}, {"MD", "24"}, {"MA", "25"}, {"MI", "26"}, {"MN", "27"}, {"MS", "28"},
+    {"MO", "29"}, {"MT", "30"}, {"NE", "31"}, {"NV", "32"}, {"NH", "33"}, {"NJ", "34"}, {"NM", "35"}, {"NY", "36"},
+    {"NC", "37"}, {"ND", "38"}, {"OH", "39"}, {"OK", "40"}, {"OR", "41"}, {"PA", "42"}, {"RI", "44"}, {"SC", "45"},
+    {"SD", "46"}, {"TN", "47"}, {"TX", "48"}, {"UT", "49"}, {"VT", "50"}, {"VA", "51"}, {"WA", "53"}, {"WV", "54"},
+    {"WI", "55"}, {"WY", "56"}, {"GU", "66"}, {"MP", "69"}, {"PR", "72"}, {"VI", "78"},
+};
+constexpr int Maryland = 19;
+
+// Applied in this order, each only while the site is still too long.
+const char *const kSiteAbbreviations[][2] = {
+    {" / ", "/"}, {"/ ", "/"}, {" - ", "-"}, {"OUT OF SERVICE", "OOS"}, {"DEGRADED", "DEGR"},
+    {"International", "Intl"}, {"Mountain", "Mtn"}, {"Peninsula", "Pen"}, {"Springs", "Spgs"}, {"County", "Co"},
+    {"Marine", "Mar"}, {"Island", "Isl"}, {"Falls", "Fls"}, {"Saint ", "St "}, {"Nat'l.", "NP"}, {"Street", "St"},
+    {"North", "N"}, {"South", "S"}, {"East", "E"}, {"West", "W"}, {"River", "Rv"}, {"Park", "Pk"}, {"City", "Cy"},
+    {". ", "."},
+};
+
+const char *const kFrequencies[] = {"162.400", "162.425", "162.450", "162.475", "162.500", "162.525", "162.550"};
+
+// Blanks of any kind (no-break spaces included) made single, ends trimmed.
+QString squeeze(const QString &text)
+{
+    return text.simplified();
+}
+
+int stateIdOf(const QString &postal)
+{
+    for (int i = 0; i < StateDatabase::StateCount; ++i) {
+        if (postal == QLatin1String(kStates[i].postal))
+            return i;
+    }
+    return -1;
+}
+
+QString postalOfNumber(const QString &number)
+{
+    if (number == QLatin1String("11"))
+        return QStringLiteral("DC");
+    for (const StateCode &s : kStates) {
+        if (number == QLatin1String(s.number))
+            return QString::fromLatin1(s.postal);
+    }
+    return QString();
+}
+
+// "162.55", "162.5500" and " 162.550 " are 162.550; anything else is empty.
+QString canonicalFrequency(const QString &text)
+{
+    bool ok = false;
+    const double f = text.trimmed().toDouble(&ok);
+    if (!ok)
+        return QString();
+    for (const char *known : kFrequencies) {
+        if (std::abs(f - QByteArray(known).toDouble()) < 0.0005)
+            return QString::fromLatin1(known);
+    }
+    return QString();
+}
+
+bool sixDigits(const QString &code)
+{
+    if (code.size() != 6)
+        return false;
+    for (const QChar c : code) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+bool noCoverageSite(const QString &site)
+{
+    return squeeze(site).contains(QLatin1String("No NWR Coverage"), Qt::CaseInsensitive);
+}
+
+double coordinate(const QString &text)
+{
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(v) ? v : std::nan("");
+}
+
+QString stateNameOf(int stateId)
+{
+    return StateDatabase::stateList().value(stateId);
+}
+
+} // namespace
+
+QString kindName(IssueKind kind)
+{
+    switch (kind) {
+    case IssueKind::BadCode: return QStringLiteral("bad code");
+    case IssueKind::NoStateFile: return QStringLiteral("no state file");
+    case IssueKind::BadFrequency: return QStringLiteral("bad frequency");
+    case IssueKind::Cut: return QStringLiteral("cut");
+    case IssueKind::Duplicate: return QStringLiteral("duplicate");
+    case IssueKind::MissingCounty: return QStringLiteral("county with no row");
+    case IssueKind::BadText: return QStringLiteral("not text");
+    case IssueKind::BadRow: return QStringLiteral("bad row");
+    }
+    return QString();
+}
+
+int stateIdOfPostal(const QString &postal)
+{
+    return stateIdOf(postal.trimmed().toUpper());
+}
+
+QString postalOfStateId(int stateId)
+{
+    return stateId >= 0 && stateId < StateDatabase::StateCount ? QString::fromLatin1(kStates[stateId].postal) : QString();
+}
+
+QByteArray ListingInfo::serialise() const
+{
+    QString s;
+    s += QStringLiteral("name=") + QString(name).remove(QLatin1Char('\n')) + QLatin1Char('\n');
+    s += QStringLiteral("date=") + QString(date).remove(QLatin1Char('\n')) + QLatin1Char('\n');
+    s += QStringLiteral("rows=%1\n").arg(rows);
+    s += QStringLiteral("shape=") + shape + QLatin1Char('\n');
+    if (!imported.isEmpty())
+        s += QStringLiteral("imported=") + imported + QLatin1Char('\n');
+    return s.toUtf8();
+}
+
+ListingInfo ListingInfo::parse(const QByteArray &text)
+{
+    ListingInfo info;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq);
+        const QString value = line.mid(eq + 1).left(200);
+        if (key == QLatin1String("name"))
+            info.name = value;
+        else if (key == QLatin1String("date"))
+            info.date = value;
+        else if (key == QLatin1String("rows"))
+            info.rows = value.toInt();
+        else if (key == QLatin1String("shape"))
+            info.shape = value;
+        else if (key == QLatin1String("imported"))
+            info.imported = value;
+    }
+    return info;
+}
+
+QMap<QString, QByteArray> Result::files() const
+{
+    QMap<QString, QByteArray> out;
+    for (int id = 0; id < StateDatabase::StateCount; ++id) {
+        QString text;
+        for (const QString &line : stateLines.value(id))
+            text += line + QStringLiteral("\r\n");
+        out.insert(StateDatabase::GetStateFileName(id), text.toUtf8());
+    }
+    out.insert(TransmitterTable::FileName, TransmitterTable::serialise(transmitters));
+    out.insert(InfoFileName, info.serialise());
+    return out;
+}
+
+int Result::issueCount(IssueKind kind) const
+{
+    return int(std::count_if(issues.begin(), issues.end(), [kind](const Issue &i) { return i.kind == kind; }));
+}
+
+QString shortenSite(const QString &site)
+{
+    QString s = squeeze(site);
+    for (const auto &abbr : kSiteAbbreviations) {
+        if (s.size() <= SiteWidth)
+            break;
+        s.replace(QLatin1String(abbr[0]), QLatin1String(abbr[1]));
+    }
+    return s;
+}
+
+QString shortenCounty(const QString &county)
+{
+    QString c = squeeze(county);
+    if (c.size() > CountyWidth && c.startsWith(QLatin1String("City of ")))
+        c = c.mid(8) + QStringLiteral(" City");
+    return c;
+}
+
+QString stateLine(const QString &code, const QString &county, const QString &site, const QString &callsign,
+                  const QString &frequency, bool *siteCut, bool *countyCut)
+{
+    QString c = shortenCounty(county);
+    if (countyCut)
+        *countyCut = c.size() > CountyWidth;
+    c = c.left(CountyWidth);
+    while (c.endsWith(QLatin1Char(' ')))
+        c.chop(1);
+    QString line = code + QStringLiteral("  ") + c.leftJustified(CountyWidth) + QLatin1Char(' ');
+    if (siteCut)
+        *siteCut = false;
+    if (callsign.isEmpty()) {
+        line += StateDatabase::NoCoverage;
+    } else {
+        QString s = shortenSite(site);
+        if (siteCut)
+            *siteCut = s.size() > SiteWidth;
+        s = s.left(SiteWidth);
+        while (s.endsWith(QLatin1Char(' ')))
+            s.chop(1);
+        line += s.leftJustified(SiteWidth) + QLatin1Char(' ') + callsign.leftJustified(CallWidth) + QLatin1Char(' ')
+                + frequency;
+    }
+    return line.leftJustified(StateDatabase::LineLength);
+}
+
+Result build(const CoverageListing::Listing &listing, const QString &name, const QVector<QStringList> &current)
+{
+    Result r;
+    r.stateLines.resize(StateDatabase::StateCount);
+    r.rowsRead = int(listing.rows.size());
+    r.info.name = name;
+    r.info.date = listing.date;
+    r.info.rows = r.rowsRead;
+    r.info.shape = CoverageListing::shapeName(listing.shape);
+    if (!listing.error.isEmpty()) {
+        r.refused = true;
+        r.refusal = QStringLiteral("The file is not a county coverage listing: %1.").arg(listing.error);
+        return r;
+    }
+
+    auto note = [&r](IssueKind kind, int line, const QString &text) { r.issues.append(Issue{kind, line, text}); };
+    QHash<QString, int> seenLine;                 // state line -> input line, for duplicates
+    QHash<QString, QPair<int, int>> homeless;     // postal -> (first line, rows)
+    QStringList homelessOrder;
+    QSet<QString> cutNoted;
+    QSet<QString> newCodes;
+    QStringList dc;                               // the District's lines, after Maryland's
+
+    for (const CoverageListing::Row &row : listing.rows) {
+        if (row.badText) {
+            note(IssueKind::BadText, row.line,
+                 QStringLiteral("Line %1 is neither UTF-8 nor Latin-1 text; its row is left out.").arg(row.line));
+            continue;
+        }
+        const QString code = row[Field::Same].trimmed();
+        if (!sixDigits(code)) {
+            note(IssueKind::BadCode, row.line,
+                 QStringLiteral("Line %1: the county code \"%2\" is not six digits; the row is left out.")
+                     .arg(row.line)
+                     .arg(code.left(20)));
+            continue;
+        }
+        QString postal = row[Field::St].trimmed().toUpper();
+        if (postal.isEmpty())
+            postal = postalOfNumber(code.mid(1, 2));
+        int stateId = stateIdOf(postal);
+        const bool isDc = postal == QLatin1String("DC");
+        if (stateId < 0 && !isDc) {
+            const QString key = postal.isEmpty() ? QStringLiteral("(none)") : postal.left(10);
+            auto it = homeless.find(key);
+            if (it == homeless.end()) {
+                homeless.insert(key, {row.line, 1});
+                homelessOrder << key;
+            } else {
+                ++it->second;
+            }
+            continue;
+        }
+        const QString callsign = row[Field::Callsign].trimmed();
+        const bool covered = !callsign.isEmpty() && !noCoverageSite(row[Field::SiteName]);
+        QString freq;
+        if (covered) {
+            freq = canonicalFrequency(row[Field::Freq]);
+            if (freq.isEmpty()) {
+                note(IssueKind::BadFrequency, row.line,
+                     QStringLiteral("Line %1: \"%2\" (%3) is not one of the seven NOAA Weather Radio frequencies; "
+                                    "the row is left out.")
+                         .arg(row.line)
+                         .arg(row[Field::Freq].trimmed().left(20), callsign.left(10)));
+                continue;
+            }
+            if (callsign.size() > CallWidth) {
+                note(IssueKind::BadRow, row.line,
+                     QStringLiteral("Line %1: the call sign \"%2\" is longer than %3 characters; the row is left out.")
+                         .arg(row.line)
+                         .arg(callsign.left(20))
+                         .arg(CallWidth));
+                continue;
+            }
+        }
+        bool siteCut = false;
+        bool countyCut = false;
+        const QString line = stateLine(code, row[Field::County], row[Field::SiteName], covered ? callsign : QString(),
+                                       freq, &siteCut, &countyCut);
+        const QString dupKey = QString::number(stateId) + line;
+        const auto dup = seenLine.constFind(dupKey);
+        if (dup != seenLine.constEnd()) {
+            note(IssueKind::Duplicate, row.line,
+                 QStringLiteral("Line %1 repeats line %2 (%3, %4); it is left out.")
+                     .arg(row.line)
+                     .arg(*dup)
+                     .arg(code, covered ? callsign : QStringLiteral("no coverage")));
+            continue;
+        }
+        seenLine.insert(dupKey, row.line);
+        if (siteCut && !cutNoted.contains(QStringLiteral("s") + row[Field::SiteName])) {
+            cutNoted.insert(QStringLiteral("s") + row[Field::SiteName]);
+            note(IssueKind::Cut, row.line,
+                 QStringLiteral("Line %1: the location \"%2\" is longer than %3 characters and was cut to \"%4\".")
+                     .arg(row.line)
+                     .arg(squeeze(row[Field::SiteName]))
+                     .arg(SiteWidth)
+                     .arg(line.mid(31, SiteWidth).trimmed()));
+        }
+        if (countyCut && !cutNoted.contains(QStringLiteral("c") + row[Field::County])) {
+            cutNoted.insert(QStringLiteral("c") + row[Field::County]);
+            note(IssueKind::Cut, row.line,
+                 QStringLiteral("Line %1: the county name \"%2\" is longer than %3 characters and was cut to \"%4\".")
+                     .arg(row.line)
+                     .arg(squeeze(row[Field::County]))
+                     .arg(CountyWidth)
+                     .arg(line.mid(8, CountyWidth).trimmed()));
+        }
+        if (isDc) {
+            if (dc.isEmpty())
+                note(IssueKind::NoStateFile, row.line,
+                     QStringLiteral("Line %1: the District of Columbia has no state file; its rows go into Maryland's "
+                                    "file, as they always have.")
+                         .arg(row.line));
+            dc << line;
+        } else {
+            r.stateLines[stateId] << line;
+        }
+        newCodes.insert(code);
+        ++r.rowsUsed;
+
+        if (!covered)
+            continue;
+        const QString field = line.mid(StateDatabase::FieldColumn - 1, StateDatabase::FieldLength);
+        auto it = r.transmitters.find(field);
+        if (it == r.transmitters.end()) {
+            TransmitterInfo t;
+            t.field = field;
+            t.callsign = callsign;
+            t.siteName = squeeze(row[Field::SiteName]);
+            t.siteState = row[Field::SiteState].trimmed().toUpper();
+            t.latitude = coordinate(row[Field::Lat]);
+            t.longitude = coordinate(row[Field::Lon]);
+            t.power = row[Field::Power].trimmed();
+            t.status = squeeze(row[Field::Status]).toUpper();
+            t.wfo = squeeze(row[Field::Wfo]);
+            it = r.transmitters.insert(field, t);
+        }
+        const QString remark = squeeze(row[Field::Remarks]);
+        if (!remark.isEmpty())
+            it->remarks.insert(code, remark);
+    }
+    r.stateLines[Maryland] << dc;
+
+    for (const QString &postal : std::as_const(homelessOrder)) {
+        const auto h = homeless.value(postal);
+        note(IssueKind::NoStateFile, h.first,
+             QStringLiteral("Line %1: %2 has no state file; its %3 row(s) are left out.")
+                 .arg(h.first)
+                 .arg(postal)
+                 .arg(h.second));
+    }
+
+    // Counties listed today that the new listing does not name at all.
+    QStringList emptied;
+    for (int id = 0; id < StateDatabase::StateCount; ++id) {
+        QSet<QString> noted;
+        bool hadCounties = false;
+        for (const QString &old : current.value(id)) {
+            if (!StateDatabase::usableLine(old))
+                continue;
+            hadCounties = true;
+            const QString code = old.left(6);
+            if (newCodes.contains(code) || noted.contains(code))
+                continue;
+            noted.insert(code);
+            note(IssueKind::MissingCounty, 0,
+                 QStringLiteral("%1 %2 (%3) is listed today but has no row in this listing; it will no longer be offered.")
+                     .arg(code, old.mid(8, CountyWidth).trimmed(), StateDatabase::GetStateName(old)));
+        }
+        if (hadCounties && r.stateLines.at(id).isEmpty())
+            emptied << stateNameOf(id);
+        if (r.stateLines.at(id).size() > StateDatabase::LineBufferSize && !r.refused) {
+            r.refused = true;
+            r.refusal = QStringLiteral("%1 would have %2 lines; the editor reads at most %3 per state.")
+                            .arg(stateNameOf(id))
+                            .arg(r.stateLines.at(id).size())
+                            .arg(StateDatabase::LineBufferSize);
+        }
+    }
+    if (r.rowsUsed == 0) {
+        r.refused = true;
+        r.refusal = QStringLiteral("The file has no usable rows (%1 read).").arg(r.rowsRead);
+    } else if (!emptied.isEmpty()) {
+        r.refused = true;
+        r.refusal = QStringLiteral("The listing has no counties for %1, which have counties today.")
+                        .arg(emptied.join(QStringLiteral(", ")));
+    }
+    return r;
+}
+
+QVector<QStringList> readFolder(const QString &folder)
+{
+    QVector<QStringList> out(StateDatabase::StateCount);
+    for (int id = 0; id < StateDatabase::StateCount; ++id)
+        StateDatabase::readStateLines(QDir(folder).filePath(StateDatabase::GetStateFileName(id)), &out[id]);
+    return out;
+}
+
+Result importFile(const QString &path, const QString &currentFolder)
+{
+    const QFileInfo fi(path);
+    Result r;
+    auto refuse = [&](const QString &why) {
+        r.refused = true;
+        r.refusal = why;
+        r.info.name = fi.fileName();
+        return r;
+    };
+    if (!fi.exists())
+        return refuse(QStringLiteral("%1 does not exist.").arg(QDir::toNativeSeparators(path)));
+    // A pipe or a device would never end; a folder is no listing.
+    if (!fi.isFile())
+        return refuse(QStringLiteral("%1 is not a regular file.").arg(QDir::toNativeSeparators(path)));
+    if (fi.size() > CoverageListing::MaxBytes)
+        return refuse(QStringLiteral("%1 is too large to be a county coverage listing.").arg(QDir::toNativeSeparators(path)));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("%1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), f.errorString()));
+    const QByteArray bytes = f.read(CoverageListing::MaxBytes + 1);
+    if (f.error() != QFile::NoError)
+        return refuse(QStringLiteral("%1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), f.errorString()));
+    CoverageListing::Listing listing = CoverageListing::read(bytes);
+    if (listing.date.isEmpty())
+        listing.date = fi.lastModified().toUTC().toString(QStringLiteral("yyyy-MM-dd"));
+    return build(listing, fi.fileName(), readFolder(currentFolder));
+}
+
+bool writeInto(const Result &result, const QString &folder, QString *why)
+{
+    if (!QDir().mkpath(folder)) {
+        if (why)
+            *why = QStringLiteral("The folder %1 cannot be made.").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    const QMap<QString, QByteArray> files = result.files();
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (!writeFileAtomically(QDir(folder).filePath(it.key()), it.value(), why))
+            return false;
+    }
+    return true;
+}
+
+bool replaceFolder(const Result &result, const QString &target, QString *why)
+{
+    namespace fs = std::filesystem;
+    const QFileInfo link(target);
+    const QString parent = link.absolutePath();
+    if (!QDir().mkpath(parent)) {
+        if (why)
+            *why = QStringLiteral("The folder %1 cannot be made.").arg(QDir::toNativeSeparators(parent));
+        return false;
+    }
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"))
+                          + QStringLiteral("-%1").arg(QRandomGenerator::global()->bounded(1u << 30), 0, 36);
+    const QString newName = link.fileName() + QLatin1Char('-') + stamp;
+    const QString newDir = QDir(parent).filePath(newName);
+    if (!QDir().mkdir(newDir) || !writeInto(result, newDir, why)) {
+        if (why && why->isEmpty())
+            *why = QStringLiteral("The folder %1 cannot be made.").arg(QDir::toNativeSeparators(newDir));
+        QDir(newDir).removeRecursively();
+        return false;
+    }
+    // What the name stands for now, to remove once it stands for the new one.
+    const QString before = link.isSymLink() ? link.symLinkTarget() : QString();
+    std::error_code ec;
+    const fs::path linkPath = fs::path(QFile::encodeName(link.absoluteFilePath()).toStdString());
+    const fs::path tempLink = fs::path(QFile::encodeName(QDir(parent).filePath(QStringLiteral(".") + newName + QStringLiteral(".link"))).toStdString());
+    fs::create_directory_symlink(fs::path(QFile::encodeName(newName).toStdString()), tempLink, ec);
+    QString movedAside;
+    if (!ec && link.exists() && !link.isSymLink()) {
+        // A real folder of that name (made by hand): moved aside first.
+        movedAside = QDir(parent).filePath(link.fileName() + QStringLiteral("-old-") + stamp);
+        fs::rename(linkPath, fs::path(QFile::encodeName(movedAside).toStdString()), ec);
+    }
+    if (!ec)
+        fs::rename(tempLink, linkPath, ec);   // the one step that switches the listing
+    if (ec) {
+        if (why)
+            *why = QStringLiteral("%1 cannot be replaced: %2.")
+                       .arg(QDir::toNativeSeparators(target), QString::fromLocal8Bit(ec.message().c_str()));
+        fs::remove(tempLink, ec);
+        if (!movedAside.isEmpty())
+            fs::rename(fs::path(QFile::encodeName(movedAside).toStdString()), linkPath, ec);
+        QDir(newDir).removeRecursively();
+        return false;
+    }
+    // The previous listing, unless it is what the link names now.
+    if (!before.isEmpty() && QFileInfo(before).absolutePath() == QFileInfo(newDir).absolutePath()
+        && QFileInfo(before).fileName() != newName && QFileInfo(before).fileName().startsWith(link.fileName() + QLatin1Char('-')))
+        QDir(before).removeRecursively();
+    if (!movedAside.isEmpty())
+        QDir(movedAside).removeRecursively();
+    return true;
+}
+
+bool removeFolder(const QString &target, QString *why)
+{
+    const QFileInfo link(target);
+    if (!link.exists() && !link.isSymLink())
+        return true;
+    bool ok = true;
+    if (link.isSymLink()) {
+        const QString before = link.symLinkTarget();
+        ok = QFile::remove(link.absoluteFilePath());   // removes the link, at once
+        if (ok && QFileInfo(before).absolutePath() == link.absolutePath())
+            QDir(before).removeRecursively();
+    } else if (link.isDir()) {
+        ok = QDir(link.absoluteFilePath()).removeRecursively();
+    } else {
+        ok = false;
+    }
+    if (!ok && why)
+        *why = QStringLiteral("%1 cannot be removed.").arg(QDir::toNativeSeparators(target));
+    return ok;
+}
+
+} // namespace CoverageImport

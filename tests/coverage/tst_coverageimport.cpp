@@ -1,0 +1,293 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// NOAA's county coverage listing brought in: the three shapes, every check
+// on a row, the refusals that leave the disk as it was, the transmitter of
+// another state, the summary against the user's choice, and the 2018
+// snapshot that must give the shipped state files byte for byte.
+#include "coverage/core/CoverageChanges.h"
+#include "coverage/core/CoverageImport.h"
+#include "coverage/core/CoverageLocation.h"
+#include "coverage/core/StateDatabase.h"
+#include "support/CoverageListings.h"
+#include "support/TestEnv.h"
+
+#include <QtTest>
+
+using namespace CoverageListings;
+using CoverageImport::IssueKind;
+
+namespace {
+
+QList<Row> baseRows()
+{
+    return {
+        // Adams County, Ohio, is covered by KZZ49 Maysville, Kentucky, too.
+        row("OH", "Adams", "039001", "Maysville", "KY", "162.425", "KZZ49"),
+        row("OH", "Adams", "039001", "Otway", "OH", "162.525", "WXM69", "NORMAL", "S"),
+        row("OH", "Allen", "039003", "Lima", "OH", "162.400", "WXJ93"),
+        row("KY", "Mason", "021161", "Maysville", "KY", "162.425", "KZZ49"),
+    };
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every file under a folder (links followed) with its bytes.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> all;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        all.insert(p, readAll(p));
+    }
+    return all;
+}
+
+QString padded(const QString &s)
+{
+    return s.leftJustified(StateDatabase::LineLength);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(IssueKind)
+
+class tst_CoverageImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void importsEachShape_data();
+    void importsEachShape();
+    void snapshotGivesShippedFiles();
+    void summaryWarnsAboutTheUsersChoice();
+    void revertLeavesTheShippedSet();
+};
+
+// One case per check, run in each of the three shapes. `mutate` changes the
+// base listing; `badRow` is the row the note must name (-1: none, -2: a note
+// without a line).
+void tst_CoverageImport::importsEachShape_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<QList<Row>>("rows");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("badRow");
+    QTest::addColumn<QString>("ohioLine");   // a line Ohio's file must hold afterwards
+
+    const QString adamsKzz = padded(QStringLiteral("039001  Adams                  Maysville        KZZ49  162.425"));
+    struct Case {
+        const char *name;
+        std::function<void(QList<Row> &)> mutate;
+        bool refused;
+        int kind;
+        int badRow;
+        QString ohioLine;
+    };
+    const QList<Case> cases = {
+        {"clean", [](QList<Row> &) {}, false, -1, -1, adamsKzz},
+        {"code not six digits", [](QList<Row> &r) { r << row("OH", "Brown", "39015", "Otway", "OH", "162.525", "WXM69"); },
+         false, int(IssueKind::BadCode), 4, adamsKzz},
+        {"state without a file", [](QList<Row> &r) { r << row("FM", "Chuuk", "064002", "Weno", "FM", "162.550", "WXX90"); },
+         false, int(IssueKind::NoStateFile), 4, adamsKzz},
+        {"district into Maryland", [](QList<Row> &r) {
+             r << row("MD", "Allegany", "024001", "Cumberland", "MD", "162.475", "WXM43");
+             r << row("DC", "District of Columbia", "011001", "Washington DC", "DC", "162.450", "WNG736");
+         }, false, int(IssueKind::NoStateFile), 5, adamsKzz},
+        {"frequency not NWR", [](QList<Row> &r) { r << row("OH", "Brown", "039015", "Otway", "OH", "162.600", "WXM69"); },
+         false, int(IssueKind::BadFrequency), 4, adamsKzz},
+        {"frequency written short", [](QList<Row> &r) { r[2][7] = "162.4"; }, false, -1, -1,
+         padded(QStringLiteral("039003  Allen                  Lima             WXJ93  162.400"))},
+        {"location cut", [](QList<Row> &r) { r[2][4] = "Lima Transmitter Number Two"; }, false, int(IssueKind::Cut), 2,
+         padded(QStringLiteral("039003  Allen                  Lima Transmitter WXJ93  162.400"))},
+        {"site abbreviated, not cut", [](QList<Row> &r) { r[2][4] = "Lima North Mountain"; }, false, -1, -1,
+         padded(QStringLiteral("039003  Allen                  Lima North Mtn   WXJ93  162.400"))},
+        {"duplicate row", [](QList<Row> &r) { r << r.at(1); }, false, int(IssueKind::Duplicate), 4, adamsKzz},
+        {"county with no row", [](QList<Row> &r) { r.removeAt(2); }, false, int(IssueKind::MissingCounty), -2, adamsKzz},
+        {"not UTF-8 nor Latin-1", [](QList<Row> &r) { r << row("OH", "Br\x81\x82wn", "039015", "Otway", "OH", "162.525", "WXM69"); },
+         false, int(IssueKind::BadText), 4, adamsKzz},
+        {"Latin-1 is read", [](QList<Row> &r) { r << row("OH", "Do\xF1" "a", "039015", "Otway", "OH", "162.525", "WXM69"); },
+         false, -1, -1, padded(QStringLiteral("039015  Do\u00F1a                   Otway            WXM69  162.525"))},
+        {"no coverage", [](QList<Row> &r) { r << row("OH", "Brown", "039015", "---No  NWR Coverage---", "", "", ""); },
+         false, -1, -1, padded(QStringLiteral("039015  Brown                  --No NWR Coverage--"))},
+        {"refused: no usable rows", [](QList<Row> &r) { for (Row &x : r) x[3] = "12345"; }, true, int(IssueKind::BadCode), 0,
+         QString()},
+        {"refused: empties a state", [](QList<Row> &r) { r.removeAt(3); }, true, -1, -1, QString()},
+    };
+    const char *shapes[] = {"CCL.js", "ccl-data.js", "CSV"};
+    for (int s = 0; s < 3; ++s) {
+        for (const Case &c : cases) {
+            QList<Row> rows = baseRows();
+            c.mutate(rows);
+            QTest::addRow("%s: %s", shapes[s], c.name) << s << rows << c.refused << c.kind << c.badRow << c.ohioLine;
+        }
+    }
+}
+
+void tst_CoverageImport::importsEachShape()
+{
+    QFETCH(int, shape);
+    QFETCH(QList<Row>, rows);
+    QFETCH(bool, refused);
+    QFETCH(int, kind);
+    QFETCH(int, badRow);
+    QFETCH(QString, ohioLine);
+
+    // The listing in use is the base listing.
+    const CoverageImport::Result base =
+        CoverageImport::build(CoverageListing::read(write(Shape::CclJs, baseRows())), QStringLiteral("base.js"), {});
+    QVERIFY2(!base.refused, qPrintable(base.refusal));
+    QVector<int> lines;
+    const QByteArray bytes = write(Shape(shape), rows, &lines);
+    const CoverageImport::Result r = CoverageImport::build(CoverageListing::read(bytes), QStringLiteral("listing"),
+                                                           base.stateLines);
+    QCOMPARE(r.refused, refused);
+    if (kind >= 0) {
+        const auto it = std::find_if(r.issues.begin(), r.issues.end(), [&](const auto &i) { return int(i.kind) == kind; });
+        QVERIFY2(it != r.issues.end(), qPrintable(QStringLiteral("no note of kind %1").arg(kind)));
+        QCOMPARE(it->line, badRow == -2 ? 0 : lines.value(badRow));
+        if (badRow != -2)
+            QVERIFY2(it->text.contains(QStringLiteral("Line %1").arg(it->line)), qPrintable(it->text));
+    } else if (!refused) {
+        QVERIFY2(r.issues.isEmpty(), qPrintable(r.issues.value(0).text));
+    }
+    if (!refused) {
+        const QStringList ohio = r.stateLines.value(34);
+        QVERIFY2(ohio.contains(ohioLine), qPrintable(ohio.join(QLatin1Char('\n'))));
+    }
+    // On disk once per kind of outcome (the disk is slow under load): a
+    // refused file leaves every byte as it was; an accepted one replaces the
+    // listing in one step, and its transmitter of another state finds the
+    // counties of both.
+    if (shape != int(Shape::CclJs) || !(refused || kind < 0))
+        return;
+    TestEnv env;
+    const QString data = env.path(QStringLiteral("data"));
+    const QString mine = CoverageLocation::overrideFolder(data);
+    QString why;
+    QVERIFY2(CoverageImport::replaceFolder(base, mine, &why), qPrintable(why));
+    const QMap<QString, QByteArray> before = snapshot(data);
+    QCOMPARE(before.size(), 56);   // 54 state files, the table, the listing file
+    const QString path = env.path(QStringLiteral("listing.js"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    const CoverageImport::Result again = CoverageImport::importFile(path, mine);
+    QCOMPARE(again.refused, refused);
+    QCOMPARE(again.stateLines, r.stateLines);
+    if (refused) {
+        QVERIFY(!again.refusal.isEmpty());
+        QCOMPARE(snapshot(data), before);
+        return;
+    }
+    if (QTest::currentDataTag() != QByteArray("CCL.js: clean"))
+        return;
+    QVERIFY2(CoverageImport::replaceFolder(again, mine, &why), qPrintable(why));
+    QCOMPARE(CoverageLocation::activeFolder(env.path(QStringLiteral("shipped")), data), mine);
+    // The old folder is gone: one listing on disk, behind the one link.
+    QCOMPARE(QDir(data + QStringLiteral("/coverage")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+    QStringList counties;
+    QVERIFY(StateDatabase::FindTransmitterCounties(env.prompter, mine, QStringLiteral(" Maysville        KZZ49  162.425"),
+                                                   &counties));
+    QCOMPARE(counties, QStringList({QStringLiteral("021161  Mason                  Kentucky"),
+                                    QStringLiteral("039001  Adams                  Ohio")}));
+    QHash<QString, TransmitterInfo> table;
+    QVERIFY2(TransmitterTable::load(mine, &table, &why), qPrintable(why));
+    const TransmitterInfo kzz = table.value(QStringLiteral(" Maysville        KZZ49  162.425"));
+    QCOMPARE(kzz.siteState, QStringLiteral("KY"));
+    QCOMPARE(kzz.power, QStringLiteral("1000"));
+    QCOMPARE(kzz.wfo, QStringLiteral("Wilmington|OH"));
+    QVERIFY(kzz.hasPosition());
+    QCOMPARE(table.value(QStringLiteral(" Otway            WXM69  162.525")).remarks.value(QStringLiteral("039001")),
+             QStringLiteral("S"));
+}
+
+void tst_CoverageImport::snapshotGivesShippedFiles()
+{
+    const QString ccl = sourceDir() + QStringLiteral("/tools/make-states/CCL-2018-08-10.js");
+    const CoverageImport::Result r = CoverageImport::importFile(ccl, QString());
+    QVERIFY2(!r.refused, qPrintable(r.refusal));
+    QCOMPARE(r.rowsRead, 6563);
+    const QMap<QString, QByteArray> files = r.files();
+    QCOMPARE(files.size(), 56);
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const QByteArray shipped = readAll(sourceDir() + QStringLiteral("/data/States/") + it.key());
+        if (shipped != it.value())
+            QFAIL(qPrintable(it.key() + QStringLiteral(" differs from the shipped file")));
+    }
+}
+
+void tst_CoverageImport::summaryWarnsAboutTheUsersChoice()
+{
+    auto side = [](const QList<Row> &rows) {
+        const CoverageImport::Result r = CoverageImport::build(CoverageListing::read(write(Shape::CclJs, rows)),
+                                                               QStringLiteral("t"), {});
+        return CoverageChanges::Side{r.stateLines, r.transmitters};
+    };
+    const CoverageChanges::Side before = side(baseRows());
+    const QString kzz = QStringLiteral(" Maysville        KZZ49  162.425");
+    const QString otway = QStringLiteral(" Otway            WXM69  162.525");
+    const QStringList adams{QStringLiteral("039001")};
+
+    QList<Row> changed = baseRows();
+    changed[0][12] = "OUT OF SERVICE";          // KZZ49 off the air
+    changed[3][12] = "OUT OF SERVICE";
+    changed[1][7] = "162.475";                  // WXM69 retuned
+    changed.removeAt(2);                        // WXJ93 gone
+    changed << row("OH", "Allen", "039003", "Lima North", "OH", "162.550", "WXN99");   // a new one
+    const CoverageChanges::Summary s = CoverageChanges::compare(before, side(changed), kzz, adams);
+    QCOMPARE(s.added.size(), 1);
+    QVERIFY(s.added.first().startsWith(QStringLiteral("WXN99")));
+    QCOMPARE(s.removed.size(), 1);
+    QVERIFY(s.removed.first().startsWith(QStringLiteral("WXJ93")));
+    QCOMPARE(s.retuned.size(), 1);
+    QVERIFY(s.retuned.first().contains(QStringLiteral("162.525 -> 162.475")));
+    QCOMPARE(s.outOfService.size(), 1);
+    QVERIFY(s.warnings.value(0).startsWith(QStringLiteral("YOUR TRANSMITTER IS OUT OF SERVICE")));
+    QVERIFY(s.countiesChanged.join(QLatin1Char('|')).contains(QStringLiteral("039003 Allen (Ohio): +WXN99 -WXJ93")));
+    QVERIFY(s.text().startsWith(QStringLiteral("!! YOUR TRANSMITTER")));
+
+    // The stored transmitter retuned: its field is gone, and said to be.
+    const CoverageChanges::Summary t = CoverageChanges::compare(before, side(changed), otway, adams);
+    QVERIFY(t.warnings.value(0).startsWith(QStringLiteral("YOUR TRANSMITTER CHANGED")));
+    // A selected county that the stored transmitter no longer covers.
+    QList<Row> shrunk = baseRows();
+    shrunk[0][3] = "039005";
+    const CoverageChanges::Summary u = CoverageChanges::compare(before, side(shrunk), kzz, adams);
+    QVERIFY(u.warnings.join(QLatin1Char('|')).contains(QStringLiteral("039001 Adams (Ohio) is no longer covered")));
+    // Nothing changed: nothing to warn about.
+    QVERIFY(CoverageChanges::compare(before, before, kzz, adams).warnings.isEmpty());
+}
+
+void tst_CoverageImport::revertLeavesTheShippedSet()
+{
+    TestEnv env;
+    const QString data = env.path(QStringLiteral("data"));
+    const QString mine = CoverageLocation::overrideFolder(data);
+    const CoverageImport::Result r = CoverageImport::build(CoverageListing::read(write(Shape::Csv, baseRows())),
+                                                           QStringLiteral("t.csv"), {});
+    QString why;
+    QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+    const QString shipped = buildBinDir() + QStringLiteral("/States");
+    CoverageLocation::InUse use = CoverageLocation::inUse(mine, shipped, data);
+    QVERIFY(use.imported);
+    QCOMPARE(use.info.name, QStringLiteral("t.csv"));
+    QVERIFY(use.describe().contains(QStringLiteral("t.csv")));
+    // An override that lost a file is not used.
+    QVERIFY(QFile::remove(QDir(mine).filePath(QStringLiteral("Tx_143.st"))));
+    QCOMPARE(CoverageLocation::activeFolder(shipped, data), shipped);
+    QVERIFY(!CoverageLocation::inUse(shipped, shipped, data).problem.isEmpty());
+    QVERIFY2(CoverageImport::removeFolder(mine, &why), qPrintable(why));
+    QCOMPARE(QDir(data + QStringLiteral("/coverage")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size(), 0);
+    use = CoverageLocation::inUse(shipped, shipped, data);
+    QVERIFY(!use.imported);
+    QVERIFY(use.describe().contains(QStringLiteral("shipped")));
+}
+
+QTEST_GUILESS_MAIN(tst_CoverageImport)
+#include "tst_coverageimport.moc"
