@@ -427,14 +427,6 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
     p.setRenderHint(QPainter::Antialiasing, true);
     const QFontMetrics fm(font());
     p.setFont(font());
-    // The note along the top.
-    const QString note = noteText();
-    const QRectF noteRect(LegendMargin, LegendMargin, fm.horizontalAdvance(note) + 10, fm.height() + 4);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 225));
-    p.drawRect(noteRect);
-    p.setPen(Qt::black);
-    p.drawText(noteRect, Qt::AlignCenter, note);
 
     struct Item {
         QString text;
@@ -444,7 +436,7 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
     QVector<Item> items{{QStringLiteral("Selected"), 0},
                         {callsign.isEmpty() ? QStringLiteral("Listed") : QStringLiteral("Covered by ") + callsign, 1},
                         {m_stateName.isEmpty() ? QStringLiteral("Counties") : m_stateName, 2},
-                        {QStringLiteral("Neighbouring states"), 3}};
+                        {QStringLiteral("Other states"), 3}};
     bool markers = false, outOfService = false;
     for (const TransmitterInfo &info : m_transmitters) {
         markers = markers || info.hasPosition();
@@ -455,18 +447,32 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
     if (outOfService)
         items << Item{QStringLiteral("Out of service"), 5};
 
+    // As many items to a row as fit; rows stack up from the bottom edge.
     const int sw = fm.height();
-    double width = LegendMargin;
-    for (const Item &item : items)
-        width += sw + 4 + fm.horizontalAdvance(item.text) + 12;
-    const QRectF box(LegendMargin, size.height() - LegendMargin - sw - 8, std::min(width, size.width() - 2 * LegendMargin),
-                     sw + 8);
+    const double room = size.width() - 2 * LegendMargin - 12;
+    QVector<QPointF> at;
+    double x = 0, rowWidth = 0, widest = 0;
+    int rows = 1;
+    for (const Item &item : items) {
+        const double w = sw + 4 + fm.horizontalAdvance(item.text) + 12;
+        if (x > 0 && x + w > room) {
+            x = 0;
+            ++rows;
+        }
+        at.append(QPointF(x, rows - 1));
+        x += w;
+        rowWidth = x;
+        widest = std::max(widest, rowWidth);
+    }
+    const double rowHeight = sw + 6;
+    const QRectF box(LegendMargin, size.height() - LegendMargin - rows * rowHeight - 4, widest + 6, rows * rowHeight + 4);
     p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
     p.setBrush(QColor(255, 255, 255, 235));
     p.drawRect(box);
-    double x = box.left() + 6;
-    const double y = box.top() + 4;
-    for (const Item &item : items) {
+    for (int k = 0; k < items.size(); ++k) {
+        const Item &item = items.at(k);
+        const double x = box.left() + 6 + at.at(k).x();
+        const double y = box.top() + 4 + at.at(k).y() * rowHeight;
         const QRectF r(x, y, sw, sw);
         switch (item.swatch) {
         case 0:
@@ -502,7 +508,6 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
         }
         p.setPen(Qt::black);
         p.drawText(QRectF(x + sw + 4, y - 2, fm.horizontalAdvance(item.text) + 4, sw + 4), Qt::AlignVCenter, item.text);
-        x += sw + 4 + fm.horizontalAdvance(item.text) + 12;
     }
 }
 
@@ -529,6 +534,16 @@ void CountyMapView::render(QPainter &painter, const QSize &size)
 {
     paintBase(painter, size);
     paintLegend(painter, size);
+    // A saved picture carries the note the window shows beneath the map.
+    const QFontMetrics fm(font());
+    const QString note = noteText();
+    const QRectF noteRect(LegendMargin, LegendMargin, fm.horizontalAdvance(note) + 10, fm.height() + 4);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 225));
+    painter.drawRect(noteRect);
+    painter.setPen(Qt::black);
+    painter.setFont(font());
+    painter.drawText(noteRect, Qt::AlignCenter, note);
 }
 
 void CountyMapView::paintEvent(QPaintEvent *)
