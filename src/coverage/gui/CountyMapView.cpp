@@ -278,7 +278,7 @@ void CountyMapView::fit()
         return;
     }
     // Room for the note above and the legend below.
-    const double w = width() * 0.94, h = std::max(40.0, height() * 0.94 - 44);
+    const double w = width() * 0.94, h = std::max(40.0, height() * 0.94 - (width() < 520 ? 62 : 40));
     m_scale = std::clamp(std::min(w / home.width(), h / home.height()), MinScale, MaxScale);
     m_centre = home.center();
     m_fitted = true;
@@ -433,8 +433,10 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
         int swatch;   // 0 selected, 1 covered, 2 home, 3 neighbour, 4 marker, 5 out of service
     };
     QString callsign = m_transmitter.simplified().section(QLatin1Char(' '), -2, -2);
-    QVector<Item> items{{QStringLiteral("Selected"), 0},
-                        {callsign.isEmpty() ? QStringLiteral("Listed") : QStringLiteral("Covered by ") + callsign, 1},
+    QVector<Item> items;
+    if (m_interactive)
+        items << Item{QStringLiteral("Selected"), 0};
+    items << QVector<Item>{{callsign.isEmpty() ? QStringLiteral("Listed") : QStringLiteral("Covered by ") + callsign, 1},
                         {m_stateName.isEmpty() ? QStringLiteral("Counties") : m_stateName, 2},
                         {QStringLiteral("Other states"), 3}};
     bool markers = false, outOfService = false;
