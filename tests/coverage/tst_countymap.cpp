@@ -321,6 +321,21 @@ void tst_CountyMap::keyboardAndScreenReader()
     QVERIFY(p.checkedCodes().contains(QLatin1Char('0') + north));
     QVERIFY(iface->text(QAccessible::Value).endsWith(QLatin1String(", selected")));
     QCOMPARE(p.lstFips->currentItem()->text().mid(1, 5), north);
+    // The wheel zooms about the cursor, a drag pans (and selects nothing),
+    // Fit returns to the whole state.
+    const QPoint home = p.map->widgetPointOf(QStringLiteral("39049"));
+    const QPoint cursor = p.map->widgetPointOf(QStringLiteral("39061"));
+    QWheelEvent wheel(cursor, p.map->mapToGlobal(cursor), {}, QPoint(0, 240), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(p.map, &wheel);
+    QCOMPARE(p.map->countyAt(cursor), QStringLiteral("39061"));
+    QVERIFY((p.map->widgetPointOf(QStringLiteral("39049")) - cursor).manhattanLength() > (home - cursor).manhattanLength());
+    const QStringList checkedBefore = p.checkedCodes();
+    QTest::mousePress(p.map, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(p.map, QPoint(160, 130));
+    QTest::mouseRelease(p.map, Qt::LeftButton, {}, QPoint(160, 130));
+    QCOMPARE(p.checkedCodes(), checkedBefore);
+    p.fips->findChild<QPushButton *>(QStringLiteral("cmdFit"))->click();
+    QCOMPARE(p.map->widgetPointOf(QStringLiteral("39049")), home);
     // Counties the map cannot draw are counted, and stay in the list.
     p.fips->appendEntry(QStringLiteral("002063  Chugach                Alaska"), true);
     p.fips->appendEntry(QStringLiteral("073630  Chesapeake Bay         Marine"));

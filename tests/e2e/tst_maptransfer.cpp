@@ -14,6 +14,7 @@
 #include "coverage/gui/frmFIPS.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -89,6 +90,13 @@ void TestMapTransferE2E::pickOnMapAndTransfer()
     QCOMPARE(image.mid(32, counties.size()), counties);
     // Nothing after the last item: no other county went along.
     QCOMPARE(image.at(32 + counties.size()), '\0');
+
+    // File > Save Map As: the same map, for the site's papers.
+    env.prompter.saveAnswers.enqueue(env.path(QStringLiteral("map.svg")));
+    window.findChild<QAction *>(QStringLiteral("mnuSaveMap"))->trigger();
+    QFile svg(env.path(QStringLiteral("map.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QVERIFY(svg.readAll().contains("Hamilton (039061)") == counties.contains("039061"));
 }
 
 QTEST_MAIN(TestMapTransferE2E)
