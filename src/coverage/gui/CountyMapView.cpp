@@ -277,10 +277,12 @@ void CountyMapView::fit()
         invalidate();
         return;
     }
-    // Room for the note above and the legend below.
-    const double w = width() * 0.94, h = std::max(40.0, height() * 0.94 - (width() < 520 ? 62 : 40));
+    // Room for the legend below.
+    const double w = width() * 0.94, h = std::max(40.0, (height() - legendHeight(width())) * 0.95);
+    const int legend = legendHeight(width());
     m_scale = std::clamp(std::min(w / home.width(), h / home.height()), MinScale, MaxScale);
-    m_centre = home.center();
+    // The state in the middle of the room above the legend.
+    m_centre = home.center() - QPointF(0, legend / 2.0 / m_scale);
     m_fitted = true;
     invalidate();
 }
@@ -422,16 +424,9 @@ void CountyMapView::paintBase(QPainter &p, const QSizeF &size) const
     }
 }
 
-void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
+QVector<CountyMapView::LegendItem> CountyMapView::legendItems() const
 {
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QFontMetrics fm(font());
-    p.setFont(font());
-
-    struct Item {
-        QString text;
-        int swatch;   // 0 selected, 1 covered, 2 home, 3 neighbour, 4 marker, 5 out of service
-    };
+    using Item = LegendItem;
     QString callsign = m_transmitter.simplified().section(QLatin1Char(' '), -2, -2);
     QVector<Item> items;
     if (m_interactive)
@@ -449,13 +444,40 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
     if (outOfService)
         items << Item{QStringLiteral("Out of service"), 5};
 
+    return items;
+}
+
+int CountyMapView::legendHeight(double width) const
+{
+    const QFontMetrics fm(font());
+    const double room = width - 2 * LegendMargin - 12;
+    double x = 0;
+    int rows = 1;
+    for (const LegendItem &item : legendItems()) {
+        const double w = fm.height() + 4 + fm.horizontalAdvance(item.text) + 12;
+        if (x > 0 && x + w > room) {
+            x = 0;
+            ++rows;
+        }
+        x += w;
+    }
+    return rows * (fm.height() + 6) + 4 + LegendMargin;
+}
+
+void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
+{
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QFontMetrics fm(font());
+    p.setFont(font());
+
+    const QVector<LegendItem> items = legendItems();
     // As many items to a row as fit; rows stack up from the bottom edge.
     const int sw = fm.height();
     const double room = size.width() - 2 * LegendMargin - 12;
     QVector<QPointF> at;
     double x = 0, rowWidth = 0, widest = 0;
     int rows = 1;
-    for (const Item &item : items) {
+    for (const LegendItem &item : items) {
         const double w = sw + 4 + fm.horizontalAdvance(item.text) + 12;
         if (x > 0 && x + w > room) {
             x = 0;
@@ -472,7 +494,7 @@ void CountyMapView::paintLegend(QPainter &p, const QSizeF &size) const
     p.setBrush(QColor(255, 255, 255, 235));
     p.drawRect(box);
     for (int k = 0; k < items.size(); ++k) {
-        const Item &item = items.at(k);
+        const LegendItem &item = items.at(k);
         const double x = box.left() + 6 + at.at(k).x();
         const double y = box.top() + 4 + at.at(k).y() * rowHeight;
         const QRectF r(x, y, sw, sw);

@@ -101,6 +101,12 @@ private:
     void updateNotes();
     void paintBase(QPainter &p, const QSizeF &size) const;
     void paintOverlay(QPainter &p, const QSizeF &size) const;
+    struct LegendItem {
+        QString text;
+        int swatch;   // 0 selected, 1 covered, 2 home, 3 neighbour, 4 marker, 5 out of service
+    };
+    QVector<LegendItem> legendItems() const;
+    int legendHeight(double width) const;
     void paintLegend(QPainter &p, const QSizeF &size) const;
     void moveHighlight(double dx, double dy);
     void announceHighlight();
