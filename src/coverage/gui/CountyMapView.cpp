@@ -82,7 +82,6 @@ QAccessibleInterface *mapAccessibleFactory(const QString &className, QObject *ob
 
 CountyMapView::CountyMapView(QWidget *parent)
     : QWidget(parent)
-    , m_atlas(&CountyAtlas::builtIn())
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(mapAccessibleFactory);
@@ -126,6 +125,9 @@ void CountyMapView::setState(const QString &stateCode)
     m_model.clear();
     m_paths.clear();
     m_hover = m_highlight = -1;
+    // The boundaries are read when a state is first shown, not at start-up.
+    if (!m_atlas && !stateCode.isEmpty())
+        m_atlas = &CountyAtlas::builtIn();
     if (m_atlas && !stateCode.isEmpty() && m_model.build(*m_atlas, stateCode)) {
         m_paths.reserve(m_model.shapes().size());
         for (const CountyMap::Shape &s : m_model.shapes()) {

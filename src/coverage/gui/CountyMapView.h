@@ -28,7 +28,8 @@ class CountyMapView : public QWidget
 public:
     explicit CountyMapView(QWidget *parent = nullptr);
 
-    // The boundaries (CountyAtlas::builtIn() unless a test gives its own).
+    // The boundaries (CountyAtlas::builtIn(), read on first use, unless a
+    // test gives its own).
     void setAtlas(const CountyAtlas::Atlas *atlas);
     void setCoverage(const CountyCoverage *coverage);
     void setTransmitterTable(const QHash<QString, TransmitterInfo> &table);

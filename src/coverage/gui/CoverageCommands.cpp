@@ -90,7 +90,7 @@ void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
         return;
     if (created)
         prepareCoverageWindows(services, setup, mainWindow);
-    fips->coverage();
+    fips->prepareMap();
     // A window never shown has not been laid out: give the map the size it
     // has when the window opens.
     if (!fips->isVisible()) {

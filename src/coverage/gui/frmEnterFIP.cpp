@@ -243,7 +243,7 @@ void frmEnterFIP::updatePreview()
 {
     // The coverage is read from the state files when first needed, by the
     // county window, which both maps share.
-    if (!isVisible())
+    if (!isVisible() || !m_fips)
         return;
     m_preview->setCoverage(m_fips->coverage());
     if (m_preview->property("tableLoaded").isNull()) {

@@ -247,8 +247,17 @@ const CountyCoverage *frmFIPS::coverage()
 
 // The map shows the state named above the list (the one whose transmitter
 // was chosen); with none, the state most of the listed counties are in.
+void frmFIPS::prepareMap()
+{
+    coverage();
+    m_mapPrepared = true;
+    refreshMapState();
+}
+
 void frmFIPS::refreshMapState()
 {
+    if (!m_mapPrepared)
+        return;
     QString state;
     const int stateId = int(StateDatabase::stateList().indexOf(m_lblState->text().trimmed()));
     if (stateId >= 0) {
@@ -509,7 +518,7 @@ void frmFIPS::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     placeHeadings();
-    coverage();
+    prepareMap();
     m_shape1->setVisible(m_lstFips->count() == 0);
     m_timer1->setInterval(m_svc.timings.countyBlinkMs);
     m_timer1->start();

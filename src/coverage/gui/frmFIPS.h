@@ -64,6 +64,9 @@ public:
     // Which transmitters cover which counties, read from the state files on
     // first use; the transmitter window's preview shares it.
     const CountyCoverage *coverage();
+    // Brings the map up to date: boundaries, coverage and the state shown.
+    // The window does it when it opens, so start-up reads none of them.
+    void prepareMap();
 
 public slots:
     // Escape and the close box run OK, so that what the window shows is
@@ -97,4 +100,5 @@ private:
     QLabel *m_lblMapNote = nullptr;
     std::unique_ptr<CountyCoverage> m_coverage;
     QString m_coverageFolder;
+    bool m_mapPrepared = false;
 };
