@@ -9,6 +9,10 @@
 
 #include <cmath>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace CountyAtlas {
 
 namespace {
@@ -279,6 +283,12 @@ const Atlas &builtIn()
             if (!a.read(file.readAll(), &why))
                 qWarning("county boundaries: %s", qPrintable(why));
         }
+#ifdef __GLIBC__
+        // Decoding the JSON took some ten megabytes in small pieces, now
+        // free but held by the allocator between the atlas's own blocks;
+        // give the pages back, or the editor keeps them for the whole run.
+        malloc_trim(0);
+#endif
         return a;
     }();
     return atlas;
