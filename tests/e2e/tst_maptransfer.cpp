@@ -11,6 +11,7 @@
 #include "config/core/SettingsStore.h"
 #include "coverage/core/EventCatalog.h"
 #include "coverage/gui/CountyMapView.h"
+#include "coverage/gui/frmEnterFIP.h"
 #include "coverage/gui/frmFIPS.h"
 
 #include <QAction>
@@ -60,10 +61,7 @@ void TestMapTransferE2E::pickOnMapAndTransfer()
     whenModal<frmFIPS>([&](frmFIPS *fips) {
         // Confirm the stored transmitter in the transmitter window: the list
         // becomes its counties.
-        whenModal<QDialog>([](QDialog *enter) {
-            if (enter->objectName() == QLatin1String("frmEnterFIP"))
-                enter->findChild<QPushButton *>(QStringLiteral("cmdOk"))->click();
-        });
+        whenModal<frmEnterFIP>([](frmEnterFIP *enter) { enter->findChild<QPushButton *>(QStringLiteral("cmdOk"))->click(); });
         fips->findChild<QPushButton *>(QStringLiteral("cmdEnterCodes"))->click();
         CountyMapView *map = fips->countyMap();
         for (const QString &id : clicks) {
