@@ -293,6 +293,29 @@ void tst_Accessibility::everyWindowReadable_data()
         offences << showAndAudit(enter, QStringLiteral("frmEnterFIP"));
         return offences;
     });
+    QTest::newRow("county map") << Opener([](TestEnv &env) {
+        AppContext &ctx = *env.ctx;
+        ctx.config.StateID = 34;
+        ctx.config.TransmitterLocation = QStringLiteral(" Covington        KIH42  162.550");
+        ctx.FipEntries[0] = QStringLiteral("X 039061  Hamilton               Ohio");
+        ctx.FipEntries[1] = QStringLiteral("039025  Clermont               Ohio");
+        QWidget mainWindow;
+        mainWindow.setObjectName(QStringLiteral("NX4400C"));
+        CoverageCommands::prepareCoverageWindows(ctx, ctx, &mainWindow);
+        auto *fips = mainWindow.findChild<frmFIPS *>(QStringLiteral("frmFIPS"));
+        fips->show();
+        QStringList offences;
+        QWidget *map = fips->findChild<QWidget *>(QStringLiteral("mapCounties"));
+        QAccessibleInterface *iface = map ? QAccessible::queryAccessibleInterface(map) : nullptr;
+        // Named, focusable, and its description says what is selected.
+        if (!iface || iface->text(QAccessible::Name) != QLatin1String("County map") || map->focusPolicy() == Qt::NoFocus
+            || !iface->text(QAccessible::Description).contains(QStringLiteral("1 of 2 listed counties selected"))
+            || !iface->text(QAccessible::Description).contains(QStringLiteral("Hamilton (039061)")))
+            offences << QStringLiteral("frmFIPS: the map is not named, focusable and described: ")
+                            + (iface ? iface->text(QAccessible::Description) : QStringLiteral("no map"));
+        offences << showAndAudit(fips, QStringLiteral("frmFIPS-map"));
+        return offences;
+    });
     QTest::newRow("county editor") << Opener([](TestEnv &env) {
         frmFIPEdit::Request request;
         request.mode = frmFIPEdit::Edit;

@@ -70,6 +70,7 @@ const MainCommand kCommands[] = {
     {"Help", "help", "Help", "Help Contents", true, true, &NX4400C::helpContents},
     {"Exit", "exit", "Exit", "Exit  NX-4400 Program", true, true, &NX4400C::exitWithPrompt},
     {"Save History As", nullptr, nullptr, nullptr, false, false, &NX4400C::onSaveHistoryAs},
+    {"Save Map As", nullptr, nullptr, nullptr, false, false, &NX4400C::onSaveMapAs},
     {"Search Help", nullptr, nullptr, nullptr, false, true, &NX4400C::helpSearch},
     {"Test Packets", nullptr, nullptr, nullptr, false, false, &NX4400C::openTestPackets},
     {"About", nullptr, nullptr, nullptr, false, false, &NX4400C::openAbout},
@@ -145,6 +146,9 @@ void NX4400C::buildMenus()
     m_mnuSaveAs = mnuFile->addAction(QStringLiteral("Save History File As..."));
     m_mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
     connect(m_mnuSaveAs, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Save History As")); });
+    QAction *saveMap = mnuFile->addAction(QStringLiteral("Save &Map As..."));
+    saveMap->setObjectName(QStringLiteral("mnuSaveMap"));
+    connect(saveMap, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Save Map As")); });
     QAction *exitNoSave = mnuFile->addAction(QStringLiteral("Ex&it Without Save"));
     exitNoSave->setObjectName(QStringLiteral("mnuExitNoSave"));
     connect(exitNoSave, &QAction::triggered, this, [this] {
@@ -519,6 +523,11 @@ void NX4400C::onPrintHistory()
         return;
     }
     HistoryCommands::printHistory(m_ctx, m_ctx.historySource(), this);
+}
+
+void NX4400C::onSaveMapAs()
+{
+    CoverageCommands::saveMapAs(m_ctx, m_ctx, this);
 }
 
 void NX4400C::onSaveHistoryAs()

@@ -56,6 +56,7 @@ public:
     void transferData();
     void onPrintHistory();
     void onSaveHistoryAs();
+    void onSaveMapAs();
     void helpContents();
     void helpSearch();
     void openTestPackets();

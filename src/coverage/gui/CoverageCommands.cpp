@@ -12,6 +12,7 @@
 #include "coverage/gui/frmEnterFIP.h"
 #include "coverage/gui/frmEvent.h"
 #include "coverage/gui/frmFIPS.h"
+#include "coverage/gui/CountyMapView.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QFileDialog>
 #include <QStandardPaths>
+#include <QLayout>
 #include <QWidget>
 
 namespace {
@@ -85,6 +87,27 @@ void openFips(Services &services, ReceiverSetup &setup, QWidget *parent)
     if (created)
         prepareCoverageWindows(services, setup, parent);
     fips->exec();
+}
+
+void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
+{
+    bool created = false;
+    frmFIPS *fips = coverageWindows(services, setup, mainWindow, &created);
+    if (!fips)
+        return;
+    if (created)
+        prepareCoverageWindows(services, setup, mainWindow);
+    fips->prepareMap();
+    // A window never shown has not been laid out: give the map the size it
+    // has when the window opens.
+    if (!fips->isVisible()) {
+        fips->ensurePolished();
+        fips->adjustSize();
+        if (fips->layout())
+            fips->layout()->activate();
+        fips->countyMap()->fit();
+    }
+    fips->cmdSaveMap_Click();
 }
 
 void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog, QWidget *parent)

@@ -16,6 +16,9 @@ namespace CoverageCommands {
 // stored state's transmitters and preset the county windows.
 void prepareCoverageWindows(Services &services, ReceiverSetup &setup, QWidget *mainWindow);
 void openFips(Services &services, ReceiverSetup &setup, QWidget *mainWindow);     // "FIP Codes"
+// "Save Map As": the county window's map, as the window would show it, to a
+// PNG or SVG file the user names.
+void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow);
 void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog,
                 QWidget *parent);                                                  // "Event Codes"
 

@@ -10,6 +10,9 @@
 #include "config/core/ReceiverSetup.h"
 #include "coverage/core/EventCatalog.h"
 #include "base/Messages.h"
+#include "coverage/core/CountyAtlas.h"
+#include "coverage/core/TransmitterTable.h"
+#include "coverage/gui/CountyMapView.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -94,8 +97,19 @@ frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *coun
     // Status, call sign, power and office of the highlighted transmitter.
     listColumn->addWidget(new TransmitterInfoLine(m_svc, m_lstCounty, this));
 
+    // A map of the highlighted transmitter's counties, beside the list. It
+    // only shows: counties are chosen in the county window.
+    m_preview = new CountyMapView(this);
+    m_preview->setObjectName(QStringLiteral("mapPreview"));
+    m_preview->setAccessibleName(QStringLiteral("Map of the transmitter's counties"));
+    m_preview->setInteractive(false);
+    m_preview->setMinimumSize(320, 260);
+    connect(m_lstCounty, &QListWidget::currentRowChanged, this, &frmEnterFIP::updatePreview);
+
     auto *upper = new QHBoxLayout;
     upper->addLayout(listColumn, 1);
+    upper->addSpacing(8);
+    upper->addWidget(m_preview, 1);
     upper->addSpacing(8);
     upper->addLayout(buttons);
 
@@ -211,6 +225,7 @@ void frmEnterFIP::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     m_cmdCancel->setFocus();
+    updatePreview();
 }
 
 bool frmEnterFIP::eventFilter(QObject *watched, QEvent *event)
@@ -225,4 +240,23 @@ bool frmEnterFIP::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmEnterFIP::updatePreview()
+{
+    // The coverage is read from the state files when first needed, by the
+    // county window, which both maps share.
+    if (!isVisible() || !m_fips)
+        return;
+    m_preview->setCoverage(m_fips->coverage());
+    if (m_preview->property("tableLoaded").isNull()) {
+        QHash<QString, TransmitterInfo> table;
+        TransmitterTable::load(m_svc.statesFolder, &table);
+        m_preview->setTransmitterTable(table);
+        m_preview->setProperty("tableLoaded", true);
+    }
+    m_preview->setState(CountyAtlas::stateCodeOf(m_cmbState->currentIndex()));
+    m_preview->setStateName(m_cmbState->currentText());
+    const QListWidgetItem *item = m_lstCounty->currentItem();
+    m_preview->setTransmitter(item ? item->text() : QString());
 }

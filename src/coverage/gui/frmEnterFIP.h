@@ -9,6 +9,7 @@ class QComboBox;
 class QListWidget;
 class QPushButton;
 class frmFIPS;
+class CountyMapView;
 
 // The transmitter window: a state, optionally a frequency, and one of the
 // state's transmitters. Confirming a transmitter replaces the county list of
@@ -42,6 +43,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The map preview of the highlighted transmitter's counties.
+    void updatePreview();
+
     Services &m_svc;
     ReceiverSetup &m_setup;
     frmFIPS *m_fips;
@@ -49,4 +53,5 @@ private:
     QComboBox *m_cmbLimit = nullptr;
     QListWidget *m_lstCounty = nullptr;
     QPushButton *m_cmdCancel = nullptr;
+    CountyMapView *m_preview = nullptr;
 };

@@ -9,6 +9,11 @@
 #include "config/core/ReceiverSetup.h"
 #include "coverage/core/EventCatalog.h"
 #include "base/Messages.h"
+#include "coverage/core/CountyAtlas.h"
+#include "coverage/core/CountyCoverage.h"
+#include "coverage/core/StateDatabase.h"
+#include "coverage/core/TransmitterTable.h"
+#include "coverage/gui/CountyMapView.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -149,6 +154,8 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     auto *upper = new QHBoxLayout;
     upper->addLayout(listColumn, 1);
     upper->addSpacing(8);
+    upper->addWidget(buildMapColumn(), 1);
+    upper->addSpacing(8);
     upper->addLayout(side);
 
     QVBoxLayout *info = Widgets::instructions(this, QStringLiteral("lblInfo"), {
@@ -167,6 +174,168 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(services.timings.countyBlinkMs);
     connect(m_timer1, &QTimer::timeout, this, &frmFIPS::Timer1_Timer);
+}
+
+frmFIPS::~frmFIPS() = default;
+
+QWidget *frmFIPS::buildMapColumn()
+{
+    auto *column = new QWidget(this);
+    column->setObjectName(QStringLiteral("fraMap"));
+    m_map = new CountyMapView(column);
+    m_map->setMinimumSize(420, 360);
+    QPushButton *fit = makeButton(column, QStringLiteral("cmdFit"), QStringLiteral("Fit"));
+    fit->setToolTip(QStringLiteral("Show the whole state"));
+    QPushButton *save = makeButton(column, QStringLiteral("cmdSaveMap"), QStringLiteral("Save Map As..."));
+    connect(fit, &QPushButton::clicked, this, &frmFIPS::cmdFit_Click);
+    connect(save, &QPushButton::clicked, this, &frmFIPS::cmdSaveMap_Click);
+    m_lblMapNote = Widgets::label(column, QStringLiteral("lblMapNote"), QString(), QStringLiteral("County map"));
+    m_lblMapNote->setWordWrap(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Widgets::heading(column, QStringLiteral("lblMapHeading"), QStringLiteral("County map"), m_map));
+    buttons->addStretch();
+    buttons->addWidget(fit);
+    buttons->addWidget(save);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addLayout(buttons);
+    layout->addWidget(m_map, 1);
+    layout->addWidget(m_lblMapNote);
+
+    // The map follows the list: every check mark, entry added or removed.
+    auto listed = [this] {
+        m_map->setListed(items());
+        refreshMapState();
+    };
+    QAbstractItemModel *model = m_lstFips->model();
+    connect(model, &QAbstractItemModel::dataChanged, this, listed);
+    connect(model, &QAbstractItemModel::rowsInserted, this, listed);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, listed);
+    connect(model, &QAbstractItemModel::modelReset, this, listed);
+    connect(m_map, &CountyMapView::countyToggled, this, &frmFIPS::toggleCounty);
+    connect(m_map, &CountyMapView::contentChanged, this, [this] { m_lblMapNote->setText(m_map->noteText()); });
+    // The keyboard highlight on the map and the list's current entry agree.
+    connect(m_map, &CountyMapView::highlightChanged, this, [this](const QString &id) {
+        for (int i = 0; i < m_lstFips->count(); ++i) {
+            if (m_lstFips->item(i)->text().mid(1, 5) == id) {
+                m_lstFips->setCurrentRow(i);
+                m_lstFips->scrollToItem(m_lstFips->item(i));
+                return;
+            }
+        }
+    });
+    return column;
+}
+
+const CountyCoverage *frmFIPS::coverage()
+{
+    if (!m_coverage || m_coverageFolder != m_svc.statesFolder) {
+        m_coverage = std::make_unique<CountyCoverage>();
+        m_coverage->load(m_svc.statesFolder);
+        m_coverageFolder = m_svc.statesFolder;
+        QHash<QString, TransmitterInfo> table;
+        // Without a table (or with one that cannot be read) the map simply
+        // shows no transmitters.
+        TransmitterTable::load(m_svc.statesFolder, &table);
+        m_map->setTransmitterTable(table);
+        m_map->setCoverage(m_coverage.get());
+    }
+    return m_coverage.get();
+}
+
+// The map shows the state named above the list (the one whose transmitter
+// was chosen); with none, the state most of the listed counties are in.
+void frmFIPS::prepareMap()
+{
+    coverage();
+    m_mapPrepared = true;
+    refreshMapState();
+}
+
+void frmFIPS::refreshMapState()
+{
+    if (!m_mapPrepared)
+        return;
+    QString state;
+    const int stateId = int(StateDatabase::stateList().indexOf(m_lblState->text().trimmed()));
+    if (stateId >= 0) {
+        state = CountyAtlas::stateCodeOf(stateId);
+    } else {
+        QHash<QString, int> votes;
+        int best = 0;
+        for (int i = 0; i < m_lstFips->count(); ++i) {
+            const QString code = m_lstFips->item(i)->text().left(CountyEntries::FipLength);
+            const int v = ++votes[code.mid(1, 2)];
+            if (v > best && CountyAtlas::builtIn().county(code.mid(1))) {
+                best = v;
+                state = code.mid(1, 2);
+            }
+        }
+    }
+    m_map->setState(state);
+    m_map->setStateName(state.isEmpty() ? QString() : StateDatabase::GetStateName(QLatin1Char('0') + state));
+}
+
+void frmFIPS::toggleCounty(const QString &id)
+{
+    // Every entry of the county (a partial county's code differs only in its
+    // first digit): if any is checked, all are unchecked; else the first one
+    // is checked. The list then tells the map, as after a click on a check box.
+    QList<QListWidgetItem *> matches;
+    for (int i = 0; i < m_lstFips->count(); ++i) {
+        QListWidgetItem *item = m_lstFips->item(i);
+        const QString code = item->text().left(CountyEntries::FipLength);
+        if (code.size() == CountyEntries::FipLength && code.at(0).isDigit() && code.mid(1) == id)
+            matches << item;
+    }
+    QListWidgetItem *current = nullptr;
+    if (matches.isEmpty()) {
+        // Not listed: the state files' entry for it, or one built from the
+        // map's name for it.
+        const QString code = QLatin1Char('0') + id;
+        QString entry = coverage()->entryFor(code);
+        if (entry.isEmpty()) {
+            const CountyAtlas::County *c = CountyAtlas::builtIn().county(id);
+            entry = CountyEntries::ConstructOutString(code, c ? c->name.left(CountyEntries::CountyMaxLength) : QString(),
+                                                      StateDatabase::GetStateName(code));
+        }
+        appendEntry(entry, true);
+        current = m_lstFips->item(m_lstFips->count() - 1);
+    } else {
+        const bool anyChecked = std::any_of(matches.cbegin(), matches.cend(),
+                                            [](const QListWidgetItem *i) { return i->checkState() == Qt::Checked; });
+        for (QListWidgetItem *item : std::as_const(matches))
+            if (anyChecked)
+                item->setCheckState(Qt::Unchecked);
+        if (!anyChecked)
+            matches.first()->setCheckState(Qt::Checked);
+        current = matches.first();
+    }
+    m_lstFips->setCurrentItem(current);
+    m_lstFips->scrollToItem(current);
+}
+
+void frmFIPS::cmdFit_Click()
+{
+    m_map->fit();
+}
+
+void frmFIPS::cmdSaveMap_Click()
+{
+    Prompter::SaveRequest request;
+    request.title = QStringLiteral("Save Map As");
+    request.fileName = (m_map->stateName().isEmpty() ? QStringLiteral("county-map") : m_map->stateName()) + QStringLiteral(".png");
+    request.filter = QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)");
+    QString path = m_svc.prompter().saveFileName(request);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive) && !path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+        path += QStringLiteral(".png");
+    QString why;
+    if (!saveCountyMap(*m_map, path, &why))
+        m_svc.prompter().ask(QStringLiteral("Save Map As"), why, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
 void frmFIPS::placeHeadings()
@@ -240,11 +409,14 @@ int frmFIPS::entryCount() const
 void frmFIPS::setStateCaption(const QString &text)
 {
     m_lblState->setText(text);
+    refreshMapState();
 }
 
 void frmFIPS::setTransmitterCaption(const QString &text)
 {
     m_lblTransmitter->setText(text);
+    // Shaded once the coverage is read, when the window is first shown.
+    m_map->setTransmitter(text);
 }
 
 void frmFIPS::fillFromFipEntries()
@@ -346,6 +518,7 @@ void frmFIPS::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     placeHeadings();
+    prepareMap();
     m_shape1->setVisible(m_lstFips->count() == 0);
     m_timer1->setInterval(m_svc.timings.countyBlinkMs);
     m_timer1->start();

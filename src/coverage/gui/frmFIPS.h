@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class Services;
 struct ReceiverSetup;
 class QFrame;
@@ -13,6 +15,8 @@ class QListWidget;
 class QPushButton;
 class QTimer;
 class frmEnterFIP;
+class CountyCoverage;
+class CountyMapView;
 
 // The county window: a check-box list of county entries, the checked ones
 // being the counties the receiver alerts for. It is the working copy of
@@ -24,6 +28,7 @@ class frmFIPS : public QDialog
 
 public:
     frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent = nullptr);
+    ~frmFIPS() override;
 
     void setTransmitterWindow(frmEnterFIP *window) { m_enterFip = window; }
 
@@ -49,6 +54,20 @@ public:
     void cmdOK_Click();
     void Timer1_Timer();
 
+    // The county map beside the list. A click on it (or Space on its
+    // highlighted county) toggles the county's check mark in the list, as a
+    // click on the check box does; a county not yet listed is added, checked.
+    CountyMapView *countyMap() const { return m_map; }
+    void toggleCounty(const QString &id);
+    void cmdFit_Click();
+    void cmdSaveMap_Click();
+    // Which transmitters cover which counties, read from the state files on
+    // first use; the transmitter window's preview shares it.
+    const CountyCoverage *coverage();
+    // Brings the map up to date: boundaries, coverage and the state shown.
+    // The window does it when it opens, so start-up reads none of them.
+    void prepareMap();
+
 public slots:
     // Escape and the close box run OK, so that what the window shows is
     // always what is stored; a refusal keeps it open.
@@ -62,6 +81,8 @@ protected:
 private:
     void placeHeadings();
     void runEditor(int16_t mode, int target, const QString &current, const QString &caption);
+    QWidget *buildMapColumn();
+    void refreshMapState();
 
     Services &m_svc;
     ReceiverSetup &m_setup;
@@ -75,4 +96,9 @@ private:
     QFrame *m_shape1 = nullptr;
     QTimer *m_timer1 = nullptr;
     QPushButton *m_cmdOK = nullptr;
+    CountyMapView *m_map = nullptr;
+    QLabel *m_lblMapNote = nullptr;
+    std::unique_ptr<CountyCoverage> m_coverage;
+    QString m_coverageFolder;
+    bool m_mapPrepared = false;
 };
