@@ -273,6 +273,12 @@ void SameDecoder::endBurst(int dropBits)
         b.bytes.truncate(qsizetype(keep / 8));
     }
     b.end = m_n;
+    fillLikelihoods(b);
+    addToGroup(std::move(b));
+}
+
+void SameDecoder::fillLikelihoods(Burst &b)
+{
     // Log-likelihood ratio of each bit being a mark, from this burst's own
     // levels: ln I0(2a|Sm|/N) - ln I0(2a|Ss|/N).
     const double a = std::sqrt(double(b.signal));
@@ -281,7 +287,6 @@ void SameDecoder::endBurst(int dropBits)
     for (size_t i = 0; i < b.bits.size(); ++i)
         b.llr[i] = float(logBesselI0(scale * std::sqrt(double(b.bits[i].mark)))
                          - logBesselI0(scale * std::sqrt(double(b.bits[i].space))));
-    addToGroup(std::move(b));
 }
 
 void SameDecoder::addToGroup(Burst &&burst)
@@ -340,19 +345,45 @@ void SameDecoder::decideGroup(bool final)
     size_t bits = 0;
     for (const Burst &b : m_group)
         bits = std::max(bits, b.llr.size());
-    std::vector<float> sum(bits, 0.0f);
-    for (const Burst &b : m_group)
-        for (size_t k = 0; k < b.llr.size(); ++k)
-            sum[k] += b.llr[k];
-    QByteArray bytes("ZCZC");
-    for (size_t k = 32; k + 8 <= bits; k += 8) {
-        uint8_t byte = 0;
-        for (int i = 0; i < 8; ++i)
-            byte |= uint8_t(sum[k + i] > 0) << i;
-        bytes.append(char(byte));
-    }
+    auto combine = [&](std::vector<float> &sum, QByteArray &bytes) {
+        sum.assign(bits, 0.0f);
+        for (const Burst &b : m_group)
+            for (size_t k = 0; k < b.llr.size(); ++k)
+                sum[k] += b.llr[k];
+        bytes = "ZCZC";
+        for (size_t k = 32; k + 8 <= bits; k += 8) {
+            uint8_t byte = 0;
+            for (int i = 0; i < 8; ++i)
+                byte |= uint8_t(sum[k + i] > 0) << i;
+            bytes.append(char(byte));
+        }
+    };
+    std::vector<float> sum;
+    QByteArray bytes;
+    combine(sum, bytes);
     int len = 0;
     SameHeader h;
+    if (parseSameHeader(bytes, &len, &h) != SameParse::Complete)
+        return;
+    // The 48 known bits gave each burst's levels only roughly. With the
+    // combined decisions every bit of the header is as good as known: take
+    // the levels again from all of them, so that the soft bits, and the
+    // confidence made of them, are what the signal deserves.
+    for (Burst &b : m_group) {
+        double tone = 0, other = 0;
+        const size_t n = std::min(b.bits.size(), size_t(len) * 8);
+        for (size_t k = 0; k < n; ++k) {
+            const bool one = (uint8_t(bytes.at(int(k / 8))) >> (k % 8)) & 1;
+            tone += one ? b.bits[k].mark : b.bits[k].space;
+            other += one ? b.bits[k].space : b.bits[k].mark;
+        }
+        if (n < 64)
+            continue;
+        b.noise = float(std::max(other / double(n), 1e-12));
+        b.signal = float(std::max(tone / double(n) - b.noise, 0.0));
+        fillLikelihoods(b);
+    }
+    combine(sum, bytes);
     if (parseSameHeader(bytes, &len, &h) != SameParse::Complete)
         return;
     const double chance = headerErrorChance(sum, bytes, len);

@@ -97,6 +97,7 @@ private:
     void onBit(float mark, float space, float mid);
     void startBurst();
     void endBurst(int dropBits);
+    static void fillLikelihoods(Burst &b);
     void addToGroup(Burst &&burst);
     void decideGroup(bool final);
     void closeGroup();
