@@ -10,6 +10,7 @@
 #include "history/core/AlertLog.h"
 #include "history/gui/HistoryCommands.h"
 #include "history/gui/frmAlertLog.h"
+#include "monitor/gui/frmMonitor.h"
 #include "config/gui/ProfileMenu.h"
 #include "link/gui/frmSerialTrace.h"
 #include "link/core/LinkSession.h"
@@ -73,6 +74,7 @@ const MainCommand kCommands[] = {
     {"About", nullptr, nullptr, nullptr, false, false, &NX4400C::openAbout},
     {"Alert Log", nullptr, nullptr, nullptr, false, false, &NX4400C::openAlertLog},
     {"Serial Trace", nullptr, nullptr, nullptr, false, false, &NX4400C::openSerialTrace},
+    {"Alert Monitor", nullptr, nullptr, nullptr, false, false, &NX4400C::openAlertMonitor},
 };
 
 const char *const kColumns[] = {"lblNum", "lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"};
@@ -159,6 +161,9 @@ void NX4400C::buildMenus()
     alertLog->setShortcutContext(Qt::WindowShortcut);
     addAction(alertLog);
     connect(alertLog, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Log")); });
+    QAction *alertMonitor = m_mnuView->addAction(QStringLiteral("Alert &Monitor..."));
+    alertMonitor->setObjectName(QStringLiteral("mnuAlertMonitor"));
+    connect(alertMonitor, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Monitor")); });
     m_mnuLogTransfers = m_mnuView->addAction(QStringLiteral("&Log Every Transfer"));
     m_mnuLogTransfers->setObjectName(QStringLiteral("mnuLogTransfers"));
     m_mnuLogTransfers->setCheckable(true);
@@ -468,6 +473,14 @@ void NX4400C::transferData()
 void NX4400C::openAlertLog()
 {
     frmAlertLog window(m_ctx.alertLogPath, m_ctx.prompter(), m_ctx.clock(), this);
+    window.exec();
+}
+
+void NX4400C::openAlertMonitor()
+{
+    const frmMonitor::Setup setup{m_ctx.alertLogEnabled ? m_ctx.alertLogPath : QString(), m_ctx.statesFolder,
+                                  m_ctx.FipEntries, m_ctx.EventSelection};
+    frmMonitor window(setup, m_ctx.prompter(), m_ctx.clock(), this);
     window.exec();
 }
 

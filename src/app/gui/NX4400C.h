@@ -63,6 +63,7 @@ public:
     void exitWithPrompt();
     void openAlertLog();
     void openSerialTrace();
+    void openAlertMonitor();
 
     // Exit paths.
     void SaveAndExit();

@@ -224,7 +224,8 @@ void SameDecoder::onBit(float mark, float space, float mid)
         // One NNNN ends the message: what is pending is decided now.
         closeGroup();
         const qint64 hold = qint64(EomHoldSeconds * m_rate);
-        if (m_lastEom < 0 || m_n - m_lastEom > hold) {
+        if (!m_eomSinceHeader || m_n - m_lastEom > hold) {
+            m_eomSinceHeader = true;
             SameReport r;
             r.kind = SameReport::EndOfMessage;
             r.mode = m_mode;
@@ -406,6 +407,7 @@ void SameDecoder::report(const SameHeader &h, double confidence, int bursts, qin
     if (std::find(m_recentHeaders.begin(), m_recentHeaders.end(), h.text) != m_recentHeaders.end())
         return;
     m_recentHeaders.push_back(h.text);
+    m_eomSinceHeader = false;
     while (int(m_recentHeaders.size()) > RecentHeaders)
         m_recentHeaders.pop_front();
     SameReport r;
@@ -421,6 +423,11 @@ void SameDecoder::report(const SameHeader &h, double confidence, int bursts, qin
 
 void SameDecoder::finish()
 {
+    // A stream may stop right at the end of its last bit: a little silence
+    // lets the bit clock reach it.
+    const int tail = int(3 * m_bitSamples);
+    for (int i = 0; i < tail; ++i)
+        step(0.0f);
     if (m_collecting)
         endBurst(0);
     closeGroup();

@@ -137,6 +137,7 @@ private:
     std::vector<Burst> m_group;
     bool m_groupReported = false;
     qint64 m_lastEom = -1;
+    bool m_eomSinceHeader = false;   // an NNNN was reported after the last header
 
     std::deque<QByteArray> m_recentHeaders;
     QList<SameReport> m_reports;
