@@ -10,3 +10,4 @@ int runSoundsCommand(const QStringList &args);
 int runPortsCommand(const QStringList &args);
 int runProfileCommand(const QString &command, const QStringList &args);   // "profile" and "image"
 int runLogCommand(const QStringList &args);
+int runMonitorCommand(const QStringList &args);

@@ -129,6 +129,8 @@ MonitorSession::MonitorSession(const Options &options, const Clock &clock, QObje
     : QObject(parent), m_options(options), m_clock(clock), m_decoder(options.sampleRate, options.mode),
       m_started(clock.now())
 {
+    // Log rows carry the offset from UTC they were heard with.
+    m_started = m_started.toOffsetFromUtc(m_started.offsetFromUtc());
 }
 
 QDateTime MonitorSession::timeOf(qint64 sample) const
