@@ -246,8 +246,8 @@ const bool registered = Cli::add({
         "monitor:stdin, monitor:NAME), so the required-test audit counts it, and its audio, from the first "
         "header to the end of message and at most two minutes, is saved as a WAV file beside the log.\n\n"
         "In strict mode a header counts only when two of its three bursts are the same (47 CFR 11.33). Combined "
-        "mode adds the three bursts up bit by bit and so decodes signals about two and a half dB weaker; it "
-        "reports a header only when the chance of a wrong bit is below one in a thousand."),
+        "mode adds the three bursts up bit by bit and so decodes signals about two dB weaker; it "
+        "reports a header only when the chance that any bit of it is wrong is below one in a hundred."),
     {
         {QStringLiteral("--device"), QStringLiteral("NAME"), QStringLiteral("The sound input, by the name the system gives it; \"default\" for the default one."), false, QStringLiteral("none")},
         {QStringLiteral("--wav"), QStringLiteral("FILE"), QStringLiteral("A WAV recording (PCM or float, 8000 to 48000 samples/s; channels are mixed)."), false, QStringLiteral("file")},

@@ -40,7 +40,7 @@ constexpr double MaxRateTrim = 0.006;
 constexpr double GroupGapSeconds = 7.0;
 // A header from combining is reported only when the chance that any of its
 // bits is wrong is below this.
-constexpr double CombinedMaxError = 1e-3;
+constexpr double CombinedMaxError = 1e-2;
 // NNNN bursts closer than this belong to one end of message.
 constexpr double EomHoldSeconds = 10.0;
 constexpr int RecentHeaders = 10;

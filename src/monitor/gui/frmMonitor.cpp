@@ -99,6 +99,7 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     m_grid->verticalHeader()->setVisible(false);
+    m_grid->setWordWrap(true);
 
     auto *close = Widgets::button(this, QStringLiteral("cmdClose"), QStringLiteral("&Close"), 90);
     auto *bottom = new QHBoxLayout;
@@ -158,6 +159,9 @@ void frmMonitor::setRunning(bool running)
     m_stop->setEnabled(running);
     m_input->setEnabled(!running);
     m_mode->setEnabled(!running);
+    const bool wav = m_input->currentText() == kWavInput;
+    m_wavFile->setEnabled(!running && wav);
+    m_browse->setEnabled(!running && wav);
     if (!running)
         m_level->setValue(0);
 }
@@ -283,5 +287,6 @@ void frmMonitor::addMessage(const MonitorMessage &m)
     }
     m_grid->resizeColumnToContents(0);
     m_grid->resizeColumnToContents(1);
+    m_grid->resizeRowToContents(row);
     setStatus(QStringLiteral("Heard %1 at %2.").arg(m.eventName, m.heard.toString(QStringLiteral("HH:mm:ss"))));
 }
