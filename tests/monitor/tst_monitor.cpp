@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
@@ -65,6 +66,8 @@ private slots:
     void receiverProgram_data();
     void receiverProgram();
     void heardButNotRecorded();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestMonitor::receiverProgram_data()
@@ -172,6 +175,65 @@ void TestMonitor::heardButNotRecorded()
     same.receiver.clear();
     QCOMPARE(RunReceiverCrossCheck({{monitorLogEntry(heard), heard.report.header.locations}}, recorded + QList{same},
                                    ReceiverProgram::fromSetup(ctx.FipEntries, ctx.EventSelection)).missed(), 0);
+}
+
+void TestMonitor::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");     // standard input
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");       // a line standard output must hold
+
+    // The weekly test as raw S16LE samples, as an SDR pipeline sends them,
+    // with one byte too many at the end.
+    SameAudio::WavInfo info;
+    QVERIFY(SameAudio::parseWav(weeklyTestWav(), &info));
+    QByteArray raw;
+    for (char c : std::as_const(info.data)) {
+        const qint16 v = qint16((int(uint8_t(c)) - 128) * 256);
+        raw.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+    }
+    const QString header = QString::fromLatin1(SameAudio::burstText(SameAudio::RwtHeader));
+    QTest::newRow("raw on standard input") << QStringList{"--raw", "--rate", "8000"} << raw + 'x' << 0 << header;
+    QTest::newRow("raw, JSON") << QStringList{"--raw", "--rate", "8000", "--json", "--mode", "combined"} << raw << 0
+                               << QStringLiteral("\"mode\":\"combined\"");
+    QTest::newRow("wrong rate on purpose") << QStringList{"--raw", "--rate", "11025"} << raw << 0 << QString();
+    QTest::newRow("raw without a rate") << QStringList{"--raw"} << QByteArray() << 2 << QString();
+    QTest::newRow("rate below 8000") << QStringList{"--raw", "--rate", "4000"} << QByteArray() << 2 << QString();
+    QTest::newRow("two inputs") << QStringList{"--raw", "--rate", "8000", "--wav", "x.wav"} << QByteArray() << 2 << QString();
+    QTest::newRow("unknown mode") << QStringList{"--raw", "--rate", "8000", "--mode", "loose"} << QByteArray() << 2 << QString();
+    QTest::newRow("missing recording") << QStringList{"--wav", "/nonexistent/x.wav"} << QByteArray() << 1 << QString();
+}
+
+void TestMonitor::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    TestEnv env;
+    QProcess p;
+    p.start(buildBinDir() + QStringLiteral("/nx4400c-cli"),
+            QStringList{"monitor", "--csv", env.path(QStringLiteral("alerts.csv"))} + args);
+    QVERIFY(p.waitForStarted(5000));
+    p.write(input);
+    p.closeWriteChannel();
+    QVERIFY(p.waitForFinished(30000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QCOMPARE(p.exitCode(), exitCode);
+    if (!output.isEmpty())
+        QVERIFY2(out.contains(output), qPrintable(out));
+    // A header decoded from audio at the wrong rate would be a header that
+    // was never sent: nothing may come out.
+    if (QTest::currentDataTag() == QByteArray("wrong rate on purpose"))
+        QVERIFY2(!out.contains(QLatin1String("ZCZC")), qPrintable(out));
+    if (exitCode == 0 && !output.isEmpty()) {
+        AlertLogContent log;
+        QString why;
+        QVERIFY2(ReadAlertLog(env.path(QStringLiteral("alerts.csv")), &log, &why), qPrintable(why));
+        QCOMPARE(log.entries.size(), 1);
+        QCOMPARE(log.entries.at(0).receiver, QStringLiteral("monitor:stdin"));
+    }
 }
 
 QTEST_MAIN(TestMonitor)
