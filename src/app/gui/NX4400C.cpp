@@ -163,6 +163,10 @@ void NX4400C::buildMenus()
     connect(alertLog, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Log")); });
     QAction *alertMonitor = m_mnuView->addAction(QStringLiteral("Alert &Monitor..."));
     alertMonitor->setObjectName(QStringLiteral("mnuAlertMonitor"));
+    // Like the log, the monitor needs no transfer first.
+    alertMonitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    alertMonitor->setShortcutContext(Qt::WindowShortcut);
+    addAction(alertMonitor);
     connect(alertMonitor, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Monitor")); });
     m_mnuLogTransfers = m_mnuView->addAction(QStringLiteral("&Log Every Transfer"));
     m_mnuLogTransfers->setObjectName(QStringLiteral("mnuLogTransfers"));
