@@ -482,8 +482,12 @@ void NX4400C::openAlertLog()
 
 void NX4400C::openAlertMonitor()
 {
+    // The menu is enabled once a transfer has read the receiver's history.
+    const bool historyRead = m_mnuView->isEnabled();
     const frmMonitor::Setup setup{m_ctx.alertLogEnabled ? m_ctx.alertLogPath : QString(), m_ctx.statesFolder,
-                                  m_ctx.FipEntries, m_ctx.EventSelection};
+                                  m_ctx.FipEntries, m_ctx.EventSelection,
+                                  historyRead ? AlertLogEntries(m_ctx.historySource()) : QList<AlertLogEntry>(),
+                                  historyRead};
     frmMonitor window(setup, m_ctx.prompter(), m_ctx.clock(), this);
     window.exec();
 }

@@ -101,6 +101,10 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     m_grid->verticalHeader()->setVisible(false);
     m_grid->setWordWrap(true);
 
+    m_crossCheck = Widgets::field(this, QStringLiteral("lblCrossCheck"), QStringLiteral("Receiver cross-check"));
+    m_crossCheck->setWordWrap(true);
+    m_crossCheck->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto *close = Widgets::button(this, QStringLiteral("cmdClose"), QStringLiteral("&Close"), 90);
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();
@@ -110,6 +114,7 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     layout->addLayout(top);
     layout->addLayout(buttons);
     layout->addWidget(m_grid, 1);
+    layout->addWidget(m_crossCheck);
     layout->addLayout(bottom);
 
     m_wavTimer = new QTimer(this);
@@ -129,6 +134,7 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
         m_browse->setEnabled(t == kWavInput);
     });
     setRunning(false);
+    updateCrossCheck();
     setStatus(m_setup.logPath.isEmpty() ? QStringLiteral("Stopped. No alert log is set: nothing will be logged.")
                                         : QStringLiteral("Stopped."));
 }
@@ -289,4 +295,19 @@ void frmMonitor::addMessage(const MonitorMessage &m)
     m_grid->resizeColumnToContents(1);
     m_grid->resizeRowToContents(row);
     setStatus(QStringLiteral("Heard %1 at %2.").arg(m.eventName, m.heard.toString(QStringLiteral("HH:mm:ss"))));
+    updateCrossCheck();
+}
+
+void frmMonitor::updateCrossCheck()
+{
+    if (!m_setup.historyRead) {
+        m_crossCheck->setText(QStringLiteral("Receiver cross-check: the receiver's history has not been read yet; "
+                                             "transfer data to compare what it recorded with what was heard."));
+        return;
+    }
+    QList<HeardAlert> heard;
+    for (const MonitorMessage &m : std::as_const(m_messages))
+        heard.append({monitorLogEntry(m), m.report.header.locations});
+    const CrossCheckResult r = RunReceiverCrossCheck(heard, m_setup.receiverHistory, m_program);
+    m_crossCheck->setText(QStringLiteral("Receiver cross-check: ") + CrossCheckText(r).trimmed().replace(QLatin1Char('\n'), QStringLiteral("; ")));
 }

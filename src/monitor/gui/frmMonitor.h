@@ -34,6 +34,10 @@ public:
         QString statesFolder;       // for county names
         QStringList fipEntries;     // the receiver's county lines
         QStringList eventSelection; // the receiver's events
+        // The receiver's own history, for the cross-check; historyRead is
+        // false before the first transfer.
+        QList<AlertLogEntry> receiverHistory;
+        bool historyRead = false;
     };
     frmMonitor(const Setup &setup, Prompter &prompter, const Clock &clock, QWidget *parent = nullptr);
     ~frmMonitor() override;
@@ -57,6 +61,7 @@ signals:
 
 private:
     void addMessage(const MonitorMessage &m);
+    void updateCrossCheck();
     void feedWav();
     void setRunning(bool running);
     void setStatus(const QString &text);
@@ -77,6 +82,7 @@ private:
     QPushButton *m_stop = nullptr;
     QLabel *m_status = nullptr;
     QTableWidget *m_grid = nullptr;
+    QLabel *m_crossCheck = nullptr;
 
     std::unique_ptr<MonitorSession> m_session;
     AudioInput *m_audio = nullptr;
