@@ -136,6 +136,15 @@ void TestDecoder::headers_data()
             << s << 22050 << 64 << mode << heard;
     }
 
+    // Three bit errors where the burst is found (in "ZCZC"), the same in
+    // every burst: it is still found, and the header after it is whole.
+    s.clear();
+    for (int i = 0; i < 3; ++i) {
+        appendBurst(s, tx, flipBit(flipBit(flipBit(kWeather, 1), 12), 27));
+        appendSilence(s, tx, 1.0);
+    }
+    QTest::newRow("start damaged") << s << 22050 << 300 << strict << QStringList{QString::fromLatin1(kWeather) + " strict"};
+
     // A transmitter a little off: slow bits, tones 5 Hz high.
     Transmitter off = tx;
     off.rate = 32000;
