@@ -28,6 +28,7 @@ SUBSYSTEM_DEPS = {
     "diagnostics": ["link", "config"],
     "options": ["config"],
     "testpackets": [],
+    "monitor": ["config", "coverage", "history", "testpackets"],
 }
 
 

@@ -18,3 +18,4 @@ QString shownCliPath(const QString &path);
 // The reason a command that needs NX_4400C.DAT gives when it cannot read it;
 // it names `nx4400c-cli init`.
 QString missingParameterFileText(const QString &path);
+int runMonitorCommand(const QStringList &args);

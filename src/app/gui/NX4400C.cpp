@@ -10,6 +10,7 @@
 #include "history/core/AlertLog.h"
 #include "history/gui/HistoryCommands.h"
 #include "history/gui/frmAlertLog.h"
+#include "monitor/gui/frmMonitor.h"
 #include "config/gui/ProfileMenu.h"
 #include "link/gui/frmSerialTrace.h"
 #include "link/core/LinkSession.h"
@@ -78,6 +79,7 @@ const MainCommand kCommands[] = {
     {"Serial Trace", nullptr, nullptr, nullptr, false, false, &NX4400C::openSerialTrace},
     {"Update Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::updateCoverage},
     {"Revert Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::revertCoverage},
+    {"Alert Monitor", nullptr, nullptr, nullptr, false, false, &NX4400C::openAlertMonitor},
 };
 
 const char *const kColumns[] = {"lblNum", "lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"};
@@ -176,6 +178,13 @@ void NX4400C::buildMenus()
     alertLog->setShortcutContext(Qt::WindowShortcut);
     addAction(alertLog);
     connect(alertLog, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Log")); });
+    QAction *alertMonitor = m_mnuView->addAction(QStringLiteral("Alert &Monitor..."));
+    alertMonitor->setObjectName(QStringLiteral("mnuAlertMonitor"));
+    // Like the log, the monitor needs no transfer first.
+    alertMonitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    alertMonitor->setShortcutContext(Qt::WindowShortcut);
+    addAction(alertMonitor);
+    connect(alertMonitor, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Monitor")); });
     m_mnuLogTransfers = m_mnuView->addAction(QStringLiteral("&Log Every Transfer"));
     m_mnuLogTransfers->setObjectName(QStringLiteral("mnuLogTransfers"));
     m_mnuLogTransfers->setCheckable(true);
@@ -485,6 +494,18 @@ void NX4400C::transferData()
 void NX4400C::openAlertLog()
 {
     frmAlertLog window(m_ctx.alertLogPath, m_ctx.prompter(), m_ctx.clock(), this);
+    window.exec();
+}
+
+void NX4400C::openAlertMonitor()
+{
+    // The menu is enabled once a transfer has read the receiver's history.
+    const bool historyRead = m_mnuView->isEnabled();
+    const frmMonitor::Setup setup{m_ctx.alertLogEnabled ? m_ctx.alertLogPath : QString(), m_ctx.statesFolder,
+                                  m_ctx.FipEntries, m_ctx.EventSelection,
+                                  historyRead ? AlertLogEntries(m_ctx.historySource()) : QList<AlertLogEntry>(),
+                                  historyRead};
+    frmMonitor window(setup, m_ctx.prompter(), m_ctx.clock(), this);
     window.exec();
 }
 

@@ -66,6 +66,7 @@ public:
     void openSerialTrace();
     void updateCoverage();   // File > Update Coverage...
     void revertCoverage();   // File > Revert to Shipped Coverage
+    void openAlertMonitor();
 
     // Exit paths.
     void SaveAndExit();

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/core/ReceiverCrossCheck.h"
+
+#include <QTextStream>
+
+#include <cstdlib>
+
+ReceiverProgram ReceiverProgram::fromSetup(const QStringList &fipEntries, const QStringList &eventSelection)
+{
+    ReceiverProgram p;
+    for (const QString &line : fipEntries) {
+        if (!line.startsWith(QLatin1String("X ")))
+            continue;
+        const QString code = line.mid(2, 6);
+        bool digits = code.size() == 6;
+        for (QChar c : code)
+            digits = digits && c.isDigit();
+        if (digits)
+            p.locations.append(code);
+    }
+    for (const QString &e : eventSelection)
+        if (!e.trimmed().isEmpty())
+            p.events.append(e.trimmed());
+    return p;
+}
+
+bool ReceiverProgram::coversLocation(const QString &loc) const
+{
+    if (loc.size() != 6)
+        return false;
+    for (const QString &mine : locations) {
+        if (mine.mid(1, 2) != loc.mid(1, 2))
+            continue;                                   // another state
+        if (loc.mid(3) == QLatin1String("000"))
+            return true;                                // the whole state
+        if (mine.mid(3) != loc.mid(3))
+            continue;
+        // Part 0 is the whole county; a receiver set for the whole county
+        // takes every part, one set for a part takes that part and the whole.
+        if (loc.at(0) == QLatin1Char('0') || mine.at(0) == QLatin1Char('0') || mine.at(0) == loc.at(0))
+            return true;
+    }
+    return false;
+}
+
+bool ReceiverProgram::takesEvent(const QString &event) const
+{
+    return events.contains(event);
+}
+
+bool ReceiverProgram::alertsFor(const QString &event, const QStringList &headerLocations) const
+{
+    if (!takesEvent(event))
+        return false;
+    for (const QString &loc : headerLocations)
+        if (coversLocation(loc))
+            return true;
+    return false;
+}
+
+int CrossCheckResult::missed() const
+{
+    int n = 0;
+    for (const CrossCheckRow &r : rows)
+        n += r.programmed && !r.recorded;
+    return n;
+}
+
+CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QList<AlertLogEntry> &recorded,
+                                       const ReceiverProgram &program, int slackMinutes)
+{
+    CrossCheckResult result;
+    QList<bool> used(recorded.size(), false);
+    for (const HeardAlert &h : heard) {
+        CrossCheckRow row;
+        row.heard = h;
+        row.countiesKnown = !h.locations.isEmpty();
+        row.programmed = row.countiesKnown ? program.alertsFor(h.entry.code, h.locations)
+                                           : program.takesEvent(h.entry.code);
+        for (qsizetype i = 0; i < recorded.size(); ++i) {
+            const AlertLogEntry &r = recorded.at(i);
+            if (used.at(i) || r.code != h.entry.code || r.originator != h.entry.originator)
+                continue;
+            const qint64 apart = std::llabs(r.localTime.secsTo(h.entry.localTime));
+            if (apart <= qint64(slackMinutes) * 60) {
+                used[i] = true;
+                row.recorded = true;
+                break;
+            }
+        }
+        result.rows.append(row);
+    }
+    return result;
+}
+
+QString CrossCheckText(const CrossCheckResult &result)
+{
+    QString text;
+    QTextStream s(&text);
+    int programmed = 0;
+    for (const CrossCheckRow &r : result.rows) {
+        programmed += r.programmed;
+        if (!r.programmed || r.recorded)
+            continue;
+        s << "heard but not recorded: " << r.heard.entry.localTime.toString(Qt::ISODate) << ' '
+          << r.heard.entry.originator << ' ' << r.heard.entry.code << " (" << r.heard.entry.name << ')';
+        if (!r.heard.entry.receiver.isEmpty())
+            s << " by " << r.heard.entry.receiver;
+        if (!r.countiesKnown)
+            s << ", counties not known";
+        s << '\n';
+    }
+    s << result.rows.size() << " heard, " << programmed << " for this receiver, " << result.missed()
+      << " not recorded\n";
+    return text;
+}

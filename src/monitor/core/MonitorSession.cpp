@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "monitor/core/MonitorSession.h"
+
+#include "base/Clock.h"
+#include "base/SafeWrite.h"
+#include "coverage/core/EventCatalog.h"
+#include "history/core/AlertLog.h"
+#include "testpackets/core/SameAudio.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Enough to reach back from the decision to the first burst of the longest
+// header: three bursts of four seconds and their pauses, and the wait for a
+// missing one.
+constexpr int HistorySeconds = 20;
+
+QByteArray wav16(const QVector<qint16> &samples, int rate)
+{
+    QByteArray out;
+    const quint32 dataSize = quint32(samples.size() * 2);
+    auto le32 = [&](quint32 v) { char b[4]; qToLittleEndian(v, b); out.append(b, 4); };
+    auto le16 = [&](quint16 v) { char b[2]; qToLittleEndian(v, b); out.append(b, 2); };
+    out.append("RIFF");
+    le32(36 + dataSize);
+    out.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(1);
+    le32(quint32(rate));
+    le32(quint32(rate) * 2);
+    le16(2);
+    le16(16);
+    out.append("data");
+    le32(dataSize);
+    for (qint16 s : samples)
+        le16(quint16(s));
+    return out;
+}
+
+void appendSamples(QVector<qint16> &to, const qint16 *from, qsizetype n)
+{
+    const qsizetype at = to.size();
+    to.resize(at + n);
+    std::copy(from, from + n, to.begin() + at);
+}
+
+QString issueText(const SameHeader &h)
+{
+    return QStringLiteral("%1%2%3").arg(h.issueDay, 3, 10, QLatin1Char('0')).arg(h.issueHour, 2, 10, QLatin1Char('0'))
+        .arg(h.issueMinute, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+AlertLogEntry monitorLogEntry(const MonitorMessage &m)
+{
+    AlertLogEntry e;
+    e.localTime = m.heard;
+    e.originator = m.report.header.originator;
+    e.code = m.report.header.event;
+    EventCatalog catalog;
+    GetEventName(catalog, e.code, &e.name, &e.cls);
+    e.length = m.report.header.purgeText();
+    e.receiver = m.source;
+    return e;
+}
+
+QByteArray monitorJsonLine(const MonitorMessage &m)
+{
+    const SameHeader &h = m.report.header;
+    QJsonObject o;
+    o.insert(QStringLiteral("schema"), 1);
+    o.insert(QStringLiteral("source"), m.source);
+    o.insert(QStringLiteral("heard"), m.heard.toString(Qt::ISODate));
+    o.insert(QStringLiteral("mode"), sameModeName(m.report.mode));
+    if (m.report.kind == SameReport::EndOfMessage) {
+        o.insert(QStringLiteral("type"), QStringLiteral("end"));
+    } else {
+        o.insert(QStringLiteral("type"), QStringLiteral("header"));
+        o.insert(QStringLiteral("header"), QString::fromLatin1(h.text));
+        o.insert(QStringLiteral("originator"), h.originator);
+        o.insert(QStringLiteral("event"), h.event);
+        o.insert(QStringLiteral("eventName"), m.eventName);
+        o.insert(QStringLiteral("locations"), QJsonArray::fromStringList(h.locations));
+        o.insert(QStringLiteral("purgeMinutes"), h.purgeMinutes);
+        o.insert(QStringLiteral("issued"), issueText(h));
+        o.insert(QStringLiteral("sender"), h.sender);
+        o.insert(QStringLiteral("confidence"), std::round(m.report.confidence * 1e4) / 1e4);
+        o.insert(QStringLiteral("bursts"), m.report.bursts);
+    }
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QStringList monitorCommandArguments(const MonitorMessage &m)
+{
+    const SameHeader &h = m.report.header;
+    return {QString::fromLatin1(h.text), h.originator, h.event, h.locations.join(QLatin1Char(',')),
+            h.purgeText(), issueText(h), h.sender, sameModeName(m.report.mode), m.source};
+}
+
+QStringList monitorCommandEnvironment(const MonitorMessage &m)
+{
+    const SameHeader &h = m.report.header;
+    return {QStringLiteral("SAME_HEADER=") + QString::fromLatin1(h.text),
+            QStringLiteral("SAME_ORIGINATOR=") + h.originator,
+            QStringLiteral("SAME_EVENT=") + h.event,
+            QStringLiteral("SAME_EVENT_NAME=") + m.eventName,
+            QStringLiteral("SAME_LOCATIONS=") + h.locations.join(QLatin1Char(',')),
+            QStringLiteral("SAME_PURGE=") + h.purgeText(),
+            QStringLiteral("SAME_ISSUED=") + issueText(h),
+            QStringLiteral("SAME_SENDER=") + h.sender,
+            QStringLiteral("SAME_MODE=") + sameModeName(m.report.mode),
+            QStringLiteral("SAME_CONFIDENCE=") + QString::number(m.report.confidence, 'f', 4),
+            QStringLiteral("SAME_SOURCE=") + m.source,
+            QStringLiteral("SAME_HEARD=") + m.heard.toString(Qt::ISODate)};
+}
+
+MonitorSession::MonitorSession(const Options &options, const Clock &clock, QObject *parent)
+    : QObject(parent), m_options(options), m_clock(clock), m_decoder(options.sampleRate, options.mode),
+      m_started(clock.now())
+{
+    // Log rows carry the offset from UTC they were heard with.
+    m_started = m_started.toOffsetFromUtc(m_started.offsetFromUtc());
+}
+
+QDateTime MonitorSession::timeOf(qint64 sample) const
+{
+    return m_started.addMSecs(sample * 1000 / m_decoder.sampleRate());
+}
+
+void MonitorSession::feed(const qint16 *samples, qsizetype count)
+{
+    if (count <= 0)
+        return;
+    int peak = 0;
+    for (qsizetype i = 0; i < count; ++i)
+        peak = std::max(peak, std::abs(int(samples[i])));
+    m_level = peak / 32768.0;
+
+    const int rate = m_decoder.sampleRate();
+    // Decode in pieces, so that a report is handled with the audio of its
+    // own moment at hand however large the chunk is.
+    const qsizetype piece = rate / 10;
+    for (qsizetype at = 0; at < count; at += piece) {
+        const qsizetype n = std::min(piece, count - at);
+        appendSamples(m_history, samples + at, n);
+        if (m_recording) {
+            const qsizetype room = qsizetype(MaxAudioSeconds) * rate - m_recordingAudio.size();
+            appendSamples(m_recordingAudio, samples + at, std::min(n, std::max<qsizetype>(room, 0)));
+            if (m_recordingAudio.size() >= qsizetype(MaxAudioSeconds) * rate)
+                closeRecording();
+        }
+        m_decoder.feed(samples + at, n);
+        const QList<SameReport> reports = m_decoder.takeReports();
+        for (const SameReport &r : reports)
+            handle(r);
+        const qsizetype keep = qsizetype(HistorySeconds) * rate;
+        if (m_history.size() > 2 * keep) {
+            const qsizetype drop = m_history.size() - keep;
+            m_history.remove(0, drop);
+            m_historyStart += drop;
+        }
+    }
+}
+
+void MonitorSession::finish()
+{
+    m_decoder.finish();
+    const QList<SameReport> reports = m_decoder.takeReports();
+    for (const SameReport &r : reports)
+        handle(r);
+    closeRecording();
+}
+
+void MonitorSession::handle(const SameReport &r)
+{
+    if (r.kind == SameReport::EndOfMessage) {
+        if (m_recording) {
+            // Keep the NNNN bursts that have come so far in the recording.
+            closeRecording();
+        }
+        emit endOfMessage(timeOf(r.startSample));
+        return;
+    }
+    closeRecording();   // a new header ends the last message's recording
+
+    MonitorMessage m;
+    m.report = r;
+    m.source = m_options.source;
+    m.heard = timeOf(r.startSample);
+    EventClass cls;
+    EventCatalog catalog;
+    GetEventName(catalog, r.header.event, &m.eventName, &cls);
+    m_messages.append(m);
+
+    if (!m_options.logFile.isEmpty()) {
+        const AlertLogMerge merged = AppendAlertLog(m_options.logFile, {monitorLogEntry(m)});
+        if (!merged.ok)
+            emit problem(merged.error);
+    }
+    if (m_options.saveAudio && !m_options.logFile.isEmpty()) {
+        m_recording = true;
+        m_recordingMessage = int(m_messages.size()) - 1;
+        const qsizetype from = std::max<qint64>(0, r.startSample - m_historyStart);
+        m_recordingAudio = m_history.mid(from);
+    }
+    emit messageDecoded(m);
+}
+
+void MonitorSession::closeRecording()
+{
+    if (!m_recording)
+        return;
+    m_recording = false;
+    if (m_recordingMessage < 0 || m_recordingMessage >= m_messages.size())
+        return;
+    MonitorMessage &m = m_messages[m_recordingMessage];
+    m_recordingAudio.resize(std::min<qsizetype>(m_recordingAudio.size(), qsizetype(MaxAudioSeconds) * m_decoder.sampleRate()));
+    const QFileInfo log(m_options.logFile);
+    const QString name = QStringLiteral("%1-%2-%3.wav")
+                             .arg(log.completeBaseName(), m.heard.toString(QStringLiteral("yyyyMMdd'T'HHmmss")),
+                                  m.report.header.event);
+    const QString path = log.absoluteDir().filePath(name);
+    QString why;
+    if (writeFileAtomically(path, wav16(m_recordingAudio, m_decoder.sampleRate()), &why)) {
+        m.audioFile = path;
+        emit audioSaved(path);
+    } else {
+        emit problem(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), why));
+    }
+    m_recordingAudio.clear();
+}

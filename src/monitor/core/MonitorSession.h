@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "monitor/core/SameDecoder.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class Clock;
+struct AlertLogEntry;
+
+// One message the monitor heard, with everything its outputs need.
+struct MonitorMessage {
+    SameReport report;
+    QString source;            // "monitor:hw:1", "monitor:wav", "monitor:stdin"
+    QDateTime heard;           // local time the first burst began
+    QString eventName;         // from the event catalogue
+    QString audioFile;         // the message's audio, once written
+};
+
+// The alert log row for a message: Receiver column = the source.
+AlertLogEntry monitorLogEntry(const MonitorMessage &m);
+
+// The message as one line of JSON (schema docs/json/monitor.schema.json).
+QByteArray monitorJsonLine(const MonitorMessage &m);
+
+// The arguments and environment a per-message command gets. The command is
+// started directly, never through a shell, so nothing in a header can
+// become a command of its own.
+QStringList monitorCommandArguments(const MonitorMessage &m);
+QStringList monitorCommandEnvironment(const MonitorMessage &m);
+
+// A decoder with its outputs: feeds the decoder, keeps the recent audio so a
+// message's recording can start at its first burst, appends each header to
+// the alert log, and saves the message's audio (up to two minutes, until its
+// NNNN) as a WAV file beside the log.
+class MonitorSession : public QObject
+{
+    Q_OBJECT
+public:
+    struct Options {
+        int sampleRate = 22050;
+        SameMode mode = SameMode::Strict;
+        QString source = QStringLiteral("monitor");
+        QString logFile;          // empty: no log rows and no audio files
+        bool saveAudio = true;
+    };
+    MonitorSession(const Options &options, const Clock &clock, QObject *parent = nullptr);
+
+    static constexpr int MaxAudioSeconds = 120;
+
+    void feed(const qint16 *samples, qsizetype count);
+    // End of input: decides what is pending and writes open recordings.
+    void finish();
+
+    const Options &options() const { return m_options; }
+    QList<MonitorMessage> messages() const { return m_messages; }
+    // The level of the last chunk, as the peak of |sample| (0..1).
+    double level() const { return m_level; }
+    qint64 samplesSeen() const { return m_decoder.samplesSeen(); }
+
+signals:
+    void messageDecoded(const MonitorMessage &message);
+    void endOfMessage(const QDateTime &heard);
+    void audioSaved(const QString &file);
+    // A log row or an audio file could not be written; the text names it.
+    void problem(const QString &text);
+
+private:
+    void handle(const SameReport &r);
+    void closeRecording();
+    QDateTime timeOf(qint64 sample) const;
+
+    Options m_options;
+    const Clock &m_clock;
+    SameDecoder m_decoder;
+    QDateTime m_started;
+    double m_level = 0;
+
+    // The last few seconds of audio, so a recording can begin at the first
+    // burst of a header that was decided seconds later.
+    QVector<qint16> m_history;
+    qint64 m_historyStart = 0;      // sample number of m_history[0]
+    bool m_recording = false;
+    QVector<qint16> m_recordingAudio;
+    int m_recordingMessage = -1;
+
+    QList<MonitorMessage> m_messages;
+};

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class QAudioSource;
+class QIODevice;
+
+// Where the monitor's audio comes from: a WAV file, raw signed 16-bit
+// little-endian samples (an SDR pipeline on standard input), or a sound
+// card chosen by name. All give mono 16-bit samples and their rate.
+
+// The samples of a WAV file (PCM of 8, 16, 24 or 32 bits, or 32-bit float;
+// several channels are mixed to one). False with a reason for anything
+// else, a rate outside 8000..48000 included.
+bool readWavSamples(const QByteArray &file, QVector<qint16> *samples, int *rate, QString *error);
+
+// Turns a byte stream of S16LE into samples, whatever way it is cut: a
+// sample split between two reads is put together again.
+class RawSampleReader
+{
+public:
+    QVector<qint16> push(const QByteArray &bytes);
+    bool hasPartialSample() const { return m_carry.size() > 0; }
+
+private:
+    QByteArray m_carry;
+};
+
+// The sound cards that can record, by the names the user picks them by.
+QStringList audioInputNames();
+
+// A sound card's input, opened by name ("default" or empty for the system's
+// default). The samples come in blocks through `samples`.
+class AudioInput : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AudioInput(QObject *parent = nullptr);
+    ~AudioInput() override;
+
+    // False with a reason when no such card records or it will not open.
+    bool start(const QString &name, QString *error);
+    void stop();
+    bool isRunning() const { return m_source != nullptr; }
+    int sampleRate() const { return m_rate; }
+
+signals:
+    void samples(const QVector<qint16> &block);
+
+private:
+    void readAvailable();
+
+    QAudioSource *m_source = nullptr;
+    QIODevice *m_io = nullptr;
+    int m_rate = 0;
+    RawSampleReader m_reader;
+};

@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// SAME audio at any sample rate, for the monitor's tests and benchmark: a
+// transmitter whose bit rate and tones may be off, whole messages, noise,
+// and a resampler for the editor's own 8 kHz recordings.
+
+#include "testpackets/core/SameAudio.h"
+
+#include <QByteArray>
+#include <QVector>
+
+#include <cmath>
+#include <random>
+
+namespace SameSignal {
+
+constexpr double Pi = 3.14159265358979323846;
+
+struct Transmitter {
+    int rate = 22050;
+    double amplitude = 0.5;      // peak, of full scale 1.0
+    double baudError = 0.0;      // relative: 0.002 is 0.2 % fast
+    double toneOffsetHz = 0.0;
+};
+
+// One burst: sixteen preamble bytes and the text, phase continuous.
+inline void appendBurst(QVector<float> &out, const Transmitter &t, const QByteArray &text)
+{
+    QByteArray bytes(SameAudio::PreambleBytes, char(SameAudio::PreambleByte));
+    bytes += text;
+    const double bitRate = SameAudio::BitRate * (1.0 + t.baudError);
+    const qint64 bits = qint64(bytes.size()) * 8;
+    const qint64 count = qint64(std::ceil(bits * t.rate / bitRate));
+    double phase = 0;
+    for (qint64 n = 0; n < count; ++n) {
+        const qint64 bit = std::min<qint64>(qint64(n * bitRate / t.rate), bits - 1);
+        const bool one = (uint8_t(bytes.at(int(bit / 8))) >> (bit % 8)) & 1;
+        const double hz = (one ? SameAudio::MarkHz : SameAudio::SpaceHz) + t.toneOffsetHz;
+        out.append(float(t.amplitude * std::sin(phase)));
+        phase = std::fmod(phase + 2 * Pi * hz / t.rate, 2 * Pi);
+    }
+}
+
+inline void appendSilence(QVector<float> &out, const Transmitter &t, double seconds)
+{
+    out.resize(out.size() + qsizetype(seconds * t.rate), 0.0f);
+}
+
+// The two-tone attention signal (853 and 960 Hz).
+inline void appendAttention(QVector<float> &out, const Transmitter &t, double seconds)
+{
+    const qsizetype n = qsizetype(seconds * t.rate);
+    for (qsizetype i = 0; i < n; ++i)
+        out.append(float(t.amplitude * 0.5 * (std::sin(2 * Pi * 853 * i / t.rate) + std::sin(2 * Pi * 960 * i / t.rate))));
+}
+
+// A whole message: the header three times a second apart, the attention
+// signal, then NNNN three times. `skipBurst` (0..2) leaves one header out.
+inline void appendMessage(QVector<float> &out, const Transmitter &t, const QByteArray &header,
+                          double attentionSeconds = 0.0, int skipBurst = -1, int eomBursts = 3)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (i == skipBurst) {
+            QVector<float> skipped;
+            appendBurst(skipped, t, header);
+            appendSilence(out, t, double(skipped.size()) / t.rate);
+        } else {
+            appendBurst(out, t, header);
+        }
+        appendSilence(out, t, 1.0);
+    }
+    if (attentionSeconds > 0) {
+        appendAttention(out, t, attentionSeconds);
+        appendSilence(out, t, 1.0);
+    }
+    for (int i = 0; i < eomBursts; ++i) {
+        appendBurst(out, t, "NNNN");
+        appendSilence(out, t, 1.0);
+    }
+}
+
+// Unsigned 8-bit samples (the editor's recordings) as floats.
+inline QVector<float> fromU8(const QByteArray &u8)
+{
+    QVector<float> out;
+    out.reserve(u8.size());
+    for (char c : u8)
+        out.append((int(uint8_t(c)) - 128) / 128.0f);
+    return out;
+}
+
+// Windowed-sinc resampling, good enough to move the 8 kHz recordings to
+// another rate without adding tones of its own.
+inline QVector<float> resample(const QVector<float> &in, int from, int to)
+{
+    if (from == to)
+        return in;
+    const double ratio = double(to) / from;
+    const double cutoff = std::min(1.0, ratio);
+    const int half = 16;
+    QVector<float> out(qsizetype(in.size() * ratio));
+    for (qsizetype n = 0; n < out.size(); ++n) {
+        const double x = n / ratio;
+        const qint64 centre = qint64(std::floor(x));
+        double acc = 0;
+        for (qint64 k = centre - half + 1; k <= centre + half; ++k) {
+            if (k < 0 || k >= in.size())
+                continue;
+            const double d = x - k;
+            const double arg = Pi * d * cutoff;
+            const double sinc = std::abs(arg) < 1e-9 ? 1.0 : std::sin(arg) / arg;
+            const double w = 0.5 + 0.5 * std::cos(Pi * d / half);
+            acc += in[k] * cutoff * sinc * w;
+        }
+        out[n] = float(acc);
+    }
+    return out;
+}
+
+// White Gaussian noise over the whole band, of the given power (full scale 1).
+inline void addNoise(QVector<float> &out, double power, std::mt19937 &rng)
+{
+    std::normal_distribution<double> g(0.0, std::sqrt(power));
+    for (float &s : out)
+        s += float(g(rng));
+}
+
+inline QVector<qint16> toS16(const QVector<float> &in)
+{
+    QVector<qint16> out(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i)
+        out[i] = qint16(std::lround(std::clamp(in[i] * 32767.0, -32768.0, 32767.0)));
+    return out;
+}
+
+} // namespace SameSignal
