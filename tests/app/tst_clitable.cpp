@@ -32,6 +32,14 @@ const QList<JsonRow> &jsonRows()
 {
     static const QList<JsonRow> rows{
         {"commands", {QStringLiteral("--commands"), QStringLiteral("--json")}, "commands.schema.json", {0}},
+        {"log show", {QStringLiteral("log"), QStringLiteral("show"), QStringLiteral("--json"), QStringLiteral("--csv"), QStringLiteral("{log}")},
+         "log-show.schema.json", {0}},
+        {"log audit", {QStringLiteral("log"), QStringLiteral("audit"), QStringLiteral("--json"), QStringLiteral("--from"), QStringLiteral("2024-01-01"),
+                       QStringLiteral("--to"), QStringLiteral("2024-03-31"), QStringLiteral("--csv"), QStringLiteral("{log}")},
+         "log-audit.schema.json", {1}},
+        {"ports", {QStringLiteral("ports"), QStringLiteral("--json")}, "ports.schema.json", {0}},
+        {"coverage show", {QStringLiteral("coverage"), QStringLiteral("show"), QStringLiteral("--json"), QStringLiteral("--state"), QStringLiteral("OH")},
+         "coverage-show.schema.json", {0}},
     };
     return rows;
 }
@@ -201,8 +209,16 @@ private slots:
         QTest::newRow("const") << object << QByteArray(R"({"a":1,"c":2})") << QStringLiteral("/c: 2 where 1");
         QTest::newRow("type list") << object << QByteArray(R"({"a":1,"d":true})") << QStringLiteral("string or null");
         QTest::newRow("root type") << object << QByteArray(R"([1])") << QStringLiteral("/: array where object");
-        QTest::newRow("unknown keyword") << QByteArray(R"({"properties":{"s":{"type":"string","minLength":3}}})")
-                                         << QByteArray(R"({"s":"ab"})") << QStringLiteral("/s: the schema uses \"minLength\"");
+        QTest::newRow("unknown keyword") << QByteArray(R"({"properties":{"s":{"type":"string","oneOf":[]}}})")
+                                         << QByteArray(R"({"s":"ab"})") << QStringLiteral("/s: the schema uses \"oneOf\"");
+        QTest::newRow("min length") << QByteArray("{\"properties\":{\"s\":{\"type\":\"string\",\"minLength\":3}}}")
+                                    << QByteArray("{\"s\":\"ab\"}") << QStringLiteral("/s: \"ab\" is too short");
+        QTest::newRow("pattern") << QByteArray("{\"properties\":{\"s\":{\"type\":\"string\",\"pattern\":\"^[0-9]{6}$\"}}}")
+                                 << QByteArray("{\"s\":\"03900\"}") << QStringLiteral("/s: \"03900\" does not match");
+        QTest::newRow("maximum") << QByteArray("{\"properties\":{\"n\":{\"type\":\"integer\",\"maximum\":4}}}")
+                                 << QByteArray("{\"n\":5}") << QStringLiteral("/n: 5 is above the maximum");
+        QTest::newRow("reference") << QByteArray("{\"$defs\":{\"p\":{\"type\":\"integer\",\"minimum\":1}},\"items\":{\"$ref\":\"#/$defs/p\"}}")
+                                   << QByteArray("[1,0]") << QStringLiteral("/1: 0 is below the minimum");
         QTest::newRow("additional schema") << QByteArray(R"({"additionalProperties":{"type":"boolean"}})")
                                            << QByteArray(R"({"x":true,"y":0})") << QStringLiteral("/y: number where boolean");
     }

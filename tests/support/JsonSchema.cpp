@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +41,18 @@ QString shown(const QJsonValue &v)
     return QString::fromUtf8(QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
 }
 
-void check(const QJsonValue &schema, const QJsonValue &v, const QString &path, QStringList &faults)
+// A local reference, "#/$defs/name", looked up from the document's root.
+QJsonValue resolve(const QJsonObject &root, const QString &ref)
+{
+    if (!ref.startsWith(QLatin1String("#/")))
+        return QJsonValue();
+    QJsonValue at = root;
+    for (const QString &part : ref.mid(2).split(QLatin1Char('/')))
+        at = at.toObject().value(part);
+    return at;
+}
+
+void check(const QJsonObject &root, const QJsonValue &schema, const QJsonValue &v, const QString &path, QStringList &faults)
 {
     const QString at = path.isEmpty() ? QStringLiteral("/") : path;
     if (schema.isBool()) {
@@ -57,12 +69,22 @@ void check(const QJsonValue &schema, const QJsonValue &v, const QString &path, Q
         QStringLiteral("type"), QStringLiteral("required"), QStringLiteral("properties"),
         QStringLiteral("additionalProperties"), QStringLiteral("items"), QStringLiteral("enum"),
         QStringLiteral("const"), QStringLiteral("$schema"), QStringLiteral("$id"), QStringLiteral("$comment"),
-        QStringLiteral("title"), QStringLiteral("description"), QStringLiteral("version")};
+        QStringLiteral("title"), QStringLiteral("description"), QStringLiteral("version"),
+        QStringLiteral("minimum"), QStringLiteral("maximum"), QStringLiteral("pattern"), QStringLiteral("minLength"),
+        QStringLiteral("maxLength"), QStringLiteral("minItems"), QStringLiteral("maxItems"), QStringLiteral("$defs"),
+        QStringLiteral("$ref")};
     for (auto it = s.begin(); it != s.end(); ++it) {
         if (!known.contains(it.key()))
             faults << at + QStringLiteral(": the schema uses \"%1\", which this checker does not know").arg(it.key());
     }
 
+    if (s.contains(QStringLiteral("$ref"))) {
+        const QJsonValue target = resolve(root, s.value(QStringLiteral("$ref")).toString());
+        if (target.isUndefined() || target.isNull())
+            faults << at + QStringLiteral(": the reference %1 leads nowhere").arg(s.value(QStringLiteral("$ref")).toString());
+        else
+            check(root, target, v, path, faults);
+    }
     if (s.contains(QStringLiteral("type"))) {
         const QJsonValue t = s.value(QStringLiteral("type"));
         QStringList types;
@@ -83,6 +105,33 @@ void check(const QJsonValue &schema, const QJsonValue &v, const QString &path, Q
     if (s.contains(QStringLiteral("enum")) && !s.value(QStringLiteral("enum")).toArray().contains(v))
         faults << at + QStringLiteral(": %1 is not one of the allowed values").arg(shown(v));
 
+    if (v.isDouble()) {
+        if (s.contains(QStringLiteral("minimum")) && v.toDouble() < s.value(QStringLiteral("minimum")).toDouble())
+            faults << at + QStringLiteral(": %1 is below the minimum").arg(shown(v));
+        if (s.contains(QStringLiteral("maximum")) && v.toDouble() > s.value(QStringLiteral("maximum")).toDouble())
+            faults << at + QStringLiteral(": %1 is above the maximum").arg(shown(v));
+    }
+    if (v.isString()) {
+        const QString text = v.toString();
+        if (s.contains(QStringLiteral("minLength")) && text.size() < s.value(QStringLiteral("minLength")).toInt())
+            faults << at + QStringLiteral(": %1 is too short").arg(shown(v));
+        if (s.contains(QStringLiteral("maxLength")) && text.size() > s.value(QStringLiteral("maxLength")).toInt())
+            faults << at + QStringLiteral(": %1 is too long").arg(shown(v));
+        if (s.contains(QStringLiteral("pattern"))) {
+            const QRegularExpression re(s.value(QStringLiteral("pattern")).toString());
+            if (!re.isValid())
+                faults << at + QStringLiteral(": the schema's pattern is not valid");
+            else if (!re.match(text).hasMatch())
+                faults << at + QStringLiteral(": %1 does not match %2").arg(shown(v), re.pattern());
+        }
+    }
+    if (v.isArray()) {
+        const qsizetype n = v.toArray().size();
+        if (s.contains(QStringLiteral("minItems")) && n < s.value(QStringLiteral("minItems")).toInt())
+            faults << at + QStringLiteral(": fewer items than %1").arg(s.value(QStringLiteral("minItems")).toInt());
+        if (s.contains(QStringLiteral("maxItems")) && n > s.value(QStringLiteral("maxItems")).toInt())
+            faults << at + QStringLiteral(": more items than %1").arg(s.value(QStringLiteral("maxItems")).toInt());
+    }
     if (v.isObject()) {
         const QJsonObject o = v.toObject();
         const QJsonObject props = s.value(QStringLiteral("properties")).toObject();
@@ -93,15 +142,15 @@ void check(const QJsonValue &schema, const QJsonValue &v, const QString &path, Q
         for (auto it = o.begin(); it != o.end(); ++it) {
             const QString child = path + QLatin1Char('/') + it.key();
             if (props.contains(it.key()))
-                check(props.value(it.key()), it.value(), child, faults);
+                check(root, props.value(it.key()), it.value(), child, faults);
             else if (s.contains(QStringLiteral("additionalProperties")))
-                check(s.value(QStringLiteral("additionalProperties")), it.value(), child, faults);
+                check(root, s.value(QStringLiteral("additionalProperties")), it.value(), child, faults);
         }
     }
     if (v.isArray() && s.contains(QStringLiteral("items"))) {
         const QJsonArray a = v.toArray();
         for (qsizetype i = 0; i < a.size(); ++i)
-            check(s.value(QStringLiteral("items")), a.at(i), path + QLatin1Char('/') + QString::number(i), faults);
+            check(root, s.value(QStringLiteral("items")), a.at(i), path + QLatin1Char('/') + QString::number(i), faults);
     }
 }
 
@@ -110,6 +159,6 @@ void check(const QJsonValue &schema, const QJsonValue &v, const QString &path, Q
 QStringList checkJsonSchema(const QJsonValue &schema, const QJsonValue &document)
 {
     QStringList faults;
-    check(schema, document, QString(), faults);
+    check(schema.toObject(), schema, document, QString(), faults);
     return faults;
 }
