@@ -66,6 +66,10 @@ QString TransmitterInfoLine::describe(const QString &field)
 
 void TransmitterInfoLine::refresh()
 {
+    // The list empties its model while it is being destroyed, when it is no
+    // longer a QListWidget: its meta-object then says so.
+    if (!qobject_cast<QListWidget *>(static_cast<QObject *>(m_list)))
+        return;
     const QListWidgetItem *item = m_list->currentItem();
     const QString field = item ? item->text() : QString();
     setText(describe(field));

@@ -176,7 +176,14 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     connect(m_timer1, &QTimer::timeout, this, &frmFIPS::Timer1_Timer);
 }
 
-frmFIPS::~frmFIPS() = default;
+frmFIPS::~frmFIPS()
+{
+    // The list is destroyed with the other children after this destructor
+    // has run; its model's last signals must not reach the map, which is
+    // gone by then.
+    if (m_lstFips)
+        m_lstFips->model()->disconnect(this);
+}
 
 QWidget *frmFIPS::buildMapColumn()
 {
