@@ -113,6 +113,22 @@ QString logPath(const Options &o, QTextStream &err)
     return path;
 }
 
+// Opens the log that the options name for reading. A log that is not there
+// is an error for both show and audit: auditing nothing would report every
+// week as a gap for the wrong reason. Empty on failure, said on `err`.
+QString openLog(const Options &o, AlertLogReader &r, QTextStream &err)
+{
+    const QString path = logPath(o, err);
+    if (path.isEmpty())
+        return QString();
+    QString why;
+    if (!r.open(path, &why, /*missingIsEmpty*/ false)) {
+        err << "log: " << why << '\n';
+        return QString();
+    }
+    return path;
+}
+
 // What was left out, on standard error, naming the file and the first row.
 void reportLeftOut(const AlertLogReader &r, const QString &path, QTextStream &err)
 {
@@ -181,15 +197,10 @@ int runShow(const Options &o)
     QTextStream err(stderr);
     if (o.from.isValid() && o.toGiven && o.from > o.to)
         return usage(QStringLiteral("log show"), QStringLiteral("--from is after --to"));
-    const QString path = logPath(o, err);
+    AlertLogReader r;
+    const QString path = openLog(o, r, err);
     if (path.isEmpty())
         return 2;
-    AlertLogReader r;
-    QString why;
-    if (!r.open(path, &why, /*missingIsEmpty*/ false)) {
-        err << "log: " << why << '\n';
-        return 2;
-    }
     Out out;
     const bool withReceiver = r.receiverColumn() || !r.hasHeader();
     if (o.json)
@@ -236,17 +247,10 @@ int runAudit(const Options &o, const QDate &today)
         return usage(QStringLiteral("log audit"), QStringLiteral("--from is after --to"));
     if (o.json && o.format != QLatin1String("text"))
         return usage(QStringLiteral("log audit"), QStringLiteral("--json and --format cannot be given together"));
-    const QString path = logPath(o, err);
+    AlertLogReader r;
+    const QString path = openLog(o, r, err);
     if (path.isEmpty())
         return 2;
-    AlertLogReader r;
-    QString why;
-    // A log that is not there yet is an error here: auditing nothing would
-    // report every week as a gap for the wrong reason.
-    if (!r.open(path, &why, /*missingIsEmpty*/ false)) {
-        err << "log: " << why << '\n';
-        return 2;
-    }
     RequiredTestCollector collector;
     collector.setReceivers(o.receivers);
     collector.setToday(today);

@@ -422,14 +422,7 @@ bool AlertLogReader::openDescriptor(int fd, qint64 size, QString *error)
     m_fd = fd;
     m_ownFd = false;
     m_size = size;
-    QString why;
-    if (!readHeader(&why)) {
-        m_error = why;
-        if (error)
-            *error = why;
-        return false;
-    }
-    return true;
+    return startReading(error);
 }
 
 bool AlertLogReader::openBytes(const QByteArray &bytes, QString *error)
@@ -437,6 +430,12 @@ bool AlertLogReader::openBytes(const QByteArray &bytes, QString *error)
     m_buffer = bytes;
     m_size = bytes.size();
     m_eof = true;
+    return startReading(error);
+}
+
+// The header is read before any row; a log without a usable one is refused.
+bool AlertLogReader::startReading(QString *error)
+{
     QString why;
     if (!readHeader(&why)) {
         m_error = why;

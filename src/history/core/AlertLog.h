@@ -200,6 +200,7 @@ private:
         QString problem;
     };
     bool readHeader(QString *error);
+    bool startReading(QString *error);
     bool nextLine(QByteArray *line, bool *terminated);
     bool fill();
     void leaveOut(const Pending &p);
