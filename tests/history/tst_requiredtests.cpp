@@ -187,28 +187,53 @@ void TestRequiredTests::commandLine_data()
                                  << QString();
 }
 
+namespace {
+
+// Runs nx4400c-cli with `args` in a fresh folder holding the log text as
+// alerts.csv; with `nameLog`, --csv names that log.
+struct LogRun {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+LogRun runOnLog(const QByteArray &logText, QStringList args, bool nameLog)
+{
+    LogRun r;
+    QTemporaryDir dir;
+    const QString logFile = dir.filePath(QStringLiteral("alerts.csv"));
+    QFile f(logFile);
+    if (!f.open(QIODevice::WriteOnly) || f.write(logText) != logText.size())
+        return r;
+    f.close();
+    if (nameLog)
+        args << QStringLiteral("--csv") << logFile;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(buildBinDir() + QStringLiteral("/nx4400c-cli"), args);
+    r.finished = p.waitForFinished(20000);
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
 void TestRequiredTests::commandLine()
 {
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
-    const QString cli = buildBinDir() + QStringLiteral("/nx4400c-cli");
-    if (!QFileInfo::exists(cli))
+    if (!QFileInfo::exists(buildBinDir() + QStringLiteral("/nx4400c-cli")))
         QSKIP("nx4400c-cli is not built");
-    QTemporaryDir dir;
-    const QString logFile = dir.filePath(QStringLiteral("alerts.csv"));
-    QFile f(logFile);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(AlertLogText(log({"2026-03-04T10:00:00-05:00 RMT", "2026-03-11T11:00:00-04:00 RWT"}), false));
-    f.close();
-    if (!args.contains(QLatin1String("--csv")))
-        args << QStringLiteral("--csv") << logFile;
-    QProcess p;
-    p.start(cli, QStringList{QStringLiteral("log"), QStringLiteral("audit")} + args);
-    QVERIFY(p.waitForFinished(20000));
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const QString err = QString::fromUtf8(p.readAllStandardError());
-    QVERIFY2(p.exitCode() == exitCode, qPrintable(out + err));
+    const bool ownLog = !args.contains(QLatin1String("--csv"));
+    const LogRun r = runOnLog(AlertLogText(log({"2026-03-04T10:00:00-05:00 RMT", "2026-03-11T11:00:00-04:00 RWT"}), false),
+                              QStringList{QStringLiteral("log"), QStringLiteral("audit")} + args, ownLog);
+    QVERIFY(r.finished);
+    const QString out = QString::fromUtf8(r.out);
+    const QString &err = r.err;
+    QVERIFY2(r.exitCode == exitCode, qPrintable(out + err));
     QVERIFY2(out.contains(output), qPrintable(out));
     if (exitCode == 2)
         QVERIFY(!err.isEmpty());
@@ -367,24 +392,13 @@ void TestRequiredTests::fleetCommandLine()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
-    const QString cli = buildBinDir() + QStringLiteral("/nx4400c-cli");
-    if (!QFileInfo::exists(cli))
+    if (!QFileInfo::exists(buildBinDir() + QStringLiteral("/nx4400c-cli")))
         QSKIP("nx4400c-cli is not built");
-    QTemporaryDir dir;
-    const QString logFile = dir.filePath(QStringLiteral("alerts.csv"));
-    QFile f(logFile);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(AlertLogText(fleetLog(fleetRows()), true));
-    f.close();
-    if (args.at(1) != QLatin1String("upgrade"))
-        args << QStringLiteral("--csv") << logFile;
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(cli, args);
-    QVERIFY(p.waitForFinished(20000));
-    const QByteArray out = p.readAllStandardOutput();
-    const QString err = QString::fromUtf8(p.readAllStandardError());
-    QVERIFY2(p.exitCode() == exitCode, qPrintable(QString::fromUtf8(out) + err));
+    const LogRun r = runOnLog(AlertLogText(fleetLog(fleetRows()), true), args, args.at(1) != QLatin1String("upgrade"));
+    QVERIFY(r.finished);
+    const QByteArray &out = r.out;
+    const QString &err = r.err;
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QString::fromUtf8(out) + err));
     QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(out)).hasMatch(), out.constData());
     if (exitCode == 2)   // the option at fault is named
         QVERIFY2(err.contains(QRegularExpression(QStringLiteral("--(from|to)|--receiver"))), qPrintable(err));
