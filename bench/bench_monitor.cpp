@@ -1,16 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The SAME monitor against noise, next to multimon-ng on the very same
-// audio. Prints, for each decoder, the SNR at which 90 % of the headers come
-// through exactly right; every header reported that was not sent; false
-// alarms over noise and synthetic speech; and the decoder's speed.
+// The SAME monitor against noise, on the audio a weather radio gives, next
+// to multimon-ng on the very same audio when it is installed. Prints, for
+// each channel and decoder, the SNR at which 90 % of the headers come
+// through exactly right; every header reported that was not sent; whether
+// the confidence the decoder gives holds; false alarms over noise and
+// synthetic speech; and the decoder's speed.
 //
-//   bench_monitor [--quick] [--trials N] [--minutes M]
+//   bench_monitor [--quick] [--trials N] [--minutes M] [--channels white,radio,clipped,hum]
+//                 [--from DB] [--to DB] [--step DB] [--no-multimon]
 //
 // SNR is the power of a tone burst over the power of white noise across the
-// whole band at 22,050 samples/s (multimon-ng's fixed rate). Each message is
-// random (event, one to six locations, purge, time, sender) and complete:
-// three headers, eight seconds of attention signal, three NNNN. Each has
-// its own bit-rate error (up to +-0.2 %) and tone offset (up to +-5 Hz).
+// whole band at 22,050 samples/s (multimon-ng's fixed rate), added before
+// the channel. Each message is random (event from the editor's catalogue,
+// one to six locations, purge, time, sender) and complete: three headers,
+// eight seconds of attention signal, three NNNN. Each has its own bit-rate
+// error and tone offset: up to +-0.2 % and +-5 Hz on `white`, up to +-0.5 %
+// and +-20 Hz through a radio.
+#include "coverage/core/EventCatalog.h"
 #include "monitor/core/SameDecoder.h"
 #include "support/SameSignal.h"
 
@@ -24,6 +30,7 @@
 #include <QtEndian>
 
 #include <cstdio>
+#include <map>
 #include <random>
 
 using namespace SameSignal;
@@ -31,18 +38,23 @@ using namespace SameSignal;
 namespace {
 
 constexpr int Rate = 22050;
-constexpr double Amplitude = 0.05;   // leaves room for noise at -8 dB without clipping
+constexpr double Amplitude = 0.05;   // leaves room for noise at -9 dB without clipping
 
 QByteArray randomHeader(std::mt19937 &rng)
 {
-    static const char *const events[] = {"TOR", "SVR", "FFW", "RWT", "RMT", "EVI", "CEM", "WSW", "SVA", "TOA"};
+    static const QStringList events = [] {
+        QStringList codes;
+        for (const EventCatalogEntry &e : EventCatalog().rows)
+            codes << e.EventCode;
+        return codes;
+    }();
     static const char *const orgs[] = {"WXR", "EAS", "CIV", "PEP"};
     static const char *const senders[] = {"KCLE/NWS", "WXL58   ", "KXYZ/FM ", "NOAA0001"};
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     QByteArray h = "ZCZC-";
     h += orgs[pick(4)];
     h += '-';
-    h += events[pick(10)];
+    h += events.at(pick(int(events.size()))).toLatin1();
     const int locations = 1 + pick(6);
     for (int i = 0; i < locations; ++i)
         h += QString::asprintf("-%d%02d%03d", pick(10), 1 + pick(56), pick(1000)).toLatin1();
@@ -54,42 +66,63 @@ QByteArray randomHeader(std::mt19937 &rng)
     return h;
 }
 
+// The decoders side by side: multimon-ng, ours strict, ours combined.
+constexpr int Decoders = 3;
+const char *const DecoderNames[Decoders] = {"multimon-ng", "strict", "combined"};
+
+struct Heard {
+    QByteArray text;
+    double confidence = 1.0;
+};
+
 struct Tally {
     int right = 0;
     int wrong = 0;   // reported headers that were not sent
 };
 
 // Headers multimon-ng prints for a raw S16LE file.
-QList<QByteArray> runMultimon(const QString &rawFile)
+QList<Heard> runMultimon(const QString &rawFile)
 {
     QProcess p;
     p.start(QStringLiteral("multimon-ng"), {QStringLiteral("-q"), QStringLiteral("-a"), QStringLiteral("EAS"),
                                              QStringLiteral("-t"), QStringLiteral("raw"), rawFile});
     p.waitForFinished(120000);
-    QList<QByteArray> out;
+    QList<Heard> out;
     for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
         if (line.startsWith("EAS: ZCZC"))
-            out.append(line.mid(5).trimmed());
+            out.append({line.mid(5).trimmed(), 1.0});
     return out;
 }
 
-QList<QByteArray> runOurs(const QVector<qint16> &s, SameMode mode)
+QList<Heard> runOurs(const QVector<qint16> &s, SameMode mode, qint64 *ns)
 {
+    QElapsedTimer timer;
+    timer.start();
     SameDecoder d(Rate, mode);
     d.feed(s.constData(), s.size());
     d.finish();
-    QList<QByteArray> out;
-    for (const SameReport &r : d.takeReports())
+    const QList<SameReport> reports = d.takeReports();
+    *ns += timer.nsecsElapsed();
+    QList<Heard> out;
+    for (const SameReport &r : reports)
         if (r.kind == SameReport::Header)
-            out.append(r.header.text);
+            out.append({r.header.text, r.confidence});
     return out;
 }
 
-void count(Tally &t, const QList<QByteArray> &heard, const QByteArray &sent)
+// Every header reported, with its confidence and whether it was sent: what
+// the calibration check reads.
+struct Reported {
+    double confidence;
+    bool right;
+};
+
+void count(Tally &t, QVector<Reported> &log, const QList<Heard> &heard, const QByteArray &sent)
 {
     bool right = false;
-    for (const QByteArray &h : heard) {
-        if (h == sent)
+    for (const Heard &h : heard) {
+        log.append({h.confidence, h.text == sent});
+        if (h.text == sent)
             right = true;
         else
             ++t.wrong;
@@ -137,6 +170,17 @@ QVector<float> speech(const QString &dir)
     return out;
 }
 
+void writeRaw(const QString &file, const QVector<qint16> &pcm, bool append)
+{
+    QFile f(file);
+    if (f.open(append ? QIODevice::Append : QIODevice::WriteOnly))
+        f.write(reinterpret_cast<const char *>(pcm.constData()), pcm.size() * 2);
+}
+
+// Confidence bands of the calibration check.
+const double Bands[] = {0.0, 0.5, 0.9, 0.99, 0.999, 0.9999, 1.0000001};
+constexpr int BandCount = 6;
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -146,113 +190,190 @@ int main(int argc, char **argv)
     const bool quick = args.contains(QLatin1String("--quick"));
     int trials = quick ? 30 : 100;
     double minutes = quick ? 5 : 60;
+    double from = 2.0, to = -9.0, step = quick ? 1.0 : 0.5;
+    QList<Channel> channels = {Channel::White, Channel::Radio, Channel::Clipped, Channel::Hum};
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--trials"))
             trials = args[i + 1].toInt();
         if (args[i] == QLatin1String("--minutes"))
             minutes = args[i + 1].toDouble();
+        if (args[i] == QLatin1String("--from"))
+            from = args[i + 1].toDouble();
+        if (args[i] == QLatin1String("--to"))
+            to = args[i + 1].toDouble();
+        if (args[i] == QLatin1String("--step"))
+            step = args[i + 1].toDouble();
+        if (args[i] == QLatin1String("--channels")) {
+            channels.clear();
+            for (const QString &name : args[i + 1].split(QLatin1Char(',')))
+                for (Channel c : {Channel::White, Channel::Radio, Channel::Clipped, Channel::Hum})
+                    if (name == QLatin1String(channelName(c)))
+                        channels.append(c);
+        }
     }
     QTextStream out(stdout);
     QTemporaryDir tmp;
-    const bool haveMultimon = !QStandardPaths::findExecutable(QStringLiteral("multimon-ng")).isEmpty();
+    const bool haveMultimon = !args.contains(QLatin1String("--no-multimon"))
+                              && !QStandardPaths::findExecutable(QStringLiteral("multimon-ng")).isEmpty();
     if (!haveMultimon)
-        out << "multimon-ng is not installed: its column stays empty\n";
+        out << "multimon-ng is not run: its column stays empty\n";
     const QString rawFile = tmp.path() + QStringLiteral("/in.raw");
 
     QVector<double> grid;
-    for (double s = 4.0; s >= -7.01; s -= quick ? 1.0 : 0.5)
+    for (double s = from; s >= to - 1e-9; s -= step)
         grid.append(s);
-    QVector<double> rates[3];
-    Tally totals[3];
-    const char *const names[3] = {"multimon-ng", "ours, strict", "ours, combined"};
     std::mt19937 rng(20261208);
-    out << "SNR dB   multimon-ng  strict  combined   (headers exactly right, of " << trials << ")\n";
-    for (double snr : grid) {
-        Tally t[3];
-        for (int k = 0; k < trials; ++k) {
-            std::uniform_real_distribution<double> u(-1.0, 1.0);
-            Transmitter tx;
-            tx.rate = Rate;
-            tx.amplitude = Amplitude;
-            tx.baudError = 0.002 * u(rng);
-            tx.toneOffsetHz = 5.0 * u(rng);
-            const QByteArray header = randomHeader(rng);
-            QVector<float> s;
-            appendSilence(s, tx, 0.5 + 0.5 * (u(rng) + 1.0));
-            appendMessage(s, tx, header, 8.0);
-            addNoise(s, Amplitude * Amplitude / 2.0 / std::pow(10.0, snr / 10.0), rng);
-            const QVector<qint16> pcm = toS16(s);
-            if (haveMultimon) {
-                QFile f(rawFile);
-                if (f.open(QIODevice::WriteOnly)) {
-                    f.write(reinterpret_cast<const char *>(pcm.constData()), pcm.size() * 2);
-                    f.close();
-                    count(t[0], runMultimon(rawFile), header);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+
+    struct Figures {
+        double ninety[Decoders] = {};
+        int wrong[Decoders] = {};
+        int falseHeaders[Decoders] = {};
+        double speed[Decoders] = {};   // times real time; 0 for multimon-ng
+    };
+    std::map<Channel, Figures> figures;
+    QVector<Reported> calibration[Decoders];
+
+    for (Channel channel : channels) {
+        Figures &fig = figures[channel];
+        const bool radio = channel != Channel::White;
+        QVector<double> rates[Decoders];
+        qint64 decodeNs[Decoders] = {};
+        double audioSeconds = 0;
+        out << "\nChannel " << channelName(channel) << ": headers exactly right, of " << trials << "\n"
+            << "SNR dB   multimon-ng  strict  combined\n";
+        for (double snr : grid) {
+            Tally t[Decoders];
+            for (int k = 0; k < trials; ++k) {
+                Transmitter tx;
+                tx.rate = Rate;
+                tx.amplitude = Amplitude;
+                tx.baudError = (radio ? 0.005 : 0.002) * u(rng);
+                tx.toneOffsetHz = (radio ? 20.0 : 5.0) * u(rng);
+                const QByteArray header = randomHeader(rng);
+                QVector<float> s;
+                appendSilence(s, tx, 0.5 + 0.5 * (u(rng) + 1.0));
+                appendMessage(s, tx, header, 8.0);
+                addNoise(s, Amplitude * Amplitude / 2.0 / std::pow(10.0, snr / 10.0), rng);
+                applyChannel(s, channel, Rate, Amplitude, rng);
+                const QVector<qint16> pcm = toS16(s);
+                audioSeconds += double(pcm.size()) / Rate;
+                if (haveMultimon) {
+                    writeRaw(rawFile, pcm, false);
+                    count(t[0], calibration[0], runMultimon(rawFile), header);
                 }
+                count(t[1], calibration[1], runOurs(pcm, SameMode::Strict, &decodeNs[1]), header);
+                count(t[2], calibration[2], runOurs(pcm, SameMode::Combined, &decodeNs[2]), header);
             }
-            count(t[1], runOurs(pcm, SameMode::Strict), header);
-            count(t[2], runOurs(pcm, SameMode::Combined), header);
+            out << QString::asprintf("%6.1f   %11d  %6d  %8d\n", snr, t[0].right, t[1].right, t[2].right);
+            out.flush();
+            for (int d = 0; d < Decoders; ++d) {
+                rates[d].append(double(t[d].right) / trials);
+                fig.wrong[d] += t[d].wrong;
+            }
         }
-        out << QString::asprintf("%6.1f   %11d  %6d  %8d\n", snr, t[0].right, t[1].right, t[2].right);
-        out.flush();
-        for (int d = 0; d < 3; ++d) {
-            rates[d].append(double(t[d].right) / trials);
-            totals[d].wrong += t[d].wrong;
+        for (int d = 0; d < Decoders; ++d) {
+            fig.ninety[d] = ninetyPercentPoint(grid, rates[d]);
+            fig.speed[d] = decodeNs[d] > 0 ? audioSeconds / (decodeNs[d] / 1e9) : 0;
         }
     }
 
-    out << "\nDecoder           90 % SNR   headers reported that were not sent\n";
-    for (int d = 0; d < 3; ++d) {
-        if (d == 0 && !haveMultimon)
-            continue;
-        out << QString::asprintf("%-16s %7.1f dB   %d\n", names[d], ninetyPercentPoint(grid, rates[d]), totals[d].wrong);
-    }
-
-    // False alarms: noise with speech over it, no SAME at all.
+    // False alarms: noise with speech over it through the channel, no SAME
+    // at all.
     const QVector<float> voice = QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty()
                                      ? QVector<float>() : speech(tmp.path());
     const qsizetype total = qsizetype(minutes * 60 * Rate);
-    Tally alarms[3];
-    QElapsedTimer timer;
-    qint64 decodeNs[2] = {0, 0};
     const qsizetype block = qsizetype(60) * Rate;   // a minute at a time
-    SameDecoder strict(Rate, SameMode::Strict), combined(Rate, SameMode::Combined);
-    QFile raw(rawFile);
-    const bool writeRaw = haveMultimon && raw.open(QIODevice::WriteOnly);
     std::uniform_real_distribution<double> level(0.01, 0.5);
-    for (qsizetype at = 0; at < total; at += block) {
-        QVector<float> s(std::min(block, total - at), 0.0f);
-        if (!voice.isEmpty()) {
-            const double gain = level(rng);
-            for (qsizetype i = 0; i < s.size(); ++i)
-                s[i] = float(gain * voice[(at + i) % voice.size()]);
+    for (Channel channel : channels) {
+        Figures &fig = figures[channel];
+        SameDecoder strict(Rate, SameMode::Strict), combined(Rate, SameMode::Combined);
+        for (qsizetype at = 0; at < total; at += block) {
+            QVector<float> s(std::min(block, total - at), 0.0f);
+            if (!voice.isEmpty()) {
+                const double gain = level(rng);
+                for (qsizetype i = 0; i < s.size(); ++i)
+                    s[i] = float(gain * voice[(at + i) % voice.size()]);
+            }
+            addNoise(s, Amplitude * Amplitude / 2.0 / std::pow(10.0, level(rng) * 10.0), rng);
+            applyChannel(s, channel, Rate, Amplitude, rng);
+            const QVector<qint16> pcm = toS16(s);
+            strict.feed(pcm.constData(), pcm.size());
+            combined.feed(pcm.constData(), pcm.size());
+            if (haveMultimon)
+                writeRaw(rawFile, pcm, at > 0);
         }
-        addNoise(s, Amplitude * Amplitude / 2.0 / std::pow(10.0, level(rng) * 10.0), rng);
-        const QVector<qint16> pcm = toS16(s);
-        timer.start();
-        strict.feed(pcm.constData(), pcm.size());
-        decodeNs[0] += timer.nsecsElapsed();
-        timer.start();
-        combined.feed(pcm.constData(), pcm.size());
-        decodeNs[1] += timer.nsecsElapsed();
-        if (writeRaw)
-            raw.write(reinterpret_cast<const char *>(pcm.constData()), pcm.size() * 2);
+        strict.finish();
+        combined.finish();
+        for (const SameReport &r : strict.takeReports())
+            fig.falseHeaders[1] += r.kind == SameReport::Header;
+        for (const SameReport &r : combined.takeReports())
+            fig.falseHeaders[2] += r.kind == SameReport::Header;
+        if (haveMultimon)
+            fig.falseHeaders[0] = int(runMultimon(rawFile).size());
     }
-    strict.finish();
-    combined.finish();
-    for (const SameReport &r : strict.takeReports())
-        alarms[1].wrong += r.kind == SameReport::Header;
-    for (const SameReport &r : combined.takeReports())
-        alarms[2].wrong += r.kind == SameReport::Header;
-    if (writeRaw) {
-        raw.close();
-        alarms[0].wrong = int(runMultimon(rawFile).size());
+
+    out << QString::asprintf("\nChannel   Decoder       90 %% SNR   wrong headers   false headers, %.0f min%s   speed\n",
+                             minutes, voice.isEmpty() ? " of noise" : " of noise and speech");
+    for (Channel channel : channels) {
+        const Figures &fig = figures[channel];
+        for (int d = 0; d < Decoders; ++d) {
+            if (d == 0 && !haveMultimon)
+                continue;
+            out << QString::asprintf("%-9s %-12s %7.1f dB  %13d   %13d   ", channelName(channel), DecoderNames[d],
+                                     fig.ninety[d], fig.wrong[d], fig.falseHeaders[d]);
+            out << (d == 0 ? QStringLiteral("-") : QStringLiteral("%1x real time").arg(fig.speed[d], 0, 'f', 0))
+                << "\n";
+        }
     }
-    out << QString::asprintf("\nFalse headers over %.0f minutes of noise%s: multimon-ng %d, strict %d, combined %d\n",
-                             minutes, voice.isEmpty() ? "" : " and synthetic speech", alarms[0].wrong,
-                             alarms[1].wrong, alarms[2].wrong);
-    const double seconds = double(total) / Rate;
-    out << QString::asprintf("Speed at %d samples/s on one core: strict %.0fx real time, combined %.0fx real time\n",
-                             Rate, seconds / (decodeNs[0] / 1e9), seconds / (decodeNs[1] / 1e9));
+
+    // A header reported at confidence c should be right at least a share c
+    // of the time: per band, the share right against the mean confidence.
+    out << "\nCalibration (all channels): band, headers, right, mean confidence, share right\n";
+    for (int d = 1; d < Decoders; ++d) {
+        for (int b = 0; b < BandCount; ++b) {
+            int n = 0, right = 0;
+            double sum = 0;
+            for (const Reported &r : calibration[d]) {
+                if (r.confidence >= Bands[b] && r.confidence < Bands[b + 1]) {
+                    ++n;
+                    right += r.right;
+                    sum += r.confidence;
+                }
+            }
+            if (n == 0)
+                continue;
+            const double mean = sum / n, share = double(right) / n;
+            out << QString::asprintf("%-9s [%.4f, %.4f)  %6d  %6d  %.5f  %.5f  %s\n", DecoderNames[d], Bands[b],
+                                     std::min(Bands[b + 1], 1.0), n, right, mean, share,
+                                     share >= mean ? "holds" : "over-confident");
+        }
+    }
+
+    // The targets, from the figures above.
+    const Figures *white = figures.count(Channel::White) ? &figures[Channel::White] : nullptr;
+    out << "\nFigure                                         strict     combined\n";
+    if (white)
+        out << QString::asprintf("white, 90 %% exact (targets -3.0 / -6.0 dB)  %6.1f dB  %6.1f dB\n",
+                                 white->ninety[1], white->ninety[2]);
+    for (Channel channel : channels) {
+        if (channel == Channel::White || !white)
+            continue;
+        const Figures &fig = figures[channel];
+        out << QString::asprintf("%-8s against white (target <= 1.5 dB)    %+6.1f dB  %+6.1f dB\n", channelName(channel),
+                                 fig.ninety[1] - white->ninety[1], fig.ninety[2] - white->ninety[2]);
+    }
+    int wrong[Decoders] = {}, falseHeaders[Decoders] = {};
+    double slowest[Decoders] = {1e300, 1e300, 1e300};
+    for (Channel channel : channels) {
+        for (int d = 1; d < Decoders; ++d) {
+            wrong[d] += figures[channel].wrong[d];
+            falseHeaders[d] += figures[channel].falseHeaders[d];
+            slowest[d] = std::min(slowest[d], figures[channel].speed[d]);
+        }
+    }
+    out << QString::asprintf("false headers, all channels (target 0)     %6d     %6d\n", falseHeaders[1], falseHeaders[2]);
+    out << QString::asprintf("wrong headers, whole sweep (target 0)       %6d     %6d\n", wrong[1], wrong[2]);
+    out << QString::asprintf("slowest speed (target >= 500x)             %6.0fx    %6.0fx\n", slowest[1], slowest[2]);
     return 0;
 }

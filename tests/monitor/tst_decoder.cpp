@@ -53,6 +53,42 @@ QByteArray flipBit(QByteArray text, int bit)
     return text;
 }
 
+// The bits of `text` with bit `at` sent twice: the transmitter's clock
+// slipped there, and every later bit comes one place late.
+QByteArray slipped(const QByteArray &text, int at)
+{
+    QByteArray out(text.size() + 1, '\0');
+    for (int k = 0, j = 0; k < text.size() * 8; ++k) {
+        const bool bit = (uint8_t(text.at(k / 8)) >> (k % 8)) & 1;
+        for (int n = k == at ? 2 : 1; n > 0; --n, ++j)
+            out[j / 8] = char(uint8_t(out.at(j / 8)) | (bit << (j % 8)));
+    }
+    return out;
+}
+
+// Noise `snr` dB below the tones, added before the channel as it comes in
+// with the signal. Fixed seeds keep every row the same from run to run.
+QVector<float> received(QVector<float> s, const Transmitter &tx, double snr, Channel channel, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    addNoise(s, tx.amplitude * tx.amplitude / 2.0 / std::pow(10.0, snr / 10.0), rng);
+    applyChannel(s, channel, tx.rate, tx.amplitude, rng);
+    return s;
+}
+
+QVector<float> bursts(const Transmitter &tx, const QList<QByteArray> &texts)
+{
+    QVector<float> s;
+    appendSilence(s, tx, 0.3);
+    for (const QByteArray &t : texts) {
+        appendBurst(s, tx, t);
+        appendSilence(s, tx, 1.0);
+    }
+    appendBurst(s, tx, "NNNN");
+    appendSilence(s, tx, 1.0);
+    return s;
+}
+
 } // namespace
 
 class TestDecoder : public QObject
@@ -61,6 +97,8 @@ class TestDecoder : public QObject
 private slots:
     void headers_data();
     void headers();
+    void noWrongEvent_data();
+    void noWrongEvent();
     void structure_data();
     void structure();
     void wavInput();
@@ -154,6 +192,100 @@ void TestDecoder::headers_data()
     appendMessage(s, off, kWeather, 1.0);
     QTest::newRow("0.2 % slow, 5 Hz high") << s << 32000 << 1 << strict
                                            << QStringList{QString::fromLatin1(kWeather) + " strict", "NNNN"};
+
+    const QByteArray badOrigin = QByteArray(kWeather).replace("WXR", "XYZ");
+    const QByteArray badPurge = QByteArray(kWeather).replace("+0030", "+0020");
+    const QByteArray unknownEvent = QByteArray(kWeather).replace("TOR", "SQW");
+    for (int mode : {strict, combined}) {
+        const QString name = sameModeName(SameMode(mode));
+        const QStringList weather{QString::fromLatin1(kWeather) + QLatin1Char(' ') + name, "NNNN"};
+
+        // Through a weather radio at a comfortable SNR: band-pass and
+        // de-emphasis (mark and space at different levels), a limiter,
+        // hum; tones 20 Hz off and bits 0.5 % off.
+        unsigned seed = 1;
+        for (Channel channel : {Channel::Radio, Channel::Clipped, Channel::Hum}) {
+            Transmitter radio = tx;
+            radio.amplitude = 0.1;
+            radio.toneOffsetHz = seed % 2 ? 20 : -20;
+            radio.baudError = seed % 2 ? -0.005 : 0.005;
+            s.clear();
+            appendSilence(s, radio, 0.4);
+            appendMessage(s, radio, kWeather, 2.0);
+            QTest::addRow("%s, +6 dB, %s", channelName(channel), qPrintable(name))
+                << received(s, radio, 6.0, channel, seed++) << 22050 << 4096 << mode << weather;
+        }
+
+        // One burst breaks the syntax; the other two carry the header.
+        QTest::addRow("syntax broken in one burst, %s", qPrintable(name))
+            << bursts(tx, {kWeather, badOrigin, kWeather}) << 22050 << 512 << mode << weather;
+        QTest::addRow("syntax broken in the first burst, %s", qPrintable(name))
+            << bursts(tx, {QByteArray(kWeather).replace("3421805", "34218A5"), kWeather, kWeather}) << 22050 << 512
+            << mode << weather;
+        // A header that breaks the syntax as sent is never reported, not
+        // even as the valid header nearest to it.
+        QTest::addRow("purge of 20 minutes in every burst, %s", qPrintable(name))
+            << bursts(tx, {badPurge, badPurge, badPurge}) << 22050 << 512 << mode << QStringList{"NNNN"};
+        QTest::addRow("unknown originator in every burst, %s", qPrintable(name))
+            << bursts(tx, {badOrigin, badOrigin, badOrigin}) << 22050 << 512 << mode << QStringList{"NNNN"};
+        // The transmitter's clock slips in the middle burst.
+        QTest::addRow("bit slip in one burst, %s", qPrintable(name))
+            << bursts(tx, {kWeather, slipped(kWeather, 150), kWeather}) << 22050 << 1000 << mode << weather;
+        // An event code the editor does not know still comes through when
+        // the bursts leave no doubt.
+        QTest::addRow("unknown event code, %s", qPrintable(name))
+            << bursts(tx, {unknownEvent, unknownEvent, unknownEvent}) << 22050 << 1000 << mode
+            << QStringList{QString::fromLatin1(unknownEvent) + QLatin1Char(' ') + name, "NNNN"};
+    }
+    // A slip in one burst and a damaged character in another: no two agree,
+    // so strict mode is silent; combined mode leaves the slipped burst out
+    // where it slipped no earlier than the damage.
+    s = bursts(tx, {slipped(kWeather, 300), kWeather, flipBit(kWeather, 120)});
+    QTest::newRow("slip and damage, strict") << s << 22050 << 1000 << strict << QStringList{"NNNN"};
+    QTest::newRow("slip and damage, combined") << s << 22050 << 1000 << combined
+                                               << QStringList{QString::fromLatin1(kWeather) + " combined", "NNNN"};
+}
+
+void TestDecoder::noWrongEvent_data()
+{
+    QTest::addColumn<double>("snr");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<double>("markLevel");
+
+    // A Blizzard Warning whose event code comes out of two bursts as "BZS",
+    // one bit off, with mark and space at different levels: the radio's
+    // de-emphasis, or a mark 6 dB below the space.
+    for (double snr : {20.0, 6.0, 1.0}) {
+        QTest::addRow("radio, %+.0f dB", snr) << snr << int(Channel::Radio) << 1.0;
+        QTest::addRow("mark 6 dB low, %+.0f dB", snr) << snr << int(Channel::White) << 0.5;
+    }
+}
+
+void TestDecoder::noWrongEvent()
+{
+    QFETCH(double, snr);
+    QFETCH(int, channel);
+    QFETCH(double, markLevel);
+    const QByteArray sent = "ZCZC-CIV-BZW-039173+0030-3421805-KCLE/NWS-";
+    const QByteArray bzs = flipBit(sent, 8 * 11 + 2);
+    QCOMPARE(bzs.mid(9, 3), QByteArray("BZS"));
+    Transmitter tx;
+    tx.amplitude = 0.1;
+    tx.toneOffsetHz = 20;
+    tx.markLevel = markLevel;
+    // The burst that is right comes first, last or between the others.
+    for (int right = 0; right < 3; ++right) {
+        QList<QByteArray> texts{bzs, bzs, bzs};
+        texts[right] = sent;
+        const QVector<float> s = received(bursts(tx, texts), tx, snr, Channel(channel), 7 + right);
+        SameDecoder d(22050, SameMode::Combined);
+        const QVector<qint16> pcm = toS16(s);
+        d.feed(pcm.constData(), pcm.size());
+        d.finish();
+        for (const SameReport &r : d.takeReports())
+            if (r.kind == SameReport::Header)
+                QCOMPARE(r.header.text, sent);
+    }
 }
 
 void TestDecoder::headers()

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QVector>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -22,6 +23,7 @@ struct Transmitter {
     double amplitude = 0.5;      // peak, of full scale 1.0
     double baudError = 0.0;      // relative: 0.002 is 0.2 % fast
     double toneOffsetHz = 0.0;
+    double markLevel = 1.0;      // the mark tone's amplitude against the space tone's
 };
 
 // One burst: sixteen preamble bytes and the text, phase continuous.
@@ -37,7 +39,7 @@ inline void appendBurst(QVector<float> &out, const Transmitter &t, const QByteAr
         const qint64 bit = std::min<qint64>(qint64(n * bitRate / t.rate), bits - 1);
         const bool one = (uint8_t(bytes.at(int(bit / 8))) >> (bit % 8)) & 1;
         const double hz = (one ? SameAudio::MarkHz : SameAudio::SpaceHz) + t.toneOffsetHz;
-        out.append(float(t.amplitude * std::sin(phase)));
+        out.append(float(t.amplitude * (one ? t.markLevel : 1.0) * std::sin(phase)));
         phase = std::fmod(phase + 2 * Pi * hz / t.rate, 2 * Pi);
     }
 }
@@ -132,6 +134,97 @@ inline QVector<qint16> toS16(const QVector<float> &in)
     for (qsizetype i = 0; i < in.size(); ++i)
         out[i] = qint16(std::lround(std::clamp(in[i] * 32767.0, -32768.0, 32767.0)));
     return out;
+}
+
+// What a weather radio's audio stage does to the signal, for the monitor's
+// tests and benchmark. Noise, when there is any, is added before the radio
+// (it comes in with the signal), so the SNR counts as for white noise.
+enum class Channel {
+    White,     // the signal as sent
+    Radio,     // 300-3,400 Hz band-pass and 75 us de-emphasis
+    Clipped,   // Radio, then hard-limited at -6 dBFS
+    Hum,       // Radio, then 60 Hz and its harmonics 20 dB below the tones
+};
+
+inline const char *channelName(Channel c)
+{
+    switch (c) {
+    case Channel::White: return "white";
+    case Channel::Radio: return "radio";
+    case Channel::Clipped: return "clipped";
+    case Channel::Hum: return "hum";
+    }
+    return "";
+}
+
+// A second-order section (direct form I).
+struct Biquad {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double run(double x)
+    {
+        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+    // Butterworth high- or low-pass at `hz` (bilinear, pre-warped).
+    static Biquad butterworth(double hz, int rate, bool highPass)
+    {
+        const double w = 2 * Pi * hz / rate, alpha = std::sin(w) / std::sqrt(2.0), c = std::cos(w);
+        const double a0 = 1 + alpha;
+        Biquad q;
+        q.b0 = (highPass ? (1 + c) / 2 : (1 - c) / 2) / a0;
+        q.b1 = (highPass ? -(1 + c) : 1 - c) / a0;
+        q.b2 = q.b0;
+        q.a1 = -2 * c / a0;
+        q.a2 = (1 - alpha) / a0;
+        return q;
+    }
+    // First-order low-pass of time constant `tau` seconds (de-emphasis).
+    static Biquad deemphasis(double tau, int rate)
+    {
+        const double k = std::tan(1.0 / (2.0 * tau * rate));
+        Biquad q;
+        q.b0 = q.b1 = k / (1 + k);
+        q.a1 = (k - 1) / (k + 1);
+        return q;
+    }
+};
+
+// `tone` is the transmitter's peak amplitude: the clipping and the hum are
+// set against it.
+inline void applyChannel(QVector<float> &s, Channel c, int rate, double tone, std::mt19937 &rng)
+{
+    if (c == Channel::White)
+        return;
+    Biquad hp = Biquad::butterworth(300, rate, true), lp = Biquad::butterworth(3400, rate, false);
+    Biquad de = Biquad::deemphasis(75e-6, rate);
+    for (float &x : s)
+        x = float(de.run(lp.run(hp.run(x))));
+    if (c == Channel::Clipped) {
+        // The radio's audio at full volume puts the tones at full scale; its
+        // limiter cuts everything beyond half of it.
+        const double gain = 1.0 / tone;
+        for (float &x : s)
+            x = float(std::clamp(x * gain, -0.5, 0.5));
+    } else if (c == Channel::Hum) {
+        // 60 Hz and four harmonics, falling off as 1/n, together 20 dB
+        // below the tones' power.
+        std::uniform_real_distribution<double> phase(0, 2 * Pi);
+        double amp[5], ph[5], sum = 0;
+        for (int h = 0; h < 5; ++h) {
+            amp[h] = 1.0 / (h + 1);
+            sum += amp[h] * amp[h] / 2;
+            ph[h] = phase(rng);
+        }
+        const double scale = std::sqrt(tone * tone / 2 * 0.01 / sum);
+        for (qsizetype i = 0; i < s.size(); ++i)
+            for (int h = 0; h < 5; ++h)
+                s[i] += float(scale * amp[h] * std::sin(2 * Pi * 60 * (h + 1) * i / rate + ph[h]));
+    }
 }
 
 } // namespace SameSignal

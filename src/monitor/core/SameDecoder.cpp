@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/core/SameDecoder.h"
 
+#include "monitor/core/SameSyntax.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -38,9 +40,35 @@ constexpr double MaxRateTrim = 0.006;
 // The bursts of one header are a second apart; when the middle one is lost
 // the third starts about a burst and two pauses after the first ended.
 constexpr double GroupGapSeconds = 7.0;
-// A header from combining is reported only when the chance that any of its
-// bits is wrong is below this.
-constexpr double CombinedMaxError = 1e-2;
+// A header is reported only when the chance that it is wrong, from all the
+// bursts heard, is below this: in strict mode too, where two bursts that
+// agree by chance at a weak signal are not enough.
+constexpr double MaxErrorChance = 1e-2;
+// The phase reference of a bit comes from this many bits on either side;
+// the transmitter's drift per bit is found to PhaseDriftStep radians.
+constexpr int PhaseWindow = 16;
+constexpr double PhaseDriftStep = 0.01;
+constexpr int PhaseDriftSteps = 5;
+// A burst's carrier is gone when both correlators together, over this many
+// bits, hold less than the noise and a third of the tone. Long enough that
+// noise at the weakest signal decoded does not end a burst early.
+constexpr int CarrierBits = 48;
+// A burst's bits: "ZCZC" and the longest header, and the few bits after it
+// that tell the carrier has gone.
+constexpr size_t MaxBurstBits = size_t(SameMaxHeaderBytes) * 8 + CarrierBits;
+// The noise is taken as at least this share of the tone, so that a clean
+// signal gives large but finite soft bits.
+constexpr double NoiseFloor = 1e-4;
+// A burst with more sure bits than this against the decision slipped or is
+// not this header at all.
+constexpr int SlipConflicts = 4;
+// A slip shows in sure bits only a little after it: so many bits before the
+// first are not trusted either.
+constexpr int SlipMargin = 16;
+// A bit of one burst is wrong, whatever its soft bit says, with a chance of
+// about e^-9 (a click, a level misjudged): in adding up the bursts no soft
+// bit counts for more.
+constexpr float BurstBitClip = 9.2f;
 // NNNN bursts closer than this belong to one end of message.
 constexpr double EomHoldSeconds = 10.0;
 constexpr int RecentHeaders = 10;
@@ -69,9 +97,9 @@ double logBesselI0(double x)
     return x - 0.5 * std::log(x) + std::log(poly);
 }
 
-bool sameHeaderBytes(const QByteArray &a, const QByteArray &b)
+bool bitOf(const QByteArray &bytes, size_t k)
 {
-    return !a.isEmpty() && a == b;
+    return (uint8_t(bytes.at(int(k / 8))) >> (k % 8)) & 1;
 }
 
 } // namespace
@@ -157,16 +185,24 @@ void SameDecoder::step(float x)
     }
     if (n >= m_nextStrobe) {
         const float f = float(m_nextStrobe - (n - 1.0));
-        onBit(m_prevMark + f * (mark - m_prevMark), m_prevSpace + f * (space - m_prevSpace), m_mid);
+        BitEnergy e;
+        e.mark = m_prevMark + f * (mark - m_prevMark);
+        e.space = m_prevSpace + f * (space - m_prevSpace);
+        e.markSum = std::complex<float>(m_prevMarkSum + double(f) * (m_markSum - m_prevMarkSum));
+        e.spaceSum = std::complex<float>(m_prevSpaceSum + double(f) * (m_spaceSum - m_prevSpaceSum));
+        onBit(e, m_mid);
         m_midTaken = false;
     }
     m_prevMark = mark;
     m_prevSpace = space;
+    m_prevMarkSum = m_markSum;
+    m_prevSpaceSum = m_spaceSum;
     ++m_n;
 }
 
-void SameDecoder::onBit(float mark, float space, float mid)
+void SameDecoder::onBit(const BitEnergy &e, float mid)
 {
+    const float mark = e.mark, space = e.space;
     ++m_bitCount;
     const float diff = mark - space;
 
@@ -183,33 +219,20 @@ void SameDecoder::onBit(float mark, float space, float mid)
 
     const bool bit = mark > space;
     m_shift = (m_shift >> 1) | (uint64_t(bit) << 47);
-    m_recent[m_recentAt] = {mark, space};
+    m_recent[m_recentAt] = e;
     m_recentAt = (m_recentAt + 1) % 48;
 
     if (m_collecting) {
         Burst &b = m_burst;
-        b.bits.push_back({mark, space});
-        const size_t nbits = b.bits.size();
-        if (nbits % 8 == 0) {
-            uint8_t byte = 0;
-            for (int i = 0; i < 8; ++i)
-                byte |= uint8_t(b.bits[nbits - 8 + i].mark > b.bits[nbits - 8 + i].space) << i;
-            b.bytes.append(char(byte));
-            if (!b.hardInvalid && b.headerBytes == 0) {
-                int len = 0;
-                const SameParse p = parseSameHeader(b.bytes, &len);
-                if (p == SameParse::Complete)
-                    b.headerBytes = len;
-                else if (p == SameParse::Invalid)
-                    b.hardInvalid = true;
-            }
-            // The hard bytes hold a whole header: the burst is over. Strict
-            // mode has no use for a burst past its first bad byte; combined
-            // mode keeps listening for the longest header.
-            if (b.headerBytes > 0 || (b.hardInvalid && m_mode == SameMode::Strict)
-                || int(b.bytes.size()) >= SameMaxHeaderBytes)
-                endBurst(0);
-        }
+        b.bits.push_back(e);
+        const size_t n = b.bits.size();
+        b.recentEnergy += double(mark) + space;
+        if (n > size_t(CarrierBits))
+            b.recentEnergy -= double(b.bits[n - 1 - CarrierBits].mark) + b.bits[n - 1 - CarrierBits].space;
+        const Levels &v = b.levels;
+        const double carrier = v.markNoise + v.spaceNoise + 0.35 * 0.5 * (v.markTone + v.spaceTone);
+        if ((n >= 32 + CarrierBits && b.recentEnergy < CarrierBits * carrier) || n >= MaxBurstBits)
+            endBurst(0);
     }
 
     const uint64_t w = m_shift & SyncMask;
@@ -247,20 +270,44 @@ void SameDecoder::startBurst()
     m_collecting = true;
     Burst &b = m_burst;
     b.start = std::max<qint64>(0, m_n - qint64(48 * m_bitSamples));
-    b.bytes = "ZCZC";
-    // The 48 known bits give the levels: the energy of the tone that was
-    // sent, and of the one that was not (noise alone).
-    double tone = 0, other = 0;
+    // The 48 known bits give the first levels.
+    BitEnergy sync[48];
     for (int i = 0; i < 48; ++i) {
-        const BitEnergy &e = m_recent[(m_recentAt + i) % 48];
-        const bool one = (HeaderSync >> i) & 1;
-        tone += one ? e.mark : e.space;
-        other += one ? e.space : e.mark;
-        if (i >= 16)
-            b.bits.push_back(e);
+        sync[i] = m_recent[(m_recentAt + i) % 48];
+        if (i >= 16) {
+            b.bits.push_back(sync[i]);
+            b.recentEnergy += double(sync[i].mark) + sync[i].space;
+        }
     }
-    b.noise = float(std::max(other / 48.0, 1e-12));
-    b.signal = float(std::max(tone / 48.0 - b.noise, 0.0));
+    b.levels = measureLevels(sync, 48, QByteArray("\xab\xabZCZC", 6));
+}
+
+SameDecoder::Levels SameDecoder::measureLevels(const BitEnergy *bits, size_t count, const QByteArray &sent)
+{
+    // Each correlator's energy when its tone was sent, and when the other
+    // one was (noise alone).
+    double markOn = 0, markOff = 0, spaceOn = 0, spaceOff = 0;
+    int marks = 0, spaces = 0;
+    count = std::min(count, size_t(sent.size()) * 8);
+    for (size_t k = 0; k < count; ++k) {
+        if (bitOf(sent, k)) {
+            markOn += bits[k].mark;
+            spaceOff += bits[k].space;
+            ++marks;
+        } else {
+            spaceOn += bits[k].space;
+            markOff += bits[k].mark;
+            ++spaces;
+        }
+    }
+    Levels v;
+    if (marks == 0 || spaces == 0)
+        return v;
+    v.markTone = std::max(markOn / marks - markOff / spaces, 0.0);
+    v.spaceTone = std::max(spaceOn / spaces - spaceOff / marks, 0.0);
+    v.markNoise = std::max({markOff / spaces, NoiseFloor * v.markTone, 1e-12});
+    v.spaceNoise = std::max({spaceOff / marks, NoiseFloor * v.spaceTone, 1e-12});
+    return v;
 }
 
 void SameDecoder::endBurst(int dropBits)
@@ -268,26 +315,113 @@ void SameDecoder::endBurst(int dropBits)
     m_collecting = false;
     Burst b = std::move(m_burst);
     m_burst = Burst();
-    if (dropBits > 0) {
-        const size_t keep = b.bits.size() > size_t(dropBits) ? b.bits.size() - dropBits : 0;
-        b.bits.resize(keep);
-        b.bytes.truncate(qsizetype(keep / 8));
-    }
+    b.bits.resize(b.bits.size() > size_t(dropBits) ? b.bits.size() - dropBits : 0);
     b.end = m_n;
+    // The burst's own header, decided on the levels of its start; then the
+    // levels again from every bit of that header, and the header again.
     fillLikelihoods(b);
+    for (int pass = 0; pass < 2; ++pass) {
+        const SameSyntaxDecision d = SameSyntaxModel(b.llr, SameEventPrior::AnyLetters).decide();
+        b.text = d.text;
+        if (b.text.isEmpty() || pass == 1)
+            break;
+        b.levels = measureLevels(b.bits.data(), b.bits.size(), b.text);
+        fillLikelihoods(b, b.text);
+    }
     addToGroup(std::move(b));
 }
 
-void SameDecoder::fillLikelihoods(Burst &b)
+std::vector<std::complex<double>> SameDecoder::phaseReference(const Burst &b, const QByteArray &sent, bool markTone,
+                                                              double scale)
 {
-    // Log-likelihood ratio of each bit being a mark, from this burst's own
-    // levels: ln I0(2a|Sm|/N) - ln I0(2a|Ss|/N).
-    const double a = std::sqrt(double(b.signal));
-    const double scale = 2.0 * a / double(b.noise);
-    b.llr.resize(b.bits.size());
-    for (size_t i = 0; i < b.bits.size(); ++i)
-        b.llr[i] = float(logBesselI0(scale * std::sqrt(double(b.bits[i].mark)))
-                         - logBesselI0(scale * std::sqrt(double(b.bits[i].space))));
+    // Mark is four cycles a bit and space three, and the transmitter keeps
+    // its phase from bit to bit: so each tone comes back at the same phase
+    // in every bit it is sent, but for a slow drift when the tones or the
+    // bit rate are a little off. The bits that carried a tone, by the
+    // decision, tell that phase for their neighbours. Each adds its
+    // correlator, weighted by 2A/N, to the others' reference (the natural
+    // parameter of a von Mises distribution of the phase); a bit's own
+    // correlator is left out of its reference.
+    const size_t n = std::min({b.bits.size(), b.keep, size_t(sent.size()) * 8});
+    std::vector<std::complex<double>> c(n);
+    for (size_t j = 0; j < n; ++j)
+        if (bitOf(sent, j) == markTone)
+            c[j] = scale * std::complex<double>(markTone ? b.bits[j].markSum : b.bits[j].spaceSum);
+    // The drift per bit: first from neighbouring bits that carried the
+    // tone, then where the turned correlators add up best near it.
+    std::complex<double> lag;
+    for (size_t j = 1; j < n; ++j)
+        lag += c[j] * std::conj(c[j - 1]);
+    const double rough = std::arg(lag);
+    double drift = rough, best = -1;
+    for (int step = -PhaseDriftSteps; step <= PhaseDriftSteps; ++step) {
+        const double d = rough + step * PhaseDriftStep;
+        const std::complex<double> turn = std::polar(1.0, -d);
+        std::complex<double> ph(1, 0), sum;
+        for (size_t j = 0; j < n; ++j) {
+            sum += c[j] * ph;
+            ph *= turn;
+        }
+        if (std::norm(sum) > best) {
+            best = std::norm(sum);
+            drift = d;
+        }
+    }
+    std::vector<std::complex<double>> prefix(n + 1);
+    for (size_t j = 0; j < n; ++j)
+        prefix[j + 1] = prefix[j] + c[j] * std::polar(1.0, -drift * double(j));
+    std::vector<std::complex<double>> ref(b.bits.size());
+    for (size_t k = 0; k < ref.size(); ++k) {
+        const size_t lo = k > size_t(PhaseWindow) ? k - PhaseWindow : 0;
+        const size_t hi = std::min(n, k + PhaseWindow + 1);
+        if (lo >= hi)
+            continue;
+        std::complex<double> z = prefix[hi] - prefix[lo];
+        if (k < n)
+            z -= c[k] * std::polar(1.0, -drift * double(k));
+        ref[k] = z * std::polar(1.0, drift * double(k));
+    }
+    return ref;
+}
+
+void SameDecoder::fillLikelihoods(Burst &b, const QByteArray &sent)
+{
+    // Log-likelihood ratio of each bit being a mark. A tone of energy A^2 in
+    // noise N, heard without its phase, gives its correlator S the density
+    // exp(-(|S|^2 + A^2)/N) I0(2A|S|/N) / (pi N); noise alone
+    // exp(-|S|^2/N) / (pi N). Mark against space, each tone with its own
+    // levels: -Am^2/Nm + ln I0(2Am|Sm|/Nm) + As^2/Ns - ln I0(2As|Ss|/Ns).
+    // With a reference z for the tone's phase (from the neighbouring bits,
+    // see phaseReference), ln I0(2A|S|/N) becomes
+    // ln I0(|2A S/N + z|) - ln I0(|z|).
+    const Levels &v = b.levels;
+    const double mk = 2.0 * std::sqrt(v.markTone) / v.markNoise, sk = 2.0 * std::sqrt(v.spaceTone) / v.spaceNoise;
+    const double bias = -v.markTone / v.markNoise + v.spaceTone / v.spaceNoise;
+    std::vector<std::complex<double>> zm, zs;
+    if (!sent.isEmpty()) {
+        zm = phaseReference(b, sent, true, mk);
+        zs = phaseReference(b, sent, false, sk);
+    }
+    auto tone = [](double k, double energy, std::complex<float> sum, const std::vector<std::complex<double>> &z, size_t i) {
+        if (z.empty())
+            return logBesselI0(k * std::sqrt(energy));
+        return logBesselI0(std::abs(k * std::complex<double>(sum) + z[i])) - logBesselI0(std::abs(z[i]));
+    };
+    b.llr.assign(b.bits.size(), 0.0f);
+    for (size_t i = 0; i < b.bits.size() && i < b.keep; ++i)
+        b.llr[i] = float(bias + tone(mk, b.bits[i].mark, b.bits[i].markSum, zm, i)
+                         - tone(sk, b.bits[i].space, b.bits[i].spaceSum, zs, i));
+}
+
+SameSyntaxModel SameDecoder::groupModel() const
+{
+    std::vector<const std::vector<float> *> bursts;
+    for (const Burst &b : m_group)
+        if (b.used)
+            bursts.push_back(&b.llr);
+    // Alone, a burst has nobody to outvote: its soft bits count whole.
+    return SameSyntaxModel(bursts, bursts.size() > 1 ? BurstBitClip : 0.0f,
+                           m_mode == SameMode::Combined ? SameEventPrior::Catalogue : SameEventPrior::AnyLetters);
 }
 
 void SameDecoder::addToGroup(Burst &&burst)
@@ -300,98 +434,87 @@ void SameDecoder::addToGroup(Burst &&burst)
         closeGroup();
 }
 
-double SameDecoder::headerErrorChance(const std::vector<float> &llr, const QByteArray &bytes, int headerBytes) const
+size_t SameDecoder::firstConflict(const Burst &b, const QByteArray &text, int *count)
 {
-    // The four letters of "ZCZC" are what the burst was found by, not news.
-    double chance = 0;
-    for (int i = 32; i < headerBytes * 8 && i < int(llr.size()); ++i) {
-        const bool bit = (uint8_t(bytes.at(i / 8)) >> (i % 8)) & 1;
-        const double l = bit ? llr[i] : -llr[i];   // for the decided bit
-        chance += l > 40 ? 0.0 : 1.0 / (1.0 + std::exp(l));
+    // Sure bits against the decision: where they are and how many.
+    size_t first = b.llr.size();
+    *count = 0;
+    const size_t bits = std::min(b.llr.size(), size_t(text.size()) * 8);
+    for (size_t k = 0; k < bits; ++k) {
+        if ((bitOf(text, k) ? -b.llr[k] : b.llr[k]) > SameSureLlr) {
+            first = std::min(first, k);
+            ++*count;
+        }
     }
-    if (headerBytes * 8 > int(llr.size()))
-        chance += 1.0;
-    return std::min(chance, 1.0);
+    return first;
 }
 
 void SameDecoder::decideGroup(bool final)
 {
     if (m_groupReported || m_group.empty())
         return;
-    // Two bursts the same, byte for byte: both modes take it.
+    auto reportText = [&](const QByteArray &text, double confidence) {
+        SameHeader h;
+        parseSameHeader(text, nullptr, &h);
+        report(h, confidence, int(m_group.size()), m_group.front().start);
+        m_groupReported = true;
+    };
+    // Two bursts decided alike: both modes take it when all bursts heard
+    // together leave practically no doubt. In strict mode this is the only
+    // way; combined mode may still decide from all bursts at the end.
     for (size_t i = 0; i < m_group.size(); ++i) {
         for (size_t j = i + 1; j < m_group.size(); ++j) {
-            const Burst &x = m_group[i];
-            const Burst &y = m_group[j];
-            if (x.headerBytes == 0 || y.headerBytes != x.headerBytes)
+            const QByteArray &text = m_group[i].text;
+            if (text.isEmpty() || text != m_group[j].text)
                 continue;
-            const QByteArray hx = x.bytes.left(x.headerBytes);
-            if (!sameHeaderBytes(hx, y.bytes.left(y.headerBytes)))
-                continue;
-            std::vector<float> sum(size_t(x.headerBytes) * 8, 0.0f);
-            for (size_t k = 0; k < sum.size(); ++k)
-                sum[k] = (k < x.llr.size() ? x.llr[k] : 0.0f) + (k < y.llr.size() ? y.llr[k] : 0.0f);
-            SameHeader h;
-            parseSameHeader(hx, nullptr, &h);
-            report(h, 1.0 - headerErrorChance(sum, hx, x.headerBytes), int(m_group.size()), m_group.front().start);
-            m_groupReported = true;
-            return;
+            const double confidence = groupModel().chance(text);
+            if (confidence >= 1.0 - MaxErrorChance) {
+                reportText(text, confidence);
+                return;
+            }
         }
     }
     if (m_mode != SameMode::Combined || !final)
         return;
 
-    // Combined: add the soft bits of every burst heard, decide each bit,
-    // and take the header only when the sum leaves practically no doubt.
-    size_t bits = 0;
-    for (const Burst &b : m_group)
-        bits = std::max(bits, b.llr.size());
-    auto combine = [&](std::vector<float> &sum, QByteArray &bytes) {
-        sum.assign(bits, 0.0f);
-        for (const Burst &b : m_group)
-            for (size_t k = 0; k < b.llr.size(); ++k)
-                sum[k] += b.llr[k];
-        bytes = "ZCZC";
-        for (size_t k = 32; k + 8 <= bits; k += 8) {
-            uint8_t byte = 0;
-            for (int i = 0; i < 8; ++i)
-                byte |= uint8_t(sum[k + i] > 0) << i;
-            bytes.append(char(byte));
+    // Combined: decide from all bursts together; measure every burst's
+    // levels again on that decision, which is far better than each burst's
+    // own, and decide once more. A burst that holds many sure bits against
+    // the decision has slipped or is not this header: it is left out and
+    // the rest decide again.
+    for (size_t pass = 0; pass < m_group.size(); ++pass) {
+        SameSyntaxDecision d = groupModel().decide();
+        if (d.text.isEmpty())
+            return;
+        for (Burst &b : m_group) {
+            const size_t n = std::min(b.bits.size(), size_t(d.text.size()) * 8);
+            if (b.used && n >= 64) {
+                b.levels = measureLevels(b.bits.data(), std::min(n, b.keep), d.text);
+                fillLikelihoods(b, d.text);
+            }
         }
-    };
-    std::vector<float> sum;
-    QByteArray bytes;
-    combine(sum, bytes);
-    int len = 0;
-    SameHeader h;
-    if (parseSameHeader(bytes, &len, &h) != SameParse::Complete)
-        return;
-    // The 48 known bits gave each burst's levels only roughly. With the
-    // combined decisions every bit of the header is as good as known: take
-    // the levels again from all of them, so that the soft bits, and the
-    // confidence made of them, are what the signal deserves.
-    for (Burst &b : m_group) {
-        double tone = 0, other = 0;
-        const size_t n = std::min(b.bits.size(), size_t(len) * 8);
-        for (size_t k = 0; k < n; ++k) {
-            const bool one = (uint8_t(bytes.at(int(k / 8))) >> (k % 8)) & 1;
-            tone += one ? b.bits[k].mark : b.bits[k].space;
-            other += one ? b.bits[k].space : b.bits[k].mark;
+        d = groupModel().decide();
+        if (d.text.isEmpty())
+            return;
+        // Many sure bits against the decision: the burst slipped, or from
+        // there on it is not this header. What it held before counts still.
+        bool left = false;
+        for (Burst &b : m_group) {
+            int count = 0;
+            const size_t first = firstConflict(b, d.text, &count);
+            if (b.used && count > SlipConflicts) {
+                b.keep = first > size_t(SlipMargin) ? first - SlipMargin : 0;
+                b.used = b.keep >= 64;
+                fillLikelihoods(b, d.text);
+                left = true;
+            }
         }
-        if (n < 64)
+        if (left)
             continue;
-        b.noise = float(std::max(other / double(n), 1e-12));
-        b.signal = float(std::max(tone / double(n) - b.noise, 0.0));
-        fillLikelihoods(b);
+        if (d.confidence >= 1.0 - MaxErrorChance)
+            reportText(d.text, d.confidence);
+        return;
     }
-    combine(sum, bytes);
-    if (parseSameHeader(bytes, &len, &h) != SameParse::Complete)
-        return;
-    const double chance = headerErrorChance(sum, bytes, len);
-    if (chance > CombinedMaxError)
-        return;
-    report(h, 1.0 - chance, int(m_group.size()), m_group.front().start);
-    m_groupReported = true;
 }
 
 void SameDecoder::closeGroup()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "monitor/core/SameHeader.h"
+#include "monitor/core/SameSyntax.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +17,7 @@
 // How the three bursts of a header are turned into one report.
 enum class SameMode {
     Strict,     // two of the three bursts must be the same, byte for byte (47 CFR 11.33)
-    Combined,   // the soft bits of all bursts heard are added up, bit by bit, then decided
+    Combined,   // the soft bits of all bursts heard are added up, then decided
 };
 QString sameModeName(SameMode mode);                     // "strict", "combined"
 bool sameModeFromName(const QString &name, SameMode *mode);
@@ -48,10 +49,15 @@ struct SameReport {
 // follows a transmitter whose rate is off by a few tenths of a percent.
 //
 // A burst begins where the last two preamble bytes and "ZCZC" (or "NNNN")
-// stand in the bit stream with at most a few bit errors. The known bits
-// there give the burst's signal and noise levels, and from them every later
-// bit gets a log-likelihood ratio: the soft bit that combined mode adds up
-// and from which each report's confidence comes.
+// stand in the bit stream with at most a few bit errors, and ends where its
+// carrier does. The known bits there give the burst's levels, each tone
+// apart, and from them every later bit gets a log-likelihood ratio: the soft
+// bit. Each burst's header is decided from its soft bits within the header's
+// syntax (SameSyntaxModel), and its levels measured again on that decision.
+// Strict mode reports a header when two bursts decided alike; combined mode
+// adds up the soft bits of all bursts heard, decides the header from the sum,
+// and reports it only when the chance of its being wrong is below 1 %. An
+// event code the editor does not know counts against a header there.
 class SameDecoder
 {
 public:
@@ -80,29 +86,44 @@ public:
 
 private:
     struct BitEnergy {
-        float mark = 0;
+        float mark = 0;                   // energy of each correlator
         float space = 0;
+        std::complex<float> markSum;      // the correlators themselves, for their phase
+        std::complex<float> spaceSum;
+    };
+    // Correlator energies of each tone when it is sent (above the noise)
+    // and of the noise alone in its correlator. The two tones are measured
+    // apart: a radio's de-emphasis and a tilted audio path bring them in at
+    // different levels.
+    struct Levels {
+        double markTone = 0, markNoise = 1e-12;
+        double spaceTone = 0, spaceNoise = 1e-12;
     };
     struct Burst {
-        QByteArray bytes;            // hard decisions, "ZCZC..."
         std::vector<BitEnergy> bits; // from the first bit of "ZCZC"
         std::vector<float> llr;      // filled when the burst ends
-        float noise = 0, signal = 0; // correlator energy of noise and of the tone
-        int headerBytes = 0;         // length of the header the hard bytes hold, 0 if none
-        bool hardInvalid = false;
+        Levels levels;
+        double recentEnergy = 0;     // both correlators over the last CarrierBits bits
+        QByteArray text;             // the burst's own decision; empty if none fits
+        bool used = true;            // its soft bits count in combined mode
+        size_t keep = SIZE_MAX;      // bits from here on are not this header's (a slip)
         qint64 start = 0, end = 0;
     };
 
     void step(float x);
-    void onBit(float mark, float space, float mid);
+    void onBit(const BitEnergy &e, float mid);
     void startBurst();
     void endBurst(int dropBits);
-    static void fillLikelihoods(Burst &b);
+    static Levels measureLevels(const BitEnergy *bits, size_t count, const QByteArray &sent);
+    static void fillLikelihoods(Burst &b, const QByteArray &sent = QByteArray());
+    static std::vector<std::complex<double>> phaseReference(const Burst &b, const QByteArray &sent, bool markTone,
+                                                            double scale);
+    SameSyntaxModel groupModel() const;
+    static size_t firstConflict(const Burst &b, const QByteArray &text, int *count);
     void addToGroup(Burst &&burst);
     void decideGroup(bool final);
     void closeGroup();
     void report(const SameHeader &h, double confidence, int bursts, qint64 start);
-    double headerErrorChance(const std::vector<float> &llr, const QByteArray &bytes, int headerBytes) const;
 
     int m_rate;
     SameMode m_mode;
@@ -115,6 +136,7 @@ private:
     std::complex<double> m_markSum, m_spaceSum;
     int m_ringAt = 0;
     float m_prevMark = 0, m_prevSpace = 0;
+    std::complex<double> m_prevMarkSum, m_prevSpaceSum;
 
     // Bit clock.
     double m_bitSamples;
