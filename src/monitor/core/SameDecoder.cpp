@@ -459,10 +459,9 @@ void SameDecoder::decideGroup(bool final)
         report(h, confidence, int(m_group.size()), m_group.front().start);
         m_groupReported = true;
     };
-    // Two bursts decided alike: both modes take it when all bursts heard
-    // together leave practically no doubt. In strict mode this is the only
-    // way; combined mode may still decide from all bursts at the end.
-    for (size_t i = 0; i < m_group.size(); ++i) {
+    // Strict: two bursts decided alike, and all bursts heard together leave
+    // practically no doubt about it.
+    for (size_t i = 0; m_mode == SameMode::Strict && i < m_group.size(); ++i) {
         for (size_t j = i + 1; j < m_group.size(); ++j) {
             const QByteArray &text = m_group[i].text;
             if (text.isEmpty() || text != m_group[j].text)
@@ -477,7 +476,8 @@ void SameDecoder::decideGroup(bool final)
     if (m_mode != SameMode::Combined || !final)
         return;
 
-    // Combined: decide from all bursts together; measure every burst's
+    // Combined: once the last burst is in, decide from all bursts together
+    // (two bursts that agree early may be outvoted by the third); measure every burst's
     // levels again on that decision, which is far better than each burst's
     // own, and decide once more. A burst that holds many sure bits against
     // the decision has slipped or is not this header: it is left out and
