@@ -134,6 +134,8 @@ void count(Tally &t, QVector<Reported> &log, const QList<Heard> &heard, const QB
 // interpolated between the two grid points around it.
 double ninetyPercentPoint(const QVector<double> &snr, const QVector<double> &rate)
 {
+    if (rate.isEmpty())
+        return std::nan("");
     for (int i = 0; i < snr.size(); ++i) {
         if (rate[i] < 0.9) {
             if (i == 0)
@@ -242,7 +244,7 @@ int main(int argc, char **argv)
         double audioSeconds = 0;
         out << "\nChannel " << channelName(channel) << ": headers exactly right, of " << trials << "\n"
             << "SNR dB   multimon-ng  strict  combined\n";
-        for (double snr : grid) {
+        for (double snr : trials > 0 ? grid : QVector<double>()) {
             Tally t[Decoders];
             for (int k = 0; k < trials; ++k) {
                 Transmitter tx;
@@ -275,7 +277,11 @@ int main(int argc, char **argv)
         for (int d = 0; d < Decoders; ++d) {
             fig.ninety[d] = ninetyPercentPoint(grid, rates[d]);
             fig.speed[d] = decodeNs[d] > 0 ? audioSeconds / (decodeNs[d] / 1e9) : 0;
+            if (d > 0 || haveMultimon)
+                out << QString::asprintf("%s, %s: 90 %% exact at %.1f dB, %d wrong headers, %.0fx real time\n",
+                                         channelName(channel), DecoderNames[d], fig.ninety[d], fig.wrong[d], fig.speed[d]);
         }
+        out.flush();
     }
 
     // False alarms: noise with speech over it through the channel, no SAME

@@ -3,6 +3,7 @@
 // messages: every rate, every chunk size, lost and damaged bursts.
 #include "monitor/core/MonitorSources.h"
 #include "monitor/core/SameDecoder.h"
+#include "monitor/core/SameSyntax.h"
 #include "support/SameSignal.h"
 
 #include <QtTest>
@@ -13,6 +14,10 @@ namespace {
 
 const QByteArray kWeather = "ZCZC-WXR-TOR-039173-039051+0030-3421805-KCLE/NWS-";
 const QByteArray kCivil = "ZCZC-CIV-CEM-048201+0100-3421810-HOUSTON -";
+
+// Soft bits that differ from a sure one: the bit, and its soft bit towards
+// what was sent (negative: against it).
+using SoftBits = QList<QPair<int, double>>;
 
 // What the decoder reported, one line per report, in order.
 QStringList decode(const QVector<float> &signal, int rate, int chunk, SameMode mode)
@@ -97,6 +102,8 @@ class TestDecoder : public QObject
 private slots:
     void headers_data();
     void headers();
+    void syntaxDecision_data();
+    void syntaxDecision();
     void noWrongEvent_data();
     void noWrongEvent();
     void structure_data();
@@ -244,6 +251,66 @@ void TestDecoder::headers_data()
     QTest::newRow("slip and damage, strict") << s << 22050 << 1000 << strict << QStringList{"NNNN"};
     QTest::newRow("slip and damage, combined") << s << 22050 << 1000 << combined
                                                << QStringList{QString::fromLatin1(kWeather) + " combined", "NNNN"};
+}
+
+void TestDecoder::syntaxDecision_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<SoftBits>("bits");
+
+    QTest::addColumn<int>("prior");
+    QTest::addColumn<QByteArray>("decided");               // empty: no header fits
+    QTest::addColumn<double>("minConfidence");
+    QTest::addColumn<double>("maxConfidence");
+
+    using Bits = SoftBits;
+    const int any = int(SameEventPrior::AnyLetters), catalogue = int(SameEventPrior::Catalogue);
+    const QByteArray blizzard = "ZCZC-CIV-BZW-039173+0030-3421805-KCLE/NWS-";
+    const QByteArray squall = QByteArray(kWeather).replace("TOR", "SQW");
+    QTest::newRow("sure bits") << kWeather << Bits{} << any << kWeather << 0.999 << 1.0;
+    QTest::newRow("test-packet form") << SameAudio::burstText(110) << Bits{} << any << SameAudio::burstText(110) << 0.999
+                                      << 1.0;
+    // "3" or "2" in a location: both digits, nothing to choose between.
+    QTest::newRow("a location bit undecided") << kWeather << Bits{{14 * 8, 0.0}} << any << QByteArray() << 0.4 << 0.6;
+    // The dash between locations turned weakly: only a dash may stand there.
+    QTest::newRow("a dash bit weakly wrong") << kWeather << Bits{{19 * 8 + 1, -3.0}} << any << kWeather << 0.95 << 1.0;
+    // The '+' before the purge time weakly gone: the layout still holds.
+    QTest::newRow("the plus weakly wrong") << kWeather << Bits{{26 * 8 + 1, -2.0}, {26 * 8 + 3, -2.0}} << any << kWeather
+                                           << 0.9 << 1.0;
+    // Purge minutes "20" for sure: no valid header is that far from it.
+    QTest::newRow("a sure bit against the syntax") << kWeather << Bits{{29 * 8, -20.0}} << any << QByteArray() << 0.0
+                                                   << 0.0;
+    // Sure bits carry an event code the editor does not know.
+    QTest::newRow("unknown event, sure") << squall << Bits{} << catalogue << squall << 0.99 << 1.0;
+    // One weak bit between "BZS" and the Blizzard Warning: the catalogue
+    // decides for the code it knows; without it the bit does.
+    QTest::newRow("weak bit, catalogue") << blizzard << Bits{{11 * 8 + 2, -2.0}} << catalogue << blizzard << 0.99 << 1.0;
+    QTest::newRow("weak bit, any letters") << blizzard << Bits{{11 * 8 + 2, -2.0}} << any
+                                           << QByteArray(blizzard).replace("BZW", "BZS") << 0.8 << 0.9;
+}
+
+void TestDecoder::syntaxDecision()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(SoftBits, bits);
+    QFETCH(int, prior);
+    QFETCH(QByteArray, decided);
+    QFETCH(double, minConfidence);
+    QFETCH(double, maxConfidence);
+    // Soft bits of 20 for every bit sent, then the row's own; and a few
+    // bits of silence after the header.
+    std::vector<float> llr(size_t(sent.size()) * 8 + 48, 0.0f);
+    for (int k = 0; k < sent.size() * 8; ++k)
+        llr[k] = (uint8_t(sent.at(k / 8)) >> (k % 8)) & 1 ? 20.0f : -20.0f;
+    for (const auto &[bit, towards] : bits)
+        llr[bit] = float(llr[bit] > 0 ? towards : -towards);
+    SameSyntaxModel model(llr, SameEventPrior(prior));
+    const SameSyntaxDecision d = model.decide();
+    if (!decided.isEmpty() || maxConfidence == 0.0)
+        QCOMPARE(d.text, decided);
+    QVERIFY2(d.confidence >= minConfidence && d.confidence <= maxConfidence, qPrintable(QString::number(d.confidence)));
+    if (!d.text.isEmpty())
+        QCOMPARE(model.chance(d.text), d.confidence);
 }
 
 void TestDecoder::noWrongEvent_data()

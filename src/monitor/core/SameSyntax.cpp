@@ -384,8 +384,10 @@ SameSyntaxDecision SameSyntaxModel::decide()
     int parsed = 0;
     if (parseSameHeader(d.text, &parsed) != SameParse::Complete || parsed != d.text.size())
         d.fits = false;
-    if (!d.fits)
+    if (!d.fits) {
         d.text.clear();
+        d.confidence = 0;
+    }
     return d;
 }
 
