@@ -21,7 +21,10 @@ for a in "$@"; do
 done
 [ -f "$build/CMakeCache.txt" ] || { echo "package-figures: $build is not a configured build folder" >&2; exit 2; }
 
-cmake --build "$build" >/dev/null
+# What the package holds: the three programs, their manual pages and
+# completions, and the help collection where the build makes one.
+cmake --build "$build" --target nx4400c nx4400c-cli nx4400c-virtual-receiver nx_docs >/dev/null
+cmake --build "$build" --target nx_help >/dev/null 2>&1 || echo "package-figures: no help collection in this build" >&2
 (cd "$build" && rm -f nx4400c_*.deb nx4400c-dbgsym_*.ddeb && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/nx4400c_*.deb | head -n 1)
 ddeb=$(ls "$build"/nx4400c-dbgsym_*.ddeb 2>/dev/null | head -n 1 || true)
