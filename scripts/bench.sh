@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the benchmarks in a release build, runs them all and prints one
-# table of figures (paste it into the README with the machine it came from).
+# Builds the benchmarks and every program they start in a release build,
+# runs them all and prints one table of figures (paste it into the README
+# with the machine it came from). A benchmark that fails, or a figure that
+# comes out empty, makes the script fail after the table, naming it.
+#   NX_BENCH_QUICK=1   the monitor's short grid (30 trials, 5 minutes of noise)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -9,16 +12,63 @@ export QT_QPA_PLATFORM=offscreen
 # The benchmarks find the programs and the state files in this build.
 export NX_BINARY_DIR=$PWD/build-bench
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNX_BUILD_BENCH=ON -DNX_BUILD_TESTS=ON >/dev/null
-cmake --build build-bench -j "$(nproc)" --target benchmarks nx4400c-virtual-receiver >/dev/null
+# The benchmarks target depends on the programs they start (nx4400c-cli,
+# nx4400c-virtual-receiver): bench/CMakeLists.txt.
+cmake --build build-bench -j "$(nproc)" --target benchmarks >/dev/null
 
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-row() { printf '| %-44s | %s |\n' "$1" "$2" >>"$out"; }
+failures=$(mktemp)
+trap 'rm -f "$out" "$failures"' EXIT
+fail() { echo "$1" >>"$failures"; }
+# A row of the table; an empty value is a failure of the benchmark behind it.
+row() {
+  if [ -z "$2" ] || [[ $2 =~ ^[[:space:]/()]*$ ]]; then
+    fail "no figure for: $1"
+  fi
+  printf '| %-44s | %s |\n' "$1" "$2" >>"$out"
+}
+# Runs one benchmark program; its output on standard output. A non-zero
+# exit is a failure, and so is a Google Benchmark that skipped with an error.
+run() {
+  local name=$1 text rc=0
+  shift
+  text=$("build-bench/bench/$name" "$@" 2>/dev/null) || rc=$?
+  [ "$rc" -eq 0 ] || fail "$name exited $rc"
+  grep -q 'ERROR OCCURRED' <<<"$text" && fail "$name: $(grep 'ERROR OCCURRED' <<<"$text" | head -n 3 | tr -s ' ')"
+  printf '%s\n' "$text"
+}
+# A Google Benchmark's results as "name time unit [counter=value ...]".
+gbench() {
+  local name=$1 json results rc=0
+  shift
+  json=$("build-bench/bench/$name" --benchmark_format=json "$@" 2>/dev/null) || rc=$?
+  [ "$rc" -eq 0 ] || fail "$name exited $rc"
+  results=$(python3 -c '
+import json, sys
+skip = {"name", "run_name", "run_type", "repetitions", "repetition_index", "threads", "iterations",
+        "real_time", "cpu_time", "time_unit", "family_index", "per_family_instance_index", "aggregate_name"}
+for b in json.load(sys.stdin).get("benchmarks", []):
+    if b.get("error_occurred"):
+        print("ERROR", b["name"], b.get("error_message", "").replace(" ", "_"))
+        continue
+    extra = " ".join("%s=%g" % (k, v) for k, v in b.items() if k not in skip and isinstance(v, (int, float)))
+    t = b["real_time"]
+    print(b["name"], "%.0f" % t if t >= 100 else "%.3g" % t, b["time_unit"], extra)
+' <<<"$json") || fail "$name: no results"
+  # A benchmark that skipped with an error fails the run.
+  while read -r _ bench why; do
+    [ -n "$bench" ] && fail "$name: $bench: ${why//_/ }"
+  done < <(grep '^ERROR' <<<"$results" || true)
+  grep -v '^ERROR' <<<"$results" || true
+}
+# The benchmark's line for `name`: its time with unit, and a counter.
+pick() { awk -v n="$2" '$1 == n {print $2, $3}' <<<"$1"; }
+counter() { awk -v n="$2" -v c="$3" '$1 == n {for (i = 4; i <= NF; i++) {split($i, kv, "="); if (kv[1] == c) print kv[2]}}' <<<"$1"; }
 
 # Start-up: best of three runs.
 best_splash=""; best_main=""; rss=""
 for _ in 1 2 3; do
-  figures=$(build-bench/bench/bench_startup 2>/dev/null)
+  figures=$(run bench_startup)
   s=$(awk '/startup_to_splash/ {print $2}' <<<"$figures")
   m=$(awk '/startup_to_main_window/ {print $2}' <<<"$figures")
   r=$(awk '/resident_memory_after_startup/ {print $2}' <<<"$figures")
@@ -30,7 +80,7 @@ row "start-up to the main window (splash 2 s)" "$best_main ms"
 row "resident memory after start-up" "$((rss / 1024)) MiB"
 
 # Transfer against the virtual receiver at 4800 bit/s.
-figures=$(build-bench/bench/bench_transfer 2>/dev/null || true)
+figures=$(run bench_transfer)
 get() { awk -F': ' -v k="$1" '$1 == k {print $2}' <<<"$figures"; }
 row "transfer, wall time" "$(get transfer_wall)"
 row "transfer, time on the wire" "$(get transfer_wire_time)"
@@ -40,7 +90,7 @@ row "CPU during a transfer" "$(get transfer_cpu)"
 row "CPU while waiting (5 s negotiation time-out)" "$(get cpu_while_waiting)"
 
 # A receiver that floods the line through a whole transfer.
-figures=$(build-bench/bench/bench_flood 2>/dev/null || true)
+figures=$(run bench_flood)
 row "resident memory under flood (peak, whole transfer)" "$(get flood_peak_rss)"
 row "CPU during a flooded transfer (boundary wait)" "$(get flood_cpu) ($(get flood_cpu_boundary_wait | cut -d' ' -f1-2))"
 row "CPU under flood, no answer (5 s negotiation time-out)" "$(get flood_cpu_negotiation_timeout)"
@@ -48,17 +98,47 @@ row "nx4400c-cli under a Telnet negotiation flood, peak (set-up)" "$(get telnet_
 row "nx4400c-cli under a Telnet negotiation flood, peak (after ACK)" "$(get telnet_flood_after_ack_peak_rss)"
 
 # Batch programming: 32 receivers at 4800 bit/s, and RFC 2217 against a pty.
-figures=$(build-bench/bench/bench_batch 2>/dev/null || true)
+figures=$(run bench_batch)
 row "batch of 32, wall time (one alone)" "$(get batch_wall) ($(get single_transfer_wall))"
 row "batch of 32, wall time against one alone" "$(get batch_wall_vs_single | cut -d' ' -f1-2)"
 row "batch of 32, CPU per receiver" "$(get batch_cpu_per_receiver)"
 row "wire time, local pty / RFC 2217 via ser2net" "$(get pty_wire_time) / $(get rfc2217_wire_time)"
 
 # State scans.
-build-bench/bench/bench_coverage 2>/dev/null | awk '$3 == "ms" || $3 == "us" {print $1, $2, $3}' |
-while read -r name time unit; do
+figures=$(gbench bench_coverage)
+while read -r name time unit _; do
+  [ -n "$name" ] || continue
   row "state scan: $name" "$time $unit"
+done <<<"$figures"
+
+# The alert log: the window's model of 10,000 alerts, and nx4400c-cli on a
+# log of a million rows, each run as a program of its own.
+figures=$(gbench bench_alertlog)
+row "alert log of 10,000 alerts: load" "$(pick "$figures" LoadAlertLog10000)"
+row "alert log of 10,000 alerts: apply a filter" "$(pick "$figures" FilterAlertLog10000)"
+row "alert log of 10,000 alerts: free-text filter" "$(pick "$figures" FreeTextFilterAlertLog10000)"
+row "alert log of 10,000 alerts: sort" "$(pick "$figures" SortAlertLog10000)"
+row "alert log: audit of three years" "$(pick "$figures" AuditThreeYears)"
+for b in ShowMillionRows:"\`log show\`" AuditMillionRows:"\`log audit\` over two years" \
+         AppendToMillionRows:"one transfer's append" WindowModelMillionRows:"the window's model"; do
+  name=${b%%:*}
+  peak=$(counter "$figures" "$name/iterations:1/manual_time" peak_MB)
+  row "alert log of 1,000,000 rows: ${b#*:}" "$(pick "$figures" "$name/iterations:1/manual_time"), ${peak:-?} MB resident at most"
 done
+
+# The county map.
+figures=$(gbench bench_map)
+row "county map: loading the boundary data" "$(pick "$figures" BM_LoadBoundaries)"
+row "county map: first paint of Texas and its neighbours" "$(pick "$figures" BM_FirstPaintTexas)"
+row "county map: hover hit-test" "$(pick "$figures" BM_HoverHitTest)"
+row "county map: memory added by the county window" "$(counter "$figures" BM_MemoryWithMapOpen/iterations:1 rss_growth_MB) MB"
+
+# The SAME monitor: decoding at 90 % of headers right, false alarms, speed.
+figures=$(run bench_monitor ${NX_BENCH_QUICK:+--quick})
+row "SAME monitor: SNR for 90 % headers right (strict)" "$(awk '/^ours, strict/ {print $3, $4}' <<<"$figures")"
+row "SAME monitor: SNR for 90 % headers right (combined)" "$(awk '/^ours, combined/ {print $3, $4}' <<<"$figures")"
+row "SAME monitor: false headers in noise (strict / combined)" "$(sed -n 's/^False headers over \([0-9]*\) minutes.*strict \([0-9]*\), combined \([0-9]*\)$/\2 \/ \3 in \1 min/p' <<<"$figures")"
+row "SAME monitor: decoding speed, one core" "$(sed -n 's/^Speed at \([0-9]*\) samples\/s on one core: strict \([0-9]*\)x.*combined \([0-9]*\)x.*/\2× (strict), \3× (combined) at \1 samples\/s/p' <<<"$figures")"
 
 # Fuzzing: executions per target in the short budget.
 if fuzz=$(NX_FUZZ_SECONDS=${NX_FUZZ_SECONDS:-15} ./scripts/fuzz.sh --short 2>/dev/null); then
@@ -74,3 +154,9 @@ echo
 echo "| Figure | Value |"
 echo "|---|---|"
 cat "$out"
+if [ -s "$failures" ]; then
+  echo >&2
+  echo "bench.sh: these benchmarks failed:" >&2
+  sed 's/^/  /' "$failures" >&2
+  exit 1
+fi

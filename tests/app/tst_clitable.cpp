@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,7 +21,9 @@ namespace {
 
 // The --json outputs and their schemas. One row per command line; in the
 // arguments, {log} stands for an alert log of 400 generated alerts (with a
-// missed weekly and monthly test) and {dir} for an empty folder.
+// missed weekly and monthly test), {dir} for an empty folder and {wav} for
+// the whole weekly test message that `sounds` writes. Every --json option
+// of the command table must have a row (jsonCoversEveryOutput).
 struct JsonRow {
     const char *name;
     QStringList args;
@@ -40,6 +43,13 @@ const QList<JsonRow> &jsonRows()
         {"ports", {QStringLiteral("ports"), QStringLiteral("--json")}, "ports.schema.json", {0}},
         {"coverage show", {QStringLiteral("coverage"), QStringLiteral("show"), QStringLiteral("--json"), QStringLiteral("--state"), QStringLiteral("OH")},
          "coverage-show.schema.json", {0}},
+        {"coverage show, all", {QStringLiteral("coverage"), QStringLiteral("show"), QStringLiteral("--json")}, "coverage-show.schema.json", {0}},
+        // A receiver that is not there: the failed outcome, with nothing read.
+        {"transfer", {QStringLiteral("transfer"), QStringLiteral("--device"), QStringLiteral("{dir}/no-such-device"), QStringLiteral("--json")},
+         "transfer.schema.json", {1}},
+        {"monitor", {QStringLiteral("monitor"), QStringLiteral("--wav"), QStringLiteral("{wav}"), QStringLiteral("--json"), QStringLiteral("--csv"),
+                     QStringLiteral("{dir}/monitor.csv")},
+         "monitor.schema.json", {0}, true},
     };
     return rows;
 }
@@ -58,6 +68,7 @@ class CliTable : public QObject
 
     QTemporaryDir m_home;
     QString m_log;
+    QString m_wav;
 
     QString cliPath() const { return buildBinDir() + QStringLiteral("/nx4400c-cli"); }
 
@@ -107,6 +118,65 @@ private slots:
         const AlertLogMerge merge = AppendAlertLog(
             m_log, generatedAlerts(400, {QDate(2024, 1, 14)}, {QDate(2024, 2, 1)}));
         QVERIFY2(merge.ok, qPrintable(merge.error));
+        // A parameter file for the transfer, and a recorded test message.
+        QCOMPARE(run(cliPath(), {QStringLiteral("init")}).code, 0);
+        QCOMPARE(run(cliPath(), {QStringLiteral("sounds"), m_home.filePath(QStringLiteral("sounds"))}).code, 0);
+        m_wav = m_home.filePath(QStringLiteral("sounds/RWT.wav"));
+    }
+
+    // Every command that offers --json has a row above: a new output cannot
+    // go unchecked.
+    void jsonCoversEveryOutput()
+    {
+        QStringList covered;
+        for (const JsonRow &row : jsonRows())
+            covered << QString::fromLatin1(row.name).section(QLatin1Char(','), 0, 0);
+        const Result r = run(cliPath(), {QStringLiteral("--commands"), QStringLiteral("--json")});
+        const QJsonArray commands = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("commands")).toArray();
+        QVERIFY(!commands.isEmpty());
+        for (const QJsonValue &c : commands) {
+            const QJsonObject o = c.toObject();
+            bool json = false;
+            for (const QJsonValue &opt : o.value(QStringLiteral("options")).toArray())
+                json = json || opt.toObject().value(QStringLiteral("name")).toString() == QLatin1String("--json");
+            const QString name = o.value(QStringLiteral("name")).toString();
+            if (json)
+                QVERIFY2(covered.contains(name), qPrintable(name + QStringLiteral(" --json has no row in jsonRows()")));
+        }
+    }
+
+    // One rule for every command: an argument the command refuses ends with
+    // 2 and a message on standard error, and changes nothing.
+    void refusedArgument_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        const struct {
+            const char *name;
+            QStringList args;
+        } rows[] = {
+            {"ports set: no such port", {"ports", "set", "5", "/dev/ttyUSB0"}},
+            {"ports set: not a device name", {"ports", "set", "1", "rfc2217://host-without-port"}},
+            {"config set: value no window offers", {"config", "set", "TimeZoneOffset", "-3"}},
+            {"config get: no such setting", {"config", "get", "NoSuchSetting"}},
+            {"sounds: no such recording", {"sounds", "--play", "170"}},
+            {"coverage show: no such state", {"coverage", "show", "--state", "ZZ"}},
+            {"transfer: no such port", {"transfer", "--port", "9"}},
+            {"monitor: rate without raw", {"monitor", "--wav", "x.wav", "--rate", "8000"}},
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.name) << row.args;
+    }
+    void refusedArgument()
+    {
+        QFETCH(QStringList, args);
+        QFile store(m_home.filePath(QStringLiteral("config/NX4400C/NX4400C.ini")));
+        const QByteArray before = store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
+        store.close();
+        const Result r = run(cliPath(), args);
+        QVERIFY2(r.code == 2, qPrintable(QStringLiteral("exit %1: %2").arg(r.code).arg(QString::fromUtf8(r.err))));
+        QVERIFY(!r.err.isEmpty());
+        QVERIFY(store.open(QIODevice::ReadOnly) || before.isEmpty());
+        QCOMPARE(store.readAll(), before);
     }
 
     // Every command, every group word ("log") and the program alone.
@@ -148,6 +218,62 @@ private slots:
         QVERIFY2(bad.err.contains("usage: nx4400c-cli"), bad.err.constData());
     }
 
+    // The manual's command reference, as the build wrote it: the program's
+    // own page (not a stale one), with a section for every command of
+    // --commands holding its usage line and every option, and no other.
+    void referencePage_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("usage");
+        QTest::addColumn<QStringList>("options");
+        const Result r = run(cliPath(), {QStringLiteral("--commands"), QStringLiteral("--json")});
+        const QJsonArray commands = QJsonDocument::fromJson(r.out).object().value(QStringLiteral("commands")).toArray();
+        QVERIFY(!commands.isEmpty());
+        for (const QJsonValue &c : commands) {
+            const QJsonObject o = c.toObject();
+            QStringList options;
+            for (const QJsonValue &opt : o.value(QStringLiteral("options")).toArray())
+                options << opt.toObject().value(QStringLiteral("name")).toString();
+            const QString name = o.value(QStringLiteral("name")).toString();
+            QTest::newRow(qPrintable(name))
+                << name << (QStringLiteral("nx4400c-cli ") + name + QLatin1Char(' ') + o.value(QStringLiteral("synopsis")).toString()).trimmed()
+                << options;
+        }
+    }
+    void referencePage()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, usage);
+        QFETCH(QStringList, options);
+        QFile f(QFileInfo(buildBinDir()).absolutePath() + QStringLiteral("/help/manual/command-line.html"));
+        if (!f.exists())
+            QSKIP("the help is not built here (no qhelpgenerator)");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(f.readAll());
+        QCOMPARE(page, QString::fromUtf8(run(cliPath(), {QStringLiteral("--reference-html")}).out));
+
+        const QString id = QStringLiteral("cmd-") + QString(name).replace(QLatin1Char(' '), QLatin1Char('-'));
+        const qsizetype start = page.indexOf(QStringLiteral("<h3 id=\"%1\">").arg(id));
+        QVERIFY2(start >= 0, qPrintable(name + QStringLiteral(" has no section")));
+        QVERIFY2(page.contains(QStringLiteral("<a href=\"#%1\">").arg(id)), qPrintable(name + QStringLiteral(" is not in the list")));
+        const qsizetype next = page.indexOf(QStringLiteral("<h"), start + 4);
+        const QString section = page.mid(start, next < 0 ? -1 : next - start);
+        QVERIFY2(section.contains(QStringLiteral("<pre class=\"synopsis\">") + usage.toHtmlEscaped() + QStringLiteral("</pre>")),
+                 qPrintable(section.left(400)));
+        for (const QString &o : options)
+            QVERIFY2(section.contains(QStringLiteral("<span class=\"mono\">") + o.toHtmlEscaped() + QStringLiteral("</span>")),
+                     qPrintable(o + QStringLiteral(" missing in ") + name));
+        // Every section belongs to a command of the program.
+        static const QRegularExpression anySection(QStringLiteral("<h3 id=\"cmd-([^\"]+)\">"));
+        QStringList ids;
+        for (const QString &n : commandNames())
+            ids << QString(n).replace(QLatin1Char(' '), QLatin1Char('-'));
+        for (auto it = anySection.globalMatch(page); it.hasNext();) {
+            const QString found = it.next().captured(1);
+            QVERIFY2(ids.contains(found), qPrintable(found + QStringLiteral(" is not a command of the program")));
+        }
+    }
+
     void json_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -157,7 +283,9 @@ private slots:
         for (const JsonRow &row : jsonRows()) {
             QStringList args;
             for (QString a : row.args)
-                args << a.replace(QStringLiteral("{log}"), m_log).replace(QStringLiteral("{dir}"), m_home.path());
+                args << a.replace(QStringLiteral("{log}"), m_log)
+                            .replace(QStringLiteral("{wav}"), m_wav)
+                            .replace(QStringLiteral("{dir}"), m_home.path());
             QTest::newRow(row.name) << args << QString::fromUtf8(row.schema) << row.exitCodes << row.lines;
         }
     }
@@ -219,6 +347,15 @@ private slots:
                                  << QByteArray("{\"n\":5}") << QStringLiteral("/n: 5 is above the maximum");
         QTest::newRow("reference") << QByteArray("{\"$defs\":{\"p\":{\"type\":\"integer\",\"minimum\":1}},\"items\":{\"$ref\":\"#/$defs/p\"}}")
                                    << QByteArray("[1,0]") << QStringLiteral("/1: 0 is below the minimum");
+        // A condition's own faults never show; only the branch it picks is checked.
+        const QByteArray conditional = R"({"allOf":[{"if":{"properties":{"type":{"const":"header"}}},
+            "then":{"required":["event"]},"else":{"properties":{"event":false}}}]})";
+        QTest::newRow("if then") << conditional << QByteArray(R"({"type":"header"})") << QStringLiteral("/: \"event\" is missing");
+        QTest::newRow("if then fits") << conditional << QByteArray(R"({"type":"header","event":"TOR"})") << QString();
+        QTest::newRow("if else") << conditional << QByteArray(R"({"type":"end","event":"TOR"})") << QStringLiteral("/event: no value");
+        QTest::newRow("if else fits") << conditional << QByteArray(R"({"type":"end"})") << QString();
+        QTest::newRow("allOf each") << QByteArray(R"({"allOf":[{"required":["a"]},{"required":["b"]}]})")
+                                    << QByteArray(R"({"a":1})") << QStringLiteral("/: \"b\" is missing");
         QTest::newRow("additional schema") << QByteArray(R"({"additionalProperties":{"type":"boolean"}})")
                                            << QByteArray(R"({"x":true,"y":0})") << QStringLiteral("/y: number where boolean");
     }
@@ -262,6 +399,11 @@ private slots:
             {"profile load ", {"site.nxprofile", "sub/"}, {"notes.txt"}},
             {"image --profile ", {"site.nxprofile"}, {"notes.txt"}},
             {"sounds --play ", {"RWT", "110"}, {}},
+            {"ports set 2 ", {"auto"}, {"1", "set"}},
+            {"transfer --device ", {}, {"auto"}},
+            {"config set ", {"TimeZoneOffset", "SerialPort", "NV8009/AcceptAllAlerts"}, {"AcceptAllAlerts", "list"}},
+            {"config get Time", {"TimeZoneOffset"}, {"SerialPort"}},
+            {"config set TimeZoneOffset ", {}, {"TimeZoneOffset"}},
         };
         for (const char *shell : {"bash", "zsh", "fish"}) {
             for (const auto &row : rows) {

@@ -5,6 +5,7 @@
 // never answers, a name that does not resolve. The Telnet decoder is fed
 // every split of a stream.
 
+#include "support/HostileServer.h"
 #include "support/PtyPair.h"
 #include "support/Ser2net.h"
 
@@ -72,6 +73,7 @@ private slots:
     void telnetAnswers();
     void throughSer2net_data();
     void throughSer2net();
+    void staleBytesBeforeOpen();
     void droppedMidFrame_data();
     void droppedMidFrame();
     void openFails_data();
@@ -184,10 +186,15 @@ void TestNetPorts::throughSer2net()
     PtyPair &pty = rfc2217 ? server.rfcPty : server.rawPty;
     const QString url = rfc2217 ? QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.rfcPort)
                                 : QStringLiteral("tcp://127.0.0.1:%1").arg(server.rawPort);
-    // Left on the line before anyone connected: RFC 2217 purges it at open;
-    // raw TCP has no way to.
+    // Left on the line before anyone connected. RFC 2217's purge at open
+    // drops what the server still holds; what it had already sent on (it
+    // reads the line as soon as the connection opens it) may come all the
+    // same, so only a part of it, from its start, may arrive, and always
+    // before anything newer (staleBytesBeforeOpen checks what the client
+    // itself drops). Raw TCP has no purge at all.
+    const QByteArray old = QByteArrayLiteral("old");
     if (rfc2217)
-        QVERIFY(pty.send(QByteArrayLiteral("old")));
+        QVERIFY(pty.send(old));
     SerialTrace trace;
     PortCtl port;
     port.setTrace(&trace);
@@ -199,11 +206,8 @@ void TestNetPorts::throughSer2net()
     QVERIFY(port.isNetwork());
     QVERIFY(port.isOpen());
     qInfo("open took %lld ms", t.elapsed());
-    if (rfc2217) {
+    if (rfc2217)
         QCOMPARE(pty.speed(), 4800);
-        QTest::qWait(100);
-        QCOMPARE(port.InputCount(), 0);
-    }
 
     // Out: every value, 0xFF among them and twice in a row.
     const QByteArray out = QByteArrayLiteral("Z") + allBytes() + QByteArray(2, char(0xFF));
@@ -218,7 +222,19 @@ void TestNetPorts::throughSer2net()
     QVERIFY(pty.send(in.left(300)));
     QTest::qWait(20);
     QVERIFY(pty.send(in.mid(300)));
-    QCOMPARE(readFor(port, in.size()), in);
+    QByteArray got = readFor(port, in.size());
+    // What is left of the old bytes comes first (the new ones start with
+    // 0x00, which "old" does not hold); read on by as much.
+    qsizetype stale = 0;
+    while (stale < old.size() && stale < got.size() && got.at(stale) == old.at(stale))
+        ++stale;
+    if (stale > 0) {
+        qInfo("%lld old byte(s) came after the open", qlonglong(stale));
+        got += readFor(port, stale);
+    }
+    QVERIFY2(rfc2217 || stale == 0, "raw TCP: nothing was left on the line");
+    QCOMPARE(got.left(stale), old.left(stale));
+    QCOMPARE(got.mid(stale), in);
     QCOMPARE(port.ReadByte(), -1);
     QCOMPARE(port.InputCount(), 0);
 
@@ -239,6 +255,25 @@ void TestNetPorts::throughSer2net()
     QCOMPARE(port.Close(), 0);
     QVERIFY(!port.isOpen());
     QVERIFY(!port.failed());
+}
+
+// A device server sends what it collected from the line before the client
+// came, ahead of its answers to the purge and the line settings: Open()
+// drops it, so the first byte read is the receiver's answer.
+void TestNetPorts::staleBytesBeforeOpen()
+{
+    HostileServer server(HostileServer::Mode::StaleFirst);
+    QVERIFY(server.port() != 0);
+    SerialTrace trace;
+    PortCtl port;
+    port.setTrace(&trace);
+    port.setDevicePaths({QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.port())});
+    port.setPortNumber(1);
+    QVERIFY2(port.Open() > 0, qPrintable(port.errorString()));
+    QCOMPARE(port.InputCount(), 0);
+    port.WriteString(QByteArrayLiteral("Z"));
+    QCOMPARE(readFor(port, 1), QByteArray(1, char(6)));
+    QCOMPARE(port.Close(), 0);
 }
 
 void TestNetPorts::droppedMidFrame_data()

@@ -9,7 +9,11 @@
 //                 DO and DONT for all 256 options over and over, and never
 //                 reads again;
 //   FloodAfterAck reads until the client's "Z", answers ACK, then floods as
-//                 above.
+//                 above;
+//   StaleFirst    sends bytes it collected from the line before the client
+//                 came ("old"), then confirms 4800 8N1, answers the
+//                 client's "Z" with ACK and reads on: a well-behaved server
+//                 whose stale bytes beat its purge onto the wire.
 // Memory of its own stays at one small buffer whatever the client does.
 
 #include <QtGlobal>
@@ -28,7 +32,7 @@
 class HostileServer
 {
 public:
-    enum class Mode { Silent, CloseAtOnce, Flood, FloodAfterAck };
+    enum class Mode { Silent, CloseAtOnce, Flood, FloodAfterAck, StaleFirst };
 
     explicit HostileServer(Mode mode) : m_mode(mode)
     {
@@ -88,25 +92,32 @@ private:
             ::close(c);
     }
 
+    // Reads and forgets until the client closes or the server ends.
+    void readOn(int c)
+    {
+        char buf[4096];
+        while (!m_stop) {
+            if (!ready(c, POLLIN))
+                continue;
+            if (::recv(c, buf, sizeof buf, 0) <= 0)
+                return;
+        }
+    }
+
     void serve(int c)
     {
         char buf[4096];
-        if (m_mode == Mode::Silent) {
-            while (!m_stop) {
-                if (!ready(c, POLLIN))
-                    continue;
-                if (::recv(c, buf, sizeof buf, 0) <= 0)
-                    return;
-            }
-            return;
-        }
+        if (m_mode == Mode::Silent)
+            return readOn(c);
+        if (m_mode == Mode::StaleFirst)
+            ::send(c, "old", 3, MSG_NOSIGNAL);
         // IAC SB COM-PORT <code + 100> <value> IAC SE: speed, size, parity, stop.
         const unsigned char confirm[] = {255, 250, 44, 101, 0, 0, 18, 192, 255, 240,
                                          255, 250, 44, 102, 8, 255, 240,
                                          255, 250, 44, 103, 1, 255, 240,
                                          255, 250, 44, 104, 1, 255, 240};
         ::send(c, confirm, sizeof confirm, MSG_NOSIGNAL);
-        if (m_mode == Mode::FloodAfterAck) {
+        if (m_mode == Mode::FloodAfterAck || m_mode == Mode::StaleFirst) {
             bool z = false;
             while (!m_stop && !z) {
                 if (!ready(c, POLLIN))
@@ -119,6 +130,8 @@ private:
             const char ack = 6;
             ::send(c, &ack, 1, MSG_NOSIGNAL);
         }
+        if (m_mode == Mode::StaleFirst)
+            return readOn(c);
         std::vector<unsigned char> flood;
         for (int opt = 0; opt < 256; ++opt)
             for (unsigned char verb : {251, 252, 253, 254})

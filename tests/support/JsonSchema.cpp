@@ -72,7 +72,8 @@ void check(const QJsonObject &root, const QJsonValue &schema, const QJsonValue &
         QStringLiteral("title"), QStringLiteral("description"), QStringLiteral("version"),
         QStringLiteral("minimum"), QStringLiteral("maximum"), QStringLiteral("pattern"), QStringLiteral("minLength"),
         QStringLiteral("maxLength"), QStringLiteral("minItems"), QStringLiteral("maxItems"), QStringLiteral("$defs"),
-        QStringLiteral("$ref")};
+        QStringLiteral("$ref"), QStringLiteral("allOf"), QStringLiteral("if"), QStringLiteral("then"),
+        QStringLiteral("else")};
     for (auto it = s.begin(); it != s.end(); ++it) {
         if (!known.contains(it.key()))
             faults << at + QStringLiteral(": the schema uses \"%1\", which this checker does not know").arg(it.key());
@@ -84,6 +85,19 @@ void check(const QJsonObject &root, const QJsonValue &schema, const QJsonValue &
             faults << at + QStringLiteral(": the reference %1 leads nowhere").arg(s.value(QStringLiteral("$ref")).toString());
         else
             check(root, target, v, path, faults);
+    }
+    // allOf: every sub-schema applies to the same value.
+    const QJsonArray all = s.value(QStringLiteral("allOf")).toArray();
+    for (const QJsonValue &sub : all)
+        check(root, sub, v, path, faults);
+    // if/then/else: the condition is tried on its own, its faults only
+    // choosing which branch applies.
+    if (s.contains(QStringLiteral("if"))) {
+        QStringList quiet;
+        check(root, s.value(QStringLiteral("if")), v, path, quiet);
+        const QString branch = quiet.isEmpty() ? QStringLiteral("then") : QStringLiteral("else");
+        if (s.contains(branch))
+            check(root, s.value(branch), v, path, faults);
     }
     if (s.contains(QStringLiteral("type"))) {
         const QJsonValue t = s.value(QStringLiteral("type"));

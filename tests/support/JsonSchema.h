@@ -7,7 +7,7 @@
 // A small, strict JSON-schema checker for the documents in docs/json/: the
 // keywords type, required, properties, additionalProperties, items, enum,
 // const, minimum, maximum, pattern, minLength, maxLength, minItems, maxItems,
-// $defs and local $ref (plus the annotations $schema, $id, $comment, title,
+// $defs, local $ref, allOf and if/then/else (plus the annotations $schema, $id, $comment, title,
 // description, version). Any other keyword in a schema is itself an error, so a schema
 // never seems to check what it does not.
 //

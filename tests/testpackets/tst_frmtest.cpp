@@ -91,6 +91,8 @@ private slots:
     void message_data();
     void message();
     void pacing();
+    void messageAsOneWav_data();
+    void messageAsOneWav();
     void disableButtons_data();
     void disableButtons();
     void noSoundOutput();
@@ -264,6 +266,44 @@ void tst_FrmTest::pacing()
         QVERIFY2(atLeast(t[i] - t[i - 1], expected),
                  qPrintable(QStringLiteral("sound %1: %2 ms after the previous").arg(i).arg(t[i] - t[i - 1])));
     }
+}
+
+// The whole message that `sounds DIR` writes as one WAV is the window's
+// message: the recordings the window plays, in its order, with its pauses
+// as silence (one after every sound, two where the groups change).
+void tst_FrmTest::messageAsOneWav_data()
+{
+    message_data();
+}
+
+void tst_FrmTest::messageAsOneWav()
+{
+    QFETCH(int, row);
+    QFETCH(int, header);
+    env->ctx->timings.packetStartMs = 5;
+    env->ctx->timings.packetPauseMs = 4;
+    FakeAudio *audio = nullptr;
+    std::unique_ptr<frmTest> w(makeWindow(&audio));
+    w->show();
+    QList<QByteArray> played;
+    audio->onStart = [&](int) { played.append(audio->lastWav); };
+    QTest::mouseClick(button(w.get(), QString::fromLatin1(kButtons[row - 1])), Qt::LeftButton);
+    QCOMPARE(audio->ids, expectedSounds(header));
+
+    const auto silence = [](int ms) { return QByteArray(ms * SameAudio::SampleRate / 1000, char(SameAudio::Silence)); };
+    QByteArray expected = silence(5);
+    for (int i = 0; i < played.size(); ++i) {
+        SameAudio::WavInfo sound;
+        QVERIFY(SameAudio::parseWav(played[i], &sound));
+        expected += sound.data + silence(4);
+        if (i + 1 < played.size() && audio->ids[i + 1] != audio->ids[i])
+            expected += silence(4);
+    }
+    SameAudio::WavInfo whole;
+    QVERIFY(SameAudio::parseWav(SameAudio::testMessageWav(header, 5, 4), &whole));
+    QCOMPARE(whole.sampleRate, SameAudio::SampleRate);
+    QCOMPARE(whole.data.size(), expected.size());
+    QVERIFY(whole.data == expected);
 }
 
 void tst_FrmTest::disableButtons_data()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nx4400c-cli sounds: writing the recordings and refusing what it cannot do.
 #include "app/cli/CliCommands.h"
+#include "base/Timings.h"
 #include "testpackets/core/SameAudio.h"
 #include "testpackets/core/PacketPlayer.h"
 
@@ -23,12 +24,24 @@ void tst_Sounds::writesAllRecordings()
     const QString folder = dir.filePath(QStringLiteral("new/sub"));   // made on the way
     QCOMPARE(runSoundsCommand({folder}), 0);
     const QStringList written = QDir(folder).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(written, QStringList({"110.wav", "120.wav", "130.wav", "140.wav", "150.wav", "160.wav"}));
+    QCOMPARE(written, QStringList({"110.wav", "120.wav", "130.wav", "140.wav", "150.wav", "160.wav", "FFW.wav", "RWT.wav",
+                                   "SVA.wav", "TOA.wav"}));
     for (int id : SameAudio::recordingIds()) {
         QFile f(QDir(folder).filePath(QStringLiteral("%1.wav").arg(id)));
         QVERIFY(f.open(QIODevice::ReadOnly));
         // The very recordings the window plays.
         QCOMPARE(f.readAll(), TestPacketRecording(id));
+    }
+    // Each whole message at the window's own pauses, about 45 seconds.
+    const Timings timings;
+    for (const auto &[code, header] : {std::pair{"RWT", 110}, std::pair{"FFW", 120}, std::pair{"SVA", 130}, std::pair{"TOA", 140}}) {
+        QFile f(QDir(folder).filePath(QStringLiteral("%1.wav").arg(QLatin1String(code))));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray wav = f.readAll();
+        QVERIFY(wav == SameAudio::testMessageWav(header, timings.packetStartMs, timings.packetPauseMs));
+        SameAudio::WavInfo info;
+        QVERIFY(SameAudio::parseWav(wav, &info));
+        QVERIFY2(info.durationMs() > 43000 && info.durationMs() < 48000, qPrintable(QString::number(info.durationMs())));
     }
 }
 

@@ -50,6 +50,19 @@ bool addEnvironment(CliTopic variable)
     return true;
 }
 
+QList<CliTopic> exitStatusRule()
+{
+    return {
+        {QStringLiteral("0"), QStringLiteral("The command did what it was asked.")},
+        {QStringLiteral("1"), QStringLiteral("It could not: a receiver did not answer, a file is missing, unreadable or "
+                                             "could not be written, the audit found a gap.")},
+        {QStringLiteral("2"), QStringLiteral("An argument was refused, and nothing was done: an unknown command or "
+                                             "option, a missing argument, or a value the command does not take (a "
+                                             "port that does not exist, a device name that could not be a device, a "
+                                             "setting's value its window would not offer).")},
+    };
+}
+
 QList<CliCommand> commands()
 {
     QList<CliCommand> all = registry();

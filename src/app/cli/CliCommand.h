@@ -50,6 +50,10 @@ bool addFile(CliTopic file);
 bool addEnvironment(CliTopic variable);
 
 QList<CliCommand> commands();        // sorted by order, then name
+
+// The program's one rule for exit statuses, written once for the manual
+// page and the manual's command reference: code, then what it means.
+QList<CliTopic> exitStatusRule();
 QList<CliTopic> files();
 QList<CliTopic> environment();
 

@@ -17,17 +17,6 @@ bool isOption(const CliOption &o)
     return o.name.startsWith(QLatin1Char('-'));
 }
 
-QStringList paragraphs(const QString &text)
-{
-    QStringList out;
-    for (const QString &p : text.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
-        const QString joined = p.simplified();
-        if (!joined.isEmpty())
-            out << joined;
-    }
-    return out;
-}
-
 // Lines of roff: every text line is escaped; requests are added as they are.
 class Roff
 {
@@ -40,7 +29,7 @@ public:
     }
     void paragraphs(const QString &t)
     {
-        for (const QString &p : ::paragraphs(t)) {
+        for (const QString &p : Cli::paragraphs(t)) {
             request(QStringLiteral(".PP"));
             text(p);
         }
@@ -78,7 +67,7 @@ QString kindOf(const CliOption &o)
         k = (o.value.isEmpty() && isOption(o)) ? QString() : QStringLiteral("file");
     // A kind is one word or choices joined by "|"; nothing a shell could
     // read as syntax.
-    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_.+-]+(\\|[A-Za-z0-9_.+-]+)*$"));
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_.+/-]+(\\|[A-Za-z0-9_.+/-]+)*$"));
     return safe.match(k).hasMatch() ? k : QStringLiteral("none");
 }
 
@@ -189,11 +178,12 @@ _nx4400c_cli_values()
     local kind=$1 cur=$2
     case $kind in
         port) COMPREPLY=($(compgen -W '1 2 3 4' -- "$cur")) ;;
-        device)
+        device|device-or-auto)
             local devices=() d
             for d in /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyS*; do
                 [ -e "$d" ] && devices+=("$d")
             done
+            [ "$kind" = device-or-auto ] && devices+=(auto)
             COMPREPLY=($(compgen -W "${devices[*]}" -- "$cur"))
             ;;
         profile)
@@ -272,9 +262,10 @@ _nx4400c_cli_values() {
   local kind=$1
   case $kind in
     (port) compadd -- 1 2 3 4 ;;
-    (device)
+    (device|device-or-auto)
       local -a devices
       devices=(/dev/serial/by-id/*(N) /dev/ttyUSB*(N) /dev/ttyS*(N))
+      [[ $1 == device-or-auto ]] && devices+=(auto)
       compadd -a devices
       ;;
     (profile) _files -g '*.nxprofile' ;;
@@ -338,10 +329,11 @@ function __nx4400c_cli_values -a kind cur
     switch $kind
         case port
             printf '%s\n' 1 2 3 4
-        case device
+        case device device-or-auto
             for d in /dev/serial/by-id/* /dev/ttyUSB* /dev/ttyS*
                 test -e $d; and echo $d
             end
+            test $kind = device-or-auto; and echo auto
         case profile
             for f in (__fish_complete_path $cur)
                 string match -q -r -- '(\\.nxprofile|/)\t' $f; and echo $f
@@ -437,6 +429,17 @@ QString fishGroups(const QString &indent)
 
 namespace Cli {
 
+QStringList paragraphs(const QString &text)
+{
+    QStringList out;
+    for (const QString &p : text.split(QStringLiteral("\n\n"), Qt::SkipEmptyParts)) {
+        const QString joined = p.simplified();
+        if (!joined.isEmpty())
+            out << joined;
+    }
+    return out;
+}
+
 QString roffEscape(const QString &text, bool code)
 {
     QString s = text;
@@ -499,8 +502,8 @@ QByteArray commandsJson()
                                 {QStringLiteral("exitStatus"), exits},
                                 {QStringLiteral("examples"), QJsonArray::fromStringList(c.examples)}});
     }
-    const QJsonObject root{{QStringLiteral("schema"), QStringLiteral("nx4400c-cli/commands")},
-                           {QStringLiteral("version"), 1},
+    const QJsonObject root{{QStringLiteral("schema"), QStringLiteral("nx4400c-commands")},
+                           {QStringLiteral("version"), 2},
                            {QStringLiteral("commands"), list}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
@@ -575,9 +578,8 @@ QString manualPage(const QString &version, const QString &date)
     r.tagged(QStringLiteral("--version"), QString(), QStringLiteral("Prints the program's version."));
 
     r.request(QStringLiteral(".SH \"EXIT STATUS\""));
-    r.tagged(QStringLiteral("0"), QString(), QStringLiteral("Success."));
-    r.tagged(QStringLiteral("1"), QString(), QStringLiteral("The command failed: a receiver did not answer, a file could not be written, a test was missing."));
-    r.tagged(QStringLiteral("2"), QString(), QStringLiteral("A usage error: an unknown command or option, or a missing or malformed argument."));
+    for (const CliTopic &rule : exitStatusRule())
+        r.tagged(rule.name, QString(), rule.help);
     r.request(QStringLiteral(".PP"));
     r.text(QStringLiteral("Each command's own meanings are listed with it under COMMANDS."));
 

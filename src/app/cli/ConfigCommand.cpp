@@ -25,6 +25,20 @@ void load(AppContext &ctx, QStringList *replaced)
     *replaced = loadConfigurationFrom(*store, ctx.config);
 }
 
+// The keys a shell completes, joined by "|": the bare key where it is
+// unique, else SECTION/Key; `config set` only offers the ones it may set.
+QString keyChoices(bool settableOnly)
+{
+    QStringList names;
+    for (const ConfigKey &k : configKeys()) {
+        if (settableOnly && !ConfigRules::isSettable(k))
+            continue;
+        const QString bare = QString::fromLatin1(k.key);
+        names << (ConfigRules::findKey(bare) == &k ? bare : ConfigRules::fullName(k));
+    }
+    return names.join(QLatin1Char('|'));
+}
+
 int listKeys(QTextStream &out, QTextStream &err, bool withAllowed)
 {
     AppContext ctx;
@@ -151,7 +165,7 @@ const bool got = Cli::add({
     QStringLiteral("KEY"),
     QStringLiteral("Prints one setting's value."),
     QString(),
-    {{QStringLiteral("KEY"), QString(), kKeyHelp, false, QStringLiteral("none")}},
+    {{QStringLiteral("KEY"), QString(), kKeyHelp, false, keyChoices(false)}},
     {QStringLiteral("0\tprinted"), QStringLiteral("1\tthe settings store cannot be read (the default is printed)"),
      QStringLiteral("2\tno such setting, or a usage error")},
     {QStringLiteral("nx4400c-cli config get TimeZoneOffset")},
@@ -168,7 +182,7 @@ const bool set = Cli::add({
                    "buttons do. A refused value changes nothing, and the message names the values the setting "
                    "takes (config list --allowed lists them all). The versions and the spare flags that no window "
                    "shows cannot be set."),
-    {{QStringLiteral("KEY"), QString(), kKeyHelp, false, QStringLiteral("none")},
+    {{QStringLiteral("KEY"), QString(), kKeyHelp, false, keyChoices(true)},
      {QStringLiteral("VALUE"), QString(), QStringLiteral("The new value."), false, QStringLiteral("none")}},
     {QStringLiteral("0\tstored"), QStringLiteral("1\tthe settings store could not be read or written; nothing was changed"),
      QStringLiteral("2\tno such setting, a value the setting does not take, or a usage error; nothing was changed")},

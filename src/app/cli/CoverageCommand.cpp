@@ -28,7 +28,7 @@
 
 namespace {
 
-constexpr int SchemaVersion = 1;
+constexpr int SchemaVersion = 2;
 
 QString shipped()
 {
@@ -265,7 +265,8 @@ int runShow(const QStringList &args)
             o.insert(QStringLiteral("longitude"), t.hasPosition() ? QJsonValue(t.longitude) : QJsonValue());
             transmitters.append(o);
         }
-        QJsonObject doc{{QStringLiteral("schemaVersion"), SchemaVersion},
+        QJsonObject doc{{QStringLiteral("schema"), QStringLiteral("nx4400c-coverage-show")},
+                        {QStringLiteral("version"), SchemaVersion},
                         {QStringLiteral("listing"), listing},
                         {QStringLiteral("transmitters"), transmitters}};
         if (stateFilter >= 0) {
@@ -366,7 +367,7 @@ const bool showRegistered = Cli::add({
          QStringLiteral("Transmitters whose field holds TEXT (any letter case), or whose call sign is TEXT."), false,
          QStringLiteral("none")},
         {QStringLiteral("--json"), QString(),
-         QStringLiteral("Prints JSON as described by docs/json/coverage-show.schema.json (schemaVersion 1)."), false,
+         QStringLiteral("Prints JSON as described by docs/json/coverage-show.schema.json (schema nx4400c-coverage-show, version 2)."), false,
          QStringLiteral("none")},
     },
     {QStringLiteral("0\tlisted"), QStringLiteral("1\tno state file could be read"), QStringLiteral("2\ta usage error")},

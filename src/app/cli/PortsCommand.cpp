@@ -62,6 +62,12 @@ int setPort(AppContext &ctx, int n, const QString &device, QTextStream &out, QTe
         return 0;
     }
     QString why;
+    // A name that could not be a device is a refused argument (2); a store
+    // that cannot be written is a failure (1).
+    if (!IsAcceptableDeviceName(device.trimmed(), &why)) {
+        err << "ports: port " << n << " not changed: " << why << '\n';
+        return 2;
+    }
     if (!PortMap::Save(ctx, n, device, &why)) {
         // The refused name is not echoed: it may hold line breaks or
         // other control characters.
@@ -200,10 +206,10 @@ const bool set = Cli::add({
     {
         {QStringLiteral("N"), QString(), QStringLiteral("The port, 1 to 4."), false, QStringLiteral("port")},
         {QStringLiteral("DEVICE"), QString(),
-         QStringLiteral("A device path, rfc2217://HOST:PORT or tcp://HOST:PORT, or auto."), false, QStringLiteral("device")},
+         QStringLiteral("A device path, rfc2217://HOST:PORT or tcp://HOST:PORT, or auto."), false, QStringLiteral("device-or-auto")},
     },
-    {QStringLiteral("0\tstored (a missing device is warned about)"), QStringLiteral("1\tthe device name was refused or the settings store could not be written"),
-     QStringLiteral("2\ta usage error")},
+    {QStringLiteral("0\tstored (a missing device is warned about)"), QStringLiteral("1\tthe settings store could not be written"),
+     QStringLiteral("2\ta usage error, or a device name that could not be a device")},
     {QStringLiteral("nx4400c-cli ports set 1 /dev/ttyUSB0"), QStringLiteral("nx4400c-cli ports set 1 auto")},
     [](const QStringList &args) { return runPortsCommand(QStringList{QStringLiteral("set")} + args); },
     21,

@@ -11,6 +11,7 @@
 #include "testpackets/core/PacketPlayer.h"
 
 #include <QDir>
+#include <QHash>
 #include <QMediaDevices>
 #include <QAudioDevice>
 #include <QTextStream>
@@ -39,6 +40,19 @@ int usage()
     return 2;
 }
 
+bool writeOne(const QString &name, const QByteArray &wav, QTextStream &out, QTextStream &err)
+{
+    QString why;
+    if (!writeFileAtomically(name, wav, &why)) {
+        err << "sounds: cannot write " << QDir::toNativeSeparators(name) << ": " << why << '\n';
+        return false;
+    }
+    out << QDir::toNativeSeparators(name) << '\n';
+    return true;
+}
+
+// The six recordings by number, and each whole test message by its event
+// code (RWT.wav ...), as the test packet window plays it at its own pace.
 int writeSounds(const QString &folder)
 {
     QTextStream out(stdout);
@@ -49,27 +63,16 @@ int writeSounds(const QString &folder)
     }
     const QDir dir(folder);
     for (int id : SameAudio::recordingIds()) {
-        const QString name = dir.filePath(QStringLiteral("%1.wav").arg(id));
-        QString why;
-        if (!writeFileAtomically(name, SameAudio::makeRecording(id), &why)) {
-            err << "sounds: cannot write " << QDir::toNativeSeparators(name) << ": " << why << '\n';
+        if (!writeOne(dir.filePath(QStringLiteral("%1.wav").arg(id)), SameAudio::makeRecording(id), out, err))
             return 1;
-        }
-        out << QDir::toNativeSeparators(name) << '\n';
+    }
+    const Timings timings;
+    for (const Message &m : kMessages) {
+        const QByteArray wav = SameAudio::testMessageWav(m.header, timings.packetStartMs, timings.packetPauseMs);
+        if (!writeOne(dir.filePath(QStringLiteral("%1.wav").arg(QLatin1String(m.code))), wav, out, err))
+            return 1;
     }
     return 0;
-}
-
-// The same message the test window plays: the header three times, 24
-// beeps, the end-of-message packet three times, each sound followed by a
-// pause, and one more pause before the beeps and before the end packet.
-bool playRepeated(PacketPlayer &player, const Timings &t, int id, int times)
-{
-    const QByteArray wav = SameAudio::makeRecording(id);
-    for (int i = 0; i < times; ++i)
-        if (!player.play(id, wav) || !player.pause(t.packetPauseMs))
-            return false;
-    return true;
 }
 
 int play(const QString &which)
@@ -106,10 +109,14 @@ int play(const QString &which)
     }
     out << "Playing " << name << " (about 45 seconds)\n";
     out.flush();
-    if (player.pause(timings.packetStartMs) && playRepeated(player, timings, id, 3)
-        && player.pause(timings.packetPauseMs) && playRepeated(player, timings, SameAudio::Beep, 24)
-        && player.pause(timings.packetPauseMs))
-        playRepeated(player, timings, SameAudio::EndOfMessage, 3);
+    // The steps of the test packet window, each recording made once.
+    QHash<int, QByteArray> recordings;
+    for (const SameAudio::MessageStep &step : SameAudio::testMessage(id, timings.packetStartMs, timings.packetPauseMs)) {
+        if (step.id && !recordings.contains(step.id))
+            recordings.insert(step.id, SameAudio::makeRecording(step.id));
+        if (step.id ? !player.play(step.id, recordings.value(step.id)) : !player.pause(step.pauseMs))
+            break;
+    }
     return 0;
 }
 
@@ -130,9 +137,13 @@ const bool registered = Cli::add({
     QStringLiteral("DIR | --play ID"),
     QStringLiteral("Writes the SAME test packets as WAV files, or plays one."),
     QStringLiteral("ID is 110, 120, 130 or 140 (or RWT, FFW, SVA, TOA) for a whole test message, 150 for one beep, "
-                   "160 for one end-of-message packet."),
+                   "160 for one end-of-message packet.\n\n"
+                   "DIR receives the six packets as 110.wav to 160.wav and each whole test message of about 45 seconds "
+                   "as RWT.wav, FFW.wav, SVA.wav and TOA.wav: the header three times, 24 beeps and the end of message "
+                   "three times with the pauses of the test packet window, so that any player can sound it into a "
+                   "receiver. Files of the same names are replaced."),
     {
-        {QStringLiteral("DIR"), QString(), QStringLiteral("The folder the WAV files are written to."), false, QStringLiteral("dir")},
+        {QStringLiteral("DIR"), QString(), QStringLiteral("The folder the WAV files are written to; made when missing."), false, QStringLiteral("dir")},
         {QStringLiteral("--play"), QStringLiteral("ID"), QStringLiteral("Plays one test packet through the sound card."), false,
          QStringLiteral("110|120|130|140|150|160|RWT|FFW|SVA|TOA")},
     },

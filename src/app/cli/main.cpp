@@ -36,6 +36,10 @@ int main(int argc, char **argv)
         out << Cli::manualPage(QCoreApplication::applicationVersion(), QStringLiteral(NX_RELEASE_DATE));
         return 0;
     }
+    if (first == QLatin1String("--reference-html")) {
+        out << Cli::referencePage(QCoreApplication::applicationVersion());
+        return 0;
+    }
     if (first == QLatin1String("--completion")) {
         const QString script = Cli::completion(args.value(1));
         if (script.isEmpty()) {

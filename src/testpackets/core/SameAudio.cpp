@@ -214,6 +214,35 @@ QByteArray makeRecording(int id)
     return samples.isEmpty() ? QByteArray() : wavFile(samples);
 }
 
+QList<MessageStep> testMessage(int header, int startMs, int pauseMs)
+{
+    QList<MessageStep> steps{{0, startMs}};
+    const auto group = [&](int id, int times) {
+        for (int i = 0; i < times; ++i)
+            steps << MessageStep{id, 0} << MessageStep{0, pauseMs};
+    };
+    group(header, MessageHeaders);
+    steps << MessageStep{0, pauseMs};
+    group(Beep, MessageBeeps);
+    steps << MessageStep{0, pauseMs};
+    group(EndOfMessage, MessageEnds);
+    return steps;
+}
+
+QByteArray testMessageWav(int header, int startMs, int pauseMs)
+{
+    if (!burstText(header).startsWith("ZCZC-"))
+        return {};
+    QByteArray samples;
+    for (const MessageStep &s : testMessage(header, startMs, pauseMs)) {
+        if (s.id)
+            samples += recordingSamples(s.id);
+        else
+            samples.append(qsizetype(s.pauseMs) * SampleRate / 1000, char(Silence));
+    }
+    return wavFile(samples);
+}
+
 qint64 WavInfo::durationMs() const
 {
     const qint64 bytesPerSecond = qint64(sampleRate) * channels * (bitsPerSample / 8);

@@ -69,6 +69,28 @@ QByteArray wavFile(const QByteArray &samples, int sampleRate = SampleRate);
 // One complete recording as a WAV file; empty for unknown ids.
 QByteArray makeRecording(int id);
 
+// One step of a whole test message: a recording (`id`), or, when `id` is
+// 0, `pauseMs` of silence.
+struct MessageStep {
+    int id = 0;
+    int pauseMs = 0;
+    bool operator==(const MessageStep &o) const { return id == o.id && pauseMs == o.pauseMs; }
+};
+
+// A whole test message as the test packet window plays it: `startMs` of
+// silence, the header three times, 24 beeps and the end-of-message packet
+// three times, every sound followed by `pauseMs`, and one pause more
+// before the beeps and before the end packet. About 45 seconds at the
+// program's own pauses.
+constexpr int MessageHeaders = 3;
+constexpr int MessageBeeps = 24;
+constexpr int MessageEnds = 3;
+QList<MessageStep> testMessage(int header, int startMs, int pauseMs);
+
+// The steps as one WAV file, the pauses as silence; empty for an id that is
+// not a header.
+QByteArray testMessageWav(int header, int startMs, int pauseMs);
+
 // What a WAV file holds, as far as playing it needs.
 struct WavInfo {
     int format = 0;          // 1 = PCM

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QHash>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -29,10 +30,6 @@ constexpr Row kRows[frmTest::Rows] = {
     {"SVA", "Severe Thunderstorm Watch", SameAudio::SvaHeader},
     {"TOA", "Tornado Watch", SameAudio::ToaHeader},
 };
-
-constexpr int HeaderRepeats = 3;
-constexpr int BeepRepeats = 24;
-constexpr int EndRepeats = 3;
 
 } // namespace
 
@@ -204,18 +201,31 @@ void frmTest::playTestMessage(int row)
     DisableButtons(row);
     m_ident->setText(m_labels[row - 1]->text());
     setButtonColour(m_buttons[row - 1], QColor(255, 0, 0));
-    // The pause runs the event loop, so the window repaints first.
-    if (m_player->pause(m_svc.timings.packetStartMs))
-        PlayTestSound(kRows[row - 1].header, HeaderRepeats);
+    // The message's steps, the same the command line writes as one WAV.
+    // Each pause runs the event loop, so the window repaints first.
+    QHash<int, QByteArray> recordings;
+    for (const SameAudio::MessageStep &step :
+         SameAudio::testMessage(kRows[row - 1].header, m_svc.timings.packetStartMs, m_svc.timings.packetPauseMs)) {
+        if (step.id == 0) {
+            if (!m_player->pause(step.pauseMs))
+                break;
+            continue;
+        }
+        // Read once from the program's resources and played from memory:
+        // no temporary file, so nothing is left behind in the working folder.
+        if (!recordings.contains(step.id))
+            recordings.insert(step.id, TestPacketRecording(step.id));
+        m_picture->show();
+        const bool played = m_player->play(step.id, recordings.value(step.id));
+        m_picture->hide();
+        if (!played)
+            break;
+    }
     EndPacket();
 }
 
 void frmTest::EndPacket()
 {
-    if (m_player->pause(m_svc.timings.packetPauseMs) && PlayTestSound(SameAudio::Beep, BeepRepeats)
-        && m_player->pause(m_svc.timings.packetPauseMs))
-        PlayTestSound(SameAudio::EndOfMessage, EndRepeats);
-
     // Back to idle, also after the message was stopped.
     m_ident->clear();
     m_picture->hide();
@@ -228,21 +238,6 @@ void frmTest::EndPacket()
         m_closeRequested = false;
         QDialog::reject();
     }
-}
-
-bool frmTest::PlayTestSound(int id, int repeat)
-{
-    // Read once from the program's resources and played from memory: no
-    // temporary file, so nothing is left behind in the working folder.
-    const QByteArray wav = TestPacketRecording(id);
-    for (int i = 0; i < repeat; ++i) {
-        m_picture->show();
-        const bool played = m_player->play(id, wav);
-        m_picture->hide();
-        if (!played || !m_player->pause(m_svc.timings.packetPauseMs))
-            return false;
-    }
-    return true;
 }
 
 void frmTest::reject()

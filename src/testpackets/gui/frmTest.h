@@ -38,11 +38,8 @@ public:
     // any other number does nothing.
     void DisableButtons(int row);
     void EnableButtons();
-    // Steps 6 to 9 of a test message: beeps, end-of-message, back to idle.
+    // The end of a test message, played out or stopped: back to idle.
     void EndPacket();
-    // Plays recording `id` `repeat` times, each followed by a pause.
-    // Returns false when the message was stopped.
-    bool PlayTestSound(int id, int repeat);
 
     bool isPlaying() const { return m_playing; }
     PacketPlayer &player() { return *m_player; }
