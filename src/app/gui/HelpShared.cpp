@@ -11,7 +11,13 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QStyle>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QToolBar>
+#include <QVBoxLayout>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -173,6 +179,40 @@ void AddHelpNavigation(QMainWindow *window, QTextBrowser *browser, const std::fu
     QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
     QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+}
+
+QWidget *MakeHelpIndexPage(QLineEdit **find, QWidget *list)
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    auto *lookFor = new QLabel(QStringLiteral("&Type the first letters of the word you are looking for:"));
+    lookFor->setWordWrap(true);
+    *find = new QLineEdit;
+    (*find)->setObjectName(QStringLiteral("txtIndexFind"));
+    (*find)->setAccessibleName(QStringLiteral("Look for"));
+    (*find)->setClearButtonEnabled(true);
+    lookFor->setBuddy(*find);
+    list->setObjectName(QStringLiteral("lstIndex"));
+    list->setAccessibleName(QStringLiteral("Keyword index"));
+    layout->addWidget(lookFor);
+    layout->addWidget(*find);
+    layout->addWidget(list);
+    return page;
+}
+
+void FinishHelpWindow(QMainWindow *window, QTabWidget *tabs, QTextBrowser *browser)
+{
+    // A tab bar is heard by its current tab, whose caption is also the name
+    // of a button ("Contents", "Search"): the tabs say they are pages.
+    for (int i = 0; i < tabs->count(); ++i)
+        tabs->tabBar()->setAccessibleTabName(i, tabs->tabText(i).remove(QLatin1Char('&')) + QStringLiteral(" page"));
+    auto *split = new QSplitter;
+    split->setObjectName(QStringLiteral("splHelp"));
+    split->addWidget(tabs);
+    split->addWidget(browser);
+    split->setStretchFactor(1, 1);
+    split->setSizes({300, 560});
+    window->setCentralWidget(split);
 }
 
 // ---- Web links --------------------------------------------------------------------

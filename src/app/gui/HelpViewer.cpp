@@ -136,21 +136,8 @@ void HelpViewer::buildWindow()
             [contents] { contents->expandToDepth(0); });
     m_tabs->addTab(contents, QStringLiteral("&Contents"));
 
-    auto *indexPage = new QWidget;
-    auto *indexLayout = new QVBoxLayout(indexPage);
-    auto *lookFor = new QLabel(QStringLiteral("&Type the first letters of the word you are looking for:"));
-    lookFor->setWordWrap(true);
-    m_indexFind = new QLineEdit;
-    m_indexFind->setObjectName(QStringLiteral("txtIndexFind"));
-    m_indexFind->setAccessibleName(QStringLiteral("Look for"));
-    m_indexFind->setClearButtonEnabled(true);
-    lookFor->setBuddy(m_indexFind);
     QHelpIndexWidget *index = m_engine->indexWidget();
-    index->setObjectName(QStringLiteral("lstIndex"));
-    index->setAccessibleName(QStringLiteral("Keyword index"));
-    indexLayout->addWidget(lookFor);
-    indexLayout->addWidget(m_indexFind);
-    indexLayout->addWidget(index);
+    QWidget *indexPage = MakeHelpIndexPage(&m_indexFind, index);
     connect(m_indexFind, &QLineEdit::textChanged, index, [index](const QString &text) {
         index->filterIndices(text);
     });
@@ -199,18 +186,7 @@ void HelpViewer::buildWindow()
     connect(search, &QHelpSearchEngine::indexingStarted, query, [query] { query->setEnabled(false); });
     connect(search, &QHelpSearchEngine::indexingFinished, query, [query] { query->setEnabled(true); });
     m_tabs->addTab(searchPage, QStringLiteral("&Search"));
-    // A tab bar is heard by its current tab, whose caption is also the name
-    // of a button ("Contents", "Search"): the tabs say they are pages.
-    for (int i = 0; i < m_tabs->count(); ++i)
-        m_tabs->tabBar()->setAccessibleTabName(i, m_tabs->tabText(i).remove(QLatin1Char('&')) + QStringLiteral(" page"));
-
-    auto *split = new QSplitter;
-    split->setObjectName(QStringLiteral("splHelp"));
-    split->addWidget(m_tabs);
-    split->addWidget(m_browser);
-    split->setStretchFactor(1, 1);
-    split->setSizes({300, 560});
-    setCentralWidget(split);
+    FinishHelpWindow(this, m_tabs, m_browser);
 }
 
 QUrl HelpViewer::homePage() const

@@ -110,8 +110,12 @@ private:
 #endif
 };
 
-// The help window's toolbar: Back, Forward and Contents (which calls `home`).
+// The parts both help windows share: the toolbar (Back, Forward, Contents,
+// which calls `home`), the keyword index page (a "Look for" line over
+// `list`), and the split of the tabs beside the page.
 void AddHelpNavigation(QMainWindow *window, QTextBrowser *browser, const std::function<void()> &home);
+QWidget *MakeHelpIndexPage(QLineEdit **find, QWidget *list);
+void FinishHelpWindow(QMainWindow *window, QTabWidget *tabs, QTextBrowser *browser);
 
 // Links to the maker's web site, opened by the desktop's URL opener.
 namespace WebLinks {

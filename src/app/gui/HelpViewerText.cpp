@@ -10,8 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSplitter>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -100,21 +98,8 @@ void HelpViewer::buildWindow()
             [this, pageOf](QTreeWidgetItem *item) { showPage(pageOf(item->data(0, Qt::UserRole).toString())); });
     m_tabs->addTab(m_contents, QStringLiteral("&Contents"));
 
-    auto *indexPage = new QWidget;
-    auto *indexLayout = new QVBoxLayout(indexPage);
-    auto *lookFor = new QLabel(QStringLiteral("&Type the first letters of the word you are looking for:"));
-    lookFor->setWordWrap(true);
-    m_indexFind = new QLineEdit;
-    m_indexFind->setObjectName(QStringLiteral("txtIndexFind"));
-    m_indexFind->setAccessibleName(QStringLiteral("Look for"));
-    m_indexFind->setClearButtonEnabled(true);
-    lookFor->setBuddy(m_indexFind);
     m_index = new QListWidget;
-    m_index->setObjectName(QStringLiteral("lstIndex"));
-    m_index->setAccessibleName(QStringLiteral("Keyword index"));
-    indexLayout->addWidget(lookFor);
-    indexLayout->addWidget(m_indexFind);
-    indexLayout->addWidget(m_index);
+    QWidget *indexPage = MakeHelpIndexPage(&m_indexFind, m_index);
     fillIndex(QString());
     connect(m_indexFind, &QLineEdit::textChanged, this, &HelpViewer::fillIndex);
     auto openItem = [this, pageOf](QListWidgetItem *item) {
@@ -143,16 +128,7 @@ void HelpViewer::buildWindow()
     connect(m_searchFor, &QLineEdit::returnPressed, this, &HelpViewer::runSearch);
     connect(m_results, &QListWidget::itemActivated, this, openItem);
     m_tabs->addTab(searchPage, QStringLiteral("&Search"));
-    for (int i = 0; i < m_tabs->count(); ++i)
-        m_tabs->tabBar()->setAccessibleTabName(i, m_tabs->tabText(i).remove(QLatin1Char('&')) + QStringLiteral(" page"));
-
-    auto *split = new QSplitter;
-    split->setObjectName(QStringLiteral("splHelp"));
-    split->addWidget(m_tabs);
-    split->addWidget(m_browser);
-    split->setStretchFactor(1, 1);
-    split->setSizes({300, 560});
-    setCentralWidget(split);
+    FinishHelpWindow(this, m_tabs, m_browser);
 }
 
 void HelpViewer::fillIndex(const QString &prefix)
