@@ -10,6 +10,19 @@
 # Dependencies point one way: base <- core <- gui <- app. scripts/check-layers.py
 # checks the includes against the same rule.
 
+# nx_platform_sources(<list variable>)
+# Files ending in Posix.cpp are built on every system but Windows, files
+# ending in Win32.cpp on Windows only: the two halves of one seam.
+function(nx_platform_sources var)
+  set(files ${${var}})
+  if(WIN32)
+    list(FILTER files EXCLUDE REGEX "Posix\\.cpp$")
+  else()
+    list(FILTER files EXCLUDE REGEX "Win32\\.cpp$")
+  endif()
+  set(${var} ${files} PARENT_SCOPE)
+endfunction()
+
 # nx_subsystem(<name> [DEPS <lower subsystem>...] [GUI_DEPS <subsystem>...])
 # Declares src/<name>/core (nx_<name>_core) and src/<name>/gui (nx_<name>_gui)
 # from the files present. A core links base and the cores of DEPS; a gui
@@ -25,6 +38,7 @@ function(nx_subsystem name)
     endif()
   endforeach()
   file(GLOB core_sources CONFIGURE_DEPENDS ${dir}/core/*.cpp ${dir}/core/*.h)
+  nx_platform_sources(core_sources)
   if(core_sources)
     add_library(nx_${name}_core STATIC ${core_sources})
     target_link_libraries(nx_${name}_core PUBLIC nx_base ${dep_cores})
@@ -32,6 +46,7 @@ function(nx_subsystem name)
     set(own_core nx_${name}_core)
   endif()
   file(GLOB gui_sources CONFIGURE_DEPENDS ${dir}/gui/*.cpp ${dir}/gui/*.h)
+  nx_platform_sources(gui_sources)
   if(gui_sources)
     set(gui_cores)
     foreach(dep ${ARG_GUI_DEPS})

@@ -4,6 +4,10 @@
 # Runs as the user: root is asked for (through sudo, or directly when this
 # already runs as root) only for the apt-get step, and only when a package
 # is missing.
+#
+#   scripts/install-deps.sh             the Linux build, tests and package
+#   scripts/install-deps.sh --windows   the Windows build (scripts/build-windows.sh):
+#                                       mingw-w64, wine64, nsis, zip
 set -euo pipefail
 
 packages=(
@@ -19,6 +23,14 @@ packages=(
   # completion, the desktop metadata, the units and the metrics checker.
   lintian man-db bash-completion zsh fish appstream systemd prometheus
 )
+if [ "${1:-}" = --windows ]; then
+  # Qt for Windows is built from Debian's own sources (dpkg-dev fetches
+  # them); Debian's moc, rcc and uic serve the cross build.
+  packages=(
+    mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+    wine64 nsis zip unzip dpkg-dev xz-utils cmake ninja-build qt6-base-dev-tools
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -38,7 +38,7 @@ stage "install missing packages"
 # who asked, so no root-owned build folder is left behind.
 if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
   trap - EXIT
-  exec sudo -H -u "$SUDO_USER" --preserve-env=NX_SKIP_SANITIZERS,NX_SKIP_FUZZ,NX_FUZZ_SECONDS -- "$PWD/scripts/test.sh" "$@"
+  exec sudo -H -u "$SUDO_USER" --preserve-env=NX_SKIP_SANITIZERS,NX_SKIP_FUZZ,NX_FUZZ_SECONDS,NX_WINDOWS,NX_WIN_CACHE -- "$PWD/scripts/test.sh" "$@"
 fi
 
 # A build folder left by an earlier run as root cannot be written now.
@@ -70,6 +70,19 @@ if [ "${NX_SKIP_SANITIZERS:-0}" != 1 ]; then
   build build-asan -DNX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
   stage "sanitizer tests"
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900
+fi
+# Windows: the editor, nx4400c-cli and the tests cross-built with mingw-w64
+# and run under wine64, with a transfer through COM1. Qt for Windows is built
+# once into a cache (scripts/build-windows.sh qt), which takes far longer
+# than this whole run on a small machine: without the cache the stage is
+# skipped, unless NX_WINDOWS=1 asks for the cache to be built here.
+qt_win_cache=${NX_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/nx4400c}/qt-6.4.2-mingw64
+if [ -f "$qt_win_cache/.complete" ] || [ "${NX_WINDOWS:-0}" = 1 ]; then
+  stage "windows build and tests (wine)"
+  NX_HOST_BUILD=$PWD/build ./scripts/build-windows.sh deps qt app package test
+else
+  echo "== Windows stage skipped: Qt for Windows is not in $qt_win_cache."
+  echo "   Build it once with scripts/build-windows.sh qt (long), or run with NX_WINDOWS=1."
 fi
 if [ -x scripts/fuzz.sh ] && [ "${NX_SKIP_FUZZ:-0}" != 1 ]; then
   stage "fuzzing"

@@ -1,33 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/PathCheck.h"
 
+#include "base/Platform.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-PathKind kindOfMode(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return PathKind::Regular;
-    if (S_ISDIR(mode))
-        return PathKind::Directory;
-    if (S_ISFIFO(mode))
-        return PathKind::Fifo;
-    if (S_ISCHR(mode))
-        return PathKind::CharDevice;
-    if (S_ISBLK(mode))
-        return PathKind::BlockDevice;
-    if (S_ISSOCK(mode))
-        return PathKind::Socket;
-    return PathKind::Other;
-}
 
 QString shown(const QString &path)
 {
@@ -45,7 +24,7 @@ QString describe(const QString &path, const PathStatus &st)
     case PathKind::DanglingLink:
         return QStringLiteral("%1 is a link to %2, which does not exist").arg(name, st.linkTarget);
     case PathKind::Unreadable:
-        return QStringLiteral("%1 cannot be looked at (%2)").arg(name, qt_error_string(st.error));
+        return QStringLiteral("%1 cannot be looked at (%2)").arg(name, Platform::ErrorText(st.error));
     default:
         break;
     }
@@ -70,10 +49,9 @@ QString tooLarge(const QString &path, qint64 size, qint64 maxBytes)
         .arg(maxBytes);
 }
 
-bool accessible(const QString &path, int mode)
+QString errorText(int error)
 {
-    // The effective ids decide, as they do for the open that follows.
-    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), mode, AT_EACCESS) == 0;
+    return Platform::ErrorText(error);
 }
 
 // True when the folder of `path` is there and takes new files; otherwise
@@ -86,9 +64,10 @@ bool folderTakesFiles(const QString &path, const QString &verb, QString *why)
         setWhy(why, QStringLiteral("%1 cannot be %2: %3").arg(shown(path), verb, describe(folder, dir)));
         return false;
     }
-    if (!accessible(folder, W_OK | X_OK)) {
+    int error = 0;
+    if (!Platform::MayAccess(folder, int(Platform::Access::Write) | int(Platform::Access::Search), &error)) {
         setWhy(why, QStringLiteral("%1 cannot be %2 in %3 (%4)")
-                        .arg(shown(path), verb, shown(folder), qt_error_string(errno)));
+                        .arg(shown(path), verb, shown(folder), errorText(error)));
         return false;
     }
     return true;
@@ -101,36 +80,29 @@ PathStatus ClassifyPath(const QString &path)
     PathStatus st;
     if (path.isEmpty())
         return st;
-    const QByteArray name = QFile::encodeName(path);
-    struct stat sb {};
-    if (::lstat(name.constData(), &sb) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            st.kind = PathKind::Missing;
+    bool isLink = false;
+    Platform::FileStat sb = Platform::LstatPath(path, &isLink);
+    auto failed = [&st](const Platform::FileStat &s, PathKind missing) {
+        if (Platform::IsMissingError(s.error)) {
+            st.kind = missing;
         } else {
             st.kind = PathKind::Unreadable;
-            st.error = errno;
+            st.error = s.error;
         }
         return st;
-    }
-    if (S_ISLNK(sb.st_mode)) {
+    };
+    if (!sb.ok)
+        return failed(sb, PathKind::Missing);
+    if (isLink) {
         st.viaLink = true;
-        QByteArray raw(4096, '\0');
-        const ssize_t n = ::readlink(name.constData(), raw.data(), size_t(raw.size()));
-        if (n > 0)
-            st.linkTarget = QFile::decodeName(raw.left(n));
-        if (::stat(name.constData(), &sb) != 0) {
-            if (errno == ENOENT || errno == ENOTDIR) {
-                st.kind = PathKind::DanglingLink;
-            } else {
-                st.kind = PathKind::Unreadable;
-                st.error = errno;
-            }
-            return st;
-        }
+        st.linkTarget = Platform::ReadLink(path);
+        sb = Platform::StatPath(path);
+        if (!sb.ok)
+            return failed(sb, PathKind::DanglingLink);
     }
-    st.kind = kindOfMode(sb.st_mode);
+    st.kind = sb.kind;
     if (st.kind == PathKind::Regular)
-        st.size = qint64(sb.st_size);
+        st.size = sb.size;
     return st;
 }
 
@@ -180,8 +152,9 @@ bool CheckReadableFile(const QString &path, QString *why, qint64 maxBytes)
         setWhy(why, tooLarge(path, st.size, maxBytes));
         return false;
     }
-    if (!accessible(path, R_OK)) {
-        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), qt_error_string(errno)));
+    int error = 0;
+    if (!Platform::MayAccess(path, int(Platform::Access::Read), &error)) {
+        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), errorText(error)));
         return false;
     }
     return true;
@@ -200,12 +173,13 @@ bool CheckAppendableFile(const QString &path, QString *why)
         setWhy(why, describe(path, st) + QStringLiteral("; nothing was written"));
         return false;
     }
-    if (!accessible(path, R_OK)) {
-        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), qt_error_string(errno)));
+    int error = 0;
+    if (!Platform::MayAccess(path, int(Platform::Access::Read), &error)) {
+        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), errorText(error)));
         return false;
     }
-    if (!accessible(path, W_OK)) {
-        setWhy(why, QStringLiteral("%1 cannot be written (%2)").arg(shown(path), qt_error_string(errno)));
+    if (!Platform::MayAccess(path, int(Platform::Access::Write), &error)) {
+        setWhy(why, QStringLiteral("%1 cannot be written (%2)").arg(shown(path), errorText(error)));
         return false;
     }
     return true;
@@ -221,53 +195,23 @@ bool ReadFileBounded(const QString &path, qint64 maxBytes, QByteArray *data, QSt
         return false;
     // The name may have changed since the check: the open does not wait for
     // a pipe's writer, and what was opened is checked again.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), qt_error_string(errno)));
+    const Platform::ReadOutcome read = Platform::ReadRegularFile(path, maxBytes, data);
+    switch (read.result) {
+    case Platform::ReadOutcome::Ok:
+        return true;
+    case Platform::ReadOutcome::CannotOpen:
+    case Platform::ReadOutcome::CannotRead:
+        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), errorText(read.error)));
         return false;
-    }
-    struct stat sb {};
-    if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
+    case Platform::ReadOutcome::NotRegular: {
         PathStatus st;
-        st.kind = kindOfMode(sb.st_mode);
-        ::close(fd);
+        st.kind = read.kind;
         setWhy(why, describe(path, st));
         return false;
     }
-    const qint64 limit = maxBytes;
-    QByteArray buffer;
-    // One byte past the limit shows a file that grew beyond it meanwhile.
-    buffer.resize(qsizetype(qMin<qint64>(qint64(sb.st_size), limit) + 1));
-    qint64 got = 0;
-    int err = 0;
-    for (;;) {
-        if (got == buffer.size()) {
-            if (got > limit)
-                break;
-            buffer.resize(qsizetype(qMin<qint64>(got * 2 + 4096, limit + 1)));
-        }
-        const ssize_t n = ::read(fd, buffer.data() + got, size_t(buffer.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            err = errno;
-            break;
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    ::close(fd);
-    if (err != 0) {
-        setWhy(why, QStringLiteral("%1 cannot be read (%2)").arg(shown(path), qt_error_string(err)));
+    case Platform::ReadOutcome::TooLarge:
+        setWhy(why, tooLarge(path, read.size, maxBytes));
         return false;
     }
-    if (got > limit) {
-        setWhy(why, tooLarge(path, got, maxBytes));
-        return false;
-    }
-    buffer.resize(qsizetype(got));
-    if (data)
-        *data = buffer;
-    return true;
+    return false;
 }

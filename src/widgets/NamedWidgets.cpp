@@ -25,16 +25,25 @@ QString arrayName(const QString &array, int index)
     return QStringLiteral("%1_%2").arg(array).arg(index);
 }
 
+QString iconPath(const QString &name)
+{
+#ifndef NX_WITHOUT_SVG
+    return QStringLiteral(":/icons/%1.svg").arg(name);
+#else
+    return QStringLiteral(":/icons/%1.png").arg(name);
+#endif
+}
+
 QIcon icon(const QString &name)
 {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
+    return QIcon(iconPath(name));
 }
 
 QLabel *picture(QWidget *parent, const QString &iconName, const QString &description, int size)
 {
     auto *image = new QLabel(parent);
     image->setObjectName(QStringLiteral("Image1"));
-    const QString path = QStringLiteral(":/icons/%1.svg").arg(iconName);
+    const QString path = iconPath(iconName);
     QPixmap pm;
     if (QFile::exists(path))
         pm = QIcon(path).pixmap(QSize(size, size));

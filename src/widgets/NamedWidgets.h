@@ -28,7 +28,11 @@ namespace Widgets {
 QString arrayName(const char *array, int index);
 QString arrayName(const QString &array, int index);
 
-// A picture of the program's set (":/icons/<name>.svg").
+// Where a picture of the program's set is: ":/icons/<name>.svg", or
+// ":/icons/<name>.png" in a build without Qt Svg (drawn from the same SVG
+// when the program is built).
+QString iconPath(const QString &name);
+// A picture of the program's set (iconPath()).
 QIcon icon(const QString &name);
 // A window's picture (objectName "Image1"); `description` is what it shows.
 QLabel *picture(QWidget *parent, const QString &icon, const QString &description, int size = 32);

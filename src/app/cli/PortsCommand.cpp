@@ -9,6 +9,7 @@
 #include "config/core/SettingsStore.h"
 #include "link/core/DeviceName.h"
 #include "link/core/PortMap.h"
+#include "link/core/SerialLine.h"
 #include "app/AppContext.h"
 
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
-#include <QSerialPortInfo>
 #include <QTextStream>
 
 namespace {
@@ -98,12 +98,12 @@ void listJson(const QStringList &map, const QList<bool> &automatic, const QStrin
         });
     }
     QJsonArray devices;
-    for (const QSerialPortInfo &p : QSerialPortInfo::availablePorts()) {
-        const int n = int(map.indexOf(p.systemLocation())) + 1;
+    for (const SerialDeviceInfo &p : SerialLine::availableDevices()) {
+        const int n = int(map.indexOf(p.path)) + 1;
         devices.append(QJsonObject{
-            {QStringLiteral("path"), p.systemLocation()},
-            {QStringLiteral("description"), p.description()},
-            {QStringLiteral("manufacturer"), p.manufacturer()},
+            {QStringLiteral("path"), p.path},
+            {QStringLiteral("description"), p.description},
+            {QStringLiteral("manufacturer"), p.manufacturer},
             {QStringLiteral("port"), n > 0 ? QJsonValue(n) : QJsonValue(QJsonValue::Null)},
         });
     }
@@ -161,17 +161,17 @@ int runPortsCommand(const QStringList &args)
         out << "\n";
     }
     out << "Serial devices:\n";
-    const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
+    const QList<SerialDeviceInfo> present = SerialLine::availableDevices();
     if (present.isEmpty())
         out << "  (none found)\n";
-    for (const QSerialPortInfo &p : present) {
-        const QString where = p.systemLocation();
+    for (const SerialDeviceInfo &p : present) {
+        const QString where = p.path;
         const int n = int(map.indexOf(where)) + 1;
         out << "  " << where;
-        if (!p.description().isEmpty())
-            out << "  " << p.description();
-        if (!p.manufacturer().isEmpty())
-            out << " (" << p.manufacturer() << ")";
+        if (!p.description.isEmpty())
+            out << "  " << p.description;
+        if (!p.manufacturer.isEmpty())
+            out << " (" << p.manufacturer << ")";
         if (n > 0)
             out << "  = Port " << n;
         out << "\n";

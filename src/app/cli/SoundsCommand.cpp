@@ -12,8 +12,12 @@
 
 #include <QDir>
 #include <QHash>
+#ifndef NX_WITHOUT_MULTIMEDIA
 #include <QMediaDevices>
 #include <QAudioDevice>
+#else
+#include "testpackets/core/SystemPlayerAudio.h"
+#endif
 #include <QTextStream>
 
 namespace {
@@ -94,7 +98,12 @@ int play(const QString &which)
         err << "sounds: unknown recording " << which << '\n';
         return usage();
     }
-    if (QMediaDevices::defaultAudioOutput().isNull()) {
+#ifndef NX_WITHOUT_MULTIMEDIA
+    const bool canPlay = !QMediaDevices::defaultAudioOutput().isNull();
+#else
+    const bool canPlay = !SystemPlayerAudio::defaultCommand().isEmpty();
+#endif
+    if (!canPlay) {
         err << "sounds: this machine has no sound output\n";
         return 1;
     }

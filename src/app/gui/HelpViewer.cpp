@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,12 +31,6 @@ namespace {
 const QString HelpNamespace = QStringLiteral("com.norvale.nx4400c.editor");
 const QString CollectionName = QStringLiteral("nx4400c.qhc");
 const QString HelpFileName = QStringLiteral("nx4400c.qch");
-
-QString &collectionOverride()
-{
-    static QString path;
-    return path;
-}
 
 // The search index is written beside the collection, and the installed
 // collection may sit in a folder the user cannot write. The window works on
@@ -103,25 +96,6 @@ void HelpBrowser::follow(const QUrl &link)
 
 // ---- Window ---------------------------------------------------------------------
 
-QString HelpViewer::collectionFile()
-{
-    if (!collectionOverride().isEmpty())
-        return collectionOverride();
-    const QString here = QCoreApplication::applicationDirPath();
-    for (const QString &folder : {here + QStringLiteral("/help"), here + QStringLiteral("/../bin/help"),
-                                  here + QStringLiteral("/../share/nx4400c/help")}) {
-        const QString candidate = folder + QLatin1Char('/') + CollectionName;
-        if (QFileInfo::exists(candidate))
-            return QFileInfo(candidate).canonicalFilePath();
-    }
-    return {};
-}
-
-void HelpViewer::setCollectionFile(const QString &path)
-{
-    collectionOverride() = path;
-}
-
 HelpViewer::HelpViewer(const QString &collection, QWidget *parent)
     : QMainWindow(parent, Qt::Window)
 {
@@ -146,26 +120,8 @@ void HelpViewer::buildWindow()
 {
     resize(860, 600);
 
-    QToolBar *bar = addToolBar(QStringLiteral("Navigation"));
-    bar->setObjectName(QStringLiteral("tlbHelp"));
-    bar->setMovable(false);
     m_browser = new HelpBrowser(m_engine, this);
-    QAction *back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("&Back"));
-    back->setObjectName(QStringLiteral("actBack"));
-    back->setShortcut(QKeySequence::Back);
-    QAction *forward = bar->addAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("&Forward"));
-    forward->setObjectName(QStringLiteral("actForward"));
-    forward->setShortcut(QKeySequence::Forward);
-    QAction *home = bar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("&Contents"));
-    home->setObjectName(QStringLiteral("actHome"));
-    back->setEnabled(false);
-    forward->setEnabled(false);
-    connect(back, &QAction::triggered, m_browser, &QTextBrowser::backward);
-    connect(forward, &QAction::triggered, m_browser, &QTextBrowser::forward);
-    connect(home, &QAction::triggered, this, [this] { showPage(homePage()); });
-    connect(m_browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
-    connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
-    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    AddHelpNavigation(this, m_browser, [this] { showPage(homePage()); });
 
     m_tabs = new QTabWidget;
     m_tabs->setObjectName(QStringLiteral("tabsHelp"));
@@ -180,21 +136,8 @@ void HelpViewer::buildWindow()
             [contents] { contents->expandToDepth(0); });
     m_tabs->addTab(contents, QStringLiteral("&Contents"));
 
-    auto *indexPage = new QWidget;
-    auto *indexLayout = new QVBoxLayout(indexPage);
-    auto *lookFor = new QLabel(QStringLiteral("&Type the first letters of the word you are looking for:"));
-    lookFor->setWordWrap(true);
-    m_indexFind = new QLineEdit;
-    m_indexFind->setObjectName(QStringLiteral("txtIndexFind"));
-    m_indexFind->setAccessibleName(QStringLiteral("Look for"));
-    m_indexFind->setClearButtonEnabled(true);
-    lookFor->setBuddy(m_indexFind);
     QHelpIndexWidget *index = m_engine->indexWidget();
-    index->setObjectName(QStringLiteral("lstIndex"));
-    index->setAccessibleName(QStringLiteral("Keyword index"));
-    indexLayout->addWidget(lookFor);
-    indexLayout->addWidget(m_indexFind);
-    indexLayout->addWidget(index);
+    QWidget *indexPage = MakeHelpIndexPage(&m_indexFind, index);
     connect(m_indexFind, &QLineEdit::textChanged, index, [index](const QString &text) {
         index->filterIndices(text);
     });
@@ -243,18 +186,7 @@ void HelpViewer::buildWindow()
     connect(search, &QHelpSearchEngine::indexingStarted, query, [query] { query->setEnabled(false); });
     connect(search, &QHelpSearchEngine::indexingFinished, query, [query] { query->setEnabled(true); });
     m_tabs->addTab(searchPage, QStringLiteral("&Search"));
-    // A tab bar is heard by its current tab, whose caption is also the name
-    // of a button ("Contents", "Search"): the tabs say they are pages.
-    for (int i = 0; i < m_tabs->count(); ++i)
-        m_tabs->tabBar()->setAccessibleTabName(i, m_tabs->tabText(i).remove(QLatin1Char('&')) + QStringLiteral(" page"));
-
-    auto *split = new QSplitter;
-    split->setObjectName(QStringLiteral("splHelp"));
-    split->addWidget(m_tabs);
-    split->addWidget(m_browser);
-    split->setStretchFactor(1, 1);
-    split->setSizes({300, 560});
-    setCentralWidget(split);
+    FinishHelpWindow(this, m_tabs, m_browser);
 }
 
 QUrl HelpViewer::homePage() const
@@ -297,70 +229,3 @@ void HelpViewer::showSearch()
     m_tabs->setCurrentIndex(2);
     m_engine->searchEngine()->queryWidget()->setFocus();
 }
-
-HelpViewer *HelpViewer::open(AppContext &ctx, QWidget *parent, Start start)
-{
-    HelpViewer *viewer = parent ? parent->findChild<HelpViewer *>(QStringLiteral("HelpViewer"),
-                                                                  Qt::FindDirectChildrenOnly)
-                                : nullptr;
-    if (!viewer) {
-        const QString collection = collectionFile();
-        if (collection.isEmpty()) {
-            ctx.prompter().ask(Messages::Title,
-                               QStringLiteral("The help file could not be found. "
-                                              "Reinstall the NX-4400C editor to restore it."),
-                               Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-            return nullptr;
-        }
-        viewer = new HelpViewer(collection, parent);
-        if (!viewer->isReady()) {
-            delete viewer;
-            ctx.prompter().ask(Messages::Title,
-                               QStringLiteral("The help file could not be opened:\r\n") + collection,
-                               Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
-            return nullptr;
-        }
-    }
-    if (start == Start::Index)
-        viewer->showIndex();
-    else
-        viewer->showContents();
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
-    return viewer;
-}
-
-// ---- Web links --------------------------------------------------------------------
-
-namespace WebLinks {
-
-namespace {
-UrlOpener &opener()
-{
-    static UrlOpener o;
-    return o;
-}
-} // namespace
-
-QString VendorWebAddress()
-{
-    return QStringLiteral(NX_VENDOR_WEB_ADDRESS);
-}
-
-void setUrlOpener(UrlOpener o)
-{
-    opener() = std::move(o);
-}
-
-bool OpenWebPage(const QString &url)
-{
-    const QUrl u(url, QUrl::StrictMode);
-    if (!u.isValid() || u.scheme().isEmpty())
-        return false;
-    if (opener())
-        return opener()(u);
-    return QDesktopServices::openUrl(u);
-}
-
-} // namespace WebLinks

@@ -10,10 +10,13 @@
 class AppContext;
 class QHelpEngine;
 class QLineEdit;
+class QListWidget;
 class QTabWidget;
+class QTreeWidget;
 
 // The page area of the help window: pages come out of the help collection
-// (qthelp: addresses); links to the web go to the user's browser.
+// (qthelp: addresses), or, in a build without Qt Help, straight from the
+// manual's folder; links to the web go to the user's browser.
 class HelpBrowser : public QTextBrowser
 {
     Q_OBJECT
@@ -25,6 +28,27 @@ public:
 private:
     void follow(const QUrl &link);
     QHelpEngine *m_engine;
+};
+
+// The manual as a build without Qt Help reads it: the pages and their
+// project file (nx4400c.qhp) in one folder.
+struct HelpManual
+{
+    struct Entry {
+        QString title;
+        QString page;       // file name with its #anchor, relative to the folder
+        int depth = 0;      // in the contents
+    };
+    QString folder;
+    QList<Entry> contents;
+    QList<Entry> keywords;  // sorted by title, case folded
+
+    // Reads the project file of the manual in `folder`; false when there is
+    // none or it cannot be read.
+    bool load(const QString &folder);
+    // The pages whose text holds every word of `query` (case folded), in
+    // the order of the contents.
+    QList<Entry> search(const QString &query) const;
 };
 
 // The help window: contents, keyword index and full-text search on the left,
@@ -44,7 +68,8 @@ public:
 
     // The help collection the program uses: beside the program in help/, or
     // in the installed data folder; empty when there is none. A test may
-    // point it elsewhere.
+    // point it elsewhere. In a build without Qt Help it is the manual's
+    // project file (help/manual/nx4400c.qhp), read by HelpManual.
     static QString collectionFile();
     static void setCollectionFile(const QString &path);
 
@@ -52,7 +77,11 @@ public:
     ~HelpViewer() override;
 
     bool isReady() const { return m_ready; }
+#ifndef NX_WITHOUT_HELP
     QHelpEngine *engine() const { return m_engine; }
+#else
+    const HelpManual &manual() const { return m_manual; }
+#endif
     HelpBrowser *browser() const { return m_browser; }
     QTabWidget *tabs() const { return m_tabs; }
 
@@ -71,7 +100,22 @@ private:
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_indexFind = nullptr;
     bool m_ready = false;
+#ifdef NX_WITHOUT_HELP
+    void fillIndex(const QString &prefix);
+    HelpManual m_manual;
+    QTreeWidget *m_contents = nullptr;
+    QListWidget *m_index = nullptr;
+    QLineEdit *m_searchFor = nullptr;
+    QListWidget *m_results = nullptr;
+#endif
 };
+
+// The parts both help windows share: the toolbar (Back, Forward, Contents,
+// which calls `home`), the keyword index page (a "Look for" line over
+// `list`), and the split of the tabs beside the page.
+void AddHelpNavigation(QMainWindow *window, QTextBrowser *browser, const std::function<void()> &home);
+QWidget *MakeHelpIndexPage(QLineEdit **find, QWidget *list);
+void FinishHelpWindow(QMainWindow *window, QTabWidget *tabs, QTextBrowser *browser);
 
 // Links to the maker's web site, opened by the desktop's URL opener.
 namespace WebLinks {

@@ -46,7 +46,7 @@ namespace {
 // command by key.
 struct MainCommand {
     const char *key;          // action name and toolbar button key
-    const char *icon;         // picture (":/icons/<icon>.svg"), toolbar only
+    const char *icon;         // picture (Widgets::iconPath), toolbar only
     const char *caption;      // short caption under the picture
     const char *toolTip;
     bool toolbar;

@@ -2,6 +2,7 @@
 #include "app/gui/SysInfo.h"
 
 #include "link/core/PortMap.h"
+#include "link/core/SerialLine.h"
 #include "link/core/LinkSession.h"
 #include "app/AppContext.h"
 #include "coverage/gui/CoverageCommands.h"
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QSysInfo>
 #include <QVBoxLayout>
 
@@ -58,16 +58,13 @@ SysInfoReport gather(AppContext &ctx)
         return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
     };
     QStringList listed;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+    for (const SerialDeviceInfo &info : SerialLine::availableDevices()) {
         SysInfoReport::SerialDevice d;
-        d.path = info.systemLocation();
-        d.description = info.description();
-        d.manufacturer = info.manufacturer();
-        d.serialNumber = info.serialNumber();
-        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
-            d.usbId = QStringLiteral("%1:%2")
-                          .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                          .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        d.path = info.path;
+        d.description = info.description;
+        d.manufacturer = info.manufacturer;
+        d.serialNumber = info.serialNumber;
+        d.usbId = info.usbId;
         for (int n = 0; n < r.portDevices.size(); ++n) {
             if (same(r.portDevices.at(n), d.path)) {
                 d.portNumber = n + 1;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/ReceiverProfile.h"
 
+#include "base/Platform.h"
 #include "base/SafeWrite.h"
 
 #include <QDir>
@@ -8,12 +9,7 @@
 #include <QHash>
 #include <QStringDecoder>
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace ReceiverProfileFormat;
 
@@ -576,36 +572,20 @@ bool LoadProfile(const QString &path, ReceiverConfig &config, QStringList &fips,
     // Opened without blocking and checked on the open file itself: a pipe
     // or a device put in the profile's place (even between a check and the
     // open) is refused instead of waiting for a writer that never comes.
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return refuse(QStringLiteral("cannot be opened (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
-    struct CloseFd {
-        int fd;
-        ~CloseFd() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return refuse(QStringLiteral("cannot be read (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
-    if (!S_ISREG(st.st_mode))
-        return refuse(QStringLiteral("not a regular file, so not a receiver profile"));
-    if (st.st_size > MaxFileBytes)
-        return refuse(QStringLiteral("larger than 1 MiB, so not a receiver profile"));
     QByteArray data;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return refuse(QStringLiteral("cannot be read (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
-        }
-        if (got == 0)
-            break;
-        data.append(buffer, got);
-        // The file may grow while it is read.
-        if (data.size() > MaxFileBytes)
-            return refuse(QStringLiteral("larger than 1 MiB, so not a receiver profile"));
+    const Platform::ReadOutcome read = Platform::ReadRegularFile(path, MaxFileBytes, &data);
+    switch (read.result) {
+    case Platform::ReadOutcome::Ok:
+        break;
+    case Platform::ReadOutcome::CannotOpen:
+        return refuse(QStringLiteral("cannot be opened (%1)").arg(Platform::ErrorText(read.error)));
+    case Platform::ReadOutcome::CannotRead:
+        return refuse(QStringLiteral("cannot be read (%1)").arg(Platform::ErrorText(read.error)));
+    case Platform::ReadOutcome::NotRegular:
+        return refuse(QStringLiteral("not a regular file, so not a receiver profile"));
+    case Platform::ReadOutcome::TooLarge:
+        // Also when it grew past the limit while it was read.
+        return refuse(QStringLiteral("larger than 1 MiB, so not a receiver profile"));
     }
 
     ReceiverProfile profile{config, fips, events};

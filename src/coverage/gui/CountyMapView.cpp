@@ -11,7 +11,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#ifndef NX_WITHOUT_SVG
 #include <QSvgGenerator>
+#endif
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -770,6 +772,7 @@ bool saveCountyMap(CountyMapView &map, const QString &path, QString *why)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     const QSize size = map.size();
+#ifndef NX_WITHOUT_SVG
     if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
@@ -779,7 +782,9 @@ bool saveCountyMap(CountyMapView &map, const QString &path, QString *why)
         svg.setDescription(map.summary());
         QPainter p(&svg);
         map.render(p, size);
-    } else {
+    } else
+#endif
+    {
         // Twice the screen's pixels, sharp enough to print in a site's papers.
         QImage image(size * 2, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(2);

@@ -6,17 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -87,20 +78,15 @@ qint64 lockPid(const QString &file, QByteArray *content = nullptr)
     return pid;
 }
 
-bool processAlive(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-}
-
 // A live holder's PID from the lock files; stale ones (their process has
 // ended) are listed in *stale.
 qint64 uucpLockHolder(const QString &canonical, QStringList *stale)
 {
     for (const QString &file : uucpLockFiles(canonical)) {
         const qint64 pid = lockPid(file);
-        if (pid <= 0 || pid == qint64(::getpid()))
+        if (pid <= 0 || pid == QCoreApplication::applicationPid())
             continue;
-        if (processAlive(pid))
+        if (Platform::ProcessRuns(pid))
             return pid;
         if (stale)
             *stale << file;
@@ -133,7 +119,6 @@ QString busyText(const QString &canonical, qint64 lockPid = 0)
 QStringList DeviceClaim::holders(const QString &canonicalPath)
 {
     QStringList out;
-    const QByteArray target = QFile::encodeName(canonicalPath);
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pidText : pids) {
         bool ok = false;
@@ -141,14 +126,10 @@ QStringList DeviceClaim::holders(const QString &canonicalPath)
         if (!ok)
             continue;
         // Other users' descriptors are not readable; those stay unnamed.
-        const QByteArray fdDir = QFile::encodeName(QStringLiteral("/proc/%1/fd").arg(pid));
-        QDir dir(QString::fromLocal8Bit(fdDir));
+        const QDir dir(QStringLiteral("/proc/%1/fd").arg(pid));
         const QStringList fds = dir.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
         for (const QString &fd : fds) {
-            char buf[PATH_MAX];
-            const QByteArray link = fdDir + '/' + fd.toLatin1();
-            const ssize_t n = ::readlink(link.constData(), buf, sizeof buf - 1);
-            if (n > 0 && QByteArray(buf, int(n)) == target) {
+            if (Platform::ReadLink(dir.filePath(fd)) == canonicalPath) {
                 const QString name = programName(pid);
                 const QString entry = QStringLiteral("%1 (PID %2)").arg(name.isEmpty() ? QStringLiteral("?") : name).arg(pid);
                 if (!out.contains(entry))
@@ -200,27 +181,25 @@ bool DeviceClaim::claim(const QString &path, QString *why)
         release();
         return false;
     };
-    const QByteArray name = QFile::encodeName(path);
-    char resolved[PATH_MAX];
-    if (!::realpath(name.constData(), resolved)) {
-        const int e = errno;
-        if (e == ENOENT || e == ENOTDIR) {
+    int error = 0;
+    m_canonical = Platform::RealPath(path, &error);
+    if (m_canonical.isEmpty()) {
+        if (Platform::IsMissingError(error)) {
             QFileInfo link(path);
             if (link.isSymLink())
                 return fail(tr("it links to %1, which does not exist; %2").arg(link.symLinkTarget(), missingText()));
             return fail(missingText());
         }
-        if (e == EACCES)
+        if (Platform::IsPermissionError(error))
             return fail(permissionHint());
-        return fail(QString::fromLocal8Bit(std::strerror(e)));
+        return fail(Platform::ErrorText(error));
     }
-    m_canonical = QFile::decodeName(resolved);
     const QString shown = m_canonical == path ? QString() : QStringLiteral(" (%1)").arg(m_canonical);
 
-    struct stat st {};
-    if (::stat(resolved, &st) != 0)
+    const Platform::FileStat st = Platform::StatPath(m_canonical);
+    if (!st.ok)
         return fail(missingText());
-    if (!S_ISCHR(st.st_mode))
+    if (st.kind != PathKind::CharDevice)
         return fail(tr("not a serial device%1").arg(shown));
     QStringList staleLocks;
     if (const qint64 pid = uucpLockHolder(m_canonical, &staleLocks))
@@ -228,30 +207,25 @@ bool DeviceClaim::claim(const QString &path, QString *why)
 
     // Non-blocking: a modem line without carrier would otherwise hold the
     // open until carrier comes.
-    m_fd = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) {
-        const int e = errno;
-        switch (e) {
-        case EACCES:
-        case EPERM:
+    if (!m_device.open(m_canonical, Platform::NativeFile::Mode::Device)) {
+        const int e = m_device.error();
+        if (Platform::IsPermissionError(e))
             return fail(permissionHint());
-        case EBUSY:
+        if (Platform::IsBusyError(e))
             return fail(busyText(m_canonical));
-        case ENOENT:
-        case ENXIO:
-        case ENODEV:
+        if (Platform::IsGoneError(e))
             return fail(tr("the device%1 is not there (unplugged?); %2").arg(shown, missingText()));
-        default:
-            return fail(QString::fromLocal8Bit(std::strerror(e)));
-        }
+        return fail(Platform::ErrorText(e));
     }
-    termios t {};
-    if (!::isatty(m_fd) || ::tcgetattr(m_fd, &t) != 0)
+    if (!m_device.isTerminal())
         return fail(tr("not a serial device%1").arg(shown));
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            return fail(busyText(m_canonical));
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    switch (m_device.tryLock()) {
+    case Platform::NativeFile::LockResult::Locked:
+        break;
+    case Platform::NativeFile::LockResult::Busy:
+        return fail(busyText(m_canonical));
+    case Platform::NativeFile::LockResult::Failed:
+        return fail(m_device.errorText());
     }
     // The device is ours now. A lock file left by a holder that died (kill
     // -9, a crash) says the device is taken when it is not: it goes, and
@@ -259,30 +233,25 @@ bool DeviceClaim::claim(const QString &path, QString *why)
     // took the device meanwhile has written its own PID there.
     for (const QString &file : std::as_const(staleLocks)) {
         const qint64 pid = lockPid(file);
-        if (pid <= 0 || processAlive(pid))
+        if (pid <= 0 || Platform::ProcessRuns(pid))
             continue;
-        if (::unlink(QFile::encodeName(file).constData()) == 0)
+        QFile lock(file);
+        if (lock.remove())
             m_notices << tr("removed the stale lock %1 left by PID %2, which has ended").arg(file).arg(pid);
         else
             m_notices << tr("the stale lock %1 left by PID %2 could not be removed (%3)")
-                             .arg(file).arg(pid).arg(QString::fromLocal8Bit(std::strerror(errno)));
+                             .arg(file).arg(pid).arg(lock.errorString());
     }
     return true;
 }
 
 void DeviceClaim::exclusive()
 {
-    if (m_fd >= 0 && !m_exclusive)
-        m_exclusive = ::ioctl(m_fd, TIOCEXCL) == 0;
+    if (m_device.isOpen())
+        m_device.setExclusive();
 }
 
 void DeviceClaim::release()
 {
-    if (m_fd >= 0) {
-        if (m_exclusive)
-            ::ioctl(m_fd, TIOCNXCL);
-        ::close(m_fd);
-    }
-    m_fd = -1;
-    m_exclusive = false;
+    m_device.close();
 }

@@ -21,6 +21,8 @@
 // A UUCP lock file left by a holder that has ended (kill -9, a crash) is
 // removed once the device is claimed; notices() says so, for the trace.
 
+#include "base/Platform.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -38,7 +40,7 @@ public:
     void exclusive();
     void release();
 
-    bool isClaimed() const { return m_fd >= 0; }
+    bool isClaimed() const { return m_device.isOpen(); }
     // The device itself, links resolved.
     QString canonicalPath() const { return m_canonical; }
     // What the last claim did beside claiming, for the trace (a stale lock
@@ -53,8 +55,7 @@ public:
     static QStringList presentDevices();
 
 private:
-    int m_fd = -1;
-    bool m_exclusive = false;
+    Platform::NativeFile m_device;
     QString m_canonical;
     QStringList m_notices;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/DeviceName.h"
 
+#include "base/Platform.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,9 +11,6 @@
 #include <QHostInfo>
 #include <QHostAddress>
 #include <QUrl>
-
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 namespace {
 
@@ -199,11 +198,11 @@ QStringList ReceiverKeys(const QString &device)
     }
     // stat follows every link; a device is its device number, whatever
     // path leads to it.
-    struct stat st {};
-    if (::stat(QFile::encodeName(device).constData(), &st) == 0) {
-        if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-            return {QStringLiteral("device %1:%2").arg(major(st.st_rdev)).arg(minor(st.st_rdev))};
-        return {QStringLiteral("file %1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino))};
+    const Platform::FileStat st = Platform::StatPath(device);
+    if (st.ok) {
+        if (!st.deviceNumber.isEmpty())
+            return {QStringLiteral("device ") + st.deviceNumber};
+        return {QStringLiteral("file ") + st.identity};
     }
     return {QStringLiteral("path ") + QDir::cleanPath(QFileInfo(device).absoluteFilePath())};
 }

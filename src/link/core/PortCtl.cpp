@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/PortCtl.h"
 
-#include "link/core/DeviceClaim.h"
 #include "link/core/DeviceName.h"
 #include "link/core/NetSerial.h"
 #include "link/core/SerialTrace.h"
@@ -11,15 +10,13 @@
 PortCtl::PortCtl(QObject *parent)
     : QObject(parent)
 {
-    m_port.setReadBufferSize(SerialBufferBytes);
-    connect(&m_port, &QSerialPort::readyRead, this, &PortCtl::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &PortCtl::onError);
+    connect(&m_port, &SerialLine::readyRead, this, &PortCtl::onReadyRead);
+    connect(&m_port, &SerialLine::failed, this, &PortCtl::onLineFailed);
 }
 
 PortCtl::~PortCtl()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    m_port.close();
 }
 
 QString PortCtl::devicePath(int portNumber) const
@@ -36,7 +33,7 @@ bool PortCtl::isOpen() const
 
 qsizetype PortCtl::bufferedBelow() const
 {
-    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+    return m_port.bytesAvailable();
 }
 
 void PortCtl::note(const QString &text)
@@ -85,38 +82,14 @@ int PortCtl::Open()
 
 int PortCtl::openLocal()
 {
-    auto claim = std::make_unique<DeviceClaim>();
-    if (!claim->claim(m_device, &m_errorString))
-        return 0;
-    for (const QString &n : claim->notices())
+    QStringList notices;
+    const bool ok = m_port.open(m_device, m_baudRate, m_parity, &notices);
+    for (const QString &n : std::as_const(notices))
         note(n);
-    m_port.setPortName(claim->canonicalPath());
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        m_errorString = tr("Cannot open %1: %2").arg(m_device, m_port.errorString());
+    if (!ok) {
+        m_errorString = m_port.errorString();
         return 0;
     }
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    switch (m_parity) {
-    case 1: parity = QSerialPort::OddParity; break;
-    case 2: parity = QSerialPort::EvenParity; break;
-    case 3: parity = QSerialPort::MarkParity; break;
-    case 4: parity = QSerialPort::SpaceParity; break;
-    default: break;
-    }
-    // A device that refuses the settings (not a serial line at all) is not a
-    // usable port.
-    if (!m_port.setBaudRate(m_baudRate) || !m_port.setDataBits(QSerialPort::Data8)
-        || !m_port.setParity(parity) || !m_port.setStopBits(QSerialPort::OneStop)
-        || !m_port.setFlowControl(QSerialPort::NoFlowControl)) {
-        m_errorString = tr("Cannot open %1: not a serial device (%2)").arg(m_device, m_port.errorString());
-        m_port.close();
-        return 0;
-    }
-    // Whatever waited in the driver from before the open (a pseudo-terminal
-    // keeps it) answers nothing that this open will send.
-    m_port.clear(QSerialPort::Input);
-    claim->exclusive();
-    m_claim = std::move(claim);
     return 1;
 }
 
@@ -139,14 +112,12 @@ int PortCtl::Close()
 {
     dropPending();
     const bool wasOpen = isOpen() || m_net;
-    if (m_port.isOpen())
-        m_port.close();
+    m_port.close();
     if (m_net) {
         m_net->disconnect(this);
         m_net->close();
         m_net.reset();
     }
-    m_claim.reset();
     if (wasOpen) {
         note(tr("port closed"));
         emit activity();
@@ -165,10 +136,6 @@ void PortCtl::WriteString(const QByteArray &text)
         return;
     }
     m_port.write(text);
-    // Hand the bytes to the driver now rather than at the next event loop
-    // pass; flush() never blocks on a non-blocking descriptor, anything the
-    // driver cannot take yet goes out from the event loop.
-    m_port.flush();
 }
 
 void PortCtl::WriteByte(int value)
@@ -194,7 +161,7 @@ qsizetype PortCtl::pull()
         if (m_net) {
             chunk = m_net->read(room);
         } else if (m_port.isOpen()) {
-            // Asking for more than the port holds is also what lets a port
+            // Asking for more than the line holds is also what lets a line
             // whose buffer was full read from the device again.
             chunk = m_port.read(qMin(room, m_port.bytesAvailable() + 4096));
         }
@@ -255,7 +222,7 @@ void PortCtl::Purge()
         for (QByteArray chunk = m_net->read(MaxPendingBytes); !chunk.isEmpty(); chunk = m_net->read(MaxPendingBytes))
             dropped += chunk.size();
     } else if (m_port.isOpen() && m_port.bytesAvailable() > 0) {
-        dropped += m_port.readAll().size();
+        dropped += m_port.read(m_port.bytesAvailable()).size();
     }
     if (m_trace && dropped > 0)
         m_trace->note(tr("purge: %1 received bytes dropped").arg(dropped));
@@ -272,28 +239,11 @@ void PortCtl::onNetLost()
     emit activity();
 }
 
-void PortCtl::onError(QSerialPort::SerialPortError error)
+void PortCtl::onLineFailed(const QString &reason)
 {
-    switch (error) {
-    case QSerialPort::NoError:
-    case QSerialPort::TimeoutError:
-    case QSerialPort::OpenError:          // reported by Open() itself
-    case QSerialPort::DeviceNotFoundError:
-    case QSerialPort::PermissionError:
-    case QSerialPort::UnsupportedOperationError:
-        return;
-    default:
-        break;
-    }
     if (!m_port.isOpen() || m_failed)
         return;
     m_failed = true;
-    // A hang-up (the far end of the line closed, a USB adapter pulled) comes
-    // as a read or resource error whose text is whatever errno was left from
-    // before, such as "Inappropriate ioctl for device": say what happened.
-    QString reason = m_port.errorString();
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
-        reason = tr("the device closed the line (hang-up, or the device was unplugged)");
     m_errorString = tr("Port %1 lost: %2").arg(m_device, reason);
     note(m_errorString);
     // A vanished device keeps its descriptor readable (hang-up); close it
@@ -303,7 +253,6 @@ void PortCtl::onError(QSerialPort::SerialPortError error)
         if (m_failed && m_port.isOpen()) {
             pull();
             m_port.close();
-            m_claim.reset();
         }
         emit activity();
     }, Qt::QueuedConnection);

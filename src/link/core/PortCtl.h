@@ -2,7 +2,8 @@
 #pragma once
 
 // PortCtl: the serial-port control `Port1` through which the editor talks to
-// the receiver, over QSerialPort.
+// the receiver, over a local serial line (SerialLine.h) or a device server's
+// line (NetSerial.h).
 //
 // How to use it (the link, the port test and the data dump all do it this
 // way):
@@ -29,8 +30,9 @@
 // already collected. Incoming bytes are collected only while an event loop
 // runs, which every wait of the link does.
 //
-// Open of a local device claims it for this program (DeviceClaim.h): a
-// second open of the same device under any name fails as busy. Open of a
+// Open of a local device claims it for this program (DeviceClaim.h on Linux,
+// an open without sharing on Windows): a second open of the same device under
+// any name fails as busy. Open of a
 // network device connects and, for RFC 2217, sets the far end's line, inside
 // a local event loop that ignores user input, for at most connectTimeoutMs().
 // Either way errorString() then says in one line which device and why.
@@ -42,14 +44,14 @@
 // again. activity() is emitted when bytes arrive while none were waiting, not
 // for every chunk of a flood: a wait only sleeps while InputCount() is 0.
 
+#include "link/core/SerialLine.h"
+
 #include <QObject>
-#include <QSerialPort>
 #include <QStringList>
 
 #include <cstdint>
 #include <memory>
 
-class DeviceClaim;
 class NetSerial;
 class SerialTrace;
 
@@ -110,8 +112,8 @@ public:
     // Received bytes PortCtl keeps before it stops reading; an exchange needs
     // at most 1298.
     static constexpr qsizetype MaxPendingBytes = 64 * 1024;
-    // The serial port's own read buffer below that.
-    static constexpr qsizetype SerialBufferBytes = 16 * 1024;
+    // The serial line's own read buffer below that.
+    static constexpr qsizetype SerialBufferBytes = SerialLine::BufferBytes;
     // Bytes held here now (for tests and benchmarks: never above
     // MaxPendingBytes).
     qsizetype pendingBytes() const { return m_pending.size() - m_pendingPos; }
@@ -131,7 +133,7 @@ signals:
 private:
     int openLocal();
     int openNetwork();
-    void onError(QSerialPort::SerialPortError error);
+    void onLineFailed(const QString &reason);
     void onNetLost();
     // Moves what the layer below collected into m_pending, up to
     // MaxPendingBytes; returns the number of bytes taken.
@@ -140,8 +142,7 @@ private:
     void dropPending();
     void note(const QString &text);
 
-    QSerialPort m_port;
-    std::unique_ptr<DeviceClaim> m_claim;
+    SerialLine m_port;
     std::unique_ptr<NetSerial> m_net;
     SerialTrace *m_trace = nullptr;
     QStringList m_devices;

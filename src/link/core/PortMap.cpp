@@ -3,8 +3,9 @@
 
 #include "base/Services.h"
 #include "link/core/DeviceName.h"
+#include "link/core/SerialLine.h"
 
-#include <QSerialPortInfo>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <algorithm>
@@ -18,20 +19,21 @@ QStringList DefaultDevices()
     for (int i = 1; i <= PortCount; ++i)
         devices << QStringLiteral("COM%1").arg(i);
 #else
-    QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
-    auto isUsb = [](const QSerialPortInfo &p) {
-        return p.hasVendorIdentifier() || p.portName().startsWith(QLatin1String("ttyUSB"))
-            || p.portName().startsWith(QLatin1String("ttyACM"));
+    QList<SerialDeviceInfo> present = SerialLine::availableDevices();
+    auto name = [](const SerialDeviceInfo &p) { return QFileInfo(p.path).fileName(); };
+    auto isUsb = [&](const SerialDeviceInfo &p) {
+        return !p.usbId.isEmpty() || name(p).startsWith(QLatin1String("ttyUSB"))
+            || name(p).startsWith(QLatin1String("ttyACM"));
     };
-    std::stable_sort(present.begin(), present.end(), [&](const QSerialPortInfo &a, const QSerialPortInfo &b) {
+    std::stable_sort(present.begin(), present.end(), [&](const SerialDeviceInfo &a, const SerialDeviceInfo &b) {
         if (isUsb(a) != isUsb(b))
             return isUsb(a);
-        return a.portName() < b.portName();   // not natural order, but stable
+        return name(a) < name(b);   // not natural order, but stable
     });
-    for (const QSerialPortInfo &p : present) {
+    for (const SerialDeviceInfo &p : std::as_const(present)) {
         if (devices.size() == PortCount)
             break;
-        devices << p.systemLocation();
+        devices << p.path;
     }
     for (int i = 0; devices.size() < PortCount && i < 64; ++i) {
         const QString s = QStringLiteral("/dev/ttyS%1").arg(i);

@@ -6,7 +6,9 @@
 #include "base/Services.h"
 #include "config/core/ReceiverConfig.h"
 #include "link/core/DeviceName.h"
+#include "link/core/SerialLine.h"
 #include "link/core/SerialTrace.h"
+#include "widgets/NamedWidgets.h"
 #include "base/MainView.h"
 
 #include <QButtonGroup>
@@ -23,14 +25,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSerialPortInfo>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString TestTitle = QStringLiteral(" NX-4400 Serial Port Test");
 // Picture 1 of the main window's toolbar pictures.
-const QString SetupPicture = QStringLiteral(":/icons/setup.svg");
+const QString SetupPicture = Widgets::iconPath(QStringLiteral("setup"));
 
 } // namespace
 
@@ -70,7 +71,7 @@ frmCommPort::frmCommPort(LinkSession &session, ReceiverConfig &config, QWidget *
     auto *portGrid = new QGridLayout(fraPort);
     auto *group = new QButtonGroup(this);
     group->setObjectName(QStringLiteral("optCommPort"));
-    const QList<QSerialPortInfo> present = QSerialPortInfo::availablePorts();
+    const QList<SerialDeviceInfo> present = SerialLine::availableDevices();
     for (int k = 0; k < PortCount; ++k) {
         auto *opt = new QRadioButton(QStringLiteral("Port %1").arg(k + 1), fraPort);
         opt->setObjectName(QStringLiteral("optCommPort_%1").arg(k));
@@ -86,11 +87,11 @@ frmCommPort::frmCommPort(LinkSession &session, ReceiverConfig &config, QWidget *
         dev->setInsertPolicy(QComboBox::NoInsert);
         dev->setMinimumContentsLength(24);
         dev->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        for (const QSerialPortInfo &p : present) {
-            dev->addItem(p.systemLocation());
-            QString about = p.description();
-            if (!p.manufacturer().isEmpty())
-                about += (about.isEmpty() ? QString() : QStringLiteral(", ")) + p.manufacturer();
+        for (const SerialDeviceInfo &p : present) {
+            dev->addItem(p.path);
+            QString about = p.description;
+            if (!p.manufacturer.isEmpty())
+                about += (about.isEmpty() ? QString() : QStringLiteral(", ")) + p.manufacturer;
             dev->setItemData(dev->count() - 1, about, Qt::ToolTipRole);
         }
         m_cmbDevice[k] = dev;

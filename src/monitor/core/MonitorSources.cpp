@@ -4,10 +4,12 @@
 #include "monitor/core/SameDecoder.h"
 #include "testpackets/core/SameAudio.h"
 
+#ifndef NX_WITHOUT_MULTIMEDIA
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
 #include <QMediaDevices>
+#endif
 #include <QtEndian>
 
 #include <algorithm>
@@ -74,6 +76,30 @@ QVector<qint16> RawSampleReader::push(const QByteArray &bytes)
     return out;
 }
 
+#ifdef NX_WITHOUT_MULTIMEDIA
+// A build without Qt Multimedia hears no sound card; recordings and raw
+// samples are decoded all the same.
+QStringList audioInputNames()
+{
+    return {};
+}
+
+AudioInput::AudioInput(QObject *parent) : QObject(parent) {}
+
+AudioInput::~AudioInput() = default;
+
+bool AudioInput::start(const QString &, QString *error)
+{
+    if (error)
+        *error = QStringLiteral("this build has no sound input (it was made without Qt Multimedia); "
+                                "decode a recording or raw samples instead");
+    return false;
+}
+
+void AudioInput::stop() {}
+
+void AudioInput::readAvailable() {}
+#else
 QStringList audioInputNames()
 {
     QStringList names;
@@ -144,3 +170,4 @@ void AudioInput::readAvailable()
     if (!block.isEmpty())
         emit samples(block);
 }
+#endif

@@ -2,18 +2,22 @@
 #include "testpackets/core/PacketPlayer.h"
 
 #include "testpackets/core/SameAudio.h"
+#include "testpackets/core/SystemPlayerAudio.h"
 
+#include <QEventLoop>
+#include <QFile>
+#ifndef NX_WITHOUT_MULTIMEDIA
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QBuffer>
-#include <QEventLoop>
-#include <QFile>
 #include <QMediaDevices>
+#endif
 
 #include <cmath>
 #include <utility>
 
+#ifndef NX_WITHOUT_MULTIMEDIA
 namespace {
 
 // The sink runs dry as the last samples are handed to the sound server;
@@ -182,10 +186,25 @@ void SinkAudio::releaseSink(bool letDrain)
     m_buffer = nullptr;
 }
 
+#endif
+
+namespace {
+
+std::unique_ptr<PacketAudio> defaultAudio(double speed)
+{
+#ifndef NX_WITHOUT_MULTIMEDIA
+    return std::make_unique<SinkAudio>(speed);
+#else
+    return std::make_unique<SystemPlayerAudio>(speed);
+#endif
+}
+
+} // namespace
+
 PacketPlayer::PacketPlayer(const Timings &timings, std::unique_ptr<PacketAudio> audio, QObject *parent)
     : QObject(parent)
     , m_timings(timings)
-    , m_audio(audio ? std::move(audio) : std::make_unique<SinkAudio>(timings.speed))
+    , m_audio(audio ? std::move(audio) : defaultAudio(timings.speed))
 {
 }
 

@@ -35,6 +35,7 @@ signals:
     void finished();
 };
 
+#ifndef NX_WITHOUT_MULTIMEDIA
 // The computer's default sound output through Qt Multimedia, played from
 // memory. Without an output device, or when the device fails, it stays
 // silent for as long as the sound would have lasted (scaled by
@@ -75,6 +76,7 @@ private:
     QTimer m_reaper;
     QElapsedTimer m_clock;
 };
+#endif
 
 // Plays recordings and waits in between, one step at a time, each step
 // returning when it is over. The waits run a local event loop, so windows
@@ -85,7 +87,8 @@ class PacketPlayer : public QObject
 {
     Q_OBJECT
 public:
-    // Without `audio` the player uses the default sound output.
+    // Without `audio` the player uses the default sound output (Qt
+    // Multimedia's, or the system's player in a build without it).
     explicit PacketPlayer(const Timings &timings, std::unique_ptr<PacketAudio> audio = {},
                           QObject *parent = nullptr);
     ~PacketPlayer() override;

@@ -1,0 +1,289 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the editor and nx4400c-cli for 64-bit Windows from this Debian 12
+# machine, packs them into a zip and an NSIS installer, and runs the tests
+# under wine64.
+#
+#   scripts/build-windows.sh [stage...]
+#
+# Stages, in order (no stage named: all of them):
+#   deps     installs the cross compiler, wine64, nsis and zip when missing
+#   qt       builds Qt 6.4.2 for x86_64-w64-mingw32 once, into the cache
+#            folder named by its version (skipped when the cache is there)
+#   app      cross-builds the editor, nx4400c-cli and the tests
+#   package  makes build-win/nx4400c-<version>-win64.zip and the installer
+#   test     runs the tests under wine64, and the transfer through COM1
+#
+# Qt's source comes from Debian's own source packages, fetched through an
+# apt configuration private to the cache folder: the system's apt sources
+# are left alone. The Qt build is long on a small machine; it runs under
+# `nice` so other work keeps the processor.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+qt_version=6.4.2
+cache=${NX_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/nx4400c}
+qt_prefix=$cache/qt-$qt_version-mingw64
+work=$cache/qt-$qt_version-src
+build_dir=${NX_WIN_BUILD:-$root/build-win}
+jobs=${NX_WIN_JOBS:-$(nproc)}
+triple=x86_64-w64-mingw32
+wine=${NX_WINE:-/usr/lib/wine/wine64}
+
+log() { echo "== $*"; }
+
+stage_deps() {
+  ./scripts/install-deps.sh --windows
+}
+
+# The toolchain file both Qt and the editor are built with.
+write_toolchain() {
+  mkdir -p "$cache"
+  cat >"$cache/mingw64-toolchain.cmake" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER   $triple-gcc-posix)
+set(CMAKE_CXX_COMPILER $triple-g++-posix)
+set(CMAKE_RC_COMPILER  $triple-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/$triple $qt_prefix)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+}
+
+# Fetches a Debian source package's upstream tarball into $work through a
+# private apt configuration; prints the tarball's path.
+fetch_source() { # package
+  local apt=$cache/apt
+  mkdir -p "$apt/lists/partial" "$apt/parts" "$apt/cache/archives/partial" "$work"
+  echo "deb-src http://deb.debian.org/debian bookworm main" >"$apt/sources.list"
+  local opts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
+    -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o "APT::Sandbox::User=root")
+  if ! ls "$apt/lists/"*Sources* >/dev/null 2>&1; then
+    apt-get "${opts[@]}" update -qq >&2
+  fi
+  (cd "$work" && ls "$1"_*.orig.tar.* >/dev/null 2>&1 || apt-get "${opts[@]}" source --download-only -qq "$1" >&2)
+  ls "$work/$1"_*.orig.tar.* | head -n1
+}
+
+unpack() { # tarball -> prints the unpacked folder
+  local tarball=$1 top
+  top=$(tar tf "$tarball" | head -n1 | cut -d/ -f1)
+  [ -d "$work/$top" ] || tar xf "$tarball" -C "$work"
+  echo "$work/$top"
+}
+
+stage_qt() {
+  if [ -f "$qt_prefix/.complete" ]; then
+    log "Qt $qt_version for Windows is in $qt_prefix"
+    return 0
+  fi
+  write_toolchain
+  local started=$SECONDS src
+  src=$(unpack "$(fetch_source qt6-base)")
+  log "configuring qtbase from $src"
+  local common=(-G Ninja -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_TOOLCHAIN_FILE="$cache/mingw64-toolchain.cmake"
+    -DCMAKE_INSTALL_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
+    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/cmake"
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON)
+  cmake -S "$src" -B "$work/build-qtbase" "${common[@]}" \
+    -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no \
+    -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_icu=OFF -DFEATURE_openssl=OFF \
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF \
+    -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF -DFEATURE_harfbuzz=ON -DFEATURE_system_harfbuzz=OFF \
+    -DFEATURE_png=ON -DFEATURE_system_png=OFF -DFEATURE_jpeg=ON -DFEATURE_system_jpeg=OFF \
+    -DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_printsupport=ON -DFEATURE_network=ON \
+    -DFEATURE_testlib=ON -DFEATURE_concurrent=ON -DFEATURE_xml=ON
+  cmake --build "$work/build-qtbase" -j "$jobs"
+  cmake --install "$work/build-qtbase"
+  log "qtbase built in $((SECONDS - started)) s"
+
+  # Qt Multimedia is optional: the editor writes WAV files and hands them to
+  # the system's player when it is absent.
+  if [ "${NX_WIN_MULTIMEDIA:-1}" = 1 ]; then
+    local mm
+    if mm=$(unpack "$(fetch_source qt6-multimedia)") &&
+      cmake -S "$mm" -B "$work/build-qtmultimedia" "${common[@]}" \
+        -DCMAKE_PREFIX_PATH="$qt_prefix" -DFEATURE_spatialaudio=OFF -DFEATURE_ffmpeg=OFF \
+        -DFEATURE_gstreamer=OFF >"$work/multimedia.log" 2>&1 &&
+      cmake --build "$work/build-qtmultimedia" -j "$jobs" --target Multimedia >>"$work/multimedia.log" 2>&1; then
+      cmake --install "$work/build-qtmultimedia" >>"$work/multimedia.log" 2>&1 || echo "Qt Multimedia did not install; see $work/multimedia.log"
+    else
+      echo "Qt Multimedia did not cross-build; the build goes on without it (see $work/multimedia.log)"
+    fi
+  fi
+  touch "$qt_prefix/.complete"
+  log "Qt for Windows built in $((SECONDS - started)) s"
+}
+
+host_build=${NX_HOST_BUILD:-$root/build}
+version=$(sed -n 's/^project(nx4400c VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+stage_dir=$build_dir/stage/nx4400c
+
+need_qt() {
+  if [ ! -f "$qt_prefix/.complete" ]; then
+    echo "Qt $qt_version for Windows is not in $qt_prefix yet: run scripts/build-windows.sh qt first" >&2
+    exit 1
+  fi
+}
+
+stage_app() {
+  need_qt
+  write_toolchain
+  # The build runs two tools of its own (the test recordings, the PNG
+  # icons); a cross build takes them from a build for this machine.
+  if [ ! -f "$host_build/CMakeCache.txt" ]; then
+    cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  fi
+  cmake --build "$host_build" -j "$jobs" --target nx-make-sounds nx-render-icons nx4400c-cli nx4400c-virtual-receiver
+  local multimedia=OFF
+  [ -d "$qt_prefix/lib/cmake/Qt6Multimedia" ] && multimedia=ON
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$cache/mingw64-toolchain.cmake" -DCMAKE_PREFIX_PATH="$qt_prefix" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
+    -DNX_WITH_SVG=OFF -DNX_WITH_HELP=OFF -DNX_WITH_MULTIMEDIA=$multimedia \
+    -DNX_HOST_TOOLS_DIR="$host_build/bin" >/dev/null
+  cmake --build "$build_dir" -j "$jobs"
+  log "built the editor, nx4400c-cli and $(ls "$build_dir/tests/"*.exe 2>/dev/null | wc -l) tests for Windows"
+}
+
+# The programs with every DLL and plug-in they load, as they are installed.
+stage_files() {
+  rm -rf "$stage_dir"
+  mkdir -p "$stage_dir"
+  cp "$build_dir/bin/nx4400c.exe" "$build_dir/bin/nx4400c-cli.exe" "$stage_dir/"
+  cp -r "$build_dir/bin/States" "$stage_dir/"
+  cp -r "$build_dir/bin/help" "$stage_dir/"
+  local m
+  for m in Core Gui Widgets Network PrintSupport Multimedia; do
+    [ -f "$qt_prefix/bin/Qt6$m.dll" ] && cp "$qt_prefix/bin/Qt6$m.dll" "$stage_dir/"
+  done
+  local dir
+  for dir in platforms styles imageformats printsupport tls multimedia; do
+    if [ -d "$qt_prefix/plugins/$dir" ]; then
+      mkdir -p "$stage_dir/$dir"
+      cp "$qt_prefix/plugins/$dir/"*.dll "$stage_dir/$dir/"
+    fi
+  done
+  # The compiler's own run-time libraries (posix threads).
+  local gcc_dir
+  gcc_dir=$(dirname "$($triple-g++-posix -print-libgcc-file-name)")
+  cp "$gcc_dir/libstdc++-6.dll" "$gcc_dir/libgcc_s_seh-1.dll" "$stage_dir/"
+  cp "/usr/$triple/lib/libwinpthread-1.dll" "$stage_dir/"
+  cp COPYING* LICENSE* "$stage_dir/" 2>/dev/null || true
+  cp packaging/windows/README.txt "$stage_dir/" 2>/dev/null || true
+}
+
+stage_package() {
+  need_qt
+  stage_files
+  local zip=$build_dir/nx4400c-$version-win64.zip
+  rm -f "$zip"
+  (cd "$build_dir/stage" && zip -qr "$zip" nx4400c)
+  log "zip: $zip ($(du -h "$zip" | cut -f1))"
+  makensis -V2 -DVERSION="$version" -DSTAGE="$stage_dir" \
+    -DOUTFILE="$build_dir/nx4400c-$version-setup.exe" packaging/windows/nx4400c.nsi
+  log "installer: $build_dir/nx4400c-$version-setup.exe"
+}
+
+# ---- Under Wine ----------------------------------------------------------------
+
+wine_env() {
+  export WINEPREFIX=${NX_WINEPREFIX:-$build_dir/wine}
+  export WINEDEBUG=-all
+  # No Mono or Gecko prompts in a fresh prefix.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  export WINEPATH="$(winepath_of "$stage_dir")"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1 || true
+  fi
+}
+
+winepath_of() { # a Linux path as Wine's programs see it (drive Z: is /)
+  printf 'Z:%s' "$(echo "$1" | tr / '\\')"
+}
+
+run_wine_tests() {
+  local failed=() passed=0 t name
+  for t in "$build_dir/tests/"*.exe; do
+    name=$(basename "$t" .exe)
+    # The tests find the DLLs and plug-ins beside them.
+    cp -n "$stage_dir/"*.dll "$build_dir/tests/" 2>/dev/null || true
+    local d
+    for d in platforms styles imageformats printsupport tls multimedia; do
+      [ -d "$stage_dir/$d" ] && cp -rn "$stage_dir/$d" "$build_dir/tests/"
+    done
+    if (cd "$build_dir/tests" && QT_QPA_PLATFORM=offscreen NX_BINARY_DIR="$build_dir" NX_SOURCE_DIR="$root" \
+        timeout 600 "$wine" "$t" -silent >"$build_dir/tests/$name.log" 2>&1); then
+      passed=$((passed + 1))
+    else
+      failed+=("$name")
+    fi
+  done
+  log "tests under Wine: $passed passed, ${#failed[@]} failed${failed:+: ${failed[*]}}"
+  [ ${#failed[@]} -eq 0 ]
+}
+
+# The virtual receiver on a Linux pseudo-terminal stands behind COM1; the
+# Windows nx4400c-cli programs it, and what the receiver got and the history
+# it wrote must equal a Linux transfer's.
+run_wine_transfer() {
+  local tmp pid pty
+  tmp=$(mktemp -d)
+  mkdir -p "$tmp/linux" "$tmp/wine"
+  transfer_on() { # side, command...
+    local side=$1; shift
+    "$host_build/bin/nx4400c-virtual-receiver" --fast --image "$tmp/$side/received.img" >"$tmp/$side/pty" &
+    pid=$!
+    while [ ! -s "$tmp/$side/pty" ]; do sleep 0.1; done
+    pty=$(head -n1 "$tmp/$side/pty")
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/com1"
+    "$@" >"$tmp/$side/transfer.out" 2>&1 || { cat "$tmp/$side/transfer.out"; kill "$pid"; return 1; }
+    kill "$pid"; wait "$pid" 2>/dev/null || true
+  }
+  # Linux: the same setup, a private home.
+  (export HOME=$tmp/linux XDG_CONFIG_HOME=$tmp/linux/config XDG_DATA_HOME=$tmp/linux/data QT_QPA_PLATFORM=offscreen
+    cd "$tmp/linux"
+    "$host_build/bin/nx4400c-cli" image >image.txt
+    transfer_on linux sh -c "\"\$1\" ports set 1 \"\$(head -n1 \"\$2\")\" >/dev/null && \"\$1\" transfer --port 1 --csv history.csv" \
+      sh "$host_build/bin/nx4400c-cli" "$tmp/linux/pty")
+  (cd "$tmp/wine"
+    "$wine" "$stage_dir/nx4400c-cli.exe" image | tr -d '\r' >image.txt
+    transfer_on wine "$wine" "$stage_dir/nx4400c-cli.exe" transfer --port 1 --csv history.csv)
+  tr -d '\r' <"$tmp/wine/history.csv" >"$tmp/wine/history.lf.csv"
+  local ok=0
+  cmp "$tmp/linux/image.txt" "$tmp/wine/image.txt" || { echo "image differs"; ok=1; }
+  cmp "$tmp/linux/received.img" "$tmp/wine/received.img" || { echo "the receiver got different bytes"; ok=1; }
+  cmp "$tmp/linux/history.csv" "$tmp/wine/history.lf.csv" || { echo "history differs"; diff "$tmp/linux/history.csv" "$tmp/wine/history.lf.csv" | head; ok=1; }
+  [ $ok -eq 0 ] && log "transfer through COM1 under Wine: image and history equal Linux's ($(stat -c %s "$tmp/wine/received.img") bytes received)"
+  rm -rf "$tmp"
+  return $ok
+}
+
+stage_test() {
+  need_qt
+  [ -d "$stage_dir" ] || stage_files
+  wine_env
+  local ok=0
+  run_wine_tests || ok=1
+  run_wine_transfer || ok=1
+  return $ok
+}
+
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=(deps qt app package test)
+for s in "${stages[@]}"; do
+  case $s in
+    deps) stage_deps ;;
+    qt) stage_qt ;;
+    app) stage_app ;;
+    package) stage_package ;;
+    test) stage_test ;;
+    *) echo "Unknown stage: $s (deps, qt, app, package, test)" >&2; exit 2 ;;
+  esac
+done
