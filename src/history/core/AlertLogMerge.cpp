@@ -9,9 +9,14 @@ using namespace alertlog;
 
 QByteArray AlertLogText(const QList<AlertLogEntry> &entries, bool withReceiver)
 {
-    QByteArray out = (withReceiver ? AlertLogHeaderWithReceiver : AlertLogHeader).toUtf8() + '\n';
+    return AlertLogTextFor(entries, withReceiver ? AlertLogLayoutCurrent : AlertLogLayoutSixColumns);
+}
+
+QByteArray AlertLogTextFor(const QList<AlertLogEntry> &entries, int layout)
+{
+    QByteArray out = AlertLogHeaderOf(layout).toUtf8() + '\n';
     for (const AlertLogEntry &e : entries)
-        out += e.csvLine(withReceiver).toUtf8() + '\n';
+        out += e.csvLineFor(layout).toUtf8() + '\n';
     return out;
 }
 
@@ -24,8 +29,17 @@ AlertLogMerge mergeFrom(AlertLogReader &r, bool empty, const QList<AlertLogEntry
     AlertLogMerge m;
     QByteArray appended;
     m.receiverColumn = empty || r.receiverColumn();
+    m.layout = empty ? AlertLogLayoutCurrent : r.layout();
     QList<AlertLogEntry> rows = alerts;
     for (AlertLogEntry &row : rows) {
+        if (m.layout < AlertLogLayoutMonitor) {
+            // An older layout has no place for the header: matched as a
+            // receiver's row. (The monitor refuses such a log beforehand.)
+            row.locations.clear();
+            row.header.clear();
+            row.heard = QDateTime();
+            row.note.clear();
+        }
         if (!m.receiverColumn && !row.receiver.isEmpty()) {
             // A log without the column cannot say which receiver heard it;
             // the alert is matched and written as the one receiver's.
@@ -33,9 +47,16 @@ AlertLogMerge mergeFrom(AlertLogReader &r, bool empty, const QList<AlertLogEntry
             row.receiver.clear();
         }
     }
+    // A receiver's rows: how often each key is logged. A monitor's rows:
+    // until when a repeat of each header is the same message.
     QHash<QString, int> logged;
-    for (const AlertLogEntry &row : std::as_const(rows))
-        logged.insert(row.key(), 0);
+    QHash<QString, QDateTime> repeatEnds;
+    for (const AlertLogEntry &row : std::as_const(rows)) {
+        if (row.offAir())
+            repeatEnds.insert(row.key(), QDateTime());
+        else
+            logged.insert(row.key(), 0);
+    }
     // A cheap first test per row: the minute of the alert in UTC.
     QSet<qint64> minutes;
     for (const AlertLogEntry &row : std::as_const(rows))
@@ -43,13 +64,20 @@ AlertLogMerge mergeFrom(AlertLogReader &r, bool empty, const QList<AlertLogEntry
     r.setMinutes(minutes);
 
     if (empty) {
-        appended = AlertLogHeaderWithReceiver.toUtf8() + '\n';
+        appended = AlertLogHeaderOf(AlertLogLayoutCurrent).toUtf8() + '\n';
     } else {
         AlertLogEntry e;
         while (r.next(&e)) {
             if (!minutes.contains(AlertLogMinute(e.localTime)))
                 continue;
-            const auto it = logged.find(e.key());
+            const QString key = e.key();
+            if (e.offAir()) {
+                const auto end = repeatEnds.find(key);
+                if (end != repeatEnds.end() && (!end.value().isValid() || end.value() < e.repeatEnd()))
+                    end.value() = e.repeatEnd();
+                continue;
+            }
+            const auto it = logged.find(key);
             if (it != logged.end())
                 ++it.value();
         }
@@ -68,12 +96,22 @@ AlertLogMerge mergeFrom(AlertLogReader &r, bool empty, const QList<AlertLogEntry
         }
     }
     for (int i = 0; i < rows.size(); ++i) {
-        int &count = logged[rows.at(i).key()];
-        if (count > 0) {
-            --count;
-            continue;
+        const AlertLogEntry &row = rows.at(i);
+        if (row.offAir()) {
+            // The same header heard again before its repeat time ends is
+            // the same message (a second relay, the next burst group).
+            QDateTime &end = repeatEnds[row.key()];
+            if (end.isValid() && (!row.heard.isValid() || row.heard < end))
+                continue;
+            end = row.repeatEnd();
+        } else {
+            int &count = logged[row.key()];
+            if (count > 0) {
+                --count;
+                continue;
+            }
         }
-        appended += rows.at(i).csvLine(m.receiverColumn).toUtf8() + '\n';
+        appended += row.csvLineFor(m.layout).toUtf8() + '\n';
         m.added << alerts.at(i);
     }
     if (empty || !m.added.isEmpty())

@@ -65,6 +65,8 @@ int headerKind(QString first)
         return 1;
     if (first == AlertLogHeaderWithReceiver)
         return 2;
+    if (first == AlertLogHeaderWithMonitor)
+        return 3;
     return 0;
 }
 
@@ -72,6 +74,9 @@ int headerKind(QString first)
 // they are skipped without being held in memory.
 constexpr qsizetype MaxLineBytes = 64 * 1024;
 constexpr qsizetype ChunkBytes = 1024 * 1024;
+// A row whose quoted field goes on over line breaks ends here at the
+// latest, so one stray quote cannot swallow the rest of a log.
+constexpr qsizetype MaxQuotedRowBytes = 4096;
 
 } // namespace
 
@@ -266,6 +271,20 @@ bool AlertLogReader::next(AlertLogEntry *entry)
         const bool got = nextLine(&line, &terminated);
         if (got)
             ++m_lineNo;
+        // A quoted field may hold a line break: the row goes on until its
+        // quotes are closed (or the file ends, which makes it torn).
+        while (got && terminated && line.count('"') % 2 == 1 && !line.startsWith('#')) {
+            QByteArray more;
+            if (!nextLine(&more, &terminated))
+                break;
+            ++m_lineNo;
+            line += '\n' + more;
+            if (line.size() > MaxQuotedRowBytes && !line.endsWith("\x01too long")) {
+                line.truncate(80);
+                line.append("\x01too long");
+                break;
+            }
+        }
         if (!got) {
             // The end: the row held back is a good one.
             if (m_pending.present) {
@@ -310,7 +329,7 @@ bool AlertLogReader::next(AlertLogEntry *entry)
         } else if (line.endsWith("\x01too long")) {
             p.problem = QStringLiteral("it is longer than %1 bytes").arg(MaxLineBytes);
         } else {
-            p.valid = ParseAlertLogRow(line, m_header == 2, &p.entry, &p.problem);
+            p.valid = ParseAlertLogRowFor(line, m_header, &p.entry, &p.problem);
         }
         const bool had = m_pending.present;
         Pending out = std::move(m_pending);
@@ -335,6 +354,7 @@ bool readAll(AlertLogReader &r, AlertLogContent *content)
     while (r.next(&e))
         content->entries << e;
     content->receiverColumn = r.receiverColumn();
+    content->layout = r.layout();
     content->skipped = r.skipped();
     content->torn = r.torn();
     content->firstProblem = r.firstProblem();

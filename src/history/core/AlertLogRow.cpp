@@ -83,16 +83,49 @@ QString CsvField(const QString &s)
 // time or of the time-zone setting between two runs logs nothing twice.
 QString AlertLogEntry::key() const
 {
-    return keyOf(localTime.toUTC().toString(KeyFormat), originator, code, length, receiver);
+    const QString k = keyOf(localTime.toUTC().toString(KeyFormat), originator, code, length, receiver);
+    return header.isEmpty() ? k : k + QChar(0x1f) + header;
+}
+
+int AlertLogEntry::purgeMinutes() const
+{
+    if (length.size() != 5 || length.at(2) != QLatin1Char(':'))
+        return 0;
+    const int h = digits(length.constData(), 2), m = digits(length.constData() + 3, 2);
+    return h < 0 || m < 0 ? 0 : h * 60 + m;
+}
+
+QDateTime AlertLogEntry::repeatEnd() const
+{
+    const qint64 purge = qint64(purgeMinutes()) * 60;
+    const QDateTime end = localTime.addSecs(purge);
+    return heard.isValid() && heard >= end ? heard.addSecs(purge) : end;
 }
 
 QString AlertLogEntry::csvLine(bool withReceiver) const
 {
+    return csvLineFor(withReceiver ? AlertLogLayoutCurrent : AlertLogLayoutSixColumns);
+}
+
+QString AlertLogEntry::csvLineFor(int layout) const
+{
     QStringList f{localTime.toString(Qt::ISODate), CsvField(originator), CsvField(code),
                   CsvField(name), EventClassName(cls), CsvField(length)};
-    if (withReceiver)
+    if (layout >= AlertLogLayoutReceiver)
         f << CsvField(receiver);
+    if (layout >= AlertLogLayoutMonitor)
+        f << CsvField(locations.join(QLatin1Char(' '))) << CsvField(header)
+          << (heard.isValid() ? heard.toString(Qt::ISODate) : QString()) << CsvField(note);
     return f.join(QLatin1Char(','));
+}
+
+QString AlertLogHeaderOf(int layout)
+{
+    switch (layout) {
+    case AlertLogLayoutSixColumns: return AlertLogHeader;
+    case AlertLogLayoutReceiver: return AlertLogHeaderWithReceiver;
+    default: return AlertLogHeaderWithMonitor;
+    }
 }
 
 QStringList SplitCsvLine(const QString &line)
@@ -167,6 +200,12 @@ qint64 AlertLogMinute(const QDateTime &t)
 
 bool ParseAlertLogRow(const QByteArray &raw, bool receiverColumn, AlertLogEntry *e, QString *why)
 {
+    return ParseAlertLogRowFor(raw, receiverColumn ? AlertLogLayoutReceiver : AlertLogLayoutSixColumns, e, why);
+}
+
+bool ParseAlertLogRowFor(const QByteArray &raw, int layout, AlertLogEntry *e, QString *why)
+{
+    const bool receiverColumn = layout >= AlertLogLayoutReceiver;
     auto fail = [&](const QString &reason) {
         if (why)
             *why = reason;
@@ -188,5 +227,15 @@ bool ParseAlertLogRow(const QByteArray &raw, bool receiverColumn, AlertLogEntry 
     e->cls = classFromName(f.at(4));
     e->length = f.at(5);
     e->receiver = receiverColumn && f.size() >= 7 ? f.at(6) : QString();
+    // The monitor's columns; a receiver's row may end before them.
+    const bool monitor = layout >= AlertLogLayoutMonitor;
+    auto field = [&](int i) { return monitor && f.size() > i ? f.at(i) : QString(); };
+    e->locations = field(7).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    e->header = field(8);
+    e->heard = field(9).isEmpty() ? QDateTime() : parseLogTime(field(9));
+    e->note = field(10);
+    if (!field(9).isEmpty() && !e->heard.isValid())
+        return fail(QStringLiteral("its Heard field \"%1\" is not a date and time with its offset from UTC")
+                        .arg(field(9).left(40)));
     return true;
 }

@@ -5,6 +5,7 @@
 #include "base/SafeWrite.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -21,9 +22,13 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
         u.error = QStringLiteral("%1: %2").arg(shown(fileName), why);
         return u;
     };
-    if (receiver.trimmed().isEmpty())
-        return fail(QStringLiteral("no receiver name was given for the old rows"));
-    const QByteArray path = QFile::encodeName(fileName);
+    // Through a symbolic link the file it leads to is upgraded: that file is
+    // what the backup must keep, and what the new file replaces.
+    const QFileInfo info(fileName);
+    const QString real = info.isSymLink() ? info.canonicalFilePath() : fileName;
+    if (real.isEmpty())
+        return fail(QStringLiteral("it is a link to a file that does not exist"));
+    const QByteArray path = QFile::encodeName(real);
     struct stat st {};
     if (::stat(path.constData(), &st) != 0)
         return fail(sysError(errno));
@@ -43,22 +48,33 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
         return fail(why);
     if (!r.hasHeader())
         return fail(notALog());
-    if (r.receiverColumn()) {
+    u.fromLayout = r.layout();
+    if (u.fromLayout >= AlertLogLayoutCurrent) {
         u.ok = true;
         u.rows = -1;
         return u;
     }
+    const bool needsReceiver = u.fromLayout < AlertLogLayoutReceiver;
+    if (needsReceiver && receiver.trimmed().isEmpty())
+        return fail(QStringLiteral("its rows name no receiver; give the one they came from with --receiver NAME"));
     u.backup = fileName + QStringLiteral(".bak");
     const QByteArray bak = QFile::encodeName(u.backup);
     struct stat bst {};
-    if (::lstat(bak.constData(), &bst) == 0)
-        return fail(QStringLiteral("the backup %1 exists already; move it away first; nothing was changed")
-                        .arg(shown(u.backup)));
+    if (::lstat(bak.constData(), &bst) == 0) {
+        // An upgrade killed after making the backup leaves a second name of
+        // the log itself: nothing to keep, so it does not block this one.
+        struct stat same {};
+        const bool isLog = ::stat(bak.constData(), &same) == 0 && same.st_dev == st.st_dev && same.st_ino == st.st_ino;
+        if (!isLog || ::unlink(bak.constData()) != 0)
+            return fail(QStringLiteral("the backup %1 exists already; move it away first; nothing was changed")
+                            .arg(shown(u.backup)));
+    }
 
-    // Every line after the header gets the receiver's field; torn rows and
-    // their markers stay as they are, so they stay out.
-    const QByteArray field = ',' + CsvField(receiver).toUtf8();
-    QByteArray out = AlertLogHeaderWithReceiver.toUtf8() + '\n';
+    // Every row gets the columns it lacks (the receiver's name for a
+    // six-column log, the monitor's columns empty); torn rows and their
+    // markers stay as they are, so they stay out.
+    const QByteArray field = (needsReceiver ? ',' + CsvField(receiver).toUtf8() : QByteArray()) + ",,,,";
+    QByteArray out = AlertLogHeaderOf(AlertLogLayoutCurrent).toUtf8() + '\n';
     out.reserve(qsizetype(st.st_size + st.st_size / 8 + 64));
     QByteArray original;
     original.resize(qsizetype(st.st_size));
@@ -77,6 +93,10 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     ++pos;
     while (pos < original.size()) {
         qsizetype end = original.indexOf('\n', pos);
+        // A quoted field may hold a line break: the row ends where its
+        // quotes are closed.
+        while (end >= 0 && original.at(pos) != '#' && original.mid(pos, end - pos).count('"') % 2 == 1)
+            end = original.indexOf('\n', end + 1);
         const bool terminated = end >= 0;
         if (!terminated)
             end = original.size();
@@ -94,21 +114,17 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
         }
         pos = end + 1;
     }
-    original.clear();
     // The old file stays whole under the backup's name (a second name for
     // the same file); the new one takes its place at once.
     if (::link(path.constData(), bak.constData()) != 0) {
         const int err = errno;
-        QByteArray copy;
-        QString readWhy;
-        QFile in(fileName);
-        if (!in.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("the backup %1 could not be made: %2").arg(shown(u.backup), sysError(err)));
-        copy = in.readAll();
-        if (!writeFileAtomically(u.backup, copy, &readWhy))
-            return fail(QStringLiteral("the backup could not be made: %1; nothing was changed").arg(readWhy));
+        QString copyWhy;
+        if (!writeFileAtomically(u.backup, original, &copyWhy))
+            return fail(QStringLiteral("the backup %1 could not be made (%2): %3; nothing was changed")
+                            .arg(shown(u.backup), sysError(err), copyWhy));
     }
-    if (!writeFileAtomically(fileName, out, &why))
+    original.clear();
+    if (!writeFileAtomically(real, out, &why))
         return fail(QStringLiteral("%1; the log is unchanged, the backup %2 is a copy of it").arg(why, shown(u.backup)));
     // The new file keeps the old one's mode and, when root upgrades a
     // user's log, its owner: the user's next transfer must still append.
@@ -118,4 +134,3 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     u.ok = true;
     return u;
 }
-

@@ -200,3 +200,26 @@ bool CheckAlertLogNamesReceivers(const QString &fileName, QString *why)
                    .arg(shown(fileName));
     return false;
 }
+
+bool CheckAlertLogTakesMonitorRows(const QString &fileName, QString *why)
+{
+    AlertLogReader r;
+    QString error;
+    if (!r.open(fileName, &error, true)) {
+        if (why)
+            *why = error;
+        return false;
+    }
+    if (!r.hasHeader() || r.layout() >= AlertLogLayoutMonitor)
+        return true;
+    if (why)
+        *why = r.receiverColumn()
+            ? QStringLiteral("%1 has no columns for the monitor's locations, header and times, so its rows "
+                             "could not be told apart; rewrite it in the new layout with: nx4400c-cli log upgrade %1")
+                  .arg(shown(fileName))
+            : QStringLiteral("%1 has no Receiver column, so the monitor's alerts would be credited to the receiver "
+                             "whose rows it holds; rewrite it in the new layout with: nx4400c-cli log upgrade %1 "
+                             "--receiver NAME (NAME: the receiver its rows came from)")
+                  .arg(shown(fileName));
+    return false;
+}
