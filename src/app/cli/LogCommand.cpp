@@ -266,6 +266,22 @@ int runShow(const Options &o)
     return 0;
 }
 
+// Hands every row of the open log to `collector`; false (said on `err`)
+// when the log cannot be read to its end. Rows left out are named.
+template <typename Collector>
+bool collectRows(AlertLogReader &r, const QString &path, Collector &collector, QTextStream &err)
+{
+    AlertLogEntry e;
+    while (r.next(&e))
+        collector.add(e);
+    if (!r.error().isEmpty()) {
+        err << "log: " << r.error() << '\n';
+        return false;
+    }
+    reportLeftOut(r, path, err);
+    return true;
+}
+
 // A receiver named on the command line that the log never names is a typo
 // or the wrong log: auditing it would report every week as a gap.
 bool namesKnown(const QStringList &unknown, const QString &path, QTextStream &err)
@@ -292,14 +308,8 @@ int runAudit(const Options &o, const QDate &today)
     collector.setReceivers(o.receivers);
     collector.setExcluded(o.excluded);
     collector.setToday(today);
-    AlertLogEntry e;
-    while (r.next(&e))
-        collector.add(e);
-    if (!r.error().isEmpty()) {
-        err << "log: " << r.error() << '\n';
+    if (!collectRows(r, path, collector, err))
         return 2;
-    }
-    reportLeftOut(r, path, err);
     if (!namesKnown(collector.unknownNames(), path, err))
         return 2;
     const QList<ReceiverAudit> audits = collector.run(o.from, o.to, today);
@@ -385,14 +395,8 @@ int runCrossCheck(const Options &o)
     // receiver needs no name.
     QString receiver = o.receivers.value(0);
     CrossCheckCollector collector(receiver, o.from, o.toGiven ? o.to : QDate());
-    AlertLogEntry e;
-    while (r.next(&e))
-        collector.add(e);
-    if (!r.error().isEmpty()) {
-        err << "log: " << r.error() << '\n';
+    if (!collectRows(r, path, collector, err))
         return 2;
-    }
-    reportLeftOut(r, path, err);
     const QStringList known = collector.receivers();
     if (!receiver.isEmpty() && !known.contains(receiver))
         return namesKnown({receiver}, path, err) ? 0 : 2;
@@ -407,6 +411,7 @@ int runCrossCheck(const Options &o)
         if (openLog(o, again, err).isEmpty())
             return 2;
         collector = CrossCheckCollector(receiver, o.from, o.toGiven ? o.to : QDate());
+        AlertLogEntry e;
         while (again.next(&e))
             collector.add(e);
     }

@@ -182,16 +182,30 @@ AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry>
     return m;
 }
 
-bool CheckAlertLogNamesReceivers(const QString &fileName, QString *why)
+namespace {
+
+// The layout FILE's header names: 0 for a missing or empty file, -1 with
+// *why when it cannot be read or is no alert log. Only the header is read.
+int layoutOf(const QString &fileName, QString *why)
 {
     AlertLogReader r;
     QString error;
     if (!r.open(fileName, &error, true)) {
         if (why)
             *why = error;
-        return false;
+        return -1;
     }
-    if (!r.hasHeader() || r.receiverColumn())
+    return r.layout();
+}
+
+} // namespace
+
+bool CheckAlertLogNamesReceivers(const QString &fileName, QString *why)
+{
+    const int layout = layoutOf(fileName, why);
+    if (layout < 0)
+        return false;
+    if (layout == 0 || layout >= AlertLogLayoutReceiver)
         return true;
     if (why)
         *why = QStringLiteral("%1 has no Receiver column, so the alerts of different receivers could not be told "
@@ -203,17 +217,13 @@ bool CheckAlertLogNamesReceivers(const QString &fileName, QString *why)
 
 bool CheckAlertLogTakesMonitorRows(const QString &fileName, QString *why)
 {
-    AlertLogReader r;
-    QString error;
-    if (!r.open(fileName, &error, true)) {
-        if (why)
-            *why = error;
+    const int layout = layoutOf(fileName, why);
+    if (layout < 0)
         return false;
-    }
-    if (!r.hasHeader() || r.layout() >= AlertLogLayoutMonitor)
+    if (layout == 0 || layout >= AlertLogLayoutMonitor)
         return true;
     if (why)
-        *why = r.receiverColumn()
+        *why = layout >= AlertLogLayoutReceiver
             ? QStringLiteral("%1 has no columns for the monitor's locations, header and times, so its rows "
                              "could not be told apart; rewrite it in the new layout with: nx4400c-cli log upgrade %1")
                   .arg(shown(fileName))

@@ -262,7 +262,7 @@ QList<ReceiverAudit> RequiredTestCollector::run(const QDate &from, const QDate &
         // before it is left out, and the one it falls in is not a gap.
         if (a.firstRow.isValid()) {
             auto owed = [&](QList<AuditPeriod> &periods) {
-                periods.removeIf([&](const AuditPeriod &p) { return p.start < a.firstRow && p.tests == 0; });
+                a.startsLater |= periods.removeIf([&](const AuditPeriod &p) { return p.start < a.firstRow && p.tests == 0; }) > 0;
             };
             owed(a.result.weeks);
             owed(a.result.months);
@@ -312,7 +312,7 @@ void auditGroupText(QTextStream &s, const QList<ReceiverAudit> &audits, bool mon
                 continue;
             s << '\n' << (monitors ? "Monitor " : "Receiver ") << ReceiverDisplayName(a.receiver)
               << (gaps ? ": GAPS" : ": ok");
-            if (a.firstRow.isValid() && a.firstRow > from)
+            if (a.startsLater)
                 s << " (owes tests from its first row, " << isoDate(a.firstRow) << ')';
             s << '\n';
             QString body = AuditText(a.result);

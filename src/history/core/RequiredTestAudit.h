@@ -95,6 +95,7 @@ struct ReceiverAudit {
     QString receiver;
     bool monitor = false;      // a monitor source, not a receiver
     QDate firstRow;            // the local date of its first row; invalid when it has none
+    bool startsLater = false;  // periods before its first row were left out
     RequiredTestAuditResult result;
     QDateTime lastRwtTime;     // the instant of the last RWT (RMT) on or before today; invalid when none
     QDateTime lastRmtTime;

@@ -18,6 +18,7 @@ MonitorExec::MonitorExec(const Options &options, QObject *parent) : QObject(pare
 
 MonitorExec::~MonitorExec()
 {
+    delete m_ended;
     if (m_current) {
         killCurrent();
         m_current->waitForFinished(5000);
@@ -80,10 +81,12 @@ void MonitorExec::startNext()
 void MonitorExec::onFinished()
 {
     m_timer.stop();
-    QProcess *p = m_current;
+    // The child that just ended is deleted with the next one's end (it is
+    // still emitting now); deleteLater would wait for an event loop that a
+    // recording's run never enters.
+    delete m_ended;
+    m_ended = m_current;
     m_current = nullptr;
-    if (p)
-        p->deleteLater();
     startNext();
 }
 

@@ -60,6 +60,7 @@ private:
     Options m_options;
     std::deque<Job> m_queue;
     QProcess *m_current = nullptr;
+    QProcess *m_ended = nullptr;
     QTimer m_timer;
     int m_started = 0;
     int m_dropped = 0;
