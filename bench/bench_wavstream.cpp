@@ -53,14 +53,14 @@ int main(int argc, char **argv)
     QVector<float> message;
     SameSignal::appendSilence(message, t, 0.5);
     SameSignal::appendMessage(message, t, "ZCZC-WXR-RWT-039035+0015-0651500-KCLE/NWS-");
-    const qint64 dataBytes = total - 44;
-    QByteArray head = "RIFF" + le32(quint32(std::min<qint64>(total - 8, 0xFFFFFFFFLL))) + "WAVEfmt " + le32(16)
+    const qint64 dataBytes = (total - 44) / 8 * 8;   // whole frames
+    QByteArray head = "RIFF" + le32(quint32(std::min<qint64>(dataBytes + 36, 0xFFFFFFFFLL))) + "WAVEfmt " + le32(16)
         + le16(3) + le16(2) + le32(rate) + le32(rate * 8) + le16(8) + le16(32) + "data"
         + le32(quint32(std::min<qint64>(dataBytes, 0xFFFFFFFFLL)));
     for (float s : std::as_const(message))
         head += QByteArray(reinterpret_cast<const char *>(&s), 4).repeated(2);
     QFile f(wav);
-    if (!f.open(QIODevice::WriteOnly) || f.write(head) != head.size() || !f.resize(total)) {
+    if (!f.open(QIODevice::WriteOnly) || f.write(head) != head.size() || !f.resize(44 + dataBytes)) {
         std::fprintf(stderr, "cannot make %s\n", qPrintable(wav));
         return 1;
     }
