@@ -15,7 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     e.name = QStringLiteral("Tornado Warning");
     e.cls = EventClass::Warning;
     e.length = QStringLiteral("00:30");
-    const QList<AlertLogEntry> alerts{e};
+    // The same alert as the monitor logs it: matched by its header and the
+    // time it was heard.
+    AlertLogEntry heard = e;
+    heard.receiver = QStringLiteral("monitor:hw:1");
+    heard.locations = {QStringLiteral("039035")};
+    heard.header = QStringLiteral("ZCZC-WXR-TOR-039035+0030-0651905-KCLE/NWS-");
+    heard.heard = e.localTime.addSecs(60);
+    const QList<AlertLogEntry> alerts{e, heard};
     const AlertLogMerge first = MergeAlertLog(existing, alerts);
     SplitCsvLine(QString::fromUtf8(existing));
     if (first.ok) {

@@ -81,6 +81,13 @@ void TestMainWindow::controlsAndCaptions()
     // Until a transfer succeeds there is no history to view or save.
     QVERIFY(!w.findChild<QMenu *>("mnuView")->isEnabled());
     QVERIFY(!action(&w, "mnuSaveAs")->isEnabled());
+    // The alert log and the monitor are reachable from the start.
+    auto *alerts = w.findChild<QMenu *>("mnuAlerts");
+    QVERIFY(alerts && alerts->isEnabled() && alerts->menuAction()->isEnabled());
+    for (const char *name : {"mnuAlertLog", "mnuAlertMonitor"}) {
+        QVERIFY2(alerts->actions().contains(action(&w, name)), name);
+        QVERIFY2(action(&w, name)->isEnabled(), name);
+    }
     QVERIFY(w.findChild<QProgressBar *>("prgXfer")->isHidden());
     QVERIFY(w.findChild<QLabel *>("Left"));
     QVERIFY(w.findChild<QLabel *>("Right"));

@@ -5,6 +5,7 @@
 #include "support/TestEnv.h"
 
 #include "history/core/AlertLog.h"
+#include "monitor/core/MonitorSession.h"
 
 #include <QtTest>
 
@@ -66,6 +67,10 @@ private slots:
     void tornAndEdgeRows();
     void upgrade_data();
     void upgrade();
+    void offAirRows_data();
+    void offAirRows();
+    void monitorRefusesOlderLayouts_data();
+    void monitorRefusesOlderLayouts();
 
 private:
     QList<AlertLogEntry> run(const QString &path, int *unreadable = nullptr)
@@ -103,9 +108,9 @@ void TestAlertLog::newLogHoldsHeaderAndAlertsOldestFirst()
     putSlot(ctx, 1, "065 02:05 CIV HMW 0215");   // 5 March, crossing midnight
     QCOMPARE(run(m_log).size(), 2);
     QCOMPARE(logLines(m_log),
-             QStringList({AlertLogHeaderWithReceiver,
-                          QStringLiteral("2026-03-05T22:05:00-04:00,CIV,HMW,Hazardous Materials Warning,Watch,02:15,/dev/ttyUSB0"),
-                          QStringLiteral("2026-06-01T10:30:00-04:00,WXR,TOR,Tornado Warning,Warning,01:00,/dev/ttyUSB0")}));
+             QStringList({AlertLogHeaderWithMonitor,
+                          QStringLiteral("2026-03-05T22:05:00-04:00,CIV,HMW,Hazardous Materials Warning,Watch,02:15,/dev/ttyUSB0,,,,"),
+                          QStringLiteral("2026-06-01T10:30:00-04:00,WXR,TOR,Tornado Warning,Warning,01:00,/dev/ttyUSB0,,,,")}));
 }
 
 void TestAlertLog::secondRunAddsNothing()
@@ -235,7 +240,7 @@ void TestAlertLog::quotedFieldsRoundTrip()
     putSlot(ctx, 0, "100 14:30 A,\" TOR 0100");
     QCOMPARE(run(m_log).size(), 1);
     QCOMPARE(logLines(m_log).at(1),
-             QStringLiteral("2026-04-10T10:30:00-04:00,\"A,\"\"\",TOR,Tornado Warning,Warning,01:00,/dev/ttyUSB0"));
+             QStringLiteral("2026-04-10T10:30:00-04:00,\"A,\"\"\",TOR,Tornado Warning,Warning,01:00,/dev/ttyUSB0,,,,"));
     QCOMPARE(SplitCsvLine(logLines(m_log).at(1)).at(1), QStringLiteral("A,\""));
     QVERIFY(run(m_log).isEmpty());
 }
@@ -297,8 +302,9 @@ void TestAlertLog::receiverColumn()
     const QString t = QStringLiteral("2026-03-04T10:00:00-05:00");
     const AlertLogMerge first = AppendAlertLog(m_log, {alert(t, "WXR", "RWT", "00:15", "Roof")});
     QVERIFY(first.ok && first.receiverColumn);
-    QCOMPARE(logLines(m_log).first(), AlertLogHeaderWithReceiver);
-    QVERIFY(logLines(m_log).at(1).endsWith(QLatin1String(",00:15,Roof")));
+    QCOMPARE(logLines(m_log).first(), AlertLogHeaderWithMonitor);
+    // A receiver's row leaves the monitor's columns empty.
+    QVERIFY(logLines(m_log).at(1).endsWith(QLatin1String(",00:15,Roof,,,,")));
     // The same alert heard by a second receiver is its own row; heard again
     // by the first, it is not.
     const AlertLogMerge second
@@ -472,7 +478,7 @@ void TestAlertLog::concurrentWritersLoseNothing()
     for (const AlertLogEntry &e : content.entries)
         seen.insert(e.localTime);
     QCOMPARE(seen.size(), Writers * Rounds);
-    QCOMPARE(logLines(m_log).count(AlertLogHeaderWithReceiver), 1);
+    QCOMPARE(logLines(m_log).count(AlertLogHeaderWithMonitor), 1);
 }
 
 namespace {
@@ -526,6 +532,10 @@ void TestAlertLog::tornAndEdgeRows_data()
     QTest::newRow("no offset") << h + "2026-01-01T10:00:00" + tail << QList<QByteArray>{} << 0 << 0 << 1 << 0;
     QTest::newRow("years 1900 and 9999") << h + "1900-01-01T00:00:00+00:00" + tail + "9999-12-31T23:59:00-05:00" + tail
                                          << QList<QByteArray>{} << 0 << 2 << 0 << 0;
+    // A quoted field may hold a line break: one row, not two.
+    QTest::newRow("line break in a quoted field")
+        << h + "2026-03-04T10:00:00-05:00,WXR,RWT,\"Required\nWeekly Test\",Other,00:15,Roof\n"
+        << QList<QByteArray>{RowA, RowB} << 1 << 2 << 0 << 0;
     // The same instant in UTC is the same alert.
     QTest::newRow("UTC as Z") << h + "2026-03-04T15:00:00Z" + tail << QList<QByteArray>{RowA} << 0 << 1 << 0 << 0;
 }
@@ -574,14 +584,20 @@ void TestAlertLog::upgrade_data()
     QTest::addColumn<QString>("receiver");
     QTest::addColumn<bool>("backupThere");
     QTest::addColumn<int>("rows");     // -1: left alone; -2: refused
+    QTest::addColumn<QString>("setup"); // "link": upgraded through a symbolic link; "stale": FILE.bak is the log itself
     const QByteArray six = AlertLogHeader.toUtf8() + '\n' + RowA.left(RowA.lastIndexOf(',')) + '\n'
         + RowB.left(RowB.lastIndexOf(',')) + '\n';
-    QTest::newRow("six columns") << six << "/dev/ttyUSB0" << false << 2;
-    QTest::newRow("six columns, torn last row") << six + "2026-03-0" << "Roof, east" << false << 2;
-    QTest::newRow("new layout already") << Header7 + '\n' + RowA + '\n' << "Roof" << false << -1;
-    QTest::newRow("backup in the way") << six << "Roof" << true << -2;
-    QTest::newRow("not a log") << QByteArray("Name,Phone\n") << "Roof" << false << -2;
-    QTest::newRow("no receiver name") << six << " " << false << -2;
+    const QByteArray seven = Header7 + '\n' + RowA + '\n';
+    QTest::newRow("six columns") << six << "/dev/ttyUSB0" << false << 2 << "";
+    QTest::newRow("six columns, torn last row") << six + "2026-03-0" << "Roof, east" << false << 2 << "";
+    QTest::newRow("receiver column, no name needed") << seven << "" << false << 1 << "";
+    QTest::newRow("current layout already") << AlertLogHeaderWithMonitor.toUtf8() + '\n' + RowA + ",,,,\n" << "Roof"
+                                            << false << -1 << "";
+    QTest::newRow("backup in the way") << six << "Roof" << true << -2 << "";
+    QTest::newRow("not a log") << QByteArray("Name,Phone\n") << "Roof" << false << -2 << "";
+    QTest::newRow("no receiver name") << six << " " << false << -2 << "";
+    QTest::newRow("through a symbolic link") << six << "Roof" << false << 2 << "link";
+    QTest::newRow("backup left by a killed upgrade") << six << "Roof" << false << 2 << "stale";
 }
 
 void TestAlertLog::upgrade()
@@ -590,12 +606,19 @@ void TestAlertLog::upgrade()
     QFETCH(QString, receiver);
     QFETCH(bool, backupThere);
     QFETCH(int, rows);
-    writeFile(m_log, log);
+    QFETCH(QString, setup);
+    const QString target = m_env->path(QStringLiteral("real-alerts.csv"));
+    writeFile(setup == QLatin1String("link") ? target : m_log, log);
+    if (setup == QLatin1String("link"))
+        QVERIFY(QFile::link(target, m_log));
     const QString bak = m_log + QStringLiteral(".bak");
     if (backupThere)
         writeFile(bak, "older\n");
+    if (setup == QLatin1String("stale"))
+        QVERIFY(::link(QFile::encodeName(m_log).constData(), QFile::encodeName(bak).constData()) == 0);
     QString why;
-    QCOMPARE(CheckAlertLogNamesReceivers(m_log, &why), rows == -1);
+    const bool sixColumns = log.startsWith(AlertLogHeader.toUtf8() + '\n');
+    QCOMPARE(CheckAlertLogNamesReceivers(m_log, &why), !sixColumns && rows != -2);
     if (rows == 2)
         QVERIFY2(why.contains(QLatin1String("nx4400c-cli log upgrade")), qPrintable(why));
     const AlertLogUpgrade u = UpgradeAlertLog(m_log, receiver);
@@ -607,25 +630,171 @@ void TestAlertLog::upgrade()
             QVERIFY2(u.error.contains(m_log), qPrintable(u.error));
         return;
     }
+    QVERIFY2(u.ok, qPrintable(u.error));
     QCOMPARE(u.rows, rows);
     QCOMPARE(u.backup, bak);
+    // The backup holds the original, and the link still leads to the log.
     QCOMPARE(readAll(bak), log);
+    if (setup == QLatin1String("link")) {
+        QVERIFY(QFileInfo(m_log).isSymLink());
+        QCOMPARE(readAll(target), readAll(m_log));
+    }
     AlertLogContent content;
     QVERIFY(ReadAlertLog(m_log, &content));
     QVERIFY(content.receiverColumn);
+    QCOMPARE(content.layout, AlertLogLayoutCurrent);
     QCOMPARE(content.entries.size(), rows);
     for (const AlertLogEntry &e : std::as_const(content.entries))
-        QCOMPARE(e.receiver, receiver);
+        QCOMPARE(e.receiver, sixColumns ? receiver : QStringLiteral("Roof"));
     QCOMPARE(content.torn, log.endsWith('\n') ? 0 : 1);
     QVERIFY(CheckAlertLogNamesReceivers(m_log, &why));
     // A batch appends to it now: the old receiver's alert is known, the
     // same alert from another receiver is new.
     AlertLogEntry known = row(RowA);
-    known.receiver = receiver;
-    const AlertLogMerge m = AppendAlertLog(m_log, {known, row(RowA)});
+    known.receiver = sixColumns ? receiver : QStringLiteral("Roof");
+    AlertLogEntry other = row(RowA);
+    other.receiver = QStringLiteral("Office");
+    const AlertLogMerge m = AppendAlertLog(m_log, {known, other});
     QVERIFY(m.ok);
     QCOMPARE(m.added.size(), 1);
-    QCOMPARE(m.added.first().receiver, QStringLiteral("Roof"));
+    QCOMPARE(m.added.first().receiver, QStringLiteral("Office"));
+}
+
+namespace {
+
+// A header as the monitor heard it: "HEADER@HEARD" (HEARD in ISO 8601),
+// optionally "@SOURCE" after it.
+AlertLogEntry hearing(const QString &spec)
+{
+    const QStringList p = spec.split(QLatin1Char('@'));
+    MonitorMessage m;
+    int length = 0;
+    const SameParse parsed = parseSameHeader(p.at(0).toLatin1(), &length, &m.report.header);
+    Q_ASSERT(parsed == SameParse::Complete);
+    m.heard = QDateTime::fromString(p.at(1), Qt::ISODate);
+    m.source = p.value(2, QStringLiteral("monitor:hw:1"));
+    return monitorLogEntry(m);
+}
+
+QList<AlertLogEntry> hearings(const QStringList &specs)
+{
+    QList<AlertLogEntry> out;
+    for (const QString &s : specs)
+        out << hearing(s);
+    return out;
+}
+
+} // namespace
+
+void TestAlertLog::offAirRows_data()
+{
+    QTest::addColumn<QStringList>("logged");     // appended first
+    QTest::addColumn<QStringList>("heard");      // then these
+    QTest::addColumn<int>("added");
+    QTest::addColumn<QString>("issued");         // the last new row's date in UTC ("" when none is added)
+    QTest::addColumn<QString>("note");           // part of its note
+
+    const QString tor = QStringLiteral("ZCZC-WXR-TOR-%1+0030-0651500-KCLE/NWS-");
+    const QString h = tor.arg(QStringLiteral("039035"));
+    QStringList five;
+    for (const char *county : {"039035", "039055", "039085", "039093", "039103"})
+        five << tor.arg(QLatin1String(county))
+                    + QStringLiteral("@2026-03-06T15:00:%1Z").arg(five.size() * 10, 2, 10, QLatin1Char('0'));
+    QTest::newRow("five warnings in one minute") << QStringList() << five << 5 << "2026-03-06T15:00:00Z" << "";
+    QTest::newRow("same header, heard twice in one run") << QStringList() << QStringList{h + "@2026-03-06T15:01:00Z", h + "@2026-03-06T15:02:00Z"}
+                                                     << 1 << "2026-03-06T15:00:00Z" << "";
+    QTest::newRow("repeat inside the purge time") << QStringList{h + "@2026-03-06T15:01:00Z"}
+                                                  << QStringList{h + "@2026-03-06T15:29:00Z"} << 0 << "" << "";
+    QTest::newRow("repeat after the purge time") << QStringList{h + "@2026-03-06T15:01:00Z"}
+                                                 << QStringList{h + "@2026-03-06T15:31:00Z"} << 1
+                                                 << "2026-03-06T15:00:00Z" << "";
+    QTest::newRow("late relay, heard again within its purge time")
+        << QStringList{h + "@2026-03-06T16:00:00Z"} << QStringList{h + "@2026-03-06T16:20:00Z"} << 0 << "" << "";
+    QTest::newRow("same header, another monitor") << QStringList{h + "@2026-03-06T15:01:00Z"}
+                                                  << QStringList{h + "@2026-03-06T15:02:00Z@monitor:sdr"} << 1
+                                                  << "2026-03-06T15:00:00Z" << "";
+    QTest::newRow("other purge time, same minute") << QStringList{h + "@2026-03-06T15:01:00Z"}
+                                                   << QStringList{QString(h).replace(QLatin1String("+0030"), QLatin1String("+0100"))
+                                                                  + "@2026-03-06T15:02:00Z"}
+                                                   << 1 << "2026-03-06T15:00:00Z" << "";
+    // The header has no year: the one nearest the hearing.
+    QTest::newRow("issued December 31, heard January 1")
+        << QStringList() << QStringList{"ZCZC-WXR-RWT-039035+0015-3652350-KCLE/NWS-@2027-01-01T00:05:00Z"} << 1
+        << "2026-12-31T23:50:00Z" << "";
+    QTest::newRow("issued January 1, heard before midnight")
+        << QStringList() << QStringList{"ZCZC-WXR-RWT-039035+0015-0010010-KCLE/NWS-@2026-12-31T23:58:00Z"} << 1
+        << "2027-01-01T00:10:00Z" << "";
+    QTest::newRow("day 366 of a leap year")
+        << QStringList() << QStringList{"ZCZC-WXR-RWT-039035+0015-3661200-KCLE/NWS-@2028-12-31T12:10:00Z"} << 1
+        << "2028-12-31T12:00:00Z" << "";
+    QTest::newRow("replayed recording of last month's test")
+        << QStringList() << QStringList{"ZCZC-WXR-RMT-039035+0100-0331400-KCLE/NWS-@2026-03-06T15:00:00Z"} << 1
+        << "2026-02-02T14:00:00Z" << "";
+    // Heard alike in every burst, but out of range: kept, with a note, at the time heard.
+    QTest::newRow("issue day 000") << QStringList()
+                                   << QStringList{"ZCZC-WXR-RWT-039035+0015-0001200-KCLE/NWS-@2026-03-06T15:00:00Z"} << 1
+                                   << "2026-03-06T15:00:00Z" << "issue day 000";
+    QTest::newRow("issue hour 25") << QStringList()
+                                   << QStringList{"ZCZC-WXR-RWT-039035+0015-0652500-KCLE/NWS-@2026-03-06T15:00:00Z"} << 1
+                                   << "2026-03-06T15:00:00Z" << "issue hour 25";
+}
+
+void TestAlertLog::offAirRows()
+{
+    QFETCH(QStringList, logged);
+    QFETCH(QStringList, heard);
+    QFETCH(int, added);
+    QFETCH(QString, issued);
+    QFETCH(QString, note);
+    for (const AlertLogEntry &e : hearings(logged))
+        QVERIFY(AppendAlertLog(m_log, {e}).ok);
+    int total = 0;
+    for (const AlertLogEntry &e : hearings(heard)) {
+        const AlertLogMerge m = AppendAlertLog(m_log, {e});
+        QVERIFY2(m.ok, qPrintable(m.error));
+        total += int(m.added.size());
+    }
+    QCOMPARE(total, added);
+    AlertLogContent content;
+    QString why;
+    QVERIFY2(ReadAlertLog(m_log, &content, &why), qPrintable(why));
+    QCOMPARE(content.entries.size(), logged.size() + added);
+    if (added == 0)
+        return;
+    // Read back whole: the locations, the header and both times.
+    const AlertLogEntry last = content.entries.last();
+    const AlertLogEntry expected = hearing(heard.at(added - 1));   // repeats come after the first
+    QCOMPARE(last.localTime.toUTC().toString(Qt::ISODate), issued);
+    QCOMPARE(last.header, expected.header);
+    QCOMPARE(last.locations, expected.locations);
+    QCOMPARE(last.heard, expected.heard);
+    QVERIFY2(last.note.contains(note), qPrintable(last.note));
+    QCOMPARE(last.note.isEmpty(), note.isEmpty());
+}
+
+void TestAlertLog::monitorRefusesOlderLayouts_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("missing") << QByteArray() << true << "";
+    QTest::newRow("current layout") << AlertLogHeaderWithMonitor.toUtf8() + '\n' << true << "";
+    QTest::newRow("six columns") << AlertLogHeader.toUtf8() + '\n' + RowA.left(RowA.lastIndexOf(',')) + '\n' << false
+                                 << "log upgrade";
+    QTest::newRow("receiver column") << Header7 + '\n' + RowA + '\n' << false << "log upgrade";
+    QTest::newRow("not a log") << QByteArray("Name,Phone\n") << false << "not an alert log";
+}
+
+void TestAlertLog::monitorRefusesOlderLayouts()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(bool, accepted);
+    QFETCH(QString, says);
+    if (!log.isEmpty())
+        writeFile(m_log, log);
+    QString why;
+    QCOMPARE(MonitorSession::logAccepts(m_log, &why), accepted);
+    QVERIFY2(why.contains(says), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(TestAlertLog)

@@ -5,6 +5,7 @@
 // codes.
 #include "support/TestEnv.h"
 
+#include "config/core/ReceiverProfile.h"
 #include "history/core/RequiredTestAudit.h"
 
 #include <QJsonDocument>
@@ -57,6 +58,8 @@ private slots:
     void perReceiver();
     void fleetCommandLine_data();
     void fleetCommandLine();
+    void crossCheckCommandLine_data();
+    void crossCheckCommandLine();
 };
 
 void TestRequiredTests::gaps_data()
@@ -277,32 +280,50 @@ void TestRequiredTests::perReceiver_data()
 {
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QStringList>("only");
+    QTest::addColumn<QStringList>("excluded");
     QTest::addColumn<QStringList>("gaps");   // "receiver: first missing weeks"
     const QStringList all = fleetRows();
+    const QStringList none;
     QTest::newRow("one receiver lost its weekly test")
-        << all << QStringList{} << QStringList{"monitor:hw:2: 2026-03-15"};
+        << all << none << none << QStringList{"monitor:hw:2: 2026-03-15"};
     QTest::newRow("filtered to the others") << all << QStringList{"/dev/ttyUSB0", "rfc2217://rack:4001"}
-                                            << QStringList{};
+                                            << none << QStringList{};
+    QTest::newRow("the monitor left out") << all << none << QStringList{"monitor:hw:2"} << QStringList{};
     // A receiver asked for that logged nothing owes every week.
-    QTest::newRow("a receiver without rows") << all << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB9"}
+    QTest::newRow("a receiver without rows") << all << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB9"} << none
                                              << QStringList{"/dev/ttyUSB9: 2026-03-01 2026-03-08 2026-03-15"};
     QTest::newRow("an unnamed receiver beside named ones")
-        << all + QStringList{"2026-03-04T10:00:00-05:00 RMT"} << QStringList{}
+        << all + QStringList{"2026-03-04T10:00:00-05:00 RMT"} << none << none
         << QStringList{": 2026-03-08 2026-03-15", "monitor:hw:2: 2026-03-15"};
-    // Another receiver's test does not cover this one's week.
+    // Another receiver's test does not cover this one's week; but nothing
+    // is owed before a receiver's first row.
     QTest::newRow("tests of one receiver only")
         << QStringList{"2026-03-04T10:00:00-05:00 RMT A", "2026-03-11T10:00:00-05:00 RWT A",
-                       "2026-03-18T10:00:00-05:00 RWT A", "2026-03-18T10:00:00-05:00 TOR B"}
-        << QStringList{} << QStringList{"B: 2026-03-01 2026-03-08 2026-03-15"};
+                       "2026-03-18T10:00:00-05:00 RWT A", "2026-03-08T10:00:00-05:00 TOR B"}
+        << none << none << QStringList{"B: 2026-03-08 2026-03-15"};
+    QTest::newRow("a receiver added in mid-month, tested since")
+        << all + QStringList{"2026-03-12T09:00:00-05:00 TOR late", "2026-03-18T10:00:00-05:00 RWT late"} << none
+        << none << QStringList{"monitor:hw:2: 2026-03-15"};
+    QTest::newRow("a receiver added in mid-month, silent since")
+        << all + QStringList{"2026-03-05T09:00:00-05:00 TOR late"} << none << none
+        << QStringList{"late: 2026-03-08 2026-03-15", "monitor:hw:2: 2026-03-15"};
+    // A recording played once into the monitor owes nothing, unless asked for.
+    QTest::newRow("a recording played once") << all + QStringList{"2026-03-04T10:00:00-05:00 RWT monitor:wav"}
+                                             << none << none << QStringList{"monitor:hw:2: 2026-03-15"};
+    QTest::newRow("a recording asked for") << all + QStringList{"2026-03-04T10:00:00-05:00 RWT monitor:wav"}
+                                           << QStringList{"monitor:wav"} << none
+                                           << QStringList{"monitor:wav: 2026-03-08 2026-03-15"};
 }
 
 void TestRequiredTests::perReceiver()
 {
     QFETCH(QStringList, rows);
     QFETCH(QStringList, only);
+    QFETCH(QStringList, excluded);
     QFETCH(QStringList, gaps);
     RequiredTestCollector c;
     c.setReceivers(only);
+    c.setExcluded(excluded);
     c.setToday(QDate(2026, 6, 1));
     for (const AlertLogEntry &e : fleetLog(rows))
         c.add(e);
@@ -319,7 +340,8 @@ void TestRequiredTests::perReceiver()
     for (const ReceiverAudit &a : audits) {
         if (!a.result.hasGaps())
             continue;
-        QVERIFY2(text.contains(QStringLiteral("Receiver %1: GAPS").arg(ReceiverDisplayName(a.receiver))), qPrintable(text));
+        const QString kind = a.monitor ? QStringLiteral("Monitor") : QStringLiteral("Receiver");
+        QVERIFY2(text.contains(QStringLiteral("%1 %2: GAPS").arg(kind, ReceiverDisplayName(a.receiver))), qPrintable(text));
         QVERIFY2(csv.contains(QStringLiteral("%1,week,RWT,").arg(a.receiver)), qPrintable(csv));
     }
 }
@@ -367,24 +389,30 @@ void TestRequiredTests::fleetCommandLine_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");   // a pattern standard output must match
     const QStringList audit{"log", "audit", "--from", "2026-03-01", "--to", "2026-03-21"};
-    QTest::newRow("audit names the receiver") << audit << 1 << "Receiver monitor:hw:2: GAPS\\n  Weeks without .*: 1 of 3\\n    Sun 2026-03-15";
+    QTest::newRow("audit names the monitor in its own group")
+        << audit << 1 << "Receivers: 2, 0 with a gap\\n(.|\\n)*Monitors: 1, 1 with a gap.*\\n\\nMonitor monitor:hw:2: GAPS\\n  Weeks without .*: 1 of 3\\n    Sun 2026-03-15";
+    QTest::newRow("audit without the monitor") << audit + QStringList{"--exclude", "monitor:hw:2"} << 0
+                                               << "Receivers: 2, 0 with a gap\\n";
+    QTest::newRow("audit, --exclude of a name the log lacks") << audit + QStringList{"--exclude", "monitor:hw:9"} << 2 << "^$";
+    QTest::newRow("audit, --receiver the log lacks") << audit + QStringList{"--receiver", "/dev/ttyUSB9"} << 2 << "^$";
     QTest::newRow("audit csv") << audit + QStringList{"--format", "csv"} << 1
                                << "^Receiver,Kind,Test,Start,End,Status,Tests\\n(.|\\n)*monitor:hw:2,week,RWT,2026-03-15,2026-03-21,missing,0";
     QTest::newRow("audit of the others") << audit + QStringList{"--receiver", "/dev/ttyUSB0", "--receiver=rfc2217://rack:4001"}
                                          << 0 << "Receivers: 2, 0 with a gap";
-    QTest::newRow("audit json") << audit + QStringList{"--json"} << 1 << "^\\{\"schema_version\":1,";
+    QTest::newRow("audit json") << audit + QStringList{"--json"} << 1
+                                << "^\\{\"schema\":\"nx4400c-log-audit\",\"version\":2,.*\"receiver\":\"monitor:hw:2\",\"kind\":\"monitor\"";
     QTest::newRow("audit openmetrics") << audit + QStringList{"--format", "openmetrics"} << 1
                                        << "nx4400c_missing_weekly_tests\\{receiver=\"monitor:hw:2\"\\} 1\\n";
     QTest::newRow("show one receiver") << QStringList{"log", "show", "--receiver", "monitor:hw:2", "--code", "RWT"} << 0
-                                       << "^LocalDateTime.*,Receiver\\n2026-03-11T11:00:00-04:00,[^\\n]*,monitor:hw:2\\n$";
+                                       << "^LocalDateTime.*,Receiver,Locations,Header,Heard,Note\\n2026-03-11T11:00:00-04:00,[^\\n]*,monitor:hw:2,,,,\\n$";
     QTest::newRow("show json") << QStringList{"log", "show", "--from", "2026-03-19", "--json"} << 0
-                               << "^\\{\"schema_version\":1,.*\"utc\":\"2026-03-19T12:00:00Z\"";
+                               << "^\\{\"schema\":\"nx4400c-log-show\",\"version\":2,.*\"utc\":\"2026-03-19T12:00:00Z\"";
     // Dates at the edges are refused with the option named.
     QTest::newRow("show, --from after --to") << QStringList{"log", "show", "--from", "2026-03-10", "--to", "2026-03-01"} << 2 << "^$";
     QTest::newRow("audit, year 1") << QStringList{"log", "audit", "--from", "0001-01-01"} << 2 << "^$";
     QTest::newRow("show, year 1899") << QStringList{"log", "show", "--to", "1899-12-31"} << 2 << "^$";
     QTest::newRow("show, signed year") << QStringList{"log", "show", "--from", "-001-01-01"} << 2 << "^$";
-    QTest::newRow("upgrade without a receiver") << QStringList{"log", "upgrade", "alerts.csv"} << 2 << "^$";
+    QTest::newRow("upgrade of a current log") << QStringList{"log", "upgrade", "alerts.csv"} << 0 << "current layout already";
 }
 
 void TestRequiredTests::fleetCommandLine()
@@ -401,17 +429,88 @@ void TestRequiredTests::fleetCommandLine()
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString::fromUtf8(out) + err));
     QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(out)).hasMatch(), out.constData());
     if (exitCode == 2)   // the option at fault is named
-        QVERIFY2(err.contains(QRegularExpression(QStringLiteral("--(from|to)|--receiver"))), qPrintable(err));
+        QVERIFY2(err.contains(QRegularExpression(QStringLiteral("--(from|to)|--receiver|names no receiver"))), qPrintable(err));
     if (args.contains(QStringLiteral("--json"))) {
         QJsonParseError e;
         const QJsonDocument doc = QJsonDocument::fromJson(out, &e);
         QVERIFY2(e.error == QJsonParseError::NoError, qPrintable(e.errorString()));
-        QCOMPARE(doc.object().value(QStringLiteral("schema_version")).toInt(), 1);
+        QVERIFY(doc.object().value(QStringLiteral("schema")).toString().startsWith(QLatin1String("nx4400c-log-")));
+        QCOMPARE(doc.object().value(QStringLiteral("version")).toInt(), 2);
     }
     if (args.contains(QStringLiteral("openmetrics"))) {
         const QString problem = checkMetrics(out);
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
+}
+
+namespace {
+
+// A monitor's row: a Tornado Warning for `county` issued 2026-03-12 15:00 UTC.
+AlertLogEntry heardTornado(const QString &county)
+{
+    AlertLogEntry e;
+    e.localTime = QDateTime(QDate(2026, 3, 12), QTime(15, 0), Qt::UTC);
+    e.originator = QStringLiteral("WXR");
+    e.code = QStringLiteral("TOR");
+    e.name = QStringLiteral("Tornado Warning");
+    e.cls = EventClass::Warning;
+    e.length = QStringLiteral("00:30");
+    e.receiver = QStringLiteral("monitor:hw:1");
+    e.locations = {county};
+    e.header = QStringLiteral("ZCZC-WXR-TOR-%1+0030-0711500-KCLE/NWS-").arg(county);
+    e.heard = QDateTime(QDate(2026, 3, 12), QTime(15, 1), Qt::UTC);
+    return e;
+}
+
+} // namespace
+
+void TestRequiredTests::crossCheckCommandLine_data()
+{
+    QTest::addColumn<QList<AlertLogEntry>>("rows");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    // The receiver in Cuyahoga (039035) had its weekly test; what else it recorded varies.
+    QList<AlertLogEntry> base = fleetLog({"2026-03-11T11:00:00-04:00 RWT /dev/ttyUSB0"});
+    AlertLogEntry recorded = base.first();
+    recorded.code = QStringLiteral("TOR");
+    recorded.localTime = QDateTime::fromString(QStringLiteral("2026-03-12T11:02:00-04:00"), Qt::ISODate);
+    const QStringList check{"log", "crosscheck", "--receiver", "/dev/ttyUSB0"};
+    QTest::newRow("heard for its county, not in its history")
+        << base + QList{heardTornado("039035")} << check << 1
+        << "heard but not recorded: 2026-03-12T15:00:00Z WXR TOR \\(Tornado Warning\\) by monitor:hw:1\\n1 heard, 1 for this receiver, 1 not recorded";
+    QTest::newRow("heard and recorded") << base + QList{recorded, heardTornado("039035")} << check << 0
+                                        << "^Receiver /dev/ttyUSB0\\n1 heard, 1 for this receiver, 0 not recorded\\n$";
+    QTest::newRow("heard for another county") << base + QList{heardTornado("039055")} << check << 0
+                                              << "1 heard, 0 for this receiver, 0 not recorded";
+    QTest::newRow("one receiver needs no name") << base + QList{heardTornado("039035")}
+                                                << QStringList{"log", "crosscheck"} << 1 << "1 not recorded";
+    QTest::newRow("outside the dates") << base + QList{heardTornado("039035")} << check + QStringList{"--from", "2026-03-13"}
+                                       << 0 << "0 heard";
+    QTest::newRow("json") << base + QList{heardTornado("039035")} << check + QStringList{"--json"} << 1
+                          << "^\\{\"schema\":\"nx4400c-log-crosscheck\",\"version\":1,.*\"missed\":1,\"missing\":\\[\\{\"issueTime\"";
+    QTest::newRow("a receiver the log lacks") << base << QStringList{"log", "crosscheck", "--receiver", "/dev/ttyUSB9"}
+                                              << 2 << "^$";
+}
+
+void TestRequiredTests::crossCheckCommandLine()
+{
+    QFETCH(QList<AlertLogEntry>, rows);
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    if (!QFileInfo::exists(buildBinDir() + QStringLiteral("/nx4400c-cli")))
+        QSKIP("nx4400c-cli is not built");
+    QTemporaryDir dir;
+    const QString profile = dir.filePath(QStringLiteral("cuyahoga.nxp"));
+    QString why;
+    QVERIFY2(SaveProfile(profile, ReceiverConfig(), {QStringLiteral("X 039035  Cuyahoga               Ohio")},
+                         {QStringLiteral("TOR"), QStringLiteral("RWT")}, &why),
+             qPrintable(why));
+    const LogRun r = runOnLog(AlertLogTextFor(rows, AlertLogLayoutCurrent), args + QStringList{"--profile", profile}, true);
+    QVERIFY(r.finished);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QString::fromUtf8(r.out) + r.err));
+    QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(r.out)).hasMatch(), r.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestRequiredTests)

@@ -3,6 +3,7 @@
 // Monitor window from a WAV file lands in the alert log, and the cross-check
 // finds that a receiver whose history lacks it missed it.
 #include "support/GuiDriver.h"
+#include "support/SameSignal.h"
 #include "support/VirtualReceiver.h"
 
 #include "app/gui/NX4400C.h"
@@ -17,12 +18,20 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QFile>
+#include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -68,6 +77,8 @@ private slots:
     void heardButNotRecorded();
     void commandLine_data();
     void commandLine();
+    void recordings_data();
+    void recordings();
 };
 
 void TestMonitor::receiverProgram_data()
@@ -145,6 +156,27 @@ void TestMonitor::heardButNotRecorded()
         monitor.grab().save(QDir(qEnvironmentVariable("NX_GRAB_DIR")).filePath(QStringLiteral("frmMonitor.png")));
     QVERIFY(done.wait(20000));
 
+    // Readable at 800 pixels: every column in view, nothing cut off; and at
+    // 1600 the counties take the room.
+    for (const int width : {800, 1600}) {
+        monitor.resize(width, 520);
+        QApplication::processEvents();
+        if (qEnvironmentVariableIsSet("NX_GRAB_DIR"))
+            monitor.grab().save(QDir(qEnvironmentVariable("NX_GRAB_DIR")).filePath(QStringLiteral("frmMonitor-%1.png").arg(width)));
+        QVERIFY2(grid->horizontalHeader()->length() <= grid->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 px: the columns need %2 px, the table shows %3")
+                                .arg(width).arg(grid->horizontalHeader()->length()).arg(grid->viewport()->width())));
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            const QTableWidgetItem *item = grid->item(0, c);
+            const QRect need = grid->fontMetrics().boundingRect(QRect(0, 0, grid->columnWidth(c) - 8, 10000),
+                                                                Qt::TextWordWrap, item->text());
+            QVERIFY2(need.height() <= grid->rowHeight(0), qPrintable(item->text()));
+        }
+    }
+    // Times carry their zone; a warning has the history grid's colour.
+    QVERIFY2(grid->item(0, 3)->text().contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d \\S+"))),
+             qPrintable(grid->item(0, 3)->text()));
+
     // What the window shows reaches a screen reader.
     const QString spoken = accessibleText(&monitor);
     for (const QString &t : {QStringLiteral("Required Weekly Test (RWT)"), QStringLiteral("Broward, Florida"),
@@ -177,9 +209,12 @@ void TestMonitor::heardButNotRecorded()
     QVERIFY(CrossCheckText(check).startsWith(QLatin1String("heard but not recorded: ")));
 
     // Once the receiver's history holds it, nothing is missed.
+    // (The receiver records the alert when it hears it.)
     AlertLogEntry same = monitorLogEntry(heard);
-    same.localTime = same.localTime.addSecs(120);
+    same.localTime = heard.heard.addSecs(120);
     same.receiver.clear();
+    same.header.clear();
+    same.heard = QDateTime();
     QCOMPARE(RunReceiverCrossCheck({{monitorLogEntry(heard), heard.report.header.locations}}, recorded + QList{same},
                                    ReceiverProgram::fromSetup(ctx.FipEntries, ctx.EventSelection)).missed(), 0);
 }
@@ -241,6 +276,177 @@ void TestMonitor::commandLine()
         QCOMPARE(log.entries.size(), 1);
         QCOMPARE(log.entries.at(0).receiver, QStringLiteral("monitor:stdin"));
     }
+}
+
+namespace {
+
+const QByteArray Tor = "ZCZC-WXR-TOR-039035+0030-0651500-KCLE/NWS-";
+
+QList<QByteArray> fiveWarnings()
+{
+    QList<QByteArray> out;
+    for (const char *c : {"039035", "039055", "039085", "039093", "039103"})
+        out << QByteArray(Tor).replace("039035", c);
+    return out;
+}
+
+void writeScript(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\n" + text);
+    f.close();
+    QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+}
+
+} // namespace
+
+// `monitor --wav` from end to end: what goes to standard output, to
+// standard error, and into the log, for recordings as recorders write them
+// and for --exec programs that chatter, hang or do not exist.
+void TestMonitor::recordings_data()
+{
+    QTest::addColumn<QList<QByteArray>>("headers");   // the messages in the recording
+    QTest::addColumn<QString>("wav");                 // "", "size 0", "size ffffffff", "bext"
+    QTest::addColumn<QStringList>("args");            // PROGRAM stands for a script of the test
+    QTest::addColumn<QByteArray>("program");          // that script's body
+    QTest::addColumn<QByteArray>("logBefore");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("rows");                    // the monitor's rows in the log afterwards
+    QTest::addColumn<QString>("out");                 // patterns
+    QTest::addColumn<QString>("err");
+
+    const QList<QByteArray> one{Tor};
+    const QStringList none;
+    QTest::newRow("five warnings in one minute") << fiveWarnings() << "" << none << QByteArray() << QByteArray() << 0
+                                                 << 5 << "(ZCZC-WXR-TOR-[^\\n]*\\nNNNN\\n){5}" << "^$";
+    QTest::newRow("data size 0, read to the end") << one << "size 0" << none << QByteArray() << QByteArray() << 0 << 1
+                                                  << "^ZCZC-WXR-TOR-039035" << "^$";
+    QTest::newRow("data size 0xFFFFFFFF, read to the end") << one << "size ffffffff" << none << QByteArray()
+                                                           << QByteArray() << 0 << 1 << "^ZCZC-WXR-TOR-039035" << "^$";
+    QTest::newRow("heard at the recording's own time") << one << "bext" << none << QByteArray() << QByteArray() << 0
+                                                       << 1 << "^ZCZC-WXR-TOR-039035" << "^$";
+    QTest::newRow("a person's sentence") << one << "bext" << QStringList{"--text"} << QByteArray() << QByteArray() << 0 << 1
+                                         << "^Tornado Warning for Cuyahoga, Ohio until 15:30 UTC \\(issued 15:00 UTC\\) by KCLE/NWS\\nNNNN\\n$"
+                                         << "^$";
+    QTest::newRow("six-column log refused") << one << "" << none << QByteArray()
+                                            << AlertLogHeader.toUtf8() + "\n2026-03-04T10:00:00-05:00,WXR,RWT,Required Weekly Test,Other,00:15\n"
+                                            << 1 << 0 << "^$" << "log upgrade";
+    QTest::newRow("header heard alike, issue day out of range")
+        << QList<QByteArray>{"ZCZC-WXR-RWT-039035+0015-0001200-KCLE/NWS-"} << "" << none << QByteArray() << QByteArray()
+        << 0 << 1 << "^ZCZC-WXR-RWT-039035\\+0015-0001200-KCLE/NWS-\\n" << "issue day 000 is not 001 to 366";
+    QTest::newRow("JSON lines beside a chatty program")
+        << fiveWarnings() << "" << QStringList{"--json", "--exec", "PROGRAM"}
+        << QByteArray("echo \"chatty out $4\"\necho '{\"not\": \"ours\"}'\necho \"chatty err\" >&2\n") << QByteArray()
+        << 0 << 5 << "\"schema\":\"nx4400c-monitor\"" << "chatty out 039035\\n(.|\\n)*chatty err";
+    QTest::newRow("a program that cannot start") << one << "" << QStringList{"--exec", "/nonexistent/notify"}
+                                                 << QByteArray() << QByteArray() << 1 << 1 << "^ZCZC" << "could not start /nonexistent/notify";
+    // Each run notes its process; one that finds an earlier one still alive says so.
+    QTest::newRow("a program that hangs")
+        << fiveWarnings().mid(0, 3) << "" << QStringList{"--exec", "PROGRAM", "--exec-timeout", "1"}
+        << QByteArray("for p in $(cat pids 2>/dev/null); do kill -0 $p 2>/dev/null && echo overlap >> runs; done\n"
+                      "echo $$ >> pids\necho run >> runs\nexec sleep 300\n")
+        << QByteArray() << 0 << 3 << "^ZCZC" << "ran longer than 1 s and was ended";
+}
+
+void TestMonitor::recordings()
+{
+    QFETCH(QList<QByteArray>, headers);
+    QFETCH(QString, wav);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, program);
+    QFETCH(QByteArray, logBefore);
+    QFETCH(int, exitCode);
+    QFETCH(int, rows);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    TestEnv env;
+    const QString log = env.path(QStringLiteral("alerts.csv"));
+    if (!logBefore.isEmpty()) {
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(logBefore);
+    }
+    const int rate = 11025;
+    const QVector<qint16> samples = SameSignal::messages(headers, rate);
+    const qint64 size = wav == QLatin1String("size 0") ? 0 : wav == QLatin1String("size ffffffff") ? 0xFFFFFFFFLL : -1;
+    const QString file = env.path(QStringLiteral("in.wav"));
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(SameSignal::wavFile(samples, rate, size,
+                                    wav == QLatin1String("bext") ? SameSignal::bextChunk("2026-03-06", "14:58:00")
+                                                                 : QByteArray()));
+    }
+    const QString script = env.path(QStringLiteral("program.sh"));
+    if (!program.isEmpty())
+        writeScript(script, program);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^PROGRAM$")), script);
+
+    QProcess p;
+    p.setWorkingDirectory(env.dir.path());
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    p.setProcessEnvironment(e);
+    p.start(buildBinDir() + QStringLiteral("/nx4400c-cli"), QStringList{"monitor", "--wav", file, "--csv", log} + args);
+    QVERIFY(p.waitForFinished(120000));
+    const QString stdOut = QString::fromUtf8(p.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitCode() == exitCode, qPrintable(stdOut + stdErr));
+    QVERIFY2(QRegularExpression(out).match(stdOut).hasMatch(), qPrintable(stdOut));
+    QVERIFY2(QRegularExpression(err).match(stdErr).hasMatch(), qPrintable(stdErr));
+
+    // Standard output holds the monitor's own lines only.
+    if (args.contains(QStringLiteral("--json"))) {
+        for (const QString &line : stdOut.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            QJsonParseError pe;
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8(), &pe).object();
+            QVERIFY2(pe.error == QJsonParseError::NoError, qPrintable(line));
+            QCOMPARE(o.value(QStringLiteral("schema")).toString(), QStringLiteral("nx4400c-monitor"));
+            if (o.value(QStringLiteral("type")).toString() == QLatin1String("header")) {
+                QCOMPARE(o.value(QStringLiteral("issueTime")).toString().right(10), QStringLiteral("T15:00:00Z"));
+                QCOMPARE(o.value(QStringLiteral("endTime")).toString().right(10), QStringLiteral("T15:30:00Z"));
+                QVERIFY(!o.value(QStringLiteral("countyNames")).toArray().isEmpty());
+            }
+        }
+    }
+    if (QTest::currentDataTag() == QByteArray("a program that hangs")) {
+        QFile runs(env.path(QStringLiteral("runs")));
+        QVERIFY(runs.open(QIODevice::ReadOnly));
+        QCOMPARE(runs.readAll(), QByteArray("run\nrun\nrun\n"));   // one at a time, each ended
+        QFile pids(env.path(QStringLiteral("pids")));
+        QVERIFY(pids.open(QIODevice::ReadOnly));
+        for (const QByteArray &pid : pids.readAll().split('\n'))
+            if (!pid.isEmpty())
+                QVERIFY2(::kill(pid.toInt(), 0) != 0, pid.constData());   // none left behind
+    }
+
+    AlertLogContent content;
+    QString why;
+    QVERIFY2(ReadAlertLog(log, &content, &why), qPrintable(why));
+    QList<AlertLogEntry> heard;
+    for (const AlertLogEntry &r : std::as_const(content.entries))
+        if (r.receiver == QLatin1String("monitor:wav"))
+            heard << r;
+    QCOMPARE(heard.size(), rows);
+    if (!logBefore.isEmpty())
+        return;
+    for (const AlertLogEntry &r : std::as_const(heard)) {
+        QVERIFY(r.header.startsWith(QLatin1String("ZCZC-")));
+        QCOMPARE(r.locations.size(), 1);
+        QVERIFY(r.heard.isValid());
+        if (r.note.isEmpty())   // dated by its issue, day 065 of the year heard
+            QCOMPARE(r.localTime.toUTC().time(), QTime(15, 0));
+    }
+    // Without a time of its own, a recording is heard at the start of the
+    // run, never later; with one, at that time.
+    if (wav == QLatin1String("bext"))
+        QCOMPARE(heard.first().heard.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm")), QStringLiteral("2026-03-06T14:58"));
+    else
+        QVERIFY(heard.last().heard <= QDateTime::currentDateTime());
+    // One audio file per message, none overwritten, each naming the source.
+    const QStringList audio = QDir(env.dir.path()).entryList({QStringLiteral("alerts-monitor_wav-*.wav")});
+    QCOMPARE(audio.size(), rows);
 }
 
 QTEST_MAIN(TestMonitor)

@@ -228,3 +228,47 @@ inline void applyChannel(QVector<float> &s, Channel c, int rate, double tone, st
 }
 
 } // namespace SameSignal
+
+namespace SameSignal {
+
+// A 16-bit mono WAV file of `samples`. `dataSize` overrides the size the
+// data chunk states (0 and 0xFFFFFFFF are what recorders write while they
+// stream); `before` is put between the format and the data chunk (a bext
+// or LIST chunk).
+inline QByteArray wavFile(const QVector<qint16> &samples, int rate, qint64 dataSize = -1,
+                          const QByteArray &before = QByteArray())
+{
+    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
+    auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
+    const QByteArray pcm(reinterpret_cast<const char *>(samples.constData()), samples.size() * 2);
+    QByteArray body = "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(quint32(rate)) + le32(quint32(rate) * 2)
+        + le16(2) + le16(16) + before + "data" + le32(quint32(dataSize < 0 ? pcm.size() : dataSize)) + pcm;
+    return "RIFF" + le32(quint32(body.size())) + body;
+}
+
+// A broadcast-wave chunk stating when the recording began (the recorder's
+// local date "yyyy-mm-dd" and time "hh:mm:ss").
+inline QByteArray bextChunk(const QByteArray &date, const QByteArray &time)
+{
+    QByteArray b(602, '\0');
+    b.replace(320, 10, date.left(10));
+    b.replace(330, 8, time.left(8));
+    const quint32 n = quint32(b.size());
+    return "bext" + QByteArray(reinterpret_cast<const char *>(&n), 4) + b;
+}
+
+// Messages one after another, with a second of silence between them.
+inline QVector<qint16> messages(const QList<QByteArray> &headers, int rate = 11025)
+{
+    Transmitter t;
+    t.rate = rate;
+    QVector<float> out;
+    appendSilence(out, t, 0.5);
+    for (const QByteArray &h : headers) {
+        appendMessage(out, t, h);
+        appendSilence(out, t, 1.0);
+    }
+    return toS16(out);
+}
+
+} // namespace SameSignal

@@ -10,7 +10,12 @@
 
 #include "history/core/AlertLog.h"
 #include "history/core/HistoryDecoder.h"
+#include "history/core/ReceiverCrossCheck.h"
 #include "history/core/RequiredTestAudit.h"
+#include "app/AppContext.h"
+#include "config/core/ParameterFile.h"
+#include "config/core/ReceiverProfile.h"
+#include "config/core/SettingsStore.h"
 
 #include <QDate>
 #include <QDir>
@@ -40,6 +45,8 @@ struct Options {
     QString log;
     QStringList codes;
     QStringList receivers;
+    QStringList excluded;
+    QString profile;   // crosscheck: the receiver's programming
     QString file;   // upgrade's FILE
 };
 
@@ -94,6 +101,14 @@ QString parse(const QStringList &args, Options &o)
             if (!take() || value.isEmpty())
                 why = QStringLiteral("--receiver needs a receiver's name");
             o.receivers << value;
+        } else if (a == QLatin1String("--exclude")) {
+            if (!take() || value.isEmpty())
+                why = QStringLiteral("--exclude needs a receiver's name");
+            o.excluded << value;
+        } else if (a == QLatin1String("--profile")) {
+            if (!take() || value.isEmpty())
+                why = QStringLiteral("--profile needs a file name");
+            o.profile = value;
         } else if (!a.startsWith(QLatin1Char('-')) && o.file.isEmpty()) {
             o.file = args.at(i);
         } else {
@@ -186,10 +201,21 @@ QByteArray utcText(const QDateTime &t)
 QByteArray jsonAlert(const AlertLogEntry &e, const QByteArray &raw)
 {
     const qsizetype comma = raw.indexOf(',');
-    return "{\"time\":\"" + raw.left(comma) + "\",\"utc\":" + utcText(e.localTime) + ",\"originator\":"
-        + JsonString(e.originator) + ",\"event_code\":" + JsonString(e.code) + ",\"event_name\":"
+    QByteArray out = "{\"time\":\"" + raw.left(comma) + "\",\"utc\":" + utcText(e.localTime) + ",\"originator\":"
+        + JsonString(e.originator) + ",\"eventCode\":" + JsonString(e.code) + ",\"eventName\":"
         + JsonString(e.name) + ",\"class\":\"" + EventClassName(e.cls).toLatin1() + "\",\"length\":"
-        + JsonString(e.length) + ",\"receiver\":" + JsonString(e.receiver) + '}';
+        + JsonString(e.length) + ",\"receiver\":" + JsonString(e.receiver);
+    if (e.offAir()) {
+        // A monitor's row: "time" is the time of issue, "heard" when it was heard.
+        QByteArray locations;
+        for (const QString &l : e.locations)
+            locations += (locations.isEmpty() ? "" : ",") + JsonString(l);
+        out += ",\"locations\":[" + locations + "],\"header\":" + JsonString(e.header) + ",\"heard\":"
+            + (e.heard.isValid() ? JsonString(e.heard.toString(Qt::ISODate)) : QByteArray("null"));
+        if (!e.note.isEmpty())
+            out += ",\"note\":" + JsonString(e.note);
+    }
+    return out + '}';
 }
 
 int runShow(const Options &o)
@@ -203,11 +229,13 @@ int runShow(const Options &o)
         return 2;
     Out out;
     const bool withReceiver = r.receiverColumn() || !r.hasHeader();
+    const int layout = r.hasHeader() ? r.layout() : AlertLogLayoutCurrent;
     if (o.json)
-        out.write("{\"schema_version\":1,\"log\":" + JsonString(QDir::toNativeSeparators(path))
-                  + ",\"receiver_column\":" + (withReceiver ? "true" : "false") + ",\"alerts\":[");
+        out.write("{\"schema\":\"nx4400c-log-show\",\"version\":2,\"log\":" + JsonString(QDir::toNativeSeparators(path))
+                  + ",\"layout\":" + QByteArray::number(layout) + ",\"receiverColumn\":" + (withReceiver ? "true" : "false")
+                  + ",\"alerts\":[");
     else
-        out.write((withReceiver ? AlertLogHeaderWithReceiver : AlertLogHeader).toUtf8() + '\n');
+        out.write(AlertLogHeaderOf(layout).toUtf8() + '\n');
     AlertLogEntry e;
     bool first = true;
     while (r.next(&e)) {
@@ -227,7 +255,7 @@ int runShow(const Options &o)
         first = false;
     }
     if (o.json)
-        out.write("],\"skipped_rows\":" + QByteArray::number(r.skipped()) + ",\"torn_rows\":"
+        out.write("],\"skippedRows\":" + QByteArray::number(r.skipped()) + ",\"tornRows\":"
                   + QByteArray::number(r.torn()) + "}\n");
     out.flush();
     if (!r.error().isEmpty()) {
@@ -236,6 +264,31 @@ int runShow(const Options &o)
     }
     reportLeftOut(r, path, err);
     return 0;
+}
+
+// Hands every row of the open log to `collector`; false (said on `err`)
+// when the log cannot be read to its end. Rows left out are named.
+template <typename Collector>
+bool collectRows(AlertLogReader &r, const QString &path, Collector &collector, QTextStream &err)
+{
+    AlertLogEntry e;
+    while (r.next(&e))
+        collector.add(e);
+    if (!r.error().isEmpty()) {
+        err << "log: " << r.error() << '\n';
+        return false;
+    }
+    reportLeftOut(r, path, err);
+    return true;
+}
+
+// A receiver named on the command line that the log never names is a typo
+// or the wrong log: auditing it would report every week as a gap.
+bool namesKnown(const QStringList &unknown, const QString &path, QTextStream &err)
+{
+    for (const QString &n : unknown)
+        err << "log: " << QDir::toNativeSeparators(path) << " names no receiver \"" << n << "\"\n";
+    return unknown.isEmpty();
 }
 
 int runAudit(const Options &o, const QDate &today)
@@ -253,15 +306,12 @@ int runAudit(const Options &o, const QDate &today)
         return 2;
     RequiredTestCollector collector;
     collector.setReceivers(o.receivers);
+    collector.setExcluded(o.excluded);
     collector.setToday(today);
-    AlertLogEntry e;
-    while (r.next(&e))
-        collector.add(e);
-    if (!r.error().isEmpty()) {
-        err << "log: " << r.error() << '\n';
+    if (!collectRows(r, path, collector, err))
         return 2;
-    }
-    reportLeftOut(r, path, err);
+    if (!namesKnown(collector.unknownNames(), path, err))
+        return 2;
     const QList<ReceiverAudit> audits = collector.run(o.from, o.to, today);
     AuditLogFacts facts;
     facts.log = QDir::toNativeSeparators(path);
@@ -285,21 +335,93 @@ int runUpgrade(const Options &o)
     QTextStream out(stdout);
     if (o.file.isEmpty())
         return usage(QStringLiteral("log upgrade"), QStringLiteral("which log? (nx4400c-cli log upgrade FILE --receiver NAME)"));
-    if (o.receivers.size() != 1)
+    if (o.receivers.size() > 1)
         return usage(QStringLiteral("log upgrade"),
                      QStringLiteral("name the one receiver the old rows came from with --receiver NAME"));
-    const AlertLogUpgrade u = UpgradeAlertLog(o.file, o.receivers.first());
+    const QString receiver = o.receivers.value(0);
+    const AlertLogUpgrade u = UpgradeAlertLog(o.file, receiver);
     if (!u.ok) {
         err << "log upgrade: " << u.error << '\n';
         return 1;
     }
     if (u.rows < 0) {
-        out << QDir::toNativeSeparators(o.file) << " has the Receiver column already; nothing was changed\n";
+        out << QDir::toNativeSeparators(o.file) << " is in the current layout already; nothing was changed\n";
         return 0;
     }
-    out << QDir::toNativeSeparators(o.file) << ": " << u.rows << " row(s) now name " << o.receivers.first()
-        << "; the old file is kept as " << QDir::toNativeSeparators(u.backup) << '\n';
+    out << QDir::toNativeSeparators(o.file) << ": " << u.rows << " row(s) in the current layout";
+    if (u.fromLayout < AlertLogLayoutReceiver)
+        out << ", naming " << receiver;
+    out << "; the old file is kept as " << QDir::toNativeSeparators(u.backup) << '\n';
     return 0;
+}
+
+// The receiver's programming: a profile, or the editor's own setup.
+bool loadProgram(const Options &o, ReceiverProgram *program, QTextStream &err)
+{
+    AppContext ctx;
+    LoadConfiguration(ctx, ctx.config);
+    QString why;
+    if (!o.profile.isEmpty()) {
+        if (!LoadProfile(o.profile, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
+            err << "log crosscheck: " << why << '\n';
+            return false;
+        }
+    } else if (!LoadParameterFile(ctx, ctx)) {
+        err << "log crosscheck: " << missingParameterFileText(ctx.parameterFilePath)
+            << " (or give the receiver's programming with --profile FILE)\n";
+        return false;
+    }
+    *program = ReceiverProgram::fromSetup(ctx.FipEntries, ctx.EventSelection);
+    return true;
+}
+
+// What the monitors heard for the receiver's counties and events that its
+// own history lacks: exit 1 when something is missing.
+int runCrossCheck(const Options &o)
+{
+    QTextStream err(stderr);
+    if (o.receivers.size() > 1)
+        return usage(QStringLiteral("log crosscheck"), QStringLiteral("name one receiver with --receiver NAME"));
+    if (o.from.isValid() && o.toGiven && o.from > o.to)
+        return usage(QStringLiteral("log crosscheck"), QStringLiteral("--from is after --to"));
+    ReceiverProgram program;
+    if (!loadProgram(o, &program, err))
+        return 2;
+    AlertLogReader r;
+    const QString path = openLog(o, r, err);
+    if (path.isEmpty())
+        return 2;
+    // A first pass finds the receivers when none is named: a log of one
+    // receiver needs no name.
+    QString receiver = o.receivers.value(0);
+    CrossCheckCollector collector(receiver, o.from, o.toGiven ? o.to : QDate());
+    if (!collectRows(r, path, collector, err))
+        return 2;
+    const QStringList known = collector.receivers();
+    if (!receiver.isEmpty() && !known.contains(receiver))
+        return namesKnown({receiver}, path, err) ? 0 : 2;
+    if (receiver.isEmpty()) {
+        if (known.size() != 1) {
+            err << "log crosscheck: " << QDir::toNativeSeparators(path) << " names " << known.size()
+                << " receivers; choose one with --receiver NAME (" << known.join(QStringLiteral(", ")) << ")\n";
+            return 2;
+        }
+        receiver = known.first();
+        AlertLogReader again;
+        if (openLog(o, again, err).isEmpty())
+            return 2;
+        collector = CrossCheckCollector(receiver, o.from, o.toGiven ? o.to : QDate());
+        AlertLogEntry e;
+        while (again.next(&e))
+            collector.add(e);
+    }
+    const CrossCheckResult result = RunReceiverCrossCheck(collector.heard(), collector.recorded(), program);
+    Out out;
+    if (o.json)
+        out.write(CrossCheckJson(result, receiver, o.from, o.toGiven ? o.to : QDate()));
+    else
+        out.write((QStringLiteral("Receiver %1\n").arg(ReceiverDisplayName(receiver)) + CrossCheckText(result)).toUtf8());
+    return result.missed() > 0 ? 1 : 0;
 }
 
 } // namespace
@@ -310,7 +432,8 @@ int runLogCommand(const QStringList &allArgs)
     if (args.isEmpty())
         return usage(QStringLiteral("log"), QStringLiteral("show, audit or upgrade?"));
     const QString sub = args.takeFirst();
-    if (sub != QLatin1String("audit") && sub != QLatin1String("show") && sub != QLatin1String("upgrade"))
+    if (sub != QLatin1String("audit") && sub != QLatin1String("show") && sub != QLatin1String("upgrade")
+        && sub != QLatin1String("crosscheck"))
         return usage(QStringLiteral("log"), QStringLiteral("unknown command \"%1\"").arg(sub));
     const QString command = QStringLiteral("log ") + sub;
     Options o;
@@ -326,6 +449,8 @@ int runLogCommand(const QStringList &allArgs)
         return runAudit(o, today);
     if (sub == QLatin1String("upgrade"))
         return runUpgrade(o);
+    if (sub == QLatin1String("crosscheck"))
+        return runCrossCheck(o);
     return runShow(o);
 }
 
@@ -348,9 +473,10 @@ const bool shown = Cli::add({
     QStringLiteral("Prints the alert log's rows, filtered."),
     QStringLiteral("Prints the rows as the log holds them, under the log's header. Rows that cannot be read, and a "
                    "last row cut off without its line end, are left out and named on standard error.\n\n"
-                   "--json prints one object (docs/json/log-show.schema.json, schema_version 1) with every alert "
+                   "--json prints one object (docs/json/log-show.schema.json) with every alert "
                    "shown: local time with its offset, the same in UTC, originator, event code and name, class, "
-                   "length and receiver."),
+                   "length and receiver; a monitor's rows add their locations, whole header, the time heard and "
+                   "any note (their time is the time of issue)."),
     {kFrom, kTo,
      {QStringLiteral("--code"), QStringLiteral("CODES"), QStringLiteral("Event codes, separated by commas."), false, QStringLiteral("none")},
      kReceiver,
@@ -364,36 +490,65 @@ const bool shown = Cli::add({
 });
 const bool audited = Cli::add({
     QStringLiteral("log audit"),
-    QStringLiteral("--from DATE [--to DATE] [--receiver NAME]... [--format text|csv|openmetrics | --json] [--csv FILE]"),
+    QStringLiteral("--from DATE [--to DATE] [--receiver NAME]... [--exclude NAME]... [--format text|csv|openmetrics | --json] [--csv FILE]"),
     QStringLiteral("Lists, per receiver, the weeks without a Required Weekly Test and the months without a Required Monthly Test."),
     QStringLiteral("Every receiver and monitor source named in the log's Receiver column owes an RWT every week "
-                   "(Sunday to Saturday; an RMT stands for its week's test) and an RMT every month of the period. "
-                   "A log without the Receiver column is audited as one receiver.\n\n"
+                   "(Sunday to Saturday; an RMT stands for its week's test) and an RMT every month of the period, "
+                   "from its first row on. Monitor sources are reported as monitors in a group of their own (for a "
+                   "broadcaster, what the monitor heard is the record 47 CFR 11.61 asks for); a recording played "
+                   "into the monitor (monitor:wav) owes nothing unless named with --receiver. A monitor's alert "
+                   "counts on the day it was issued. A log without the Receiver column is audited as one receiver. "
+                   "A name given to --receiver or --exclude that the log does not hold is an error.\n\n"
                    "--format csv prints Receiver,Kind,Test,Start,End,Status,Tests; --json one object "
-                   "(docs/json/log-audit.schema.json, schema_version 1); --format openmetrics the metrics that "
+                   "(docs/json/log-audit.schema.json); --format openmetrics the metrics that "
                    "the Prometheus node exporter's textfile collector reads: per receiver the time of the last "
                    "RWT, RMT and alert (unix seconds, 0 for none) and the weeks and months missing in the period, "
                    "ending with # EOF. The log records alerts, not transfers, so no transfer result is given."),
     {kFrom, kTo, kReceiver,
+     {QStringLiteral("--exclude"), QStringLiteral("NAME"), QStringLiteral("Leaves this receiver or monitor out (one taken out of service)."), true, QStringLiteral("none")},
      {QStringLiteral("--format"), QStringLiteral("text|csv|openmetrics"), QStringLiteral("The report's form."), false,
       QStringLiteral("text|csv|openmetrics")},
      {QStringLiteral("--json"), QString(), QStringLiteral("Prints the report as JSON."), false, QString()},
      kLog},
     {QStringLiteral("0\tno receiver has a gap"), QStringLiteral("1\ta receiver has a gap"),
-     QStringLiteral("2\ta usage error or an unreadable log")},
+     QStringLiteral("2\ta usage error, an unreadable log, or a receiver the log does not name")},
     {QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --to 2026-03-31"),
      QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --format openmetrics > /var/lib/prometheus/node-exporter/nx4400c.prom")},
     [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("audit")} + args); },
     41,
 });
+const bool crosschecked = Cli::add({
+    QStringLiteral("log crosscheck"),
+    QStringLiteral("[--receiver NAME] [--profile FILE] [--from DATE] [--to DATE] [--json] [--csv FILE]"),
+    QStringLiteral("Lists the alerts a monitor heard for the receiver's counties and events that the receiver's history lacks."),
+    QStringLiteral("The monitors' rows of the log (Receiver monitor:...) are what was on the air; the receiver's rows "
+                   "are what it alerted for. An alert heard for a county and event the receiver is programmed for, "
+                   "with no row of the receiver for the same event from the same originator within ten minutes of "
+                   "the time it was heard, is listed: the receiver was deaf, unplugged or programmed wrong. The "
+                   "programming is the editor's setup, or a receiver profile with --profile. A log that names one "
+                   "receiver needs no --receiver.\n\n"
+                   "--json prints one object (docs/json/log-crosscheck.schema.json)."),
+    {kFrom, kTo, kReceiver,
+     {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The receiver's programming, from a profile instead of the editor's setup."), false, QStringLiteral("profile")},
+     {QStringLiteral("--json"), QString(), QStringLiteral("Prints the result as JSON."), false, QString()},
+     kLog},
+    {QStringLiteral("0\tnothing is missing"), QStringLiteral("1\tan alert heard for the receiver is missing from its history"),
+     QStringLiteral("2\ta usage error, an unreadable log or programming, or a receiver the log does not name")},
+    {QStringLiteral("nx4400c-cli log crosscheck --receiver /dev/ttyUSB0 --from 2026-03-01")},
+    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("crosscheck")} + args); },
+    43,
+});
 const bool upgraded = Cli::add({
     QStringLiteral("log upgrade"),
-    QStringLiteral("FILE --receiver NAME"),
-    QStringLiteral("Rewrites a six-column alert log in the layout with the Receiver column."),
-    QStringLiteral("Every old row gets NAME, the receiver it came from, in the new Receiver column. The new file "
-                   "replaces the old one only when it is whole on disk, under the log's lock; the old file is kept "
-                   "as FILE.bak, which must not exist yet. A log that has the column already is left alone. A batch "
-                   "transfer refuses an old log until it is upgraded."),
+    QStringLiteral("FILE [--receiver NAME]"),
+    QStringLiteral("Rewrites an alert log of an older layout in the current one."),
+    QStringLiteral("Every row gets the columns it lacks: in a six-column log, NAME, the receiver it came from, in the "
+                   "Receiver column (--receiver is needed then); and the monitor's columns (Locations, Header, "
+                   "Heard, Note), empty. The new file replaces the old one only when it is whole on disk, under the "
+                   "log's lock; the old file is kept as FILE.bak, which must not exist yet (unless it is the log "
+                   "itself, left by an upgrade that was stopped). Through a symbolic link, the file it leads to is "
+                   "upgraded and FILE.bak keeps the original. A log in the current layout is left alone. A batch "
+                   "transfer refuses a six-column log, and the monitor any older one, until it is upgraded."),
     {{QStringLiteral("FILE"), QString(), QStringLiteral("The alert log to upgrade."), false, QStringLiteral("file")},
      {QStringLiteral("--receiver"), QStringLiteral("NAME"), QStringLiteral("The receiver that the old rows came from."),
       false, QStringLiteral("none")}},

@@ -8,14 +8,15 @@
 
 #include "base/Clock.h"
 #include "history/core/AlertLog.h"
+#include "coverage/core/CoverageLocation.h"
+#include "monitor/core/CountyNames.h"
+#include "monitor/core/MonitorExec.h"
 #include "monitor/core/MonitorSession.h"
 #include "monitor/core/MonitorSources.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTextStream>
 
 #include <cstdio>
@@ -30,15 +31,17 @@ struct Options {
     int rate = 0;
     SameMode mode = SameMode::Strict;
     bool json = false;
+    bool text = false;
     QString log;
     QString exec;
+    int execTimeout = 60;
 };
 
 int usage(const QString &why)
 {
     QTextStream(stderr) << "monitor: " << why << '\n'
                         << "usage: nx4400c-cli monitor [--device NAME | --wav FILE | --raw --rate N] "
-                           "[--mode strict|combined] [--json] [--csv FILE] [--exec PROGRAM]\n";
+                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--exec PROGRAM [--exec-timeout S]]\n";
     return 2;
 }
 
@@ -83,6 +86,12 @@ QString parse(const QStringList &args, Options &o)
                 return QStringLiteral("--mode is strict or combined");
         } else if (a == QLatin1String("--json")) {
             o.json = true;
+        } else if (a == QLatin1String("--text")) {
+            o.text = true;
+        } else if (a == QLatin1String("--exec-timeout")) {
+            bool ok = false;
+            if (!take() || (o.execTimeout = value.toInt(&ok), !ok) || o.execTimeout < 1 || o.execTimeout > 86400)
+                return QStringLiteral("--exec-timeout is a number of seconds from 1 to 86400");
         } else if (a == QLatin1String("--csv")) {
             if (!take() || value.isEmpty())
                 return QStringLiteral("--csv needs a file name");
@@ -102,24 +111,9 @@ QString parse(const QStringList &args, Options &o)
         return QStringLiteral("--raw needs --rate");
     if (!o.raw && o.rate != 0)
         return QStringLiteral("--rate goes with --raw");
+    if (o.json && o.text)
+        return QStringLiteral("choose one of --json and --text");
     return QString();
-}
-
-void runProgram(const QString &program, const MonitorMessage &m)
-{
-    // Started directly with an argument list: no shell ever sees the header.
-    QProcess p;
-    p.setProgram(program);
-    p.setArguments(monitorCommandArguments(m));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &kv : monitorCommandEnvironment(m)) {
-        const int eq = kv.indexOf(QLatin1Char('='));
-        env.insert(kv.left(eq), kv.mid(eq + 1));
-    }
-    p.setProcessEnvironment(env);
-    p.setStandardInputFile(QProcess::nullDevice());
-    if (!p.startDetached())
-        QTextStream(stderr) << "monitor: could not start " << program << '\n';
 }
 
 } // namespace
@@ -143,23 +137,28 @@ int runMonitorCommand(const QStringList &args)
         err << "monitor: " << folderWhy << '\n';
         return 1;
     }
+    if (!MonitorSession::logAccepts(o.log, &folderWhy)) {
+        err << "monitor: " << folderWhy << '\n';
+        return 1;
+    }
 
     // The source first: its rate makes the decoder.
-    QVector<qint16> wavSamples;
+    QFile wavFile(o.wav);
+    WavStream wav;
     int rate = o.rate;
     QString source = QStringLiteral("monitor:stdin");
     AudioInput audio;
     if (!o.wav.isEmpty()) {
-        QFile f(o.wav);
-        if (!f.open(QIODevice::ReadOnly)) {
-            err << "monitor: cannot read " << QDir::toNativeSeparators(o.wav) << ": " << f.errorString() << '\n';
+        if (!wavFile.open(QIODevice::ReadOnly)) {
+            err << "monitor: cannot read " << QDir::toNativeSeparators(o.wav) << ": " << wavFile.errorString() << '\n';
             return 1;
         }
         QString readWhy;
-        if (!readWavSamples(f.readAll(), &wavSamples, &rate, &readWhy)) {
+        if (!wav.open(&wavFile, &readWhy)) {
             err << "monitor: " << QDir::toNativeSeparators(o.wav) << ": " << readWhy << '\n';
             return 1;
         }
+        rate = wav.sampleRate();
         source = QStringLiteral("monitor:wav");
     } else if (!o.raw) {
         QString startWhy;
@@ -177,17 +176,35 @@ int runMonitorCommand(const QStringList &args)
     so.mode = o.mode;
     so.source = source;
     so.logFile = o.log;
+    // A recording is heard at its own time, or else at the start of the
+    // run: it is read much faster than it plays.
+    so.realTime = o.wav.isEmpty();
+    so.audioStart = wav.recorded();
+    CountyNames names(CoverageLocation::activeFolder(
+                          CoverageLocation::shippedFolder(QCoreApplication::applicationDirPath()), QString()),
+                      {});
+    so.names = &names;
     MonitorSession session(so, clock);
     int problems = 0;
     QTextStream out(stdout);
+    MonitorExec exec({o.exec, o.execTimeout * 1000, 16});
+    QObject::connect(&exec, &MonitorExec::problem, [&](const QString &text) {
+        err << "monitor: " << text << '\n';
+        err.flush();
+    });
     QObject::connect(&session, &MonitorSession::messageDecoded, [&](const MonitorMessage &m) {
         if (o.json)
             out << monitorJsonLine(m) << '\n';
+        else if (o.text)
+            out << monitorTextLine(m) << '\n';
         else
             out << m.report.header.text << '\n';
         out.flush();
+        if (!m.report.header.note.isEmpty())
+            err << "monitor: " << m.report.header.text << " is malformed: " << m.report.header.note
+                << "; it was heard alike in its bursts and is logged with that note\n";
         if (!o.exec.isEmpty())
-            runProgram(o.exec, m);
+            exec.run(m);
     });
     QObject::connect(&session, &MonitorSession::endOfMessage, [&](const QDateTime &heard) {
         if (o.json) {
@@ -209,7 +226,16 @@ int runMonitorCommand(const QStringList &args)
     });
 
     if (!o.wav.isEmpty()) {
-        session.feed(wavSamples.constData(), wavSamples.size());
+        // A block at a time: memory stays flat for a recording of any length.
+        for (;;) {
+            const QVector<qint16> block = wav.read(64 * 1024);
+            if (block.isEmpty())
+                break;
+            session.feed(block.constData(), block.size());
+            QCoreApplication::processEvents();   // the programs that ended, the time-out
+        }
+        if (wav.endedInFrame())
+            err << "monitor: " << QDir::toNativeSeparators(o.wav) << " ends in the middle of a sample\n";
     } else if (o.raw) {
         RawSampleReader reader;
         QByteArray buffer(8192, Qt::Uninitialized);
@@ -219,6 +245,7 @@ int runMonitorCommand(const QStringList &args)
                 break;
             const QVector<qint16> block = reader.push(buffer.left(qsizetype(n)));
             session.feed(block.constData(), block.size());
+            QCoreApplication::processEvents();
         }
         if (reader.hasPartialSample())
             err << "monitor: the input ended in the middle of a sample\n";
@@ -228,23 +255,34 @@ int runMonitorCommand(const QStringList &args)
         QCoreApplication::exec();
     }
     session.finish();
-    return problems > 0 ? 1 : 0;
+    exec.finish();
+    if (exec.dropped() > 0)
+        err << "monitor: " << exec.dropped() << " message(s) were not passed to " << QDir::toNativeSeparators(o.exec)
+            << ": it was busy and the queue was full\n";
+    return problems > 0 || exec.startFailed() ? 1 : 0;
 }
 
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("monitor"),
-    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N] [--mode strict|combined] [--json] [--csv FILE] [--exec PROGRAM]"),
+    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N] [--mode strict|combined] [--json | --text] [--csv FILE] [--exec PROGRAM [--exec-timeout S]]"),
     QStringLiteral("Decodes SAME alerts from a weather radio's audio and logs them."),
     QStringLiteral(
         "Listens to a sound card (the default one without --device), a WAV recording, or raw signed 16-bit "
         "little-endian mono samples on standard input, and decodes every SAME header. Each new message prints its "
         "header exactly as decoded (ZCZC-...-) on a line of its own, or one JSON line with --json "
-        "(docs/json/monitor.schema.json); each end of message prints NNNN. Repeats of the last ten messages are "
-        "not reported again.\n\n"
+        "(docs/json/monitor.schema.json, with the county names and the times of issue and end in ISO 8601), "
+        "or one sentence a person reads with --text; each end of message prints NNNN. Repeats of the last ten "
+        "messages are not reported again. A header heard alike in its bursts but with a field out of range (issue "
+        "day 000) is reported and logged with a note naming the field.\n\n"
         "Every message is added to the alert log with the source in the Receiver column (monitor:wav, "
-        "monitor:stdin, monitor:NAME), so the required-test audit counts it, and its audio, from the first "
-        "header to the end of message and at most two minutes, is saved as a WAV file beside the log.\n\n"
+        "monitor:stdin, monitor:NAME), its locations, whole header, time of issue and time heard, so the "
+        "required-test audit counts it on the day it was issued. The same header heard again before its purge "
+        "time ends is the same message and adds no row. A recording is heard at the time its file states "
+        "(broadcast-wave or INFO creation time), else at the start of the run. The log must be in the current "
+        "layout: an older one is refused with the command that upgrades it. The message's audio, from the first "
+        "header to the end of message and at most two minutes, is saved as a WAV file beside the log, named "
+        "after the log, the source, the time heard and the event, never over another file.\n\n"
         "In strict mode a header counts only when two of its three bursts are the same (47 CFR 11.33). Combined "
         "mode adds the three bursts up bit by bit and so decodes signals about two dB weaker; it "
         "reports a header only when the chance that any bit of it is wrong is below one in a hundred."),
@@ -255,11 +293,13 @@ const bool registered = Cli::add({
         {QStringLiteral("--rate"), QStringLiteral("N"), QStringLiteral("Samples per second of --raw input, 8000 to 48000."), false, QStringLiteral("none")},
         {QStringLiteral("--mode"), QStringLiteral("strict|combined"), QStringLiteral("How the three bursts of a header are decided; strict by default."), false, QStringLiteral("strict|combined")},
         {QStringLiteral("--json"), QString(), QStringLiteral("One JSON object per line instead of the bare header."), false, QString()},
+        {QStringLiteral("--text"), QString(), QStringLiteral("One sentence per message: event, counties by name, end and issue time in local time with the zone, sender."), false, QString()},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log to add to; the editor's by default. The audio files go in the same folder."), false, QStringLiteral("file")},
-        {QStringLiteral("--exec"), QStringLiteral("PROGRAM"), QStringLiteral("Runs PROGRAM for every new message, without a shell. Arguments: header, originator, event, locations (comma-separated), purge time (hh:mm), issue time (JJJHHMM), sender, mode, source. The same fields are in the environment as SAME_HEADER, SAME_ORIGINATOR, SAME_EVENT, SAME_EVENT_NAME, SAME_LOCATIONS, SAME_PURGE, SAME_ISSUED, SAME_SENDER, SAME_MODE, SAME_CONFIDENCE, SAME_SOURCE and SAME_HEARD."), false, QStringLiteral("file")},
+        {QStringLiteral("--exec"), QStringLiteral("PROGRAM"), QStringLiteral("Runs PROGRAM for every new message, without a shell. Arguments: header, originator, event, locations (comma-separated), purge time (hh:mm), issue time (JJJHHMM), sender, mode, source. The same fields are in the environment as SAME_HEADER, SAME_ORIGINATOR, SAME_EVENT, SAME_EVENT_NAME, SAME_LOCATIONS, SAME_PURGE, SAME_ISSUED, SAME_SENDER, SAME_MODE, SAME_CONFIDENCE, SAME_SOURCE and SAME_HEARD. One program runs at a time; up to 16 messages wait for it, later ones are dropped and counted. Its output goes to standard error, never into the monitor's own output."), false, QStringLiteral("file")},
+        {QStringLiteral("--exec-timeout"), QStringLiteral("S"), QStringLiteral("Ends a program run by --exec, and what it started, after S seconds; 60 by default."), false, QStringLiteral("none")},
     },
     {QStringLiteral("0\tthe input ended (a recording or standard input)"),
-     QStringLiteral("1\tthe input could not be opened, or a log row or audio file could not be written"),
+     QStringLiteral("1\tthe input or log could not be used, a log row or audio file could not be written, or the --exec program could not be started"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli monitor --device default --mode combined"),
      QStringLiteral("rtl_fm -f 162.55M -s 22050 - | nx4400c-cli monitor --raw --rate 22050 --json"),

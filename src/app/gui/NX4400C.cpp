@@ -169,28 +169,31 @@ void NX4400C::buildMenus()
     m_mnuHistory2 = m_mnuView->addAction(QStringLiteral("View History Group  21 - 40"));
     m_mnuHistory2->setObjectName(QStringLiteral("mnuHistory_2"));
     m_mnuHistory2->setCheckable(true);
-    m_mnuView->addSeparator()->setObjectName(QStringLiteral("mnuSepLog"));
-    // The alert log keeps every transfer's history; it is open to the user
-    // before the first transfer too, so its shortcut belongs to the window.
-    QAction *alertLog = m_mnuView->addAction(QStringLiteral("&Alert Log..."));
+    // The alert log and the monitor need no transfer: they have a menu of
+    // their own, which the first transfer does not gate (the history menu
+    // stays disabled until then). Their shortcuts belong to the window.
+    QMenu *mnuAlerts = menuBar()->addMenu(QStringLiteral("&Alerts"));
+    mnuAlerts->setObjectName(QStringLiteral("mnuAlerts"));
+    QAction *alertLog = mnuAlerts->addAction(QStringLiteral("&Alert Log..."));
     alertLog->setObjectName(QStringLiteral("mnuAlertLog"));
     alertLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     alertLog->setShortcutContext(Qt::WindowShortcut);
     addAction(alertLog);
     connect(alertLog, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Log")); });
-    QAction *alertMonitor = m_mnuView->addAction(QStringLiteral("Alert &Monitor..."));
+    QAction *alertMonitor = mnuAlerts->addAction(QStringLiteral("Alert &Monitor..."));
     alertMonitor->setObjectName(QStringLiteral("mnuAlertMonitor"));
     // Like the log, the monitor needs no transfer first.
     alertMonitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     alertMonitor->setShortcutContext(Qt::WindowShortcut);
     addAction(alertMonitor);
     connect(alertMonitor, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Alert Monitor")); });
-    m_mnuLogTransfers = m_mnuView->addAction(QStringLiteral("&Log Every Transfer"));
+    mnuAlerts->addSeparator()->setObjectName(QStringLiteral("mnuSepLog"));
+    m_mnuLogTransfers = mnuAlerts->addAction(QStringLiteral("&Log Every Transfer"));
     m_mnuLogTransfers->setObjectName(QStringLiteral("mnuLogTransfers"));
     m_mnuLogTransfers->setCheckable(true);
     m_mnuLogTransfers->setChecked(m_ctx.alertLogEnabled);
     // The setting is read at start-up after the window was made.
-    connect(m_mnuView, &QMenu::aboutToShow, this, [this] {
+    connect(mnuAlerts, &QMenu::aboutToShow, this, [this] {
         const QSignalBlocker quiet(m_mnuLogTransfers);
         m_mnuLogTransfers->setChecked(m_ctx.alertLogEnabled);
     });

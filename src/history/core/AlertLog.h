@@ -18,15 +18,29 @@ struct HistorySource;
 // the file is never replaced, so several programs can log into it at once
 // and a program that appends its own lines loses nothing.
 //
-// Format: UTF-8, one header line, then one row per alert:
-//   LocalDateTime,Originator,EventCode,EventName,Class,Length[,Receiver]
-// LocalDateTime is ISO 8601 with the offset from UTC the alert was decoded
-// with (2026-03-06T09:30:00-05:00), years 1900 to 9999; a row without the
-// offset, or with a date outside those years, is not read. Every new log has
-// the Receiver column: the device (or monitor source) that heard the alert,
-// so that one log keeps a fleet's alerts apart. A log begun by an older
-// version keeps its six columns (a single transfer still appends to it) until
-// `nx4400c-cli log upgrade` rewrites it in the new layout.
+// Format: UTF-8, one header line, then one row per alert. The header line
+// names the layout; three have been written:
+//   1: LocalDateTime,Originator,EventCode,EventName,Class,Length
+//   2: ... ,Receiver
+//   3: ... ,Receiver,Locations,Header,Heard,Note   (every new log)
+// LocalDateTime is ISO 8601 with the offset from UTC (2026-03-06T09:30:00-05:00),
+// years 1900 to 9999; a row without the offset, or with a date outside those
+// years, is not read. The log's zone rule: every time in it is local time
+// with its offset from UTC, so each is an exact instant; the receiver's
+// rows are in the zone the receiver is set to, the monitor's in the zone of
+// the computer that heard them (TZ). Dates (audit weeks, --from/--to) are
+// each row's own local date.
+//
+// Receiver: the device (or monitor source) that heard the alert, so that one
+// log keeps a fleet's alerts apart. The last four columns are the monitor's
+// and empty on a receiver's rows: Locations (the PSSCCC codes, separated by
+// blanks), Header (the whole header as heard), Heard (when its first burst
+// was heard) and Note (why a header heard alike in every burst is still
+// malformed, naming the field). On a monitor's row LocalDateTime is the
+// time of issue the header states, so a recording replayed later counts for
+// the day it was sent. A log begun in an older layout keeps it (a receiver's
+// transfer still appends to it) until `nx4400c-cli log upgrade` rewrites it
+// in the current one; the monitor refuses it until then.
 //
 // A last line without its line end is a torn row, what a crash or a full
 // disk leaves behind: it is never read as an alert nor matched as one. The
@@ -48,19 +62,44 @@ struct AlertLogEntry {
     EventClass cls = EventClass::Other;
     QString length;        // "hh:mm"
     QString receiver;      // the device or monitor source that heard it ("/dev/ttyUSB0", "monitor:hw:1")
+    // A monitor's rows only (empty for the receiver's history):
+    QStringList locations; // "PSSCCC" codes the header names
+    QString header;        // the whole header as heard ("ZCZC-...-")
+    QDateTime heard;       // when its first burst was heard
+    QString note;          // why the header is malformed though heard alike ("issue day 000 ...")
+
+    bool offAir() const { return !header.isEmpty(); }
+    // Purge time in minutes from Length "hh:mm"; 0 when it cannot be read.
+    int purgeMinutes() const;
+    // Until when a repeat of this header is the same message: the time of
+    // issue plus the purge time, or, for a header first heard after that
+    // (a late relay, a replayed recording), the time heard plus the purge
+    // time.
+    QDateTime repeatEnd() const;
 
     // Fields that identify one alert: when, who, what, for how long, and
     // which receiver heard it. The name and class are left out so that a
     // later catalogue that renames an event does not log its old alerts a
-    // second time.
+    // second time. A monitor's row adds its whole header: two different
+    // headers are never one alert.
     QString key() const;
     // The row as written to a log with or without the Receiver column.
     QString csvLine(bool withReceiver = false) const;
+    // The row as written to a log of that layout (1 to AlertLogLayoutCurrent).
+    QString csvLineFor(int layout) const;
 };
 
 inline const QString AlertLogHeader =
     QStringLiteral("LocalDateTime,Originator,EventCode,EventName,Class,Length");
 inline const QString AlertLogHeaderWithReceiver = AlertLogHeader + QStringLiteral(",Receiver");
+inline const QString AlertLogHeaderWithMonitor = AlertLogHeaderWithReceiver + QStringLiteral(",Locations,Header,Heard,Note");
+// The layouts a log's header line names; every new log gets the current one.
+constexpr int AlertLogLayoutSixColumns = 1;
+constexpr int AlertLogLayoutReceiver = 2;
+constexpr int AlertLogLayoutMonitor = 3;
+constexpr int AlertLogLayoutCurrent = AlertLogLayoutMonitor;
+// The header line of a layout.
+QString AlertLogHeaderOf(int layout);
 // The line written after a torn row when the next append starts.
 inline const QByteArray AlertLogTornMarker = QByteArrayLiteral("# the line above was cut off and is not an alert");
 // The years a logged date or a date option may have.
@@ -94,6 +133,7 @@ struct AlertLogMerge {
     QByteArray appended;    // the bytes that go at the end of the existing log
     QList<AlertLogEntry> added;
     bool receiverColumn = false;   // the log has the Receiver column
+    int layout = 0;                // the log's layout (AlertLogLayout...)
     bool receiverDropped = false;  // entries named a receiver the log has no column for
     bool tornRow = false;          // the log ended in a torn row; the new rows start on a fresh line
     QString notice;                // a sentence about the torn row, naming the file, for the user
@@ -125,6 +165,7 @@ AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry>
 struct AlertLogContent {
     QList<AlertLogEntry> entries;
     bool receiverColumn = false;
+    int layout = 0;
     int skipped = 0;
     int torn = 0;            // torn rows left out (the last line without its end, or marked)
     QString firstProblem;    // "line 5: ..." for the first row left out
@@ -134,8 +175,10 @@ bool ReadAlertLog(const QString &fileName, AlertLogContent *content, QString *er
 // The same for log bytes already read.
 bool ParseAlertLog(const QByteArray &bytes, AlertLogContent *content, QString *error = nullptr);
 
-// A whole log (header and rows) for `entries`, as an export writes it.
+// A whole log (header and rows) for `entries`, as an export writes it:
+// with the Receiver column in the current layout, without it in six columns.
 QByteArray AlertLogText(const QList<AlertLogEntry> &entries, bool withReceiver);
+QByteArray AlertLogTextFor(const QList<AlertLogEntry> &entries, int layout);
 
 // Splits one CSV line into fields (RFC 4180 quoting). A quoted field that
 // begins with the spreadsheet guard (' before = + - @ ' TAB CR) comes back
@@ -177,7 +220,9 @@ public:
     const QByteArray &rawLine() const { return m_current.raw; }
 
     bool hasHeader() const { return m_header != 0; }
-    bool receiverColumn() const { return m_header == 2; }
+    bool receiverColumn() const { return m_header >= AlertLogLayoutReceiver; }
+    // The layout its header names; 0 before a header was read.
+    int layout() const { return m_header; }
     qint64 bytesRead() const { return m_consumed; }
     qint64 size() const { return m_size; }
     int skipped() const { return m_skipped; }
@@ -231,22 +276,33 @@ private:
 // Parses one row of a log (without its line end); false with a reason when
 // it is not a readable row.
 bool ParseAlertLogRow(const QByteArray &line, bool receiverColumn, AlertLogEntry *entry, QString *why = nullptr);
+bool ParseAlertLogRowFor(const QByteArray &line, int layout, AlertLogEntry *entry, QString *why = nullptr);
 
 // For a run that logs several receivers into FILE: true when FILE is
 // missing, empty or has the Receiver column (only its header is read);
 // otherwise false with a reason that names `nx4400c-cli log upgrade`.
 bool CheckAlertLogNamesReceivers(const QString &fileName, QString *why);
 
-// Rewrites a six-column log in the new layout, every old row naming
-// `receiver`, atomically (the new file replaces the old one only when it is
-// whole on disk). The old file is kept as FILE.bak, which must not exist yet.
-// Holds the log's lock meanwhile, so no append is lost. A log that has the
-// Receiver column already is left alone (*rows = -1).
+// For the monitor, which writes the columns of the current layout: true
+// when FILE is missing, empty or in that layout; otherwise false with a
+// reason naming `nx4400c-cli log upgrade`.
+bool CheckAlertLogTakesMonitorRows(const QString &fileName, QString *why);
+
+// Rewrites a log of an older layout in the current one, atomically (the new
+// file replaces the old one only when it is whole on disk): every row of a
+// six-column log names `receiver` (required then, ignored otherwise), and
+// every row gets the monitor's columns, empty. The old file is kept as
+// FILE.bak, which must not exist yet unless it is the log itself (left by an
+// upgrade that was killed after making it). Through a symbolic link, the
+// backup is a copy of the file the link leads to, and the new file takes
+// that file's place. Holds the log's lock meanwhile, so no append is lost.
+// A log in the current layout is left alone (rows = -1).
 struct AlertLogUpgrade {
     bool ok = false;
     QString error;
     QString backup;
     int rows = 0;
+    int fromLayout = 0;
 };
 AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver, int lockTimeoutMs = 10000);
 

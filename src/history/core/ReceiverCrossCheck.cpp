@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/core/ReceiverCrossCheck.h"
 
+#include "history/core/RequiredTestAudit.h"
+
 #include <QTextStream>
 
 #include <cstdlib>
@@ -81,7 +83,8 @@ CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QLi
             const AlertLogEntry &r = recorded.at(i);
             if (used.at(i) || r.code != h.entry.code || r.originator != h.entry.originator)
                 continue;
-            const qint64 apart = std::llabs(r.localTime.secsTo(h.entry.localTime));
+            const QDateTime heardAt = h.entry.heard.isValid() ? h.entry.heard : h.entry.localTime;
+            const qint64 apart = std::llabs(r.localTime.secsTo(heardAt));
             if (apart <= qint64(slackMinutes) * 60) {
                 used[i] = true;
                 row.recorded = true;
@@ -113,4 +116,44 @@ QString CrossCheckText(const CrossCheckResult &result)
     s << result.rows.size() << " heard, " << programmed << " for this receiver, " << result.missed()
       << " not recorded\n";
     return text;
+}
+
+void CrossCheckCollector::add(const AlertLogEntry &e)
+{
+    if (IsMonitorSource(e.receiver)) {
+        const QDate d = e.localTime.date();
+        if ((!m_from.isValid() || d >= m_from) && (!m_to.isValid() || d <= m_to))
+            m_heard.append({e, e.locations});
+        return;
+    }
+    if (!m_receivers.contains(e.receiver))
+        m_receivers << e.receiver;
+    if (e.receiver == m_receiver)
+        m_recorded.append(e);
+}
+
+QByteArray CrossCheckJson(const CrossCheckResult &result, const QString &receiver, const QDate &from, const QDate &to)
+{
+    auto date = [](const QDate &d) { return d.isValid() ? JsonString(d.toString(Qt::ISODate)) : QByteArray("null"); };
+    auto time = [](const QDateTime &t) { return t.isValid() ? JsonString(t.toString(Qt::ISODate)) : QByteArray("null"); };
+    int programmed = 0;
+    QByteArray missing;
+    for (const CrossCheckRow &r : result.rows) {
+        programmed += r.programmed;
+        if (!r.programmed || r.recorded)
+            continue;
+        const AlertLogEntry &e = r.heard.entry;
+        QByteArray locations;
+        for (const QString &l : r.heard.locations)
+            locations += (locations.isEmpty() ? "" : ",") + JsonString(l);
+        missing += QByteArray(missing.isEmpty() ? "" : ",") + "{\"issueTime\":" + time(e.localTime)
+            + ",\"heard\":" + time(e.heard) + ",\"source\":" + JsonString(e.receiver) + ",\"originator\":"
+            + JsonString(e.originator) + ",\"eventCode\":" + JsonString(e.code) + ",\"eventName\":"
+            + JsonString(e.name) + ",\"locations\":[" + locations + "],\"countiesKnown\":"
+            + (r.countiesKnown ? "true" : "false") + ",\"header\":" + JsonString(e.header) + '}';
+    }
+    return "{\"schema\":\"nx4400c-log-crosscheck\",\"version\":1,\"receiver\":" + JsonString(receiver)
+        + ",\"from\":" + date(from) + ",\"to\":" + date(to) + ",\"heard\":" + QByteArray::number(result.rows.size())
+        + ",\"programmed\":" + QByteArray::number(programmed) + ",\"missed\":" + QByteArray::number(result.missed())
+        + ",\"missing\":[" + missing + "]}\n";
 }

@@ -3,6 +3,7 @@
 
 #include "history/core/AlertLog.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -32,9 +33,10 @@ struct ReceiverProgram {
     bool alertsFor(const QString &event, const QStringList &headerLocations) const;
 };
 
-// One alert the monitor heard. Its alert log row carries no locations, so
-// the monitor hands them over too; a heard alert read back from the log has
-// none, and then only its event is compared.
+// One alert the monitor heard, with the locations of its header (a row of
+// an older log has none, and then only its event is compared). It is
+// matched against the receiver's history by the time it was heard, which is
+// when the receiver would have alerted.
 struct HeardAlert {
     AlertLogEntry entry;          // Receiver column = the monitor's source
     QStringList locations;        // PSSCCC, empty when not known
@@ -61,3 +63,29 @@ CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QLi
 
 // The report: one line per "heard but not recorded", then a summary.
 QString CrossCheckText(const CrossCheckResult &result);
+// The same as JSON (docs/json/log-crosscheck.schema.json).
+QByteArray CrossCheckJson(const CrossCheckResult &result, const QString &receiver, const QDate &from,
+                          const QDate &to);
+
+// Sorts a log's rows, read one at a time, for the cross-check of one
+// receiver: the monitors' rows issued within [from, to] are what was heard
+// (with the locations their rows carry), the receiver's own rows are its
+// history. Nothing else is kept.
+class CrossCheckCollector
+{
+public:
+    CrossCheckCollector(const QString &receiver, const QDate &from, const QDate &to)
+        : m_receiver(receiver), m_from(from), m_to(to) {}
+    void add(const AlertLogEntry &e);
+    const QList<HeardAlert> &heard() const { return m_heard; }
+    const QList<AlertLogEntry> &recorded() const { return m_recorded; }
+    // The receivers (not monitors) the log names, in the order first seen.
+    const QStringList &receivers() const { return m_receivers; }
+
+private:
+    QString m_receiver;
+    QDate m_from, m_to;
+    QList<HeardAlert> m_heard;
+    QList<AlertLogEntry> m_recorded;
+    QStringList m_receivers;
+};

@@ -182,13 +182,31 @@ void RequiredTestCollector::setReceivers(const QStringList &receivers)
         m_receivers[r];
 }
 
+QStringList RequiredTestCollector::unknownNames() const
+{
+    QStringList out;
+    for (const QString &n : m_only + m_excluded)
+        if (!m_seen.contains(n) && !out.contains(n))
+            out << n;
+    return out;
+}
+
+bool IsMonitorSource(const QString &receiver)
+{
+    return receiver.startsWith(QLatin1String("monitor:"));
+}
+
 void RequiredTestCollector::add(const AlertLogEntry &e)
 {
     if (!e.localTime.isValid())
         return;
-    if (!m_only.isEmpty() && !m_only.contains(e.receiver))
+    if (!m_seen.contains(e.receiver))
+        m_seen.insert(e.receiver);
+    if ((!m_only.isEmpty() && !m_only.contains(e.receiver)) || m_excluded.contains(e.receiver))
         return;
     Tests &t = m_receivers[e.receiver];
+    if (!t.firstDate.isValid() || e.localTime.date() < t.firstDate)
+        t.firstDate = e.localTime.date();
     if (e.code == RequiredTest::WeeklyCode)
         t.rwt << e.localTime;
     else if (e.code == RequiredTest::MonthlyCode)
@@ -231,9 +249,24 @@ QList<ReceiverAudit> RequiredTestCollector::run(const QDate &from, const QDate &
     if (receivers.isEmpty())
         receivers.insert(QString(), Tests());   // an empty log: its one receiver had no test
     for (auto it = receivers.cbegin(); it != receivers.cend(); ++it) {
+        // A recording played into the monitor is no station's monitor: it
+        // owes no tests unless it is asked for by name.
+        if (it.key() == RecordingSource && !m_only.contains(it.key()))
+            continue;
         ReceiverAudit a;
         a.receiver = it.key();
+        a.monitor = IsMonitorSource(a.receiver);
+        a.firstRow = it->firstDate;
         a.result = auditDates(datesOf(it->rwt), datesOf(it->rmt), from, to, today);
+        // Nothing is owed before the first row: a week or month that ended
+        // before it is left out, and the one it falls in is not a gap.
+        if (a.firstRow.isValid()) {
+            auto owed = [&](QList<AuditPeriod> &periods) {
+                a.startsLater |= periods.removeIf([&](const AuditPeriod &p) { return p.start < a.firstRow && p.tests == 0; }) > 0;
+            };
+            owed(a.result.weeks);
+            owed(a.result.months);
+        }
         a.lastRwtTime = lastBy(it->rwt, today);
         a.lastRmtTime = lastBy(it->rmt, today);
         if (it->lastAlert.isValid() && it->lastAlertDate <= today)
@@ -253,27 +286,52 @@ bool AuditsHaveGaps(const QList<ReceiverAudit> &audits)
     return std::any_of(audits.begin(), audits.end(), [](const ReceiverAudit &a) { return a.result.hasGaps(); });
 }
 
-QString ReceiverAuditText(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to)
+namespace {
+
+// One group of the text report: receivers, or monitors.
+void auditGroupText(QTextStream &s, const QList<ReceiverAudit> &audits, bool monitors, const QDate &from)
 {
-    QString out;
-    QTextStream s(&out);
-    int withGaps = 0;
-    for (const ReceiverAudit &a : audits)
-        withGaps += a.result.hasGaps() ? 1 : 0;
-    s << "Period: " << isoDate(from) << " to " << isoDate(to) << " (weeks run Sunday to Saturday; dates as logged)\n";
-    s << "Receivers: " << audits.size() << ", " << withGaps << " with a gap\n";
+    int count = 0, withGaps = 0;
+    for (const ReceiverAudit &a : audits) {
+        if (a.monitor == monitors) {
+            ++count;
+            withGaps += a.result.hasGaps() ? 1 : 0;
+        }
+    }
+    if (monitors && count == 0)
+        return;
+    if (monitors)
+        s << "\nMonitors: " << count << ", " << withGaps << " with a gap (for a broadcaster, what its monitor heard "
+          << "is the record of tests received that 47 CFR 11.61 asks for)\n";
+    else
+        s << "Receivers: " << count << ", " << withGaps << " with a gap\n";
     // Receivers with a gap first, so they are read first.
     for (bool gaps : {true, false}) {
         for (const ReceiverAudit &a : audits) {
-            if (a.result.hasGaps() != gaps)
+            if (a.result.hasGaps() != gaps || a.monitor != monitors)
                 continue;
-            s << '\n' << "Receiver " << ReceiverDisplayName(a.receiver) << (gaps ? ": GAPS\n" : ": ok\n");
+            s << '\n' << (monitors ? "Monitor " : "Receiver ") << ReceiverDisplayName(a.receiver)
+              << (gaps ? ": GAPS" : ": ok");
+            if (a.startsLater)
+                s << " (owes tests from its first row, " << isoDate(a.firstRow) << ')';
+            s << '\n';
             QString body = AuditText(a.result);
             body = body.mid(body.indexOf(QLatin1Char('\n')) + 1);   // the period is said once above
             body.replace(QLatin1Char('\n'), QLatin1String("\n  "));
             s << "  " << body.trimmed() << '\n';
         }
     }
+}
+
+} // namespace
+
+QString ReceiverAuditText(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to)
+{
+    QString out;
+    QTextStream s(&out);
+    s << "Period: " << isoDate(from) << " to " << isoDate(to) << " (weeks run Sunday to Saturday; dates as logged)\n";
+    auditGroupText(s, audits, false, from);
+    auditGroupText(s, audits, true, from);
     return out;
 }
 
@@ -344,9 +402,9 @@ QByteArray jsonPeriods(const QList<AuditPeriod> &periods)
 QByteArray ReceiverAuditJson(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to,
                              const QDate &today, const AuditLogFacts &facts)
 {
-    QByteArray out = "{\"schema_version\":1,\"log\":" + JsonString(facts.log) + ",\"from\":" + jsonDate(from)
-        + ",\"to\":" + jsonDate(to) + ",\"today\":" + jsonDate(today) + ",\"week_starts_on\":\"sunday\""
-        + ",\"skipped_rows\":" + QByteArray::number(facts.skippedRows) + ",\"torn_rows\":"
+    QByteArray out = "{\"schema\":\"nx4400c-log-audit\",\"version\":2,\"log\":" + JsonString(facts.log)
+        + ",\"from\":" + jsonDate(from) + ",\"to\":" + jsonDate(to) + ",\"today\":" + jsonDate(today)
+        + ",\"weekStartsOn\":\"sunday\",\"skippedRows\":" + QByteArray::number(facts.skippedRows) + ",\"tornRows\":"
         + QByteArray::number(facts.tornRows) + ",\"gaps\":" + (AuditsHaveGaps(audits) ? "true" : "false")
         + ",\"receivers\":[";
     for (int i = 0; i < audits.size(); ++i) {
@@ -355,11 +413,12 @@ QByteArray ReceiverAuditJson(const QList<ReceiverAudit> &audits, const QDate &fr
         if (i)
             out += ',';
         auto days = [](int d) { return d < 0 ? QByteArray("null") : QByteArray::number(d); };
-        out += "{\"receiver\":" + JsonString(a.receiver) + ",\"gaps\":" + (r.hasGaps() ? "true" : "false")
-            + ",\"missing_weeks\":" + QByteArray::number(r.missingWeeks().size()) + ",\"missing_months\":"
-            + QByteArray::number(r.missingMonths().size()) + ",\"last_rwt\":" + jsonTime(a.lastRwtTime)
-            + ",\"days_since_rwt\":" + days(r.daysSinceRwt) + ",\"last_rmt\":" + jsonTime(a.lastRmtTime)
-            + ",\"days_since_rmt\":" + days(r.daysSinceRmt) + ",\"last_alert\":" + jsonTime(a.lastAlertTime)
+        out += "{\"receiver\":" + JsonString(a.receiver) + ",\"kind\":" + (a.monitor ? "\"monitor\"" : "\"receiver\"")
+            + ",\"firstRow\":" + jsonDate(a.firstRow) + ",\"gaps\":" + (r.hasGaps() ? "true" : "false")
+            + ",\"missingWeeks\":" + QByteArray::number(r.missingWeeks().size()) + ",\"missingMonths\":"
+            + QByteArray::number(r.missingMonths().size()) + ",\"lastRwt\":" + jsonTime(a.lastRwtTime)
+            + ",\"daysSinceRwt\":" + days(r.daysSinceRwt) + ",\"lastRmt\":" + jsonTime(a.lastRmtTime)
+            + ",\"daysSinceRmt\":" + days(r.daysSinceRmt) + ",\"lastAlert\":" + jsonTime(a.lastAlertTime)
             + ",\"weeks\":" + jsonPeriods(r.weeks) + ",\"months\":" + jsonPeriods(r.months) + '}';
     }
     return out + "]}\n";

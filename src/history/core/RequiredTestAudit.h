@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 #include <QList>
 #include <QString>
@@ -82,11 +83,19 @@ QString AuditMonthText(const AuditPeriod &p);
 // The tests are owed by each receiver and each monitor source: one audit per
 // name in the Receiver column. A log without that column (or rows with an
 // empty Receiver) is one receiver with an empty name. Every receiver named
-// in the log owes every week and month of the period, so one that stopped
-// logging shows as gaps; a receiver taken out of service is left out with
-// --receiver (the receivers to audit).
+// in the log owes every week and month of the period from its first row on
+// (a receiver or monitor added later owes nothing before), so one that
+// stopped logging shows as gaps; a receiver taken out of service is left
+// out with --exclude, or the ones to audit are named with --receiver.
+// Monitor sources ("monitor:...") are audited as monitors, in a group of
+// their own: for a broadcaster, what its monitor heard is the record of
+// tests received that 47 CFR 11.61 asks for. A recording played into the
+// monitor (RecordingSource) owes nothing unless named.
 struct ReceiverAudit {
     QString receiver;
+    bool monitor = false;      // a monitor source, not a receiver
+    QDate firstRow;            // the local date of its first row; invalid when it has none
+    bool startsLater = false;  // periods before its first row were left out
     RequiredTestAuditResult result;
     QDateTime lastRwtTime;     // the instant of the last RWT (RMT) on or before today; invalid when none
     QDateTime lastRmtTime;
@@ -101,6 +110,10 @@ public:
     // Only these receivers are audited (each even without a row); empty:
     // every receiver the rows name.
     void setReceivers(const QStringList &receivers);
+    // These receivers are left out.
+    void setExcluded(const QStringList &receivers) { m_excluded = receivers; }
+    // The names given to setReceivers or setExcluded that no row named.
+    QStringList unknownNames() const;
     // Rows dated after `today` do not count as the last alert.
     void setToday(const QDate &today) { m_today = today; }
     void add(const AlertLogEntry &e);
@@ -112,8 +125,11 @@ private:
         QList<QDateTime> rmt;
         QDateTime lastAlert;
         QDate lastAlertDate;
+        QDate firstDate;
     };
     QStringList m_only;
+    QStringList m_excluded;
+    QSet<QString> m_seen;
     QMap<QString, Tests> m_receivers;
     QDate m_today;
 };
@@ -128,7 +144,12 @@ bool AuditsHaveGaps(const QList<ReceiverAudit> &audits);
 // Receiver,Kind,Test,Start,End,Status,Tests (as AuditCsv, the receiver in front).
 QString ReceiverAuditText(const QList<ReceiverAudit> &audits, const QDate &from, const QDate &to);
 QString ReceiverAuditCsv(const QList<ReceiverAudit> &audits);
-// JSON (docs/json/log-audit.schema.json, schema_version 1).
+// The monitor's name for a WAV recording played into it: audited only when
+// named with --receiver.
+inline const QString RecordingSource = QStringLiteral("monitor:wav");
+// True for a monitor source's name ("monitor:hw:1").
+bool IsMonitorSource(const QString &receiver);
+// JSON (docs/json/log-audit.schema.json: schema nx4400c-log-audit, version 2).
 struct AuditLogFacts {
     QString log;
     int skippedRows = 0;

@@ -16,12 +16,7 @@
 
 QColor EventClassColour(EventClass cls)
 {
-    switch (cls) {
-    case EventClass::Warning: return QColor(255, 0, 0);
-    case EventClass::Watch: return QColor(0, 0, 255);
-    case EventClass::Other: break;
-    }
-    return QColor(0, 0, 0);
+    return QColor(QRgb(EventClassRgb(cls)));
 }
 
 QVariant AlertLogColourProxy::data(const QModelIndex &index, int role) const

@@ -5,6 +5,7 @@
 #include "base/SafeWrite.h"
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
+#include "monitor/core/CountyNames.h"
 #include "testpackets/core/SameAudio.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <algorithm>
@@ -54,6 +56,16 @@ void appendSamples(QVector<qint16> &to, const qint16 *from, qsizetype n)
     std::copy(from, from + n, to.begin() + at);
 }
 
+QDateTime localWithOffset(const QDateTime &t)
+{
+    return t.toOffsetFromUtc(t.toLocalTime().offsetFromUtc());
+}
+
+QString isoUtc(const QDateTime &t)
+{
+    return t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString();
+}
+
 QString issueText(const SameHeader &h)
 {
     return QStringLiteral("%1%2%3").arg(h.issueDay, 3, 10, QLatin1Char('0')).arg(h.issueHour, 2, 10, QLatin1Char('0'))
@@ -65,21 +77,51 @@ QString issueText(const SameHeader &h)
 AlertLogEntry monitorLogEntry(const MonitorMessage &m)
 {
     AlertLogEntry e;
-    e.localTime = m.heard;
+    // The log's zone rule: local time with its offset, the computer's zone.
+    const QDateTime issued = m.issued();
+    e.localTime = issued.isValid() ? localWithOffset(issued) : m.heard;
     e.originator = m.report.header.originator;
     e.code = m.report.header.event;
     EventCatalog catalog;
     GetEventName(catalog, e.code, &e.name, &e.cls);
     e.length = m.report.header.purgeText();
     e.receiver = m.source;
+    e.locations = m.report.header.locations;
+    e.header = QString::fromLatin1(m.report.header.text);
+    e.heard = m.heard;
+    e.note = m.report.header.note;
     return e;
+}
+
+QString monitorZoneTime(const QDateTime &t, const QDateTime &near)
+{
+    const QDateTime local = t.toLocalTime();
+    const bool sameDay = near.isValid() && local.date() == near.toLocalTime().date();
+    return local.toString(sameDay ? QStringLiteral("HH:mm t") : QStringLiteral("yyyy-MM-dd HH:mm t"));
+}
+
+QString monitorTextLine(const MonitorMessage &m)
+{
+    const SameHeader &h = m.report.header;
+    const QString where = m.countyNames.isEmpty() ? h.locations.join(QStringLiteral(", "))
+                                                  : m.countyNames.join(QStringLiteral("; "));
+    QString line = QStringLiteral("%1 for %2").arg(m.eventName.isEmpty() ? h.event : m.eventName, where);
+    const QDateTime issued = m.issued();
+    if (issued.isValid())
+        line += QStringLiteral(" until %1 (issued %2)").arg(monitorZoneTime(m.ends(), issued), monitorZoneTime(issued, m.heard));
+    if (!h.sender.trimmed().isEmpty())
+        line += QStringLiteral(" by ") + h.sender.trimmed();
+    if (!h.note.isEmpty())
+        line += QStringLiteral(" [malformed: %1]").arg(h.note);
+    return line;
 }
 
 QByteArray monitorJsonLine(const MonitorMessage &m)
 {
     const SameHeader &h = m.report.header;
     QJsonObject o;
-    o.insert(QStringLiteral("schema"), 1);
+    o.insert(QStringLiteral("schema"), QStringLiteral("nx4400c-monitor"));
+    o.insert(QStringLiteral("version"), 2);
     o.insert(QStringLiteral("source"), m.source);
     o.insert(QStringLiteral("heard"), m.heard.toString(Qt::ISODate));
     o.insert(QStringLiteral("mode"), sameModeName(m.report.mode));
@@ -93,7 +135,14 @@ QByteArray monitorJsonLine(const MonitorMessage &m)
         o.insert(QStringLiteral("eventName"), m.eventName);
         o.insert(QStringLiteral("locations"), QJsonArray::fromStringList(h.locations));
         o.insert(QStringLiteral("purgeMinutes"), h.purgeMinutes);
+        o.insert(QStringLiteral("countyNames"), QJsonArray::fromStringList(m.countyNames));
         o.insert(QStringLiteral("issued"), issueText(h));
+        // null when the header's issue day or time is out of range
+        const QDateTime issued = m.issued();
+        o.insert(QStringLiteral("issueTime"), issued.isValid() ? QJsonValue(isoUtc(issued)) : QJsonValue());
+        o.insert(QStringLiteral("endTime"), issued.isValid() ? QJsonValue(isoUtc(m.ends())) : QJsonValue());
+        if (!h.note.isEmpty())
+            o.insert(QStringLiteral("note"), h.note);
         o.insert(QStringLiteral("sender"), h.sender);
         o.insert(QStringLiteral("confidence"), std::round(m.report.confidence * 1e4) / 1e4);
         o.insert(QStringLiteral("bursts"), m.report.bursts);
@@ -135,7 +184,27 @@ MonitorSession::MonitorSession(const Options &options, const Clock &clock, QObje
 
 QDateTime MonitorSession::timeOf(qint64 sample) const
 {
-    return m_started.addMSecs(sample * 1000 / m_decoder.sampleRate());
+    const qint64 ms = sample * 1000 / m_decoder.sampleRate();
+    if (m_options.audioStart.isValid())
+        return localWithOffset(m_options.audioStart.addMSecs(ms));
+    return m_options.realTime ? m_started.addMSecs(ms) : m_started;
+}
+
+bool MonitorSession::logAccepts(const QString &logFile, QString *why)
+{
+    return logFile.isEmpty() || CheckAlertLogTakesMonitorRows(logFile, why);
+}
+
+QString MonitorSession::audioFileName(const QString &logFile, const QString &source, const QDateTime &heard,
+                                      const QString &event)
+{
+    const QFileInfo log(logFile);
+    QString tag = source;
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._]+"));
+    tag.replace(unsafe, QStringLiteral("_"));
+    const QString stem = QStringLiteral("%1-%2-%3-%4")
+                             .arg(log.completeBaseName(), tag, heard.toString(QStringLiteral("yyyyMMdd'T'HHmmss")), event);
+    return log.absoluteDir().filePath(stem + QStringLiteral(".wav"));
 }
 
 void MonitorSession::feed(const qint16 *samples, qsizetype count)
@@ -201,6 +270,10 @@ void MonitorSession::handle(const SameReport &r)
     EventClass cls;
     EventCatalog catalog;
     GetEventName(catalog, r.header.event, &m.eventName, &cls);
+    if (m_options.names) {
+        for (const QString &code : r.header.locations)
+            m.countyNames << m_options.names->name(code);
+    }
     m_messages.append(m);
 
     if (!m_options.logFile.isEmpty()) {
@@ -226,16 +299,31 @@ void MonitorSession::closeRecording()
         return;
     MonitorMessage &m = m_messages[m_recordingMessage];
     m_recordingAudio.resize(std::min<qsizetype>(m_recordingAudio.size(), qsizetype(MaxAudioSeconds) * m_decoder.sampleRate()));
-    const QFileInfo log(m_options.logFile);
-    const QString name = QStringLiteral("%1-%2-%3.wav")
-                             .arg(log.completeBaseName(), m.heard.toString(QStringLiteral("yyyyMMdd'T'HHmmss")),
-                                  m.report.header.event);
-    const QString path = log.absoluteDir().filePath(name);
+    // Two monitors that share a folder, or one header heard twice in a
+    // second, never overwrite a recording: the name is claimed by creating
+    // the file, and the next free "-N" is taken when it exists.
+    const QString base = audioFileName(m_options.logFile, m.source, m.heard, m.report.header.event);
+    QString path;
     QString why;
+    for (int n = 1; n < 1000 && path.isEmpty(); ++n) {
+        const QString candidate = n == 1 ? base : base.chopped(4) + QStringLiteral("-%1.wav").arg(n);
+        QFile claim(candidate);
+        if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            path = candidate;
+        else if (!claim.exists())
+            why = claim.errorString();
+    }
+    if (path.isEmpty()) {
+        emit problem(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(base),
+                                                               why.isEmpty() ? QStringLiteral("every name is taken") : why));
+        m_recordingAudio.clear();
+        return;
+    }
     if (writeFileAtomically(path, wav16(m_recordingAudio, m_decoder.sampleRate()), &why)) {
         m.audioFile = path;
         emit audioSaved(path);
     } else {
+        QFile::remove(path);   // the empty file that claimed the name
         emit problem(QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), why));
     }
     m_recordingAudio.clear();

@@ -10,6 +10,7 @@
 #include <QVector>
 
 class Clock;
+class CountyNames;
 struct AlertLogEntry;
 
 // One message the monitor heard, with everything its outputs need.
@@ -18,14 +19,27 @@ struct MonitorMessage {
     QString source;            // "monitor:hw:1", "monitor:wav", "monitor:stdin"
     QDateTime heard;           // local time the first burst began
     QString eventName;         // from the event catalogue
+    QStringList countyNames;   // the header's locations by name, when names were at hand
     QString audioFile;         // the message's audio, once written
+
+    // The time of issue and the end of the purge time (UTC); invalid when
+    // the header's issue day or time is out of range.
+    QDateTime issued() const { return report.header.issueTime(heard); }
+    QDateTime ends() const { return report.header.endTime(heard); }
 };
 
-// The alert log row for a message: Receiver column = the source.
+// The alert log row for a message: Receiver column = the source, the date
+// its time of issue (the time heard when that is out of range).
 AlertLogEntry monitorLogEntry(const MonitorMessage &m);
 
 // The message as one line of JSON (schema docs/json/monitor.schema.json).
 QByteArray monitorJsonLine(const MonitorMessage &m);
+// The message as a sentence: "Tornado Warning for Cuyahoga, Ohio; Geauga,
+// Ohio until 15:30 EST (issued 15:00 EST) by KCLE/NWS", in local time.
+QString monitorTextLine(const MonitorMessage &m);
+// A local time with its zone, "15:30 EST" (the date too when it is not the
+// day of `near`).
+QString monitorZoneTime(const QDateTime &t, const QDateTime &near);
 
 // The arguments and environment a per-message command gets. The command is
 // started directly, never through a shell, so nothing in a header can
@@ -47,10 +61,27 @@ public:
         QString source = QStringLiteral("monitor");
         QString logFile;          // empty: no log rows and no audio files
         bool saveAudio = true;
+        // When the audio began: a recording's own time, read from the file.
+        // Unset: live input is heard at the run's start plus its position;
+        // a recording without a time (realTime false) is heard at the run's
+        // start, never later, since it is read faster than it plays.
+        QDateTime audioStart;
+        bool realTime = true;
+        CountyNames *names = nullptr;   // names for the locations (not owned)
     };
     MonitorSession(const Options &options, const Clock &clock, QObject *parent = nullptr);
 
     static constexpr int MaxAudioSeconds = 120;
+
+    // The log takes the monitor's rows: it is missing, empty, or in the
+    // current layout. An older layout would lose the header and credit the
+    // monitor's tests to a receiver, so it is refused with the command that
+    // upgrades it.
+    static bool logAccepts(const QString &logFile, QString *why);
+    // The audio file name for a message: beside the log, naming the log,
+    // the source, the time heard and the event; "-2", "-3"... when taken.
+    static QString audioFileName(const QString &logFile, const QString &source, const QDateTime &heard,
+                                 const QString &event);
 
     void feed(const qint16 *samples, qsizetype count);
     // End of input: decides what is pending and writes open recordings.

@@ -8,6 +8,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
+#include <QIODevice>
 #include <QMediaDevices>
 #endif
 #include <QtEndian>
@@ -16,33 +17,35 @@
 #include <cmath>
 #include <cstring>
 
-bool readWavSamples(const QByteArray &file, QVector<qint16> *samples, int *rate, QString *error)
+namespace {
+
+// Checks a WAV's format; `bytes` and `isFloat` describe its samples.
+bool wavFormatUsable(int format, int bits, int channels, int rate, int *bytes, bool *isFloat, QString *why)
 {
-    SameAudio::WavInfo info;
-    auto fail = [&](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (!SameAudio::parseWav(file, &info))
-        return fail(QStringLiteral("not a WAV file"));
-    const int bytes = info.bitsPerSample / 8;
-    const bool isFloat = info.format == 3 && info.bitsPerSample == 32;
+    *bytes = bits / 8;
+    *isFloat = format == 3 && bits == 32;
     // 0xFFFE is WAVE_FORMAT_EXTENSIBLE, which recorders use for plain PCM too.
-    if (info.format != 1 && info.format != 0xFFFE && !isFloat)
-        return fail(QStringLiteral("the WAV file is not PCM (format %1)").arg(info.format));
-    if (bytes < 1 || bytes > 4)
-        return fail(QStringLiteral("the WAV file has %1-bit samples").arg(info.bitsPerSample));
-    if (!SameDecoder::rateSupported(info.sampleRate))
-        return fail(QStringLiteral("the WAV file has %1 samples/s; the monitor takes %2 to %3")
-                        .arg(info.sampleRate).arg(SameDecoder::MinRate).arg(SameDecoder::MaxRate));
-    const qsizetype frame = qsizetype(bytes) * info.channels;
-    const qsizetype frames = info.data.size() / frame;
-    samples->resize(frames);
-    const char *p = info.data.constData();
+    if (format != 1 && format != 0xFFFE && !*isFloat)
+        *why = QStringLiteral("the WAV file is not PCM (format %1)").arg(format);
+    else if (*bytes < 1 || *bytes > 4 || bits % 8 != 0)
+        *why = QStringLiteral("the WAV file has %1-bit samples").arg(bits);
+    else if (channels < 1)
+        *why = QStringLiteral("the WAV file has no channels");
+    else if (!SameDecoder::rateSupported(rate))
+        *why = QStringLiteral("the WAV file has %1 samples/s; the monitor takes %2 to %3")
+                   .arg(rate).arg(SameDecoder::MinRate).arg(SameDecoder::MaxRate);
+    else
+        return true;
+    return false;
+}
+
+// Mixes `frames` frames of `channels` samples into mono 16-bit samples.
+void mixFrames(const char *p, qsizetype frames, int bytes, int channels, bool isFloat, qint16 *out)
+{
+    const qsizetype frame = qsizetype(bytes) * channels;
     for (qsizetype f = 0; f < frames; ++f) {
         double sum = 0;
-        for (int c = 0; c < info.channels; ++c) {
+        for (int c = 0; c < channels; ++c) {
             const char *s = p + f * frame + qsizetype(c) * bytes;
             double v = 0;
             if (isFloat) {
@@ -59,10 +62,137 @@ bool readWavSamples(const QByteArray &file, QVector<qint16> *samples, int *rate,
             }
             sum += v;
         }
-        (*samples)[f] = qint16(std::clamp(std::lround(sum / info.channels * 32768.0), -32768L, 32767L));
+        out[f] = qint16(std::clamp(std::lround(sum / channels * 32768.0), -32768L, 32767L));
     }
+}
+
+// Reads exactly n bytes unless the input ends first.
+QByteArray readFully(QIODevice *in, qint64 n)
+{
+    QByteArray out;
+    while (out.size() < n) {
+        const QByteArray got = in->read(n - out.size());
+        if (got.isEmpty())
+            break;
+        out += got;
+    }
+    return out;
+}
+
+// "yyyy-mm-dd" and "hh:mm:ss" as a broadcast-wave chunk writes them (the
+// recorder's local time), or an ISO date and time.
+QDateTime recordingTime(const QByteArray &date, const QByteArray &time)
+{
+    QByteArray d = date.trimmed(), t = time.trimmed();
+    d.replace(':', '-');
+    t.replace('-', ':').replace('.', ':');
+    const QDateTime dt(QDate::fromString(QString::fromLatin1(d), Qt::ISODate),
+                       QTime::fromString(QString::fromLatin1(t), Qt::ISODate), Qt::LocalTime);
+    return dt.isValid() ? dt : QDateTime();
+}
+
+} // namespace
+
+bool readWavSamples(const QByteArray &file, QVector<qint16> *samples, int *rate, QString *error)
+{
+    SameAudio::WavInfo info;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!SameAudio::parseWav(file, &info))
+        return fail(QStringLiteral("not a WAV file"));
+    int bytes = 0;
+    bool isFloat = false;
+    QString why;
+    if (!wavFormatUsable(info.format, info.bitsPerSample, info.channels, info.sampleRate, &bytes, &isFloat, &why))
+        return fail(why);
+    const qsizetype frames = info.data.size() / (qsizetype(bytes) * info.channels);
+    samples->resize(frames);
+    mixFrames(info.data.constData(), frames, bytes, info.channels, isFloat, samples->data());
     *rate = info.sampleRate;
     return true;
+}
+
+bool WavStream::open(QIODevice *device, QString *error)
+{
+    m_in = device;
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QByteArray riff = readFully(m_in, 12);
+    if (riff.size() < 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
+        return fail(QStringLiteral("not a WAV file"));
+    bool haveFormat = false;
+    bool isFloat = false;
+    // Chunks before the samples are small; a huge one is no WAV of ours.
+    constexpr quint32 MaxChunk = 1 << 20;
+    for (;;) {
+        const QByteArray head = readFully(m_in, 8);
+        if (head.size() < 8)
+            return fail(QStringLiteral("not a WAV file (it has no data chunk)"));
+        const QByteArray id = head.left(4);
+        const quint32 size = qFromLittleEndian<quint32>(head.constData() + 4);
+        if (id == "data") {
+            if (!haveFormat)
+                return fail(QStringLiteral("not a WAV file (its data come before its format)"));
+            m_left = size == 0 || size == 0xFFFFFFFFu ? -1 : qint64(size);
+            // A recorder that was cut off leaves a size larger than the
+            // file; reading stops at the end of the file either way.
+            return true;
+        }
+        if (size > MaxChunk)
+            return fail(QStringLiteral("not a WAV file (a chunk of %1 bytes before the samples)").arg(size));
+        const QByteArray body = readFully(m_in, size + (size & 1));
+        if (body.size() < qsizetype(size))
+            return fail(QStringLiteral("not a WAV file (it ends inside a chunk)"));
+        if (id == "fmt " && size >= 16) {
+            m_format = qFromLittleEndian<quint16>(body.constData());
+            m_channels = qFromLittleEndian<quint16>(body.constData() + 2);
+            m_rate = int(qFromLittleEndian<quint32>(body.constData() + 4));
+            const int bits = qFromLittleEndian<quint16>(body.constData() + 14);
+            QString why;
+            if (!wavFormatUsable(m_format, bits, m_channels, m_rate, &m_bytes, &isFloat, &why))
+                return fail(why);
+            haveFormat = true;
+        } else if (id == "bext" && size >= 338) {
+            // Description 256, Originator 32, Reference 32, then the date and time.
+            m_recorded = recordingTime(body.mid(320, 10), body.mid(330, 8));
+        } else if (id == "LIST" && body.startsWith("INFO") && !m_recorded.isValid()) {
+            for (qsizetype at = 4; at + 8 <= body.size();) {
+                const quint32 n = qFromLittleEndian<quint32>(body.constData() + at + 4);
+                if (body.mid(at, 4) == "ICRD") {
+                    const QByteArray v = body.mid(at + 8, n).replace('\0', ' ').trimmed();
+                    if (v.size() >= 19)   // a date and a time, not only a date
+                        m_recorded = recordingTime(v.left(10), v.mid(11, 8));
+                }
+                at += 8 + n + (n & 1);
+            }
+        }
+    }
+}
+
+QVector<qint16> WavStream::read(qsizetype maxSamples)
+{
+    const bool isFloat = m_format == 3 && m_bytes == 4;
+    const qsizetype frame = qsizetype(m_bytes) * m_channels;
+    qint64 want = qint64(maxSamples) * frame;
+    if (m_left >= 0)
+        want = std::min(want, m_left);
+    if (want <= 0 || !m_in)
+        return {};
+    const QByteArray bytes = readFully(m_in, want);
+    if (m_left >= 0)
+        m_left -= bytes.size();
+    const qsizetype frames = bytes.size() / frame;
+    if (bytes.size() % frame != 0)
+        m_partial = true;
+    QVector<qint16> out(frames);
+    mixFrames(bytes.constData(), frames, m_bytes, m_channels, isFloat, out.data());
+    return out;
 }
 
 QVector<qint16> RawSampleReader::push(const QByteArray &bytes)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,36 @@ class QIODevice;
 // several channels are mixed to one). False with a reason for anything
 // else, a rate outside 8000..48000 included.
 bool readWavSamples(const QByteArray &file, QVector<qint16> *samples, int *rate, QString *error);
+
+// A WAV file read block by block, so that memory stays flat however long it
+// is; pipes and FIFOs work too, since it never seeks. A data size of 0 or
+// 0xFFFFFFFF (what a recorder writes while it streams), or one larger than
+// what follows, means "to the end of the file".
+class WavStream
+{
+public:
+    // Reads the chunks before the samples. False with a reason for anything
+    // readWavSamples refuses.
+    bool open(QIODevice *device, QString *error);
+    int sampleRate() const { return m_rate; }
+    // When the recording began, from its broadcast-wave (bext) chunk or its
+    // INFO creation date when that holds a time; invalid otherwise.
+    QDateTime recorded() const { return m_recorded; }
+    // Up to `maxSamples` mono samples; empty at the end.
+    QVector<qint16> read(qsizetype maxSamples);
+    // The file ended inside a sample frame.
+    bool endedInFrame() const { return m_partial; }
+
+private:
+    QIODevice *m_in = nullptr;
+    int m_rate = 0;
+    int m_format = 0;
+    int m_bytes = 0;
+    int m_channels = 0;
+    qint64 m_left = -1;      // data bytes still to come; -1: to the end of the file
+    QDateTime m_recorded;
+    bool m_partial = false;
+};
 
 // Turns a byte stream of S16LE into samples, whatever way it is cut: a
 // sample split between two reads is put together again.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/core/SameHeader.h"
 
+#include <cstdlib>
+
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -63,6 +65,29 @@ QString SameHeader::purgeText() const
     return QStringLiteral("%1:%2").arg(purgeMinutes / 60, 2, 10, QLatin1Char('0')).arg(purgeMinutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+QDateTime SameHeader::issueTime(const QDateTime &heard) const
+{
+    if (!note.isEmpty() || !heard.isValid())
+        return QDateTime();
+    const QDateTime at = heard.toUTC();
+    QDateTime best;
+    for (int year = at.date().year() - 1; year <= at.date().year() + 1; ++year) {
+        const QDate d = QDate(year, 1, 1).addDays(issueDay - 1);
+        if (d.year() != year)
+            continue;   // day 366 of a year that is not a leap year
+        const QDateTime t(d, QTime(issueHour, issueMinute), Qt::UTC);
+        if (!best.isValid() || std::llabs(t.secsTo(at)) < std::llabs(best.secsTo(at)))
+            best = t;
+    }
+    return best;
+}
+
+QDateTime SameHeader::endTime(const QDateTime &heard) const
+{
+    const QDateTime t = issueTime(heard);
+    return t.isValid() ? t.addSecs(qint64(purgeMinutes) * 60) : QDateTime();
+}
+
 SameParse parseSameHeader(const QByteArray &bytes, int *length, SameHeader *out)
 {
     Reader r{bytes};
@@ -108,8 +133,9 @@ SameParse parseSameHeader(const QByteArray &bytes, int *length, SameHeader *out)
     if (!r.run(3, isDigit, &day))
         return fail();
     h.issueDay = day.toInt();
+    QStringList outOfRange;
     if (h.issueDay < 1 || h.issueDay > 366)
-        return SameParse::Invalid;
+        outOfRange << QStringLiteral("issue day %1 is not 001 to 366").arg(QString::fromLatin1(day));
     char c = 0;
     if (!r.peek(&c))
         return fail();
@@ -121,8 +147,11 @@ SameParse parseSameHeader(const QByteArray &bytes, int *length, SameHeader *out)
         return fail();
     h.issueHour = hhmm.left(2).toInt();
     h.issueMinute = hhmm.mid(2).toInt();
-    if (h.issueHour > 23 || h.issueMinute > 59)
-        return SameParse::Invalid;
+    if (h.issueHour > 23)
+        outOfRange << QStringLiteral("issue hour %1 is not 00 to 23").arg(QString::fromLatin1(hhmm.left(2)));
+    if (h.issueMinute > 59)
+        outOfRange << QStringLiteral("issue minute %1 is not 00 to 59").arg(QString::fromLatin1(hhmm.mid(2)));
+    h.note = outOfRange.join(QStringLiteral("; "));
     if (!testPacketForm) {
         QByteArray sender;
         if (!r.literal("-") || !r.run(8, isSenderChar, &sender) || !r.literal("-"))

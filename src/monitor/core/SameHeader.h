@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -18,7 +19,10 @@
 //
 // The decoder reports nothing that does not parse here, so the rules are
 // strict: a header damaged by a bit error must fail rather than come out as
-// a different, well-formed header wherever the structure can tell.
+// a different, well-formed header wherever the structure can tell. A field
+// that has the right form but a value out of range (issue day 000, hour 25)
+// still parses: bursts that agree on it were sent that way, so the alert is
+// kept, with `note` naming the field.
 struct SameHeader {
     QByteArray text;          // "ZCZC-...-", exactly as decoded
     QString originator;
@@ -29,8 +33,16 @@ struct SameHeader {
     int issueHour = 0;
     int issueMinute = 0;
     QString sender;           // empty for the test-packet form
+    QString note;             // the field out of range, when one is ("issue day 000 is not 001 to 366")
 
     QString purgeText() const;   // "hh:mm"
+    // The time of issue in UTC. The header has no year: it is the one that
+    // puts the day closest to `heard`, so a header from December 31 heard on
+    // January 1 belongs to the year before. Invalid when the issue day or
+    // time is out of range.
+    QDateTime issueTime(const QDateTime &heard) const;
+    // The end of the purge time, from issueTime().
+    QDateTime endTime(const QDateTime &heard) const;
 };
 
 enum class SameParse { Incomplete, Complete, Invalid };

@@ -2,9 +2,11 @@
 #include "monitor/gui/frmMonitor.h"
 
 #include "base/Clock.h"
+#include "coverage/core/EventCatalog.h"
 #include "monitor/core/MonitorSources.h"
 #include "widgets/NamedWidgets.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -22,20 +24,11 @@
 namespace {
 
 const QString kWavInput = QStringLiteral("WAV file");
-const char *const kHeadings[] = {"Receiver", "Event", "Counties", "Issued", "Ends", "From", "Mode", "Confidence"};
-
-// The issue time of a header (day of the year and UTC time) in local time,
-// in the year it was heard (a header heard early in January may be from
-// the last days of December).
-QDateTime issuedAt(const SameHeader &h, const QDateTime &heard)
-{
-    const QDate heardDay = heard.toUTC().date();
-    int year = heardDay.year();
-    if (h.issueDay > heardDay.dayOfYear() + 1)
-        --year;
-    const QDate day = QDate(year, 1, 1).addDays(h.issueDay - 1);
-    return QDateTime(day, QTime(h.issueHour, h.issueMinute), Qt::UTC).toLocalTime();
-}
+// Few, short columns that wrap: the table stays readable in a window 800
+// pixels wide. Mode and confidence share one column.
+const char *const kHeadings[] = {"Receiver", "Event", "Counties", "Issued", "Ends", "From", "Decoded"};
+enum Column { ReceiverColumn, EventColumn, CountiesColumn, IssuedColumn, EndsColumn, FromColumn, DecodedColumn };
+const QString kNotProgrammed = QStringLiteral("not in this receiver's counties or events");
 
 } // namespace
 
@@ -48,6 +41,7 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     setWindowTitle(QStringLiteral("Alert Monitor"));
     setAccessibleName(windowTitle());
     resize(900, 420);
+    setMinimumWidth(640);
 
     auto *top = new QGridLayout;
     m_input = new QComboBox(this);
@@ -97,9 +91,20 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     m_grid->setHorizontalHeaderLabels(headings);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_grid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_grid->horizontalHeader()->setSectionResizeMode(CountiesColumn, QHeaderView::Stretch);
+    m_grid->horizontalHeader()->setMinimumSectionSize(60);
+    m_grid->setColumnWidth(ReceiverColumn, 110);
+    m_grid->setColumnWidth(EventColumn, 130);
+    m_grid->setColumnWidth(IssuedColumn, 85);
+    m_grid->setColumnWidth(EndsColumn, 85);
+    m_grid->setColumnWidth(FromColumn, 90);
+    m_grid->setColumnWidth(DecodedColumn, 85);
     m_grid->verticalHeader()->setVisible(false);
+    // Wrapped cells: each row as high as its text, as the columns change.
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_grid->setWordWrap(true);
+    m_grid->setTextElideMode(Qt::ElideNone);
 
     m_crossCheck = Widgets::field(this, QStringLiteral("lblCrossCheck"), QStringLiteral("Receiver cross-check"));
     m_crossCheck->setWordWrap(true);
@@ -172,13 +177,25 @@ void frmMonitor::setRunning(bool running)
         m_level->setValue(0);
 }
 
-void frmMonitor::makeSession(int rate, const QString &source)
+bool frmMonitor::logUsable()
+{
+    QString why;
+    if (MonitorSession::logAccepts(m_setup.logPath, &why))
+        return true;
+    setStatus(QStringLiteral("Not started: ") + why);
+    return false;
+}
+
+void frmMonitor::makeSession(int rate, const QString &source, const QDateTime &audioStart)
 {
     MonitorSession::Options o;
     o.sampleRate = rate;
     o.mode = SameMode(m_mode->currentData().toInt());
     o.source = source;
     o.logFile = m_setup.logPath;
+    o.audioStart = audioStart;
+    o.realTime = !audioStart.isValid() && source != QLatin1String("monitor:wav");
+    o.names = &m_names;
     m_session = std::make_unique<MonitorSession>(o, m_clock);
     connect(m_session.get(), &MonitorSession::messageDecoded, this, &frmMonitor::addMessage);
     connect(m_session.get(), &MonitorSession::problem, this, [this](const QString &why) { setStatus(why); });
@@ -186,7 +203,7 @@ void frmMonitor::makeSession(int rate, const QString &source)
 
 void frmMonitor::start()
 {
-    if (isRunning())
+    if (isRunning() || !logUsable())
         return;
     if (m_input->currentText() == kWavInput) {
         startWav(m_wavFile->text());
@@ -221,13 +238,19 @@ bool frmMonitor::startWav(const QString &path)
                                  : QStringLiteral("Cannot read %1: %2").arg(path, f.errorString()));
         return false;
     }
+    if (!logUsable())
+        return false;
     int rate = 0;
     QString why;
+    // The recording's own time, when its file states one.
+    WavStream head;
+    const QDateTime recorded = head.open(&f, &why) ? head.recorded() : QDateTime();
+    f.seek(0);
     if (!readWavSamples(f.read(64 * 1024 * 1024), &m_wavSamples, &rate, &why)) {
         setStatus(QStringLiteral("%1: %2").arg(path, why));
         return false;
     }
-    makeSession(rate, QStringLiteral("monitor:wav"));
+    makeSession(rate, QStringLiteral("monitor:wav"), recorded);
     m_wavAt = 0;
     setRunning(true);
     setStatus(QStringLiteral("Decoding %1 (%2 samples/s).").arg(path).arg(rate));
@@ -271,30 +294,34 @@ void frmMonitor::addMessage(const MonitorMessage &m)
     m_messages.append(m);
     const SameHeader &h = m.report.header;
     const bool alerts = m_program.alertsFor(h.event, h.locations);
-    const QDateTime issued = issuedAt(h, m.heard);
-    const QString when = QStringLiteral("yyyy-MM-dd HH:mm");
+    // Local times with their zone ("15:00 EST"); a header whose issue day or
+    // time is out of range says so.
+    const QDateTime issued = m.issued();
+    const QString outOfRange = QStringLiteral("out of range: ") + h.note;
     const QStringList cells{
-        alerts ? QStringLiteral("\u2714 Alerts") : QStringLiteral("Not programmed"),
+        alerts ? QStringLiteral("\u2714 Alerts") : kNotProgrammed,
         QStringLiteral("%1 (%2)").arg(m.eventName, h.event),
-        m_names.names(h.locations),
-        issued.toString(when),
-        issued.addSecs(qint64(h.purgeMinutes) * 60).toString(when),
+        m.countyNames.isEmpty() ? m_names.names(h.locations) : m.countyNames.join(QStringLiteral("; ")),
+        issued.isValid() ? monitorZoneTime(issued, m.heard) : outOfRange,
+        issued.isValid() ? monitorZoneTime(m.ends(), m.heard) : QString(),
         h.sender.isEmpty() ? h.originator : QStringLiteral("%1 %2").arg(h.originator, h.sender.trimmed()),
-        sameModeName(m.report.mode),
-        QStringLiteral("%1 %").arg(m.report.confidence * 100.0, 0, 'f', 1),
+        QStringLiteral("%1, %2 %").arg(sameModeName(m.report.mode)).arg(m.report.confidence * 100.0, 0, 'f', 1),
     };
+    EventClass cls = EventClass::Other;
+    QString name;
+    EventCatalog catalog;
+    GetEventName(catalog, h.event, &name, &cls);
     const int row = m_grid->rowCount();
     m_grid->insertRow(row);
     for (int c = 0; c < cells.size(); ++c) {
         auto *item = new QTableWidgetItem(cells.at(c));
-        if (c == 2)
+        if (c == CountiesColumn)
             item->setToolTip(QString::fromLatin1(h.text));
+        if (c == EventColumn)   // the colour the history grid gives its class
+            item->setForeground(QColor(QRgb(EventClassRgb(cls))));
         m_grid->setItem(row, c, item);
     }
-    m_grid->resizeColumnToContents(0);
-    m_grid->resizeColumnToContents(1);
-    m_grid->resizeRowToContents(row);
-    setStatus(QStringLiteral("Heard %1 at %2.").arg(m.eventName, m.heard.toString(QStringLiteral("HH:mm:ss"))));
+    setStatus(QStringLiteral("Heard %1 at %2.").arg(m.eventName, monitorZoneTime(m.heard, m.heard)));
     updateCrossCheck();
 }
 

@@ -65,7 +65,9 @@ private:
     void feedWav();
     void setRunning(bool running);
     void setStatus(const QString &text);
-    void makeSession(int rate, const QString &source);
+    void makeSession(int rate, const QString &source, const QDateTime &audioStart = QDateTime());
+    // The log takes the monitor's rows; says why not in the status otherwise.
+    bool logUsable();
 
     Setup m_setup;
     Prompter &m_prompter;
