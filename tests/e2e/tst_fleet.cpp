@@ -8,10 +8,9 @@
 #include "support/Headless.h"
 #include "support/VirtualReceiver.h"
 
-#include "base/Services.h"
-#include "config/core/ParameterImage.h"
+#include "support/ProfileImage.h"
+
 #include "config/core/ReceiverProfile.h"
-#include "config/core/SettingsStore.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -76,17 +75,7 @@ QString TestFleet::saveProfile(const QString &name, const QStringList &counties,
 // The settings store (none yet: the defaults) under the profile.
 QByteArray TestFleet::expectedImage(const QString &profile) const
 {
-    Services services;
-    services.settingsPath = m->home() + QStringLiteral("/.config/NX4400C/NX4400C.ini");
-    ReceiverSetup setup;
-    LoadConfiguration(services, setup.config);
-    QString why;
-    if (!LoadProfile(profile, setup.config, setup.FipEntries, setup.EventSelection, &why))
-        return QByteArray();
-    ParameterImageBytes image{};
-    PackParameterBlock(setup.config, image);
-    PackCoverageLists(setup, image);
-    return QByteArray(reinterpret_cast<const char *>(image.data()), ParameterImage::ImageLength);
+    return ProfileImage(m->home() + QStringLiteral("/.config/NX4400C/NX4400C.ini"), profile);
 }
 
 int TestFleet::rows(const QString &shown, const QString &receiver) const

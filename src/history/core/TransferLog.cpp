@@ -3,6 +3,7 @@
 
 #include "history/core/AlertLog.h"
 #include "history/core/LockedLogFile.h"
+#include "base/PathCheck.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,26 +123,41 @@ bool ReadTransferSummaries(const QString &fileName, const QStringList &only, QLi
         *skipped = 0;
     if (!QFileInfo::exists(fileName))
         return true;
-    LockedLogFile file;
+    // A rename puts its new file in place in one step, so a plain read sees
+    // the old log or the new one, whole: reading needs no lock, and no write
+    // permission (a monitoring user may only read). Row by row, so a log of
+    // years costs no more memory than a new one.
     QString reason;
-    QByteArray data;
-    // Read under the lock, so a rename half done is never seen.
-    if (!file.open(fileName, /*create*/ false, 10000, &reason) || !file.readAll(&data, &reason))
+    if (!CheckReadableFile(fileName, &reason, -1))
         return fail(why, fileName, reason);
-    if (!data.isEmpty() && !hasHeader(data))
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(why, fileName, file.errorString());
+    QByteArray first = file.readLine();
+    if (first.endsWith('\n'))
+        first.chop(1);
+    if (first.endsWith('\r'))
+        first.chop(1);
+    if (!first.isEmpty() && first != TransferLogHeader.toUtf8())
         return fail(why, fileName, QStringLiteral("is not a transfer log (its first line is not \"%1\")").arg(TransferLogHeader));
     QMap<QString, TransferSummary> byName;
-    forEachRow(data, [&](const QByteArray &line, qsizetype, qsizetype) {
+    while (!file.atEnd()) {
+        QByteArray line = file.readLine();
+        if (!line.endsWith('\n'))
+            break;   // a torn last row
+        line.chop(1);
+        if (line.endsWith('\r'))
+            line.chop(1);
         TransferRecord r;
         if (line.isEmpty() || line.startsWith('#'))
-            return;
+            continue;
         if (!ParseTransferLogRow(line, &r)) {
             if (skipped)
                 ++*skipped;
-            return;
+            continue;
         }
         if (!only.isEmpty() && !only.contains(r.receiver))
-            return;
+            continue;
         TransferSummary &s = byName[r.receiver];
         s.receiver = r.receiver;
         ++s.transfers;
@@ -156,7 +172,9 @@ bool ReadTransferSummaries(const QString &fileName, const QStringList &only, QLi
             if (r.ok)
                 s.romVersion = r.romVersion;
         }
-    });
+    }
+    if (file.error() != QFileDevice::NoError)
+        return fail(why, fileName, file.errorString());
     summaries->append(byName.values());
     return true;
 }
