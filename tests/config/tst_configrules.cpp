@@ -14,6 +14,8 @@ class TestConfigRules : public QObject
 private slots:
     void assign_data();
     void assign();
+    void timeZoneName_data();
+    void timeZoneName();
     void keyNames();
 };
 
@@ -111,6 +113,52 @@ void TestConfigRules::assign()
                 line = off + QStringLiteral("=False");
     }
     QCOMPARE(allValues(c), expected);
+}
+
+// A zone is taken only when the receiver's TimeZoneOffset can hold its
+// standard time, which it then takes; a refusal names the allowed offsets.
+void TestConfigRules::timeZoneName_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("offset");            // TimeZoneOffset afterwards (the default is -5)
+    QTest::addColumn<QStringList>("changed");
+    QTest::addColumn<QString>("refusal");
+
+    const QStringList offset{QStringLiteral("EDITOR/TimeZoneOffset")};
+    QTest::newRow("Denver") << "America/Denver" << true << -7 << offset << "";
+    QTest::newRow("New York keeps -5") << "America/New_York" << true << -5 << QStringList() << "";
+    QTest::newRow("Honolulu") << "Pacific/Honolulu" << true << -10 << offset << "";
+    QTest::newRow("Puerto Rico") << "America/Puerto_Rico" << true << -4 << offset << "";
+    QTest::newRow("blanks around") << "  America/Chicago " << true << -6 << offset << "";
+    QTest::newRow("empty: the computer's zone") << "" << true << -5 << QStringList() << "";
+    QTest::newRow("Berlin") << "Europe/Berlin" << false << -5 << QStringList() << "UTC+01:00";
+    QTest::newRow("St. John's half hour") << "America/St_Johns" << false << -5 << QStringList() << "UTC-03:30";
+    QTest::newRow("Berlin names the allowed ones") << "Europe/Berlin" << false << -5 << QStringList() << "-4 to -11 hours from UTC";
+    QTest::newRow("no such zone") << "Nowhere/Atlantis" << false << -5 << QStringList() << "not a time zone";
+    QTest::newRow("line break") << "America/Denver\nx" << false << -5 << QStringList() << "line break";
+}
+
+void TestConfigRules::timeZoneName()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, accepted);
+    QFETCH(QStringList, changed);
+    const ConfigKey *k = ConfigRules::findKey(QStringLiteral("TimeZoneName"));
+    QVERIFY(k);
+    ReceiverConfig c = defaults();
+    QString why;
+    QStringList reported;
+    QCOMPARE(ConfigRules::assign(*k, c, value, &why, &reported), accepted);
+    QTEST(int(c.TimeZoneOffset), "offset");
+    if (accepted) {
+        QCOMPARE(c.TimeZoneName, value.trimmed());
+        QCOMPARE(reported, changed);
+    } else {
+        QFETCH(QString, refusal);
+        QVERIFY2(why.contains(refusal), qPrintable(why));
+        QVERIFY(c.TimeZoneName.isEmpty());
+    }
 }
 
 void TestConfigRules::keyNames()

@@ -49,6 +49,7 @@ private slots:
     void conversions();
     void damagedValueTakesDefaultAndLoadingGoesOn();
     void saveWritesEveryKeyAndKeepsPorts();
+    void optionalZoneName();
     void roundTripOfEveryField();
     void awkwardStrings_data();
     void awkwardStrings();
@@ -214,6 +215,29 @@ void tst_SettingsStore::damagedValueTakesDefaultAndLoadingGoesOn()
     QCOMPARE(s.value("EDITOR/SerialPort").toString(), QStringLiteral("1"));
     QCOMPARE(s.value("NV8008/LineActive").toString(), QStringLiteral("True"));
     QCOMPARE(s.value("TIMERS/PreVoiceAnnc").toString(), QStringLiteral("4"));
+}
+
+// TimeZoneName is written once it holds a zone; a store that never had one
+// keeps its 88 keys, and one cleared again keeps the key, empty.
+void tst_SettingsStore::optionalZoneName()
+{
+    TestEnv env;
+    LoadConfiguration(*env.ctx, env.ctx->config);
+    QVERIFY(env.ctx->config.TimeZoneName.isEmpty());
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
+    QVERIFY(!QSettings(env.ctx->settingsPath, QSettings::IniFormat).contains(QStringLiteral("EDITOR/TimeZoneName")));
+
+    env.ctx->config.TimeZoneName = QStringLiteral("America/Denver");
+    QVERIFY(SaveConfiguration(*env.ctx, env.ctx->config));
+    ReceiverConfig back;
+    LoadConfiguration(*env.ctx, back);
+    QCOMPARE(back.TimeZoneName, QStringLiteral("America/Denver"));
+
+    back.TimeZoneName.clear();
+    QVERIFY(SaveConfiguration(*env.ctx, back));
+    QSettings s(env.ctx->settingsPath, QSettings::IniFormat);
+    QVERIFY(s.contains(QStringLiteral("EDITOR/TimeZoneName")));
+    QCOMPARE(s.value(QStringLiteral("EDITOR/TimeZoneName")).toString(), QString());
 }
 
 void tst_SettingsStore::saveWritesEveryKeyAndKeepsPorts()

@@ -17,6 +17,8 @@ private slots:
 
     void localTime_data();
     void localTime();
+    void namedZoneDaylight_data();
+    void namedZoneDaylight();
     void unreadableSlots_data();
     void unreadableSlots();
     void eventNames_data();
@@ -105,6 +107,55 @@ void TestDecoder::localTime()
     QCOMPARE(r.Class, EventClass::Warning);
     QCOMPARE(r.Length, QStringLiteral("01:00"));
     QTEST(DecodeHistorySlot(ctx.historySource(), 7).date, "fullDate");
+}
+
+// With TimeZoneName, each alert's daylight hour is the zone's at its own
+// date and hour; the computer's indication of today no longer counts.
+void TestDecoder::namedZoneDaylight_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<bool>("daylightSavings");
+    QTest::addColumn<bool>("computerDaylight");
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<int>("utcOffsetHours");   // of the row the alert log gets
+
+    // 2026: Denver's daylight time runs from 8 March 09:00 UTC (day 67) to
+    // 1 November 08:00 UTC (day 305).
+    const QString denver = QStringLiteral("America/Denver");
+    QTest::newRow("summer row, computer without daylight") << denver << true << false << "190 18:00 WXR TOR 0100" << "12:00" << -6;
+    QTest::newRow("winter row, computer in daylight") << denver << true << true << "015 18:00 WXR TOR 0100" << "11:00" << -7;
+    QTest::newRow("an hour before the spring change") << denver << true << false << "067 08:30 WXR TOR 0100" << "01:30" << -7;
+    QTest::newRow("at the spring change") << denver << true << false << "067 09:30 WXR TOR 0100" << "03:30" << -6;
+    QTest::newRow("last daylight hour in autumn") << denver << true << false << "305 07:30 WXR TOR 0100" << "01:30" << -6;
+    QTest::newRow("after the autumn change") << denver << true << true << "305 08:30 WXR TOR 0100" << "01:30" << -7;
+    QTest::newRow("adjustment off: never daylight") << denver << false << true << "190 18:00 WXR TOR 0100" << "11:00" << -7;
+    QTest::newRow("zone without daylight time") << QStringLiteral("America/Phoenix") << true << true << "190 18:00 WXR TOR 0100" << "11:00" << -7;
+    // Without a name: the computer's indication for every row, as before.
+    QTest::newRow("no name, computer in daylight") << QString() << true << true << "015 18:00 WXR TOR 0100" << "12:00" << -6;
+    QTest::newRow("no name, computer without") << QString() << true << false << "190 18:00 WXR TOR 0100" << "11:00" << -7;
+    // A name the system does not know (an edited store) acts as none.
+    QTest::newRow("unknown name") << QStringLiteral("Nowhere/Atlantis") << true << true << "015 18:00 WXR TOR 0100" << "12:00" << -6;
+}
+
+void TestDecoder::namedZoneDaylight()
+{
+    QFETCH(QString, zone);
+    QFETCH(bool, daylightSavings);
+    QFETCH(bool, computerDaylight);
+    QFETCH(QString, slot);
+    QFETCH(int, utcOffsetHours);
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    env.clock.set(QDateTime(QDate(2026, 12, 31), QTime(12, 0)));
+    ctx.config.TimeZoneOffset = -7;
+    ctx.config.DaylightSavings = daylightSavings;
+    ctx.config.TimeZoneName = zone;
+    ctx.DaylightTimeActive = computerDaylight;
+    putSlot(ctx, 3, slot.toLatin1().constData());
+    DecodeHistory(ctx.historySource(), ctx.HistoryRows);
+    QTEST(ctx.HistoryRows[3].Time, "time");
+    QCOMPARE(DecodeHistorySlot(ctx.historySource(), 3).utcOffsetSeconds, utcOffsetHours * 3600);
 }
 
 void TestDecoder::unreadableSlots_data()

@@ -5,6 +5,7 @@
 // one log with the Receiver column; every receiver gets the profile's image
 // byte for byte; the trace holds every session. Mistakes in the device list
 // or the log stop the run before any receiver is contacted.
+#include "support/ProfileImage.h"
 #include "support/VirtualReceiver.h"
 
 #include "base/Services.h"
@@ -86,17 +87,7 @@ int TestBatch::run(const QStringList &args, QByteArray *out, QByteArray *err)
 // What the command line sends: the settings store under the profile.
 QByteArray TestBatch::expectedImage()
 {
-    Services services;
-    services.settingsPath = m_dir.filePath(QStringLiteral("cfg/NX4400C/NX4400C.ini"));
-    ReceiverSetup setup;
-    LoadConfiguration(services, setup.config);
-    QString why;
-    if (!LoadProfile(m_profile, setup.config, setup.FipEntries, setup.EventSelection, &why))
-        return QByteArray();
-    ParameterImageBytes image{};
-    PackParameterBlock(setup.config, image);
-    PackCoverageLists(setup, image);
-    return QByteArray(reinterpret_cast<const char *>(image.data()), ParameterImage::ImageLength);
+    return ProfileImage(m_dir.filePath(QStringLiteral("cfg/NX4400C/NX4400C.ini")), m_profile);
 }
 
 void TestBatch::eightReceiversTwoFaulty()

@@ -7,6 +7,7 @@
 #include "link/core/PortMap.h"
 #include "link/gui/frmCommPort.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -28,6 +29,8 @@ private slots:
     void testButton_data();
     void testButton();
     void deviceMap();
+    void daylightZone_data();
+    void daylightZone();
     void grab();
 };
 
@@ -228,12 +231,62 @@ void TestCommPort::deviceMap()
     QCOMPARE(env.ctx->session().Port1.devicePath(2), QStringLiteral("/tmp/receiver"));
 }
 
+// The zone whose daylight dates the history follows: a zone brings its
+// offset, another offset lets the zone go, a name written by hand survives.
+void TestCommPort::daylightZone_data()
+{
+    QTest::addColumn<QString>("storedName");
+    QTest::addColumn<int>("storedOffset");
+    QTest::addColumn<QString>("pickName");    // empty: left as shown
+    QTest::addColumn<int>("pickZone");        // -1: left as shown
+    QTest::addColumn<QString>("savedName");
+    QTest::addColumn<int>("savedOffset");
+    QTest::newRow("kept") << "America/Denver" << -7 << "" << -1 << "America/Denver" << -7;
+    QTest::newRow("a zone brings its offset") << "" << -5 << "America/Chicago" << -1 << "America/Chicago" << -6;
+    QTest::newRow("another offset lets the zone go") << "America/Denver" << -7 << "" << 1 << "" << -5;
+    QTest::newRow("a name written by hand stays") << "Nowhere/Edited" << -8 << "" << -1 << "Nowhere/Edited" << -8;
+}
+
+void TestCommPort::daylightZone()
+{
+    QFETCH(QString, storedName);
+    QFETCH(int, storedOffset);
+    QFETCH(QString, pickName);
+    QFETCH(int, pickZone);
+    TestEnv env;
+    env.ctx->config.TimeZoneName = storedName;
+    env.ctx->config.TimeZoneOffset = int16_t(storedOffset);
+    frmCommPort w(env.ctx->session(), env.ctx->config);
+    w.show();
+    auto *names = w.findChild<QComboBox *>(QStringLiteral("cmbTimeZoneName"));
+    QVERIFY(names);
+    QCOMPARE(names->itemText(0), frmCommPort::computerZoneEntry());
+    QCOMPARE(names->currentText(), storedName.isEmpty() ? frmCommPort::computerZoneEntry() : storedName);
+    // A screen reader hears the zone shown and the label that names it.
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(names);
+    QVERIFY(a);
+    QCOMPARE(a->text(QAccessible::Value), names->currentText());
+    QStringList labels;
+    for (const auto &rel : a->relations(QAccessible::Label))
+        labels << rel.first->text(QAccessible::Name);
+    // (the frame "Time Zone" labels it too)
+    QVERIFY2(labels.contains(QStringLiteral("Daylight time as in:")), qPrintable(labels.join(QLatin1Char('|'))));
+    if (!pickName.isEmpty())
+        names->setCurrentIndex(names->findText(pickName));
+    if (pickZone >= 0)
+        w.findChild<QComboBox *>(QStringLiteral("cmbTimeZone"))->setCurrentIndex(pickZone);
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("cmdOk")), Qt::LeftButton);
+    QTEST(env.ctx->config.TimeZoneName, "savedName");
+    QTEST(int(env.ctx->config.TimeZoneOffset), "savedOffset");
+}
+
 void TestCommPort::grab()
 {
     TestEnv env;
     env.ctx->config.SerialPort = 1;
     env.ctx->config.TimeZoneOffset = -5;
     env.ctx->config.DaylightSavings = true;
+    env.ctx->config.TimeZoneName = QStringLiteral("America/New_York");
     env.ctx->session().Port1.setDevicePaths({QStringLiteral("/tmp/nx4400c-virtual-receiver"), QStringLiteral("/dev/ttyUSB0"),
                                          QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")});
     frmCommPort w(env.ctx->session(), env.ctx->config);

@@ -49,10 +49,10 @@ int listKeys(QTextStream &out, QTextStream &err, bool withAllowed)
     load(ctx, &replaced);
     for (const QString &k : replaced)
         err << "config: " << k << " holds a value that does not convert; its default is listed\n";
-    for (const ConfigKey &k : configKeys()) {
-        out << ConfigRules::fullName(k) << '=' << configValueText(k, ctx.config);
+    for (const ConfigKey *k : ConfigRules::everyKey()) {
+        out << ConfigRules::fullName(*k) << '=' << configValueText(*k, ctx.config);
         if (withAllowed)
-            out << "\t(" << ConfigRules::allowedValues(k) << ')';
+            out << "\t(" << ConfigRules::allowedValues(*k) << ')';
         out << '\n';
     }
     return problem.isEmpty() ? 0 : 1;
@@ -112,8 +112,10 @@ int setKey(const QString &name, const QString &value, QTextStream &out, QTextStr
         return 1;
     }
     out << ConfigRules::fullName(*key) << '=' << configValueText(*key, ctx.config) << '\n';
-    for (const QString &k : cleared)
-        out << k << "=False\n";
+    for (const QString &k : cleared) {
+        const ConfigKey *other = ConfigRules::findKey(k);
+        out << k << '=' << (other ? configValueText(*other, ctx.config) : QString()) << '\n';
+    }
     if (newStore)
         err << "config set: made the settings store " << QDir::toNativeSeparators(SettingsStoreFile(ctx)) << '\n';
     return 0;
@@ -179,14 +181,18 @@ const bool set = Cli::add({
     QStringLiteral("VALUE must be one the setting's window offers: TimeZoneOffset -4 to -11, SerialPort 1 to 4, the "
                    "timers their codes, flags True or False, UserStationID up to 15 letters and digits. Setting a "
                    "flag of an option group to True clears the group's other flags, as the window's option "
-                   "buttons do. A refused value changes nothing, and the message names the values the setting "
+                   "buttons do. TimeZoneName takes an IANA zone (America/Denver) whose standard time is one "
+                   "TimeZoneOffset holds, and sets TimeZoneOffset to it; the history's daylight time then follows "
+                   "that zone at each alert's date instead of the computer's zone today; an empty value goes back "
+                   "to the computer's. A refused value changes nothing, and the message names the values the setting "
                    "takes (config list --allowed lists them all). The versions and the spare flags that no window "
                    "shows cannot be set."),
     {{QStringLiteral("KEY"), QString(), kKeyHelp, false, keyChoices(true)},
      {QStringLiteral("VALUE"), QString(), QStringLiteral("The new value."), false, QStringLiteral("none")}},
     {QStringLiteral("0\tstored"), QStringLiteral("1\tthe settings store could not be read or written; nothing was changed"),
      QStringLiteral("2\tno such setting, a value the setting does not take, or a usage error; nothing was changed")},
-    {QStringLiteral("nx4400c-cli config set TimeZoneOffset -7")},
+    {QStringLiteral("nx4400c-cli config set TimeZoneOffset -7"),
+     QStringLiteral("nx4400c-cli config set TimeZoneName America/Denver")},
     [](const QStringList &args) { return runConfigCommand(QStringList{QStringLiteral("set")} + args); },
     27,
 });

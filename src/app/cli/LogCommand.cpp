@@ -16,6 +16,8 @@
 #include "config/core/ParameterFile.h"
 #include "config/core/ReceiverProfile.h"
 #include "config/core/SettingsStore.h"
+#include "history/core/TransferLog.h"
+#include "base/SafeWrite.h"
 
 #include <QDate>
 #include <QDir>
@@ -48,6 +50,7 @@ struct Options {
     QStringList excluded;
     QString profile;   // crosscheck: the receiver's programming
     QString file;   // upgrade's FILE
+    QString output; // audit --output FILE; empty: standard output
 };
 
 // Reads "--name VALUE" and "--name=VALUE"; returns an error text or empty.
@@ -97,6 +100,10 @@ QString parse(const QStringList &args, Options &o)
                 why = QStringLiteral("--code needs event codes");
             static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
             o.codes += value.toUpper().split(separators, Qt::SkipEmptyParts);
+        } else if (a == QLatin1String("--output")) {
+            if (!take() || value.isEmpty())
+                why = QStringLiteral("--output needs a file name");
+            o.output = value;
         } else if (a == QLatin1String("--receiver")) {
             if (!take() || value.isEmpty())
                 why = QStringLiteral("--receiver needs a receiver's name");
@@ -291,6 +298,46 @@ bool namesKnown(const QStringList &unknown, const QString &path, QTextStream &er
     return unknown.isEmpty();
 }
 
+// The audit's metrics and the transfer log's (beside the alert log at
+// `path`), one exposition ending in "# EOF". Empty when the transfer log
+// cannot be read, said on `err`.
+QByteArray auditMetrics(const QList<ReceiverAudit> &audits, const AuditLogFacts &facts, const QString &path,
+                        const QStringList &receivers, QTextStream &err)
+{
+    QList<TransferSummary> transfers;
+    int skipped = 0;
+    QString why;
+    if (!ReadTransferSummaries(TransferLogPathFor(path), receivers, &transfers, &skipped, &why)) {
+        err << "log: " << why << '\n';
+        return QByteArray();
+    }
+    if (skipped > 0)
+        err << "log: " << skipped << " row(s) of " << QDir::toNativeSeparators(TransferLogPathFor(path))
+            << " could not be read and were left out\n";
+    QByteArray metrics = ReceiverAuditOpenMetrics(audits, facts);
+    const QByteArray eof = "# EOF\n";
+    if (metrics.endsWith(eof))
+        metrics.chop(eof.size());
+    return metrics + TransferOpenMetrics(transfers) + eof;
+}
+
+// The report on standard output, or in FILE put in place whole: a reader
+// such as the node exporter's textfile collector never sees half of it.
+bool writeReport(const QString &file, const QByteArray &report, QTextStream &err)
+{
+    if (file.isEmpty()) {
+        Out out;
+        out.write(report);
+        return true;
+    }
+    QString why;
+    if (!writeFileAtomically(file, report, &why)) {
+        err << "log: the report was not written: " << why << '\n';
+        return false;
+    }
+    return true;
+}
+
 int runAudit(const Options &o, const QDate &today)
 {
     QTextStream err(stderr);
@@ -317,15 +364,19 @@ int runAudit(const Options &o, const QDate &today)
     facts.log = QDir::toNativeSeparators(path);
     facts.skippedRows = r.skipped();
     facts.tornRows = r.torn();
-    Out out;
+    QByteArray report;
     if (o.json)
-        out.write(ReceiverAuditJson(audits, o.from, o.to, today, facts));
+        report = ReceiverAuditJson(audits, o.from, o.to, today, facts);
     else if (o.format == QLatin1String("csv"))
-        out.write(ReceiverAuditCsv(audits).toUtf8());
+        report = ReceiverAuditCsv(audits).toUtf8();
     else if (o.format == QLatin1String("openmetrics"))
-        out.write(ReceiverAuditOpenMetrics(audits, facts));
+        report = auditMetrics(audits, facts, path, o.receivers, err);
     else
-        out.write(ReceiverAuditText(audits, o.from, o.to).toUtf8());
+        report = ReceiverAuditText(audits, o.from, o.to).toUtf8();
+    if (report.isEmpty() && o.format == QLatin1String("openmetrics"))
+        return 2;
+    if (!writeReport(o.output, report, err))
+        return 2;
     return AuditsHaveGaps(audits) ? 1 : 0;
 }
 
@@ -440,6 +491,8 @@ int runLogCommand(const QStringList &allArgs)
     const QString why = parse(args, o);
     if (!why.isEmpty())
         return usage(command, why);
+    if (sub != QLatin1String("audit") && !o.output.isEmpty())
+        return usage(command, QStringLiteral("--output is an option of log audit"));
     if (sub != QLatin1String("upgrade") && !o.file.isEmpty())
         return usage(command, QStringLiteral("unexpected argument \"%1\" (the log is given with --csv FILE)").arg(o.file));
     const QDate today = QDate::currentDate();
@@ -490,7 +543,7 @@ const bool shown = Cli::add({
 });
 const bool audited = Cli::add({
     QStringLiteral("log audit"),
-    QStringLiteral("--from DATE [--to DATE] [--receiver NAME]... [--exclude NAME]... [--format text|csv|openmetrics | --json] [--csv FILE]"),
+    QStringLiteral("--from DATE [--to DATE] [--receiver NAME]... [--exclude NAME]... [--format text|csv|openmetrics | --json] [--csv FILE] [--output FILE]"),
     QStringLiteral("Lists, per receiver, the weeks without a Required Weekly Test and the months without a Required Monthly Test."),
     QStringLiteral("Every receiver and monitor source named in the log's Receiver column owes an RWT every week "
                    "(Sunday to Saturday; an RMT stands for its week's test) and an RMT every month of the period, "
@@ -502,18 +555,24 @@ const bool audited = Cli::add({
                    "--format csv prints Receiver,Kind,Test,Start,End,Status,Tests; --json one object "
                    "(docs/json/log-audit.schema.json); --format openmetrics the metrics that "
                    "the Prometheus node exporter's textfile collector reads: per receiver the time of the last "
-                   "RWT, RMT and alert (unix seconds, 0 for none) and the weeks and months missing in the period, "
-                   "ending with # EOF. The log records alerts, not transfers, so no transfer result is given."),
+                   "RWT, RMT and alert (unix seconds, 0 for none) and the weeks and months missing in the period; "
+                   "from the transfer log beside the alert log, per receiver the time of the last transfer, whether "
+                   "it worked (1 or 0) and the failed transfers in all; ending with # EOF. --output FILE writes the "
+                   "report to FILE whole (a temporary file renamed over it), so a collector never reads half of it; "
+                   "the exit status is the same."),
     {kFrom, kTo, kReceiver,
      {QStringLiteral("--exclude"), QStringLiteral("NAME"), QStringLiteral("Leaves this receiver or monitor out (one taken out of service)."), true, QStringLiteral("none")},
      {QStringLiteral("--format"), QStringLiteral("text|csv|openmetrics"), QStringLiteral("The report's form."), false,
       QStringLiteral("text|csv|openmetrics")},
      {QStringLiteral("--json"), QString(), QStringLiteral("Prints the report as JSON."), false, QString()},
-     kLog},
+     kLog,
+     {QStringLiteral("--output"), QStringLiteral("FILE"),
+      QStringLiteral("Writes the report to FILE atomically instead of standard output."), false,
+      QStringLiteral("file")}},
     {QStringLiteral("0\tno receiver has a gap"), QStringLiteral("1\ta receiver has a gap"),
-     QStringLiteral("2\ta usage error, an unreadable log, or a receiver the log does not name")},
+     QStringLiteral("2\ta usage error, an unreadable log, a receiver the log does not name, or a report that could not be written")},
     {QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --to 2026-03-31"),
-     QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --format openmetrics > /var/lib/prometheus/node-exporter/nx4400c.prom")},
+     QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --format openmetrics --output /var/lib/prometheus/node-exporter/nx4400c.prom")},
     [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("audit")} + args); },
     41,
 });

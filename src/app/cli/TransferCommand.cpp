@@ -7,12 +7,18 @@
 // log. --json gives the outcome as one object (docs/json/transfer.schema.json).
 //
 // Given several devices (--device repeated, --port repeated, --devices FILE)
-// it programs them all at once, each receiver in a link session and thread
-// of its own (link/core/BatchTransfer.h), and prints one result line per
-// receiver instead of the history. The receivers' alerts then go to one
-// alert log with a Receiver column (the device), --csv FILE or else the
-// user's alert log: one file keeps the district's alerts in one place, and
-// the column keeps two receivers that heard the same alert apart.
+// or a fleet file (--fleet FILE: NAME DEVICE [PROFILE] a line) it programs
+// them all at once, each receiver in a link session and thread of its own
+// (link/core/BatchTransfer.h), and prints one result line per receiver
+// instead of the history. The receivers' alerts then go to one alert log
+// with a Receiver column, --csv FILE or else the user's alert log: one file
+// keeps the district's alerts in one place, and the column keeps two
+// receivers that heard the same alert apart.
+//
+// A receiver has one name in every output (result line, status lines, trace
+// heading, alert log, transfer log, JSON): its fleet name, or the device as
+// the user wrote it (for --port N, the port's device). Every outcome, worked
+// or failed, goes to the transfer log beside the alert log.
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
 
@@ -23,7 +29,9 @@
 #include "history/core/AlertLog.h"
 #include "history/core/HistoryReport.h"
 #include "link/core/BatchTransfer.h"
+#include "history/core/TransferLog.h"
 #include "link/core/DeviceName.h"
+#include "link/core/Fleet.h"
 #include "link/core/LinkSession.h"
 #include "link/core/PortMap.h"
 #include "link/core/SerialTrace.h"
@@ -89,6 +97,7 @@ int usage(QTextStream &err)
 {
     // The whole text is the command table's (nx4400c-cli transfer --help).
     err << "usage: nx4400c-cli transfer [--port N | --device PATH|URL]... [--devices FILE]\n"
+           "                            [--fleet FILE [--only NAME]...]\n"
            "                            [--profile FILE] [--csv FILE] [--trace FILE] [--json]\n"
            "nx4400c-cli transfer --help explains each option.\n";
     return 2;
@@ -96,7 +105,10 @@ int usage(QTextStream &err)
 
 struct Options {
     QStringList devices;      // as given, in order; empty: the settings' port
-    QStringList names;        // the receivers as the user named them ("port 1", the device)
+    QStringList names;        // the receivers' names: the fleet's, else the device as written
+    QStringList profiles;     // per receiver: a fleet line's profile; empty: the common setup
+    QString fleet;            // --fleet FILE
+    QStringList only;         // --only NAME...
     bool json = false;
     bool namedByDevice = false;   // one receiver, given by --device or --devices
     QString profile;
@@ -106,6 +118,39 @@ struct Options {
     bool profileGiven = false;
     bool traceGiven = false;
 };
+
+// The receivers of --fleet (those of --only), each with its name and
+// profile. Returns -1 when fine, otherwise the exit code.
+int takeFleet(Options &o, QTextStream &err)
+{
+    if (o.fleet.isEmpty()) {
+        if (!o.only.isEmpty()) {
+            err << "transfer: --only chooses receivers of a --fleet file\n";
+            return usage(err);
+        }
+        return -1;
+    }
+    if (!o.devices.isEmpty()) {
+        err << "transfer: --fleet names the receivers; it cannot be given with --port, --device or --devices\n";
+        return usage(err);
+    }
+    QList<FleetReceiver> fleet, chosen;
+    QString why;
+    if (!ReadFleetFile(o.fleet, &fleet, &why)) {
+        err << "transfer: " << why << '\n';
+        return 2;
+    }
+    if (!SelectFleetReceivers(fleet, o.only, &chosen, &why)) {
+        err << "transfer: " << why << '\n';
+        return 2;
+    }
+    for (const FleetReceiver &r : std::as_const(chosen)) {
+        o.devices << r.device;
+        o.names << r.name;
+        o.profiles << r.profile;
+    }
+    return -1;
+}
 
 // Returns -1 when the arguments are fine, otherwise the exit code.
 int parseArguments(const QStringList &args, Options &o, const Services &services, QTextStream &out,
@@ -123,7 +168,8 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
         }
         static const QStringList valued{QStringLiteral("--csv"), QStringLiteral("--port"),
                                         QStringLiteral("--device"), QStringLiteral("--devices"),
-                                        QStringLiteral("--profile"), QStringLiteral("--trace")};
+                                        QStringLiteral("--profile"), QStringLiteral("--trace"),
+                                        QStringLiteral("--fleet"), QStringLiteral("--only")};
         if (a.startsWith(QLatin1String("--")) && a.contains(QLatin1Char('='))) {
             name = a.section(QLatin1Char('='), 0, 0);
             value = a.section(QLatin1Char('='), 1);
@@ -168,7 +214,8 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
                 return 1;
             }
             o.devices << device;
-            o.names << QStringLiteral("port %1").arg(n);
+            // The port's device, as the editor's transfers log it.
+            o.names << device;
         } else if (name == QLatin1String("--device")) {
             QString why;
             if (value.isEmpty() || !IsAcceptableDeviceName(value, &why)) {
@@ -189,8 +236,27 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
             o.devices << listed;
             o.names << listed;
             o.namedByDevice = true;
+        } else if (name == QLatin1String("--fleet")) {
+            if (!o.fleet.isEmpty()) {
+                err << "transfer: --fleet is given twice\n";
+                return usage(err);
+            }
+            o.fleet = value;
+            if (o.fleet.isEmpty()) {
+                err << "transfer: the file name given to --fleet is empty\n";
+                return usage(err);
+            }
+        } else if (name == QLatin1String("--only")) {
+            const QStringList names = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+            if (names.isEmpty()) {
+                err << "transfer: --only needs a receiver's name\n";
+                return usage(err);
+            }
+            o.only << names;
         }
     }
+    if (const int code = takeFleet(o, err); code >= 0)
+        return code;
     auto emptyName = [&](bool given, const char *option, const QString &value) {
         if (given && value.isEmpty()) {
             err << "transfer: the file name given to " << option << " is empty\n";
@@ -214,8 +280,10 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
 // The receiver setup that goes out: the settings store's settings with
 // either the parameter file's or a profile's coverage (and the profile's
 // settings). Returns -1 when ready, otherwise the exit code.
-int prepareSetup(AppContext &ctx, const Options &o, QTextStream &err)
+int prepareSetup(AppContext &ctx, const Options &o, ReceiverConfig *stored, QTextStream &err)
 {
+    // A fleet whose every line names a profile needs no parameter file.
+    const bool everyOneHasProfile = !o.profiles.isEmpty() && !o.profiles.contains(QString());
     // Without the user's settings the receiver would be sent factory
     // defaults: a store that is there but cannot be read stops the run, as a
     // missing parameter file does.
@@ -224,6 +292,7 @@ int prepareSetup(AppContext &ctx, const Options &o, QTextStream &err)
         return 1;
     }
     LoadConfiguration(ctx, ctx.config);
+    *stored = ctx.config;
     InitEventCatalog(ctx.catalog);
     if (o.profileGiven) {
         QString why;
@@ -233,6 +302,8 @@ int prepareSetup(AppContext &ctx, const Options &o, QTextStream &err)
         }
         return -1;
     }
+    if (everyOneHasProfile)
+        return -1;
     if (!LoadParameterFile(ctx, ctx)) {
         // Sending an empty county and event list would wipe the receiver's
         // coverage: refuse instead.
@@ -283,9 +354,71 @@ void printJson(QTextStream &out, const QJsonArray &receivers)
     out.flush();
 }
 
-int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QString &log, QTextStream &out,
-             QTextStream &err)
+// Every receiver with the setup it is sent: the common one (the settings
+// with the parameter file or --profile), or its fleet line's profile over the
+// settings. Every profile is read before anything is sent. Returns -1 when
+// ready, otherwise the exit code.
+int batchReceivers(const AppContext &ctx, const Options &o, const ReceiverConfig &stored,
+                   QList<BatchReceiver> *receivers, QTextStream &err)
 {
+    for (qsizetype i = 0; i < o.devices.size(); ++i) {
+        BatchReceiver r{o.names.value(i, o.devices.at(i)), o.devices.at(i), ctx};
+        const QString profile = o.profiles.value(i);
+        if (!profile.isEmpty()) {
+            // The settings the store holds, then the profile's, as --profile does.
+            r.setup = ReceiverSetup{};
+            r.setup.config = stored;
+            QString why;
+            if (!LoadProfile(profile, r.setup.config, r.setup.FipEntries, r.setup.EventSelection, &why)) {
+                err << "transfer: " << r.name << ": " << why << "; nothing was sent to any receiver\n";
+                return 1;
+            }
+        }
+        receivers->append(r);
+    }
+    return -1;
+}
+
+// One line per problem with the transfer log; true when there was one.
+bool reportTransferLog(const QString &name, const QString &error, QTextStream &err)
+{
+    if (error.isEmpty())
+        return false;
+    err << name << ": transfer log not updated: " << error << '\n';
+    return true;
+}
+
+// The transfer log beside `alertLog` can be appended to (checked before
+// anything is sent).
+bool checkTransferLog(const QString &alertLog, QTextStream &err)
+{
+    QString why;
+    if (CheckAppendableFile(TransferLogPathFor(alertLog), &why))
+        return true;
+    err << "transfer: transfer log " << why << '\n';
+    return false;
+}
+
+// A single transfer's outcome in the transfer log beside `alertLog` (none
+// when the alert log is off). False when it could not be written.
+bool recordTransfer(const AppContext &ctx, const QString &alertLog, const QString &name, const BatchResult &r,
+                    QTextStream &err)
+{
+    if (alertLog.isEmpty())
+        return true;
+    QString why;
+    if (AppendTransferLog(TransferLogPathFor(alertLog), {{ctx.clock().now(), name, r.ok, r.reason, r.romVersion}}, &why))
+        return true;
+    reportTransferLog(QStringLiteral("transfer"), why, err);
+    return false;
+}
+
+int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const ReceiverConfig &stored, const QString &log,
+             QTextStream &out, QTextStream &err)
+{
+    QList<BatchReceiver> receivers;
+    if (const int code = batchReceivers(ctx, o, stored, &receivers, err); code >= 0)
+        return code;
     BatchOptions bo;
     bo.clock = &clock;
     bo.timings = ctx.timings;
@@ -293,6 +426,7 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QStrin
     bo.settingsPath = ctx.settingsPath;
     bo.trace = o.traceGiven;
     bo.alertLogPath = log;
+    bo.transferLogPath = TransferLogPathFor(log);
     bo.report = [&err](QString line) {
         // Each line already starts with its device; the port number every
         // session uses inside the batch means nothing to the user.
@@ -300,7 +434,7 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QStrin
         err << line << '\n';
         err.flush();
     };
-    const QList<BatchResult> results = RunBatchTransfer(o.devices, ctx, ctx.catalog, bo);
+    const QList<BatchResult> results = RunBatchTransfer(receivers, ctx.catalog, bo);
 
     int failed = 0;
     bool logFailed = false;
@@ -308,8 +442,7 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QStrin
     QJsonArray json;
     for (qsizetype i = 0; i < results.size(); ++i) {
         const BatchResult &r = results.at(i);
-        // The receiver as the user named it: "--port 1" stays "port 1".
-        const QString name = o.names.value(i, r.device);
+        const QString &name = r.name;
         QString reason = r.ok ? r.status : r.reason;
         reason.replace(QLatin1Char('\t'), QLatin1Char(' '));
         if (o.json)
@@ -322,6 +455,8 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const QStrin
         if (r.unreadableAlerts > 0)
             err << name << ": " << r.unreadableAlerts
                 << " history slot(s) could not be read and were not logged\n";
+        if (reportTransferLog(name, r.transferLogError, err))
+            logFailed = true;
         if (!r.logError.isEmpty()) {
             logFailed = true;
             err << name << ": alert log not updated: " << r.logError << '\n';
@@ -362,7 +497,8 @@ int runTransferCommand(const QStringList &args)
     Options o;
     if (const int code = parseArguments(args, o, ctx, out, err); code >= 0)
         return code;
-    const bool batch = o.devices.size() > 1;
+    // A fleet always reports receiver by receiver, even when --only keeps one.
+    const bool batch = o.devices.size() > 1 || !o.fleet.isEmpty();
     QString log;   // where a single transfer's alerts go; empty: nowhere
 
     // Everything that could stop the run is checked before the receiver is
@@ -394,12 +530,16 @@ int runTransferCommand(const QStringList &args)
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
+        if (!checkTransferLog(log, err))
+            return 1;
     } else if (o.csvGiven) {
         QString why;
         if (!MakeAlertLogFolder(o.csv, &why) || !CheckAppendableFile(o.csv, &why)) {
             err << "transfer: alert log " << why << '\n';
             return 1;
         }
+        if (!checkTransferLog(o.csv, err))
+            return 1;
         log = o.csv;
     }
     if (o.traceGiven) {
@@ -413,7 +553,8 @@ int runTransferCommand(const QStringList &args)
     // The same preparation as the editor's start-up: the settings and the
     // coverage lists are what goes to the receiver.
     ctx.DaylightTimeActive = clock.daylightTimeInEffect();
-    if (const int code = prepareSetup(ctx, o, err); code >= 0)
+    ReceiverConfig stored;
+    if (const int code = prepareSetup(ctx, o, &stored, err); code >= 0)
         return code;
     if (!batch && !o.csvGiven) {
         // A single transfer adds to the user's alert log as the editor's
@@ -432,11 +573,13 @@ int runTransferCommand(const QStringList &args)
                 err << "transfer: alert log " << why << '\n';
                 return 1;
             }
+            if (!checkTransferLog(log, err))
+                return 1;
         }
     }
 
     if (batch)
-        return runBatch(ctx, clock, o, log, out, err);
+        return runBatch(ctx, clock, o, stored, log, out, err);
 
     LinkSession &session = ctx.session();
     if (o.devices.size() == 1) {
@@ -446,7 +589,8 @@ int runTransferCommand(const QStringList &args)
         if (o.namedByDevice)
             view.device = o.names.first();
     }
-    const QString name = o.names.isEmpty() ? QStringLiteral("port %1").arg(ctx.config.SerialPort) : o.names.first();
+    // The settings' port is named by its device, as the log names it.
+    const QString name = o.names.isEmpty() ? session.Port1.devicePath(ctx.config.SerialPort) : o.names.first();
     SerialTrace trace;
     if (o.traceGiven) {
         session.Port1.setTrace(&trace);
@@ -492,6 +636,7 @@ int runTransferCommand(const QStringList &args)
         if (!why.isEmpty())
             err << " (" << result.reason << ")";
         err << '\n';
+        recordTransfer(ctx, log, name, result, err);
         if (o.json)
             printJson(out, QJsonArray{jsonResult(name, result.device, result, QString(), false)});
         return 1;
@@ -512,7 +657,7 @@ int runTransferCommand(const QStringList &args)
         // Every row names its receiver, as a batch names it, so that a batch
         // can add to the log a single transfer began; an old six-column log
         // keeps its layout.
-        const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), result.device, &unreadable);
+        const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), name, &unreadable);
         if (unreadable > 0)
             err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
         const AlertLogMerge merge = AppendAlertLog(log, alerts);
@@ -528,15 +673,16 @@ int runTransferCommand(const QStringList &args)
             err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(log) << '\n';
         }
     }
+    const bool recorded = recordTransfer(ctx, log, name, result, err);
     if (o.json)
         printJson(out, QJsonArray{jsonResult(name, result.device, result, log, logged)});
-    return (traced && result.logError.isEmpty()) ? 0 : 1;
+    return (traced && recorded && result.logError.isEmpty()) ? 0 : 1;
 }
 
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("transfer"),
-    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--profile FILE] [--csv FILE] [--trace FILE] [--json]"),
+    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--fleet FILE [--only NAME]...] [--profile FILE] [--csv FILE] [--trace FILE] [--json]"),
     QStringLiteral("Programs one receiver or many, reads back their alert history."),
     QStringLiteral("Sends the editor's settings to the receiver, reads back its alert history and prints it. "
                    "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file; "
@@ -546,11 +692,19 @@ const bool registered = Cli::add({
                    "log (~/.local/share/NX4400C/alerts.csv, under XDG_DATA_HOME when that is set), as the editor's "
                    "Transfer Data does; [AlertLog]/Enabled=false in the settings store turns the user's log off for "
                    "a single transfer. The user's log names the receiver in its Receiver column.\n\n"
-                   "Several devices (--device or --port repeated, --devices FILE) are programmed at once, each in a "
-                   "session of its own; a --devices file with one device is a single transfer. Each receiver gets "
-                   "one tab-separated line on standard output: the receiver as it was named (\"port 1\" for "
-                   "--port 1, the device for --device), ROM version, ok or failed, reason, seconds. Their alerts go "
-                   "to one alert log with a Receiver column (--csv FILE, or else the user's alert log). One receiver "
+                   "Several devices (--device or --port repeated, --devices FILE) or the receivers of a fleet file "
+                   "(--fleet FILE) are programmed at once, each in a session of its own; a --devices file with one "
+                   "device is a single transfer. A fleet file names one receiver a line: NAME DEVICE [PROFILE], # "
+                   "begins a comment; each receiver gets its line's profile, or the common setup when the line names "
+                   "none. Each receiver gets one tab-separated line on standard output: its name, ROM version, ok or "
+                   "failed, reason, seconds. A receiver's name is its fleet NAME, or the device as it was written "
+                   "(for --port N, the port's device); results, status lines, the trace, the alert log's Receiver "
+                   "column and the transfer log all use it, and nx4400c-cli log rename OLD NEW joins a receiver's "
+                   "history under a new name. Their alerts go to one alert log with a Receiver column (--csv FILE, "
+                   "or else the user's alert log).\n\n"
+                   "Every transfer, worked or failed, is added to the transfer log beside the alert log (alerts.csv: "
+                   "alerts-transfers.csv): time, receiver, result, reason, ROM version; log audit --format "
+                   "openmetrics reports it. One receiver "
                    "named twice, under any two names (a link and its device, a host name and its address, tcp:// and "
                    "rfc2217:// to one port), is refused before anything is sent."),
     {
@@ -559,7 +713,14 @@ const bool registered = Cli::add({
          QStringLiteral("A device path (/dev/ttyUSB0) or a device server's line (rfc2217://HOST:PORT, tcp://HOST:PORT). "
                         "Status and trace lines name it instead of a port number."), true,
          QStringLiteral("device")},
-        {QStringLiteral("--devices"), QStringLiteral("FILE"), QStringLiteral("One device a line; # starts a comment line."), false, QStringLiteral("file")},
+        {QStringLiteral("--devices"), QStringLiteral("FILE"), QStringLiteral("One device a line; # begins a comment."), false, QStringLiteral("file")},
+        {QStringLiteral("--fleet"), QStringLiteral("FILE"),
+         QStringLiteral("Receivers by name, one a line: NAME DEVICE [PROFILE] (a profile's path is taken from the "
+                        "file's folder); # begins a comment. Not with --port, --device or --devices."),
+         false, QStringLiteral("file")},
+        {QStringLiteral("--only"), QStringLiteral("NAME"),
+         QStringLiteral("Only this receiver of the fleet (repeated, or names separated by commas)."), true,
+         QStringLiteral("none")},
         {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("Sends this receiver profile instead of the editor's setup."), false, QStringLiteral("profile")},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log instead of the user's."), false, QStringLiteral("file")},
         {QStringLiteral("--trace"), QStringLiteral("FILE"), QStringLiteral("Writes every byte sent and received to FILE."), false, QStringLiteral("file")},
@@ -572,7 +733,8 @@ const bool registered = Cli::add({
     {QStringLiteral("0\tevery receiver was programmed"), QStringLiteral("1\ta receiver failed, or the setup, the alert log or the trace could not be read or written"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli transfer"), QStringLiteral("nx4400c-cli transfer --device /dev/ttyUSB0 --json"),
-     QStringLiteral("nx4400c-cli transfer --profile site.nxprofile --devices district.devices")},
+     QStringLiteral("nx4400c-cli transfer --profile site.nxprofile --devices district.devices"),
+     QStringLiteral("nx4400c-cli transfer --fleet district.fleet --only north")},
     [](const QStringList &args) { return runTransferCommand(args); },
     10,
 });

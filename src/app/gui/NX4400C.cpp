@@ -8,6 +8,7 @@
 #include "config/core/SettingsStore.h"
 #include "coverage/gui/CoverageCommands.h"
 #include "history/core/AlertLog.h"
+#include "history/core/TransferLog.h"
 #include "history/gui/HistoryCommands.h"
 #include "history/gui/frmAlertLog.h"
 #include "monitor/gui/frmMonitor.h"
@@ -470,18 +471,30 @@ void NX4400C::openIdent() { OptionCommands::openIdent(m_ctx, m_ctx.config, this)
 void NX4400C::openRs232() { OptionCommands::openRs232(m_ctx, m_ctx.config, this); }
 void NX4400C::transferData()
 {
-    if (!EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows) || !m_ctx.alertLogEnabled)
+    const bool ok = EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows);
+    if (!m_ctx.alertLogEnabled)
+        return;
+    // Worked or not, the outcome goes to the transfer log beside the alert
+    // log, under the device's name, as the command line records it.
+    const QString device = m_ctx.session().Port1.devicePath(m_ctx.config.SerialPort);
+    QString why;
+    if (!m_ctx.alertLogPath.isEmpty() && MakeAlertLogFolder(m_ctx.alertLogPath)
+        && !AppendTransferLog(TransferLogPathFor(m_ctx.alertLogPath),
+                              {{m_ctx.clock().now(), device, ok, ok ? QString() : statusText(QStringLiteral("Left")),
+                                ok ? m_ctx.config.ReceiverVersion : QString()}},
+                              &why))
+        setStatusText(QStringLiteral("Left"),
+                      statusText(QStringLiteral("Left")) + QStringLiteral(" (transfer log not updated: %1)").arg(why));
+    if (!ok)
         return;
     // The receiver keeps only its last 40 alerts: every transfer's history
     // goes into the alert log, each alert once.
-    QString why;
     if (m_ctx.alertLogPath.isEmpty()) {
         why = QStringLiteral("there is no folder for it (HOME is not set)");
     } else if (MakeAlertLogFolder(m_ctx.alertLogPath, &why)) {
         // Each alert names the receiver's device, as a batch does, so one
         // log can hold the editor's transfers and a batch's.
         QList<AlertLogEntry> alerts = AlertLogEntries(m_ctx.historySource());
-        const QString device = m_ctx.session().Port1.devicePath(m_ctx.config.SerialPort);
         for (AlertLogEntry &a : alerts)
             a.receiver = device;
         const AlertLogMerge merge = AppendAlertLog(m_ctx.alertLogPath, alerts);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/core/ConfigRules.h"
 
+#include "config/core/ReceiverTimeZone.h"
 #include "config/core/SettingsStore.h"
 
 #include <QRegularExpression>
@@ -120,11 +121,22 @@ QString fullName(const ConfigKey &key)
     return QLatin1String(key.section) + QLatin1Char('/') + QLatin1String(key.key);
 }
 
+QList<const ConfigKey *> everyKey()
+{
+    QList<const ConfigKey *> keys;
+    for (const ConfigKey &k : configKeys())
+        keys << &k;
+    for (const ConfigKey &k : optionalConfigKeys())
+        keys << &k;
+    return keys;
+}
+
 const ConfigKey *findKey(const QString &name, QString *why)
 {
     const QString wanted = name.trimmed();
     QList<const ConfigKey *> matches;
-    for (const ConfigKey &k : configKeys()) {
+    for (const ConfigKey *key : everyKey()) {
+        const ConfigKey &k = *key;
         if (wanted.compare(fullName(k), Qt::CaseInsensitive) == 0
             || wanted.compare(QLatin1String(k.section) + QLatin1Char('.') + QLatin1String(k.key), Qt::CaseInsensitive) == 0)
             return &k;
@@ -188,6 +200,10 @@ QString allowedValues(const ConfigKey &key)
     case ConfigKey::Type::String:
         if (isKey(key, "EDITOR", "UserStationID"))
             return QStringLiteral("up to %1 letters A to Z and digits 0 to 9, or empty").arg(MaxStationIdCharacters);
+        if (isKey(key, "EDITOR", "TimeZoneName"))
+            return QStringLiteral("an IANA time zone whose standard time is %1 (America/Denver), or empty for "
+                                  "the computer's daylight time; sets TimeZoneOffset to its standard offset")
+                .arg(ReceiverTimeZone::allowedOffsetsText());
         return QStringLiteral("text on one line");
     }
     return QString();
@@ -255,6 +271,20 @@ bool assign(const ConfigKey &key, ReceiverConfig &config, const QString &text, Q
             if (!letters.match(upper).hasMatch())
                 return refuse(refusal);
             config.*key.stringField = upper;
+            return true;
+        }
+        if (isKey(key, "EDITOR", "TimeZoneName")) {
+            const QString zone = text.trimmed();
+            int hours = 0;
+            QString reason;
+            if (!zone.isEmpty() && !ReceiverTimeZone::checkName(zone, &hours, &reason))
+                return refuse(QStringLiteral("%1: %2").arg(name, reason));
+            config.TimeZoneName = zone;
+            if (!zone.isEmpty() && config.TimeZoneOffset != hours) {
+                config.TimeZoneOffset = int16_t(hours);
+                if (changed)
+                    *changed << QStringLiteral("EDITOR/TimeZoneOffset");
+            }
             return true;
         }
         config.*key.stringField = text;

@@ -23,6 +23,9 @@ const ConfigKey *findKey(const QString &name, QString *why = nullptr);
 // "SECTION/Key".
 QString fullName(const ConfigKey &key);
 
+// The 88 keys, then the optional ones (EDITOR/TimeZoneName).
+QList<const ConfigKey *> everyKey();
+
 // The values the key takes, in words, for listings and refusals:
 // "-4 to -11 (hours from UTC)", "True or False", "1 to 6".
 QString allowedValues(const ConfigKey &key);
@@ -33,10 +36,11 @@ bool isSettable(const ConfigKey &key);
 
 // Checks `text` against the key's allowed values and, when it is allowed,
 // puts it into `config` as the window would: a flag of an option group set
-// to True clears the group's other flags; call letters are upper-cased.
+// to True clears the group's other flags; call letters are upper-cased; a
+// time zone name sets TimeZoneOffset to the zone's standard offset.
 // Returns false with a sentence naming the allowed values in *why, and then
 // leaves `config` exactly as it was. *changed lists every other key
-// ("SECTION/Key") that the assignment cleared.
+// ("SECTION/Key") that the assignment changed.
 bool assign(const ConfigKey &key, ReceiverConfig &config, const QString &text, QString *why,
             QStringList *changed = nullptr);
 

@@ -170,6 +170,12 @@ const std::vector<ConfigKey> &configKeys()
     return keys;
 }
 
+const std::vector<ConfigKey> &optionalConfigKeys()
+{
+    static const std::vector<ConfigKey> keys{s("EDITOR", "TimeZoneName", "", &RC::TimeZoneName)};
+    return keys;
+}
+
 QStringList configSections()
 {
     return {"EDITOR", "NV8007", "NV8008", "NV8009", "NV800A", "NV800B", "NV800C",

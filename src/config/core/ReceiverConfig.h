@@ -42,6 +42,9 @@ struct ReceiverConfig {
     QString TransmitterLocation;
     int16_t FrequencyListingFilter = 0;
     QString UserStationID;
+    // Optional, kept beside the 88 keys (see optionalConfigKeys): the IANA
+    // zone whose daylight time the history follows; empty: none.
+    QString TimeZoneName;
 
     // NV8007: station identification (image byte 7)
     bool GiveStationID = false;
@@ -143,6 +146,12 @@ struct ConfigKey {
 };
 
 const std::vector<ConfigKey> &configKeys();
+// Settings the editor keeps beside the 88 keys, in the same sections: read
+// with their defaults like the others, but written only once they hold a
+// value (or the store holds them already), so a store that never used them
+// stays as it was. Not packed, not listed in the dump file, not part of a
+// profile. EDITOR/TimeZoneName.
+const std::vector<ConfigKey> &optionalConfigKeys();
 
 // The section names in store order.
 QStringList configSections();

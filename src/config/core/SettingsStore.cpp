@@ -144,7 +144,9 @@ QString configDefaultText(const ConfigKey &key)
 QStringList loadConfigurationFrom(QSettings &store, ReceiverConfig &config)
 {
     QStringList replaced;
-    for (const ConfigKey &key : configKeys()) {
+    std::vector<ConfigKey> keys = configKeys();
+    keys.insert(keys.end(), optionalConfigKeys().begin(), optionalConfigKeys().end());
+    for (const ConfigKey &key : keys) {
         const QString path = keyPath(key);
         const QString def = configDefaultText(key);
         bool converted = false;
@@ -197,6 +199,11 @@ void writeKeys(QSettings &store, const ReceiverConfig &config)
     // (the serial device of each port) are left as they are.
     for (const ConfigKey &key : configKeys())
         store.setValue(keyPath(key), configValueText(key, config));
+    for (const ConfigKey &key : optionalConfigKeys()) {
+        const QString value = configValueText(key, config);
+        if (!value.isEmpty() || store.contains(keyPath(key)))
+            store.setValue(keyPath(key), value);
+    }
     store.sync();
 }
 

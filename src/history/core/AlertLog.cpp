@@ -79,7 +79,6 @@ QList<AlertLogEntry> AlertLogEntries(const HistorySource &in, int *unreadable)
 {
     QList<AlertLogEntry> out;
     int bad = 0;
-    const int offset = HistoryUtcOffsetSeconds(in.config, in.DaylightTimeActive);
     for (int k = 0; k < History::SlotCount; ++k) {
         const HistorySlot slot = DecodeHistorySlot(in, k);
         if (slot.empty)
@@ -89,7 +88,7 @@ QList<AlertLogEntry> AlertLogEntries(const HistorySource &in, int *unreadable)
             continue;
         }
         AlertLogEntry e;
-        e.localTime = QDateTime(slot.date, QTime(slot.hour, slot.minute), Qt::OffsetFromUTC, offset);
+        e.localTime = QDateTime(slot.date, QTime(slot.hour, slot.minute), Qt::OffsetFromUTC, slot.utcOffsetSeconds);
         e.originator = slot.rawOrg;
         e.code = slot.code;
         e.name = slot.row.Event;

@@ -3,6 +3,7 @@
 
 #include "coverage/core/EventCatalog.h"
 #include "config/core/ReceiverConfig.h"
+#include "config/core/ReceiverTimeZone.h"
 
 #include <QLocale>
 
@@ -49,6 +50,26 @@ QString textAt(const HistorySource &in, int pos, int count)
     return s;
 }
 
+// The year of a slot's day: the clock's, unless that puts the day after
+// today (late December alerts read in January).
+QDate slotDate(const QDate &today, int dayOffset)
+{
+    QDate date = QDate(today.year(), 1, 1).addDays(dayOffset);
+    if (date > today)
+        date = QDate(today.year() - 1, 1, 1).addDays(dayOffset);
+    return date;
+}
+
+// Whether the daylight hour is added to an alert of day `dayOffset` (0 is
+// 1 January) at `utcHour`: with a named zone, as that zone had it then.
+bool daylightFor(const HistorySource &in, int dayOffset, int utcHour)
+{
+    if (!in.config.DaylightSavings)
+        return false;
+    const QDateTime utc(slotDate(in.today, dayOffset), QTime(utcHour, 0), Qt::UTC);
+    return ReceiverTimeZone::daylightAt(in.config, utc, in.DaylightTimeActive);
+}
+
 QString twoDigits(int n)
 {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -87,7 +108,7 @@ QString ToLocalHour(const HistorySource &in, int position, int &dayOffset)
     int h = digitsAt(in, position, 2);
     if (h < 0 || h > 23)
         return QString();
-    if (in.config.DaylightSavings && in.DaylightTimeActive)
+    if (daylightFor(in, dayOffset, h))
         h += 1;
     const int offset = in.config.TimeZoneOffset;
     if (offset <= -4 && offset >= -11) {
@@ -119,6 +140,9 @@ HistorySlot DecodeHistorySlot(const HistorySource &in, int k)
     const int day = digitsAt(in, s, 3);
     slot.dayValid = day >= 1 && day <= 366;
     int dayOffset = slot.dayValid ? day - 1 : 0;
+    const int utcHour = digitsAt(in, s + 4, 2);
+    slot.utcOffsetSeconds = HistoryUtcOffsetSeconds(
+        in.config, utcHour >= 0 && utcHour <= 23 ? daylightFor(in, dayOffset, utcHour) : in.DaylightTimeActive);
 
     const QString hourText = ToLocalHour(in, s + 4, dayOffset);
     const QString hour2 = hourText.isEmpty() ? textAt(in, s + 4, 2)
@@ -136,10 +160,7 @@ HistorySlot DecodeHistorySlot(const HistorySource &in, int k)
         // that puts the alert after today: then the alert was received last
         // year (late December alerts read in January), and the day number is
         // counted in that year so leap years come out right.
-        const QDate today = in.today;
-        QDate date = QDate(today.year(), 1, 1).addDays(dayOffset);
-        if (date > today)
-            date = QDate(today.year() - 1, 1, 1).addDays(dayOffset);
+        const QDate date = slotDate(in.today, dayOffset);
         slot.date = date;
         slot.row.Date = locale.toString(date, QStringLiteral("d-MMMM"));
     } else {

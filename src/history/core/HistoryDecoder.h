@@ -11,8 +11,9 @@ struct EventCatalog;
 struct ReceiverConfig;
 
 // What the decoder reads: the receiver's reply, the time-zone settings, the
-// operating system's daylight indication, today's date (for the year) and
-// the event catalogue (for names and classes).
+// operating system's daylight indication (used when no TimeZoneName is set;
+// with one, each alert's daylight time is that zone's at its date), today's
+// date (for the year) and the event catalogue (for names and classes).
 struct HistorySource {
     const QByteArray &ReceiveBuffer;
     const ReceiverConfig &config;
@@ -40,6 +41,7 @@ struct HistorySlot {
     int hour = -1;            // local hour, -1 when the UTC hour is unreadable
     int minute = -1;          // -1 when the minute is unreadable
     QString printTime;        // time as printed: taken even when the checks fail
+    int utcOffsetSeconds = 0; // offset from UTC of the local time: the zone's hours and the daylight hour
     QString rawOrg;           // the three originator characters as received
     QString code;             // the three event code characters as received
     HistoryRecord row;        // the grid / saved-file row

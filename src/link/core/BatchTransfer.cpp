@@ -8,7 +8,9 @@
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
 #include "history/core/HistoryDecoder.h"
+#include "history/core/TransferLog.h"
 #include "link/core/DeviceName.h"
+#include "link/core/Fleet.h"
 #include "link/core/LinkSession.h"
 #include "link/core/SerialTrace.h"
 #include "link/core/Transfer.h"
@@ -73,17 +75,19 @@ private:
 // One receiver, start to end, in the calling thread. Every object that
 // waits (the session's timer, the port, its socket) is made here, so it
 // belongs to this thread and its events come to this thread's loops.
-void programOne(Shared &shared, const QString &device, const ReceiverSetup &setupIn,
-                const EventCatalog &catalog, BatchResult &result)
+void programOne(Shared &shared, const BatchReceiver &receiver, const EventCatalog &catalog, BatchResult &result)
 {
     const BatchOptions &o = shared.options;
     QElapsedTimer took;
     took.start();
+    const QString &device = receiver.device;
+    const QString &name = receiver.name;
+    result.name = name;
     result.device = device;
 
     // No one answers a box in a batch: each one is reported.
-    UnattendedPrompter prompter([&shared, &device](const QString &line) { shared.report(device, line); });
-    SessionView view(shared, device);
+    UnattendedPrompter prompter([&shared, &name](const QString &line) { shared.report(name, line); });
+    SessionView view(shared, name);
     Services services;
     services.setPrompter(&prompter);
     services.setView(&view);
@@ -99,9 +103,10 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
         view.trace = trace.get();
     }
 
-    ReceiverSetup setup = setupIn;
+    ReceiverSetup setup = receiver.setup;
     setup.config.SerialPort = 1;
     LinkSession session(services, QStringList{device, QString(), QString(), QString()});
+    session.receiverName = name;
     session.Port1.setConnectTimeoutMs(o.connectTimeoutMs);
     session.Port1.setTrace(trace.get());
 
@@ -137,7 +142,7 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
                                    services.clock().date(), catalog};
         QList<AlertLogEntry> alerts = AlertLogEntries(source, &result.unreadableAlerts);
         for (AlertLogEntry &a : alerts)
-            a.receiver = device;
+            a.receiver = name;
         // The file lock keeps other programs out; the mutex keeps this
         // batch's threads from queueing on the lock with timed retries.
         QMutexLocker lock(&shared.logLock);
@@ -147,6 +152,13 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
         else
             result.logError = merge.error;
     }
+    if (!o.transferLogPath.isEmpty()) {
+        const TransferRecord record{services.clock().now(), name, result.ok, result.reason, result.romVersion};
+        QMutexLocker lock(&shared.logLock);
+        QString why;
+        if (!AppendTransferLog(o.transferLogPath, {record}, &why))
+            result.transferLogError = why;
+    }
     if (trace)
         result.trace = trace->text();
     result.seconds = took.nsecsElapsed() / 1e9;
@@ -154,28 +166,32 @@ void programOne(Shared &shared, const QString &device, const ReceiverSetup &setu
 
 } // namespace
 
-QList<BatchResult> RunBatchTransfer(const QStringList &devices, const ReceiverSetup &setup,
-                                    const EventCatalog &catalog, const BatchOptions &options)
+QList<BatchResult> RunBatchTransfer(const QList<BatchReceiver> &receivers, const EventCatalog &catalog,
+                                    const BatchOptions &options)
 {
     Shared shared{options, {}, {}};
-    QList<BatchResult> results(devices.size());
+    QList<BatchResult> results(receivers.size());
+    QStringList devices;
+    for (const BatchReceiver &r : receivers)
+        devices << r.device;
     // One receiver under two names would get two sessions on one line, whose
     // bytes mix: nothing is sent to any of them.
     QString twice;
     if (!CheckDistinctReceivers(devices, &twice)) {
-        for (qsizetype i = 0; i < devices.size(); ++i) {
-            results[i].device = devices.at(i);
+        for (qsizetype i = 0; i < receivers.size(); ++i) {
+            results[i].name = receivers.at(i).name;
+            results[i].device = receivers.at(i).device;
             results[i].reason = twice + QStringLiteral("; nothing was sent");
         }
         return results;
     }
     std::vector<std::unique_ptr<QThread>> threads;
-    threads.reserve(size_t(devices.size()));
-    for (qsizetype i = 0; i < devices.size(); ++i) {
+    threads.reserve(size_t(receivers.size()));
+    for (qsizetype i = 0; i < receivers.size(); ++i) {
         BatchResult *slot = &results[i];
-        const QString device = devices.at(i);
-        threads.emplace_back(QThread::create([&shared, device, &setup, &catalog, slot] {
-            programOne(shared, device, setup, catalog, *slot);
+        const BatchReceiver *receiver = &receivers.at(i);
+        threads.emplace_back(QThread::create([&shared, receiver, &catalog, slot] {
+            programOne(shared, *receiver, catalog, *slot);
         }));
         threads.back()->start();
     }
@@ -183,6 +199,15 @@ QList<BatchResult> RunBatchTransfer(const QStringList &devices, const ReceiverSe
     for (auto &t : threads)
         t->wait();
     return results;
+}
+
+QList<BatchResult> RunBatchTransfer(const QStringList &devices, const ReceiverSetup &setup,
+                                    const EventCatalog &catalog, const BatchOptions &options)
+{
+    QList<BatchReceiver> receivers;
+    for (const QString &d : devices)
+        receivers.append({d, d, setup});
+    return RunBatchTransfer(receivers, catalog, options);
 }
 
 bool CheckBatchAlertLog(const QString &path, QString *why)
@@ -206,11 +231,9 @@ bool ReadDeviceList(const QString &path, QStringList *devices, QString *why)
     const QStringList lines = text.split(QLatin1Char('\n'));
     QStringList found;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QString line = lines.at(i);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const QString name = line.trimmed();
-        if (name.isEmpty() || name.startsWith(QLatin1Char('#')))
+        // A comment may also follow the device on its line.
+        const QString name = StripListComment(lines.at(i));
+        if (name.isEmpty())
             continue;
         QString reason;
         if (!IsAcceptableDeviceName(name, &reason)) {

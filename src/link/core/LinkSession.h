@@ -71,6 +71,9 @@ public:
     // Set while a transfer, port search or dump owns the port; a second user
     // of the port is refused while it is set.
     bool busy = false;
+    // How the user names the receiver on this session ("north", the device
+    // as written); empty: by its port number. Heads the trace's transfers.
+    QString receiverName;
 
     // The parameter image; bytes 0..510 go out, byte 511 never does.
     std::array<uint8_t, ImageSize> UploadImage{};

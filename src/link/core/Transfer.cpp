@@ -234,9 +234,11 @@ bool EstConnect(LinkSession &session, ReceiverSetup &setup, const EventCatalog &
     }
 
     if (SerialTrace *trace = session.Port1.trace())
-        trace->beginExchange(QStringLiteral("Transfer on port %1 (%2)")
-                                 .arg(setup.config.SerialPort)
-                                 .arg(session.Port1.devicePath(setup.config.SerialPort)));
+        trace->beginExchange(QStringLiteral("Transfer on %1 (%2)")
+                                 .arg(session.receiverName.isEmpty()
+                                          ? QStringLiteral("port %1").arg(setup.config.SerialPort)
+                                          : session.receiverName,
+                                      session.Port1.devicePath(setup.config.SerialPort)));
     if (!NegotiateLink(session, setup.config.SerialPort)) {
         view.setStatusText(Left, QStringLiteral("Port Connect Failed"));
         CloseReceiverPort(session);

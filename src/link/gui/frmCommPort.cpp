@@ -5,6 +5,7 @@
 #include "link/core/LinkSession.h"
 #include "base/Services.h"
 #include "config/core/ReceiverConfig.h"
+#include "config/core/ReceiverTimeZone.h"
 #include "link/core/DeviceName.h"
 #include "link/core/SerialLine.h"
 #include "link/core/SerialTrace.h"
@@ -18,6 +19,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QGridLayout>
+#include <QSignalBlocker>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -111,8 +113,23 @@ frmCommPort::frmCommPort(LinkSession &session, ReceiverConfig &config, QWidget *
     m_chkAdjustTime = new QCheckBox(QStringLiteral("Automatically adjust time for daylight saving changes"), fraZone);
     m_chkAdjustTime->setObjectName(QStringLiteral("chkAdjustTime"));
     m_chkAdjustTime->setAccessibleName(m_chkAdjustTime->text());
+    // The zone whose daylight time the history follows at each alert's
+    // date; the first entry keeps the computer's zone of today.
+    auto *lblZoneName = new QLabel(QStringLiteral("Daylight time as in:"), fraZone);
+    lblZoneName->setObjectName(QStringLiteral("lblTimeZoneName"));
+    m_cmbTimeZoneName = new QComboBox(fraZone);
+    m_cmbTimeZoneName->setObjectName(QStringLiteral("cmbTimeZoneName"));
+    m_cmbTimeZoneName->setAccessibleName(QStringLiteral("Daylight time as in"));
+    m_cmbTimeZoneName->setAccessibleDescription(
+        QStringLiteral("The time zone whose daylight saving dates the history follows; "
+                       "the first entry uses this computer's time zone today."));
+    lblZoneName->setBuddy(m_cmbTimeZoneName);
+    auto *nameRow = new QHBoxLayout;
+    nameRow->addWidget(lblZoneName);
+    nameRow->addWidget(m_cmbTimeZoneName, 1);
     zoneLay->addWidget(m_cmbTimeZone);
     zoneLay->addWidget(m_chkAdjustTime);
+    zoneLay->addLayout(nameRow);
 
     // Picture and buttons.
     m_Image1 = new QLabel(this);
@@ -141,6 +158,21 @@ frmCommPort::frmCommPort(LinkSession &session, ReceiverConfig &config, QWidget *
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_cmdTest, &QPushButton::clicked, this, &frmCommPort::onTest);
+    // A zone brings its standard offset; an offset that is not the zone's
+    // lets the zone go.
+    connect(m_cmbTimeZoneName, &QComboBox::currentIndexChanged, this, [this] {
+        int hours = 0;
+        if (ReceiverTimeZone::checkName(shownZoneName(), &hours, nullptr)) {
+            for (int i = 0; i < timeZoneEntries().size(); ++i)
+                if (timeZoneOffset(i) == hours)
+                    m_cmbTimeZone->setCurrentIndex(i);
+        }
+    });
+    connect(m_cmbTimeZone, &QComboBox::currentIndexChanged, this, [this](int index) {
+        int hours = 0;
+        if (ReceiverTimeZone::checkName(shownZoneName(), &hours, nullptr) && hours != timeZoneOffset(index))
+            m_cmbTimeZoneName->setCurrentIndex(0);
+    });
     connect(m_cmdOk, &QPushButton::clicked, this, &frmCommPort::onOk);
 
     // Load.
@@ -157,6 +189,21 @@ void frmCommPort::LoadCombos()
 {
     m_cmbTimeZone->clear();
     m_cmbTimeZone->addItems(timeZoneEntries());
+    m_cmbTimeZoneName->clear();
+    m_cmbTimeZoneName->addItem(computerZoneEntry(), QString());
+    for (const QString &name : ReceiverTimeZone::acceptedNames())
+        m_cmbTimeZoneName->addItem(name, name);
+}
+
+const QString &frmCommPort::computerZoneEntry()
+{
+    static const QString entry = QStringLiteral("This computer's time zone today");
+    return entry;
+}
+
+QString frmCommPort::shownZoneName() const
+{
+    return m_cmbTimeZoneName->currentData().toString();
 }
 
 void frmCommPort::GetSettings()
@@ -174,6 +221,16 @@ void frmCommPort::GetSettings()
             zone = i;
     m_cmbTimeZone->setCurrentIndex(zone);
     m_chkAdjustTime->setChecked(m_config.DaylightSavings);
+
+    // A name the list lacks (written by hand into the store) is shown as it
+    // is, so that OK does not drop it.
+    int named = m_cmbTimeZoneName->findData(m_config.TimeZoneName);
+    if (named < 0) {
+        m_cmbTimeZoneName->addItem(m_config.TimeZoneName, m_config.TimeZoneName);
+        named = m_cmbTimeZoneName->count() - 1;
+    }
+    const QSignalBlocker quiet(m_cmbTimeZoneName);
+    m_cmbTimeZoneName->setCurrentIndex(named);
 }
 
 void frmCommPort::SaveSettings()
@@ -194,6 +251,7 @@ void frmCommPort::SaveSettings()
     }
     m_config.TimeZoneOffset = offset;
     m_config.DaylightSavings = m_chkAdjustTime->isChecked();
+    m_config.TimeZoneName = shownZoneName();
 
     // Devices: only what the user changed reaches the store.
     const QStringList devices = shownDevices();

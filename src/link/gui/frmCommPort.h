@@ -13,8 +13,8 @@ class QPushButton;
 class QRadioButton;
 
 // " NX-4400C Setup": which serial port the receiver is on (and which device
-// each port number stands for), the port search, the time zone and the
-// daylight-saving adjustment. OK stores the choices in ReceiverConfig; a
+// each port number stands for), the port search, the time zone, the
+// daylight-saving adjustment and the zone whose daylight dates it follows. OK stores the choices in ReceiverConfig; a
 // changed device is written to the settings store at once, since it belongs
 // to this computer rather than to the receiver's settings.
 class frmCommPort : public QDialog
@@ -38,6 +38,8 @@ public:
     // The eight time-zone entries and their offsets, in list order.
     static const QStringList &timeZoneEntries();
     static int timeZoneOffset(int index);
+    // The first entry of the daylight zone list: no TimeZoneName.
+    static const QString &computerZoneEntry();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -48,6 +50,7 @@ private:
     void onTest();
     void onOk();
     QStringList shownDevices() const;
+    QString shownZoneName() const;
 
     LinkSession &m_session;
     ReceiverConfig &m_config;
@@ -56,6 +59,7 @@ private:
     QComboBox *m_cmbDevice[PortCount] = {};
     QComboBox *m_cmbTimeZone = nullptr;
     QCheckBox *m_chkAdjustTime = nullptr;
+    QComboBox *m_cmbTimeZoneName = nullptr;
     QPushButton *m_cmdTest = nullptr;
     QPushButton *m_cmdOk = nullptr;
     QLabel *m_Image1 = nullptr;

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// nx4400c-cli log rename OLD NEW: a receiver's history under one name when
+// its name changes (its cable moved to another device, or a fleet file now
+// names it). Rows of the alert log and of the transfer log beside it that
+// name OLD name NEW; alerts NEW holds already are not kept twice.
+#include "app/cli/CliCommand.h"
+
+#include "history/core/AlertLog.h"
+#include "history/core/AlertLogRename.h"
+#include "history/core/TransferLog.h"
+#include "link/core/Fleet.h"
+
+#include <QDir>
+#include <QTextStream>
+
+namespace {
+
+int usage(const QString &why)
+{
+    QTextStream err(stderr);
+    err << "nx4400c-cli log rename: " << why << '\n';
+    int words = 0;
+    if (const CliCommand *c = Cli::find({QStringLiteral("log"), QStringLiteral("rename")}, &words))
+        err << Cli::usageOf(*c);
+    return 2;
+}
+
+int runLogRename(const QStringList &args)
+{
+    QStringList names;
+    QString log;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--csv") || a.startsWith(QLatin1String("--csv="))) {
+            if (a.contains(QLatin1Char('=')))
+                log = a.section(QLatin1Char('='), 1);
+            else if (i + 1 < args.size())
+                log = args.at(++i);
+            if (log.isEmpty())
+                return usage(QStringLiteral("--csv needs a file name"));
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(QStringLiteral("unexpected argument \"%1\"").arg(a));
+        } else {
+            names << a;
+        }
+    }
+    if (names.size() != 2)
+        return usage(QStringLiteral("name the receiver's old name and its new one"));
+    QString why;
+    // The new name must be one a fleet file could give, so that the logs
+    // never hold a name no command can name again; the old one is whatever
+    // the log holds.
+    if (!IsAcceptableReceiverName(names.at(1), &why))
+        return usage(why);
+    if (names.at(0) == names.at(1))
+        return usage(QStringLiteral("the old and the new name are the same"));
+    if (log.isEmpty())
+        log = DefaultAlertLogPath();
+    if (log.isEmpty())
+        return usage(QStringLiteral("no data folder for the default alert log (is HOME set?); name one with --csv"));
+
+    const QString transfers = TransferLogPathFor(log);
+    const ReceiverRename r = RenameReceiverInLogs(log, transfers, names.at(0), names.at(1));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!r.ok) {
+        err << "log rename: " << r.error << '\n';
+        return 1;
+    }
+    if (r.alertRows + r.repeatsDropped + r.transferRows == 0) {
+        err << "log rename: no row of " << QDir::toNativeSeparators(log) << " or "
+            << QDir::toNativeSeparators(transfers) << " names " << names.at(0) << "; nothing was changed\n";
+        return 1;
+    }
+    out << QDir::toNativeSeparators(log) << ": " << r.alertRows << " alert row(s) now name " << names.at(1);
+    if (r.repeatsDropped > 0)
+        out << "; " << r.repeatsDropped << " row(s) that " << names.at(1) << " held already were dropped";
+    out << '\n'
+        << QDir::toNativeSeparators(transfers) << ": " << r.transferRows << " transfer row(s) now name "
+        << names.at(1) << '\n';
+    return 0;
+}
+
+const bool renamed = Cli::add({
+    QStringLiteral("log rename"),
+    QStringLiteral("OLD NEW [--csv FILE]"),
+    QStringLiteral("Joins a receiver's history under a new name."),
+    QStringLiteral("Every row of the alert log and of the transfer log beside it (alerts.csv: alerts-transfers.csv) "
+                   "that names the receiver OLD names NEW afterwards: run it when a receiver's cable moves to another "
+                   "device, or when a fleet file gives a receiver a name. An alert that both names hold is kept once "
+                   "(as often as the receiver reported it). Each log is rewritten under its lock and replaced only "
+                   "when the new file is whole on disk; other rows stay as they are. NEW is one word of printable "
+                   "characters, as a fleet file's NAME. A log without the Receiver column is refused (log upgrade "
+                   "first)."),
+    {{QStringLiteral("OLD"), QString(), QStringLiteral("The name the rows hold now (the Receiver column)."), false,
+      QStringLiteral("none")},
+     {QStringLiteral("NEW"), QString(), QStringLiteral("The receiver's name from now on."), false, QStringLiteral("none")},
+     {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log; the editor's by default."), false,
+      QStringLiteral("file")}},
+    {QStringLiteral("0\trenamed"), QStringLiteral("1\tno row names OLD, or a log could not be rewritten (it is unchanged)"),
+     QStringLiteral("2\ta usage error")},
+    {QStringLiteral("nx4400c-cli log rename /dev/ttyUSB0 north"),
+     QStringLiteral("nx4400c-cli log rename /dev/ttyUSB0 /dev/ttyUSB1 --csv district.csv")},
+    [](const QStringList &args) { return runLogRename(args); },
+    43,
+});
+
+} // namespace
