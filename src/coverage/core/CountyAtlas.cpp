@@ -233,6 +233,36 @@ bool Atlas::read(const QByteArray &json, QString *why)
         }
         atlas.m_counties.append(std::move(county));
     }
+    // The states' outlines, where the file has them: the same arcs as the
+    // counties' edges, so a state border lies exactly on its counties'.
+    const QJsonArray states = topo.value(QLatin1String("objects"))
+                                  .toObject()
+                                  .value(QLatin1String("states"))
+                                  .toObject()
+                                  .value(QLatin1String("geometries"))
+                                  .toArray();
+    int closedStateRings = 0;   // the counties' count is the one kept
+    for (const QJsonValue &gv : states) {
+        const QJsonObject g = gv.toObject();
+        County state;
+        state.id = g.value(QLatin1String("id")).toString();
+        if (state.id.size() != 2 || !isCode(state.id + QStringLiteral("000")))
+            return fail(why, QStringLiteral("a state's code \"%1\" is not two digits").arg(state.id.left(12)));
+        const bool wrap = state.id == QLatin1String("02");
+        const QString type = g.value(QLatin1String("type")).toString();
+        const QJsonArray parts = g.value(QLatin1String("arcs")).toArray();
+        if (type == QLatin1String("Polygon")) {
+            if (!buildPolygon(arcs, parts, wrap, &state, &budget, &closedStateRings, why))
+                return false;
+        } else if (type == QLatin1String("MultiPolygon")) {
+            for (const QJsonValue &p : parts)
+                if (!buildPolygon(arcs, p.toArray(), wrap, &state, &budget, &closedStateRings, why))
+                    return false;
+        } else if (!type.isEmpty() && type != QLatin1String("null")) {
+            return fail(why, QStringLiteral("state %1 is a %2, not a polygon").arg(state.id, type.left(20)));
+        }
+        atlas.m_stateRings.insert(state.id, std::move(state.rings));
+    }
     *this = std::move(atlas);
     return true;
 }
