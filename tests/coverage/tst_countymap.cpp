@@ -91,6 +91,15 @@ QHash<QString, TransmitterInfo> ohioMarkers()
     return {{kih42.field, kih42}, {off.field, off}};
 }
 
+// The text of a PDF file, as pdftotext lays it out.
+QString pdfText(const QString &pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.waitForFinished(30000);
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
 // A county's outline on the widget.
 QRectF widgetBoundsOf(const CountyMapView *map, const QString &id)
 {
@@ -134,6 +143,7 @@ private slots:
     void smallCountiesMarked();
     void hoverNamesStateAndTransmitter();
     void printedPage();
+    void printedPageFromTheCommandLine();
 };
 
 void tst_CountyMap::realFile()
@@ -395,21 +405,7 @@ void tst_CountyMap::keyboardAndScreenReader()
 void tst_CountyMap::markersAndSaving()
 {
     Program p(Ohio, Covington);
-    QHash<QString, TransmitterInfo> table;
-    TransmitterInfo kih42;
-    kih42.field = Covington;
-    kih42.callsign = QStringLiteral("KIH42");
-    kih42.latitude = 39.05;
-    kih42.longitude = -84.50;
-    kih42.status = QStringLiteral("NORMAL");
-    TransmitterInfo off = kih42;
-    off.field = QStringLiteral(" Columbus         KIG86  162.550");
-    off.callsign = QStringLiteral("KIG86");
-    off.latitude = 39.96;
-    off.longitude = -82.99;
-    off.status = QStringLiteral("OUT OF SERVICE");
-    table.insert(kih42.field, kih42);
-    table.insert(off.field, off);
+    const QHash<QString, TransmitterInfo> table = ohioMarkers();
     p.map->setTransmitterTable(table);
     p.fips->resize(1280, 800);
     QCoreApplication::processEvents();
@@ -679,10 +675,7 @@ void tst_CountyMap::printedPage()
     printer.setOutputFileName(pdf);
     QString why;
     QVERIFY2(CoverageCommands::printCoveragePage(ctx, ctx, ctx.catalog, printer, &why), qPrintable(why));
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-    QVERIFY(text.waitForFinished(30000));
-    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    const QString page = pdfText(pdf);
     for (const char *part : {"KIH42", "Covington", "162.550", "039061", "Hamilton", "039025", "Clermont", "021117",
                              "Kenton", "TOR", "Tornado Warning", "SVR", "FFW", "Receiver options", "Listing:"})
         QVERIFY2(page.contains(QLatin1String(part)), part);
@@ -691,6 +684,57 @@ void tst_CountyMap::printedPage()
     QVERIFY2(hamilton.contains(QStringLiteral("KIH42")), qPrintable(hamilton));
     if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR"))
         QFile::copy(pdf, qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/coverage-page.pdf"));
+}
+
+// nx4400c-cli coverage print --pdf: the stored setup's page, drawn by the
+// same code, with no screen.
+void tst_CountyMap::printedPageFromTheCommandLine()
+{
+    const QString cli = buildBinDir() + QStringLiteral("/nx4400c-cli");
+    if (!QFileInfo(cli).isExecutable())
+        QSKIP("nx4400c-cli is not built");
+    QTemporaryDir dir;
+    const QString cfg = dir.filePath(QStringLiteral("cfg")), work = dir.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(cfg + QStringLiteral("/NX4400C")) && QDir().mkpath(work));
+    {
+        QSettings store(cfg + QStringLiteral("/NX4400C/NX4400C.ini"), QSettings::IniFormat);
+        store.setValue(QStringLiteral("EDITOR/StateID"), Ohio);
+        store.setValue(QStringLiteral("EDITOR/TransmitterLocation"), Covington);
+    }
+    TestEnv env;
+    QStringList fips = env.ctx->FipEntries, events = env.ctx->EventSelection;
+    fips.fill(QString());
+    events.fill(QString());
+    fips[0] = QStringLiteral("X 039061  Hamilton               Ohio");
+    fips[1] = QStringLiteral("  039025  Clermont               Ohio");
+    fips[2] = QStringLiteral("X 021117  Kenton                 Kentucky");
+    events[0] = QStringLiteral("TOR");
+    events[1] = QStringLiteral("SVR");
+    QFile dat(work + QStringLiteral("/NX_4400C.DAT"));
+    QVERIFY(dat.open(QIODevice::WriteOnly));
+    dat.write(ParameterFile::format(fips, events));
+    dat.close();
+
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), cfg);
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));   // it needs no screen of its own
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(work);
+    const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+    run.start(cli, {QStringLiteral("coverage"), QStringLiteral("print"), QStringLiteral("--pdf"), pdf});
+    QVERIFY(run.waitForFinished(60000));
+    QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+    const QString page = pdfText(pdf);
+    for (const char *part : {"KIH42", "039061", "Hamilton", "021117", "Kenton", "TOR", "SVR", "Severe Thunderstorm"})
+        QVERIFY2(page.contains(QLatin1String(part)), part);
+    // Clermont is listed, not selected.
+    QVERIFY(!page.contains(QLatin1String("039025")));
+
+    // Without a file name it is told, not guessed.
+    run.start(cli, {QStringLiteral("coverage"), QStringLiteral("print")});
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 2);
 }
 
 QTEST_MAIN(tst_CountyMap)

@@ -25,7 +25,14 @@ int main(int argc, char **argv)
     int consumed = 0;
     const CliCommand *early = Cli::find(raw, &consumed);
     std::unique_ptr<QCoreApplication> application;
-    if (early && early->paints) {
+    // Its --help (before any "--") is text only.
+    bool help = false;
+    for (const QString &a : raw.mid(consumed)) {
+        if (a == QLatin1String("--"))
+            break;
+        help = help || a == QLatin1String("--help") || a == QLatin1String("-h");
+    }
+    if (early && early->paints && !help) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QGuiApplication>(argc, argv);

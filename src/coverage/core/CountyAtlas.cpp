@@ -159,6 +159,17 @@ bool isCode(const QString &id)
     return true;
 }
 
+// The geometries of one object of the topology ("counties", "states").
+QJsonArray geometriesOf(const QJsonObject &topo, const char *object)
+{
+    return topo.value(QLatin1String("objects"))
+        .toObject()
+        .value(QLatin1String(object))
+        .toObject()
+        .value(QLatin1String("geometries"))
+        .toArray();
+}
+
 } // namespace
 
 bool Atlas::read(const QByteArray &json, QString *why)
@@ -171,12 +182,7 @@ bool Atlas::read(const QByteArray &json, QString *why)
     const QJsonObject topo = doc.object();
     if (topo.value(QLatin1String("type")).toString() != QLatin1String("Topology"))
         return fail(why, QStringLiteral("not a TopoJSON topology"));
-    const QJsonArray geometries = topo.value(QLatin1String("objects"))
-                                      .toObject()
-                                      .value(QLatin1String("counties"))
-                                      .toObject()
-                                      .value(QLatin1String("geometries"))
-                                      .toArray();
+    const QJsonArray geometries = geometriesOf(topo, "counties");
     if (geometries.isEmpty())
         return fail(why, QStringLiteral("the topology has no counties"));
     Arcs arcs;
@@ -235,12 +241,7 @@ bool Atlas::read(const QByteArray &json, QString *why)
     }
     // The states' outlines, where the file has them: the same arcs as the
     // counties' edges, so a state border lies exactly on its counties'.
-    const QJsonArray states = topo.value(QLatin1String("objects"))
-                                  .toObject()
-                                  .value(QLatin1String("states"))
-                                  .toObject()
-                                  .value(QLatin1String("geometries"))
-                                  .toArray();
+    const QJsonArray states = geometriesOf(topo, "states");
     int closedStateRings = 0;   // the counties' count is the one kept
     for (const QJsonValue &gv : states) {
         const QJsonObject g = gv.toObject();

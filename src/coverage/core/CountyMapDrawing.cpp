@@ -381,6 +381,29 @@ QString CountyMapDrawing::transmitterAt(const QPointF &pos, const QSizeF &area) 
     return QString();
 }
 
+QVector<QPolygonF> CountyMapDrawing::largeRings(int shape, const QTransform &t) const
+{
+    QVector<QPolygonF> rings;
+    for (const CountyMap::Polygon &ring : m_model.shapes().at(shape).rings) {
+        const QPolygonF q = t.map(QPolygonF(ring));
+        const QRectF b = q.boundingRect();
+        if (std::max(b.width(), b.height()) >= SmallCountyPixels)
+            rings.append(q);
+    }
+    return rings;
+}
+
+QPainterPath CountyMapDrawing::outlineOf(int shape, const QSizeF &area) const
+{
+    const QTransform t = transform(area);
+    QPainterPath path;
+    for (const QPolygonF &q : largeRings(shape, t))
+        path.addPolygon(q);
+    if (path.isEmpty())
+        path.addEllipse(t.map(m_model.shapes().at(shape).centre), 8, 8);
+    return path;
+}
+
 QStringList CountyMapDrawing::smallCounties(const QSizeF &area) const
 {
     QStringList ids;
@@ -431,16 +454,10 @@ void CountyMapDrawing::paintMap(QPainter &p, const QSizeF &area, const Options &
                 // and a hatch: they keep their orange, the outline and the
                 // hatch go on the larger pieces.
                 const double px = m_largestRing.at(i) * m_scale;
-                QVector<QPolygonF> large;
+                const QVector<QPolygonF> large = largeRings(i, t);
                 QPainterPath outline;
-                for (const CountyMap::Polygon &ring : s.rings) {
-                    const QPolygonF q = t.map(QPolygonF(ring));
-                    const QRectF b = q.boundingRect();
-                    if (std::max(b.width(), b.height()) >= SmallCountyPixels) {
-                        large.append(q);
-                        outline.addPolygon(q);
-                    }
-                }
+                for (const QPolygonF &q : large)
+                    outline.addPolygon(q);
                 fillSelected(p, path, large);
                 p.setBrush(Qt::NoBrush);
                 p.setPen(QPen(SelectedEdge, px < 24 ? 1.0 : 2.0));

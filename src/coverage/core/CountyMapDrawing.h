@@ -56,7 +56,6 @@ public:
     void setListed(const QVector<CountyEntries::Item> &items);
 
     const CountyMap::Model &model() const { return m_model; }
-    const QPainterPath &path(int shape) const { return m_paths.at(shape); }
     bool isSelected(const QString &id) const { return m_selectedIds.contains(id); }
     int selectedCount() const;
     int listedCount() const { return int(m_entries.size()); }
@@ -92,6 +91,9 @@ public:
     };
     QVector<Selected> selectedCounties() const { return m_selected; }
 
+    // A county's outline on the widget for hover and highlight: its pieces
+    // large enough to see, or a ring round its dot when none is.
+    QPainterPath outlineOf(int shape, const QSizeF &area) const;
     // Counties drawn with a dot at this size (selected or covered, smaller
     // than SmallCountyPixels).
     QStringList smallCounties(const QSizeF &area) const;
@@ -114,6 +116,7 @@ private:
     };
     QVector<LegendItem> legendItems(const Options &options) const;
     QVector<const TransmitterInfo *> markers() const;
+    QVector<QPolygonF> largeRings(int shape, const QTransform &t) const;
 
     const CountyAtlas::Atlas *m_atlas = nullptr;
     const CountyCoverage *m_coverage = nullptr;

@@ -139,7 +139,7 @@ QString CountyMapView::highlightText() const
 
 QRect CountyMapView::legendRect() const
 {
-    const int h = std::min(height() - 40, m_draw.legendHeight(width(), font(), {m_interactive}));
+    const int h = std::max(0, std::min(height() - 40, m_draw.legendHeight(width(), font(), {m_interactive})));
     return QRect(0, height() - h, width(), h);
 }
 
@@ -251,17 +251,16 @@ void CountyMapView::paintEvent(QPaintEvent *)
     }
     p.drawImage(0, 0, m_base);
     // Hover and keyboard highlight over the counties, never over the legend.
-    const QTransform t = m_draw.transform(areaSize());
     p.setClipRect(mapArea());
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setBrush(Qt::NoBrush);
     if (m_hover >= 0) {
         p.setPen(QPen(QColor(0x20, 0x20, 0x20), 2));
-        p.drawPath(t.map(m_draw.path(m_hover)));
+        p.drawPath(m_draw.outlineOf(m_hover, areaSize()));
     }
     if (m_highlight >= 0) {
         // White under black dashes: visible on every fill.
-        const QPainterPath path = t.map(m_draw.path(m_highlight));
+        const QPainterPath path = m_draw.outlineOf(m_highlight, areaSize());
         p.setPen(QPen(Qt::white, 4));
         p.drawPath(path);
         p.setPen(QPen(Qt::black, 3, Qt::DashLine));
