@@ -14,6 +14,8 @@
 #include "support/TestEnv.h"
 
 #include <QAccessible>
+#include <QPrinter>
+#include <QSvgRenderer>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -66,6 +68,45 @@ struct Program {
     }
 };
 
+// Two transmitters with known positions, as an update of the listing brings
+// them: KIH42 at Covington and KIG86 at Columbus, out of service.
+QHash<QString, TransmitterInfo> ohioMarkers()
+{
+    TransmitterInfo kih42;
+    kih42.field = Covington;
+    kih42.callsign = QStringLiteral("KIH42");
+    kih42.siteName = QStringLiteral("Covington");
+    kih42.siteState = QStringLiteral("KY");
+    kih42.latitude = 39.05;
+    kih42.longitude = -84.50;
+    kih42.status = QStringLiteral("NORMAL");
+    TransmitterInfo off = kih42;
+    off.field = QStringLiteral(" Columbus         KIG86  162.550");
+    off.callsign = QStringLiteral("KIG86");
+    off.siteName = QStringLiteral("Columbus");
+    off.siteState = QStringLiteral("OH");
+    off.latitude = 39.96;
+    off.longitude = -82.99;
+    off.status = QStringLiteral("OUT OF SERVICE");
+    return {{kih42.field, kih42}, {off.field, off}};
+}
+
+// The text of a PDF file, as pdftotext lays it out.
+QString pdfText(const QString &pdf)
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    text.waitForFinished(30000);
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+// A county's outline on the widget.
+QRectF widgetBoundsOf(const CountyMapView *map, const QString &id)
+{
+    const CountyMap::Shape &s = map->model().shapes().at(map->model().indexOf(id));
+    return map->drawing().transform(QSizeF(map->mapArea().size())).mapRect(s.bounds);
+}
+
 // The first `n` counties of a state in the atlas, west to east by id.
 QStringList countiesOfState(const QString &state, int n)
 {
@@ -94,6 +135,15 @@ private slots:
     void markersAndSaving();
     void stateWindows_data();
     void stateWindows();
+    void legendBesideTheMap_data();
+    void legendBesideTheMap();
+    void fitFramesTheSelection_data();
+    void fitFramesTheSelection();
+    void smallCountiesMarked_data();
+    void smallCountiesMarked();
+    void hoverNamesStateAndTransmitter();
+    void printedPage();
+    void printedPageFromTheCommandLine();
 };
 
 void tst_CountyMap::realFile()
@@ -270,6 +320,14 @@ void tst_CountyMap::clickThroughTheList()
     QVERIFY2(p.map->summary().contains(QStringLiteral("%1 of %2 listed counties selected").arg(checked.size()).arg(p.lstFips->count())),
              qPrintable(p.map->summary()));
 
+    // More than the receiver takes: the line under the map is a warning,
+    // in colour and with the sign, and a screen reader hears it so.
+    auto *note = p.fips->findChild<QLabel *>(QStringLiteral("lblMapNote"));
+    QCOMPARE(p.fips->findChild<QLabel *>(QStringLiteral("lblMapWarning"))->isVisibleTo(p.fips), refused);
+    const QString spoken = QAccessible::queryAccessibleInterface(note)->text(QAccessible::Name);
+    QCOMPARE(spoken.startsWith(QLatin1String("Warning: ")), refused);
+    QCOMPARE(note->styleSheet().contains(QLatin1String("color")), refused);
+
     p.fips->cmdOK_Click();
     if (refused) {
         QCOMPARE(p.env.prompter.beeps, 1);
@@ -347,22 +405,10 @@ void tst_CountyMap::keyboardAndScreenReader()
 void tst_CountyMap::markersAndSaving()
 {
     Program p(Ohio, Covington);
-    QHash<QString, TransmitterInfo> table;
-    TransmitterInfo kih42;
-    kih42.field = Covington;
-    kih42.callsign = QStringLiteral("KIH42");
-    kih42.latitude = 39.05;
-    kih42.longitude = -84.50;
-    kih42.status = QStringLiteral("NORMAL");
-    TransmitterInfo off = kih42;
-    off.field = QStringLiteral(" Columbus         KIG86  162.550");
-    off.latitude = 39.96;
-    off.longitude = -82.99;
-    off.status = QStringLiteral("OUT OF SERVICE");
-    table.insert(kih42.field, kih42);
-    table.insert(off.field, off);
+    const QHash<QString, TransmitterInfo> table = ohioMarkers();
     p.map->setTransmitterTable(table);
-    p.map->resize(600, 480);
+    p.fips->resize(1280, 800);
+    QCoreApplication::processEvents();
     p.map->fit();
     // The chosen transmitter's mark is drawn in the marker's blue where it
     // stands; the one out of service is crossed out in vermillion.
@@ -379,16 +425,44 @@ void tst_CountyMap::markersAndSaving()
     QVERIFY(near(-82.99, 39.96, [](const QColor &c) { return c.red() > 180 && c.green() < 120 && c.blue() < 60; }) > 4);
     QVERIFY(p.map->countyToolTip(QStringLiteral("39061")).contains(QStringLiteral("Covington KIH42 162.550 (NORMAL)")));
 
-    // Save Map As: PNG and SVG, through the prompter's save dialog.
+    // Save Map As: PNG and SVG, through the prompter's save dialog, which
+    // starts in the documents folder. The picture carries a caption and the
+    // selected counties beside the map; the SVG's hatch is a pattern.
+    p.click(QStringLiteral("39061"));
     for (const QString &name : {QStringLiteral("ohio.png"), QStringLiteral("ohio.svg")}) {
         p.env.prompter.saveAnswers.enqueue(p.env.path(name));
         p.fips->findChild<QPushButton *>(QStringLiteral("cmdSaveMap"))->click();
+        QCOMPARE(p.env.prompter.saveRequests.last().directory,
+                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
         QFile f(p.env.path(name));
         QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(name));
-        const QByteArray head = f.read(200);
-        QVERIFY(name.endsWith(QLatin1String("png")) ? head.startsWith("\x89PNG") : head.contains("<svg") || head.contains("<?xml"));
-        if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR"))
-            QFile::copy(f.fileName(), qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/countymap-saved-") + name);
+        const QByteArray bytes = f.readAll();
+        if (name.endsWith(QLatin1String("png"))) {
+            QImage picture;
+            QVERIFY(picture.loadFromData(bytes, "PNG"));
+            QVERIFY(picture.width() > 2 * p.map->width() + 100 && picture.height() > 2 * p.map->height());
+        } else {
+            // The hatch is lines in the hatch's colour, not a brush the
+            // SVG writer turns into dots.
+            for (const char *part : {"stroke=\"#402800\"", "KIH42", "Covington", "039061", "Hamilton", "Listing: ",
+                                     "Made "})
+                QVERIFY2(bytes.contains(part), part);
+        }
+        if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR")) {
+            const QString grabbed = qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/countymap-saved-") + name;
+            QFile::remove(grabbed);
+            QFile::copy(f.fileName(), grabbed);
+            if (name.endsWith(QLatin1String("svg"))) {
+                // As an SVG viewer shows it.
+                QSvgRenderer svg(bytes);
+                QImage shown(svg.defaultSize() * 2, QImage::Format_ARGB32);
+                shown.fill(Qt::white);
+                QPainter painter(&shown);
+                svg.render(&painter);
+                painter.end();
+                shown.save(grabbed + QStringLiteral(".png"));
+            }
+        }
     }
     // A place that cannot be written is told, not passed over.
     p.env.prompter.saveAnswers.enqueue(p.env.path(QStringLiteral("missing/folder/map.png")));
@@ -404,6 +478,8 @@ void tst_CountyMap::stateWindows_data()
     QTest::addColumn<QString>("state");
     QTest::newRow("Ohio, KIH42, 24 selected") << Ohio << Covington << 24 << "39";
     QTest::newRow("Alaska") << Alaska << QStringLiteral(" Anchorage        KEC43  162.550") << 2 << "02";
+    QTest::newRow("Alaska WXK89") << Alaska << QStringLiteral(" Unalaska         WXK89  162.550") << 1 << "02";
+    QTest::newRow("Texas") << 42 << QStringLiteral(" Dallas           KEC56  162.400") << 12 << "48";
     QTest::newRow("Virginia") << Virginia << QStringLiteral(" Roanoke          WXL60  162.475") << 6 << "51";
 }
 
@@ -431,6 +507,234 @@ void tst_CountyMap::stateWindows()
     QCOMPARE(p.checkedCodes().size(), selected);
     QCOMPARE(p.map->notDrawnListed(), 0);
     grab(p.fips, QStringLiteral("countymap-") + QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(','), 0, 0));
+    // And at the size of a 1024 x 768 screen.
+    p.fips->resize(1024, 740);
+    QCoreApplication::processEvents();
+    grab(p.fips, QStringLiteral("countymap-1024-") + QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(','), 0, 0));
+}
+
+void tst_CountyMap::legendBesideTheMap_data()
+{
+    QTest::addColumn<bool>("markers");
+    QTest::newRow("Ohio, KIH42") << false;
+    QTest::newRow("Ohio, KIH42, after an update adds markers") << true;
+}
+
+// The legend has a strip of its own: nothing of the map is drawn under it,
+// however the map is moved, and the selected counties stay clear of it.
+void tst_CountyMap::legendBesideTheMap()
+{
+    QFETCH(bool, markers);
+    Program p(Ohio, Covington);
+    for (const char *id : {"39061", "39025", "39015"})   // Hamilton, Clermont, Brown
+        p.click(QString::fromLatin1(id));
+    const int oneRow = p.map->legendRect().height();
+    if (markers)
+        p.map->setTransmitterTable(ohioMarkers());
+    const QRect legend = p.map->legendRect();
+    QVERIFY(!legend.isEmpty());
+    QVERIFY(!legend.intersects(p.map->mapArea()));
+    QCOMPARE(legend.bottom(), p.map->height() - 1);
+    if (markers)
+        QVERIFY(legend.height() >= oneRow);
+    for (const char *id : {"39061", "39025", "39015"}) {
+        const QRectF r = widgetBoundsOf(p.map, QString::fromLatin1(id));
+        QVERIFY2(QRectF(p.map->mapArea()).contains(r), id);
+    }
+    // Pan the map down over the legend and zoom: the strip stays as it was.
+    const QImage before = p.map->grab(legend).toImage();
+    QTest::mousePress(p.map, Qt::LeftButton, {}, QPoint(100, 40));
+    QTest::mouseMove(p.map, QPoint(100, 160));
+    QTest::mouseRelease(p.map, Qt::LeftButton, {}, QPoint(100, 160));
+    p.map->zoomBy(0.7, QPointF(100, 100));
+    QCOMPARE(p.map->grab(legend).toImage(), before);
+    grab(p.map, QStringLiteral("countymap-legend-") + (markers ? QStringLiteral("markers") : QStringLiteral("plain")));
+}
+
+void tst_CountyMap::fitFramesTheSelection_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::newRow("1024 x 740") << QSize(1024, 740);
+    QTest::newRow("1600 x 1000") << QSize(1600, 1000);
+    QTest::newRow("smallest") << QSize(0, 0);
+}
+
+// Ohio with KIH42: the listed counties of Indiana and Kentucky selected
+// too. Fit, at first show and after a resize, shows every one of them whole.
+void tst_CountyMap::fitFramesTheSelection()
+{
+    QFETCH(QSize, window);
+    Program p(Ohio, Covington);
+    QStringList selected;
+    for (int i = 0; i < p.lstFips->count() && selected.size() < 24; ++i) {
+        const QString id = p.lstFips->item(i)->text().mid(1, 5);
+        if (!id.startsWith(QLatin1String("39")))
+            selected << id;
+    }
+    QVERIFY(selected.size() >= 6);
+    for (const QString &id : std::as_const(selected))
+        p.fips->toggleCounty(id);
+    p.fips->resize(window.expandedTo(p.fips->minimumSizeHint()));
+    QCoreApplication::processEvents();
+    auto framed = [&] {
+        for (const QString &id : std::as_const(selected)) {
+            const QRectF r = widgetBoundsOf(p.map, id);
+            if (!QRectF(p.map->mapArea()).contains(r))
+                return id;
+        }
+        return QString();
+    };
+    QCOMPARE(framed(), QString());
+    p.map->zoomBy(3, QPointF(50, 50));
+    QVERIFY(!framed().isEmpty());
+    p.fips->findChild<QPushButton *>(QStringLiteral("cmdFit"))->click();
+    QCOMPARE(framed(), QString());
+    // Home state whole as well.
+    const QRectF home = p.map->drawing().transform(QSizeF(p.map->mapArea().size())).mapRect(p.map->model().homeBounds());
+    QVERIFY(QRectF(p.map->mapArea()).adjusted(-1, -1, 1, 1).contains(home));
+    grab(p.fips, QStringLiteral("countymap-fit-%1x%2").arg(p.fips->width()).arg(p.fips->height()));
+}
+
+void tst_CountyMap::smallCountiesMarked_data()
+{
+    QTest::addColumn<int>("stateId");
+    QTest::addColumn<QString>("transmitter");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Aleutians West") << Alaska << QStringLiteral(" Unalaska         WXK89  162.550") << "02016"
+                                    << "Aleutians West";
+    QTest::newRow("Texas, Rockwall") << 42 << QStringLiteral(" Dallas           KEC56  162.400") << "48397"
+                                     << "Rockwall";
+}
+
+// A selected county a few pixels across gets an orange dot with the black
+// outline; what a screen reader hears of it is unchanged.
+void tst_CountyMap::smallCountiesMarked()
+{
+    QFETCH(int, stateId);
+    QFETCH(QString, transmitter);
+    QFETCH(QString, id);
+    QFETCH(QString, name);
+    Program p(stateId, transmitter);
+    p.fips->resize(p.fips->minimumSizeHint());
+    QCoreApplication::processEvents();
+    p.fips->toggleCounty(id);
+    QVERIFY(p.map->drawing().isSelected(id));
+    QVERIFY2(p.map->smallCounties().contains(id), qPrintable(p.map->smallCounties().join(' ')));
+    const QImage shot = p.map->grab().toImage();
+    const QPoint at = p.map->widgetPointOf(id) * shot.devicePixelRatio();
+    int orange = 0, black = 0;
+    for (int dx = -7; dx <= 7; ++dx)
+        for (int dy = -7; dy <= 7; ++dy) {
+            const QColor c = shot.pixelColor(at + QPoint(dx, dy));
+            orange += c == QColor(0xe6, 0x9f, 0x00);
+            black += c.lightness() < 40;
+        }
+    QVERIFY2(orange >= 20 && black >= 12, qPrintable(QStringLiteral("%1 orange, %2 black").arg(orange).arg(black)));
+    QVERIFY(p.map->summary().contains(QStringLiteral("%1 (0%2)").arg(name, id)));
+    // Zoomed in far enough, the county is its own size again.
+    for (int i = 0; i < 30 && p.map->smallCounties().contains(id); ++i)
+        p.map->zoomBy(1.5, p.map->widgetPointOf(id));
+    QVERIFY(!p.map->smallCounties().contains(id));
+    grab(p.fips, QStringLiteral("countymap-small-") + name);
+}
+
+void tst_CountyMap::hoverNamesStateAndTransmitter()
+{
+    Program p(Ohio, Covington);
+    p.map->setTransmitterTable(ohioMarkers());
+    // A neighbour's county names its state.
+    QVERIFY(p.map->countyToolTip(QStringLiteral("21135")).startsWith(QStringLiteral("Lewis, Kentucky  021135")));
+    QVERIFY(p.map->countyToolTip(QStringLiteral("39049")).startsWith(QStringLiteral("Franklin, Ohio  039049")));
+    // A transmitter's mark names the transmitter, not the county under it.
+    const QPoint mark = p.map->widgetPointAt(-82.99, 39.96);
+    const QString field = p.map->transmitterAt(mark);
+    QCOMPARE(field, QStringLiteral(" Columbus         KIG86  162.550"));
+    const QString tip = p.map->transmitterToolTip(field);
+    for (const char *part : {"KIG86", "Columbus, OH", "162.550 MHz", "OUT OF SERVICE"})
+        QVERIFY2(tip.contains(QLatin1String(part)), qPrintable(tip));
+    QVERIFY(p.map->transmitterAt(p.map->widgetPointOf(QStringLiteral("39041"))).isEmpty());   // Delaware, no mark
+    // State borders come from the boundary file's state outlines.
+    QVERIFY(!p.map->model().stateBorders().isEmpty());
+}
+
+// File > Print Coverage... into a PDF: the same QPrinter path as a printer.
+void tst_CountyMap::printedPage()
+{
+    Program p(Ohio, Covington);
+    AppContext &ctx = *p.env.ctx;
+    for (const char *id : {"39061", "39025", "21117"})   // Hamilton, Clermont, Kenton KY
+        p.click(QString::fromLatin1(id));
+    p.fips->cmdOK_Click();
+    ctx.EventSelection[0] = QStringLiteral("TOR");
+    ctx.EventSelection[1] = QStringLiteral("SVR");
+    ctx.EventSelection[2] = QStringLiteral("FFW");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = p.env.path(QStringLiteral("coverage.pdf"));
+    printer.setOutputFileName(pdf);
+    QString why;
+    QVERIFY2(CoverageCommands::printCoveragePage(ctx, ctx, ctx.catalog, printer, &why), qPrintable(why));
+    const QString page = pdfText(pdf);
+    for (const char *part : {"KIH42", "Covington", "162.550", "039061", "Hamilton", "039025", "Clermont", "021117",
+                             "Kenton", "TOR", "Tornado Warning", "SVR", "FFW", "Receiver options", "Listing:"})
+        QVERIFY2(page.contains(QLatin1String(part)), part);
+    // Each county names the transmitters that cover it.
+    const QString hamilton = page.section(QStringLiteral("039061"), 1).section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(hamilton.contains(QStringLiteral("KIH42")), qPrintable(hamilton));
+    if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR"))
+        QFile::copy(pdf, qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/coverage-page.pdf"));
+}
+
+// nx4400c-cli coverage print --pdf: the stored setup's page, drawn by the
+// same code, with no screen.
+void tst_CountyMap::printedPageFromTheCommandLine()
+{
+    const QString cli = buildBinDir() + QStringLiteral("/nx4400c-cli");
+    if (!QFileInfo(cli).isExecutable())
+        QSKIP("nx4400c-cli is not built");
+    QTemporaryDir dir;
+    const QString cfg = dir.filePath(QStringLiteral("cfg")), work = dir.filePath(QStringLiteral("work"));
+    QVERIFY(QDir().mkpath(cfg + QStringLiteral("/NX4400C")) && QDir().mkpath(work));
+    {
+        QSettings store(cfg + QStringLiteral("/NX4400C/NX4400C.ini"), QSettings::IniFormat);
+        store.setValue(QStringLiteral("EDITOR/StateID"), Ohio);
+        store.setValue(QStringLiteral("EDITOR/TransmitterLocation"), Covington);
+    }
+    TestEnv env;
+    QStringList fips = env.ctx->FipEntries, events = env.ctx->EventSelection;
+    fips.fill(QString());
+    events.fill(QString());
+    fips[0] = QStringLiteral("X 039061  Hamilton               Ohio");
+    fips[1] = QStringLiteral("  039025  Clermont               Ohio");
+    fips[2] = QStringLiteral("X 021117  Kenton                 Kentucky");
+    events[0] = QStringLiteral("TOR");
+    events[1] = QStringLiteral("SVR");
+    QFile dat(work + QStringLiteral("/NX_4400C.DAT"));
+    QVERIFY(dat.open(QIODevice::WriteOnly));
+    dat.write(ParameterFile::format(fips, events));
+    dat.close();
+
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), cfg);
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));   // it needs no screen of its own
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(work);
+    const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+    run.start(cli, {QStringLiteral("coverage"), QStringLiteral("print"), QStringLiteral("--pdf"), pdf});
+    QVERIFY(run.waitForFinished(60000));
+    QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+    const QString page = pdfText(pdf);
+    for (const char *part : {"KIH42", "039061", "Hamilton", "021117", "Kenton", "TOR", "SVR", "Severe Thunderstorm"})
+        QVERIFY2(page.contains(QLatin1String(part)), part);
+    // Clermont is listed, not selected.
+    QVERIFY(!page.contains(QLatin1String("039025")));
+
+    // Without a file name it is told, not guessed.
+    run.start(cli, {QStringLiteral("coverage"), QStringLiteral("print")});
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitCode(), 2);
 }
 
 QTEST_MAIN(tst_CountyMap)

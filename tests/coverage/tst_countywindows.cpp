@@ -7,6 +7,7 @@
 #include "coverage/gui/frmFIPS.h"
 #include "base/Messages.h"
 #include "coverage/gui/CoverageCommands.h"
+#include "coverage/gui/CountyMapView.h"
 #include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
@@ -104,6 +105,8 @@ private slots:
     void noCurrentEntry();
     void blinkWhileEmpty();
     void toolbarCommandKeepsWindows();
+    void fitOn1024x768_data();
+    void fitOn1024x768();
 };
 
 void tst_CountyWindows::startUpFill()
@@ -553,6 +556,62 @@ void tst_CountyWindows::toolbarCommandKeepsWindows()
     QCOMPARE(fips->entryCount(), count);
     QCOMPARE(mainWindow.findChildren<frmFIPS *>().size(), 1);
     QCOMPARE(mainWindow.findChildren<frmEnterFIP *>().size(), 1);
+}
+
+void tst_CountyWindows::fitOn1024x768_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("county window") << "frmFIPS";
+    QTest::newRow("transmitter window") << "frmEnterFIP";
+}
+
+// On a 1024 x 768 screen (less a title bar and a panel) both windows fit
+// whole; the map is what gives up room, the list keeps its width; the
+// transmitter's information, three bold lines for one out of service, stays
+// in its own box under the list.
+void tst_CountyWindows::fitOn1024x768()
+{
+    QFETCH(QString, window);
+    Program p([](AppContext &ctx) {
+        ctx.config.StateID = 9;   // Georgia
+        ctx.config.TransmitterLocation = QStringLiteral(" Eatonton OOS     KXI89  162.525");
+    });
+    QDialog *w = window == QLatin1String("frmFIPS") ? static_cast<QDialog *>(p.fips) : static_cast<QDialog *>(p.enter);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const QSize screen(1024, 768 - 48);
+    const QSize least = w->minimumSizeHint().expandedTo(w->minimumSize());
+    QVERIFY2(least.width() <= screen.width() && least.height() <= screen.height(),
+             qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
+    auto *list = window == QLatin1String("frmFIPS") ? p.lstFips : p.lstCounty;
+    auto *map = w->findChild<CountyMapView *>();
+    QVERIFY(map);
+    w->resize(1600, 1000);
+    QCoreApplication::processEvents();
+    const int listWide = list->width(), mapWide = map->width();
+    w->resize(screen);
+    QCoreApplication::processEvents();
+    QCOMPARE(list->width(), listWide);
+    QVERIFY(map->width() < mapWide);
+    for (QWidget *c : w->findChildren<QWidget *>()) {
+        if (c->isVisibleTo(w) && c->parentWidget() == w)
+            QVERIFY2(w->rect().contains(c->geometry()), qPrintable(c->objectName()));
+    }
+    if (window == QLatin1String("frmEnterFIP")) {
+        p.enter->highlightTransmitter(QStringLiteral(" Eatonton OOS     KXI89  162.525"));
+        auto *info = child<QLabel>(w, QStringLiteral("lblTransmitterInfo"));
+        QVERIFY(info->text().startsWith(QStringLiteral("OUT OF SERVICE")));
+        QCoreApplication::processEvents();
+        const QRect infoBox(info->mapTo(w, QPoint(0, 0)), info->size());
+        const QRect listBox(list->mapTo(w, QPoint(0, 0)), list->size());
+        QVERIFY(!infoBox.intersects(listBox));
+        // The wrapped text fits its box with a line to spare.
+        const int room = info->contentsRect().width() - 2 * info->margin();
+        const int needed = info->fontMetrics().boundingRect(QRect(0, 0, room, 10000), Qt::TextWordWrap, info->text()).height();
+        QVERIFY2(needed + info->fontMetrics().lineSpacing() <= info->contentsRect().height() - 2 * info->margin(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(needed).arg(info->contentsRect().height())));
+    }
+    grab(w, QStringLiteral("countywindows-1024-") + window);
 }
 
 QTEST_MAIN(tst_CountyWindows)

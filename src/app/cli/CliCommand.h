@@ -33,6 +33,9 @@ struct CliCommand {
     QStringList examples;        // whole command lines, as a user types them
     std::function<int(const QStringList &args)> run;   // args after the name
     int order = 100;             // position in the usage and the manual
+    // Draws (fonts, pictures): runs under a GUI application without a
+    // screen (Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise).
+    bool paints = false;
 };
 
 // Program-wide facts for the manual page: files and environment variables.

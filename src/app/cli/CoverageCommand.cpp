@@ -2,20 +2,29 @@
 // nx4400c-cli coverage import FILE [--dry-run] [--output DIR]
 // nx4400c-cli coverage revert
 // nx4400c-cli coverage show [--state XX] [--transmitter TEXT] [--json]
+// nx4400c-cli coverage print --pdf FILE
 //
 // NOAA's county coverage listing, brought in by the user: the same importer,
 // checks and summary as File > Update Coverage... in the editor.
 #include "app/cli/CliCommand.h"
 
 #include "app/AppContext.h"
+#include "base/SafeWrite.h"
+#include "config/core/OptionSummary.h"
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
 #include "coverage/core/CoverageChanges.h"
 #include "coverage/core/CoverageImport.h"
 #include "coverage/core/CoverageLocation.h"
+#include "coverage/core/CoverageSheet.h"
 #include "coverage/core/StateDatabase.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QDate>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -309,6 +318,70 @@ int runShow(const QStringList &args)
     return 0;
 }
 
+int runPrint(const QStringList &args)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!positionals(args, {QStringLiteral("--pdf"), QStringLiteral("--page")}).isEmpty()) {
+        err << "coverage print: takes no file other than --pdf FILE\n";
+        return 2;
+    }
+    const QString path = valueOf(args, QStringLiteral("--pdf"));
+    if (path.isEmpty()) {
+        err << "coverage print: name the PDF file with --pdf FILE\n";
+        return 2;
+    }
+    const QString pageName = valueOf(args, QStringLiteral("--page"));
+    if (!pageName.isEmpty() && pageName.compare(QLatin1String("letter"), Qt::CaseInsensitive) != 0
+        && pageName.compare(QLatin1String("a4"), Qt::CaseInsensitive) != 0) {
+        err << "coverage print: --page is letter or a4\n";
+        return 2;
+    }
+    // The stored setup, as the editor reads it at start-up.
+    AppContext ctx;
+    LoadConfiguration(ctx, ctx.config);
+    if (QFileInfo(ctx.parameterFilePath).isFile())
+        LoadParameterFile(ctx, ctx);
+    CoverageSheet::Source source;
+    source.statesFolder = active();
+    source.listing = CoverageLocation::inUse(source.statesFolder, shipped(), QString()).describe();
+    source.made = QDate::currentDate();
+    source.stateId = ctx.config.StateID;
+    source.transmitter = ctx.config.TransmitterLocation;
+    source.fipEntries = ctx.FipEntries;
+    source.eventSelection = ctx.EventSelection;
+    source.options = optionSummary(ctx.config);
+    source.catalog = &ctx.catalog;
+
+    // The editor prints through QPrinter; the tool, which links no widgets,
+    // through its PDF writer: both are paged devices at the same resolution,
+    // and the page is drawn by the same code.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QString why;
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(1200);
+        writer.setTitle(QStringLiteral("NX-4400C Coverage"));
+        writer.setCreator(QStringLiteral("nx4400c-cli"));
+        writer.setPageSize(QPageSize(pageName.compare(QLatin1String("a4"), Qt::CaseInsensitive) == 0 ? QPageSize::A4
+                                                                                                     : QPageSize::Letter));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        if (!CoverageSheet::printSetup(writer, source, &why)) {
+            err << "coverage print: " << why << '\n';
+            return 1;
+        }
+    }
+    buffer.close();
+    if (!writeFileAtomically(path, bytes, &why)) {
+        err << "coverage print: " << why << '\n';
+        return 1;
+    }
+    out << "Coverage page written to " << QDir::toNativeSeparators(path) << '\n';
+    return 0;
+}
+
 const bool importRegistered = Cli::add({
     QStringLiteral("coverage import"),
     QStringLiteral("FILE [--dry-run] [--output DIR]"),
@@ -374,6 +447,28 @@ const bool showRegistered = Cli::add({
     {QStringLiteral("nx4400c-cli coverage show --state OH"), QStringLiteral("nx4400c-cli coverage show --transmitter KZZ49")},
     [](const QStringList &args) { return runShow(args); },
     62,
+});
+
+const bool printRegistered = Cli::add({
+    QStringLiteral("coverage print"),
+    QStringLiteral("--pdf FILE [--page letter|a4]"),
+    QStringLiteral("Prints the stored setup's coverage page into a PDF file."),
+    QStringLiteral("The page a site keeps with its receiver, as the editor's File > Print Coverage... prints it: the "
+                   "county map of the stored state and transmitter, the selected counties with the transmitters that "
+                   "cover them, the chosen event codes and a summary of the receiver's options, with the listing in "
+                   "use and the date."),
+    {
+        {QStringLiteral("--pdf"), QStringLiteral("FILE"), QStringLiteral("The PDF file to write (replaced whole)."), false,
+         QStringLiteral("file")},
+        {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; letter unless a4."), false,
+         QStringLiteral("letter|a4")},
+    },
+    {QStringLiteral("0\tthe page was written"), QStringLiteral("1\tthe file could not be written"),
+     QStringLiteral("2\ta usage error")},
+    {QStringLiteral("nx4400c-cli coverage print --pdf ~/Documents/coverage.pdf")},
+    [](const QStringList &args) { return runPrint(args); },
+    63,
+    true,
 });
 
 const bool dataFile = Cli::addFile({QStringLiteral("~/.local/share/NX4400C/coverage/States"),

@@ -5,9 +5,11 @@
 #include "app/cli/CliManual.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 #ifndef NX_RELEASE_DATE
 #define NX_RELEASE_DATE ""
@@ -15,7 +17,29 @@
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // A command that draws needs fonts, and so a GUI application; it needs
+    // no screen, so it runs on Qt's offscreen platform unless told otherwise.
+    QStringList raw;
+    for (int i = 1; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    int consumed = 0;
+    const CliCommand *early = Cli::find(raw, &consumed);
+    std::unique_ptr<QCoreApplication> application;
+    // Its --help (before any "--") is text only.
+    bool help = false;
+    for (const QString &a : raw.mid(consumed)) {
+        if (a == QLatin1String("--"))
+            break;
+        help = help || a == QLatin1String("--help") || a == QLatin1String("-h");
+    }
+    if (early && early->paints && !help) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("NX4400C"));
     QCoreApplication::setApplicationVersion(QStringLiteral(NX_VERSION));
     QStringList args = app.arguments().mid(1);

@@ -73,6 +73,7 @@ const MainCommand kCommands[] = {
     {"Exit", "exit", "Exit", "Exit  NX-4400 Program", true, true, &NX4400C::exitWithPrompt},
     {"Save History As", nullptr, nullptr, nullptr, false, false, &NX4400C::onSaveHistoryAs},
     {"Save Map As", nullptr, nullptr, nullptr, false, false, &NX4400C::onSaveMapAs},
+    {"Print Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::onPrintCoverage},
     {"Search Help", nullptr, nullptr, nullptr, false, true, &NX4400C::helpSearch},
     {"Test Packets", nullptr, nullptr, nullptr, false, false, &NX4400C::openTestPackets},
     {"About", nullptr, nullptr, nullptr, false, false, &NX4400C::openAbout},
@@ -152,6 +153,9 @@ void NX4400C::buildMenus()
     QAction *saveMap = mnuFile->addAction(QStringLiteral("Save &Map As..."));
     saveMap->setObjectName(QStringLiteral("mnuSaveMap"));
     connect(saveMap, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Save Map As")); });
+    QAction *printCoverage = mnuFile->addAction(QStringLiteral("Print &Coverage..."));
+    printCoverage->setObjectName(QStringLiteral("mnuPrintCoverage"));
+    connect(printCoverage, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Print Coverage")); });
     QAction *exitNoSave = mnuFile->addAction(QStringLiteral("Ex&it Without Save"));
     exitNoSave->setObjectName(QStringLiteral("mnuExitNoSave"));
     connect(exitNoSave, &QAction::triggered, this, [this] {
@@ -565,6 +569,11 @@ void NX4400C::onPrintHistory()
 void NX4400C::onSaveMapAs()
 {
     CoverageCommands::saveMapAs(m_ctx, m_ctx, this);
+}
+
+void NX4400C::onPrintCoverage()
+{
+    CoverageCommands::printCoverage(m_ctx, m_ctx, m_ctx.catalog);
 }
 
 void NX4400C::onSaveHistoryAs()

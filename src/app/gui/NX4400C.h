@@ -57,6 +57,7 @@ public:
     void onPrintHistory();
     void onSaveHistoryAs();
     void onSaveMapAs();
+    void onPrintCoverage();
     void helpContents();
     void helpSearch();
     void openTestPackets();

@@ -159,6 +159,17 @@ bool isCode(const QString &id)
     return true;
 }
 
+// The geometries of one object of the topology ("counties", "states").
+QJsonArray geometriesOf(const QJsonObject &topo, const char *object)
+{
+    return topo.value(QLatin1String("objects"))
+        .toObject()
+        .value(QLatin1String(object))
+        .toObject()
+        .value(QLatin1String("geometries"))
+        .toArray();
+}
+
 } // namespace
 
 bool Atlas::read(const QByteArray &json, QString *why)
@@ -171,12 +182,7 @@ bool Atlas::read(const QByteArray &json, QString *why)
     const QJsonObject topo = doc.object();
     if (topo.value(QLatin1String("type")).toString() != QLatin1String("Topology"))
         return fail(why, QStringLiteral("not a TopoJSON topology"));
-    const QJsonArray geometries = topo.value(QLatin1String("objects"))
-                                      .toObject()
-                                      .value(QLatin1String("counties"))
-                                      .toObject()
-                                      .value(QLatin1String("geometries"))
-                                      .toArray();
+    const QJsonArray geometries = geometriesOf(topo, "counties");
     if (geometries.isEmpty())
         return fail(why, QStringLiteral("the topology has no counties"));
     Arcs arcs;
@@ -232,6 +238,31 @@ bool Atlas::read(const QByteArray &json, QString *why)
             sb = sb.isNull() ? county.bounds : sb.united(county.bounds);
         }
         atlas.m_counties.append(std::move(county));
+    }
+    // The states' outlines, where the file has them: the same arcs as the
+    // counties' edges, so a state border lies exactly on its counties'.
+    const QJsonArray states = geometriesOf(topo, "states");
+    int closedStateRings = 0;   // the counties' count is the one kept
+    for (const QJsonValue &gv : states) {
+        const QJsonObject g = gv.toObject();
+        County state;
+        state.id = g.value(QLatin1String("id")).toString();
+        if (state.id.size() != 2 || !isCode(state.id + QStringLiteral("000")))
+            return fail(why, QStringLiteral("a state's code \"%1\" is not two digits").arg(state.id.left(12)));
+        const bool wrap = state.id == QLatin1String("02");
+        const QString type = g.value(QLatin1String("type")).toString();
+        const QJsonArray parts = g.value(QLatin1String("arcs")).toArray();
+        if (type == QLatin1String("Polygon")) {
+            if (!buildPolygon(arcs, parts, wrap, &state, &budget, &closedStateRings, why))
+                return false;
+        } else if (type == QLatin1String("MultiPolygon")) {
+            for (const QJsonValue &p : parts)
+                if (!buildPolygon(arcs, p.toArray(), wrap, &state, &budget, &closedStateRings, why))
+                    return false;
+        } else if (!type.isEmpty() && type != QLatin1String("null")) {
+            return fail(why, QStringLiteral("state %1 is a %2, not a polygon").arg(state.id, type.left(20)));
+        }
+        atlas.m_stateRings.insert(state.id, std::move(state.rings));
     }
     *this = std::move(atlas);
     return true;

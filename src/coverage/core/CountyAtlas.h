@@ -63,6 +63,10 @@ public:
     // (a share of its own size, at least a degree), the state first.
     QStringList neighbourhood(const QString &state, double margin = 0.15) const;
 
+    // A state's own outline (the topology's "states" object), for the heavy
+    // state borders of the map; empty when the file has none.
+    QVector<Ring> stateOutline(const QString &state) const { return m_stateRings.value(state); }
+
     // Rings the file left open, which the reader closed.
     int closedByReader() const { return m_closedByReader; }
 
@@ -71,6 +75,7 @@ private:
     QHash<QString, int> m_byId;
     QHash<QString, QVector<int>> m_byState;
     QMap<QString, QRectF> m_stateBounds;
+    QHash<QString, QVector<Ring>> m_stateRings;
     int m_closedByReader = 0;
 };
 

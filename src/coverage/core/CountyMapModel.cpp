@@ -116,6 +116,13 @@ bool Model::build(const CountyAtlas::Atlas &atlas, const QString &state)
     m_state = state;
     m_projection = Projection(atlas.stateBounds(state));
     for (const QString &s : states) {
+        for (const CountyAtlas::Ring &r : atlas.stateOutline(s)) {
+            Polygon ring;
+            ring.reserve(r.points.size());
+            for (const QPointF &p : r.points)
+                ring.append(m_projection.project(p));
+            m_stateBorders.append(std::move(ring));
+        }
         for (int index : atlas.countiesOf(s)) {
             const CountyAtlas::County &c = atlas.counties().at(index);
             if (c.rings.isEmpty())

@@ -67,6 +67,9 @@ public:
     // The chosen state's projected extent; "Fit" shows it.
     QRectF homeBounds() const { return m_homeBounds; }
     QRectF allBounds() const { return m_allBounds; }
+    // The outlines of the state and its neighbours, projected: drawn heavier
+    // than the county edges, so a state line shows inside a block of counties.
+    const QVector<Polygon> &stateBorders() const { return m_stateBorders; }
 
     // The shape at a projected point, or -1.
     int hitTest(const QPointF &p) const;
@@ -80,6 +83,7 @@ private:
     QString m_state;
     Projection m_projection;
     QVector<Shape> m_shapes;
+    QVector<Polygon> m_stateBorders;
     QHash<QString, int> m_byId;
     QRectF m_homeBounds;
     QRectF m_allBounds;

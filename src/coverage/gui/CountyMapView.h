@@ -2,13 +2,12 @@
 #pragma once
 
 #include "coverage/core/CountyEntries.h"
+#include "coverage/core/CountyMapDrawing.h"
 #include "coverage/core/CountyMapModel.h"
 #include "coverage/core/TransmitterTable.h"
 
 #include <QHash>
 #include <QImage>
-#include <QPainterPath>
-#include <QSet>
 #include <QWidget>
 
 class CountyCoverage;
@@ -17,10 +16,12 @@ class QPainter;
 // The county map: the chosen state's counties with the states around it in
 // grey, the counties the chosen transmitter covers shaded, the selected ones
 // (checked in the county list) marked strongly, the transmitters where their
-// positions are known. Wheel and drag zoom and pan; fit() returns to the
-// state. It never changes the list itself: a click, or Space on the county
+// positions are known, and the legend in a strip below the map. Wheel and
+// drag zoom and pan; fit() frames the state with every selected and covered
+// county. It never changes the list itself: a click, or Space on the county
 // highlighted with the arrow keys, asks its window to toggle the county
-// (countyToggled), and the window hands the list back (setListed).
+// (countyToggled), and the window hands the list back (setListed). The
+// drawing itself is CountyMapDrawing's, which saved and printed maps share.
 class CountyMapView : public QWidget
 {
     Q_OBJECT
@@ -36,8 +37,8 @@ public:
 
     // The state shown (two-digit code); a new state is fitted.
     void setState(const QString &stateCode);
-    QString state() const { return m_model.state(); }
-    QString stateName() const { return m_stateName; }
+    QString state() const { return m_draw.state(); }
+    QString stateName() const { return m_draw.stateName(); }
     void setStateName(const QString &name);
     // The chosen transmitter (its field): its counties are shaded.
     void setTransmitter(const QString &field);
@@ -45,7 +46,7 @@ public:
     void setListed(const QVector<CountyEntries::Item> &items);
     // Whether clicks and Space ask for toggles (the transmitter window's
     // preview only shows).
-    void setInteractive(bool on) { m_interactive = on; }
+    void setInteractive(bool on);
 
     void fit();
     void zoomBy(double factor, const QPointF &at);
@@ -60,22 +61,32 @@ public:
 
     // Listed entries the map cannot draw: no outline (newer Alaska codes,
     // marine zones, codes that are not digits) or too far from the state.
-    int notDrawnListed() const { return m_notDrawnListed; }
-    int notDrawnSelected() const { return m_notDrawnSelected; }
+    int notDrawnListed() const { return m_draw.notDrawnListed(); }
+    int notDrawnSelected() const { return m_draw.notDrawnSelected(); }
     // One line for the user: state, how many selected, how many not drawn.
-    QString noteText() const;
+    QString noteText() const { return m_draw.noteText(); }
+    // More counties selected than the receiver takes.
+    bool overLimit() const { return m_draw.overLimit(); }
     // What a screen reader hears as the map's description: the counts and
     // the selected counties by name and code.
-    QString summary() const;
+    QString summary() const { return m_draw.summary(); }
     // The highlighted county, spoken as it moves: "Franklin, 039049, selected".
     QString highlightText() const;
     // Hover text of a county: name, six-digit code, covering transmitters.
-    QString countyToolTip(const QString &id) const;
+    QString countyToolTip(const QString &id) const { return m_draw.countyToolTip(id); }
 
-    // Paints the whole map, legend included, into `target` of `size`.
-    void render(QPainter &painter, const QSize &size);
+    // Hover text of a transmitter mark: call sign, place, frequency, status.
+    QString transmitterToolTip(const QString &field) const { return m_draw.transmitterToolTip(field); }
+    QString transmitterAt(const QPoint &widgetPos) const;
+    // Selected or covered counties too small to see, drawn with a dot.
+    QStringList smallCounties() const;
+    // Where the counties are drawn, and the legend's strip below them.
+    QRect mapArea() const;
+    QRect legendRect() const;
 
-    const CountyMap::Model &model() const { return m_model; }
+    const CountyMap::Model &model() const { return m_draw.model(); }
+    const CountyMapDrawing &drawing() const { return m_draw; }
+    bool isInteractive() const { return m_interactive; }
 
 signals:
     void countyToggled(const QString &id);
@@ -94,46 +105,15 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    enum class Kind { Neighbour, Home, Covered, Selected };
-
-    QTransform viewTransform(const QSizeF &size) const;
-    Kind kindOf(int shape) const;
     void invalidate();
     void updateNotes();
-    void paintBase(QPainter &p, const QSizeF &size) const;
-    void paintOverlay(QPainter &p, const QSizeF &size) const;
-    struct LegendItem {
-        QString text;
-        int swatch;   // 0 selected, 1 covered, 2 home, 3 neighbour, 4 marker, 5 out of service
-    };
-    QVector<LegendItem> legendItems() const;
-    int legendHeight(double width) const;
-    void paintLegend(QPainter &p, const QSizeF &size) const;
+    void refitIfFitted();
     void moveHighlight(double dx, double dy);
     void announceHighlight();
+    QSizeF areaSize() const;
 
-    const CountyAtlas::Atlas *m_atlas = nullptr;
-    const CountyCoverage *m_coverage = nullptr;
-    QHash<QString, TransmitterInfo> m_transmitters;
-    CountyMap::Model m_model;
-    QVector<QPainterPath> m_paths;
-    QString m_stateName;
-    QString m_transmitter;
-    QSet<QString> m_covered;          // five-digit codes
-    struct Entry {
-        QString id;                   // five digits, empty for a code that is not digits
-        bool checked = false;
-    };
-    QVector<Entry> m_entries;         // the county list, in order
-    QSet<QString> m_listedIds;
-    QSet<QString> m_selectedIds;
-    QStringList m_selectedNames;      // "Franklin (039049)", list order
-    int m_notDrawnListed = 0;
-    int m_notDrawnSelected = 0;
+    CountyMapDrawing m_draw;
     bool m_interactive = true;
-
-    double m_scale = 1;               // pixels per kilometre
-    QPointF m_centre;                 // projected point at the widget's centre
     bool m_fitted = false;
     int m_hover = -1;
     int m_highlight = -1;
@@ -141,9 +121,11 @@ private:
     QPointF m_pressCentre;
     bool m_pressed = false;
     bool m_dragging = false;
-    mutable QImage m_base;            // the counties, redrawn when the view changes
+    mutable QImage m_base;            // counties and legend, redrawn when the view changes
 };
 
 // Saves the map as PNG, or SVG when the name ends in ".svg", through the
-// atomic writer. False with a sentence for the user when it cannot.
-bool saveCountyMap(CountyMapView &map, const QString &path, QString *why = nullptr);
+// atomic writer: a caption above (state, transmitter, listing, date made),
+// the map with its legend, and the selected counties beside it. False with a
+// sentence for the user when it cannot.
+bool saveCountyMap(const CountyMapView &map, const QStringList &caption, const QString &path, QString *why = nullptr);

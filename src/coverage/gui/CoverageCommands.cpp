@@ -14,7 +14,12 @@
 #include "coverage/gui/frmFIPS.h"
 #include "coverage/gui/CountyMapView.h"
 
+#include "config/core/OptionSummary.h"
+#include "coverage/core/CoverageSheet.h"
+
 #include <QComboBox>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -108,6 +113,65 @@ void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
         fips->countyMap()->fit();
     }
     fips->cmdSaveMap_Click();
+}
+
+bool printCoveragePage(Services &services, const ReceiverSetup &setup, const EventCatalog &catalog, QPrinter &printer,
+                       QString *why)
+{
+    printer.setDocName(QStringLiteral("NX-4400C Coverage"));
+    CoverageSheet::Source source;
+    source.statesFolder = services.statesFolder;
+    source.listing = coverageInUse(services);
+    source.made = services.clock().date();
+    source.stateId = setup.config.StateID;
+    source.transmitter = setup.config.TransmitterLocation;
+    source.fipEntries = setup.FipEntries;
+    source.eventSelection = setup.EventSelection;
+    source.options = optionSummary(setup.config);
+    source.catalog = &catalog;
+    return CoverageSheet::printSetup(printer, source, why);
+}
+
+void printCoverage(Services &services, const ReceiverSetup &setup, const EventCatalog &catalog)
+{
+    const QString title = QStringLiteral("Print Coverage");
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    QString why;
+    if (!info.isNull()) {
+        if (services.prompter().ask(title, QStringLiteral("Print the coverage page on %1?").arg(info.printerName()),
+                                    Prompter::Icon::Question, Prompter::Buttons::OkCancel)
+            != Prompter::Button::Ok)
+            return;
+        QPrinter printer(info, QPrinter::HighResolution);
+        if (printCoveragePage(services, setup, catalog, printer, &why))
+            services.view().setStatusText(QStringLiteral("Left"),
+                                          QStringLiteral("Coverage page sent to printer %1").arg(info.printerName()));
+        else
+            services.prompter().ask(title, QStringLiteral("Printing on %1 failed: %2").arg(info.printerName(), why),
+                                    Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+        return;
+    }
+    // No printer set up: the same page into a PDF file.
+    Prompter::SaveRequest request;
+    request.title = title;
+    request.directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    request.fileName = QStringLiteral("coverage.pdf");
+    request.filter = QStringLiteral("PDF document (*.pdf)");
+    QString path = services.prompter().saveFileName(request);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        path += QStringLiteral(".pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    if (printCoveragePage(services, setup, catalog, printer, &why))
+        services.view().setStatusText(QStringLiteral("Left"),
+                                      QStringLiteral("Coverage page saved to %1").arg(QDir::toNativeSeparators(path)));
+    else
+        services.prompter().ask(title, QStringLiteral("The coverage page could not be saved to %1: %2")
+                                           .arg(QDir::toNativeSeparators(path), why),
+                                Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
 }
 
 void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog, QWidget *parent)

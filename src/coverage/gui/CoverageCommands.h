@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+class QPrinter;
 class QWidget;
 class Services;
 struct EventCatalog;
@@ -19,6 +20,15 @@ void openFips(Services &services, ReceiverSetup &setup, QWidget *mainWindow);   
 // "Save Map As": the county window's map, as the window would show it, to a
 // PNG or SVG file the user names.
 void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow);
+// File > Print Coverage...: the page a site keeps with its receiver (map,
+// selected counties and their transmitters, event codes, options) for the
+// stored setup, on the default printer after asking, or, with no printer,
+// into a PDF file the user names.
+void printCoverage(Services &services, const ReceiverSetup &setup, const EventCatalog &catalog);
+// The same page on `printer`, a printer or a PDF file alike. False with a
+// reason when it could not be printed.
+bool printCoveragePage(Services &services, const ReceiverSetup &setup, const EventCatalog &catalog, QPrinter &printer,
+                       QString *why = nullptr);
 void openEvents(Services &services, ReceiverSetup &setup, const EventCatalog &catalog,
                 QWidget *parent);                                                  // "Event Codes"
 

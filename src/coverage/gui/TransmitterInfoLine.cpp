@@ -16,7 +16,15 @@ TransmitterInfoLine::TransmitterInfoLine(Services &services, QListWidget *list, 
     setTextFormat(Qt::PlainText);
     setFrameShape(QFrame::StyledPanel);
     setMargin(3);
-    setMinimumHeight(fontMetrics().lineSpacing() * 2 + 8);
+    // Room for five lines, wrapped inside the line's own box: the longest
+    // description in bold (an out-of-service transmitter, four lines beside
+    // a narrow list) and a note under it. The list above gives up height
+    // first; the box never runs into it.
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    QFont bold = font();
+    bold.setBold(true);
+    setMinimumHeight(QFontMetrics(bold).lineSpacing() * 5 + 2 * (margin() + frameWidth()) + 2);
     connect(list, &QListWidget::currentItemChanged, this, &TransmitterInfoLine::refresh);
     connect(list->model(), &QAbstractItemModel::modelReset, this, &TransmitterInfoLine::refresh);
     connect(list->model(), &QAbstractItemModel::rowsRemoved, this, &TransmitterInfoLine::refresh);

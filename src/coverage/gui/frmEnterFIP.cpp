@@ -103,11 +103,12 @@ frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *coun
     m_preview->setObjectName(QStringLiteral("mapPreview"));
     m_preview->setAccessibleName(QStringLiteral("Map of the transmitter's counties"));
     m_preview->setInteractive(false);
-    m_preview->setMinimumSize(320, 260);
+    m_preview->setMinimumSize(240, 200);
     connect(m_lstCounty, &QListWidget::currentRowChanged, this, &frmEnterFIP::updatePreview);
 
+    // The preview takes the room that is left and gives it back first.
     auto *upper = new QHBoxLayout;
-    upper->addLayout(listColumn, 1);
+    upper->addLayout(listColumn, 0);
     upper->addSpacing(8);
     upper->addWidget(m_preview, 1);
     upper->addSpacing(8);

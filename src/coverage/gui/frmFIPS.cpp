@@ -14,6 +14,11 @@
 #include "coverage/core/StateDatabase.h"
 #include "coverage/core/TransmitterTable.h"
 #include "coverage/gui/CountyMapView.h"
+#include "coverage/gui/CoverageCommands.h"
+#include "coverage/core/CoverageSheet.h"
+
+#include <QAccessible>
+#include <QStandardPaths>
 
 #include <QEvent>
 #include <QFrame>
@@ -151,8 +156,11 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     side->addStretch();
     side->addLayout(okRow);
 
+    // The map takes what room is left, and gives it back first when the
+    // window is small (a 1024 x 768 screen): the list and the buttons keep
+    // their size.
     auto *upper = new QHBoxLayout;
-    upper->addLayout(listColumn, 1);
+    upper->addLayout(listColumn, 0);
     upper->addSpacing(8);
     upper->addWidget(buildMapColumn(), 1);
     upper->addSpacing(8);
@@ -190,14 +198,24 @@ QWidget *frmFIPS::buildMapColumn()
     auto *column = new QWidget(this);
     column->setObjectName(QStringLiteral("fraMap"));
     m_map = new CountyMapView(column);
-    m_map->setMinimumSize(420, 360);
+    m_map->setMinimumSize(260, 240);
     QPushButton *fit = makeButton(column, QStringLiteral("cmdFit"), QStringLiteral("Fit"));
-    fit->setToolTip(QStringLiteral("Show the whole state"));
+    fit->setToolTip(QStringLiteral("Show the whole state with every selected and covered county"));
     QPushButton *save = makeButton(column, QStringLiteral("cmdSaveMap"), QStringLiteral("Save Map As..."));
     connect(fit, &QPushButton::clicked, this, &frmFIPS::cmdFit_Click);
     connect(save, &QPushButton::clicked, this, &frmFIPS::cmdSaveMap_Click);
     m_lblMapNote = Widgets::label(column, QStringLiteral("lblMapNote"), QString(), QStringLiteral("County map"));
     m_lblMapNote->setWordWrap(true);
+    m_lblMapWarning = new QLabel(column);
+    m_lblMapWarning->setObjectName(QStringLiteral("lblMapWarning"));
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    m_lblMapWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(iconSize));
+    m_lblMapWarning->setAccessibleName(QStringLiteral("Warning"));
+    m_lblMapWarning->hide();
+    auto *noteRow = new QHBoxLayout;
+    noteRow->setSpacing(4);
+    noteRow->addWidget(m_lblMapWarning, 0, Qt::AlignTop);
+    noteRow->addWidget(m_lblMapNote, 1);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(Widgets::heading(column, QStringLiteral("lblMapHeading"), QStringLiteral("County map"), m_map));
@@ -209,7 +227,7 @@ QWidget *frmFIPS::buildMapColumn()
     layout->setSpacing(2);
     layout->addLayout(buttons);
     layout->addWidget(m_map, 1);
-    layout->addWidget(m_lblMapNote);
+    layout->addLayout(noteRow);
 
     // The map follows the list: every check mark, entry added or removed.
     auto listed = [this] {
@@ -222,7 +240,7 @@ QWidget *frmFIPS::buildMapColumn()
     connect(model, &QAbstractItemModel::rowsRemoved, this, listed);
     connect(model, &QAbstractItemModel::modelReset, this, listed);
     connect(m_map, &CountyMapView::countyToggled, this, &frmFIPS::toggleCounty);
-    connect(m_map, &CountyMapView::contentChanged, this, [this] { m_lblMapNote->setText(m_map->noteText()); });
+    connect(m_map, &CountyMapView::contentChanged, this, &frmFIPS::showMapNote);
     // The keyboard highlight on the map and the list's current entry agree.
     connect(m_map, &CountyMapView::highlightChanged, this, [this](const QString &id) {
         for (int i = 0; i < m_lstFips->count(); ++i) {
@@ -234,6 +252,22 @@ QWidget *frmFIPS::buildMapColumn()
         }
     });
     return column;
+}
+
+void frmFIPS::showMapNote()
+{
+    // More counties checked than the receiver takes: the line turns into a
+    // warning, in colour, with the warning sign, and a screen reader is told.
+    const bool over = m_map->overLimit();
+    const bool was = m_lblMapWarning->isVisibleTo(this);
+    m_lblMapNote->setText(m_map->noteText());
+    m_lblMapNote->setStyleSheet(over ? QStringLiteral("QLabel { color: #a00000; font-weight: bold; }") : QString());
+    m_lblMapNote->setAccessibleName(over ? QStringLiteral("Warning: ") + m_map->noteText() : QString());
+    m_lblMapWarning->setVisible(over);
+    if (over && !was && QAccessible::isActive()) {
+        QAccessibleEvent alert(m_lblMapNote, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
 }
 
 const CountyCoverage *frmFIPS::coverage()
@@ -333,6 +367,8 @@ void frmFIPS::cmdSaveMap_Click()
 {
     Prompter::SaveRequest request;
     request.title = QStringLiteral("Save Map As");
+    // Pictures for a site's papers start in the user's documents.
+    request.directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     request.fileName = (m_map->stateName().isEmpty() ? QStringLiteral("county-map") : m_map->stateName()) + QStringLiteral(".png");
 #ifndef NX_WITHOUT_SVG
     request.filter = QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)");
@@ -349,8 +385,13 @@ void frmFIPS::cmdSaveMap_Click()
         && !(svg && path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)))
         path += QStringLiteral(".png");
     QString why;
-    if (!saveCountyMap(*m_map, path, &why))
+    if (!saveCountyMap(*m_map, mapCaption(), path, &why))
         m_svc.prompter().ask(QStringLiteral("Save Map As"), why, Prompter::Icon::Exclamation, Prompter::Buttons::Ok);
+}
+
+QStringList frmFIPS::mapCaption() const
+{
+    return CoverageSheet::caption(m_map->drawing(), CoverageCommands::coverageInUse(m_svc), m_svc.clock().date());
 }
 
 void frmFIPS::placeHeadings()

@@ -67,6 +67,9 @@ public:
     // Brings the map up to date: boundaries, coverage and the state shown.
     // The window does it when it opens, so start-up reads none of them.
     void prepareMap();
+    // What a saved or printed map says above the drawing: state,
+    // transmitter, the listing in use and today's date.
+    QStringList mapCaption() const;
 
 public slots:
     // Escape and the close box run OK, so that what the window shows is
@@ -83,6 +86,7 @@ private:
     void runEditor(int16_t mode, int target, const QString &current, const QString &caption);
     QWidget *buildMapColumn();
     void refreshMapState();
+    void showMapNote();
 
     Services &m_svc;
     ReceiverSetup &m_setup;
@@ -98,6 +102,7 @@ private:
     QPushButton *m_cmdOK = nullptr;
     CountyMapView *m_map = nullptr;
     QLabel *m_lblMapNote = nullptr;
+    QLabel *m_lblMapWarning = nullptr;
     std::unique_ptr<CountyCoverage> m_coverage;
     QString m_coverageFolder;
     bool m_mapPrepared = false;
