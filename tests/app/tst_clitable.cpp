@@ -67,6 +67,8 @@ class CliTable : public QObject
         env.insert(QStringLiteral("HOME"), m_home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        // The completions ask the program itself for state names and codes.
+        env.insert(QStringLiteral("PATH"), buildBinDir() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
         return env;
     }
 
@@ -262,6 +264,9 @@ private slots:
             {"profile load ", {"site.nxprofile", "sub/"}, {"notes.txt"}},
             {"image --profile ", {"site.nxprofile"}, {"notes.txt"}},
             {"sounds --play ", {"RWT", "110"}, {}},
+            {"setup transmitter --state ", {"Ohio", "OH", "Puerto Rico"}, {"--state"}},
+            {"setup events add ", {"TOR", "SVR"}, {"add"}},
+            {"setup counties add 0390", {"039001", "039049"}, {"012011"}},
         };
         for (const char *shell : {"bash", "zsh", "fish"}) {
             for (const auto &row : rows) {
