@@ -429,7 +429,9 @@ void CountyMapView::paintBase(QPainter &p, const QSizeF &size) const
 QVector<CountyMapView::LegendItem> CountyMapView::legendItems() const
 {
     using Item = LegendItem;
-    QString callsign = m_transmitter.simplified().section(QLatin1Char(' '), -2, -2);
+    // A transmitter the listing does not have covers nothing: the listed
+    // counties are only listed.
+    const QString callsign = m_covered.isEmpty() ? QString() : m_transmitter.simplified().section(QLatin1Char(' '), -2, -2);
     QVector<Item> items;
     if (m_interactive)
         items << Item{QStringLiteral("Selected"), 0};

@@ -64,6 +64,7 @@ frmCoverageUpdate::frmCoverageUpdate(const CoverageImport::Result &r, const Cove
     m_tblChanges->setTextElideMode(Qt::ElideRight);
     m_tblChanges->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_tblChanges->verticalHeader()->hide();
+    m_tblChanges->verticalHeader()->setDefaultSectionSize(QFontMetrics(Widgets::fixedFont()).lineSpacing() + 6);
     m_tblChanges->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_tblChanges->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_tblChanges->setFont(Widgets::fixedFont());
@@ -108,7 +109,8 @@ frmCoverageUpdate::frmCoverageUpdate(const CoverageImport::Result &r, const Cove
     root->addWidget(m_tblChanges, 1);
     root->addLayout(buttons);
     // Room for the table, within a 1024x768 screen and its panels.
-    resize(qMin(sizeHint().width(), 960), qMin(sizeHint().height() + fm.lineSpacing() * 8, 680));
+    resize(qMin(960, qMax(sizeHint().width(), fm.horizontalAdvance(QString(96, QLatin1Char('0'))))),
+           qMin(sizeHint().height() + fm.lineSpacing() * 8, 680));
 }
 
 void frmCoverageUpdate::addRow(const QString &change, const QString &what)
