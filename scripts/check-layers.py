@@ -21,7 +21,7 @@ import re
 import sys
 
 SUBSYSTEM_DEPS = {
-    "coverage": [],
+    "coverage": ["config"],
     "config": [],
     "history": ["config", "coverage"],
     "link": ["config", "coverage", "history"],

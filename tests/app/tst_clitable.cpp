@@ -78,6 +78,8 @@ class CliTable : public QObject
         env.insert(QStringLiteral("HOME"), m_home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.filePath(QStringLiteral("data")));
+        // The completions ask the program itself for state names and codes.
+        env.insert(QStringLiteral("PATH"), buildBinDir() + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
         return env;
     }
 
@@ -404,6 +406,9 @@ private slots:
             {"config set ", {"TimeZoneOffset", "SerialPort", "NV8009/AcceptAllAlerts"}, {"AcceptAllAlerts", "list"}},
             {"config get Time", {"TimeZoneOffset"}, {"SerialPort"}},
             {"config set TimeZoneOffset ", {}, {"TimeZoneOffset"}},
+            {"setup transmitter --state ", {"Ohio", "OH", "Puerto Rico"}, {"--state"}},
+            {"setup events add ", {"TOR", "SVR"}, {"add"}},
+            {"setup counties add 0390", {"039001", "039049"}, {"012011"}},
         };
         for (const char *shell : {"bash", "zsh", "fish"}) {
             for (const auto &row : rows) {

@@ -3,14 +3,19 @@
 // on a row, the refusals that leave the disk as it was, the transmitter of
 // another state, the summary against the user's choice, and the 2018
 // snapshot that must give the shipped state files byte for byte.
+#include "config/core/ReceiverSetup.h"
 #include "coverage/core/CoverageChanges.h"
 #include "coverage/core/CoverageImport.h"
 #include "coverage/core/CoverageLocation.h"
+#include "coverage/core/EventCatalog.h"
+#include "coverage/core/SetupCheck.h"
 #include "coverage/core/StateDatabase.h"
 #include "support/CoverageListings.h"
 #include "support/TestEnv.h"
 
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace CoverageListings;
 using CoverageImport::IssueKind;
@@ -62,7 +67,10 @@ class tst_CoverageImport : public QObject
 private slots:
     void importsEachShape_data();
     void importsEachShape();
+    void snapshotGivesShippedFiles_data();
     void snapshotGivesShippedFiles();
+    void foldersStayInside_data();
+    void foldersStayInside();
     void summaryWarnsAboutTheUsersChoice();
     void revertLeavesTheShippedSet();
 };
@@ -114,6 +122,11 @@ void tst_CoverageImport::importsEachShape_data()
          false, -1, -1, padded(QStringLiteral("039015  Do\u00F1a                   Otway            WXM69  162.525"))},
         {"no coverage", [](QList<Row> &r) { r << row("OH", "Brown", "039015", "---No  NWR Coverage---", "", "", ""); },
          false, -1, -1, padded(QStringLiteral("039015  Brown                  --No NWR Coverage--"))},
+        {"county code of another state", [](QList<Row> &r) { r << row("IN", "Posey", "039049", "Evansville", "IN", "162.550", "KIG76"); },
+         false, int(IssueKind::WrongState), 4, adamsKzz},
+        {"tab in a field", [](QList<Row> &r) { r << row("OH", "Brown\tCounty", "039015", "Otway", "OH", "162.525", "WXM69"); },
+         false, int(IssueKind::ControlCharacter), 4, adamsKzz},
+        {"rows in another order", [](QList<Row> &r) { std::reverse(r.begin(), r.end()); }, false, -1, -1, adamsKzz},
         {"refused: no usable rows", [](QList<Row> &r) { for (Row &x : r) x[3] = "12345"; }, true, int(IssueKind::BadCode), 0,
          QString()},
         {"refused: empties a state", [](QList<Row> &r) { r.removeAt(3); }, true, -1, -1, QString()},
@@ -158,6 +171,14 @@ void tst_CoverageImport::importsEachShape()
     if (!refused) {
         const QStringList ohio = r.stateLines.value(34);
         QVERIFY2(ohio.contains(ohioLine), qPrintable(ohio.join(QLatin1Char('\n'))));
+        // Rows in another order, or a row refused for its state or a
+        // control character, leave every file as the base listing has it.
+        const QByteArray tag = QTest::currentDataTag();
+        if (tag.endsWith("clean") || tag.endsWith("order") || kind == int(IssueKind::WrongState)
+            || kind == int(IssueKind::ControlCharacter))
+            QCOMPARE(r.stateLines, base.stateLines);
+        for (const QString &line : std::as_const(ohio))
+            QVERIFY2(!line.contains(QLatin1Char('\t')), qPrintable(line));
     }
     // On disk once per kind of outcome (the disk is slow under load): a
     // refused file leaves every byte as it was; an accepted one replaces the
@@ -207,15 +228,47 @@ void tst_CoverageImport::importsEachShape()
              QStringLiteral("S"));
 }
 
+void tst_CoverageImport::snapshotGivesShippedFiles_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<bool>("shuffled");
+    QTest::newRow("CCL.js as published") << -1 << false;
+    QTest::newRow("CCL.js, rows shuffled") << int(Shape::CclJs) << true;
+    QTest::newRow("ccl-data.js, rows shuffled") << int(Shape::CclDataJs) << true;
+    QTest::newRow("CSV, rows shuffled") << int(Shape::Csv) << true;
+}
+
 void tst_CoverageImport::snapshotGivesShippedFiles()
 {
+    QFETCH(int, shape);
+    QFETCH(bool, shuffled);
     const QString ccl = sourceDir() + QStringLiteral("/tools/make-states/CCL-2018-08-10.js");
-    const CoverageImport::Result r = CoverageImport::importFile(ccl, QString());
+    CoverageImport::Result r = CoverageImport::importFile(ccl, QString());
     QVERIFY2(!r.refused, qPrintable(r.refusal));
     QCOMPARE(r.rowsRead, 6563);
+    if (shape >= 0) {
+        // The same rows in another shape and another order.
+        const CoverageListing::Listing published = CoverageListing::read(readAll(ccl));
+        QList<Row> rows;
+        for (const CoverageListing::Row &p : published.rows) {
+            Row x;
+            for (const QString &v : p.values)
+                x << v.toUtf8();
+            rows << x;
+        }
+        if (shuffled) {
+            QRandomGenerator random(4400);
+            std::shuffle(rows.begin(), rows.end(), random);
+        }
+        r = CoverageImport::build(CoverageListing::read(write(Shape(shape), rows)), QStringLiteral("again"), {});
+        QVERIFY2(!r.refused, qPrintable(r.refusal));
+        QCOMPARE(r.rowsRead, 6563);
+    }
     const QMap<QString, QByteArray> files = r.files();
     QCOMPARE(files.size(), 56);
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (shape >= 0 && it.key() == CoverageImport::InfoFileName)
+            continue;
         const QByteArray shipped = readAll(sourceDir() + QStringLiteral("/data/States/") + it.key());
         if (shipped != it.value())
             QFAIL(qPrintable(it.key() + QStringLiteral(" differs from the shipped file")));
@@ -232,7 +285,14 @@ void tst_CoverageImport::summaryWarnsAboutTheUsersChoice()
     const CoverageChanges::Side before = side(baseRows());
     const QString kzz = QStringLiteral(" Maysville        KZZ49  162.425");
     const QString otway = QStringLiteral(" Otway            WXM69  162.525");
-    const QStringList adams{QStringLiteral("039001")};
+    EventCatalog catalog;
+    InitEventCatalog(catalog);
+    auto check = [&](const CoverageChanges::Side &listing, const QString &transmitter) {
+        ReceiverSetup setup;
+        setup.config.TransmitterLocation = transmitter;
+        setup.FipEntries[0] = QStringLiteral("X 039001  Adams                  Ohio");
+        return SetupCheck::check(listing, setup, catalog);
+    };
 
     QList<Row> changed = baseRows();
     changed[0][12] = "OUT OF SERVICE";          // KZZ49 off the air
@@ -240,7 +300,7 @@ void tst_CoverageImport::summaryWarnsAboutTheUsersChoice()
     changed[1][7] = "162.475";                  // WXM69 retuned
     changed.removeAt(2);                        // WXJ93 gone
     changed << row("OH", "Allen", "039003", "Lima North", "OH", "162.550", "WXN99");   // a new one
-    const CoverageChanges::Summary s = CoverageChanges::compare(before, side(changed), kzz, adams);
+    const CoverageChanges::Summary s = CoverageChanges::compare(before, side(changed));
     QCOMPARE(s.added.size(), 1);
     QVERIFY(s.added.first().startsWith(QStringLiteral("WXN99")));
     QCOMPARE(s.removed.size(), 1);
@@ -248,20 +308,94 @@ void tst_CoverageImport::summaryWarnsAboutTheUsersChoice()
     QCOMPARE(s.retuned.size(), 1);
     QVERIFY(s.retuned.first().contains(QStringLiteral("162.525 -> 162.475")));
     QCOMPARE(s.outOfService.size(), 1);
-    QVERIFY(s.warnings.value(0).startsWith(QStringLiteral("YOUR TRANSMITTER IS OUT OF SERVICE")));
     QVERIFY(s.countiesChanged.join(QLatin1Char('|')).contains(QStringLiteral("039003 Allen (Ohio): +WXN99 -WXJ93")));
-    QVERIFY(s.text().startsWith(QStringLiteral("!! YOUR TRANSMITTER")));
 
-    // The stored transmitter retuned: its field is gone, and said to be.
-    const CoverageChanges::Summary t = CoverageChanges::compare(before, side(changed), otway, adams);
-    QVERIFY(t.warnings.value(0).startsWith(QStringLiteral("YOUR TRANSMITTER CHANGED")));
-    // A selected county that the stored transmitter no longer covers.
+    // What it means for the user's choice is the setup check's: the stored
+    // transmitter off the air, retuned, or no longer covering a county.
+    QCOMPARE(check(side(changed), kzz).headline(),
+             QStringLiteral("Your transmitter KZZ49 is out of service; 1 of your counties is affected."));
+    QCOMPARE(check(side(changed), otway).findings.value(0).kind, SetupCheck::Kind::TransmitterRetuned);
     QList<Row> shrunk = baseRows();
     shrunk[0][3] = "039005";
-    const CoverageChanges::Summary u = CoverageChanges::compare(before, side(shrunk), kzz, adams);
-    QVERIFY(u.warnings.join(QLatin1Char('|')).contains(QStringLiteral("039001 Adams (Ohio) is no longer covered")));
-    // Nothing changed: nothing to warn about.
-    QVERIFY(CoverageChanges::compare(before, before, kzz, adams).warnings.isEmpty());
+    QCOMPARE(check(side(shrunk), kzz).findings.value(0).kind, SetupCheck::Kind::CountyNotCovered);
+    QVERIFY(check(before, kzz).isClean());
+}
+
+// The folders of the data location: what a killed import left is cleared
+// at the next import, a link is never followed out of the location, and a
+// state file the editor could not read makes the shipped set be used.
+void tst_CoverageImport::foldersStayInside_data()
+{
+    QTest::addColumn<QString>("what");
+    for (const char *c : {"leftovers of a killed import", "chained link, import", "chained link, revert",
+                          "oversize state file", "unreadable state file"})
+        QTest::newRow(c) << QString::fromLatin1(c);
+}
+
+void tst_CoverageImport::foldersStayInside()
+{
+    QFETCH(QString, what);
+    TestEnv env;
+    const QString data = env.path(QStringLiteral("data"));
+    const QString coverage = data + QStringLiteral("/coverage");
+    const QString mine = CoverageLocation::overrideFolder(data);
+    const QString shipped = buildBinDir() + QStringLiteral("/States");
+    QVERIFY(QDir().mkpath(coverage));
+    const CoverageImport::Result r = CoverageImport::build(CoverageListing::read(write(Shape::Csv, baseRows())),
+                                                           QStringLiteral("t.csv"), {});
+    // A folder outside the data location that must come through whole.
+    const QString victim = env.path(QStringLiteral("victim"));
+    QVERIFY(QDir().mkpath(victim));
+    QFile keep(victim + QStringLiteral("/keep.txt"));
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    QString why;
+    if (what.startsWith(QLatin1String("chained"))) {
+        QVERIFY(QFile::link(victim, coverage + QStringLiteral("/States-x")));
+        QVERIFY(QFile::link(QStringLiteral("States-x"), mine));
+        if (what.endsWith(QLatin1String("import")))
+            QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+        else
+            QVERIFY2(CoverageImport::removeFolder(mine, &why), qPrintable(why));
+        QVERIFY(QFileInfo::exists(victim + QStringLiteral("/keep.txt")));
+        QVERIFY(!QFileInfo(coverage + QStringLiteral("/States-x")).isSymLink());
+        return;
+    }
+    if (what.startsWith(QLatin1String("leftovers"))) {
+        QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+        // As a kill leaves them: a folder half written, a temporary link,
+        // a folder moved aside.
+        for (const char *name : {"States-20261208-000000-half", "States-old-20261208-000000-x"}) {
+            QVERIFY(QDir().mkpath(coverage + QLatin1Char('/') + QLatin1String(name)));
+            QFile f(coverage + QLatin1Char('/') + QLatin1String(name) + QStringLiteral("/Oh_135.st"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(QStringLiteral("States-20261208-000000-half"), coverage + QStringLiteral("/.States-20261208-000000-half.link")));
+        QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+        const QStringList left = QDir(coverage).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(left.size(), 2);   // the link and the folder it names
+        QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
+        return;
+    }
+    // A state file the editor would refuse: the shipped set is used, with
+    // the warning a missing file gets.
+    QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+    QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
+    QFile f(mine + QStringLiteral("/Tx_143.st"));
+    if (what.startsWith(QLatin1String("oversize"))) {
+        QVERIFY(f.open(QIODevice::Append));
+        QVERIFY(f.write(QByteArray(StateDatabase::MaxFileSize + 1, ' ')) > 0);
+        f.close();
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("root reads every file");
+        QVERIFY(f.setPermissions(QFileDevice::Permissions()));
+    }
+    QCOMPARE(CoverageLocation::activeFolder(shipped, data), shipped);
+    const QString bad = CoverageLocation::inUse(shipped, shipped, data).problem;
+    QVERIFY(QFile::remove(mine + QStringLiteral("/Tx_143.st")));
+    QCOMPARE(bad, CoverageLocation::inUse(shipped, shipped, data).problem);
+    QVERIFY2(bad.contains(QStringLiteral("Tx_143.st")), qPrintable(bad));
 }
 
 void tst_CoverageImport::revertLeavesTheShippedSet()

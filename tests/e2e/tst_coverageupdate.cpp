@@ -115,15 +115,16 @@ void TestCoverageUpdateE2E::importChooseTransfer()
     bool warned = false;
     whenModal<frmCoverageUpdate>([&](frmCoverageUpdate *w) {
         auto *warning = w->findChild<QLabel *>(QStringLiteral("lblWarning"));
-        warned = warning->isVisible() && accessibleText(warning).contains(QStringLiteral("OUT OF SERVICE"));
+        warned = warning->isVisible() && accessibleText(warning).contains(QStringLiteral("KZZ49 is out of service"));
         summary = w->reportText();
         grab(w, QStringLiteral("coverage-update-summary"));
         w->findChild<QPushButton *>(QStringLiteral("cmdApply"))->click();
     });
     QVERIFY(CoverageCommands::updateCoverage(ctx, ctx, &window, file));
     QVERIFY(warned);
-    QVERIFY2(summary.contains(QStringLiteral("YOUR TRANSMITTER IS OUT OF SERVICE")), qPrintable(summary));
-    QVERIFY2(summary.contains(QStringLiteral("Added (1):\n  WXZ99   Newtown Ridge (OH) 162.475")), qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("Your transmitter KZZ49 is out of service; 1 of your counties is affected.")),
+             qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("Added: WXZ99 Newtown Ridge (OH) 162.475")), qPrintable(summary));
     QVERIFY(summary.contains(QStringLiteral("039015 Brown (Ohio): +WXZ99")));
     QCOMPARE(ctx.statesFolder, CoverageLocation::overrideFolder(ctx.coverageDataFolder));
     QVERIFY(CoverageCommands::coverageInUse(ctx).contains(QStringLiteral("CCL.js")));

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "coverage/core/SetupCheck.h"
+
 #include <QStringList>
+
+class QTextStream;
 
 // Subcommands of nx4400c-cli. Each takes the arguments after its name and
 // returns the process exit code.
@@ -19,3 +23,11 @@ QString shownCliPath(const QString &path);
 // it names `nx4400c-cli init`.
 QString missingParameterFileText(const QString &path);
 int runMonitorCommand(const QStringList &args);
+
+// The coverage listing the command line uses: the user's imported one when
+// it is complete, else the shipped one.
+QString cliStatesFolder();
+// The setup against that listing (the check of nx4400c-cli check).
+SetupCheck::Report checkCliSetup(const ReceiverSetup &setup);
+// The report's lines on standard error, each after "COMMAND: ".
+void printSetupFindings(QTextStream &err, const QString &command, const SetupCheck::Report &report);

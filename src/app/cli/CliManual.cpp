@@ -84,7 +84,10 @@ QList<Completable> completables()
                 if (!o.value.isEmpty())
                     x.valued.append({o.name, kindOf(o)});
             } else {
-                x.positional << kindOf(o);
+                // A repeatable argument completes as often as the receiver
+                // takes values (48 event codes at most).
+                for (int i = 0; i < (o.repeatable ? 48 : 1); ++i)
+                    x.positional << kindOf(o);
             }
         }
         x.options << QStringLiteral("--help");
@@ -190,6 +193,13 @@ _nx4400c_cli_values()
             compopt -o filenames 2>/dev/null
             COMPREPLY=($(compgen -f -X '!*.nxprofile' -- "$cur") $(compgen -d -- "$cur"))
             ;;
+        state|callsign|county|event)
+            # From the coverage listing in use and the event catalogue; state
+            # names hold blanks, so the words are split at line ends only.
+            local IFS=$'\n' choices
+            choices=$(nx4400c-cli setup choices "$kind" 2>/dev/null)
+            COMPREPLY=($(compgen -W "$choices" -- "$cur"))
+            ;;
         file) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -f -- "$cur")) ;;
         dir) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")) ;;
         none) COMPREPLY=() ;;
@@ -269,6 +279,11 @@ _nx4400c_cli_values() {
       compadd -a devices
       ;;
     (profile) _files -g '*.nxprofile' ;;
+    (state|callsign|county|event)
+      local -a choices
+      choices=("${(@f)$(nx4400c-cli setup choices $kind 2>/dev/null)}")
+      compadd -a choices
+      ;;
     (file) _files ;;
     (dir) _files -/ ;;
     (none) ;;
@@ -338,6 +353,8 @@ function __nx4400c_cli_values -a kind cur
             for f in (__fish_complete_path $cur)
                 string match -q -r -- '(\\.nxprofile|/)\t' $f; and echo $f
             end
+        case state callsign county event
+            nx4400c-cli setup choices $kind 2>/dev/null
         case file
             __fish_complete_path $cur
         case dir

@@ -8,6 +8,7 @@
 
 #include "config/core/ConfigRules.h"
 #include "config/core/SettingsStore.h"
+#include "coverage/core/SetupChoice.h"
 #include "app/AppContext.h"
 #include "base/PathCheck.h"
 
@@ -99,7 +100,19 @@ int setKey(const QString &name, const QString &value, QTextStream &out, QTextStr
     if (newStore)
         ctx.config.EditorVersion = QStringLiteral("3.00");
     QStringList cleared;
-    if (!ConfigRules::assign(*key, ctx.config, value, &why, &cleared)) {
+    // The state is also taken by its name or postal code, as the state list
+    // of the transmitter window shows it.
+    QString given = value;
+    if (ConfigRules::fullName(*key) == QLatin1String("EDITOR/StateID")) {
+        const int id = SetupChoice::stateIdNamed(value);
+        if (id < 0) {
+            err << "config set: \"" << value << "\" is no state of the list: give its name (Ohio), its two-letter "
+                   "code (OH) or its number (0 to 53); nothing was changed\n";
+            return 2;
+        }
+        given = QString::number(id);
+    }
+    if (!ConfigRules::assign(*key, ctx.config, given, &why, &cleared)) {
         err << "config set: " << why << "; nothing was changed\n";
         return 2;
     }
@@ -179,7 +192,7 @@ const bool set = Cli::add({
     QStringLiteral("KEY VALUE"),
     QStringLiteral("Changes one setting, with the checks of the window that owns it."),
     QStringLiteral("VALUE must be one the setting's window offers: TimeZoneOffset -4 to -11, SerialPort 1 to 4, the "
-                   "timers their codes, flags True or False, UserStationID up to 15 letters and digits. Setting a "
+                   "timers their codes, flags True or False, UserStationID up to 15 letters and digits, StateID a state's number (0 to 53), name (Ohio) or two-letter code (OH). Setting a "
                    "flag of an option group to True clears the group's other flags, as the window's option "
                    "buttons do. TimeZoneName takes an IANA zone (America/Denver) whose standard time is one "
                    "TimeZoneOffset holds, and sets TimeZoneOffset to it; the history's daylight time then follows "

@@ -17,6 +17,7 @@
 #include "coverage/core/CoverageImport.h"
 #include "coverage/core/CoverageLocation.h"
 #include "coverage/core/CoverageSheet.h"
+#include "coverage/core/SetupCheck.h"
 #include "coverage/core/StateDatabase.h"
 
 #include <QBuffer>
@@ -117,12 +118,24 @@ int runImport(const QStringList &args)
         if (QFileInfo(ctx.parameterFilePath).isFile())
             LoadParameterFile(ctx, ctx);
     }
-    const CoverageChanges::Summary summary =
-        CoverageChanges::compare(CoverageChanges::sideOf(current), CoverageChanges::Side{r.stateLines, r.transmitters},
-                                 output.isEmpty() ? ctx.config.TransmitterLocation : QString(),
-                                 CoverageChanges::selectedCodes(ctx.FipEntries));
+    const CoverageChanges::Side after{r.stateLines, r.transmitters};
+    const CoverageChanges::Summary summary = CoverageChanges::compare(CoverageChanges::sideOf(current), after);
+    // What the new listing means for the user's own setup comes first, in
+    // the words of nx4400c-cli check.
+    SetupCheck::Report report;
+    if (output.isEmpty()) {
+        InitEventCatalog(ctx.catalog);
+        report = SetupCheck::check(after, ctx, ctx.catalog);
+    }
     out << "Listing " << r.info.name << " (" << r.info.shape << ", " << r.info.date << "): " << r.rowsRead
         << " rows read, " << r.rowsUsed << " used.\n\n";
+    if (!report.isClean()) {
+        for (const QString &line : report.lines())
+            out << line << '\n';
+        if (report.hasSerious())
+            out << "Choose another transmitter with nx4400c-cli setup transmitter --state STATE CALLSIGN.\n";
+        out << '\n';
+    }
     out << summary.text();
     printIssues(out, r);
     if (dryRun) {

@@ -202,6 +202,9 @@ int imageCommand(const QStringList &args)
     } else if (!loadEditorSetup(ctx, err, QStringLiteral("image"))) {
         return 1;
     }
+    // The image is printed all the same: it is looked at, not sent.
+    if (const SetupCheck::Report report = checkCliSetup(ctx); !report.isClean())
+        printSetupFindings(err, QStringLiteral("image"), report);
     PackParameterBlock(ctx.config, ctx.session().UploadImage);
     PackCoverageLists(ctx, ctx.session().UploadImage);
 

@@ -98,7 +98,7 @@ int usage(QTextStream &err)
     // The whole text is the command table's (nx4400c-cli transfer --help).
     err << "usage: nx4400c-cli transfer [--port N | --device PATH|URL]... [--devices FILE]\n"
            "                            [--fleet FILE [--only NAME]...]\n"
-           "                            [--profile FILE] [--csv FILE] [--trace FILE] [--json]\n"
+           "                            [--profile FILE] [--csv FILE] [--trace FILE] [--force] [--json]\n"
            "nx4400c-cli transfer --help explains each option.\n";
     return 2;
 }
@@ -110,6 +110,7 @@ struct Options {
     QString fleet;            // --fleet FILE
     QStringList only;         // --only NAME...
     bool json = false;
+    bool force = false;       // send a setup whose transmitter is gone or off the air
     bool namedByDevice = false;   // one receiver, given by --device or --devices
     QString profile;
     QString csv;
@@ -164,6 +165,10 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
         bool hasValue = false;
         if (a == QLatin1String("--json")) {
             o.json = true;
+            continue;
+        }
+        if (a == QLatin1String("--force")) {
+            o.force = true;
             continue;
         }
         static const QStringList valued{QStringLiteral("--csv"), QStringLiteral("--port"),
@@ -354,6 +359,36 @@ void printJson(QTextStream &out, const QJsonArray &receivers)
     out.flush();
 }
 
+// A receiver programmed for a transmitter that is gone or off the air stays
+// silent when it should sound: such a setup is not sent without --force.
+// Lesser findings are said and the transfer goes on. Returns -1 to go on,
+// otherwise the exit code.
+int checkSetup(const AppContext &ctx, const Options &o, QTextStream &out, QTextStream &err)
+{
+    const SetupCheck::Report report = checkCliSetup(ctx);
+    if (report.isClean())
+        return -1;
+    printSetupFindings(err, QStringLiteral("transfer"), report);
+    if (!report.hasSerious() || o.force)
+        return -1;
+    const QStringList names = o.names.isEmpty() ? QStringList{QStringLiteral("port %1").arg(ctx.config.SerialPort)} : o.names;
+    const QString reason = QStringLiteral("refused: ") + report.headline();
+    if (o.json) {
+        QJsonArray receivers;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            BatchResult r;
+            r.reason = reason;
+            receivers.append(jsonResult(names.at(i), o.devices.value(i), r, QString(), false));
+        }
+        printJson(out, receivers);
+    }
+    for (const QString &name : names)
+        err << "transfer: " << name << " refused; nothing was sent to it\n";
+    err << "transfer: choose another transmitter (nx4400c-cli setup transmitter) or give --force to send this setup "
+           "all the same\n";
+    return 1;
+}
+
 // Every receiver with the setup it is sent: the common one (the settings
 // with the parameter file or --profile), or its fleet line's profile over the
 // settings. Every profile is read before anything is sent. Returns -1 when
@@ -416,9 +451,29 @@ bool recordTransfer(const AppContext &ctx, const QString &alertLog, const QStrin
 int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const ReceiverConfig &stored, const QString &log,
              QTextStream &out, QTextStream &err)
 {
-    QList<BatchReceiver> receivers;
-    if (const int code = batchReceivers(ctx, o, stored, &receivers, err); code >= 0)
+    QList<BatchReceiver> all;
+    if (const int code = batchReceivers(ctx, o, stored, &all, err); code >= 0)
         return code;
+    // Each receiver's own setup is checked: one whose transmitter is gone or
+    // off the air is refused alone (unless --force), the others are sent.
+    QList<BatchReceiver> receivers;
+    QList<BatchResult> refused;   // in the order of `all`, empty name: sent
+    for (const BatchReceiver &r : all) {
+        BatchResult result;
+        const SetupCheck::Report report = checkCliSetup(r.setup);
+        if (!report.isClean())
+            printSetupFindings(err, QStringLiteral("transfer: ") + r.name, report);
+        if (report.hasSerious() && !o.force) {
+            result.name = r.name;
+            result.device = r.device;
+            result.reason = QStringLiteral("refused: ") + report.headline();
+            err << "transfer: " << r.name << " refused; nothing was sent to it (choose another transmitter, or give "
+                   "--force)\n";
+        } else {
+            receivers.append(r);
+        }
+        refused.append(result);
+    }
     BatchOptions bo;
     bo.clock = &clock;
     bo.timings = ctx.timings;
@@ -434,7 +489,10 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const Receiv
         err << line << '\n';
         err.flush();
     };
-    const QList<BatchResult> results = RunBatchTransfer(receivers, ctx.catalog, bo);
+    const QList<BatchResult> sent = receivers.isEmpty() ? QList<BatchResult>() : RunBatchTransfer(receivers, ctx.catalog, bo);
+    QList<BatchResult> results;
+    for (qsizetype i = 0, k = 0; i < refused.size(); ++i)
+        results.append(refused.at(i).name.isEmpty() ? sent.value(k++) : refused.at(i));
 
     int failed = 0;
     bool logFailed = false;
@@ -556,6 +614,10 @@ int runTransferCommand(const QStringList &args)
     ReceiverConfig stored;
     if (const int code = prepareSetup(ctx, o, &stored, err); code >= 0)
         return code;
+    if (!batch) {
+        if (const int code = checkSetup(ctx, o, out, err); code >= 0)
+            return code;
+    }
     if (!batch && !o.csvGiven) {
         // A single transfer adds to the user's alert log as the editor's
         // "Transfer Data" does, unless logging was turned off there. Checked
@@ -682,7 +744,7 @@ int runTransferCommand(const QStringList &args)
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("transfer"),
-    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--fleet FILE [--only NAME]...] [--profile FILE] [--csv FILE] [--trace FILE] [--json]"),
+    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--fleet FILE [--only NAME]...] [--profile FILE] [--csv FILE] [--trace FILE] [--force] [--json]"),
     QStringLiteral("Programs one receiver or many, reads back their alert history."),
     QStringLiteral("Sends the editor's settings to the receiver, reads back its alert history and prints it. "
                    "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file; "
@@ -724,6 +786,11 @@ const bool registered = Cli::add({
         {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("Sends this receiver profile instead of the editor's setup."), false, QStringLiteral("profile")},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log instead of the user's."), false, QStringLiteral("file")},
         {QStringLiteral("--trace"), QStringLiteral("FILE"), QStringLiteral("Writes every byte sent and received to FILE."), false, QStringLiteral("file")},
+        {QStringLiteral("--force"), QString(),
+         QStringLiteral("Sends the setup even when its transmitter is gone from the coverage listing, out of service "
+                        "or on another frequency (nx4400c-cli check says why). Without it such a setup is refused "
+                        "for every receiver, with exit status 1."),
+         false, QString()},
         {QStringLiteral("--json"), QString(),
          QStringLiteral("Prints one JSON object instead of the history or the result lines: one entry per receiver with "
                         "device, path, ROM, result, reason, seconds and alerts added (schema nx4400c-transfer, "

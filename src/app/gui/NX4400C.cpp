@@ -7,6 +7,7 @@
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
 #include "coverage/gui/CoverageCommands.h"
+#include "coverage/gui/SetupCheckLabel.h"
 #include "history/core/AlertLog.h"
 #include "history/core/TransferLog.h"
 #include "history/gui/HistoryCommands.h"
@@ -135,6 +136,7 @@ void NX4400C::buildMenus()
                                  [this] { return m_ctx.openSettings(); }, this);
     connect(m_profiles, &ProfileMenu::profileOpened, this, [this](const QString &path) {
         CoverageCommands::prepareCoverageWindows(m_ctx, m_ctx, this);
+        refreshSetupCheck();
         setStatusText(QStringLiteral("Left"), QStringLiteral("Profile %1 opened").arg(QDir::toNativeSeparators(path)));
     });
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSepProfiles"));
@@ -291,6 +293,11 @@ void NX4400C::buildHistoryGrid()
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("historyGrid"));
     auto *outer = new QVBoxLayout(central);
+    // What the setup check finds (a transmitter gone from the listing, a
+    // county it no longer covers): a line on top that a screen reader
+    // reads, never a box in the way at start.
+    m_lblSetupCheck = SetupCheckLabel::make(central, QStringLiteral("lblSetupCheck"));
+    outer->addWidget(m_lblSetupCheck);
     auto *grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(1);
@@ -466,15 +473,39 @@ void NX4400C::runToolbarCommand(const QString &key)
 }
 
 void NX4400C::openSetup() { LinkCommands::openCommPort(m_ctx.session(), m_ctx.config, this); }
-void NX4400C::openFips() { CoverageCommands::openFips(m_ctx, m_ctx, this); }
-void NX4400C::openEvents() { CoverageCommands::openEvents(m_ctx, m_ctx, m_ctx.catalog, this); }
+void NX4400C::openFips()
+{
+    CoverageCommands::openFips(m_ctx, m_ctx, this);
+    refreshSetupCheck();
+}
+void NX4400C::openEvents()
+{
+    CoverageCommands::openEvents(m_ctx, m_ctx, m_ctx.catalog, this);
+    refreshSetupCheck();
+}
 void NX4400C::openOptions() { OptionCommands::openOptions(m_ctx, m_ctx.config, this); }
 void NX4400C::openTimers() { OptionCommands::openTimers(m_ctx, m_ctx.config, this); }
 void NX4400C::openInOuts() { OptionCommands::openInOuts(m_ctx, m_ctx.config, this); }
 void NX4400C::openIdent() { OptionCommands::openIdent(m_ctx, m_ctx.config, this); }
 void NX4400C::openRs232() { OptionCommands::openRs232(m_ctx, m_ctx.config, this); }
+void NX4400C::refreshSetupCheck()
+{
+    const SetupCheck::Report report = CoverageCommands::checkSetup(m_ctx, m_ctx);
+    SetupCheckLabel::show(m_lblSetupCheck, report.isClean() ? QStringList() : report.lines(), report.hasSerious());
+}
+
 void NX4400C::transferData()
 {
+    // A receiver set for a transmitter that is gone or off the air stays
+    // silent when it should sound: the user decides before it is sent.
+    const SetupCheck::Report report = CoverageCommands::checkSetup(m_ctx, m_ctx);
+    if (report.hasSerious()
+        && m_ctx.prompter().ask(Messages::Title, report.transferQuestion(), Prompter::Icon::Exclamation,
+                                Prompter::Buttons::YesNo)
+               != Prompter::Button::Yes) {
+        setStatusText(QStringLiteral("Left"), QStringLiteral("Transfer cancelled: ") + report.headline());
+        return;
+    }
     const bool ok = EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows);
     if (!m_ctx.alertLogEnabled)
         return;
@@ -538,8 +569,16 @@ void NX4400C::helpContents() { HelpCommands::helpContents(m_ctx, this); }
 void NX4400C::helpSearch() { HelpCommands::helpSearch(m_ctx, this); }
 void NX4400C::openTestPackets() { TestPacketCommands::openTestPackets(m_ctx, this); }
 void NX4400C::openAbout() { HelpCommands::openAbout(m_ctx, this); }
-void NX4400C::updateCoverage() { CoverageCommands::updateCoverage(m_ctx, m_ctx, this); }
-void NX4400C::revertCoverage() { CoverageCommands::revertCoverage(m_ctx, m_ctx, this); }
+void NX4400C::updateCoverage()
+{
+    CoverageCommands::updateCoverage(m_ctx, m_ctx, this);
+    refreshSetupCheck();
+}
+void NX4400C::revertCoverage()
+{
+    CoverageCommands::revertCoverage(m_ctx, m_ctx, this);
+    refreshSetupCheck();
+}
 
 void NX4400C::exitWithPrompt()
 {

@@ -68,6 +68,9 @@ public:
     void updateCoverage();   // File > Update Coverage...
     void revertCoverage();   // File > Revert to Shipped Coverage
     void openAlertMonitor();
+    // The setup check's line on top of the window: shown at start-up, after
+    // an import and whenever the setup changes; hidden when all is well.
+    void refreshSetupCheck();
 
     // Exit paths.
     void SaveAndExit();
@@ -109,6 +112,7 @@ private:
     QAction *m_mnuLogTransfers = nullptr;
     ProfileMenu *m_profiles = nullptr;
     QProgressBar *m_prgXfer = nullptr;
+    QLabel *m_lblSetupCheck = nullptr;
     QLabel *m_left = nullptr;
     QLabel *m_right = nullptr;
 };

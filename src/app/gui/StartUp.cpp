@@ -37,6 +37,8 @@ NX4400C *StartUp(AppContext &ctx)
     // 8-13. State and frequency lists, the stored state's transmitters,
     // and the county windows preset from FipEntries.
     CoverageCommands::prepareCoverageWindows(ctx, ctx, main);
+    // What the setup check finds shows as a line in the main window.
+    main->refreshSetupCheck();
 
     // 14-16. The splash stays up until two seconds after the start. The
     // wait is a timer, not a comparison with the clock, so a start that

@@ -543,7 +543,9 @@ void CountyMapDrawing::paintMap(QPainter &p, const QSizeF &area, const Options &
 QVector<CountyMapDrawing::LegendItem> CountyMapDrawing::legendItems(const Options &options) const
 {
     using Item = LegendItem;
-    const QString callsign = callsignOf(m_transmitter);
+    // A transmitter the listing does not have covers nothing: the listed
+    // counties are only listed.
+    const QString callsign = m_covered.isEmpty() ? QString() : callsignOf(m_transmitter);
     QVector<Item> items;
     if (options.interactive)
         items << Item{QStringLiteral("Selected"), 0};

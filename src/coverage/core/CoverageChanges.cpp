@@ -13,44 +13,6 @@ namespace CoverageChanges {
 
 namespace {
 
-struct Index {
-    QHash<QString, QString> fieldOf;            // call sign -> field (trimmed)
-    QHash<QString, QString> rawField;           // call sign -> field as in the files
-    QHash<QString, QSet<QString>> countyCalls;  // code -> call signs that cover it
-    QHash<QString, QString> countyName;         // code -> "Adams (Ohio)"
-    QHash<QString, QSet<QString>> fieldCounties;   // trimmed field -> codes
-};
-
-Index indexOf(const Side &side)
-{
-    Index ix;
-    for (const QStringList &lines : side.stateLines) {
-        for (const QString &raw : lines) {
-            if (!StateDatabase::usableLine(raw))
-                continue;
-            const QString line = raw.size() == StateDatabase::LineLength ? raw : StateDatabase::normalisedLine(raw);
-            const QString code = line.left(6);
-            if (!ix.countyName.contains(code))
-                ix.countyName.insert(code, QStringLiteral("%1 (%2)").arg(line.mid(8, 22).trimmed(),
-                                                                         StateDatabase::GetStateName(line)));
-            QSet<QString> &calls = ix.countyCalls[code];
-            if (StateDatabase::hasNoCoverage(line))
-                continue;
-            const QString field = StateDatabase::transmitterField(line);
-            const QString call = callsignOf(field, side.transmitters);
-            if (call.isEmpty())
-                continue;
-            calls.insert(call);
-            if (!ix.fieldOf.contains(call)) {
-                ix.fieldOf.insert(call, field.trimmed());
-                ix.rawField.insert(call, field);
-            }
-            ix.fieldCounties[field.trimmed()].insert(code);
-        }
-    }
-    return ix;
-}
-
 QString frequencyOf(const QString &field)
 {
     return field.right(7);
@@ -90,6 +52,36 @@ QStringList sortedCalls(const QSet<QString> &set)
 
 } // namespace
 
+Index indexOf(const Side &side)
+{
+    Index ix;
+    for (const QStringList &lines : side.stateLines) {
+        for (const QString &raw : lines) {
+            if (!StateDatabase::usableLine(raw))
+                continue;
+            const QString line = raw.size() == StateDatabase::LineLength ? raw : StateDatabase::normalisedLine(raw);
+            const QString code = line.left(6);
+            if (!ix.countyName.contains(code))
+                ix.countyName.insert(code, QStringLiteral("%1 (%2)").arg(line.mid(8, 22).trimmed(),
+                                                                         StateDatabase::GetStateName(line)));
+            QSet<QString> &calls = ix.countyCalls[code];
+            if (StateDatabase::hasNoCoverage(line))
+                continue;
+            const QString field = StateDatabase::transmitterField(line);
+            const QString call = callsignOf(field, side.transmitters);
+            if (call.isEmpty())
+                continue;
+            calls.insert(call);
+            if (!ix.fieldOf.contains(call)) {
+                ix.fieldOf.insert(call, field.trimmed());
+                ix.rawField.insert(call, field);
+            }
+            ix.fieldCounties[field.trimmed()].insert(code);
+        }
+    }
+    return ix;
+}
+
 QString callsignOf(const QString &field, const QHash<QString, TransmitterInfo> &table)
 {
     const auto it = table.constFind(field);
@@ -117,7 +109,7 @@ QStringList selectedCodes(const QStringList &fipEntries)
     return codes;
 }
 
-Summary compare(const Side &before, const Side &after, const QString &storedTransmitter, const QStringList &selected)
+Summary compare(const Side &before, const Side &after)
 {
     Summary s;
     const Index a = indexOf(before);
@@ -175,60 +167,12 @@ Summary compare(const Side &before, const Side &after, const QString &storedTran
         s.countiesChanged << QStringLiteral("%1 %2: %3").arg(code, name, change.join(QLatin1Char(' ')));
     }
 
-    // The user's own choice.
-    const QString stored = storedTransmitter.trimmed();
-    const QString said = storedTransmitter.simplified();   // as a person reads it
-    if (!stored.isEmpty()) {
-        QString call;
-        for (auto it = a.fieldOf.cbegin(); it != a.fieldOf.cend() && call.isEmpty(); ++it) {
-            if (it.value() == stored)
-                call = it.key();
-        }
-        if (call.isEmpty())
-            call = callsignOf(storedTransmitter, before.transmitters);
-        const bool stillThere = b.fieldCounties.contains(stored);
-        QString storedNow;   // the field the new listing gives
-        for (auto it = b.fieldOf.cbegin(); it != b.fieldOf.cend(); ++it) {
-            if (it.value() == stored)
-                storedNow = b.rawField.value(it.key());
-        }
-        if (!stillThere) {
-            if (!call.isEmpty() && b.fieldOf.contains(call))
-                s.warnings << QStringLiteral("YOUR TRANSMITTER CHANGED: \"%1\" is now listed as \"%2\". Choose it again "
-                                             "in the transmitter window and check your counties.")
-                                  .arg(said, b.fieldOf.value(call).simplified());
-            else
-                s.warnings << QStringLiteral("YOUR TRANSMITTER IS GONE: \"%1\" is not in the new listing. Choose another "
-                                             "transmitter for your receiver.")
-                                  .arg(said);
-        } else {
-            const QString status = after.transmitters.value(storedNow).status;
-            if (status == QLatin1String("OUT OF SERVICE"))
-                s.warnings << QStringLiteral("YOUR TRANSMITTER IS OUT OF SERVICE: \"%1\". Your receiver may hear no "
-                                             "alerts until it is back or you choose another transmitter.")
-                                  .arg(said);
-            else if (status == QLatin1String("DEGRADED"))
-                s.warnings << QStringLiteral("Your transmitter \"%1\" is listed as DEGRADED.").arg(said);
-        }
-        const QSet<QString> coveredBefore = a.fieldCounties.value(stored);
-        const QSet<QString> coveredAfter = b.fieldCounties.value(stored);
-        for (const QString &code : selected) {
-            if (coveredBefore.contains(code) && !coveredAfter.contains(code))
-                s.warnings << QStringLiteral("Your selected county %1 %2 is no longer covered by \"%3\".")
-                                  .arg(code, b.countyName.value(code, a.countyName.value(code)), said);
-        }
-    }
     return s;
 }
 
 QString Summary::text(int max) const
 {
-    QString t;
-    for (const QString &w : warnings)
-        t += QStringLiteral("!! ") + w + QLatin1Char('\n');
-    if (!warnings.isEmpty())
-        t += QLatin1Char('\n');
-    t += QStringLiteral("Transmitters: %1 before, %2 after.\n").arg(transmittersBefore).arg(transmittersAfter);
+    QString t = QStringLiteral("Transmitters: %1 before, %2 after.\n").arg(transmittersBefore).arg(transmittersAfter);
     t += listText(QStringLiteral("Added"), added, max);
     t += listText(QStringLiteral("Removed"), removed, max);
     t += listText(QStringLiteral("Retuned"), retuned, max);

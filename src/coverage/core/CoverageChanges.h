@@ -4,13 +4,13 @@
 #include "coverage/core/TransmitterTable.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-// What an imported listing changes, against the listing in use and against
-// what this user has chosen: the stored transmitter (TransmitterLocation)
-// and the selected counties. Transmitters are matched by call sign, so a
+// What an imported listing changes against the listing in use.
+// Transmitters are matched by call sign, so a
 // retuned or renamed transmitter is one transmitter that changed, not one
 // removed and one added.
 namespace CoverageChanges {
@@ -21,11 +21,17 @@ struct Side {
     QHash<QString, TransmitterInfo> transmitters;    // by field
 };
 
+// Who covers what in one listing, by call sign and by county code.
+struct Index {
+    QHash<QString, QString> fieldOf;            // call sign -> field (trimmed)
+    QHash<QString, QString> rawField;           // call sign -> field as in the files
+    QHash<QString, QSet<QString>> countyCalls;  // code -> call signs that cover it
+    QHash<QString, QString> countyName;         // code -> "Adams (Ohio)"
+    QHash<QString, QSet<QString>> fieldCounties;   // trimmed field -> codes
+};
+Index indexOf(const Side &side);
+
 struct Summary {
-    // Said first and prominently: the stored transmitter is gone, changed its
-    // field or is out of service; a selected county is no longer covered by
-    // it.
-    QStringList warnings;
     QStringList added;          // "KXX99  Newtown (OH) 162.400"
     QStringList removed;
     QStringList retuned;        // "KIH42  Akron: 162.400 -> 162.475"
@@ -36,8 +42,7 @@ struct Summary {
     int transmittersBefore = 0;
     int transmittersAfter = 0;
 
-    bool storedTransmitterAffected() const { return !warnings.isEmpty(); }
-    // The whole summary as plain text, warnings first; at most `maxPerList`
+    // The whole summary as plain text; at most `maxPerList`
     // entries of each list (0: all), with "... and N more".
     QString text(int maxPerList = 0) const;
 };
@@ -46,9 +51,9 @@ struct Summary {
 // the line (characters 19-24 of the field).
 QString callsignOf(const QString &field, const QHash<QString, TransmitterInfo> &table);
 
-// `selectedCodes`: the six-digit codes of the checked county lines.
-Summary compare(const Side &before, const Side &after, const QString &storedTransmitter,
-                const QStringList &selectedCodes);
+// What changed between two listings. What the change means for the user's
+// own setup is the setup check's (SetupCheck.h) to say.
+Summary compare(const Side &before, const Side &after);
 
 // A listing's side: the files and table in a folder, or an import's result.
 Side sideOf(const QString &folder);

@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -129,6 +130,8 @@ QString kindName(IssueKind kind)
     case IssueKind::MissingCounty: return QStringLiteral("county with no row");
     case IssueKind::BadText: return QStringLiteral("not text");
     case IssueKind::BadRow: return QStringLiteral("bad row");
+    case IssueKind::WrongState: return QStringLiteral("wrong state");
+    case IssueKind::ControlCharacter: return QStringLiteral("control character");
     }
     return QString();
 }
@@ -195,7 +198,7 @@ QMap<QString, QByteArray> Result::files() const
 
 int Result::issueCount(IssueKind kind) const
 {
-    return int(std::count_if(issues.begin(), issues.end(), [kind](const Issue &i) { return i.kind == kind; }));
+    return issueCounts.value(int(kind));
 }
 
 QString shortenSite(const QString &site)
@@ -244,149 +247,234 @@ QString stateLine(const QString &code, const QString &county, const QString &sit
     return line.leftJustified(StateDatabase::LineLength);
 }
 
-Result build(const CoverageListing::Listing &listing, const QString &name, const QVector<QStringList> &current)
+namespace {
+
+// One state file's lines while the listing is read, each with the key that
+// puts it in place: the county's name as listed, its code, the site and the
+// frequency, joined and compared as they are. NOAA's own listing is in that
+// order, and so are the shipped files, whatever order the rows come in.
+struct KeyedLine {
+    QString key;
+    QString line;
+};
+
+class Builder
 {
-    Result r;
-    r.stateLines.resize(StateDatabase::StateCount);
-    r.rowsRead = int(listing.rows.size());
-    r.info.name = name;
-    r.info.date = listing.date;
-    r.info.rows = r.rowsRead;
-    r.info.shape = CoverageListing::shapeName(listing.shape);
-    if (!listing.error.isEmpty()) {
-        r.refused = true;
-        r.refusal = QStringLiteral("The file is not a county coverage listing: %1.").arg(listing.error);
-        return r;
+public:
+    Builder(const QString &name, const QVector<QStringList> &current) : current(current)
+    {
+        r.stateLines.resize(StateDatabase::StateCount);
+        lines.resize(StateDatabase::StateCount);
+        overflow.resize(StateDatabase::StateCount);
+        r.info.name = name;
     }
 
-    auto note = [&r](IssueKind kind, int line, const QString &text) { r.issues.append(Issue{kind, line, text}); };
+    void add(const CoverageListing::Row &row);
+    Result finish(const CoverageListing::Listing &listing);
+
+private:
+    void note(IssueKind kind, int line, const QString &text)
+    {
+        ++r.issueCounts[int(kind)];
+        // A hostile file can have a bad row on every line: the first notes
+        // are kept, the rest only counted.
+        if (r.issues.size() < MaxNotes)
+            r.issues.append(Issue{kind, line, text});
+    }
+    static void keep(QVector<KeyedLine> &to, const CoverageListing::Row &row, const QString &code, const QString &freq,
+                     const QString &callsign, const QString &line)
+    {
+        to.append({row[Field::County] + code + row[Field::SiteName] + freq + callsign, line});
+    }
+
+    const QVector<QStringList> &current;
+    Result r;
+    QVector<QVector<KeyedLine>> lines;
+    QVector<int> overflow;                        // lines counted past the limit, by state
     QHash<QString, int> seenLine;                 // state line -> input line, for duplicates
     QHash<QString, QPair<int, int>> homeless;     // postal -> (first line, rows)
     QStringList homelessOrder;
     QSet<QString> cutNoted;
     QSet<QString> newCodes;
-    QStringList dc;                               // the District's lines, after Maryland's
+    QVector<KeyedLine> dc;                        // the District's lines, after Maryland's
+};
 
-    for (const CoverageListing::Row &row : listing.rows) {
-        if (row.badText) {
-            note(IssueKind::BadText, row.line,
-                 QStringLiteral("Line %1 is neither UTF-8 nor Latin-1 text; its row is left out.").arg(row.line));
-            continue;
-        }
-        const QString code = row[Field::Same].trimmed();
-        if (!sixDigits(code)) {
-            note(IssueKind::BadCode, row.line,
-                 QStringLiteral("Line %1: the county code \"%2\" is not six digits; the row is left out.")
-                     .arg(row.line)
-                     .arg(code.left(20)));
-            continue;
-        }
-        QString postal = row[Field::St].trimmed().toUpper();
-        if (postal.isEmpty())
-            postal = postalOfNumber(code.mid(1, 2));
-        int stateId = stateIdOf(postal);
-        const bool isDc = postal == QLatin1String("DC");
-        if (stateId < 0 && !isDc) {
-            const QString key = postal.isEmpty() ? QStringLiteral("(none)") : postal.left(10);
-            auto it = homeless.find(key);
-            if (it == homeless.end()) {
-                homeless.insert(key, {row.line, 1});
-                homelessOrder << key;
-            } else {
-                ++it->second;
-            }
-            continue;
-        }
-        const QString callsign = row[Field::Callsign].trimmed();
-        const bool covered = !callsign.isEmpty() && !noCoverageSite(row[Field::SiteName]);
-        QString freq;
-        if (covered) {
-            freq = canonicalFrequency(row[Field::Freq]);
-            if (freq.isEmpty()) {
-                note(IssueKind::BadFrequency, row.line,
-                     QStringLiteral("Line %1: \"%2\" (%3) is not one of the seven NOAA Weather Radio frequencies; "
-                                    "the row is left out.")
-                         .arg(row.line)
-                         .arg(row[Field::Freq].trimmed().left(20), callsign.left(10)));
-                continue;
-            }
-            if (callsign.size() > CallWidth) {
-                note(IssueKind::BadRow, row.line,
-                     QStringLiteral("Line %1: the call sign \"%2\" is longer than %3 characters; the row is left out.")
-                         .arg(row.line)
-                         .arg(callsign.left(20))
-                         .arg(CallWidth));
-                continue;
-            }
-        }
-        bool siteCut = false;
-        bool countyCut = false;
-        const QString line = stateLine(code, row[Field::County], row[Field::SiteName], covered ? callsign : QString(),
-                                       freq, &siteCut, &countyCut);
-        const QString dupKey = QString::number(stateId) + line;
-        const auto dup = seenLine.constFind(dupKey);
-        if (dup != seenLine.constEnd()) {
-            note(IssueKind::Duplicate, row.line,
-                 QStringLiteral("Line %1 repeats line %2 (%3, %4); it is left out.")
-                     .arg(row.line)
-                     .arg(*dup)
-                     .arg(code, covered ? callsign : QStringLiteral("no coverage")));
-            continue;
-        }
-        seenLine.insert(dupKey, row.line);
-        if (siteCut && !cutNoted.contains(QStringLiteral("s") + row[Field::SiteName])) {
-            cutNoted.insert(QStringLiteral("s") + row[Field::SiteName]);
-            note(IssueKind::Cut, row.line,
-                 QStringLiteral("Line %1: the location \"%2\" is longer than %3 characters and was cut to \"%4\".")
-                     .arg(row.line)
-                     .arg(squeeze(row[Field::SiteName]))
-                     .arg(SiteWidth)
-                     .arg(line.mid(31, SiteWidth).trimmed()));
-        }
-        if (countyCut && !cutNoted.contains(QStringLiteral("c") + row[Field::County])) {
-            cutNoted.insert(QStringLiteral("c") + row[Field::County]);
-            note(IssueKind::Cut, row.line,
-                 QStringLiteral("Line %1: the county name \"%2\" is longer than %3 characters and was cut to \"%4\".")
-                     .arg(row.line)
-                     .arg(squeeze(row[Field::County]))
-                     .arg(CountyWidth)
-                     .arg(line.mid(8, CountyWidth).trimmed()));
-        }
-        if (isDc) {
-            if (dc.isEmpty())
-                note(IssueKind::NoStateFile, row.line,
-                     QStringLiteral("Line %1: the District of Columbia has no state file; its rows go into Maryland's "
-                                    "file, as they always have.")
-                         .arg(row.line));
-            dc << line;
-        } else {
-            r.stateLines[stateId] << line;
-        }
-        newCodes.insert(code);
-        ++r.rowsUsed;
-
-        if (!covered)
-            continue;
-        const QString field = line.mid(StateDatabase::FieldColumn - 1, StateDatabase::FieldLength);
-        auto it = r.transmitters.find(field);
-        if (it == r.transmitters.end()) {
-            TransmitterInfo t;
-            t.field = field;
-            t.callsign = callsign;
-            t.siteName = squeeze(row[Field::SiteName]);
-            t.siteState = row[Field::SiteState].trimmed().toUpper();
-            t.latitude = coordinate(row[Field::Lat]);
-            t.longitude = coordinate(row[Field::Lon]);
-            t.power = row[Field::Power].trimmed();
-            t.status = squeeze(row[Field::Status]).toUpper();
-            t.wfo = squeeze(row[Field::Wfo]);
-            it = r.transmitters.insert(field, t);
-        }
-        const QString remark = squeeze(row[Field::Remarks]);
-        if (!remark.isEmpty())
-            it->remarks.insert(code, remark);
+void Builder::add(const CoverageListing::Row &row)
+{
+    ++r.rowsRead;
+    if (row.badText) {
+        note(IssueKind::BadText, row.line,
+             QStringLiteral("Line %1 is neither UTF-8 nor Latin-1 text; its row is left out.").arg(row.line));
+        return;
     }
-    r.stateLines[Maryland] << dc;
+    // A control character (a tab, a line break inside quotes) would end up
+    // in a state file, whose fixed columns it breaks: the station would
+    // vanish for the county.
+    for (int f = 0; f < CoverageListing::FieldCount; ++f) {
+        const QString &v = row.values[size_t(f)];
+        if (std::any_of(v.cbegin(), v.cend(), [](QChar c) { return c.category() == QChar::Other_Control; })) {
+            note(IssueKind::ControlCharacter, row.line,
+                 QStringLiteral("Line %1: the %2 holds a control character (a tab or a line break); the row is left out.")
+                     .arg(row.line)
+                     .arg(CoverageListing::fieldName(CoverageListing::Field(f))));
+            return;
+        }
+    }
+    const QString code = row[Field::Same].trimmed();
+    if (!sixDigits(code)) {
+        note(IssueKind::BadCode, row.line,
+             QStringLiteral("Line %1: the county code \"%2\" is not six digits; the row is left out.")
+                 .arg(row.line)
+                 .arg(code.left(20)));
+        return;
+    }
+    QString postal = row[Field::St].trimmed().toUpper();
+    if (postal.isEmpty())
+        postal = postalOfNumber(code.mid(1, 2));
+    int stateId = stateIdOf(postal);
+    const bool isDc = postal == QLatin1String("DC");
+    // Digits 2 and 3 of the code name the county's state; a code of another
+    // state would put a stranger into this state's file.
+    const QString number = isDc ? QStringLiteral("11") : stateId >= 0 ? QString::fromLatin1(kStates[stateId].number) : QString();
+    if (!number.isEmpty() && code.mid(1, 2) != number) {
+        note(IssueKind::WrongState, row.line,
+             QStringLiteral("Line %1: the county code %2 belongs to another state than %3; the row is left out.")
+                 .arg(row.line)
+                 .arg(code, postal));
+        return;
+    }
+    if (stateId < 0 && !isDc) {
+        const QString key = postal.isEmpty() ? QStringLiteral("(none)") : postal.left(10);
+        auto it = homeless.find(key);
+        if (it == homeless.end()) {
+            homeless.insert(key, {row.line, 1});
+            homelessOrder << key;
+        } else {
+            ++it->second;
+        }
+        return;
+    }
+    const QString callsign = row[Field::Callsign].trimmed();
+    const bool covered = !callsign.isEmpty() && !noCoverageSite(row[Field::SiteName]);
+    QString freq;
+    if (covered) {
+        freq = canonicalFrequency(row[Field::Freq]);
+        if (freq.isEmpty()) {
+            note(IssueKind::BadFrequency, row.line,
+                 QStringLiteral("Line %1: \"%2\" (%3) is not one of the seven NOAA Weather Radio frequencies; "
+                                "the row is left out.")
+                     .arg(row.line)
+                     .arg(row[Field::Freq].trimmed().left(20), callsign.left(10)));
+            return;
+        }
+        if (callsign.size() > CallWidth) {
+            note(IssueKind::BadRow, row.line,
+                 QStringLiteral("Line %1: the call sign \"%2\" is longer than %3 characters; the row is left out.")
+                     .arg(row.line)
+                     .arg(callsign.left(20))
+                     .arg(CallWidth));
+            return;
+        }
+    }
+    bool siteCut = false;
+    bool countyCut = false;
+    const QString line = stateLine(code, row[Field::County], row[Field::SiteName], covered ? callsign : QString(),
+                                   freq, &siteCut, &countyCut);
+    const QString dupKey = QString::number(stateId) + line;
+    const auto dup = seenLine.constFind(dupKey);
+    // A state with more lines than the editor reads is refused at the end;
+    // its lines are counted from here on, not kept.
+    if (dup == seenLine.constEnd() && (isDc ? dc : lines[stateId]).size() > StateDatabase::LineBufferSize) {
+        ++overflow[isDc ? Maryland : stateId];
+        ++r.rowsUsed;
+        return;
+    }
+    if (dup != seenLine.constEnd()) {
+        note(IssueKind::Duplicate, row.line,
+             QStringLiteral("Line %1 repeats line %2 (%3, %4); it is left out.")
+                 .arg(row.line)
+                 .arg(*dup)
+                 .arg(code, covered ? callsign : QStringLiteral("no coverage")));
+        return;
+    }
+    seenLine.insert(dupKey, row.line);
+    if (siteCut && !cutNoted.contains(QStringLiteral("s") + row[Field::SiteName])) {
+        cutNoted.insert(QStringLiteral("s") + row[Field::SiteName]);
+        note(IssueKind::Cut, row.line,
+             QStringLiteral("Line %1: the location \"%2\" is longer than %3 characters and was cut to \"%4\".")
+                 .arg(row.line)
+                 .arg(squeeze(row[Field::SiteName]))
+                 .arg(SiteWidth)
+                 .arg(line.mid(31, SiteWidth).trimmed()));
+    }
+    if (countyCut && !cutNoted.contains(QStringLiteral("c") + row[Field::County])) {
+        cutNoted.insert(QStringLiteral("c") + row[Field::County]);
+        note(IssueKind::Cut, row.line,
+             QStringLiteral("Line %1: the county name \"%2\" is longer than %3 characters and was cut to \"%4\".")
+                 .arg(row.line)
+                 .arg(squeeze(row[Field::County]))
+                 .arg(CountyWidth)
+                 .arg(line.mid(8, CountyWidth).trimmed()));
+    }
+    if (isDc) {
+        if (dc.isEmpty())
+            note(IssueKind::NoStateFile, row.line,
+                 QStringLiteral("Line %1: the District of Columbia has no state file; its rows go into Maryland's "
+                                "file, as they always have.")
+                     .arg(row.line));
+        keep(dc, row, code, freq, callsign, line);
+    } else {
+        keep(lines[stateId], row, code, freq, callsign, line);
+    }
+    newCodes.insert(code);
+    ++r.rowsUsed;
+
+    if (!covered)
+        return;
+    const QString field = line.mid(StateDatabase::FieldColumn - 1, StateDatabase::FieldLength);
+    auto it = r.transmitters.find(field);
+    if (it == r.transmitters.end()) {
+        TransmitterInfo t;
+        t.field = field;
+        t.callsign = callsign;
+        t.siteName = squeeze(row[Field::SiteName]);
+        t.siteState = row[Field::SiteState].trimmed().toUpper();
+        t.latitude = coordinate(row[Field::Lat]);
+        t.longitude = coordinate(row[Field::Lon]);
+        t.power = row[Field::Power].trimmed();
+        t.status = squeeze(row[Field::Status]).toUpper();
+        t.wfo = squeeze(row[Field::Wfo]);
+        it = r.transmitters.insert(field, t);
+    }
+    const QString remark = squeeze(row[Field::Remarks]);
+    if (!remark.isEmpty())
+        it->remarks.insert(code, remark);
+}
+
+Result Builder::finish(const CoverageListing::Listing &listing)
+{
+    r.info.date = listing.date;
+    r.info.rows = r.rowsRead;
+    r.info.shape = CoverageListing::shapeName(listing.shape);
+    if (!listing.error.isEmpty()) {
+        Result refused;
+        refused.info = r.info;
+        refused.rowsRead = r.rowsRead;
+        refused.stateLines.resize(StateDatabase::StateCount);
+        refused.refused = true;
+        refused.refusal = QStringLiteral("The file is not a county coverage listing: %1.").arg(listing.error);
+        return refused;
+    }
+    auto byKey = [](const KeyedLine &a, const KeyedLine &b) { return a.key < b.key; };
+    for (int id = 0; id < StateDatabase::StateCount; ++id) {
+        std::stable_sort(lines[id].begin(), lines[id].end(), byKey);
+        for (const KeyedLine &k : std::as_const(lines[id]))
+            r.stateLines[id] << k.line;
+        lines[id] = {};
+    }
+    std::stable_sort(dc.begin(), dc.end(), byKey);
+    for (const KeyedLine &k : std::as_const(dc))
+        r.stateLines[Maryland] << k.line;
 
     for (const QString &postal : std::as_const(homelessOrder)) {
         const auto h = homeless.value(postal);
@@ -416,11 +504,12 @@ Result build(const CoverageListing::Listing &listing, const QString &name, const
         }
         if (hadCounties && r.stateLines.at(id).isEmpty())
             emptied << stateNameOf(id);
-        if (r.stateLines.at(id).size() > StateDatabase::LineBufferSize && !r.refused) {
+        const qsizetype lineCount = r.stateLines.at(id).size() + overflow.at(id);
+        if (lineCount > StateDatabase::LineBufferSize && !r.refused) {
             r.refused = true;
             r.refusal = QStringLiteral("%1 would have %2 lines; the editor reads at most %3 per state.")
                             .arg(stateNameOf(id))
-                            .arg(r.stateLines.at(id).size())
+                            .arg(lineCount)
                             .arg(StateDatabase::LineBufferSize);
         }
     }
@@ -433,6 +522,16 @@ Result build(const CoverageListing::Listing &listing, const QString &name, const
                         .arg(emptied.join(QStringLiteral(", ")));
     }
     return r;
+}
+
+} // namespace
+
+Result build(const CoverageListing::Listing &listing, const QString &name, const QVector<QStringList> &current)
+{
+    Builder b(name, current);
+    for (const CoverageListing::Row &row : listing.rows)
+        b.add(row);
+    return b.finish(listing);
 }
 
 QVector<QStringList> readFolder(const QString &folder)
@@ -466,10 +565,13 @@ Result importFile(const QString &path, const QString &currentFolder)
     const QByteArray bytes = f.read(CoverageListing::MaxBytes + 1);
     if (f.error() != QFile::NoError)
         return refuse(QStringLiteral("%1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), f.errorString()));
-    CoverageListing::Listing listing = CoverageListing::read(bytes);
+    // The rows go into the state files as they are read, never all held.
+    const QVector<QStringList> current = readFolder(currentFolder);
+    Builder b(fi.fileName(), current);
+    CoverageListing::Listing listing = CoverageListing::scan(bytes, [&b](CoverageListing::Row &&row) { b.add(row); });
     if (listing.date.isEmpty())
         listing.date = fi.lastModified().toUTC().toString(QStringLiteral("yyyy-MM-dd"));
-    return build(listing, fi.fileName(), readFolder(currentFolder));
+    return b.finish(listing);
 }
 
 bool writeInto(const Result &result, const QString &folder, QString *why)
@@ -487,9 +589,70 @@ bool writeInto(const Result &result, const QString &folder, QString *why)
     return true;
 }
 
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path pathOf(const QString &s)
+{
+    return fs::path(QFile::encodeName(s).toStdString());
+}
+
+// The folder a link names, read once (a link to a link is not followed),
+// as a name inside `parent`; empty when it names anything else.
+QString linkedName(const fs::path &link, const fs::path &parent)
+{
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(link, ec)))
+        return QString();
+    fs::path to = fs::read_symlink(link, ec);
+    if (ec)
+        return QString();
+    if (to.is_absolute()) {
+        if (to.lexically_normal().parent_path() != parent.lexically_normal())
+            return QString();
+        to = to.filename();
+    }
+    if (to.has_parent_path() || to == "." || to == "..")
+        return QString();
+    return QFile::decodeName(QByteArray::fromStdString(to.string()));
+}
+
+// Removes an entry of `parent` and what is in it. A link is removed, never
+// followed, at any depth, so nothing outside the data location is touched.
+bool removeEntry(const fs::path &parent, const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')))
+        return false;
+    std::error_code ec;
+    fs::remove_all(parent / pathOf(name), ec);
+    return !ec;
+}
+
+// Folders and temporary links that an import killed half-way left beside
+// the link ("States-...", ".States-....link", "States-old-..."): everything
+// of that shape except what the link names now, and `keep`.
+void removeLeftovers(const fs::path &parent, const QString &linkName, const QString &keep)
+{
+    const QString inUse = linkedName(parent / pathOf(linkName), parent);
+    std::error_code ec;
+    QStringList stale;
+    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+        const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
+        const bool ours = name.startsWith(linkName + QLatin1Char('-'))
+                          || (name.startsWith(QLatin1Char('.') + linkName + QLatin1Char('-'))
+                              && name.endsWith(QLatin1String(".link")));
+        if (ours && name != inUse && name != keep)
+            stale << name;
+    }
+    for (const QString &name : std::as_const(stale))
+        removeEntry(parent, name);
+}
+
+} // namespace
+
 bool replaceFolder(const Result &result, const QString &target, QString *why)
 {
-    namespace fs = std::filesystem;
     const QFileInfo link(target);
     const QString parent = link.absolutePath();
     if (!QDir().mkpath(parent)) {
@@ -501,14 +664,15 @@ bool replaceFolder(const Result &result, const QString &target, QString *why)
                           + QStringLiteral("-%1").arg(QRandomGenerator::global()->bounded(1u << 30), 0, 36);
     const QString newName = link.fileName() + QLatin1Char('-') + stamp;
     const QString newDir = QDir(parent).filePath(newName);
+    removeLeftovers(pathOf(parent), link.fileName(), QString());
     if (!QDir().mkdir(newDir) || !writeInto(result, newDir, why)) {
         if (why && why->isEmpty())
             *why = QStringLiteral("The folder %1 cannot be made.").arg(QDir::toNativeSeparators(newDir));
-        QDir(newDir).removeRecursively();
+        removeEntry(pathOf(parent), newName);
         return false;
     }
     // What the name stands for now, to remove once it stands for the new one.
-    const QString before = link.isSymLink() ? link.symLinkTarget() : QString();
+    const QString before = linkedName(pathOf(link.absoluteFilePath()), pathOf(parent));
     std::error_code ec;
     const fs::path linkPath = fs::path(QFile::encodeName(link.absoluteFilePath()).toStdString());
     const fs::path tempLink = fs::path(QFile::encodeName(QDir(parent).filePath(QStringLiteral(".") + newName + QStringLiteral(".link"))).toStdString());
@@ -528,34 +692,34 @@ bool replaceFolder(const Result &result, const QString &target, QString *why)
         fs::remove(tempLink, ec);
         if (!movedAside.isEmpty())
             fs::rename(fs::path(QFile::encodeName(movedAside).toStdString()), linkPath, ec);
-        QDir(newDir).removeRecursively();
+        removeEntry(pathOf(parent), newName);
         return false;
     }
     // The previous listing, unless it is what the link names now.
-    if (!before.isEmpty() && QFileInfo(before).absolutePath() == QFileInfo(newDir).absolutePath()
-        && QFileInfo(before).fileName() != newName && QFileInfo(before).fileName().startsWith(link.fileName() + QLatin1Char('-')))
-        QDir(before).removeRecursively();
+    if (before != newName && before.startsWith(link.fileName() + QLatin1Char('-')))
+        removeEntry(pathOf(parent), before);
     if (!movedAside.isEmpty())
-        QDir(movedAside).removeRecursively();
+        removeEntry(pathOf(parent), QFileInfo(movedAside).fileName());
     return true;
 }
 
 bool removeFolder(const QString &target, QString *why)
 {
     const QFileInfo link(target);
-    if (!link.exists() && !link.isSymLink())
-        return true;
+    const fs::path parent = pathOf(link.absolutePath());
     bool ok = true;
     if (link.isSymLink()) {
-        const QString before = link.symLinkTarget();
+        const QString before = linkedName(pathOf(link.absoluteFilePath()), parent);
         ok = QFile::remove(link.absoluteFilePath());   // removes the link, at once
-        if (ok && QFileInfo(before).absolutePath() == link.absolutePath())
-            QDir(before).removeRecursively();
+        if (ok && before.startsWith(link.fileName() + QLatin1Char('-')))
+            removeEntry(parent, before);
     } else if (link.isDir()) {
-        ok = QDir(link.absoluteFilePath()).removeRecursively();
-    } else {
+        ok = removeEntry(parent, link.fileName());
+    } else if (link.exists()) {
         ok = false;
     }
+    if (ok)
+        removeLeftovers(parent, link.fileName(), QString());
     if (!ok && why)
         *why = QStringLiteral("%1 cannot be removed.").arg(QDir::toNativeSeparators(target));
     return ok;

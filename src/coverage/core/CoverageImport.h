@@ -49,6 +49,8 @@ namespace CoverageImport {
 constexpr int SiteWidth = 16;
 constexpr int CallWidth = 6;
 constexpr int CountyWidth = 22;
+// Notes kept on one file; more are only counted.
+constexpr int MaxNotes = 1000;
 inline const QString InfoFileName = QStringLiteral("listing.txt");
 
 enum class IssueKind {
@@ -60,6 +62,8 @@ enum class IssueKind {
     MissingCounty,   // a county listed today that has no row
     BadText,         // neither UTF-8 nor Latin-1
     BadRow,          // a call sign too long, no state, ...
+    WrongState,      // the code's state digits name another state than the row's
+    ControlCharacter,   // a tab or another control character in a field
 };
 QString kindName(IssueKind kind);   // "bad code", "duplicate", ...
 
@@ -84,7 +88,8 @@ struct ListingInfo {
 struct Result {
     bool refused = false;
     QString refusal;                       // why, for the user; empty when not refused
-    QVector<Issue> issues;                 // in the order of the input
+    QVector<Issue> issues;                 // in the order of the input, the first MaxNotes
+    QHash<int, int> issueCounts;           // by IssueKind, every one
     int rowsRead = 0;
     int rowsUsed = 0;
     // Lines of each state's file, by StateID, 62 characters each, no line end.

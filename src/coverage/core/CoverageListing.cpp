@@ -31,15 +31,27 @@ const Alias kAliases[] = {
 const char *const kNames[FieldCount] = {"ST", "STATE", "COUNTY", "SAME", "SITENAME", "SITELOC", "SITESTATE", "FREQ",
                                         "CALLSIGN", "LAT", "LON", "PWR", "STATUS", "WFO", "REMARKS"};
 
-// The input as decoded lines, each with whether it was text.
+// The input's lines, decoded when asked for: a listing of 64 MB has a
+// million lines or more, and holding them all as text would take several
+// times the file's size.
 struct Lines {
-    QStringList text;
-    QVector<bool> ok;
+    const QByteArray *bytes = nullptr;
+    QVector<qint32> start;
+    QVector<qint32> length;
+    QVector<bool> ok;     // whether the line is text
+
+    qsizetype size() const { return start.size(); }
+    QString text(qsizetype i) const
+    {
+        bool unused = true;
+        return decodeLine(bytes->constData() + start.at(i), length.at(i), &unused);
+    }
 };
 
 Lines splitLines(const QByteArray &bytes, QVector<int> *badLines)
 {
     Lines out;
+    out.bytes = &bytes;
     qsizetype start = 0;
     // A byte order mark is not part of the first field name.
     if (bytes.startsWith("\xEF\xBB\xBF"))
@@ -53,10 +65,12 @@ Lines splitLines(const QByteArray &bytes, QVector<int> *badLines)
         if (len > 0 && bytes.at(start + len - 1) == '\r')
             --len;
         bool ok = true;
-        out.text << decodeLine(bytes.constData() + start, len, &ok);
+        decodeLine(bytes.constData() + start, len, &ok);
+        out.start << qint32(start);
+        out.length << qint32(len);
         out.ok << ok;
         if (!ok)
-            badLines->append(int(out.text.size()));
+            badLines->append(int(out.size()));
         if (end == n)
             break;
         start = end + 1;
@@ -68,8 +82,8 @@ QString header(const Lines &lines, int before)
 {
     static const QRegularExpression re(QStringLiteral("(?:updated|as of|date)\\s*[:=]?\\s*(\\S.*)$"),
                                        QRegularExpression::CaseInsensitiveOption);
-    for (int i = 0; i < before && i < lines.text.size(); ++i) {
-        const QString t = lines.text.at(i).trimmed();
+    for (int i = 0; i < before && i < lines.size(); ++i) {
+        const QString t = lines.text(i).trimmed();
         if (!(t.startsWith(QLatin1String("//")) || t.startsWith(QLatin1Char('*')) || t.startsWith(QLatin1String("/*"))
               || t.startsWith(QLatin1Char('#'))))
             continue;
@@ -127,21 +141,55 @@ bool readQuoted(const QString &s, qsizetype &i, QString *value)
 bool looksLikeCclJs(const Lines &lines)
 {
     static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z]+)\\s*\\[\\s*\\d+\\s*\\]\\s*="));
-    for (const QString &l : lines.text) {
-        const QRegularExpressionMatch m = re.match(l);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QRegularExpressionMatch m = re.match(lines.text(i));
         if (m.hasMatch() && fieldNamed(m.captured(1)) != FieldCount)
             return true;
     }
     return false;
 }
 
-void readCclJs(const Lines &lines, Listing *out)
+// The values of CCL.js rows while the arrays are read: each distinct text
+// once, each row fifteen numbers. The arrays are parallel, so a row is
+// complete only at the end of the file, and a million rows of fifteen texts
+// each would take a gigabyte.
+class ValuePool
 {
-    QHash<int, int> rowOf;     // array index -> position in out->rows
+public:
+    quint32 id(const QString &value)
+    {
+        if (value.isEmpty())
+            return 0;
+        const auto it = m_index.constFind(value);
+        if (it != m_index.constEnd())
+            return *it;
+        m_values.append(value);
+        const quint32 n = quint32(m_values.size() - 1);
+        m_index.insert(value, n);
+        return n;
+    }
+    const QString &value(quint32 id) const { return m_values.at(id); }
+
+private:
+    QHash<QString, quint32> m_index;
+    QVector<QString> m_values{QString()};
+};
+
+struct PackedRow {
+    std::array<quint32, FieldCount> values{};
+    int line = 0;
+    bool badText = false;
+};
+
+void readCclJs(const Lines &lines, Listing *out, const RowSink &each)
+{
+    ValuePool pool;
+    QVector<PackedRow> rows;
+    QVector<qint32> rowOf;     // array index -> position in rows, -1: none yet
     QVector<int> indexOf;      // position -> array index
     int firstData = -1;
-    for (int ln = 0; ln < lines.text.size(); ++ln) {
-        const QString &s = lines.text.at(ln);
+    for (int ln = 0; ln < lines.size(); ++ln) {
+        const QString s = lines.text(ln);
         qsizetype i = 0;
         // Several assignments may share a line; each is NAME[i] = value;
         while (i < s.size()) {
@@ -186,30 +234,38 @@ void readCclJs(const Lines &lines, Listing *out)
                 continue;
             if (firstData < 0)
                 firstData = ln;
-            auto it = rowOf.find(int(index));
-            if (it == rowOf.end()) {
-                it = rowOf.insert(int(index), int(out->rows.size()));
-                out->rows.append(Row{});
-                out->rows.last().line = ln + 1;
+            if (rowOf.size() <= index)
+                rowOf.resize(index + 1, -1);
+            qint32 &at = rowOf[index];
+            if (at < 0) {
+                at = qint32(rows.size());
+                rows.append(PackedRow{});
+                rows.last().line = ln + 1;
                 indexOf.append(int(index));
             }
-            Row &row = out->rows[*it];
-            row[f] = value;
+            PackedRow &row = rows[at];
+            row.values[size_t(f)] = pool.id(value);
             row.line = std::min(row.line, ln + 1);
             row.badText = row.badText || !lines.ok.at(ln);
         }
     }
+    out->date = header(lines, firstData < 0 ? 40 : firstData);
     // By array index, whatever order the assignments came in.
-    QVector<int> order(out->rows.size());
+    rowOf.clear();
+    rowOf.squeeze();
+    QVector<int> order(rows.size());
     for (int k = 0; k < order.size(); ++k)
         order[k] = k;
     std::sort(order.begin(), order.end(), [&](int a, int b) { return indexOf.at(a) < indexOf.at(b); });
-    QVector<Row> sorted;
-    sorted.reserve(order.size());
-    for (int k : order)
-        sorted.append(std::move(out->rows[k]));
-    out->rows = std::move(sorted);
-    out->date = header(lines, firstData < 0 ? 40 : firstData);
+    for (int k : std::as_const(order)) {
+        const PackedRow &p = rows.at(k);
+        Row row;
+        row.line = p.line;
+        row.badText = p.badText;
+        for (int f = 0; f < FieldCount; ++f)
+            row.values[size_t(f)] = pool.value(p.values[size_t(f)]);
+        each(std::move(row));
+    }
 }
 
 // ---- ccl-data.js: var cclData = [ {...}, ... ]; --------------------------
@@ -221,6 +277,7 @@ struct JsValue {
     QVector<JsValue> items;
     int line = 0;
     bool bad = false;
+    qsizetype countiesAt = -1;   // where an object's skipped "counties" list starts
 };
 
 class JsParser
@@ -235,6 +292,33 @@ public:
         return value(v, 0);
     }
     QString error() const { return m_error; }
+
+    // The list of transmitters at `from`, one at a time: each transmitter's
+    // own values, then its counties one by one, so that no more than one
+    // county is held however large the list is.
+    bool eachCounty(qsizetype from, const std::function<void(const JsValue &county, const JsValue &tx)> &give)
+    {
+        m_i = from;
+        skip();
+        if (m_i >= m_s.size() || m_s.at(m_i) != QLatin1Char('['))
+            return fail(QStringLiteral("cclData is not a list"));
+        m_skipCounties = true;
+        const bool ok = listItems(0, [&](JsValue &tx) {
+            const qsizetype after = m_i;
+            if (tx.type == JsValue::Object && tx.countiesAt >= 0) {
+                m_i = tx.countiesAt;
+                if (!listItems(2, [&](JsValue &county) {
+                        give(county, tx);
+                        return true;
+                    }))
+                    return false;
+            }
+            m_i = after;
+            return true;
+        });
+        m_skipCounties = false;
+        return ok;
+    }
 
 private:
     static constexpr int MaxDepth = 32;
@@ -329,10 +413,23 @@ private:
             if (m_i >= m_s.size() || m_s.at(m_i) != QLatin1Char(':'))
                 return fail(QStringLiteral("\":\" is missing after \"%1\"").arg(key));
             ++m_i;
+            skip();
+            // A transmitter's counties are passed over here and read one by
+            // one afterwards (eachCounty).
+            const bool counties = m_skipCounties && !m_discard && depth == 1
+                                  && key.compare(QLatin1String("counties"), Qt::CaseInsensitive) == 0
+                                  && m_i < m_s.size() && m_s.at(m_i) == QLatin1Char('[');
+            if (counties)
+                v->countiesAt = m_i;
             JsValue member;
-            if (!value(&member, depth + 1))
+            const bool wasDiscarding = m_discard;
+            m_discard = m_discard || counties;
+            const bool ok = value(&member, depth + 1);
+            m_discard = wasDiscarding;
+            if (!ok)
                 return false;
-            v->members.append({key, std::move(member)});
+            if (!m_discard && !counties)
+                v->members.append({key, std::move(member)});
             skip();
             if (m_i < m_s.size() && m_s.at(m_i) == QLatin1Char(','))
                 ++m_i;
@@ -341,6 +438,16 @@ private:
     bool array(JsValue *v, int depth)
     {
         v->type = JsValue::Array;
+        return listItems(depth, [&](JsValue &item) {
+            if (!m_discard)
+                v->items.append(std::move(item));
+            return true;
+        });
+    }
+    // The items of the list whose "[" is at m_i, each handed to `each` as
+    // soon as it is read.
+    bool listItems(int depth, const std::function<bool(JsValue &item)> &each)
+    {
         ++m_i;
         for (;;) {
             skip();
@@ -351,9 +458,8 @@ private:
                 return true;
             }
             JsValue item;
-            if (!value(&item, depth + 1))
+            if (!value(&item, depth + 1) || !each(item))
                 return false;
-            v->items.append(std::move(item));
             skip();
             if (m_i < m_s.size() && m_s.at(m_i) == QLatin1Char(','))
                 ++m_i;
@@ -365,6 +471,8 @@ private:
     const QVector<bool> &m_ok;
     qsizetype m_i = 0;
     QString m_error;
+    bool m_skipCounties = false;
+    bool m_discard = false;   // parse only to find the end: keep nothing
 };
 
 // Copies the named text members of an object into the row's fields.
@@ -379,13 +487,15 @@ void takeMembers(const JsValue &object, Row *row)
     }
 }
 
-void readCclDataJs(const Lines &lines, Listing *out)
+void readCclDataJs(const Lines &lines, Listing *out, const RowSink &each)
 {
     QString all;
     QVector<qsizetype> starts;
-    for (const QString &l : lines.text) {
+    starts.reserve(lines.size());
+    all.reserve(lines.bytes->size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
         starts.append(all.size());
-        all += l;
+        all += lines.text(i);
         all += QLatin1Char('\n');
     }
     static const QRegularExpression re(QStringLiteral("\\bcclData\\s*=\\s*"));
@@ -395,39 +505,23 @@ void readCclDataJs(const Lines &lines, Listing *out)
         return;
     }
     JsParser parser(all, starts, lines.ok);
-    JsValue list;
-    if (!parser.parse(m.capturedEnd(), &list)) {
+    int firstData = 0;
+    const bool ok = parser.eachCounty(m.capturedEnd(), [&](const JsValue &county, const JsValue &tx) {
+        if (county.type != JsValue::Object)
+            return;
+        if (firstData == 0)
+            firstData = tx.line - 1;
+        Row row;
+        takeMembers(tx, &row);
+        row.line = county.line;
+        takeMembers(county, &row);
+        each(std::move(row));
+    });
+    if (!ok) {
         out->error = parser.error();
         return;
     }
-    if (list.type != JsValue::Array) {
-        out->error = QStringLiteral("cclData is not a list");
-        return;
-    }
-    for (const JsValue &tx : std::as_const(list.items)) {
-        if (tx.type != JsValue::Object)
-            continue;
-        Row base;
-        base.line = tx.line;
-        takeMembers(tx, &base);
-        const JsValue *counties = nullptr;
-        for (const auto &mem : tx.members) {
-            if (mem.first.compare(QLatin1String("counties"), Qt::CaseInsensitive) == 0 && mem.second.type == JsValue::Array)
-                counties = &mem.second;
-        }
-        if (!counties)
-            continue;
-        for (const JsValue &c : counties->items) {
-            if (c.type != JsValue::Object)
-                continue;
-            Row row = base;
-            row.line = c.line;
-            takeMembers(c, &row);
-            out->rows.append(std::move(row));
-        }
-    }
-    const int firstData = list.items.isEmpty() ? 40 : list.items.first().line - 1;
-    out->date = header(lines, firstData);
+    out->date = header(lines, firstData > 0 ? firstData : 40);
 }
 
 // ---- CSV ------------------------------------------------------------------
@@ -446,24 +540,24 @@ QChar delimiterOf(const QString &headerLine)
     return pick;
 }
 
-void readCsv(const Lines &lines, Listing *out)
+void readCsv(const Lines &lines, Listing *out, const RowSink &each)
 {
     int ln = 0;
-    while (ln < lines.text.size() && lines.text.at(ln).trimmed().isEmpty())
+    while (ln < lines.size() && lines.text(ln).trimmed().isEmpty())
         ++ln;
-    if (ln >= lines.text.size()) {
+    if (ln >= lines.size()) {
         out->error = QStringLiteral("the file is empty");
         return;
     }
-    const QChar delim = delimiterOf(lines.text.at(ln));
+    const QChar delim = delimiterOf(lines.text(ln));
     // Reads one record from line ln on; a quoted value may run over lines.
     auto record = [&](int &at, bool *bad) {
         QStringList fields;
         QString field;
         bool quoted = false;
         *bad = false;
-        while (at < lines.text.size()) {
-            const QString &s = lines.text.at(at);
+        while (at < lines.size()) {
+            const QString s = lines.text(at);
             *bad = *bad || !lines.ok.at(at);
             ++at;
             for (qsizetype i = 0; i < s.size(); ++i) {
@@ -508,7 +602,7 @@ void readCsv(const Lines &lines, Listing *out)
         out->error = QStringLiteral("the first row names none of the listing's fields (ST, COUNTY, SAME, SITENAME, FREQ, CALLSIGN...)");
         return;
     }
-    while (ln < lines.text.size()) {
+    while (ln < lines.size()) {
         const int first = ln + 1;
         const QStringList values = record(ln, &bad);
         bool empty = true;
@@ -523,7 +617,7 @@ void readCsv(const Lines &lines, Listing *out)
             if (columns.at(k) != FieldCount)
                 row[columns.at(k)] = values.at(k).trimmed();
         }
-        out->rows.append(std::move(row));
+        each(std::move(row));
     }
 }
 
@@ -584,7 +678,7 @@ QString decodeLine(const char *data, qsizetype size, bool *ok)
     return QString::fromLatin1(data, size);
 }
 
-Listing read(const QByteArray &bytes)
+Listing scan(const QByteArray &bytes, const RowSink &each)
 {
     Listing out;
     if (bytes.size() > MaxBytes) {
@@ -594,24 +688,27 @@ Listing read(const QByteArray &bytes)
     const Lines lines = splitLines(bytes, &out.badTextLines);
     bool dataJs = false;
     static const QRegularExpression dataRe(QStringLiteral("^\\s*(?:(?:var|let|const)\\s+)?(?:window\\.)?cclData\\s*="));
-    for (const QString &l : lines.text) {
-        if (dataRe.match(l).hasMatch()) {
-            dataJs = true;
-            break;
-        }
-    }
+    for (qsizetype i = 0; i < lines.size() && !dataJs; ++i)
+        dataJs = dataRe.match(lines.text(i)).hasMatch();
     if (dataJs) {
         out.shape = Shape::CclDataJs;
-        readCclDataJs(lines, &out);
+        readCclDataJs(lines, &out, each);
     } else if (looksLikeCclJs(lines)) {
         out.shape = Shape::CclJs;
-        readCclJs(lines, &out);
+        readCclJs(lines, &out, each);
     } else {
         out.shape = Shape::Csv;
-        readCsv(lines, &out);
+        readCsv(lines, &out, each);
     }
-    if (!out.error.isEmpty())
-        out.rows.clear();
+    return out;
+}
+
+Listing read(const QByteArray &bytes)
+{
+    QVector<Row> rows;
+    Listing out = scan(bytes, [&rows](Row &&row) { rows.append(std::move(row)); });
+    if (out.error.isEmpty())
+        out.rows = std::move(rows);
     return out;
 }
 

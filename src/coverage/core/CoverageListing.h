@@ -6,6 +6,7 @@
 #include <QVector>
 
 #include <array>
+#include <functional>
 
 // NOAA's county coverage listing: one row per county and transmitter that
 // covers it. The National Weather Service publishes it in two JavaScript
@@ -76,6 +77,13 @@ constexpr int MaxIndex = 1000000;
 
 // Recognises the shape and reads the rows, in the order of the input.
 Listing read(const QByteArray &bytes);
+
+// The same, handing each row to `each` as soon as it is complete instead of
+// keeping them (the result's rows stay empty): a large listing is then
+// never held as rows. When the result has an error, the rows given so far
+// are to be dropped.
+using RowSink = std::function<void(Row &&row)>;
+Listing scan(const QByteArray &bytes, const RowSink &each);
 
 // One line of input as text: UTF-8 when it is valid UTF-8, else Latin-1
 // unless it holds bytes that are no Latin-1 text (C1 controls 0x80-0x9F, or

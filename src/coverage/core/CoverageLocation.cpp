@@ -16,7 +16,10 @@ bool complete(const QString &folder, QString *missing = nullptr)
 {
     for (int id = 0; id < StateDatabase::StateCount; ++id) {
         const QString name = StateDatabase::GetStateFileName(id);
-        if (!QFileInfo(QDir(folder).filePath(name)).isFile()) {
+        // A file the state database would refuse to read (too large, not
+        // readable) counts as missing: the shipped set is used instead.
+        const QFileInfo fi(QDir(folder).filePath(name));
+        if (!fi.isFile() || !fi.isReadable() || fi.size() > StateDatabase::MaxFileSize) {
             if (missing)
                 *missing = name;
             return false;

@@ -81,6 +81,17 @@ void prepareCoverageWindows(Services &services, ReceiverSetup &setup, QWidget *m
     enter->highlightTransmitter(setup.config.TransmitterLocation);
     // 13. The county list from FipEntries.
     fips->fillFromFipEntries();
+    // A stored transmitter the listing no longer has is marked in both.
+    const SetupCheck::Report report = checkSetup(services, setup);
+    fips->setSetupCheck(report);
+    enter->setSetupCheck(report);
+}
+
+SetupCheck::Report checkSetup(const Services &services, const ReceiverSetup &setup)
+{
+    EventCatalog catalog;
+    InitEventCatalog(catalog);
+    return SetupCheck::checkFolder(services.statesFolder, setup, catalog);
 }
 
 void openFips(Services &services, ReceiverSetup &setup, QWidget *parent)
@@ -192,12 +203,15 @@ bool updateCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindo
     }
     CoverageImport::Result r = CoverageImport::importFile(file, services.statesFolder);
     CoverageChanges::Summary summary;
-    if (!r.refused)
-        summary = CoverageChanges::compare(CoverageChanges::sideOf(services.statesFolder),
-                                           CoverageChanges::Side{r.stateLines, r.transmitters},
-                                           setup.config.TransmitterLocation,
-                                           CoverageChanges::selectedCodes(setup.FipEntries));
-    frmCoverageUpdate window(r, summary, mainWindow);
+    SetupCheck::Report check;
+    if (!r.refused) {
+        const CoverageChanges::Side after{r.stateLines, r.transmitters};
+        summary = CoverageChanges::compare(CoverageChanges::sideOf(services.statesFolder), after);
+        EventCatalog catalog;
+        InitEventCatalog(catalog);
+        check = SetupCheck::check(after, setup, catalog);
+    }
+    frmCoverageUpdate window(r, summary, check, mainWindow);
     if (window.exec() != QDialog::Accepted || r.refused)
         return false;
     r.info.imported = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);

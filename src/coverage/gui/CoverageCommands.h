@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "coverage/core/SetupCheck.h"
+
 class QPrinter;
 class QWidget;
 class Services;
@@ -16,6 +18,8 @@ namespace CoverageCommands {
 // Start-up steps 8 to 13: fill the state and frequency lists, load the
 // stored state's transmitters and preset the county windows.
 void prepareCoverageWindows(Services &services, ReceiverSetup &setup, QWidget *mainWindow);
+// The stored setup against the listing in use (services.statesFolder).
+SetupCheck::Report checkSetup(const Services &services, const ReceiverSetup &setup);
 void openFips(Services &services, ReceiverSetup &setup, QWidget *mainWindow);     // "FIP Codes"
 // "Save Map As": the county window's map, as the window would show it, to a
 // PNG or SVG file the user names.

@@ -3,29 +3,35 @@
 
 #include "coverage/core/CoverageChanges.h"
 #include "coverage/core/CoverageImport.h"
+#include "coverage/core/SetupCheck.h"
 
 #include <QDialog>
 
 class QLabel;
-class QPlainTextEdit;
-class QPushButton;
+class QTableWidget;
 
 // "Update Coverage": what a listing would change, before anything is
-// applied. What concerns the user's own transmitter and counties stands on
-// top in large red type; then the changes, then the notes on the file. A
-// refused listing offers only Close.
+// applied. One headline says what it means for the user's own transmitter
+// and counties, then the transmitters that could take over, then a compact
+// table of the changes and the notes on the file. Sized for a 1024x768
+// screen: long texts are cut in the table (the whole text is its tool tip),
+// never scrolled sideways. A refused listing offers only Close.
 class frmCoverageUpdate : public QDialog
 {
     Q_OBJECT
 
 public:
     frmCoverageUpdate(const CoverageImport::Result &result, const CoverageChanges::Summary &summary,
-                      QWidget *parent = nullptr);
+                      const SetupCheck::Report &check, QWidget *parent = nullptr);
 
     // The whole text the window shows, for tests and the screen reader.
     QString reportText() const;
 
 private:
+    void addRow(const QString &change, const QString &what);
+
+    QLabel *m_lblListing = nullptr;
     QLabel *m_lblWarning = nullptr;
-    QPlainTextEdit *m_txtSummary = nullptr;
+    QLabel *m_lblSuggestions = nullptr;
+    QTableWidget *m_tblChanges = nullptr;
 };

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "coverage/gui/frmEnterFIP.h"
 
+#include "coverage/core/SetupChoice.h"
 #include "coverage/core/StateDatabase.h"
 #include "coverage/gui/CoverageUi.h"
+#include "coverage/gui/SetupCheckLabel.h"
 #include "coverage/gui/TransmitterInfoLine.h"
 #include "widgets/NamedWidgets.h"
 #include "coverage/gui/frmFIPS.h"
@@ -15,6 +17,7 @@
 #include "coverage/gui/CountyMapView.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -96,6 +99,9 @@ frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *coun
     listColumn->addWidget(m_lstCounty, 1);
     // Status, call sign, power and office of the highlighted transmitter.
     listColumn->addWidget(new TransmitterInfoLine(m_svc, m_lstCounty, this));
+    // The stored transmitter, when the listing no longer has it.
+    m_lblGone = SetupCheckLabel::make(this, QStringLiteral("lblTransmitterGone"));
+    listColumn->addWidget(m_lblGone);
 
     // A map of the highlighted transmitter's counties, beside the list. It
     // only shows: counties are chosen in the county window.
@@ -143,11 +149,8 @@ bool frmEnterFIP::LoadStateFile(int stateId)
 {
     QStringList transmitters;
     m_lstCounty->clear();
-    const bool ok = StateDatabase::LoadStateFile(m_svc.prompter(), m_svc.statesFolder, m_setup.config.FrequencyListingFilter,
-                                                  stateId, &transmitters);
-    // Sorted by site, so the user finds a town as in an index.
-    std::sort(transmitters.begin(), transmitters.end(),
-              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    const bool ok = SetupChoice::transmitterList(m_svc.prompter(), m_svc.statesFolder,
+                                                 m_setup.config.FrequencyListingFilter, stateId, &transmitters);
     m_lstCounty->addItems(transmitters);
     return ok;
 }
@@ -176,16 +179,21 @@ bool frmEnterFIP::StoreFips()
     // The county list is replaced by the transmitter's counties; FipEntries
     // are emptied until the county window's OK stores the new list.
     m_fips->clearList();
-    for (QString &line : m_setup.FipEntries)
-        line.clear();
+    QStringList counties;
+    SetupChoice::chooseTransmitter(m_svc.prompter(), m_svc.statesFolder, m_setup, field, &counties);
     m_fips->setStateCaption(m_cmbState->currentText());
     m_fips->setTransmitterCaption(field);
-    m_setup.config.TransmitterLocation = field;
-    QStringList counties;
-    StateDatabase::FindTransmitterCounties(m_svc.prompter(), m_svc.statesFolder, field, &counties);
+    // A transmitter picked from the list is one the listing has.
+    setSetupCheck(SetupCheck::Report());
+    m_fips->setSetupCheck(SetupCheck::Report());
     for (const QString &county : std::as_const(counties))
         m_fips->appendEntry(county);
     return true;
+}
+
+void frmEnterFIP::setSetupCheck(const SetupCheck::Report &report)
+{
+    SetupCheckLabel::show(m_lblGone, SetupCheckLabel::transmitterLines(report), true);
 }
 
 void frmEnterFIP::cmbState_Click(int index)
@@ -250,11 +258,14 @@ void frmEnterFIP::updatePreview()
     if (!isVisible() || !m_fips)
         return;
     m_preview->setCoverage(m_fips->coverage());
-    if (m_preview->property("tableLoaded").isNull()) {
+    // Read again when an import put another listing behind the folder.
+    const QString listing = QFileInfo(m_svc.statesFolder).canonicalFilePath();
+    const QVariant loaded = m_preview->property("tableLoaded");
+    if (!loaded.isValid() || loaded.toString() != listing) {
         QHash<QString, TransmitterInfo> table;
         TransmitterTable::load(m_svc.statesFolder, &table);
         m_preview->setTransmitterTable(table);
-        m_preview->setProperty("tableLoaded", true);
+        m_preview->setProperty("tableLoaded", listing);
     }
     m_preview->setState(CountyAtlas::stateCodeOf(m_cmbState->currentIndex()));
     m_preview->setStateName(m_cmbState->currentText());

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "coverage/core/SetupCheck.h"
+
 #include <QDialog>
 
 class Services;
 struct ReceiverSetup;
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QPushButton;
 class frmFIPS;
@@ -28,6 +31,9 @@ public:
     bool LoadStateFile(int stateId);
     // Highlights the transmitter equal to `field` (trimmed, any letter case).
     void highlightTransmitter(const QString &field);
+    // Marks the stored transmitter when the setup check finds it gone, off
+    // the air or retuned, with the transmitters suggested instead.
+    void setSetupCheck(const SetupCheck::Report &report);
     // Confirms the highlighted transmitter; false when none is highlighted.
     bool StoreFips();
 
@@ -54,4 +60,5 @@ private:
     QListWidget *m_lstCounty = nullptr;
     QPushButton *m_cmdCancel = nullptr;
     CountyMapView *m_preview = nullptr;
+    QLabel *m_lblGone = nullptr;
 };

@@ -16,11 +16,13 @@
 #include "coverage/gui/CountyMapView.h"
 #include "coverage/gui/CoverageCommands.h"
 #include "coverage/core/CoverageSheet.h"
+#include "coverage/gui/SetupCheckLabel.h"
 
 #include <QAccessible>
 #include <QStandardPaths>
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -150,6 +152,10 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     side->addWidget(Widgets::heading(this, QStringLiteral("lblTransmitterHeading"),
                                         QStringLiteral("Transmitter Location / Frequency"), m_lblTransmitter));
     side->addWidget(m_lblTransmitter);
+    // The stored transmitter, when the listing no longer has it.
+    m_lblGone = SetupCheckLabel::make(this, QStringLiteral("lblTransmitterGone"));
+    m_lblGone->setMaximumWidth(m_lblTransmitter->sizeHint().width() + 40);
+    side->addWidget(m_lblGone);
     side->addSpacing(6);
     side->addWidget(m_shapeHolder);
     side->addWidget(modify);
@@ -272,10 +278,16 @@ void frmFIPS::showMapNote()
 
 const CountyCoverage *frmFIPS::coverage()
 {
-    if (!m_coverage || m_coverageFolder != m_svc.statesFolder) {
+    // An import puts a new folder behind the same link: the listing is
+    // known by the folder the link names, so that the map never shades
+    // counties from a listing no longer in use.
+    QString listing = QFileInfo(m_svc.statesFolder).canonicalFilePath();
+    if (listing.isEmpty())
+        listing = m_svc.statesFolder;
+    if (!m_coverage || m_coverageFolder != listing) {
         m_coverage = std::make_unique<CountyCoverage>();
         m_coverage->load(m_svc.statesFolder);
-        m_coverageFolder = m_svc.statesFolder;
+        m_coverageFolder = listing;
         QHash<QString, TransmitterInfo> table;
         // Without a table (or with one that cannot be read) the map simply
         // shows no transmitters.
@@ -473,6 +485,11 @@ void frmFIPS::setTransmitterCaption(const QString &text)
     m_lblTransmitter->setText(text);
     // Shaded once the coverage is read, when the window is first shown.
     m_map->setTransmitter(text);
+}
+
+void frmFIPS::setSetupCheck(const SetupCheck::Report &report)
+{
+    SetupCheckLabel::show(m_lblGone, SetupCheckLabel::transmitterLines(report), true);
 }
 
 void frmFIPS::fillFromFipEntries()

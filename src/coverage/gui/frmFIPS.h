@@ -2,6 +2,7 @@
 #pragma once
 
 #include "coverage/core/CountyEntries.h"
+#include "coverage/core/SetupCheck.h"
 
 #include <QDialog>
 
@@ -41,6 +42,9 @@ public:
 
     void setStateCaption(const QString &text);
     void setTransmitterCaption(const QString &text);
+    // Marks the stored transmitter when the setup check finds it gone, off
+    // the air or retuned, with the transmitters suggested instead.
+    void setSetupCheck(const SetupCheck::Report &report);
 
     // Start-up: the list from FipEntries.
     void fillFromFipEntries();
@@ -103,6 +107,7 @@ private:
     CountyMapView *m_map = nullptr;
     QLabel *m_lblMapNote = nullptr;
     QLabel *m_lblMapWarning = nullptr;
+    QLabel *m_lblGone = nullptr;
     std::unique_ptr<CountyCoverage> m_coverage;
     QString m_coverageFolder;
     bool m_mapPrepared = false;
