@@ -21,10 +21,7 @@ QString frequencyOf(const QString &field)
 QString describe(const QString &call, const QString &field, const QHash<QString, TransmitterInfo> &table)
 {
     const TransmitterInfo t = table.value(field);
-    QString site = field.left(field.size() - 7).trimmed();
-    if (site.endsWith(call))
-        site = site.left(site.size() - call.size()).trimmed();
-    QString s = QStringLiteral("%1  %2").arg(call.leftJustified(6), site);
+    QString s = QStringLiteral("%1  %2").arg(call.leftJustified(6), siteOf(field, call));
     if (!t.siteState.isEmpty())
         s += QStringLiteral(" (%1)").arg(t.siteState);
     return s + QLatin1Char(' ') + frequencyOf(field);
@@ -88,6 +85,15 @@ QString callsignOf(const QString &field, const QHash<QString, TransmitterInfo> &
     if (it != table.constEnd() && !it->callsign.isEmpty())
         return it->callsign;
     return field.mid(18, 6).trimmed();
+}
+
+QString siteOf(const QString &field, const QString &call)
+{
+    QString site = field.trimmed();
+    site = site.left(std::max<qsizetype>(0, site.size() - 7)).trimmed();
+    if (!call.isEmpty() && site.endsWith(call))
+        site = site.left(site.size() - call.size()).trimmed();
+    return site.simplified();
 }
 
 Side sideOf(const QString &folder)

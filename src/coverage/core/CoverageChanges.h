@@ -50,6 +50,9 @@ struct Summary {
 // The call sign of a transmitter field: the table's, else columns 49-54 of
 // the line (characters 19-24 of the field).
 QString callsignOf(const QString &field, const QHash<QString, TransmitterInfo> &table);
+// The site of a transmitter field as a person reads it: without the
+// frequency and, when the field carries it, the call sign ("Covington").
+QString siteOf(const QString &field, const QString &call);
 
 // What changed between two listings. What the change means for the user's
 // own setup is the setup check's (SetupCheck.h) to say.

@@ -17,24 +17,13 @@ QString frequencyOf(const QString &field)
     return field.trimmed().right(7);
 }
 
-// The site of a field, without the call sign and the frequency that the
-// imported layout puts behind it.
-QString siteOf(const QString &field, const QString &call)
-{
-    QString site = field.trimmed();
-    site = site.left(std::max<qsizetype>(0, site.size() - 7)).trimmed();
-    if (!call.isEmpty() && site.endsWith(call))
-        site = site.left(site.size() - call.size()).trimmed();
-    return site.simplified();
-}
-
 // "KIH42 Covington 162.550", or the field as a person reads it when it
 // carries no call sign.
 QString nameOf(const QString &field, const QString &call)
 {
     if (call.isEmpty())
         return QLatin1Char('"') + field.simplified() + QLatin1Char('"');
-    const QString site = siteOf(field, call);
+    const QString site = CoverageChanges::siteOf(field, call);
     return site.isEmpty() ? QStringLiteral("%1 %2").arg(call, frequencyOf(field))
                           : QStringLiteral("%1 %2 %3").arg(call, site, frequencyOf(field));
 }
@@ -86,7 +75,7 @@ QVector<Suggestion> suggest(const CoverageChanges::Index &ix, const CoverageChan
             covered += covers.contains(c) ? 1 : 0;
         if (covered == 0)
             continue;
-        all.append(Suggestion{it.value(), it.key(), siteOf(it.value(), it.key()), frequencyOf(it.value()), covered,
+        all.append(Suggestion{it.value(), it.key(), CoverageChanges::siteOf(it.value(), it.key()), frequencyOf(it.value()), covered,
                               int(codes.size())});
     }
     std::sort(all.begin(), all.end(), [](const Suggestion &a, const Suggestion &b) {

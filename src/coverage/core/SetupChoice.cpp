@@ -2,6 +2,7 @@
 #include "coverage/core/SetupChoice.h"
 
 #include "config/core/ReceiverSetup.h"
+#include "coverage/core/CoverageChanges.h"
 #include "coverage/core/CoverageImport.h"
 #include "coverage/core/EventCatalog.h"
 #include "coverage/core/StateDatabase.h"
@@ -12,23 +13,16 @@ namespace SetupChoice {
 
 namespace {
 
-// Columns 49-54 of a state file line: where the imported layout keeps the
-// call sign inside the field.
+// The call sign the imported layout keeps inside the field (columns 49-54
+// of a state file line), and the location without it and the frequency.
 QString callOf(const QString &field)
 {
-    return field.mid(18, 6).trimmed();
+    return CoverageChanges::callsignOf(field, {});
 }
 
-// The location of a field: what is left without the frequency and the call
-// sign ("Covington").
 QString locationOf(const QString &field)
 {
-    QString site = field.trimmed();
-    site = site.left(std::max<qsizetype>(0, site.size() - 7)).trimmed();
-    const QString call = callOf(field);
-    if (!call.isEmpty() && site.endsWith(call))
-        site = site.left(site.size() - call.size()).trimmed();
-    return site.simplified();
+    return CoverageChanges::siteOf(field, callOf(field));
 }
 
 } // namespace
