@@ -364,7 +364,7 @@ QString checkMetrics(const QByteArray &text)
     const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
     if (lines.size() < 2 || lines.at(lines.size() - 2) != QLatin1String("# EOF") || !lines.last().isEmpty())
         return QStringLiteral("it does not end with # EOF");
-    static const QRegularExpression meta(QStringLiteral("^# (TYPE [a-z_:][a-z0-9_:]* gauge|HELP [a-z_:][a-z0-9_:]* .+)$"));
+    static const QRegularExpression meta(QStringLiteral("^# (TYPE [a-z_:][a-z0-9_:]* (gauge|counter)|HELP [a-z_:][a-z0-9_:]* .+)$"));
     static const QRegularExpression sample(
         QStringLiteral("^([a-z_:][a-z0-9_:]*)(\\{receiver=\"(?:[^\"\\\\\\n]|\\\\[\"\\\\n])*\"\\})? -?[0-9]+$"));
     QSet<QString> typed;
