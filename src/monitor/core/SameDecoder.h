@@ -53,11 +53,14 @@ struct SameReport {
 // carrier does. The known bits there give the burst's levels, each tone
 // apart, and from them every later bit gets a log-likelihood ratio: the soft
 // bit. Each burst's header is decided from its soft bits within the header's
-// syntax (SameSyntaxModel), and its levels measured again on that decision.
+// syntax (SameSyntaxModel); then its levels are measured again on that
+// decision, and each bit's soft bit also takes the phase that the tone shows
+// in the neighbouring bits (the transmitter keeps its phase from bit to bit).
 // Strict mode reports a header when two bursts decided alike; combined mode
-// adds up the soft bits of all bursts heard, decides the header from the sum,
-// and reports it only when the chance of its being wrong is below 1 %. An
-// event code the editor does not know counts against a header there.
+// adds up the soft bits of all bursts heard and decides the header from the
+// sum once the last is in; an event code the editor does not know counts
+// against a header there. Either mode reports a header only when the chance
+// of its being wrong, from all bursts heard, is below 1 %.
 class SameDecoder
 {
 public:

@@ -337,6 +337,15 @@ std::vector<SameSyntaxModel::Field> SameSyntaxModel::fields(const Layout &l, int
     return f;
 }
 
+double SameSyntaxModel::layoutScore(const Layout &l)
+{
+    int length = 0;
+    double s = std::log((l.testForm ? TestFormShare : 1.0 - TestFormShare) / 31.0);
+    for (const Field &f : fields(l, &length))
+        s += eval(f.kind, f.pos).robust;
+    return s;
+}
+
 double SameSyntaxModel::scoreLayouts(Layout *best, double *bestScore)
 {
     // Every layout against the others: its prior and the evidence of all its
@@ -346,10 +355,7 @@ double SameSyntaxModel::scoreLayouts(Layout *best, double *bestScore)
     for (bool testForm : {false, true}) {
         for (int n = 1; n <= 31; ++n) {
             const Layout l{n, testForm};
-            int length = 0;
-            double s = std::log((testForm ? TestFormShare : 1.0 - TestFormShare) / 31.0);
-            for (const Field &f : fields(l, &length))
-                s += eval(f.kind, f.pos).robust;
+            const double s = layoutScore(l);
             total = logAddExp(total, s);
             if (s > *bestScore) {
                 *bestScore = s;
@@ -401,9 +407,7 @@ double SameSyntaxModel::chance(const QByteArray &text)
     Layout best;
     double bestScore = 0;
     const double total = scoreLayouts(&best, &bestScore);
-    double sentScore = std::log((sent.testForm ? TestFormShare : 1.0 - TestFormShare) / 31.0);
-    for (const Field &f : fields(sent, &length))
-        sentScore += eval(f.kind, f.pos).robust;
+    const double sentScore = layoutScore(sent);
     for (int pos = 4; pos < text.size(); ++pos)
         if (!supported(pos, text.at(pos)))
             return 0;

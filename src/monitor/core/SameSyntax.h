@@ -80,6 +80,7 @@ private:
     };
 
     const Eval &eval(int kind, int pos);
+    double layoutScore(const Layout &l);
     double scoreLayouts(Layout *best, double *bestScore);
     double valueScore(int kind, int pos, int value) const;
     double eventScores(int kind, int pos, int *best, double *lse) const;
