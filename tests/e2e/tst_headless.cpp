@@ -80,7 +80,7 @@ void TestHeadless::day_data()
     QTest::newRow("ports set 2 auto") << "nx4400c-cli ports set 2 auto" << 0 << "\\(automatic\\)" << "";
     QTest::newRow("single transfer into the default log")
         << "nx4400c-cli transfer > history.txt && head -1 ~/.local/share/NX4400C/alerts.csv" << 0
-        << "^LocalDateTime,.*,Receiver\\n[\\s\\S]*added to .*/\\.local/share/NX4400C/alerts\\.csv" << "";
+        << "^LocalDateTime,.*,Receiver,Locations,Header,Heard,Note\\n[\\s\\S]*added to .*/\\.local/share/NX4400C/alerts\\.csv" << "";
     QTest::newRow("a batch of three into the same log")
         << "nx4400c-cli transfer --device @2 --device @3 --device @4 --json" << 0
         << "\"result\": \"ok\"[\\s\\S]*\"result\": \"ok\"[\\s\\S]*\"result\": \"ok\"" << "";
@@ -112,7 +112,7 @@ void TestHeadless::day_data()
            "2026-03-06T09:30:00-05:00,WXR,TOR,Tornado Warning,Warning,00:30\\n' > old.csv && "
            "nx4400c-cli log upgrade old.csv --receiver office && head -1 old.csv" << 0 << "Length,Receiver" << "log upgrade";
     QTest::newRow("a batch appends to the upgraded log")
-        << "nx4400c-cli transfer --csv old.csv --device @2 --device @3 --device @4 && grep -c ',@4$' old.csv" << 0
+        << "nx4400c-cli transfer --csv old.csv --device @2 --device @3 --device @4 && grep -c ',@4,,,,$' old.csv" << 0
         << "^[1-9][0-9]*$[\\s\\S]*3 of 3 receiver\\(s\\) programmed" << "log upgrade";
 }
 
