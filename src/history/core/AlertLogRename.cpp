@@ -71,7 +71,7 @@ ReceiverRename RenameReceiverInLogs(const QString &alertLog, const QString &tran
         QList<AlertLogEntry> entries(lines.size());
         for (qsizetype i = 0; i < lines.size(); ++i) {
             AlertLogEntry &e = entries[i];
-            if (!ParseAlertLogRow(lineAt(data, lines[i]), true, &e))
+            if (!ParseAlertLogRowFor(lineAt(data, lines[i]), header.layout(), &e))
                 continue;   // unreadable lines and markers stay as they are
             if (e.receiver == newName)
                 ++heldByNew[e.key()];
@@ -93,7 +93,9 @@ ReceiverRename RenameReceiverInLogs(const QString &alertLog, const QString &tran
                     ++r.repeatsDropped;
                     continue;
                 }
-                out += e.csvLine(true).toUtf8() + '\n';
+                // Written in the log's own layout: a monitor's row keeps its
+                // locations, header, time heard and note.
+                out += e.csvLineFor(header.layout()).toUtf8() + '\n';
                 ++r.alertRows;
             }
             out += data.mid(copied);
