@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One site's alert path, as its engineer walks it with nx4400c-cli: a
+// receiver named in a fleet file is programmed and its history logged under
+// that name; a monitor beside it hears the weather radio; the log, the audit
+// and the cross-check then read both; the receiver moves to another name and
+// every row follows, the monitor's whole. The rows run in order, each on
+// what the ones before left.
+#include "support/Headless.h"
+#include "support/SameSignal.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <QtTest>
+
+class TestAlertPath : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void path_data();
+    void path();
+
+private:
+    std::unique_ptr<HeadlessMachine> m;
+    QString m_link;
+    QString m_county;    // the first county the default setup alerts for
+    QString m_header;    // the Tornado Warning the monitor hears
+};
+
+void TestAlertPath::initTestCase()
+{
+    if (!headlessToolsBuilt())
+        QSKIP("nx4400c-cli or nx4400c-virtual-receiver is not built");
+    m = std::make_unique<HeadlessMachine>();
+    // The receiver alerted for last week's Required Weekly Test only.
+    const QDateTime week = QDateTime::currentDateTimeUtc().addDays(-7);
+    m_link = m->startReceiver({QStringLiteral("%1 15:00 WXR RWT 0015").arg(week.date().dayOfYear(), 3, 10, QLatin1Char('0'))});
+    QVERIFY2(!m_link.isEmpty(), "the virtual receiver did not start");
+
+    QCOMPARE(m->run(QStringLiteral("nx4400c-cli init")).exitCode, 0);
+    const ShellRun counties = m->run(QStringLiteral("nx4400c-cli setup counties list"));
+    QCOMPARE(counties.exitCode, 0);
+    const QRegularExpressionMatch code = QRegularExpression(QStringLiteral("\\b(\\d{6})\\b")).match(counties.out);
+    QVERIFY2(code.hasMatch(), qPrintable(counties.out));
+    m_county = code.captured(1);
+
+    // Half an hour ago, a Tornado Warning for that county, heard by the
+    // monitor and missed by the receiver.
+    const QDateTime issued = QDateTime::currentDateTimeUtc().addSecs(-1800);
+    m_header = QStringLiteral("ZCZC-WXR-TOR-%1+0100-%2%3-KTBW/NWS-")
+                   .arg(m_county)
+                   .arg(issued.date().dayOfYear(), 3, 10, QLatin1Char('0'))
+                   .arg(issued.toString(QStringLiteral("HHmm")));
+    QVERIFY(m->writeFile(QStringLiteral("heard.wav"),
+                         SameSignal::wavFile(SameSignal::messages({m_header.toLatin1()}), 11025)));
+    QVERIFY(m->writeFile(QStringLiteral("site.fleet"), "# the office's receiver\noffice " + m_link.toUtf8() + "\n"));
+}
+
+void TestAlertPath::path_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("expected");   // a pattern standard output, then standard error, must match
+
+    QTest::newRow("the fleet's receiver is programmed under its name")
+        << "nx4400c-cli transfer --fleet site.fleet" << 0 << "^office\\t2\\.05\\tok\\t";
+    QTest::newRow("its history is logged under that name")
+        << "nx4400c-cli log show --receiver office" << 0 << "RWT";
+    QTest::newRow("the transfer log names it too")
+        << "cut -d, -f2,3 ~/.local/share/NX4400C/alerts-transfers.csv | tail -1" << 0 << "^office,ok";
+    QTest::newRow("the monitor hears the warning the receiver missed")
+        << "nx4400c-cli monitor --wav heard.wav" << 0 << "TOR";
+    QTest::newRow("one row for the message, with its whole header")
+        << "grep -c -F -e '@HEADER' ~/.local/share/NX4400C/alerts.csv" << 0 << "^1$";
+    QTest::newRow("the log shows the monitor's row")
+        << "nx4400c-cli log show --receiver monitor:wav" << 0 << "TOR";
+    QTest::newRow("hearing the recording again adds no row")
+        << "nx4400c-cli monitor --wav heard.wav >/dev/null && grep -c -F -e '@HEADER' ~/.local/share/NX4400C/alerts.csv"
+        << 0 << "^1$";
+    QTest::newRow("the cross-check finds what the receiver missed")
+        << "nx4400c-cli log crosscheck --receiver office" << 1 << "TOR";
+    QTest::newRow("the audit refuses a receiver the log does not name")
+        << "nx4400c-cli log audit --from @TODAY --exclude library" << 2 << "names no receiver \"library\"";
+    QTest::newRow("the receiver moves to a new name")
+        << "nx4400c-cli log rename office gym" << 0 << "";
+    QTest::newRow("its history follows the new name")
+        << "nx4400c-cli log show --receiver gym" << 0 << "RWT";
+    QTest::newRow("the monitor's row is kept whole through the rename")
+        << "grep -c -F -e '@HEADER' ~/.local/share/NX4400C/alerts.csv" << 0 << "^1$";
+    QTest::newRow("the cross-check still finds the warning under the new name")
+        << "nx4400c-cli log crosscheck --receiver gym" << 1 << "TOR";
+    QTest::newRow("the old name is gone from the log")
+        << "nx4400c-cli log show --receiver office" << 2 << "names no receiver \"office\"";
+}
+
+void TestAlertPath::path()
+{
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(QString, expected);
+    QVERIFY(m);
+    command.replace(QLatin1String("@HEADER"), m_header);
+    command.replace(QLatin1String("@TODAY"), QDate::currentDate().toString(Qt::ISODate));
+    const ShellRun r = m->run(command);
+    const QString both = r.out + r.err;
+    QVERIFY2(r.finished, "the command did not end");
+    QVERIFY2(r.exitCode == exitCode,
+             qPrintable(QStringLiteral("exit %1, wanted %2:\n%3").arg(r.exitCode).arg(exitCode).arg(both)));
+    QVERIFY2(QRegularExpression(expected, QRegularExpression::MultilineOption).match(both).hasMatch(),
+             qPrintable(QStringLiteral("no match for %1 in:\n%2").arg(expected, both)));
+}
+
+QTEST_GUILESS_MAIN(TestAlertPath)
+#include "tst_alertpath.moc"
