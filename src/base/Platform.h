@@ -19,6 +19,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QProcess;
+
 namespace Platform {
 
 // What stat() (or its Windows equivalent) says about a name or an open file.
@@ -35,6 +37,9 @@ struct FileStat {
     QString deviceNumber;
     uint owner = 0;
     uint group = 0;
+    // Who may read, write and run it (the mode's permission bits); 0 where
+    // the system has none (Windows: access lists).
+    uint permissions = 0;
 };
 
 // StatPath follows links; LstatPath looks at a link itself (*isLink set, the
@@ -57,9 +62,14 @@ bool HardLink(const QString &target, const QString &link, int *error = nullptr);
 // Gives `path` the owner and group of the file it replaces when this runs
 // with the rights to (root); does nothing otherwise.
 void KeepOwner(const QString &path, uint owner, uint group);
+// Gives `path` the permissions (FileStat::permissions) of the file it
+// replaces; does nothing where there are none.
+void KeepPermissions(const QString &path, uint permissions);
 
 QString ErrorText(int error);
 bool IsMissingError(int error);      // no such file, or a folder on the way is none
+bool IsNoEntryError(int error);      // no such name (nor, perhaps, its folder); not a
+                                     // file standing where a folder should be
 bool IsExistsError(int error);       // the name is taken already
 bool IsPermissionError(int error);
 bool IsBusyError(int error);         // a device held by another program
@@ -67,6 +77,16 @@ bool IsGoneError(int error);         // a device that is not there (unplugged)
 
 // True while a process with this id runs (also one of another user's).
 bool ProcessRuns(qint64 pid);
+
+// Before `process` starts: it runs in a process group of its own, so that
+// KillProcessTree() on its id ends whatever it starts as well, and (with
+// `outputToStderr`) what it writes to its standard output goes where its
+// standard error goes (with forwarded channels: this program's).
+void OwnProcessGroup(QProcess &process, bool outputToStderr);
+// Ends the process `pid` at once and every process it started that still
+// runs (on POSIX: its process group, made by OwnProcessGroup); true when
+// there was one to end.
+bool KillProcessTree(qint64 pid);
 
 // A file opened through the system's own calls, closed when destroyed.
 class NativeFile
@@ -76,6 +96,8 @@ public:
         Read,           // reading; never waits for a pipe's writer or a modem's carrier
         ReadWrite,
         Append,         // reading and writing, every write at the end
+        AppendNoLink,   // Append to a name that is no symbolic link: a link put in
+                        // its place meanwhile is refused, not followed
         CreateAppend,   // a new file for Append: fails (IsExistsError) when the
                         // name is taken, also by a link, which is not followed
         Device,         // a serial device, read and write, never the controlling terminal

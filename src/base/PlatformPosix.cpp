@@ -3,6 +3,7 @@
 #include "base/Platform.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <cerrno>
 #include <climits>
@@ -53,6 +54,7 @@ FileStat fromStat(int rc, const struct stat &sb)
         st.deviceNumber = QStringLiteral("%1:%2").arg(major(sb.st_rdev)).arg(minor(sb.st_rdev));
     st.owner = sb.st_uid;
     st.group = sb.st_gid;
+    st.permissions = uint(sb.st_mode & 07777);
     return st;
 }
 
@@ -136,6 +138,11 @@ void KeepOwner(const QString &path, uint owner, uint group)
         (void)::chown(native(path).constData(), uid_t(owner), gid_t(group));
 }
 
+void KeepPermissions(const QString &path, uint permissions)
+{
+    (void)::chmod(native(path).constData(), mode_t(permissions & 07777));
+}
+
 QString ErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -144,6 +151,11 @@ QString ErrorText(int error)
 bool IsMissingError(int error)
 {
     return error == ENOENT || error == ENOTDIR;
+}
+
+bool IsNoEntryError(int error)
+{
+    return error == ENOENT;
 }
 
 bool IsExistsError(int error)
@@ -173,6 +185,27 @@ bool ProcessRuns(qint64 pid)
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
+void OwnProcessGroup(QProcess &process, bool outputToStderr)
+{
+    // A session of its own: its id is the id of its process group.
+    process.setChildProcessModifier([outputToStderr] {
+        ::setsid();
+        if (outputToStderr)
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    });
+}
+
+bool KillProcessTree(qint64 pid)
+{
+    if (pid <= 0 || pid > INT_MAX)
+        return false;
+    // The group first: what the process started goes with it. A process
+    // that left the group (or was never made its leader) is ended alone.
+    const bool group = ::kill(-pid_t(pid), SIGKILL) == 0;
+    const bool alone = ::kill(pid_t(pid), SIGKILL) == 0;
+    return group || alone;
+}
+
 bool NativeFile::open(const QString &path, Mode mode)
 {
     close();
@@ -181,6 +214,7 @@ bool NativeFile::open(const QString &path, Mode mode)
     case Mode::Read: flags |= O_RDONLY | O_NOCTTY; break;
     case Mode::ReadWrite: flags |= O_RDWR | O_NOCTTY; break;
     case Mode::Append: flags |= O_RDWR | O_APPEND | O_NOCTTY; break;
+    case Mode::AppendNoLink: flags |= O_RDWR | O_APPEND | O_NOFOLLOW | O_NOCTTY; break;
     case Mode::CreateAppend: flags |= O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY; break;
     case Mode::Device: flags |= O_RDWR | O_NOCTTY; break;
     }

@@ -11,9 +11,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QList>
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 namespace Platform {
 
@@ -168,6 +171,11 @@ void KeepOwner(const QString &, uint, uint)
     // files have.
 }
 
+void KeepPermissions(const QString &, uint)
+{
+    // Access lists, not permission bits: see KeepOwner.
+}
+
 QString ErrorText(int error)
 {
     return qt_error_string(error);
@@ -176,6 +184,11 @@ QString ErrorText(int error)
 bool IsMissingError(int error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+bool IsNoEntryError(int error)
+{
+    return IsMissingError(error);
 }
 
 bool IsExistsError(int error)
@@ -211,6 +224,51 @@ bool ProcessRuns(qint64 pid)
     return running;
 }
 
+void OwnProcessGroup(QProcess &process, bool outputToStderr)
+{
+    process.setCreateProcessArgumentsModifier([outputToStderr](QProcess::CreateProcessArguments *args) {
+        args->flags |= CREATE_NEW_PROCESS_GROUP;
+        if (outputToStderr) {
+            args->startupInfo->dwFlags |= STARTF_USESTDHANDLES;
+            args->startupInfo->hStdOutput = args->startupInfo->hStdError;
+        }
+    });
+}
+
+bool KillProcessTree(qint64 pid)
+{
+    if (pid <= 0 || pid > qint64(MAXDWORD))
+        return false;
+    // Windows keeps no groups to end at once: the processes it started are
+    // found by their parent's id, from a snapshot taken before any ends.
+    QList<DWORD> tree {DWORD(pid)};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        QList<PROCESSENTRY32W> all;
+        PROCESSENTRY32W entry {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+            all << entry;
+        CloseHandle(snapshot);
+        for (qsizetype i = 0; i < tree.size(); ++i) {
+            for (const PROCESSENTRY32W &e : all) {
+                if (e.th32ParentProcessID == tree.at(i) && e.th32ProcessID != tree.at(i) && !tree.contains(e.th32ProcessID))
+                    tree << e.th32ProcessID;
+            }
+        }
+    }
+    bool ended = false;
+    for (const DWORD id : tree) {
+        HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        if (!h)
+            continue;
+        if (TerminateProcess(h, 1))
+            ended = true;
+        CloseHandle(h);
+    }
+    return ended;
+}
+
 bool NativeFile::open(const QString &path, Mode mode)
 {
     close();
@@ -225,6 +283,10 @@ bool NativeFile::open(const QString &path, Mode mode)
     case Mode::ReadWrite:
     case Mode::Append:
         access |= GENERIC_WRITE;
+        break;
+    case Mode::AppendNoLink:
+        access |= GENERIC_WRITE;
+        flags |= FILE_FLAG_OPEN_REPARSE_POINT;   // the link itself, found out below
         break;
     case Mode::CreateAppend:
         access |= GENERIC_WRITE;
@@ -243,9 +305,18 @@ bool NativeFile::open(const QString &path, Mode mode)
         m_error = int(GetLastError());
         return false;
     }
+    if (mode == Mode::AppendNoLink) {
+        BY_HANDLE_FILE_INFORMATION info {};
+        const bool known = GetFileInformationByHandle(h, &info);
+        if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            m_error = known ? int(ERROR_CANT_RESOLVE_FILENAME) : int(GetLastError());
+            CloseHandle(h);
+            return false;
+        }
+    }
     m_handle = reinterpret_cast<qintptr>(h);
     m_error = 0;
-    m_append = mode == Mode::Append || mode == Mode::CreateAppend;
+    m_append = mode == Mode::Append || mode == Mode::AppendNoLink || mode == Mode::CreateAppend;
     return true;
 }
 

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The system seam (base/Platform.h) on real files, links, pipes and devices:
 // what a name is, which names are one file, the lock every program sees,
-// appends, and whole-file reads that never wait on a pipe.
+// appends, whole-file reads that never wait on a pipe, and ending a child
+// together with what it started.
 #include "base/Platform.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using Platform::FileStat;
 using Platform::NativeFile;
@@ -60,6 +63,10 @@ private slots:
     void createAppendRefusesTakenNames();
     void readRegularFile_data();
     void readRegularFile();
+    void appendNoLinkRefusesLinks();
+    void keepsPermissions();
+    void killProcessTreeEndsGrandchildren();
+    void childOutputToStderr();
 };
 
 void TestPlatform::kinds_data()
@@ -240,6 +247,100 @@ void TestPlatform::readRegularFile()
         QVERIFY(out.size > limit);
     if (out.result == ReadOutcome::CannotOpen)
         QVERIFY(Platform::IsMissingError(out.error));
+}
+
+void TestPlatform::appendNoLinkRefusesLinks()
+{
+    QTemporaryDir dir;
+    const QString file = make(dir, QStringLiteral("file"));
+    NativeFile f;
+    QVERIFY2(f.open(file, NativeFile::Mode::AppendNoLink), qPrintable(f.errorText()));
+    QCOMPARE(f.write("6", 1), qint64(1));
+    QCOMPARE(f.stat().size, qint64(6));
+    f.close();
+#ifdef Q_OS_UNIX
+    // A link to a good file is refused all the same: nothing is written
+    // through it.
+    const QString link = dir.filePath(QStringLiteral("link"));
+    QVERIFY(QFile::link(file, link));
+    QVERIFY(!f.open(link, NativeFile::Mode::AppendNoLink));
+    QVERIFY(!f.isOpen());
+    QCOMPARE(Platform::StatPath(file).size, qint64(6));
+#endif
+}
+
+void TestPlatform::keepsPermissions()
+{
+#ifdef Q_OS_UNIX
+    QTemporaryDir dir;
+    const QString file = make(dir, QStringLiteral("file"));
+    const QString other = dir.filePath(QStringLiteral("other"));
+    writeFile(other, "x");
+    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+    const FileStat st = Platform::StatPath(file);
+    QCOMPARE(st.permissions, 0660u);
+    Platform::KeepPermissions(other, st.permissions);
+    QCOMPARE(Platform::StatPath(other).permissions, 0660u);
+    NativeFile f;
+    QVERIFY(f.open(other, NativeFile::Mode::Read));
+    QCOMPARE(f.stat().permissions, 0660u);
+#else
+    QSKIP("no permission bits here");
+#endif
+}
+
+void TestPlatform::killProcessTreeEndsGrandchildren()
+{
+#ifdef Q_OS_UNIX
+    QVERIFY(!Platform::KillProcessTree(0));
+    QVERIFY(!Platform::KillProcessTree(-1));
+    // The grandchild holds a named pipe open for writing; the pipe reads
+    // its end only when no process has it open any more, so the end shows
+    // the grandchild is gone (not merely waiting to be reaped).
+    QTemporaryDir dir;
+    const QString fifo = make(dir, QStringLiteral("fifo"));
+    NativeFile reader;
+    QVERIFY2(reader.open(fifo, NativeFile::Mode::Read), qPrintable(reader.errorText()));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setStandardInputFile(QProcess::nullDevice());
+    Platform::OwnProcessGroup(child, /*outputToStderr*/ false);
+    child.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 60 > \"$1\" & wait"),
+                                            QStringLiteral("sh"), fifo});
+    QVERIFY(child.waitForStarted());
+    char byte;
+    // Until the grandchild has opened it, the pipe has no writer: a read
+    // finds its end. Then it has one that writes nothing: a read fails.
+    QDeadlineTimer opened(10000);
+    while (reader.read(&byte, 1) == 0 && !opened.hasExpired())
+        QThread::msleep(10);
+    QVERIFY2(!opened.hasExpired(), "the grandchild never opened the pipe");
+
+    QVERIFY(Platform::KillProcessTree(child.processId()));
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QDeadlineTimer gone(10000);
+    qint64 n = -1;
+    while ((n = reader.read(&byte, 1)) < 0 && !gone.hasExpired())
+        QThread::msleep(10);
+    QVERIFY2(n == 0, "the grandchild still runs");
+#else
+    QSKIP("the child is a POSIX shell");
+#endif
+}
+
+void TestPlatform::childOutputToStderr()
+{
+#ifdef Q_OS_UNIX
+    QProcess child;
+    Platform::OwnProcessGroup(child, /*outputToStderr*/ true);
+    child.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("echo out; echo err >&2")});
+    QVERIFY(child.waitForFinished(10000));
+    QCOMPARE(child.readAllStandardOutput(), QByteArray());
+    QCOMPARE(child.readAllStandardError(), QByteArray("out\nerr\n"));
+#else
+    QSKIP("the child is a POSIX shell");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

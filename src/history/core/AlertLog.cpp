@@ -4,13 +4,13 @@
 
 #include "history/core/HistoryDecoder.h"
 
+#include "base/Platform.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <cstring>
-#include <sys/stat.h>
 
 namespace alertlog {
 
@@ -29,7 +29,7 @@ QString notALog()
 
 QString sysError(int err)
 {
-    return QString::fromLocal8Bit(std::strerror(err));
+    return Platform::ErrorText(err);
 }
 
 QString shown(const QString &path)
@@ -38,19 +38,16 @@ QString shown(const QString &path)
 }
 
 // What a path that exists but is no regular file is, for the message.
-QString kindOf(mode_t mode)
+QString kindOf(PathKind kind)
 {
-    if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a named pipe (FIFO)");
-    if (S_ISCHR(mode))
-        return QStringLiteral("a character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("a block device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("not a regular file");
+    switch (kind) {
+    case PathKind::Directory: return QStringLiteral("a folder");
+    case PathKind::Fifo: return QStringLiteral("a named pipe (FIFO)");
+    case PathKind::CharDevice: return QStringLiteral("a character device");
+    case PathKind::BlockDevice: return QStringLiteral("a block device");
+    case PathKind::Socket: return QStringLiteral("a socket");
+    default: return QStringLiteral("not a regular file");
+    }
 }
 
 } // namespace alertlog

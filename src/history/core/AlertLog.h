@@ -10,7 +10,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 struct HistorySource;
+namespace Platform {
+class NativeFile;
+}
 
 // A CSV log of every alert the receiver reported. The receiver holds only its
 // last 40 alerts and no year, so each transfer adds the alerts that are not
@@ -148,10 +153,10 @@ AlertLogMerge MergeAlertLog(const QByteArray &existing, const QList<AlertLogEntr
 
 // Appends to FILE the alerts it does not hold yet (a missing file is begun
 // with the header). The file is opened without following a dangling link
-// and without blocking, refused unless it is a regular file, locked
-// (flock, shared with every other program that logs), read row by row for
-// the keys of the alerts being added (nothing else is kept), extended with
-// one write, synced and unlocked. A log that `log upgrade` replaced while
+// and without blocking, refused unless it is a regular file, locked (the
+// system's whole-file lock, shared with every program that logs), read row
+// by row for the keys of the alerts being added (nothing else is kept),
+// extended with one write, synced and unlocked. A log that `log upgrade` replaced while
 // this waited for the lock is opened again. A lock another program holds
 // longer than `lockTimeoutMs` ends the call with a message. Owner and mode
 // of the file never change.
@@ -203,9 +208,10 @@ public:
     // a regular file and a file that is not an alert log, with a reason
     // naming the file. A missing file is an empty log when `missingIsEmpty`.
     bool open(const QString &fileName, QString *error = nullptr, bool missingIsEmpty = true);
-    // Reads `size` bytes of an open descriptor from its start (the append
-    // reads the file it holds locked). The descriptor stays the caller's.
-    bool openDescriptor(int fd, qint64 size, QString *error = nullptr);
+    // Reads `size` bytes of an open file from its start (the append reads
+    // the file it holds locked). The file stays the caller's and must stay
+    // open while this reads.
+    bool openFile(Platform::NativeFile &file, qint64 size, QString *error = nullptr);
     // Reads log bytes in memory.
     bool openBytes(const QByteArray &bytes, QString *error = nullptr);
 
@@ -250,10 +256,10 @@ private:
     bool fill();
     void leaveOut(const Pending &p);
 
-    int m_fd = -1;
-    bool m_ownFd = false;
+    Platform::NativeFile *m_file = nullptr;
+    std::unique_ptr<Platform::NativeFile> m_ownFile;   // what open() opened
     qint64 m_size = 0;
-    qint64 m_offset = 0;       // next byte to read from the descriptor
+    qint64 m_offset = 0;       // next byte to read from the file
     qint64 m_consumed = 0;     // bytes taken as lines
     QByteArray m_buffer;
     qsizetype m_pos = 0;

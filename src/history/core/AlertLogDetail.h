@@ -5,10 +5,9 @@
 
 #include "history/core/AlertLog.h"
 
-#include <QString>
+#include "base/PathCheck.h"
 
-#include <sys/types.h>
-#include <unistd.h>
+#include <QString>
 
 namespace alertlog {
 
@@ -22,22 +21,7 @@ QString notALog();
 QString sysError(int err);
 QString shown(const QString &path);
 // What a path that exists but is no regular file is, for the message.
-QString kindOf(mode_t mode);
-
-// The open log file, closed (and so unlocked) on every way out.
-struct Fd {
-    int fd = -1;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// Takes the log's exclusive lock on `fd`, waiting at most `timeoutMs`;
-// false with *why otherwise. Given back by unlockLog or by closing.
-bool lockLog(int fd, int timeoutMs, QString *why);
-void unlockLog(int fd);
+QString kindOf(PathKind kind);
 
 // Reads the log through `r` (`empty`: there is no log yet) for the keys of
 // `alerts` and says what to append; `name` names the log in notices.

@@ -2,15 +2,10 @@
 #include "history/core/AlertLog.h"
 #include "history/core/AlertLogDetail.h"
 
-#include <QFile>
+#include "base/Platform.h"
 
 #include <algorithm>
-
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace alertlog;
 
@@ -82,11 +77,7 @@ constexpr qsizetype MaxQuotedRowBytes = 4096;
 
 AlertLogReader::AlertLogReader() = default;
 
-AlertLogReader::~AlertLogReader()
-{
-    if (m_ownFd && m_fd >= 0)
-        ::close(m_fd);
-}
+AlertLogReader::~AlertLogReader() = default;
 
 bool AlertLogReader::open(const QString &fileName, QString *error, bool missingIsEmpty)
 {
@@ -97,34 +88,34 @@ bool AlertLogReader::open(const QString &fileName, QString *error, bool missingI
             *error = m_error;
         return false;
     };
-    const QByteArray path = QFile::encodeName(fileName);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0) {
-        if (errno == ENOENT && missingIsEmpty) {
+    Platform::FileStat st = Platform::StatPath(fileName);
+    if (!st.ok) {
+        if (Platform::IsNoEntryError(st.error) && missingIsEmpty) {
             m_eof = true;
             return true;
         }
-        return fail(sysError(errno));
+        return fail(sysError(st.error));
     }
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("it is %1").arg(kindOf(st.st_mode)));
-    m_fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0)
-        return fail(sysError(errno));
-    m_ownFd = true;
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (st.kind != PathKind::Regular)
+        return fail(QStringLiteral("it is %1").arg(kindOf(st.kind)));
+    m_ownFile = std::make_unique<Platform::NativeFile>();
+    if (!m_ownFile->open(fileName, Platform::NativeFile::Mode::Read))
+        return fail(m_ownFile->errorText());
+    m_file = m_ownFile.get();
+    st = m_file->stat();
+    if (!st.ok || st.kind != PathKind::Regular)
         return fail(QStringLiteral("it is not a regular file"));
-    m_size = st.st_size;
+    m_size = st.size;
     QString why;
     if (!readHeader(&why))
         return fail(why);
     return true;
 }
 
-bool AlertLogReader::openDescriptor(int fd, qint64 size, QString *error)
+bool AlertLogReader::openFile(Platform::NativeFile &file, qint64 size, QString *error)
 {
-    m_fd = fd;
-    m_ownFd = false;
+    m_file = &file;
+    m_ownFile.reset();
     m_size = size;
     return startReading(error);
 }
@@ -152,7 +143,7 @@ bool AlertLogReader::startReading(QString *error)
 
 bool AlertLogReader::fill()
 {
-    if (m_eof || m_fd < 0) {
+    if (m_eof || !m_file) {
         m_eof = true;
         return false;
     }
@@ -167,22 +158,18 @@ bool AlertLogReader::fill()
     }
     const qsizetype had = m_buffer.size();
     m_buffer.resize(had + want);
-    for (;;) {
-        const ssize_t n = ::pread(m_fd, m_buffer.data() + had, size_t(want), m_offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            m_error = QStringLiteral("%1: %2").arg(shown(m_name), sysError(errno));
-            m_buffer.resize(had);
-            m_eof = true;
-            return false;
-        }
-        m_buffer.resize(had + n);
-        m_offset += n;
-        if (n == 0)
-            m_eof = true;   // shorter than it was: someone cut it
-        return n > 0;
+    const qint64 n = m_file->readAt(m_buffer.data() + had, want, m_offset);
+    if (n < 0) {
+        m_error = QStringLiteral("%1: %2").arg(shown(m_name), m_file->errorText());
+        m_buffer.resize(had);
+        m_eof = true;
+        return false;
     }
+    m_buffer.resize(had + n);
+    m_offset += n;
+    if (n == 0)
+        m_eof = true;   // shorter than it was: someone cut it
+    return n > 0;
 }
 
 // The next line without its line end (and without a CR before it).

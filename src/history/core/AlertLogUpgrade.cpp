@@ -2,17 +2,16 @@
 #include "history/core/AlertLog.h"
 #include "history/core/AlertLogDetail.h"
 
+#include "history/core/LockedLogFile.h"
+
+#include "base/Platform.h"
 #include "base/SafeWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace alertlog;
+using Platform::NativeFile;
 
 AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver, int lockTimeoutMs)
 {
@@ -28,23 +27,22 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     const QString real = info.isSymLink() ? info.canonicalFilePath() : fileName;
     if (real.isEmpty())
         return fail(QStringLiteral("it is a link to a file that does not exist"));
-    const QByteArray path = QFile::encodeName(real);
-    struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
-        return fail(sysError(errno));
-    if (!S_ISREG(st.st_mode))
-        return fail(QStringLiteral("it is %1; nothing was changed").arg(kindOf(st.st_mode)));
-    Fd f;
-    f.fd = ::open(path.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (f.fd < 0)
-        return fail(QStringLiteral("cannot be opened: %1").arg(sysError(errno)));
+    Platform::FileStat st = Platform::StatPath(real);
+    if (!st.ok)
+        return fail(sysError(st.error));
+    if (st.kind != PathKind::Regular)
+        return fail(QStringLiteral("it is %1; nothing was changed").arg(kindOf(st.kind)));
+    NativeFile f;
+    if (!f.open(real, NativeFile::Mode::ReadWrite))
+        return fail(QStringLiteral("cannot be opened: %1").arg(f.errorText()));
     QString why;
-    if (!lockLog(f.fd, lockTimeoutMs, &why))
+    if (!LockLogFile(f, lockTimeoutMs, &why))
         return fail(why);
-    if (::fstat(f.fd, &st) != 0)
-        return fail(sysError(errno));
+    st = f.stat();
+    if (!st.ok)
+        return fail(sysError(st.error));
     AlertLogReader r;
-    if (!r.openDescriptor(f.fd, st.st_size, &why))
+    if (!r.openFile(f, st.size, &why))
         return fail(why);
     if (!r.hasHeader())
         return fail(notALog());
@@ -58,14 +56,12 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     if (needsReceiver && receiver.trimmed().isEmpty())
         return fail(QStringLiteral("its rows name no receiver; give the one they came from with --receiver NAME"));
     u.backup = fileName + QStringLiteral(".bak");
-    const QByteArray bak = QFile::encodeName(u.backup);
-    struct stat bst {};
-    if (::lstat(bak.constData(), &bst) == 0) {
+    if (Platform::LstatPath(u.backup).ok) {
         // An upgrade killed after making the backup leaves a second name of
         // the log itself: nothing to keep, so it does not block this one.
-        struct stat same {};
-        const bool isLog = ::stat(bak.constData(), &same) == 0 && same.st_dev == st.st_dev && same.st_ino == st.st_ino;
-        if (!isLog || ::unlink(bak.constData()) != 0)
+        const Platform::FileStat same = Platform::StatPath(u.backup);
+        const bool isLog = same.ok && same.identity == st.identity;
+        if (!isLog || !QFile::remove(u.backup))
             return fail(QStringLiteral("the backup %1 exists already; move it away first; nothing was changed")
                             .arg(shown(u.backup)));
     }
@@ -75,16 +71,14 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     // markers stay as they are, so they stay out.
     const QByteArray field = (needsReceiver ? ',' + CsvField(receiver).toUtf8() : QByteArray()) + ",,,,";
     QByteArray out = AlertLogHeaderOf(AlertLogLayoutCurrent).toUtf8() + '\n';
-    out.reserve(qsizetype(st.st_size + st.st_size / 8 + 64));
+    out.reserve(qsizetype(st.size + st.size / 8 + 64));
     QByteArray original;
-    original.resize(qsizetype(st.st_size));
+    original.resize(qsizetype(st.size));
     qint64 done = 0;
-    while (done < st.st_size) {
-        const ssize_t n = ::pread(f.fd, original.data() + done, size_t(st.st_size - done), done);
-        if (n < 0 && errno == EINTR)
-            continue;
+    while (done < st.size) {
+        const qint64 n = f.readAt(original.data() + done, st.size - done, done);
         if (n <= 0)
-            return fail(QStringLiteral("cannot be read: %1").arg(n < 0 ? sysError(errno) : QStringLiteral("it shrank")));
+            return fail(QStringLiteral("cannot be read: %1").arg(n < 0 ? f.errorText() : QStringLiteral("it shrank")));
         done += n;
     }
     qsizetype pos = original.indexOf('\n');
@@ -116,8 +110,8 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
     }
     // The old file stays whole under the backup's name (a second name for
     // the same file); the new one takes its place at once.
-    if (::link(path.constData(), bak.constData()) != 0) {
-        const int err = errno;
+    int err = 0;
+    if (!Platform::HardLink(real, u.backup, &err)) {
         QString copyWhy;
         if (!writeFileAtomically(u.backup, original, &copyWhy))
             return fail(QStringLiteral("the backup %1 could not be made (%2): %3; nothing was changed")
@@ -128,9 +122,8 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
         return fail(QStringLiteral("%1; the log is unchanged, the backup %2 is a copy of it").arg(why, shown(u.backup)));
     // The new file keeps the old one's mode and, when root upgrades a
     // user's log, its owner: the user's next transfer must still append.
-    if (::geteuid() == 0)
-        (void)::chown(path.constData(), st.st_uid, st.st_gid);
-    ::chmod(path.constData(), st.st_mode & 07777);
+    Platform::KeepOwner(real, st.owner, st.group);
+    Platform::KeepPermissions(real, st.permissions);
     u.ok = true;
     return u;
 }

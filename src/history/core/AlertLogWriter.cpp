@@ -2,108 +2,60 @@
 #include "history/core/AlertLog.h"
 #include "history/core/AlertLogDetail.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QThread>
+#include "history/core/LockedLogFile.h"
 
-#include <algorithm>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "base/Platform.h"
 
 using namespace alertlog;
-
-namespace alertlog {
-
-// The only place the log's file lock is asked for or given back: every
-// program that logs takes the same whole-file lock on the log.
-// `take` asks for it without waiting; false (errno set) when another holds it.
-static bool fileLock(int fd, bool take)
-{
-    return ::flock(fd, take ? LOCK_EX | LOCK_NB : LOCK_UN) == 0;
-}
-
-// The lock has neither a time limit nor a notice when it is freed, so the
-// wait tries again at growing intervals until the deadline.
-bool lockLog(int fd, int timeoutMs, QString *why)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    int pause = 5;
-    while (!fileLock(fd, true)) {
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK) {
-            *why = QStringLiteral("cannot be locked: %1").arg(sysError(errno));
-            return false;
-        }
-        if (deadline.hasExpired()) {
-            *why = QStringLiteral("another program has held it locked for %1 s; nothing was written")
-                       .arg(timeoutMs / 1000.0);
-            return false;
-        }
-        QThread::msleep(std::min<qint64>(pause, std::max<qint64>(1, deadline.remainingTime())));
-        pause = std::min(pause * 2, 200);
-    }
-    return true;
-}
-
-void unlockLog(int fd)
-{
-    (void)fileLock(fd, false);
-}
-
-} // namespace alertlog
+using Platform::NativeFile;
 
 namespace {
 
-// Opens FILE for appending without following a dangling link and without
-// blocking; a missing file is created. Returns -1 with *why.
-int openLog(const QByteArray &path, QString *why)
+// Opens FILE into `f` for appending without following a dangling link and
+// without blocking; a missing file is created. False with *why.
+bool openLog(const QString &fileName, NativeFile &f, QString *why)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        struct stat lst {};
-        if (::lstat(path.constData(), &lst) != 0) {
-            if (errno != ENOENT) {
-                *why = sysError(errno);
-                return -1;
+        const Platform::FileStat lst = Platform::LstatPath(fileName);
+        if (!lst.ok) {
+            if (!Platform::IsNoEntryError(lst.error)) {
+                *why = sysError(lst.error);
+                return false;
             }
-            const int fd = ::open(path.constData(),
-                                  O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-            if (fd >= 0)
-                return fd;
-            if (errno != EEXIST) {
-                *why = QStringLiteral("cannot be created: %1").arg(sysError(errno));
-                return -1;
+            if (f.open(fileName, NativeFile::Mode::CreateAppend))
+                return true;
+            if (!Platform::IsExistsError(f.error())) {
+                *why = QStringLiteral("cannot be created: %1").arg(f.errorText());
+                return false;
             }
             continue;   // another program made it just now; open that one
         }
-        struct stat st {};
-        if (::stat(path.constData(), &st) != 0) {
-            *why = errno == ENOENT ? QStringLiteral("it is a link to a file that does not exist") : sysError(errno);
-            return -1;
+        const Platform::FileStat st = Platform::StatPath(fileName);
+        if (!st.ok) {
+            *why = Platform::IsNoEntryError(st.error) ? QStringLiteral("it is a link to a file that does not exist")
+                                                      : sysError(st.error);
+            return false;
         }
-        if (!S_ISREG(st.st_mode)) {
-            *why = QStringLiteral("it is %1; nothing was written").arg(kindOf(st.st_mode));
-            return -1;
+        if (st.kind != PathKind::Regular) {
+            *why = QStringLiteral("it is %1; nothing was written").arg(kindOf(st.kind));
+            return false;
         }
-        const int fd = ::open(path.constData(), O_RDWR | O_APPEND | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            *why = QStringLiteral("cannot be opened: %1").arg(sysError(errno));
-        return fd;
+        if (f.open(fileName, NativeFile::Mode::Append))
+            return true;
+        *why = QStringLiteral("cannot be opened: %1").arg(f.errorText());
+        return false;
     }
     *why = QStringLiteral("cannot be opened");
-    return -1;
+    return false;
 }
 
-// True when the name still leads to the file that `fd` holds: `log upgrade`
-// may have put a new file in its place while we waited for the lock.
-bool stillThere(const QByteArray &path, int fd)
+// True when the name still leads to the file `f` holds: `log upgrade` may
+// have put a new file in its place while we waited for the lock.
+bool stillThere(const QString &fileName, NativeFile &f)
 {
-    struct stat a {}, b {};
-    return ::fstat(fd, &a) == 0 && ::stat(path.constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    const Platform::FileStat a = f.stat();
+    const Platform::FileStat b = Platform::StatPath(fileName);
+    return a.ok && b.ok && a.identity == b.identity;
 }
 
 } // namespace
@@ -111,7 +63,6 @@ bool stillThere(const QByteArray &path, int fd)
 AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry> &alerts, int lockTimeoutMs)
 {
     AlertLogMerge m;
-    const QByteArray path = QFile::encodeName(fileName);
     auto fail = [&](const QString &why) {
         m.ok = false;
         m.added.clear();
@@ -121,32 +72,32 @@ AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry>
     if (fileName.isEmpty())
         return fail(QStringLiteral("no file name"));
 
-    Fd f;
-    struct stat st {};
+    NativeFile f;
+    Platform::FileStat st;
     QString why;
     for (int attempt = 0;; ++attempt) {
-        f.fd = openLog(path, &why);
-        if (f.fd < 0)
+        if (!openLog(fileName, f, &why))
             return fail(why);
         // What was opened is what counts: the path may have changed since.
-        if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        st = f.stat();
+        if (!st.ok || st.kind != PathKind::Regular)
             return fail(QStringLiteral("it is not a regular file; nothing was written"));
-        if (!lockLog(f.fd, lockTimeoutMs, &why))
+        if (!LockLogFile(f, lockTimeoutMs, &why))
             return fail(why);
-        if (stillThere(path, f.fd) || attempt >= 3)
+        if (stillThere(fileName, f) || attempt >= 3)
             break;
-        ::close(f.fd);
-        f.fd = -1;
+        f.close();
     }
 
-    if (::fstat(f.fd, &st) != 0)
-        return fail(sysError(errno));
-    if (st.st_size > MaxLogBytes)
+    st = f.stat();
+    if (!st.ok)
+        return fail(sysError(st.error));
+    if (st.size > MaxLogBytes)
         return fail(QStringLiteral("it is larger than %1 MiB and is not read; start a new log")
                         .arg(MaxLogBytes >> 20));
-    const qint64 before = st.st_size;
+    const qint64 before = st.size;
     AlertLogReader reader;
-    if (before > 0 && !reader.openDescriptor(f.fd, before, &why))
+    if (before > 0 && !reader.openFile(f, before, &why))
         return fail(why);
     if (before > 0 && !reader.hasHeader())
         return fail(notALog());   // only blank bytes
@@ -159,26 +110,23 @@ AlertLogMerge AppendAlertLog(const QString &fileName, const QList<AlertLogEntry>
         return m;   // nothing new: the file is not touched
 
     // One write; the lock keeps every program that logs out of the way, and
-    // O_APPEND puts it after anything a program that does not lock added.
-    qint64 done = 0;
-    while (done < m.appended.size()) {
-        const ssize_t n = ::write(f.fd, m.appended.constData() + done, size_t(m.appended.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            // Take back a cut-off row (a full disk), unless someone else has
-            // written behind it meanwhile.
-            struct stat now {};
-            if (done > 0 && ::fstat(f.fd, &now) == 0 && now.st_size == before + done)
-                (void)::ftruncate(f.fd, before);
-            return fail(QStringLiteral("cannot be written: %1; no alert was added").arg(sysError(err)));
+    // the append mode puts it after anything a program that does not lock
+    // added.
+    const qint64 done = f.write(m.appended.constData(), m.appended.size());
+    if (done < m.appended.size()) {
+        const int err = f.error();
+        // Take back a cut-off row (a full disk), unless someone else has
+        // written behind it meanwhile.
+        if (done > 0) {
+            const Platform::FileStat now = f.stat();
+            if (now.ok && now.size == before + done)
+                (void)f.truncate(before);
         }
-        done += n;
+        return fail(QStringLiteral("cannot be written: %1; no alert was added").arg(sysError(err)));
     }
-    if (::fsync(f.fd) != 0)
-        return fail(QStringLiteral("the new alerts may not have reached the disk: %1").arg(sysError(errno)));
-    unlockLog(f.fd);
+    if (!f.sync())
+        return fail(QStringLiteral("the new alerts may not have reached the disk: %1").arg(f.errorText()));
+    f.unlock();
     return m;
 }
 

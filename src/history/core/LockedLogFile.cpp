@@ -4,23 +4,17 @@
 #include "base/SafeWrite.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+using Platform::NativeFile;
 
 namespace {
 
 QString sysError(int err)
 {
-    return QString::fromLocal8Bit(std::strerror(err));
+    return Platform::ErrorText(err);
 }
 
 bool fail(QString *why, const QString &text)
@@ -30,27 +24,30 @@ bool fail(QString *why, const QString &text)
     return false;
 }
 
-// flock has neither a time limit nor a notice when the lock is freed: the
-// wait tries again at growing intervals until the deadline.
-bool lock(int fd, int timeoutMs, QString *why)
+} // namespace
+
+// The system's lock has neither a time limit nor a notice when it is freed:
+// the wait tries again at growing intervals until the deadline.
+bool LockLogFile(NativeFile &file, int timeoutMs, QString *why)
 {
     QDeadlineTimer deadline(timeoutMs);
     int pause = 5;
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK)
-            return fail(why, QStringLiteral("cannot be locked: %1").arg(sysError(errno)));
+    for (;;) {
+        switch (file.tryLock()) {
+        case NativeFile::LockResult::Locked:
+            return true;
+        case NativeFile::LockResult::Failed:
+            return fail(why, QStringLiteral("cannot be locked: %1").arg(file.errorText()));
+        case NativeFile::LockResult::Busy:
+            break;
+        }
         if (deadline.hasExpired())
             return fail(why, QStringLiteral("another program has held it locked for %1 s; nothing was written")
                                  .arg(timeoutMs / 1000.0));
         QThread::msleep(std::min<qint64>(pause, std::max<qint64>(1, deadline.remainingTime())));
         pause = std::min(pause * 2, 200);
     }
-    return true;
 }
-
-} // namespace
 
 LockedLogFile::~LockedLogFile()
 {
@@ -59,72 +56,64 @@ LockedLogFile::~LockedLogFile()
 
 void LockedLogFile::close()
 {
-    if (m_fd >= 0) {
-        ::flock(m_fd, LOCK_UN);
-        ::close(m_fd);
-    }
-    m_fd = -1;
+    if (m_file.isOpen())
+        m_file.unlock();
+    m_file.close();
 }
 
 bool LockedLogFile::open(const QString &fileName, bool create, int timeoutMs, QString *why)
 {
     close();
     m_name = fileName;
-    const QByteArray path = QFile::encodeName(fileName);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        int flags = O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        struct stat lst {};
-        if (::lstat(path.constData(), &lst) != 0) {
-            if (errno != ENOENT || !create)
-                return fail(why, errno == ENOENT ? QStringLiteral("does not exist") : sysError(errno));
-            flags |= O_CREAT | O_EXCL;
-        } else if (S_ISLNK(lst.st_mode)) {
+        NativeFile::Mode mode = NativeFile::Mode::AppendNoLink;
+        bool isLink = false;
+        const Platform::FileStat lst = Platform::LstatPath(fileName, &isLink);
+        if (!lst.ok) {
+            if (!Platform::IsNoEntryError(lst.error) || !create)
+                return fail(why, Platform::IsNoEntryError(lst.error) ? QStringLiteral("does not exist")
+                                                                     : sysError(lst.error));
+            mode = NativeFile::Mode::CreateAppend;
+        } else if (isLink) {
             // A link the user made on purpose is followed; a dangling one is not.
-            struct stat st {};
-            if (::stat(path.constData(), &st) != 0)
+            if (!Platform::StatPath(fileName).ok)
                 return fail(why, QStringLiteral("is a link to a file that does not exist"));
-            flags &= ~O_NOFOLLOW;
+            mode = NativeFile::Mode::Append;
         }
-        const int fd = ::open(path.constData(), flags, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST)
+        if (!m_file.open(fileName, mode)) {
+            if (Platform::IsExistsError(m_file.error()))
                 continue;   // another program made it just now
-            return fail(why, QStringLiteral("cannot be opened: %1").arg(sysError(errno)));
+            return fail(why, QStringLiteral("cannot be opened: %1").arg(m_file.errorText()));
         }
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd);
+        const Platform::FileStat st = m_file.stat();
+        if (!st.ok || st.kind != PathKind::Regular) {
+            m_file.close();
             return fail(why, QStringLiteral("is not a regular file; nothing was written"));
         }
-        if (!lock(fd, timeoutMs, why)) {
-            ::close(fd);
+        if (!LockLogFile(m_file, timeoutMs, why)) {
+            m_file.close();
             return false;
         }
         // A rename may have put a new file in its place while we waited.
-        struct stat now {};
-        if (::stat(path.constData(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev) {
-            m_fd = fd;
+        const Platform::FileStat now = Platform::StatPath(fileName);
+        if (now.ok && now.identity == st.identity)
             return true;
-        }
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
+        close();
     }
     return fail(why, QStringLiteral("kept being replaced while it was opened"));
 }
 
 bool LockedLogFile::readAll(QByteArray *data, QString *why) const
 {
-    struct stat st {};
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+    const Platform::FileStat st = m_file.isOpen() ? m_file.stat() : Platform::FileStat();
+    if (!st.ok)
         return fail(why, QStringLiteral("cannot be read"));
-    data->resize(qsizetype(st.st_size));
+    data->resize(qsizetype(st.size));
     qint64 done = 0;
-    while (done < st.st_size) {
-        const ssize_t n = ::pread(m_fd, data->data() + done, size_t(st.st_size - done), done);
-        if (n < 0 && errno == EINTR)
-            continue;
+    while (done < st.size) {
+        const qint64 n = m_file.readAt(data->data() + done, st.size - done, done);
         if (n <= 0)
-            return fail(why, QStringLiteral("cannot be read: %1").arg(n < 0 ? sysError(errno) : QStringLiteral("it shrank")));
+            return fail(why, QStringLiteral("cannot be read: %1").arg(n < 0 ? m_file.errorText() : QStringLiteral("it shrank")));
         done += n;
     }
     return true;
@@ -132,32 +121,23 @@ bool LockedLogFile::readAll(QByteArray *data, QString *why) const
 
 bool LockedLogFile::append(const QByteArray &bytes, QString *why)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail(why, QStringLiteral("cannot be written: %1").arg(sysError(errno)));
-        done += n;
-    }
-    if (::fsync(m_fd) != 0)
-        return fail(why, QStringLiteral("cannot be written: %1").arg(sysError(errno)));
+    if (m_file.write(bytes.constData(), bytes.size()) != bytes.size())
+        return fail(why, QStringLiteral("cannot be written: %1").arg(m_file.errorText()));
+    if (!m_file.sync())
+        return fail(why, QStringLiteral("cannot be written: %1").arg(m_file.errorText()));
     return true;
 }
 
 bool LockedLogFile::replace(const QByteArray &data, QString *why)
 {
-    struct stat st {};
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+    const Platform::FileStat st = m_file.isOpen() ? m_file.stat() : Platform::FileStat();
+    if (!st.ok)
         return fail(why, QStringLiteral("cannot be replaced"));
     QString reason;
     if (!writeFileAtomically(m_name, data, &reason))
         return fail(why, reason);
-    const QByteArray path = QFile::encodeName(m_name);
     // The next program that appends must still be allowed to.
-    if (::geteuid() == 0)
-        (void)::chown(path.constData(), st.st_uid, st.st_gid);
-    ::chmod(path.constData(), st.st_mode & 07777);
+    Platform::KeepOwner(m_name, st.owner, st.group);
+    Platform::KeepPermissions(m_name, st.permissions);
     return true;
 }

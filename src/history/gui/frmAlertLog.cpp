@@ -4,6 +4,7 @@
 #include "history/core/AlertLogModel.h"
 #include "history/gui/AlertLogView.h"
 #include "base/Clock.h"
+#include "base/Platform.h"
 #include "base/Prompter.h"
 #include "base/SafeWrite.h"
 
@@ -27,8 +28,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -481,8 +480,8 @@ void frmAlertLog::exportShown()
     const QFileInfo target(name);
     if (target.exists() && QFileInfo(m_path).exists() && target.canonicalFilePath() == QFileInfo(m_path).canonicalFilePath())
         return refuse(QStringLiteral("it is the alert log itself; choose another file"));
-    struct stat st {};
-    if (::stat(QFile::encodeName(name).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+    const Platform::FileStat st = Platform::StatPath(name);
+    if (st.ok && st.kind != PathKind::Regular)
         return refuse(QStringLiteral("it is not a regular file"));
     const QList<AlertLogEntry> shown = m_filter->shownEntries();
     QString why;

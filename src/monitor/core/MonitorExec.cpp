@@ -3,12 +3,11 @@
 
 #include "monitor/core/MonitorSession.h"
 
+#include "base/Platform.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
-
-#include <csignal>
-#include <unistd.h>
 
 MonitorExec::MonitorExec(const Options &options, QObject *parent) : QObject(parent), m_options(options)
 {
@@ -59,10 +58,7 @@ void MonitorExec::startNext()
         // standard output there too; in a session of its own, so that the
         // time-out ends whatever it started as well.
         p->setProcessChannelMode(QProcess::ForwardedChannels);
-        p->setChildProcessModifier([] {
-            ::setsid();
-            ::dup2(STDERR_FILENO, STDOUT_FILENO);
-        });
+        Platform::OwnProcessGroup(*p, /*outputToStderr*/ true);
         p->start();
         if (!p->waitForStarted(-1)) {
             m_startFailed = true;
@@ -99,7 +95,7 @@ void MonitorExec::killCurrent()
                      .arg(QDir::toNativeSeparators(m_options.program)).arg(m_options.timeoutMs / 1000.0));
     const qint64 pid = m_current->processId();
     if (pid > 0)
-        ::kill(-pid_t(pid), SIGKILL);   // its session: the child and what it started
+        Platform::KillProcessTree(pid);   // the child and what it started
     m_current->kill();
 }
 
