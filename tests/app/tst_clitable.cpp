@@ -47,6 +47,11 @@ const QList<JsonRow> &jsonRows()
         // A receiver that is not there: the failed outcome, with nothing read.
         {"transfer", {QStringLiteral("transfer"), QStringLiteral("--device"), QStringLiteral("{dir}/no-such-device"), QStringLiteral("--json")},
          "transfer.schema.json", {1}},
+        // The default setup's two event codes outside the catalogue are findings.
+        {"check", {QStringLiteral("check"), QStringLiteral("--json")}, "check.schema.json", {1}},
+        {"log crosscheck", {QStringLiteral("log"), QStringLiteral("crosscheck"), QStringLiteral("--json"), QStringLiteral("--csv"),
+                            QStringLiteral("{log}")},
+         "log-crosscheck.schema.json", {0, 1}},
         {"monitor", {QStringLiteral("monitor"), QStringLiteral("--wav"), QStringLiteral("{wav}"), QStringLiteral("--json"), QStringLiteral("--csv"),
                      QStringLiteral("{dir}/monitor.csv")},
          "monitor.schema.json", {0}, true},

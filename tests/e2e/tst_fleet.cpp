@@ -82,7 +82,9 @@ int TestFleet::rows(const QString &shown, const QString &receiver) const
 {
     int n = 0;
     for (const QString &line : shown.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        if (line.endsWith(QLatin1Char(',') + receiver))
+        // A receiver's row ends with its name and the monitor's four empty
+        // columns.
+        if (line.endsWith(QLatin1Char(',') + receiver + QLatin1String(",,,,")))
             ++n;
     return n;
 }

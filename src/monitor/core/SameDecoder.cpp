@@ -102,6 +102,24 @@ bool bitOf(const QByteArray &bytes, size_t k)
     return (uint8_t(bytes.at(int(k / 8))) >> (k % 8)) & 1;
 }
 
+// The bytes of a burst decided bit by bit; kept only when they make a whole
+// header whose one fault is a field out of range.
+QByteArray outOfRangeHeader(const std::vector<float> &llr)
+{
+    QByteArray bytes;
+    for (size_t k = 0; k + 8 <= llr.size() && bytes.size() < SameMaxHeaderBytes; k += 8) {
+        uint8_t c = 0;
+        for (size_t j = 0; j < 8; ++j)
+            c |= uint8_t(llr[k + j] > 0) << j;
+        bytes.append(char(c));
+    }
+    int length = 0;
+    SameHeader h;
+    if (parseSameHeader(bytes, &length, &h) != SameParse::Complete || h.note.isEmpty())
+        return QByteArray();
+    return bytes.left(length);
+}
+
 } // namespace
 
 QString sameModeName(SameMode mode)
@@ -328,6 +346,8 @@ void SameDecoder::endBurst(int dropBits)
         b.levels = measureLevels(b.bits.data(), b.bits.size(), b.text);
         fillLikelihoods(b, b.text);
     }
+    if (b.text.isEmpty())
+        b.outOfRange = outOfRangeHeader(b.llr);
     addToGroup(std::move(b));
 }
 
@@ -469,6 +489,18 @@ void SameDecoder::decideGroup(bool final)
             const double confidence = groupModel().chance(text);
             if (confidence >= 1.0 - MaxErrorChance) {
                 reportText(text, confidence);
+                return;
+            }
+        }
+    }
+    // A header out of range in one field fits no decision within the syntax;
+    // bursts that agree on it to the bit are reported, with the field named
+    // in the header's note, as the rule of two matching bursts asks.
+    for (size_t i = 0; final && i < m_group.size(); ++i) {
+        for (size_t j = i + 1; j < m_group.size(); ++j) {
+            const QByteArray &text = m_group[i].outOfRange;
+            if (!text.isEmpty() && text == m_group[j].outOfRange) {
+                reportText(text, 1.0 - MaxErrorChance);
                 return;
             }
         }

@@ -108,6 +108,10 @@ private:
         Levels levels;
         double recentEnergy = 0;     // both correlators over the last CarrierBits bits
         QByteArray text;             // the burst's own decision; empty if none fits
+        // The burst bit by bit, when that is a whole header with a field out
+        // of range (issue day 000): no decision within the syntax fits it,
+        // but bursts that agree on it to the bit were heard all the same.
+        QByteArray outOfRange;
         bool used = true;            // its soft bits count in combined mode
         size_t keep = SIZE_MAX;      // bits from here on are not this header's (a slip)
         qint64 start = 0, end = 0;
