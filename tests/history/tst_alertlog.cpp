@@ -664,9 +664,9 @@ namespace {
 
 // A header as the monitor heard it: "HEADER@HEARD" (HEARD in ISO 8601),
 // optionally "@SOURCE" after it.
-AlertLogEntry hearing(const QString &spec)
+AlertLogEntry hearing(const QString &heard)
 {
-    const QStringList p = spec.split(QLatin1Char('@'));
+    const QStringList p = heard.split(QLatin1Char('@'));
     MonitorMessage m;
     int length = 0;
     const SameParse parsed = parseSameHeader(p.at(0).toLatin1(), &length, &m.report.header);
