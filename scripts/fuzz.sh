@@ -4,34 +4,40 @@
 #   scripts/fuzz.sh --short        a short budget per target (what CI runs)
 #   scripts/fuzz.sh --long [SEC]   a longer run per target (default 600 s)
 # Prints the executions per target; a crash, a hang or a sanitizer report
-# fails the run and leaves the input in build-fuzz/findings/.
+# fails the run and leaves the input in build-fuzz/findings/ (or the given
+# folder's findings/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-budget=${NX_FUZZ_SECONDS:-15}
+budget=${NX_FUZZ_SECONDS:-10}
 case "${1:---short}" in
   --short) ;;
   --long) budget=${2:-600} ;;
   *) echo "usage: $0 [--short | --long SECONDS]"; exit 2 ;;
 esac
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DNX_BUILD_FUZZERS=ON -DNX_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz --target fuzzers -j "$(nproc)"
+# NX_FUZZ_BUILD names a folder already configured with the fuzz targets (the
+# sanitizer build of scripts/test.sh); without it build-fuzz is made here.
+out=${NX_FUZZ_BUILD:-build-fuzz}
+if [ -z "${NX_FUZZ_BUILD:-}" ]; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DNX_BUILD_FUZZERS=ON -DNX_BUILD_TESTS=OFF >/dev/null
+fi
+cmake --build "$out" --target fuzzers -j "$(nproc)"
 
-mkdir -p build-fuzz/findings
+mkdir -p "$out/findings"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export QT_QPA_PLATFORM=offscreen
 printf '%-28s %12s %10s\n' target executions exec/s
 status=0
-for bin in build-fuzz/fuzzers/fuzz_*; do
+for bin in "$out"/fuzzers/fuzz_*; do
   name=$(basename "$bin" | sed 's/^fuzz_//')
-  corpus=build-fuzz/corpus/$name
+  corpus="$out"/corpus/$name
   mkdir -p "$corpus"
   seeds=fuzz/corpus/$name
   [ -d "$seeds" ] || seeds=""
-  log=build-fuzz/findings/$name.log
+  log="$out"/findings/$name.log
   if ! "$bin" -max_total_time="$budget" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix=build-fuzz/findings/"$name"- "$corpus" $seeds >"$log" 2>&1; then
+        -artifact_prefix="$out"/findings/"$name"- "$corpus" $seeds >"$log" 2>&1; then
     echo "fuzz_$name FAILED; see $log"
     tail -n 30 "$log"
     status=1
