@@ -265,6 +265,29 @@ run_wine_transfer() {
   return $ok
 }
 
+# The editor as installed starts and keeps running; its main window and
+# county window are grabbed to build-win/shots/ for a person to look at.
+run_wine_shots() {
+  local shots=$build_dir/shots pid
+  rm -rf "$shots"
+  mkdir -p "$shots"
+  if ! (cd "$build_dir/tests" && QT_QPA_PLATFORM=offscreen NX_GRAB_DIR="$(winepath_of "$shots")" \
+      timeout 300 "$wine" test_app_mainwindow.exe grabWindows >"$shots/grab.log" 2>&1); then
+    echo "grabbing the windows under Wine failed; see $shots/grab.log"
+    return 1
+  fi
+  (cd "$shots" && QT_QPA_PLATFORM=offscreen "$wine" "$stage_dir/nx4400c.exe" >"$shots/editor.log" 2>&1) &
+  pid=$!
+  sleep 15
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "the editor did not keep running under Wine; see $shots/editor.log"
+    return 1
+  fi
+  kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
+  "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+  log "under Wine the editor started; windows grabbed: $(cd "$shots" && ls ./*.png | tr '\n' ' ')"
+}
+
 stage_test() {
   need_qt
   [ -d "$stage_dir" ] || stage_files
@@ -272,6 +295,7 @@ stage_test() {
   local ok=0
   run_wine_tests || ok=1
   run_wine_transfer || ok=1
+  run_wine_shots || ok=1
   return $ok
 }
 

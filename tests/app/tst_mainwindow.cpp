@@ -6,6 +6,8 @@
 #include "app/gui/QtPrompter.h"
 #include "app/gui/StartUp.h"
 #include "app/gui/frmSplash.h"
+#include "coverage/gui/CoverageCommands.h"
+#include "coverage/gui/frmFIPS.h"
 #include "support/GuiDriver.h"
 #include "support/TestEnv.h"
 
@@ -414,6 +416,15 @@ void TestMainWindow::grabWindows()
     w.setProgressVisible(true);
     w.setProgressValue(40);
     QVERIFY(w.grab().save(dir + "/main.png"));
+
+    // The county window as start-up fills it, over the main window.
+    CoverageCommands::prepareCoverageWindows(*env.ctx, *env.ctx, &w);
+    auto *fips = w.findChild<frmFIPS *>(QStringLiteral("frmFIPS"));
+    QVERIFY(fips);
+    fips->show();
+    QVERIFY(QTest::qWaitForWindowExposed(fips));
+    QVERIFY(fips->grab().save(dir + "/county.png"));
+    fips->hide();
 
     frmSplash splash;
     splash.show();

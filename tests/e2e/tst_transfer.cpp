@@ -93,7 +93,8 @@ struct Editor {
         LoadDefaultCoverage(ctx);
         ctx.setView(&view);
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        if (!QTest::qWaitForWindowExposed(&window))
+            qWarning("the main window was not shown");
         QTest::qWait(50);
     }
     QString text(const char *name) const { return window.findChild<QLabel *>(QLatin1String(name))->text(); }

@@ -21,7 +21,7 @@ namespace {
 // AddressSanitizer, shadow memory and the freed-memory quarantine add a
 // couple of hundred megabytes that say nothing about our buffers; there the
 // bound only catches unbounded growth (the buffers are still checked exactly).
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(NX_SANITIZED)
 constexpr qint64 RssLimitKiB = 600 * 1024;
 #else
 constexpr qint64 RssLimitKiB = 60 * 1024;

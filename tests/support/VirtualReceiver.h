@@ -93,7 +93,7 @@ inline void shortenTimings(AppContext &ctx, int negotiateMs = 1000, int transfer
 
 // Sanitizer builds run several times slower: figures are printed there but
 // not held against targets.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(NX_SANITIZED)
 inline constexpr bool kSanitized = true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
