@@ -28,7 +28,7 @@ if [ "${1:-}" = --windows ]; then
   # them); Debian's moc, rcc and uic serve the cross build.
   packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-    wine64 nsis zip unzip dpkg-dev xz-utils cmake ninja-build qt6-base-dev-tools
+    wine64 nsis zip unzip fonts-dejavu-core xvfb dpkg-dev xz-utils cmake ninja-build qt6-base-dev-tools
   )
 fi
 

@@ -110,12 +110,15 @@ QString Services::settingsFile() const
 
 QString Services::settingsProblem() const
 {
+#ifndef Q_OS_WIN
+    // Windows finds the user's folders without HOME.
     if (settingsPath.isEmpty() && qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME")
         && qEnvironmentVariableIsEmpty("HOME")) {
         // QSettings would fall back to "/.config" under the root folder.
         return QStringLiteral("HOME is not set (nor XDG_CONFIG_HOME), so the settings store has no place; "
                               "the settings were not read and will not be saved");
     }
+#endif
     const QString path = settingsFile();
     if (const QString p = storeFileProblem(path); !p.isEmpty())
         return p;

@@ -57,8 +57,14 @@ using namespace alertlog;
 QString DefaultAlertLogPath()
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (dir.isEmpty() || qEnvironmentVariableIsEmpty("HOME"))
+    if (dir.isEmpty())
         return QString();
+#ifndef Q_OS_WIN
+    // Without HOME the folder Qt names is under the root folder. Windows
+    // finds the user's folders without it.
+    if (qEnvironmentVariableIsEmpty("HOME"))
+        return QString();
+#endif
     return dir + QStringLiteral("/alerts.csv");
 }
 
