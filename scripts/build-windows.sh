@@ -285,7 +285,10 @@ run_wine_transfer() {
     pid=$!
     while [ ! -s "$tmp/$side/pty" ]; do sleep 0.1; done
     pty=$(head -n1 "$tmp/$side/pty")
-    ln -sfn "$pty" "$WINEPREFIX/dosdevices/com1"
+    # Wine's mount manager makes dosdevices/com1 from the registry each
+    # time it starts (a link made by hand is put back to /dev/ttyS0).
+    "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$pty" /f >/dev/null 2>&1
+    "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
     "$@" >"$tmp/$side/transfer.out" 2>&1 || { cat "$tmp/$side/transfer.out"; kill "$pid"; return 1; }
     kill "$pid"; wait "$pid" 2>/dev/null || true
   }
@@ -335,7 +338,7 @@ run_wine_shots() {
     ok=1
   fi
   kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true
-  "$(dirname "$wine")/wineserver" -k 2>/dev/null || true
+  "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true
   [ $ok -eq 0 ] && log "under Wine the editor started; windows grabbed: $(cd "$shots" && ls ./*.png | tr '\n' ' ')"
   return $ok

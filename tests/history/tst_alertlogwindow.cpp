@@ -24,6 +24,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
+#include <QDir>
 #include <QtTest>
 
 namespace {
@@ -277,11 +278,14 @@ void TestAlertLogWindow::exportRefusesTheLogItself()
     QCOMPARE(prompter.boxes.size(), 1);
     QVERIFY(prompter.boxes.first().text.contains(QLatin1String("the alert log itself")));
     QCOMPARE(QFileInfo(m_log).size(), size);
+#ifndef Q_OS_WIN
+    // A device is not a file to export into.
     prompter.saveAnswers.enqueue(QStringLiteral("/dev/null"));
     w.findChild<QPushButton *>(QStringLiteral("cmdExport"))->click();
     QCOMPARE(prompter.boxes.size(), 2);
     QVERIFY(prompter.boxes.last().text.contains(QLatin1String("/dev/null")));
     QVERIFY(QFileInfo(QStringLiteral("/dev/null")).isFile() == false);
+#endif
 }
 
 void TestAlertLogWindow::controlsAreNamedForAssistiveTechnology()
@@ -305,7 +309,7 @@ void TestAlertLogWindow::controlsAreNamedForAssistiveTechnology()
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(l);
         QVERIFY2(a && a->text(QAccessible::Name) == l->text() && !l->text().isEmpty(), name);
     }
-    QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblPath"))->text().contains(m_log));
+    QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblPath"))->text().contains(QDir::toNativeSeparators(m_log)));
 }
 
 void TestAlertLogWindow::unreadableLogIsShown()
@@ -320,7 +324,7 @@ void TestAlertLogWindow::unreadableLogIsShown()
     frmAlertLog w(notALog, prompter, clock);
     QCOMPARE(w.model()->rowCount(), 0);
     const QString status = w.findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
-    QVERIFY2(status.contains(notALog) && status.contains(QLatin1String("not an alert log")), qPrintable(status));
+    QVERIFY2(status.contains(QDir::toNativeSeparators(notALog)) && status.contains(QLatin1String("not an alert log")), qPrintable(status));
     QVERIFY(prompter.boxes.isEmpty());
 }
 

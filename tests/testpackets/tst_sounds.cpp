@@ -78,6 +78,9 @@ void tst_Sounds::playWithoutSoundOutput()
 {
     // With no sound output the command says so at once instead of
     // pretending to play for 45 seconds.
+#ifdef NX_WITHOUT_MULTIMEDIA
+    QSKIP("without Qt Multimedia the recordings go to the system's player");
+#endif
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(runSoundsCommand({"--play", "RWT"}), 1);

@@ -233,19 +233,35 @@ bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
             return false;
     }
     QDir().mkpath(QFileInfo(path).absolutePath());   // first run: no folder yet
-    QTemporaryFile side(path + QStringLiteral(".XXXXXX"));
-    if (!side.open() || side.write(previous) != previous.size() || !side.flush())
-        return false;
-    side.close();
+    // QTemporaryFile::close() keeps the file open (to reopen it), and
+    // Windows refuses to replace a file that is open, which is what QSettings
+    // does when it writes. So the side file is named here, let go, and
+    // removed by name when this returns, whatever happens.
+    QString sideName;
+    {
+        QTemporaryFile side(path + QStringLiteral(".XXXXXX"));
+        side.setAutoRemove(false);
+        if (!side.open())
+            return false;
+        sideName = side.fileName();
+        if (side.write(previous) != previous.size() || !side.flush()) {
+            side.remove();
+            return false;
+        }
+    }
+    struct RemoveSide {
+        QString name;
+        ~RemoveSide() { QFile::remove(name); }
+    } removeSide{sideName};
     QByteArray made;
     {
-        QSettings sideStore(side.fileName(), QSettings::IniFormat);
+        QSettings sideStore(sideName, QSettings::IniFormat);
         writeKeys(sideStore, config);
         if (sideStore.status() == QSettings::AccessError)
             return false;
     }
     // QSettings put a new file in the side file's place: read it by name.
-    QFile sideFile(side.fileName());
+    QFile sideFile(sideName);
     if (!sideFile.open(QIODevice::ReadOnly))
         return false;
     made = sideFile.readAll();
