@@ -249,7 +249,11 @@ winepath_of() { # a Linux path as Wine's programs see it (drive Z: is /)
 
 run_wine_tests() {
   local failed=() passed=0 t name
-  for t in "$build_dir/tests/"*.exe; do
+  # The tests this build declares (an .exe left from an earlier build is not one).
+  local tests
+  tests=$(ctest --test-dir "$build_dir" --show-only=json-v1 |
+    python3 -c 'import json,sys; [print(t["command"][0]) for t in json.load(sys.stdin)["tests"]]')
+  for t in $tests; do
     name=$(basename "$t" .exe)
     # The tests find the DLLs and plug-ins beside them.
     cp -n "$stage_dir/"*.dll "$qt_prefix/bin/"Qt6Test.dll "$build_dir/tests/" 2>/dev/null || true

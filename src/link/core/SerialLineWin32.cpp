@@ -2,12 +2,12 @@
 // SerialLine on Windows, over the communications API.
 //
 // The port is opened for overlapped I/O and without sharing, which is what
-// keeps every other program (and a second open of ours) off it. One read is
-// always outstanding; the timeouts make it complete as soon as at least one
-// byte has arrived (or after ReadWaitMs with none, when it is simply issued
-// again), and the event loop learns of the completion through the read's
-// event (QWinEventNotifier), so nothing spins and nothing blocks. Writes are
-// queued and handed to the driver one at a time the same way.
+// keeps every other program (and a second open of ours) off it. A wait for
+// "a byte arrived" (WaitCommEvent) is always outstanding; the event loop
+// learns of it through the wait's event (QWinEventNotifier), and then takes
+// what the driver holds with reads that return at once. Nothing spins and
+// nothing blocks. Writes are queued and handed to the driver one at a time
+// the same way.
 #include "link/core/SerialLine.h"
 
 #include "base/Platform.h"
@@ -23,8 +23,6 @@
 
 namespace {
 
-// A read with nothing to deliver ends after this and is issued again.
-constexpr DWORD ReadWaitMs = 1000;
 constexpr DWORD ReadChunk = 4096;
 
 // "COM3", "com3", "\\.\COM3" and "//./COM3" all name \\.\COM3; COM10 and
@@ -45,7 +43,8 @@ QString systemText(DWORD error)
 struct SerialLine::Impl
 {
     explicit Impl(SerialLine *owner) : q(owner) {}
-    void startRead();
+    void startWait();
+    void drain();
     void startWrite();
     void fail(const QString &reason)
     {
@@ -61,10 +60,12 @@ struct SerialLine::Impl
     QString error;
     bool failed = false;
 
+    OVERLAPPED waitOv {};
+    QWinEventNotifier *waitDone = nullptr;
+    DWORD waitMask = 0;
+    bool waiting = false;
     OVERLAPPED readOv {};
-    QWinEventNotifier *readDone = nullptr;
     char readBuffer[ReadChunk];
-    bool reading = false;
     QByteArray received;
 
     OVERLAPPED writeOv {};
@@ -121,15 +122,15 @@ bool configure(HANDLE h, int baudRate, int parity, DWORD *error)
         *error = GetLastError();
         return false;
     }
-    // A read returns at once with whatever has arrived; with nothing there
-    // it waits for the first byte, at most ReadWaitMs.
+    // A read returns at once with whatever has arrived, even nothing; the
+    // wait for a byte is WaitCommEvent's.
     COMMTIMEOUTS t {};
     t.ReadIntervalTimeout = MAXDWORD;
-    t.ReadTotalTimeoutMultiplier = MAXDWORD;
-    t.ReadTotalTimeoutConstant = ReadWaitMs;
+    t.ReadTotalTimeoutMultiplier = 0;
+    t.ReadTotalTimeoutConstant = 0;
     t.WriteTotalTimeoutMultiplier = 0;
     t.WriteTotalTimeoutConstant = 0;
-    if (!SetCommTimeouts(h, &t)) {
+    if (!SetCommTimeouts(h, &t) || !SetCommMask(h, EV_RXCHAR | EV_ERR)) {
         *error = GetLastError();
         return false;
     }
@@ -177,31 +178,25 @@ bool SerialLine::open(const QString &device, int baudRate, int parity, QStringLi
     // that this open will send.
     PurgeComm(d->handle, PURGE_RXCLEAR | PURGE_RXABORT);
 
+    d->waitOv = {};
+    d->waitOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     d->readOv = {};
     d->readOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     d->writeOv = {};
     d->writeOv.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    d->readDone = new QWinEventNotifier(d->readOv.hEvent, this);
+    d->waitDone = new QWinEventNotifier(d->waitOv.hEvent, this);
     d->writeDone = new QWinEventNotifier(d->writeOv.hEvent, this);
-    connect(d->readDone, &QWinEventNotifier::activated, this, [this] {
-        DWORD got = 0;
-        ResetEvent(d->readOv.hEvent);
-        d->reading = false;
-        if (!GetOverlappedResult(d->handle, &d->readOv, &got, FALSE)) {
+    connect(d->waitDone, &QWinEventNotifier::activated, this, [this] {
+        DWORD ignored = 0;
+        ResetEvent(d->waitOv.hEvent);
+        d->waiting = false;
+        if (!GetOverlappedResult(d->handle, &d->waitOv, &ignored, FALSE)) {
             const DWORD err = GetLastError();
             if (err != ERROR_OPERATION_ABORTED)
                 d->fail(tr("the port failed (%1)").arg(systemText(err)));
             return;
         }
-        if (got > 0) {
-            d->received.append(d->readBuffer, qsizetype(got));
-            emit readyRead();
-        }
-        // The owner may have closed the line from readyRead().
-        if (d->handle == INVALID_HANDLE_VALUE)
-            return;
-        if (d->received.size() < BufferBytes)
-            d->startRead();
+        d->drain();
     });
     connect(d->writeDone, &QWinEventNotifier::activated, this, [this] {
         DWORD done = 0;
@@ -216,7 +211,7 @@ bool SerialLine::open(const QString &device, int baudRate, int parity, QStringLi
         }
         d->startWrite();
     });
-    d->startRead();
+    d->startWait();
     return true;
 }
 
@@ -225,25 +220,26 @@ void SerialLine::close()
     if (d->handle != INVALID_HANDLE_VALUE) {
         // Outstanding reads and writes end (aborted) before the buffers they
         // use go away.
+        SetCommMask(d->handle, 0);   // ends the wait for a byte
         CancelIo(d->handle);
         DWORD ignored = 0;
-        if (d->reading)
-            GetOverlappedResult(d->handle, &d->readOv, &ignored, TRUE);
+        if (d->waiting)
+            GetOverlappedResult(d->handle, &d->waitOv, &ignored, TRUE);
         if (!d->writing.isEmpty())
             GetOverlappedResult(d->handle, &d->writeOv, &ignored, TRUE);
         CloseHandle(d->handle);
         d->handle = INVALID_HANDLE_VALUE;
     }
-    delete d->readDone;
-    d->readDone = nullptr;
+    delete d->waitDone;
+    d->waitDone = nullptr;
     delete d->writeDone;
     d->writeDone = nullptr;
-    for (HANDLE *event : {&d->readOv.hEvent, &d->writeOv.hEvent}) {
+    for (HANDLE *event : {&d->waitOv.hEvent, &d->readOv.hEvent, &d->writeOv.hEvent}) {
         if (*event)
             CloseHandle(*event);
         *event = nullptr;
     }
-    d->reading = false;
+    d->waiting = false;
     d->writing.clear();
     d->queued.clear();
     d->received.clear();
@@ -259,18 +255,53 @@ QString SerialLine::errorString() const
     return d->error;
 }
 
-void SerialLine::Impl::startRead()
+void SerialLine::Impl::startWait()
 {
-    if (reading || handle == INVALID_HANDLE_VALUE || failed)
+    if (waiting || handle == INVALID_HANDLE_VALUE || failed)
         return;
-    reading = true;
-    if (ReadFile(handle, readBuffer, ReadChunk, nullptr, &readOv))
-        return;   // done already; the event is set and the notifier fires
+    waiting = true;
+    if (WaitCommEvent(handle, &waitMask, &waitOv))
+        return;   // a byte is there already; the event is set and the notifier fires
     const DWORD err = GetLastError();
     if (err == ERROR_IO_PENDING)
         return;
-    reading = false;
+    waiting = false;
     fail(SerialLine::tr("the port failed (%1)").arg(systemText(err)));
+}
+
+// Takes what the driver holds (reads that return at once), tells the owner,
+// and waits for the next byte unless the buffer is full.
+void SerialLine::Impl::drain()
+{
+    bool got = false;
+    while (handle != INVALID_HANDLE_VALUE && !failed && received.size() < BufferBytes) {
+        DWORD errors = 0;
+        COMSTAT stat {};
+        if (!ClearCommError(handle, &errors, &stat)) {
+            fail(SerialLine::tr("the port failed (%1)").arg(systemText(GetLastError())));
+            return;
+        }
+        if (stat.cbInQue == 0)
+            break;
+        DWORD n = 0;
+        const DWORD want = std::min<DWORD>(stat.cbInQue, ReadChunk);
+        if (!ReadFile(handle, readBuffer, want, &n, &readOv)) {
+            if (GetLastError() != ERROR_IO_PENDING
+                || !GetOverlappedResult(handle, &readOv, &n, TRUE)) {
+                fail(SerialLine::tr("the port failed (%1)").arg(systemText(GetLastError())));
+                return;
+            }
+        }
+        if (n == 0)
+            break;
+        received.append(readBuffer, qsizetype(n));
+        got = true;
+    }
+    if (got)
+        emit q->readyRead();
+    // The owner may have closed the line from readyRead().
+    if (handle != INVALID_HANDLE_VALUE && received.size() < BufferBytes)
+        startWait();
 }
 
 void SerialLine::Impl::startWrite()
@@ -300,8 +331,12 @@ QByteArray SerialLine::read(qint64 maxBytes)
     const QByteArray out = d->received.left(qsizetype(maxBytes));
     d->received.remove(0, out.size());
     // A full buffer stopped the reading; there is room again.
-    if (!out.isEmpty() && d->received.size() < BufferBytes)
-        d->startRead();
+    // Taken up from the event loop: the owner may be reading in readyRead().
+    if (!out.isEmpty() && d->received.size() < BufferBytes && !d->waiting)
+        QMetaObject::invokeMethod(this, [this] {
+            if (!d->waiting && d->handle != INVALID_HANDLE_VALUE)
+                d->drain();
+        }, Qt::QueuedConnection);
     return out;
 }
 
