@@ -151,7 +151,10 @@ void tst_AudioStack::headerAndEndOfMessageReachTheSink()
     for (int i = 0; i < 6; ++i) {
         const double expected = i < 3 ? SameAudio::afskSampleCount(16 + 96) / 8000.0
                                       : SameAudio::afskSampleCount(16 + 4) / 8000.0;
-        QVERIFY2(std::abs(bursts[i] - expected) <= 0.05,
+        // Within five windows: a sound server short of processor time drops
+        // a few tens of milliseconds (seen under a loaded machine); a burst
+        // cut by more loses characters, which the decoding above catches too.
+        QVERIFY2(std::abs(bursts[i] - expected) <= 0.1,
                  qPrintable(QStringLiteral("burst %1: %2 s, expected %3 s").arg(i).arg(bursts[i]).arg(expected)));
     }
 }
