@@ -131,6 +131,14 @@ public:
     // file is closed, also when the program ends by a crash.
     LockResult tryLock();
     void unlock();
+    // Closes the file but keeps its lock until unlock() or close(). Windows
+    // will not put a new file in the place of one that is open, even by the
+    // program that replaces it; there the lock is held on a file of its own
+    // beside this one ("<name>.lock"), so the log can be let go and replaced
+    // while every other program that logs still waits. On POSIX the lock is
+    // the file's own, a replace is allowed while it is open, and this does
+    // nothing.
+    void letGoKeepingLock();
 
     // For Mode::Device: true when it is a terminal (a serial line).
     bool isTerminal();
@@ -144,6 +152,10 @@ private:
     int m_error = 0;
     bool m_exclusive = false;
     bool m_append = false;   // Windows: every write goes to the end
+    // Windows: the lock's own file, and what reopens the file after a wait.
+    qintptr m_lockHandle = Invalid;
+    QString m_path;
+    Mode m_mode = Mode::Read;
 };
 
 // Reads `path` whole when it is a regular file of at most `maxBytes`. It is

@@ -322,6 +322,12 @@ void NativeFile::unlock()
     ::flock(fdOf(m_handle), LOCK_UN);
 }
 
+void NativeFile::letGoKeepingLock()
+{
+    // The lock is the open file's: it must stay open to keep it, and a
+    // rename over its name is allowed meanwhile.
+}
+
 bool NativeFile::isTerminal()
 {
     termios t {};

@@ -2,11 +2,14 @@
 // The system calls behind Platform.h on Windows.
 //
 // Errors are GetLastError() codes. A serial port (COM3, \\.\COM3) is a
-// character device whose identity is its name. The lock on a file covers one
-// byte far past any content a file of ours can have: Windows' locks are
-// enforced on reads and writes of the locked range, and a lock on the data
-// itself would keep every other program from even reading the file while it
-// is held.
+// character device whose identity is its name.
+//
+// The lock on a log is taken on a file of its own beside it ("<log>.lock",
+// hidden, never removed): Windows will not rename a new log over one that is
+// open, so the holder must be able to let the log go while it keeps the
+// lock, and a program waiting for the lock must not hold the log open
+// meanwhile. While it waits, the log is closed; it is opened again by name
+// once the lock is had, so it is the log as it stands then.
 #include "base/Platform.h"
 
 #include <QDir>
@@ -21,8 +24,6 @@
 namespace Platform {
 
 namespace {
-
-constexpr DWORD LockOffsetHigh = 0x40000000;   // 4 EiB: beyond any file
 
 std::wstring wide(const QString &path)
 {
@@ -317,11 +318,18 @@ bool NativeFile::open(const QString &path, Mode mode)
     m_handle = reinterpret_cast<qintptr>(h);
     m_error = 0;
     m_append = mode == Mode::Append || mode == Mode::AppendNoLink || mode == Mode::CreateAppend;
+    m_path = path;
+    m_mode = mode;
     return true;
 }
 
 void NativeFile::close()
 {
+    if (m_lockHandle != Invalid) {
+        unlock();
+        CloseHandle(handleOf(m_lockHandle));
+        m_lockHandle = Invalid;
+    }
     if (m_handle == Invalid)
         return;
     CloseHandle(handleOf(m_handle));
@@ -405,20 +413,66 @@ bool NativeFile::truncate(qint64 size)
 
 NativeFile::LockResult NativeFile::tryLock()
 {
+    if (m_path.isEmpty()) {
+        m_error = int(ERROR_INVALID_HANDLE);
+        return LockResult::Failed;
+    }
+    if (m_lockHandle == Invalid) {
+        HANDLE h = CreateFileW(wide(m_path + QStringLiteral(".lock")).c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            m_error = int(GetLastError());
+            return LockResult::Failed;
+        }
+        m_lockHandle = reinterpret_cast<qintptr>(h);
+    }
     OVERLAPPED ov {};
-    ov.OffsetHigh = LockOffsetHigh;
-    if (LockFileEx(handleOf(m_handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov))
-        return LockResult::Locked;
-    m_error = int(GetLastError());
-    return m_error == int(ERROR_LOCK_VIOLATION) || m_error == int(ERROR_IO_PENDING) ? LockResult::Busy
-                                                                                   : LockResult::Failed;
+    if (!LockFileEx(handleOf(m_lockHandle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
+        m_error = int(GetLastError());
+        if (m_error != int(ERROR_LOCK_VIOLATION) && m_error != int(ERROR_IO_PENDING))
+            return LockResult::Failed;
+        // The holder may be about to put a new log in this one's place,
+        // which an open handle here would stop.
+        if (m_handle != Invalid) {
+            CloseHandle(handleOf(m_handle));
+            m_handle = Invalid;
+        }
+        return LockResult::Busy;
+    }
+    if (m_handle == Invalid) {
+        // The log as it stands now; the one made by a create is there by now.
+        const Mode mode = m_mode == Mode::CreateAppend ? Mode::AppendNoLink : m_mode;
+        const qintptr lock = m_lockHandle;
+        const QString path = m_path;
+        m_lockHandle = Invalid;   // open() must not let the lock go
+        const bool opened = open(path, mode);
+        m_lockHandle = lock;
+        if (!opened) {
+            const int error = m_error;
+            close();
+            m_error = error;
+            return LockResult::Failed;
+        }
+    }
+    return LockResult::Locked;
 }
 
 void NativeFile::unlock()
 {
+    if (m_lockHandle == Invalid)
+        return;
     OVERLAPPED ov {};
-    ov.OffsetHigh = LockOffsetHigh;
-    UnlockFileEx(handleOf(m_handle), 0, 1, 0, &ov);
+    UnlockFileEx(handleOf(m_lockHandle), 0, 1, 0, &ov);
+}
+
+void NativeFile::letGoKeepingLock()
+{
+    if (m_handle == Invalid)
+        return;
+    CloseHandle(handleOf(m_handle));
+    m_handle = Invalid;
+    m_append = false;
 }
 
 bool NativeFile::isTerminal()

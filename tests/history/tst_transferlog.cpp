@@ -3,9 +3,13 @@
 // receiver rename that joins a receiver's history across both logs.
 #include "history/core/AlertLog.h"
 #include "history/core/AlertLogRename.h"
+#include "history/core/LockedLogFile.h"
 #include "history/core/TransferLog.h"
 
 #include <QtTest>
+
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -40,6 +44,7 @@ private slots:
     void refusesWhatIsNotATransferLog();
     void rename_data();
     void rename();
+    void writerWaitingForTheLockAppendsToTheReplacedLog();
 
 private:
     QTemporaryDir m_dir;
@@ -197,6 +202,33 @@ void TestTransferLog::rename()
     const QByteArray t = readFile(transfers);
     QVERIFY2(t.contains(",harbour,ok,,2.05\n") && !t.contains("ttyUSB0"), t.constData());
     QVERIFY(t.contains(",south,failed,x,\n"));
+}
+
+// A rename rewrites a log while another program waits to append to it. The
+// new log must take its place (Windows refuses a rename over a file that is
+// open, the waiter's own handle included) and the waiting row must land in
+// the new log, not in the one replaced.
+void TestTransferLog::writerWaitingForTheLockAppendsToTheReplacedLog()
+{
+    const QString path = m_dir.filePath(QStringLiteral("replaced.csv"));
+    QVERIFY(writeFile(path, "header\nold row\n"));
+    auto holder = std::make_unique<LockedLogFile>();
+    QString why;
+    QVERIFY2(holder->open(path, /*create*/ false, 1000, &why), qPrintable(why));
+
+    bool appended = false;
+    QString waiterWhy;
+    std::thread waiter([&] {
+        LockedLogFile w;
+        appended = w.open(path, /*create*/ false, 10000, &waiterWhy) && w.append("waiting row\n", &waiterWhy);
+    });
+    QThread::msleep(150);   // the waiter is at the lock by now
+    const bool replaced = holder->replace("header\nnew row\n", &why);
+    holder.reset();   // the lock goes with it
+    waiter.join();
+    QVERIFY2(replaced, qPrintable(why));
+    QVERIFY2(appended, qPrintable(waiterWhy));
+    QCOMPARE(readFile(path), QByteArray("header\nnew row\nwaiting row\n"));
 }
 
 QTEST_GUILESS_MAIN(TestTransferLog)

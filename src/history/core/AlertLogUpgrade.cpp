@@ -118,6 +118,9 @@ AlertLogUpgrade UpgradeAlertLog(const QString &fileName, const QString &receiver
                             .arg(shown(u.backup), sysError(err), copyWhy));
     }
     original.clear();
+    // Windows renames nothing over an open file; the lock stays held until
+    // the new log is in place.
+    f.letGoKeepingLock();
     if (!writeFileAtomically(real, out, &why))
         return fail(QStringLiteral("%1; the log is unchanged, the backup %2 is a copy of it").arg(why, shown(u.backup)));
     // The new file keeps the old one's mode and, when root upgrades a

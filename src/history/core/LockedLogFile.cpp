@@ -134,6 +134,8 @@ bool LockedLogFile::replace(const QByteArray &data, QString *why)
     if (!st.ok)
         return fail(why, QStringLiteral("cannot be replaced"));
     QString reason;
+    // Windows renames nothing over an open file; the lock stays held.
+    m_file.letGoKeepingLock();
     if (!writeFileAtomically(m_name, data, &reason))
         return fail(why, reason);
     // The next program that appends must still be allowed to.

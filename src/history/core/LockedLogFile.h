@@ -33,7 +33,8 @@ public:
     // Appends `bytes` in one write and syncs.
     bool append(const QByteArray &bytes, QString *why);
     // Puts `data` in the file's place at once (a new file renamed over it)
-    // with the old file's owner and mode, still under the lock.
+    // with the old file's owner and mode, still under the lock. The file is
+    // no longer open afterwards (on Windows); only the lock is held.
     bool replace(const QByteArray &data, QString *why);
 
 private:
