@@ -207,8 +207,14 @@ stage_files() {
   # What is shipped carries no debug information (libstdc++ alone is 23 MB
   # with it, 2 MB without).
   find "$stage_dir" -name '*.exe' -o -name '*.dll' | xargs $triple-strip --strip-unneeded
-  cp COPYING* LICENSE* "$stage_dir/" 2>/dev/null || true
-  cp packaging/windows/README.txt "$stage_dir/" 2>/dev/null || true
+  # The licences of what is shipped: the programs (GPL 3), Qt's libraries
+  # (LGPL 3, which builds on the GPL's text) and the county boundaries
+  # compiled into the programs.
+  mkdir -p "$stage_dir/licenses"
+  cp /usr/share/common-licenses/GPL-3 "$stage_dir/licenses/GPL-3.txt"
+  cp /usr/share/common-licenses/LGPL-3 "$stage_dir/licenses/LGPL-3 (Qt).txt"
+  cp data/counties/LICENSE.us-atlas "$stage_dir/licenses/us-atlas (county boundaries).txt"
+  cp packaging/windows/README.txt "$stage_dir/"
 }
 
 stage_package() {
@@ -361,6 +367,42 @@ run_wine_shots() {
   return $ok
 }
 
+# The installer as a user's administrator runs it without questions (/S):
+# every file in place, the Start-menu entry, Programs and Features; the
+# installed command line runs; the uninstaller then leaves nothing behind.
+run_wine_installer() {
+  local setup=$build_dir/nx4400c-$version-setup.exe
+  local dir='C:\nx4400c-install-test' unix=$WINEPREFIX/drive_c/nx4400c-install-test
+  local key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\NX-4400C Editor'
+  local menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/NX-4400C Editor"
+  local ok=0 f
+  rm -rf "$unix"
+  # /D= must come last, unquoted, as NSIS wants it.
+  "$wine" "$setup" /S "/D=$dir" >/dev/null 2>&1 || { echo "the installer failed"; return 1; }
+  (cd "$stage_dir" && find . -type f) | sort >"$build_dir/staged.txt"
+  while IFS= read -r f; do
+    [ -f "$unix/$f" ] || { echo "not installed: $f"; ok=1; }
+  done <"$build_dir/staged.txt"
+  [ -f "$unix/uninstall.exe" ] || { echo "no uninstaller"; ok=1; }
+  [ -f "$menu/NX-4400C Editor.lnk" ] || { echo "no Start-menu entry"; ok=1; }
+  "$wine" reg query "$key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "$version" ||
+    { echo "Programs and Features does not list version $version"; ok=1; }
+  "$wine" "$unix/nx4400c-cli.exe" --version 2>/dev/null | tr -d '\r' | grep -q "$version" ||
+    { echo "the installed nx4400c-cli does not run"; ok=1; }
+  # The uninstaller copies itself away and runs from there: wait for it.
+  "$wine" "$unix/uninstall.exe" /S >/dev/null 2>&1 || true
+  local waited=0
+  while [ -e "$unix" ] && [ $waited -lt 60 ]; do sleep 1; waited=$((waited + 1)); done
+  if [ -e "$unix" ]; then
+    echo "the uninstaller left: $(cd "$unix" && find . | head -n 10 | tr '\n' ' ')"
+    ok=1
+  fi
+  [ -e "$menu" ] && { echo "the uninstaller left the Start-menu folder"; ok=1; }
+  "$wine" reg query "$key" >/dev/null 2>&1 && { echo "the uninstaller left the Programs and Features entry"; ok=1; }
+  [ $ok -eq 0 ] && log "installer under Wine: $(wc -l <"$build_dir/staged.txt") files installed, nx4400c-cli $version runs, uninstalled without a trace"
+  return $ok
+}
+
 stage_test() {
   need_qt
   [ -d "$stage_dir" ] || stage_files
@@ -369,6 +411,9 @@ stage_test() {
   run_wine_tests || ok=1
   run_wine_transfer || ok=1
   run_wine_shots || ok=1
+  if [ -f "$build_dir/nx4400c-$version-setup.exe" ]; then
+    run_wine_installer || ok=1
+  fi
   return $ok
 }
 

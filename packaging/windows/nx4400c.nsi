@@ -5,7 +5,9 @@
 ; the state files (States\) and the manual (help\manual\). The county
 ; boundaries are built into the programs.
 
-Unicode true
+; A 64-bit installer for the 64-bit programs (it also runs where only a
+; 64-bit Windows layer is, as under wine64).
+Target amd64-unicode
 !include "MUI2.nsh"
 
 !ifndef VERSION
@@ -84,6 +86,7 @@ Section "Uninstall"
   RMDir /r "$INSTDIR\printsupport"
   RMDir /r "$INSTDIR\tls"
   RMDir /r "$INSTDIR\multimedia"
+  RMDir /r "$INSTDIR\licenses"
   Delete "$INSTDIR\*.dll"
   Delete "$INSTDIR\nx4400c.exe"
   Delete "$INSTDIR\nx4400c-cli.exe"
