@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QDir>
+#include <QTimeZone>
 #include <QtTest>
 
 namespace {
@@ -52,6 +53,7 @@ private slots:
     void unreadableLogIsShown();
     void bigLogLoadsInSteps_data();
     void bigLogLoadsInSteps();
+    void monitorRowsShowWhatWasHeard();
 
 private:
     QTemporaryDir m_dir;
@@ -395,6 +397,97 @@ void TestAlertLogWindow::bigLogLoadsInSteps()
     grab(&w, QStringLiteral("alertlog-fleet"));
     QAccessibleInterface *a = QAccessible::queryAccessibleInterface(list);
     QVERIFY(a && a->childCount() > 0);
+}
+
+// A log a monitor writes into beside the receiver's history: the monitor's
+// columns appear, say where and when the alert was heard, can be searched
+// and sorted, and are read out by name; a log without such rows hides them.
+void TestAlertLogWindow::monitorRowsShowWhatWasHeard()
+{
+    const QString path = m_dir.filePath(QStringLiteral("heard.csv"));
+    const QDateTime issued(QDate(2026, 4, 14), QTime(9, 30), QTimeZone(-5 * 3600));
+    AlertLogEntry fromReceiver = m_alerts.first();
+    fromReceiver.localTime = issued;
+    fromReceiver.receiver = QStringLiteral("/dev/ttyUSB0");
+    AlertLogEntry heard = fromReceiver;
+    heard.receiver = QStringLiteral("monitor:hw:1");
+    heard.locations = QStringList{QStringLiteral("048029"), QStringLiteral("048091")};
+    heard.header = QStringLiteral("ZCZC-WXR-%1-048029-048091+0100-1041430-KEWX/NWS-").arg(heard.code);
+    heard.heard = issued.addSecs(42);
+    heard.note = QStringLiteral("heard alike three times");
+    QVERIFY(AppendAlertLog(path, {fromReceiver, heard}).ok);
+
+    ScriptedPrompter prompter;
+    FakeClock clock(QDateTime(QDate(2026, 4, 15), QTime(12, 0)));
+    frmAlertLog w(path, prompter, clock);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (w.isLoading())
+        QVERIFY(QSignalSpy(&w, &frmAlertLog::loadFinished).wait(20000));
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblAlerts"));
+    QAbstractItemModel *shown = table->model();
+    QCOMPARE(shown->rowCount(), 2);
+    for (const int column : {AlertLogModel::LocationsColumn, AlertLogModel::HeardColumn, AlertLogModel::NoteColumn})
+        QVERIFY(!table->isColumnHidden(column));
+    table->sortByColumn(AlertLogModel::HeardColumn, Qt::AscendingOrder);
+    struct Cell {
+        int column;
+        QString text;
+    };
+    const QList<Cell> heardRow{
+        {AlertLogModel::ReceiverColumn, QStringLiteral("monitor:hw:1")},
+        {AlertLogModel::LocationsColumn, QStringLiteral("048029 048091")},
+        {AlertLogModel::HeardColumn, QStringLiteral("2026-04-14 09:30:42")},
+        {AlertLogModel::NoteColumn, heard.note},
+    };
+    for (const Cell &c : heardRow)
+        QCOMPARE(shown->index(0, c.column).data().toString(), c.text);
+    // The receiver's own row was never heard off the air: it sorts last,
+    // with the monitor's cells empty.
+    QCOMPARE(shown->index(1, AlertLogModel::LocationsColumn).data().toString(), QString());
+    QCOMPARE(shown->index(1, AlertLogModel::HeardColumn).data().toString(), QString());
+    QCOMPARE(shown->index(0, AlertLogModel::LocationsColumn).data(Qt::ToolTipRole).toString(), heard.header);
+    QCOMPARE(shown->index(0, AlertLogModel::HeardColumn).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("2026-04-14T09:30:42-05:00"));
+
+    // The search reaches the header and the note.
+    for (const QString &text : {QStringLiteral("048091"), QStringLiteral("KEWX"), QStringLiteral("three times")}) {
+        auto *filter = w.findChild<QLineEdit *>(QStringLiteral("txtFilter"));
+        filter->clear();
+        QTest::keyClicks(filter, text);
+        QCOMPARE(shown->rowCount(), 1);
+        QCOMPARE(shown->index(0, AlertLogModel::ReceiverColumn).data().toString(), QStringLiteral("monitor:hw:1"));
+    }
+    grab(&w, QStringLiteral("alertlog-monitor"));
+    // The log begins in the audit period's last week: nothing was owed yet,
+    // and the period itself is fine.
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text(),
+             QStringLiteral("No test was owed in this period: the log begins on 2026-04-14."));
+    w.findChild<QDateEdit *>(QStringLiteral("dtAuditFrom"))->setDate(QDate(2026, 4, 15));
+    w.findChild<QDateEdit *>(QStringLiteral("dtAuditTo"))->setDate(QDate(2026, 4, 1));
+    w.findChild<QPushButton *>(QStringLiteral("cmdAudit"))->click();
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text(),
+             QStringLiteral("Choose a period whose first day is not after its last."));
+
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(table);
+    QVERIFY(a && a->tableInterface());
+    QStringList headings;
+    for (int c = 0; c < a->tableInterface()->columnCount(); ++c)
+        if (QAccessibleInterface *cell = a->tableInterface()->cellAt(0, c))
+            headings << cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name);
+    for (const QString &name : {QStringLiteral("Locations"), QStringLiteral("Heard"), QStringLiteral("Note")})
+        QVERIFY2(headings.contains(name), qPrintable(headings.join(QLatin1Char('|'))));
+
+    // The receiver's history alone shows none of them.
+    AlertLogModel model;
+    QVERIFY(model.load(m_log));
+    QVERIFY(!model.hasMonitorRows());
+    frmAlertLog plain(m_log, prompter, clock);
+    plain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plain));
+    if (plain.isLoading())
+        QVERIFY(QSignalSpy(&plain, &frmAlertLog::loadFinished).wait(20000));
+    QVERIFY(plain.findChild<QTableView *>(QStringLiteral("tblAlerts"))->isColumnHidden(AlertLogModel::NoteColumn));
 }
 
 QTEST_MAIN(TestAlertLogWindow)

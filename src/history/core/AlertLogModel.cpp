@@ -124,6 +124,8 @@ void AlertLogModel::setEntries(const QList<AlertLogEntry> &entries, bool)
     m_firstProblem.clear();
     m_hasReceivers = std::any_of(m_entries.begin(), m_entries.end(),
                                  [](const AlertLogEntry &e) { return !e.receiver.isEmpty(); });
+    m_hasMonitorRows = std::any_of(m_entries.begin(), m_entries.end(),
+                                   [](const AlertLogEntry &e) { return e.offAir(); });
     endResetModel();
 }
 
@@ -160,6 +162,16 @@ int AlertLogModel::lengthMinutes(const QString &length)
     return okH && okM && h >= 0 && m >= 0 ? h * 60 + m : -1;
 }
 
+QString AlertLogModel::locationsText(const AlertLogEntry &e)
+{
+    return e.locations.join(QLatin1Char(' '));
+}
+
+QString AlertLogModel::heardText(const AlertLogEntry &e)
+{
+    return e.heard.isValid() ? e.heard.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
 int AlertLogModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_entries.size());
@@ -184,11 +196,18 @@ QVariant AlertLogModel::data(const QModelIndex &index, int role) const
         case ClassColumn: return EventClassName(e.cls);
         case LengthColumn: return e.length;
         case ReceiverColumn: return e.receiver;
+        case LocationsColumn: return locationsText(e);
+        case HeardColumn: return heardText(e);
+        case NoteColumn: return e.note;
         }
         break;
     case Qt::ToolTipRole:
         if (index.column() == DateTimeColumn)
             return e.localTime.toString(Qt::ISODate);   // with the offset from UTC
+        if (index.column() == HeardColumn && e.heard.isValid())
+            return e.heard.toString(Qt::ISODate);
+        if (index.column() == LocationsColumn && e.offAir())
+            return e.header;   // the whole header as it was heard
         break;
     case SortRole:
         switch (index.column()) {
@@ -198,6 +217,9 @@ QVariant AlertLogModel::data(const QModelIndex &index, int role) const
         case ClassColumn: return int(e.cls);
         case LengthColumn: return lengthMinutes(e.length);
         case ReceiverColumn: return e.receiver;
+        case LocationsColumn: return locationsText(e);
+        case HeardColumn: return e.heard;
+        case NoteColumn: return e.note;
         }
         break;
     case EventClassRole: return int(e.cls);
@@ -220,6 +242,9 @@ QVariant AlertLogModel::headerData(int section, Qt::Orientation orientation, int
     case ClassColumn: return QStringLiteral("Class");
     case LengthColumn: return QStringLiteral("Length");
     case ReceiverColumn: return QStringLiteral("Receiver");
+    case LocationsColumn: return QStringLiteral("Locations");
+    case HeardColumn: return QStringLiteral("Heard");
+    case NoteColumn: return QStringLiteral("Note");
     }
     return QVariant();
 }
@@ -290,7 +315,9 @@ bool AlertLogFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
         const auto cs = Qt::CaseInsensitive;
         return e.name.contains(t, cs) || e.code.contains(t, cs) || e.originator.contains(t, cs)
             || e.length.contains(t, cs) || e.receiver.contains(t, cs) || EventClassName(e.cls).contains(t, cs)
-            || AlertLogModel::dateTimeText(e).contains(t);
+            || AlertLogModel::dateTimeText(e).contains(t)
+            || (e.offAir()
+                && (e.header.contains(t, cs) || e.note.contains(t, cs) || AlertLogModel::heardText(e).contains(t)));
     }
     return true;
 }
@@ -311,6 +338,15 @@ bool AlertLogFilter::lessThan(const QModelIndex &left, const QModelIndex &right)
         c = AlertLogModel::lengthMinutes(a.length) - AlertLogModel::lengthMinutes(b.length);
         break;
     case AlertLogModel::ReceiverColumn: c = compareText(a.receiver, b.receiver); break;
+    case AlertLogModel::LocationsColumn:
+        c = compareText(AlertLogModel::locationsText(a), AlertLogModel::locationsText(b));
+        break;
+    case AlertLogModel::HeardColumn:
+        // Rows never heard (the receiver's own) after every heard one.
+        c = a.heard.isValid() != b.heard.isValid() ? (a.heard.isValid() ? -1 : 1)
+            : a.heard < b.heard ? -1 : b.heard < a.heard ? 1 : 0;
+        break;
+    case AlertLogModel::NoteColumn: c = compareText(a.note, b.note); break;
     }
     // Equal values keep time order (by the instant, whatever offsets the
     // rows were logged with).

@@ -17,8 +17,10 @@ class AlertLogModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
+    // The last three are a monitor's: the counties its header named, when
+    // it was first heard, and why a header heard alike is still malformed.
     enum Column { DateTimeColumn, OriginatorColumn, EventColumn, ClassColumn, LengthColumn, ReceiverColumn,
-                  ColumnCount };
+                  LocationsColumn, HeardColumn, NoteColumn, ColumnCount };
     enum Role {
         SortRole = Qt::UserRole + 1,   // raw value: QDateTime, minutes of the length, text
         EventClassRole,                // int value of EventClass, on every column
@@ -52,6 +54,9 @@ public:
     const AlertLogEntry &entry(int row) const { return m_entries.at(row); }
     // True when some row names its receiver (the view shows the column then).
     bool hasReceivers() const { return m_hasReceivers; }
+    // True when some row was heard off the air by a monitor (the view shows
+    // its columns then).
+    bool hasMonitorRows() const { return m_hasMonitorRows; }
     // Rows of the log that could not be read at the last load.
     int skippedRows() const { return m_skipped; }
 
@@ -67,10 +72,15 @@ public:
     static QString eventText(const AlertLogEntry &e);
     // Minutes of an "hh:mm" length, -1 when it is not one.
     static int lengthMinutes(const QString &length);
+    // A monitor's row: "048029 048091", and when it was first heard, as the
+    // date and time column shows them, with seconds. Empty for the receiver's.
+    static QString locationsText(const AlertLogEntry &e);
+    static QString heardText(const AlertLogEntry &e);
 
 private:
     QList<AlertLogEntry> m_entries;
     bool m_hasReceivers = false;
+    bool m_hasMonitorRows = false;
     int m_skipped = 0;
     int m_torn = 0;
     QString m_firstProblem;

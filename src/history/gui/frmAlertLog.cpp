@@ -310,6 +310,8 @@ void frmAlertLog::cancelLoading()
 void frmAlertLog::showLoaded(bool ok, const QString &why)
 {
     m_table->setColumnHidden(AlertLogModel::ReceiverColumn, !m_model->hasReceivers());
+    for (const int column : {AlertLogModel::LocationsColumn, AlertLogModel::HeardColumn, AlertLogModel::NoteColumn})
+        m_table->setColumnHidden(column, !m_model->hasMonitorRows());
     // Measuring every row of a big log would take seconds: a few hundred do.
     m_table->horizontalHeader()->setResizeContentsPrecision(500);
     m_table->resizeColumnsToContents();
@@ -379,8 +381,24 @@ void frmAlertLog::runAudit()
     });
     m_audit = m_audits.isEmpty() ? RequiredTestAuditResult() : m_audits.first().result;
     m_lstAudit->clear();
-    if (m_audit.weeks.isEmpty()) {
+    m_lblAudit->setStyleSheet(QString());
+    if (m_dtAuditFrom->date() > m_dtAuditTo->date()) {
         m_lblAudit->setText(QStringLiteral("Choose a period whose first day is not after its last."));
+        return;
+    }
+    // A log that begins in the period's last week owes nothing before it.
+    QDate firstRow;
+    bool owed = false;
+    for (const ReceiverAudit &a : std::as_const(m_audits)) {
+        owed |= !a.result.weeks.isEmpty() || !a.result.months.isEmpty();
+        if (a.firstRow.isValid() && (!firstRow.isValid() || a.firstRow < firstRow))
+            firstRow = a.firstRow;
+    }
+    if (!owed) {
+        m_lblAudit->setText(firstRow.isValid()
+                                ? QStringLiteral("No test was owed in this period: the log begins on %1.")
+                                      .arg(firstRow.toString(Qt::ISODate))
+                                : QStringLiteral("No test was owed in this period."));
         return;
     }
     auto add = [this](const QString &receiver, const QString &text, const AuditPeriod &p) {
