@@ -4,11 +4,19 @@
 // that name; a monitor beside it hears the weather radio; the log, the audit
 // and the cross-check then read both; the receiver moves to another name and
 // every row follows, the monitor's whole. The rows run in order, each on
-// what the ones before left.
+// what the ones before left. Last, the Alert Log window opens on that log.
+#include "support/FakeClock.h"
 #include "support/Headless.h"
 #include "support/SameSignal.h"
+#include "support/ScriptedPrompter.h"
 
+#include "history/core/AlertLogModel.h"
+#include "history/gui/frmAlertLog.h"
+
+#include <QAccessible>
 #include <QDateTime>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <QtTest>
@@ -21,6 +29,7 @@ private slots:
     void initTestCase();
     void path_data();
     void path();
+    void windowShowsWhatWasHeard();
 
 private:
     std::unique_ptr<HeadlessMachine> m;
@@ -112,5 +121,44 @@ void TestAlertPath::path()
              qPrintable(QStringLiteral("no match for %1 in:\n%2").arg(expected, both)));
 }
 
-QTEST_GUILESS_MAIN(TestAlertPath)
+// The engineer opens the Alert Log window on the log the walk above left:
+// the receiver's row under its new name, and the monitor's row with the
+// county its header named and the whole header at hand, for the eye and
+// for a screen reader alike.
+void TestAlertPath::windowShowsWhatWasHeard()
+{
+    QVERIFY(m);
+    ScriptedPrompter prompter;
+    FakeClock clock(QDateTime::currentDateTime());
+    frmAlertLog w(m->dataHome() + QStringLiteral("/NX4400C/alerts.csv"), prompter, clock);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (w.isLoading())
+        QVERIFY(QSignalSpy(&w, &frmAlertLog::loadFinished).wait(20000));
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblAlerts"));
+    QVERIFY(table && !table->isColumnHidden(AlertLogModel::LocationsColumn));
+    const QAbstractItemModel *rows = table->model();
+    int heard = -1;
+    QStringList receivers;
+    for (int r = 0; r < rows->rowCount(); ++r) {
+        receivers << rows->index(r, AlertLogModel::ReceiverColumn).data().toString();
+        if (receivers.last() == QLatin1String("monitor:wav"))
+            heard = r;
+    }
+    QVERIFY2(receivers.contains(QStringLiteral("gym")) && !receivers.contains(QStringLiteral("office")),
+             qPrintable(receivers.join(QLatin1Char(' '))));
+    QVERIFY2(heard >= 0, qPrintable(receivers.join(QLatin1Char(' '))));
+    const QModelIndex locations = rows->index(heard, AlertLogModel::LocationsColumn);
+    QCOMPARE(locations.data().toString(), m_county);
+    QCOMPARE(locations.data(Qt::ToolTipRole).toString(), m_header);
+    QVERIFY(!rows->index(heard, AlertLogModel::HeardColumn).data().toString().isEmpty());
+
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(table);
+    QVERIFY(a && a->tableInterface());
+    QAccessibleInterface *cell = a->tableInterface()->cellAt(heard, AlertLogModel::LocationsColumn);
+    QVERIFY(cell);
+    QCOMPARE(cell->text(QAccessible::Name), m_county);
+}
+
+QTEST_MAIN(TestAlertPath)
 #include "tst_alertpath.moc"
