@@ -7,6 +7,7 @@
 // NOAA's county coverage listing, brought in by the user: the same importer,
 // checks and summary as File > Update Coverage... in the editor.
 #include "app/cli/CliCommand.h"
+#include "app/cli/ReceiverResolve.h"
 
 #include "app/AppContext.h"
 #include "base/SafeWrite.h"
@@ -331,10 +332,19 @@ int runShow(const QStringList &args)
     return 0;
 }
 
-int runPrint(const QStringList &args)
+int runPrint(const QStringList &given)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    QStringList args = given;
+    QString receiverName, fleet;
+    if (const int code = takeReceiverOptions(QStringLiteral("coverage print"), args, &receiverName, &fleet, err);
+        code >= 0)
+        return code;
+    if (receiverName.isEmpty() && !fleet.isEmpty()) {
+        err << "coverage print: --fleet names the file in which --receiver NAME is looked up\n";
+        return 2;
+    }
     if (!positionals(args, {QStringLiteral("--pdf"), QStringLiteral("--page")}).isEmpty()) {
         err << "coverage print: takes no file other than --pdf FILE\n";
         return 2;
@@ -350,11 +360,20 @@ int runPrint(const QStringList &args)
         err << "coverage print: --page is letter or a4\n";
         return 2;
     }
-    // The stored setup, as the editor reads it at start-up.
+    // The receiver's setup: the editor's (settings and NX_4400C.DAT) or a
+    // fleet receiver's profile. A page without counties or event codes
+    // would look like a receiver that alerts for nothing.
     AppContext ctx;
-    LoadConfiguration(ctx, ctx.config);
-    if (QFileInfo(ctx.parameterFilePath).isFile())
-        LoadParameterFile(ctx, ctx);
+    CliReceiver receiver;
+    if (!receiverName.isEmpty()) {
+        QString why;
+        if (!resolveReceiver(ctx, receiverName, fleet, &receiver, &why)) {
+            err << "coverage print: " << why << '\n';
+            return 2;
+        }
+    }
+    if (!loadCliReceiverSetup(ctx, receiver, ctx, QStringLiteral("coverage print"), err))
+        return 1;
     CoverageSheet::Source source;
     source.statesFolder = active();
     source.listing = CoverageLocation::inUse(source.statesFolder, shipped(), QString()).describe();
@@ -464,7 +483,7 @@ const bool showRegistered = Cli::add({
 
 const bool printRegistered = Cli::add({
     QStringLiteral("coverage print"),
-    QStringLiteral("--pdf FILE [--page letter|a4]"),
+    QStringLiteral("--pdf FILE [--page letter|a4] [--receiver NAME [--fleet FILE]]"),
     QStringLiteral("Prints the stored setup's coverage page into a PDF file."),
     QStringLiteral("The page a site keeps with its receiver, as the editor's File > Print Coverage... prints it: the "
                    "county map of the stored state and transmitter, the selected counties with the transmitters that "
@@ -475,8 +494,11 @@ const bool printRegistered = Cli::add({
          QStringLiteral("file")},
         {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; letter unless a4."), false,
          QStringLiteral("letter|a4")},
+        receiverCliOption(QStringLiteral("Prints the page of this receiver's own setup (its profile).")),
+        fleetCliOption(),
     },
-    {QStringLiteral("0\tthe page was written"), QStringLiteral("1\tthe file could not be written"),
+    {QStringLiteral("0\tthe page was written"),
+     QStringLiteral("1\tthe setup could not be read (without NX_4400C.DAT: run nx4400c-cli init) or the file could not be written"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli coverage print --pdf ~/Documents/coverage.pdf")},
     [](const QStringList &args) { return runPrint(args); },

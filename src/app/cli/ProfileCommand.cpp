@@ -8,6 +8,7 @@
 //                                 programmed with, and their checksum
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
+#include "app/cli/ReceiverResolve.h"
 
 #include "config/core/ParameterFile.h"
 #include "config/core/ParameterImage.h"
@@ -41,7 +42,7 @@ int profileUsage(QTextStream &s, int code)
 
 int imageUsage(QTextStream &s, int code)
 {
-    s << "usage: nx4400c-cli image [--profile FILE]\n"
+    s << "usage: nx4400c-cli image [--profile FILE | --receiver NAME [--fleet FILE]]\n"
          "Prints the 511 bytes the receiver is programmed with and their checksum, made\n"
          "from the editor's settings and NX_4400C.DAT, or from the profile FILE.\n";
     return code;
@@ -162,10 +163,14 @@ int profileCommand(const QStringList &args)
     return profileUsage(err, 2);
 }
 
-int imageCommand(const QStringList &args)
+int imageCommand(const QStringList &given)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
+    QStringList args = given;
+    QString receiverName, fleet;
+    if (const int code = takeReceiverOptions(QStringLiteral("image"), args, &receiverName, &fleet, err); code >= 0)
+        return code;
     QString profilePath;
     bool fromProfile = false;
     for (int i = 0; i < args.size(); ++i) {
@@ -188,8 +193,28 @@ int imageCommand(const QStringList &args)
         return imageUsage(err, 2);
     }
 
+    if (!receiverName.isEmpty() && fromProfile) {
+        err << "image: --receiver NAME packs that receiver's own setup; it cannot be given with --profile\n";
+        return imageUsage(err, 2);
+    }
+    if (receiverName.isEmpty() && !fleet.isEmpty()) {
+        err << "image: --fleet names the file in which --receiver NAME is looked up\n";
+        return imageUsage(err, 2);
+    }
+
     AppContext ctx;
-    if (fromProfile) {
+    if (!receiverName.isEmpty()) {
+        // What a transfer to that receiver sends: its profile over the
+        // store's settings, or the editor's setup for a line without one.
+        CliReceiver receiver;
+        QString why;
+        if (!resolveReceiver(ctx, receiverName, fleet, &receiver, &why)) {
+            err << "image: " << why << '\n';
+            return 2;
+        }
+        if (!loadCliReceiverSetup(ctx, receiver, ctx, QStringLiteral("image"), err))
+            return 1;
+    } else if (fromProfile) {
         // The settings a profile leaves out do not reach the image; the
         // store is read anyway so the result is what the editor would send
         // after opening the profile.
@@ -256,10 +281,13 @@ const bool loaded = Cli::add({
 });
 const bool image = Cli::add({
     QStringLiteral("image"),
-    QStringLiteral("[--profile FILE]"),
+    QStringLiteral("[--profile FILE | --receiver NAME [--fleet FILE]]"),
     QStringLiteral("Prints the 511 bytes the receiver is programmed with and their checksum."),
-    QStringLiteral("Made from the editor's settings and NX_4400C.DAT, or from the profile FILE."),
-    {{QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The profile to pack instead of the editor's setup."), false, QStringLiteral("profile")}},
+    QStringLiteral("Made from the editor's settings and NX_4400C.DAT, from the profile FILE, or from the setup of "
+                   "the fleet's receiver NAME: the bytes transfer --fleet sends it."),
+    {{QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The profile to pack instead of the editor's setup."), false, QStringLiteral("profile")},
+     receiverCliOption(QStringLiteral("Packs this receiver's own setup.")),
+     fleetCliOption()},
     {QStringLiteral("0\tprinted"), QStringLiteral("1\tthe setup could not be read"), QStringLiteral("2\ta usage error")},
     {},
     [](const QStringList &args) { return runProfileCommand(QStringLiteral("image"), args); },

@@ -12,6 +12,7 @@
 // the windows write for the same choices.
 #include "app/cli/CliCommand.h"
 #include "app/cli/CliCommands.h"
+#include "app/cli/ReceiverResolve.h"
 
 #include "app/AppContext.h"
 #include "base/Messages.h"
@@ -36,41 +37,27 @@ struct Io {
     QTextStream err{stderr};
 };
 
-// Reads the settings and NX_4400C.DAT, as every setup command changes them.
-bool load(AppContext &ctx, Io &io, const QString &command)
+// Reads the receiver's setup (its profile, or the editor's settings and
+// NX_4400C.DAT), as every setup command changes them, and says first which
+// setup that is: an edit of the shared settings store reaches every folder.
+bool load(AppContext &ctx, Io &io, const QString &command, CliReceiver &receiver, bool firstLineToOut)
 {
-    if (const QString problem = SettingsStoreProblem(ctx); !problem.isEmpty()) {
-        io.err << command << ": " << problem << "; nothing was changed\n";
-        return false;
-    }
-    LoadConfiguration(ctx, ctx.config);
+    (firstLineToOut ? io.out : io.err) << receiver.described(ctx) << '\n';
     InitEventCatalog(ctx.catalog);
-    if (!LoadParameterFile(ctx, ctx)) {
-        io.err << command << ": " << missingParameterFileText(ctx.parameterFilePath) << '\n';
+    if (!loadCliReceiverSetup(ctx, receiver, ctx, command, io.err)) {
+        io.err << command << ": nothing was changed\n";
         return false;
     }
     return true;
 }
 
-// The parameter file, then the settings when they changed; the parameter
-// file is put back when the settings cannot be written, so that a failure
-// leaves both as they were.
-bool save(AppContext &ctx, Io &io, const QString &command, bool settingsToo)
+// Writes the setup back where it was read from; the editor's parameter file
+// is put back when the settings cannot be written, so that a failure leaves
+// both as they were. A profile is one file, replaced in one step.
+bool save(AppContext &ctx, Io &io, const QString &command, const CliReceiver &receiver, bool settingsToo)
 {
-    QByteArray old;
-    {
-        QFile f(ctx.parameterFilePath);
-        if (f.open(QIODevice::ReadOnly))
-            old = f.read(ParameterFile::MaxReadBytes);
-    }
     QString why;
-    if (!writeFileAtomically(ctx.parameterFilePath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why)) {
-        io.err << command << ": cannot write the parameter file " << shownCliPath(ctx.parameterFilePath) << " (" << why
-               << "); nothing was changed\n";
-        return false;
-    }
-    if (settingsToo && !SaveConfiguration(ctx, ctx.config, &why)) {
-        writeFileAtomically(ctx.parameterFilePath, old);
+    if (!SaveReceiverSetup(ctx, receiver.place, ctx, settingsToo, &why)) {
         io.err << command << ": " << why << "; nothing was changed\n";
         return false;
     }
@@ -79,16 +66,16 @@ bool save(AppContext &ctx, Io &io, const QString &command, bool settingsToo)
 
 // "list", or "add" or "remove" with codes, then the setup read. -1 to go
 // on, otherwise the exit code.
-int begin(const QStringList &args, Io &io, const QString &command, AppContext &ctx)
+int begin(const QStringList &args, Io &io, const QString &command, AppContext &ctx, CliReceiver &receiver)
 {
     const QString verb = args.value(0);
     const bool list = verb == QLatin1String("list") && args.size() == 1;
     const bool change = (verb == QLatin1String("add") || verb == QLatin1String("remove")) && args.size() > 1;
     if (!list && !change) {
-        io.err << "usage: nx4400c-cli " << command << " list | add CODE... | remove CODE...\n";
+        io.err << "usage: nx4400c-cli " << command << " [--receiver NAME] list | add CODE... | remove CODE...\n";
         return 2;
     }
-    return load(ctx, io, command) ? -1 : 1;
+    return load(ctx, io, command, receiver, !list) ? -1 : 1;
 }
 
 QString entryLine(const CountyEntries::Item &item)
@@ -96,7 +83,7 @@ QString entryLine(const CountyEntries::Item &item)
     return (item.checked ? QStringLiteral("X ") : QStringLiteral("  ")) + item.text;
 }
 
-int transmitter(const QStringList &args, Io &io)
+int transmitter(const QStringList &args, Io &io, CliReceiver &receiver)
 {
     const QString command = QStringLiteral("setup transmitter");
     QString state;
@@ -117,7 +104,7 @@ int transmitter(const QStringList &args, Io &io)
         return 2;
     }
     AppContext ctx;
-    if (!load(ctx, io, command))
+    if (!load(ctx, io, command, receiver, true))
         return 1;
     ctx.statesFolder = cliStatesFolder();
     if (!state.isEmpty()) {
@@ -151,7 +138,7 @@ int transmitter(const QStringList &args, Io &io)
     for (const QString &c : std::as_const(counties))
         items.append({c, false});
     CountyEntries::storeItems(items, ctx.FipEntries, ReceiverSetup::FipEntryCount);
-    if (!save(ctx, io, command, true))
+    if (!save(ctx, io, command, receiver, true))
         return 1;
     io.out << "Transmitter " << field.simplified() << " (" << StateDatabase::stateList().value(ctx.config.StateID)
            << "), " << counties.size() << " counties, none selected:\n";
@@ -161,20 +148,40 @@ int transmitter(const QStringList &args, Io &io)
         if (before.contains(c.left(6)))
             again << c.left(6);
     }
-    io.out << "Select counties with nx4400c-cli setup counties add CODE...";
+    io.out << "Select counties with nx4400c-cli setup counties add" << receiver.option() << " CODE...";
     if (!again.isEmpty())
         io.out << "; your counties before were: " << again.join(QLatin1Char(' '));
     io.out << '\n';
     return 0;
 }
 
-int counties(const QStringList &args, Io &io)
+// A county the chosen transmitter does not cover (most often one of another
+// state) is stored as asked, with a word: the receiver will not hear its
+// alerts from that transmitter.
+void warnUncovered(const AppContext &ctx, const QStringList &added, Io &io, const QString &command)
+{
+    const SetupCheck::Report report = checkCliSetup(ctx);
+    const QString by = report.callsign.isEmpty() ? report.transmitter : report.callsign;
+    for (const SetupCheck::Finding &f : report.findings) {
+        if (f.kind != SetupCheck::Kind::CountyNotCovered || !added.contains(f.subject))
+            continue;
+        QString name;
+        for (const QString &line : ctx.FipEntries) {
+            if (line.mid(2, 6) == f.subject)
+                name = line.mid(8).simplified();
+        }
+        io.err << command << ": warning: " << f.subject << (name.isEmpty() ? QString() : QLatin1Char(' ') + name)
+               << " is not covered by " << by << "; selected all the same\n";
+    }
+}
+
+int counties(const QStringList &args, Io &io, CliReceiver &receiver)
 {
     const QString verb = args.value(0);
     const QString command = QStringLiteral("setup counties");
     const QStringList codes = args.mid(1);
     AppContext ctx;
-    if (const int code = begin(args, io, command, ctx); code >= 0)
+    if (const int code = begin(args, io, command, ctx, receiver); code >= 0)
         return code;
     QVector<CountyEntries::Item> items = CountyEntries::itemsFromFipEntries(ctx.FipEntries);
     if (verb == QLatin1String("list")) {
@@ -196,7 +203,12 @@ int counties(const QStringList &args, Io &io)
                 found = true;
             }
         }
-        if (found || !add)
+        if (!found && !add) {
+            io.err << command << ": " << code << " is not in the county list" << (receiver.isEditors() ? QString() : QStringLiteral(" of ") + receiver.name)
+                   << "; nothing was changed\n";
+            return 1;
+        }
+        if (found)
             continue;
         // A county not listed yet is added, selected, as a click on the map
         // adds it.
@@ -213,19 +225,21 @@ int counties(const QStringList &args, Io &io)
         io.err << command << ": " << Messages::errorText(5).trimmed() << " Nothing was changed.\n";
         return 2;
     }
-    if (!save(ctx, io, command, false))
+    if (!save(ctx, io, command, receiver, false))
         return 1;
+    if (add)
+        warnUncovered(ctx, codes, io, command);
     io.out << CountyEntries::countChecked(items) << " of " << CountyEntries::MaxSelected << " counties selected\n";
     return 0;
 }
 
-int events(const QStringList &args, Io &io)
+int events(const QStringList &args, Io &io, CliReceiver &receiver)
 {
     const QString verb = args.value(0);
     const QString command = QStringLiteral("setup events");
     const QStringList codes = args.mid(1);
     AppContext ctx;
-    if (const int code = begin(args, io, command, ctx); code >= 0)
+    if (const int code = begin(args, io, command, ctx, receiver); code >= 0)
         return code;
     QStringList selected = SetupChoice::selectedEvents(ctx.EventSelection);
     if (verb == QLatin1String("list")) {
@@ -257,7 +271,7 @@ int events(const QStringList &args, Io &io)
                << " event codes can be selected; nothing was changed\n";
         return 2;
     }
-    if (!save(ctx, io, command, false))
+    if (!save(ctx, io, command, receiver, false))
         return 1;
     io.out << SetupChoice::selectedEvents(ctx.EventSelection).size() << " of " << EventSelectionRules::MaxSelected
            << " event codes selected\n";
@@ -313,16 +327,37 @@ int choices(const QStringList &args, Io &io)
     return 0;
 }
 
-int runSetup(const QString &what, const QStringList &args)
+int runSetup(const QString &what, const QStringList &given)
 {
     Io io;
+    if (what == QLatin1String("choices"))
+        return choices(given, io);
+    // --receiver NAME edits that receiver's setup and nothing else; without
+    // it the editor's setup is edited, as the windows edit it.
+    const QString command = QStringLiteral("setup ") + what;
+    QStringList args = given;
+    QString name, fleet;
+    if (const int code = takeReceiverOptions(command, args, &name, &fleet, io.err); code >= 0)
+        return code;
+    CliReceiver receiver;
+    if (name.isEmpty()) {
+        if (!fleet.isEmpty()) {
+            io.err << command << ": --fleet names the file in which --receiver NAME is looked up\n";
+            return 2;
+        }
+    } else {
+        AppContext ctx;
+        QString why;
+        if (!resolveReceiver(ctx, name, fleet, &receiver, &why)) {
+            io.err << command << ": " << why << "; nothing was changed\n";
+            return 2;
+        }
+    }
     if (what == QLatin1String("transmitter"))
-        return transmitter(args, io);
+        return transmitter(args, io, receiver);
     if (what == QLatin1String("counties"))
-        return counties(args, io);
-    if (what == QLatin1String("events"))
-        return events(args, io);
-    return choices(args, io);
+        return counties(args, io, receiver);
+    return events(args, io, receiver);
 }
 
 const QString kActionHelp = QStringLiteral("list, add or remove.");
@@ -330,35 +365,44 @@ const QString kCodeHelp = QStringLiteral("With list nothing; with add and remove
 
 const bool transmitterCommand = Cli::add({
     QStringLiteral("setup transmitter"),
-    QStringLiteral("[--state STATE] CALLSIGN|LOCATION"),
+    QStringLiteral("[--receiver NAME [--fleet FILE]] [--state STATE] CALLSIGN|LOCATION"),
     QStringLiteral("Chooses the receiver's transmitter, as the transmitter window does."),
     QStringLiteral("Picks the transmitter from the state's list (the stored state, or --state) by its call sign "
                    "(KIH42), or by its location when only one transmitter of the state is there. It becomes the "
                    "stored transmitter, and the county list becomes every county it covers, in all states, none "
                    "selected: select them with setup counties add. The settings and NX_4400C.DAT are written as the "
-                   "windows write them."),
+                   "windows write them. Without --receiver this is the editor's setup: the transmitter is kept in the "
+                   "settings store, which every folder shares, so the first line names the store and the parameter "
+                   "file. With --receiver NAME the receiver's profile alone is changed."),
     {{QStringLiteral("--state"), QStringLiteral("STATE"),
       QStringLiteral("The state whose list to pick from: its name (Ohio), its code (OH) or its number (0 to 53). It "
                      "becomes the stored state."),
       false, QStringLiteral("state")},
-     {QStringLiteral("CALLSIGN|LOCATION"), QString(), QStringLiteral("The transmitter."), false, QStringLiteral("callsign")}},
+     {QStringLiteral("CALLSIGN|LOCATION"), QString(), QStringLiteral("The transmitter."), false, QStringLiteral("callsign")},
+     receiverCliOption(QStringLiteral("Edits this receiver's setup (its profile) instead of the editor's.")),
+     fleetCliOption()},
     {QStringLiteral("0\tchosen"), QStringLiteral("1\tthe setup or a state file could not be read or written"),
      QStringLiteral("2\tno such state or transmitter, or a usage error; nothing was changed")},
-    {QStringLiteral("nx4400c-cli setup transmitter --state Kentucky KZZ49")},
+    {QStringLiteral("nx4400c-cli setup transmitter --state Kentucky KZZ49"),
+     QStringLiteral("nx4400c-cli setup transmitter --receiver gym KIH42")},
     [](const QStringList &args) { return runSetup(QStringLiteral("transmitter"), args); },
     13,
 });
 const bool countiesCommand = Cli::add({
     QStringLiteral("setup counties"),
-    QStringLiteral("list | add CODE... | remove CODE..."),
+    QStringLiteral("[--receiver NAME [--fleet FILE]] list | add CODE... | remove CODE..."),
     QStringLiteral("Lists, selects or unselects the counties the receiver alerts for."),
     QStringLiteral("list prints the county lines of NX_4400C.DAT, \"X \" before a selected one. add selects the "
                    "counties of the six-digit codes; a county not in the list yet is taken from the coverage listing "
-                   "and added. remove unselects them. At most 24 counties can be selected; more are refused with the "
-                   "county window's message and nothing changes."),
+                   "and added. remove unselects them; a code that is not in the list is refused (exit status 1). At most 24 "
+                   "counties can be selected; more are refused with the county window's message and nothing changes. "
+                   "A county the chosen transmitter does not cover is selected with a warning (\"not covered by "
+                   "KIH42\"). Without --receiver the editor's setup is edited, and the first line says so."),
     {{QStringLiteral("ACTION"), QString(), kActionHelp, false, QStringLiteral("list|add|remove")},
-     {QStringLiteral("CODE"), QString(), kCodeHelp, true, QStringLiteral("county")}},
-    {QStringLiteral("0\tlisted or stored"), QStringLiteral("1\tthe setup could not be read or written"),
+     {QStringLiteral("CODE"), QString(), kCodeHelp, true, QStringLiteral("county")},
+     receiverCliOption(QStringLiteral("Edits this receiver's setup (its profile) instead of the editor's.")),
+     fleetCliOption()},
+    {QStringLiteral("0\tlisted or stored"), QStringLiteral("1\tthe setup could not be read or written, or a county to remove is not in the list"),
      QStringLiteral("2\tno such county, more than 24 selected, or a usage error; nothing was changed")},
     {QStringLiteral("nx4400c-cli setup counties add 039001 039015")},
     [](const QStringList &args) { return runSetup(QStringLiteral("counties"), args); },
@@ -366,12 +410,14 @@ const bool countiesCommand = Cli::add({
 });
 const bool eventsCommand = Cli::add({
     QStringLiteral("setup events"),
-    QStringLiteral("list | add CODE... | remove CODE..."),
+    QStringLiteral("[--receiver NAME [--fleet FILE]] list | add CODE... | remove CODE..."),
     QStringLiteral("Lists, selects or unselects the event codes the receiver alerts for."),
     QStringLiteral("The codes are stored in the event catalogue's order, as the event window stores them, at most "
                    "48. A code the catalogue does not have is refused."),
     {{QStringLiteral("ACTION"), QString(), kActionHelp, false, QStringLiteral("list|add|remove")},
-     {QStringLiteral("CODE"), QString(), kCodeHelp, true, QStringLiteral("event")}},
+     {QStringLiteral("CODE"), QString(), kCodeHelp, true, QStringLiteral("event")},
+     receiverCliOption(QStringLiteral("Edits this receiver's setup (its profile) instead of the editor's.")),
+     fleetCliOption()},
     {QStringLiteral("0\tlisted or stored"), QStringLiteral("1\tthe setup could not be read or written"),
      QStringLiteral("2\tno such event code, too many, or a usage error; nothing was changed")},
     {QStringLiteral("nx4400c-cli setup events add TOR SVR")},

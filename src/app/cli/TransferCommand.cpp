@@ -21,6 +21,7 @@
 // or failed, goes to the transfer log beside the alert log.
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
+#include "app/cli/ReceiverResolve.h"
 
 #include "config/core/ParameterFile.h"
 #include "config/core/ReceiverProfile.h"
@@ -109,6 +110,7 @@ struct Options {
     QStringList profiles;     // per receiver: a fleet line's profile; empty: the common setup
     QString fleet;            // --fleet FILE
     QStringList only;         // --only NAME...
+    bool byReceiver = false;  // --receiver NAME: the fleet file may be the stored one
     bool json = false;
     bool force = false;       // send a setup whose transmitter is gone or off the air
     bool namedByDevice = false;   // one receiver, given by --device or --devices
@@ -122,8 +124,15 @@ struct Options {
 
 // The receivers of --fleet (those of --only), each with its name and
 // profile. Returns -1 when fine, otherwise the exit code.
-int takeFleet(Options &o, QTextStream &err)
+int takeFleet(Options &o, const Services &services, QTextStream &err)
 {
+    if (o.byReceiver && o.fleet.isEmpty()) {
+        o.fleet = StoredFleetFile(services);
+        if (o.fleet.isEmpty()) {
+            err << "transfer: no fleet file names the receivers: give --fleet FILE with --receiver NAME\n";
+            return 2;
+        }
+    }
     if (o.fleet.isEmpty()) {
         if (!o.only.isEmpty()) {
             err << "transfer: --only chooses receivers of a --fleet file\n";
@@ -174,7 +183,8 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
         static const QStringList valued{QStringLiteral("--csv"), QStringLiteral("--port"),
                                         QStringLiteral("--device"), QStringLiteral("--devices"),
                                         QStringLiteral("--profile"), QStringLiteral("--trace"),
-                                        QStringLiteral("--fleet"), QStringLiteral("--only")};
+                                        QStringLiteral("--fleet"), QStringLiteral("--only"),
+                                        QStringLiteral("--receiver")};
         if (a.startsWith(QLatin1String("--")) && a.contains(QLatin1Char('='))) {
             name = a.section(QLatin1Char('='), 0, 0);
             value = a.section(QLatin1Char('='), 1);
@@ -251,6 +261,15 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
                 err << "transfer: the file name given to --fleet is empty\n";
                 return usage(err);
             }
+        } else if (name == QLatin1String("--receiver")) {
+            // One receiver of the fleet file (--fleet, else the stored one),
+            // sent its own setup on its own device.
+            if (value.isEmpty()) {
+                err << "transfer: --receiver needs a receiver's name\n";
+                return usage(err);
+            }
+            o.only << value;
+            o.byReceiver = true;
         } else if (name == QLatin1String("--only")) {
             const QStringList names = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
             if (names.isEmpty()) {
@@ -260,7 +279,7 @@ int parseArguments(const QStringList &args, Options &o, const Services &services
             o.only << names;
         }
     }
-    if (const int code = takeFleet(o, err); code >= 0)
+    if (const int code = takeFleet(o, services, err); code >= 0)
         return code;
     auto emptyName = [&](bool given, const char *option, const QString &value) {
         if (given && value.isEmpty()) {
@@ -384,8 +403,17 @@ int checkSetup(const AppContext &ctx, const Options &o, QTextStream &out, QTextS
     }
     for (const QString &name : names)
         err << "transfer: " << name << " refused; nothing was sent to it\n";
-    err << "transfer: choose another transmitter (nx4400c-cli setup transmitter) or give --force to send this setup "
-           "all the same\n";
+    if (o.profileGiven) {
+        // The profile is not the editor's setup: setup transmitter without
+        // --receiver would change the wrong receiver.
+        err << "transfer: choose another transmitter in the profile " << shownCliPath(o.profile)
+            << " (name it in a fleet file and run nx4400c-cli setup transmitter --receiver NAME, or open it in the "
+               "editor) or give --force to send it all the same\n";
+        return 1;
+    }
+    const QStringList fixes = fixCommands(report, CliReceiver{});
+    err << "transfer: choose another transmitter (" << (fixes.isEmpty() ? QStringLiteral("nx4400c-cli setup transmitter") : fixes.first())
+        << ") or give --force to send this setup all the same\n";
     return 1;
 }
 
@@ -467,8 +495,15 @@ int runBatch(AppContext &ctx, SystemClock &clock, const Options &o, const Receiv
             result.name = r.name;
             result.device = r.device;
             result.reason = QStringLiteral("refused: ") + report.headline();
-            err << "transfer: " << r.name << " refused; nothing was sent to it (choose another transmitter, or give "
-                   "--force)\n";
+            CliReceiver named;
+            named.name = r.name;
+            named.device = r.device;
+            named.place.profile = o.profiles.value(refused.size());
+            const QStringList fixes = fixCommands(report, named);
+            err << "transfer: " << r.name << " refused; nothing was sent to it (choose another transmitter";
+            if (!fixes.isEmpty())
+                err << ": " << fixes.first();
+            err << "; or give --force)\n";
         } else {
             receivers.append(r);
         }
@@ -744,7 +779,7 @@ int runTransferCommand(const QStringList &args)
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("transfer"),
-    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--fleet FILE [--only NAME]...] [--profile FILE] [--csv FILE] [--trace FILE] [--force] [--json]"),
+    QStringLiteral("[--port N | --device PATH|URL]... [--devices FILE] [--fleet FILE [--only NAME]...] [--receiver NAME] [--profile FILE] [--csv FILE] [--trace FILE] [--force] [--json]"),
     QStringLiteral("Programs one receiver or many, reads back their alert history."),
     QStringLiteral("Sends the editor's settings to the receiver, reads back its alert history and prints it. "
                    "Without --profile, run it in the folder that holds NX_4400C.DAT (the editor's parameter file; "
@@ -783,6 +818,8 @@ const bool registered = Cli::add({
         {QStringLiteral("--only"), QStringLiteral("NAME"),
          QStringLiteral("Only this receiver of the fleet (repeated, or names separated by commas)."), true,
          QStringLiteral("none")},
+        receiverCliOption(QStringLiteral("Programs this receiver of the fleet with its own setup, on its own device "
+                                         "(as --fleet FILE --only NAME).")),
         {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("Sends this receiver profile instead of the editor's setup."), false, QStringLiteral("profile")},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("Appends the alerts that FILE does not hold yet to this alert log instead of the user's."), false, QStringLiteral("file")},
         {QStringLiteral("--trace"), QStringLiteral("FILE"), QStringLiteral("Writes every byte sent and received to FILE."), false, QStringLiteral("file")},

@@ -35,6 +35,36 @@ QTimeZone zoneNamed(const QString &name)
     return last;
 }
 
+// Qt lists the zones of the tz database's zone table only; the links it
+// also holds (US/Pacific, EST5EDT, Etc/GMT+7) load all the same. A name is
+// looked up as a file below the zone folder, so only the characters zone
+// names are made of are let through, and no "..": an edited store must not
+// make the program read a file of its choosing.
+bool plausibleName(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 64 || name.startsWith(QLatin1Char('/')) || name.contains(QLatin1String("..")))
+        return false;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'/'
+                        || u == u'_' || u == u'-' || u == u'+';
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool isKnownName(const QString &name)
+{
+    if (!plausibleName(name))
+        return false;
+    const QByteArray id = name.toUtf8();
+    if (QTimeZone::isTimeZoneIdAvailable(id))
+        return true;
+    const QTimeZone zone(id);
+    return zone.isValid() && zone.id() == id;
+}
+
 } // namespace
 
 QString allowedOffsetsText()
@@ -51,7 +81,7 @@ bool checkName(const QString &name, int *standardHours, QString *why)
         return false;
     };
     const QByteArray id = name.toUtf8();
-    if (name.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(id))
+    if (!isKnownName(name))
         return refuse(QStringLiteral("\"%1\" is not a time zone this system knows (an IANA name such as "
                                      "America/Denver)")
                           .arg(name.left(60)));
@@ -89,9 +119,11 @@ bool daylightAt(const ReceiverConfig &config, const QDateTime &utc, bool compute
         return false;
     if (config.TimeZoneName.isEmpty())
         return computerDaylight;
-    const QTimeZone zone = zoneNamed(config.TimeZoneName);
     // A name the system does not know (an edited store) keeps the
     // computer's indication, as if none were set.
+    if (!plausibleName(config.TimeZoneName))
+        return computerDaylight;
+    const QTimeZone zone = zoneNamed(config.TimeZoneName);
     if (!zone.isValid())
         return computerDaylight;
     return zone.isDaylightTime(utc);

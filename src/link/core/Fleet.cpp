@@ -2,11 +2,13 @@
 #include "link/core/Fleet.h"
 
 #include "base/PathCheck.h"
+#include "base/Services.h"
 #include "link/core/DeviceName.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 
 namespace {
 
@@ -118,4 +120,27 @@ bool SelectFleetReceivers(const QList<FleetReceiver> &fleet, const QStringList &
             chosen->append(r);
     }
     return true;
+}
+
+QString StoredFleetFile(const Services &services)
+{
+    if (!services.settingsProblem().isEmpty())
+        return QString();
+    auto settings = services.openSettings();
+    return settings->value(QStringLiteral("Fleet/File")).toString().trimmed();
+}
+
+bool StoreFleetFile(const Services &services, const QString &path, QString *why)
+{
+    if (const QString problem = services.settingsProblem(); !problem.isEmpty())
+        return fail(why, problem);
+    auto settings = services.openSettings();
+    if (path.isEmpty())
+        settings->remove(QStringLiteral("Fleet/File"));
+    else
+        settings->setValue(QStringLiteral("Fleet/File"), QFileInfo(path).absoluteFilePath());
+    settings->sync();
+    if (settings->status() == QSettings::NoError && settings->isWritable())
+        return true;
+    return fail(why, QStringLiteral("the settings store %1 could not be written").arg(services.settingsFile()));
 }

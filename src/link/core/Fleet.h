@@ -22,6 +22,8 @@
 #include <QString>
 #include <QStringList>
 
+class Services;
+
 struct FleetReceiver {
     QString name;
     QString device;
@@ -52,3 +54,11 @@ bool ReadFleetFile(const QString &path, QList<FleetReceiver> *receivers, QString
 // refused with the fleet's names listed.
 bool SelectFleetReceivers(const QList<FleetReceiver> &fleet, const QStringList &only,
                           QList<FleetReceiver> *chosen, QString *why);
+
+// The fleet file used when a command or the editor is given none: the
+// settings store's [Fleet]/File, kept in a section of its own beside the
+// port map. Empty when none is set, which keeps the editor's single-receiver
+// workflow.
+QString StoredFleetFile(const Services &services);
+// Stores `path` (absolute) as [Fleet]/File; an empty path forgets it.
+bool StoreFleetFile(const Services &services, const QString &path, QString *why);

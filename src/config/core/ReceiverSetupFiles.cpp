@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "config/core/ReceiverSetupFiles.h"
+
+#include "base/PathCheck.h"
+#include "base/SafeWrite.h"
+#include "base/Services.h"
+#include "config/core/ParameterFile.h"
+#include "config/core/ReceiverProfile.h"
+#include "config/core/SettingsStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+SetupLoadResult LoadReceiverSetup(Services &services, const ReceiverSetupPlace &place, ReceiverSetup &setup,
+                                  QString *why)
+{
+    if (const QString problem = SettingsStoreProblem(services); !problem.isEmpty()) {
+        if (why)
+            *why = problem;
+        return SetupLoadResult::StoreUnusable;
+    }
+    LoadConfiguration(services, setup.config);
+    if (!place.isEditors()) {
+        ReceiverSetup fromProfile;
+        fromProfile.config = setup.config;
+        if (!LoadProfile(place.profile, fromProfile.config, fromProfile.FipEntries, fromProfile.EventSelection, why))
+            return SetupLoadResult::ProfileRefused;
+        setup = fromProfile;
+        return SetupLoadResult::Loaded;
+    }
+    // Read here rather than through the editor's start-up, which offers the
+    // default coverage for a missing file: a command must never slip the
+    // default counties in for a file that is not there.
+    QByteArray data;
+    const bool read = ReadFileBounded(services.parameterFilePath, ParameterFile::MaxReadBytes, &data, why)
+                      && ParameterFile::applyItems(ParameterFile::itemsOf(data), setup.FipEntries,
+                                                   setup.EventSelection);
+    return read ? SetupLoadResult::Loaded : SetupLoadResult::ParameterFileUnreadable;
+}
+
+bool SaveReceiverSetup(Services &services, const ReceiverSetupPlace &place, const ReceiverSetup &setup,
+                       bool settingsToo, QString *why)
+{
+    if (!place.isEditors())
+        return SaveProfile(place.profile, setup.config, setup.FipEntries, setup.EventSelection, why);
+
+    const QString &datPath = services.parameterFilePath;
+    QByteArray old;
+    const bool hadOld = ReadFileBounded(datPath, ParameterFile::MaxReadBytes, &old, nullptr);
+    QString reason;
+    if (!writeFileAtomically(datPath, ParameterFile::format(setup.FipEntries, setup.EventSelection), &reason)) {
+        if (why)
+            *why = QStringLiteral("cannot write the parameter file %1 (%2)")
+                       .arg(QDir::toNativeSeparators(QFileInfo(datPath).absoluteFilePath()), reason);
+        return false;
+    }
+    if (settingsToo && !SaveConfiguration(services, setup.config, &reason)) {
+        if (hadOld)
+            writeFileAtomically(datPath, old);
+        if (why)
+            *why = reason;
+        return false;
+    }
+    return true;
+}
