@@ -137,6 +137,15 @@ void TestConfigRules::timeZoneName_data()
     QTest::newRow("Berlin names the allowed ones") << "Europe/Berlin" << false << -5 << QStringList() << "-4 to -11 hours from UTC";
     QTest::newRow("no such zone") << "Nowhere/Atlantis" << false << -5 << QStringList() << "not a time zone";
     QTest::newRow("line break") << "America/Denver\nx" << false << -5 << QStringList() << "line break";
+    // The tz database's links load although Qt does not list them.
+    QTest::newRow("link US/Pacific") << "US/Pacific" << true << -8 << offset << "";
+    QTest::newRow("rule zone EST5EDT") << "EST5EDT" << true << -5 << QStringList() << "";
+    QTest::newRow("fixed Etc/GMT+7") << "Etc/GMT+7" << true << -7 << offset << "";
+    QTest::newRow("Etc/GMT-7 is east") << "Etc/GMT-7" << false << -5 << QStringList() << "UTC+07:00";
+    // A name is a file below the zone folder: nothing outside it is read.
+    QTest::newRow("climbs out") << "../../../etc/passwd" << false << -5 << QStringList() << "not a time zone";
+    QTest::newRow("absolute path") << "/usr/share/zoneinfo/US/Pacific" << false << -5 << QStringList() << "not a time zone";
+    QTest::newRow("device below") << "../../../dev/zero" << false << -5 << QStringList() << "not a time zone";
 }
 
 void TestConfigRules::timeZoneName()

@@ -27,6 +27,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTextStream>
 
@@ -83,6 +84,31 @@ QString entryLine(const CountyEntries::Item &item)
     return (item.checked ? QStringLiteral("X ") : QStringLiteral("  ")) + item.text;
 }
 
+// The one state whose transmitter list has the call sign `callsign`, with
+// that list; -1 when none or several have it.
+int stateWithTransmitter(const QString &folder, const QString &callsign, QStringList *list)
+{
+    static const QRegularExpression sign(QStringLiteral("^[A-Z]{1,3}[0-9A-Z]{2,4}$"));
+    if (!sign.match(callsign.toUpper()).hasMatch())
+        return -1;
+    UnattendedPrompter quiet([](const QString &) {});
+    int found = -1;
+    for (int id = 0; id < StateDatabase::stateList().size(); ++id) {
+        QStringList candidates;
+        SetupChoice::transmitterList(quiet, folder, 0, id, &candidates);
+        bool has = false;
+        for (const QString &f : std::as_const(candidates))
+            has = has || CoverageChanges::callsignOf(f, {}).compare(callsign, Qt::CaseInsensitive) == 0;
+        if (!has)
+            continue;
+        if (found >= 0)
+            return -1;
+        found = id;
+        *list = candidates;
+    }
+    return found;
+}
+
 int transmitter(const QStringList &args, Io &io, CliReceiver &receiver)
 {
     const QString command = QStringLiteral("setup transmitter");
@@ -120,7 +146,18 @@ int transmitter(const QStringList &args, Io &io, CliReceiver &receiver)
     if (!SetupChoice::transmitterList(prompter, ctx.statesFolder, 0, ctx.config.StateID, &list))
         return 1;
     QString why;
-    const QString field = SetupChoice::findTransmitter(list, words.join(QLatin1Char(' ')), &why);
+    const QString wanted = words.join(QLatin1Char(' '));
+    QString field = SetupChoice::findTransmitter(list, wanted, &why);
+    if (field.isEmpty() && state.isEmpty()) {
+        // A call sign of another state's list (a replacement that check
+        // suggested) is taken when exactly one state has it; the state comes
+        // along, as choosing it in that state's list would set it.
+        const int found = stateWithTransmitter(ctx.statesFolder, wanted, &list);
+        if (found >= 0) {
+            ctx.config.StateID = int16_t(found);
+            field = SetupChoice::findTransmitter(list, wanted, nullptr);
+        }
+    }
     if (field.isEmpty()) {
         io.err << command << ": " << why << " in " << StateDatabase::stateList().value(ctx.config.StateID)
                << "; nothing was changed\n";

@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A fleet of three receivers in two states, each with a profile of its own,
+// set up, checked, mended, programmed and printed by name from the command
+// line. An edit of one receiver (or of the editor's setup in one folder)
+// leaves every other receiver's image byte for byte as it was. A listing
+// that drops one receiver's transmitter is found by `check --fleet`, which
+// names the command that mends that receiver and no other; `transfer
+// --fleet` then sends each receiver exactly its own `image --receiver`.
+#include "support/Headless.h"
+#include "support/ListingEdits.h"
+#include "support/VirtualReceiver.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QStringList kNames{QStringLiteral("gym"), QStringLiteral("school"), QStringLiteral("office")};
+
+// The image `nx4400c-cli image` prints, as the bytes a receiver records.
+QByteArray imageBytes(const QString &printed)
+{
+    QByteArray bytes;
+    for (const QString &line : printed.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (line.startsWith(QLatin1String("checksum")))
+            break;
+        const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (qsizetype i = 1; i < words.size(); ++i)
+            bytes.append(char(words.at(i).toInt(nullptr, 16)));
+    }
+    return bytes;
+}
+
+// The six-digit codes a `setup transmitter` listed, in order.
+QStringList listedCounties(const QString &out)
+{
+    QStringList codes;
+    static const QRegularExpression line(QStringLiteral("^  (\\d{6})  "), QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(out); it.hasNext();)
+        codes << it.next().captured(1);
+    return codes;
+}
+
+} // namespace
+
+class TestReceiverSetup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void eachReceiverItsOwnSetup();
+    void editsReachOneReceiverOnly_data();
+    void editsReachOneReceiverOnly();
+    void goneTransmitterFoundAndMendedByName();
+
+private:
+    ShellRun cli(const QString &line) const { return m->run(QStringLiteral("nx4400c-cli ") + line); }
+    // Every receiver's image and the editor's image in both folders.
+    std::map<QString, QByteArray> images() const;
+    // Chooses `callsign` for `name` and selects the first two of its counties.
+    void setUp(const QString &name, const QString &state, const QString &callsign);
+
+    std::unique_ptr<HeadlessMachine> m;
+    std::vector<std::unique_ptr<VirtualReceiver>> m_receivers;
+};
+
+void TestReceiverSetup::initTestCase()
+{
+    if (!headlessToolsBuilt())
+        QSKIP("nx4400c-cli or nx4400c-virtual-receiver is not built");
+    m = std::make_unique<HeadlessMachine>();
+    const ShellRun init = cli(QStringLiteral("init"));
+    QVERIFY2(init.exitCode == 0, qPrintable(init.err));
+    QString fleet = QStringLiteral("# the district's receivers\n");
+    for (const QString &name : kNames) {
+        m_receivers.push_back(std::make_unique<VirtualReceiver>(m->work(), name));
+        QVERIFY(m_receivers.back()->start());
+        const ShellRun saved = cli(QStringLiteral("profile save %1.nxprofile").arg(name));
+        QVERIFY2(saved.exitCode == 0, qPrintable(saved.err));
+        fleet += QStringLiteral("%1 %2 %1.nxprofile\n").arg(name, m_receivers.back()->link);
+    }
+    QVERIFY(m->writeFile(QStringLiteral("site.fleet"), fleet.toUtf8()));
+    // A second site folder with the editor's own setup.
+    QVERIFY(QDir(m->work()).mkpath(QStringLiteral("annex")));
+    QVERIFY2(m->run(QStringLiteral("cd annex && nx4400c-cli init")).exitCode == 0, "init in annex");
+}
+
+void TestReceiverSetup::setUp(const QString &name, const QString &state, const QString &callsign)
+{
+    ShellRun r = cli(QStringLiteral("setup transmitter --receiver %1 --fleet site.fleet --state %2 %3").arg(name, state, callsign));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+    // The first line says whose setup changed.
+    QVERIFY2(r.out.startsWith(QStringLiteral("receiver %1: profile ").arg(name)), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("setup counties add --receiver %1 CODE").arg(name)), qPrintable(r.out));
+    const QStringList codes = listedCounties(r.out).mid(0, 2);
+    QCOMPARE(codes.size(), 2);
+    r = cli(QStringLiteral("setup counties --receiver=%1 --fleet site.fleet add %2").arg(name, codes.join(QLatin1Char(' '))));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains(QLatin1String("2 of 24 counties selected")), qPrintable(r.out));
+}
+
+std::map<QString, QByteArray> TestReceiverSetup::images() const
+{
+    std::map<QString, QByteArray> all;
+    for (const QString &name : kNames)
+        all[name] = imageBytes(cli(QStringLiteral("image --receiver %1 --fleet site.fleet").arg(name)).out);
+    all[QStringLiteral("editor here")] = imageBytes(cli(QStringLiteral("image")).out);
+    all[QStringLiteral("editor in annex")] = imageBytes(m->run(QStringLiteral("cd annex && nx4400c-cli image")).out);
+    return all;
+}
+
+void TestReceiverSetup::eachReceiverItsOwnSetup()
+{
+    setUp(QStringLiteral("gym"), QStringLiteral("Kentucky"), QStringLiteral("KZZ49"));
+    setUp(QStringLiteral("school"), QStringLiteral("KY"), QStringLiteral("KIH41"));
+    setUp(QStringLiteral("office"), QStringLiteral("Ohio"), QStringLiteral("WXM69"));
+
+    const ShellRun r = cli(QStringLiteral("check --fleet site.fleet"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(lines[i].startsWith(kNames[i] + QStringLiteral("\tok\t")), qPrintable(lines[i]));
+
+    // Three setups, three images; the editor's setup is none of them.
+    const auto all = images();
+    for (const auto &[name, bytes] : all)
+        QVERIFY2(bytes.size() == 511, qPrintable(name));
+    QVERIFY(all.at(QStringLiteral("gym")) != all.at(QStringLiteral("school")));
+    QVERIFY(all.at(QStringLiteral("school")) != all.at(QStringLiteral("office")));
+    QVERIFY(all.at(QStringLiteral("gym")) != all.at(QStringLiteral("editor here")));
+
+    // Each profile names its own transmitter.
+    QFile gym(m->path(QStringLiteral("gym.nxprofile")));
+    QVERIFY(gym.open(QIODevice::ReadOnly));
+    QVERIFY(gym.readAll().contains("KZZ49"));
+    QFile office(m->path(QStringLiteral("office.nxprofile")));
+    QVERIFY(office.open(QIODevice::ReadOnly));
+    QVERIFY(office.readAll().contains("WXM69"));
+}
+
+void TestReceiverSetup::editsReachOneReceiverOnly_data()
+{
+    QTest::addColumn<QString>("command");   // run in the work folder
+    QTest::addColumn<QString>("changes");   // the one image that may change
+
+    QTest::newRow("transmitter of the editor in annex")
+        << "cd annex && nx4400c-cli setup transmitter --state Kentucky KIH42" << "editor in annex";
+    QTest::newRow("counties of the editor in annex")
+        << "cd annex && nx4400c-cli setup counties add 021037" << "editor in annex";
+    QTest::newRow("transmitter of school")
+        << "nx4400c-cli setup transmitter --receiver school --fleet site.fleet KIH41" << "school";
+    QTest::newRow("counties of gym")
+        << "nx4400c-cli setup counties add --receiver gym --fleet site.fleet 021201" << "gym";
+    QTest::newRow("events of office")
+        << "nx4400c-cli setup events remove --receiver office --fleet site.fleet FFA" << "office";
+    QTest::newRow("county not in gym's list")
+        << "nx4400c-cli setup counties remove --receiver gym --fleet site.fleet 123456" << "";
+}
+
+void TestReceiverSetup::editsReachOneReceiverOnly()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, changes);
+    const auto before = images();
+    const ShellRun r = m->run(command);
+    // Removing a county that is not there is refused and changes nothing.
+    QCOMPARE(r.exitCode, command.contains(QLatin1String("123456")) ? 1 : 0);
+    if (command.contains(QLatin1String("--receiver")))
+        QVERIFY2(r.out.startsWith(QLatin1String("receiver ")) || r.err.startsWith(QLatin1String("receiver ")),
+                 qPrintable(r.out + r.err));
+    else
+        QVERIFY2(r.out.startsWith(QLatin1String("the editor's setup: ")), qPrintable(r.out));
+    const auto after = images();
+    for (const auto &[name, bytes] : before) {
+        if (name != changes)
+            QVERIFY2(after.at(name) == bytes, qPrintable(name + QStringLiteral(" changed")));
+    }
+}
+
+void TestReceiverSetup::goneTransmitterFoundAndMendedByName()
+{
+    // A new listing without gym's transmitter.
+    QVERIFY(m->writeFile(QStringLiteral("CCL.js"), ListingWithoutTransmitter(QStringLiteral("KZZ49"))));
+    ShellRun r = cli(QStringLiteral("coverage import CCL.js"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+
+    r = cli(QStringLiteral("check --fleet site.fleet"));
+    QCOMPARE(r.exitCode, 1);
+    QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(QLatin1String("gym\tfound\t")) && lines[0].contains(QLatin1String("KZZ49")),
+             qPrintable(lines[0]));
+    QVERIFY2(lines[1].startsWith(QLatin1String("school\tok\t")), qPrintable(lines[1]));
+    QVERIFY2(lines[2].startsWith(QLatin1String("office\tok\t")), qPrintable(lines[2]));
+    // The fix names gym and is run as it stands.
+    const QRegularExpressionMatch fix
+        = QRegularExpression(QStringLiteral("to fix it: (nx4400c-cli setup transmitter --receiver gym [A-Z0-9]+)"))
+              .match(lines[0]);
+    QVERIFY2(fix.hasMatch(), qPrintable(lines[0]));
+    // The editor's own check (and a transfer of the editor's setup) is not gym's.
+    QVERIFY(!cli(QStringLiteral("check")).out.contains(QLatin1String("KZZ49")));
+
+    const auto before = images();
+    r = m->run(fix.captured(1) + QStringLiteral(" --fleet site.fleet"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+    QStringList codes = QRegularExpression(QStringLiteral("your counties before were: ([0-9 ]+)")).match(r.out).captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (codes.isEmpty())
+        codes = listedCounties(r.out).mid(0, 1);
+    r = cli(QStringLiteral("setup counties add --receiver gym --fleet site.fleet ") + codes.join(QLatin1Char(' ')));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const auto after = images();
+    for (const auto &[name, bytes] : before)
+        QVERIFY2((after.at(name) == bytes) == (name != QLatin1String("gym")), qPrintable(name));
+
+    r = cli(QStringLiteral("check --fleet site.fleet"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out));
+
+    // Each receiver gets exactly its own image.
+    r = cli(QStringLiteral("transfer --fleet site.fleet --csv district.csv"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(m_receivers[i]->uploadedImage() == after.at(kNames[i]), qPrintable(kNames[i]));
+
+    // One receiver by name: its own device and image.
+    m_receivers[1]->stop();
+    QVERIFY(m_receivers[1]->start());
+    r = cli(QStringLiteral("transfer --receiver school --fleet site.fleet --csv district.csv"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err + r.out));
+    QVERIFY2(r.out.startsWith(QLatin1String("school\t")), qPrintable(r.out));
+    QCOMPARE(m_receivers[1]->uploadedImage(), after.at(QStringLiteral("school")));
+
+    // Each receiver's coverage page.
+    const std::map<QString, QString> transmitters{
+        {QStringLiteral("school"), QStringLiteral("KIH41")}, {QStringLiteral("office"), QStringLiteral("WXM69")}};
+    for (const QString &name : kNames) {
+        r = cli(QStringLiteral("coverage print --receiver %1 --fleet site.fleet --pdf %1.pdf").arg(name));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {m->path(name + QStringLiteral(".pdf")), QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString page = QString::fromUtf8(text.readAllStandardOutput());
+        if (transmitters.count(name))
+            QVERIFY2(page.contains(transmitters.at(name)), qPrintable(name + QLatin1Char('\n') + page));
+        else
+            QVERIFY2(!page.contains(QLatin1String("KZZ49")), qPrintable(page));
+    }
+    // The cross-check of the district's log by receiver begins here.
+}
+
+QTEST_GUILESS_MAIN(TestReceiverSetup)
+#include "tst_receiversetup.moc"
