@@ -47,8 +47,9 @@ const QList<JsonRow> &jsonRows()
         // A receiver that is not there: the failed outcome, with nothing read.
         {"transfer", {QStringLiteral("transfer"), QStringLiteral("--device"), QStringLiteral("{dir}/no-such-device"), QStringLiteral("--json")},
          "transfer.schema.json", {1}},
-        // The default setup's two event codes outside the catalogue are findings.
-        {"check", {QStringLiteral("check"), QStringLiteral("--json")}, "check.schema.json", {1}},
+        // The default setup passes its check (init leaves out the codes the
+        // catalogue lacks); a setup with findings is checked in the e2e tests.
+        {"check", {QStringLiteral("check"), QStringLiteral("--json")}, "check.schema.json", {0}},
         {"log crosscheck", {QStringLiteral("log"), QStringLiteral("crosscheck"), QStringLiteral("--json"), QStringLiteral("--csv"),
                             QStringLiteral("{log}")},
          "log-crosscheck.schema.json", {0, 1}},
