@@ -16,6 +16,8 @@ private slots:
     void assign();
     void timeZoneName_data();
     void timeZoneName();
+    void offsetAgainstName_data();
+    void offsetAgainstName();
     void keyNames();
 };
 
@@ -168,6 +170,35 @@ void TestConfigRules::timeZoneName()
         QVERIFY2(why.contains(refusal), qPrintable(why));
         QVERIFY(c.TimeZoneName.isEmpty());
     }
+}
+
+// The offset and the zone name never disagree: an offset that is not the
+// zone's standard one drops the name, the zone's own keeps it.
+void TestConfigRules::offsetAgainstName_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("offset");
+    QTest::addColumn<QString>("keptZone");
+
+    QTest::newRow("Denver's own -7") << "America/Denver" << "-7" << "America/Denver";
+    QTest::newRow("Denver set to -5") << "America/Denver" << "-5" << "";
+    QTest::newRow("link US/Pacific keeps -8") << "US/Pacific" << "-8" << "US/Pacific";
+    QTest::newRow("no name stays none") << "" << "-6" << "";
+}
+
+void TestConfigRules::offsetAgainstName()
+{
+    QFETCH(QString, zone);
+    QFETCH(QString, offset);
+    ReceiverConfig c = defaults();
+    QString why;
+    QVERIFY2(ConfigRules::assign(*ConfigRules::findKey(QStringLiteral("TimeZoneName")), c, zone, &why), qPrintable(why));
+    QStringList changed;
+    QVERIFY2(ConfigRules::assign(*ConfigRules::findKey(QStringLiteral("TimeZoneOffset")), c, offset, &why, &changed),
+             qPrintable(why));
+    QCOMPARE(int(c.TimeZoneOffset), offset.toInt());
+    QTEST(c.TimeZoneName, "keptZone");
+    QCOMPARE(changed.contains(QStringLiteral("EDITOR/TimeZoneName")), c.TimeZoneName != zone);
 }
 
 void TestConfigRules::keyNames()

@@ -69,9 +69,18 @@ void TestHeadless::day_data()
     QTest::addColumn<QString>("needs");      // a command this row needs that may not be there yet
 
     // The virtual receivers' links are @1..@4; the audit period @FROM..@TO.
-    QTest::newRow("init in an empty folder") << "nx4400c-cli init" << 0 << "Made .*NX_4400C\\.DAT.*\\n.*Made the settings store" << "";
+    QTest::newRow("init in an empty folder") << "nx4400c-cli init" << 0
+                                             << "Made .*NX_4400C\\.DAT.*\\n.*Left out .*SVW TOW.*\\n.*Made the settings "
+                                                "store.*\\n.*TimeZoneName"
+                                             << "";
     QTest::newRow("init again is refused") << "nx4400c-cli init" << 1 << "already there.*--force" << "";
     QTest::newRow("a missing data file names init") << "cd .. && nx4400c-cli image" << 1 << "nx4400c-cli init" << "";
+    QTest::newRow("no coverage page without a data file")
+        << "cd .. && nx4400c-cli coverage print --pdf blank.pdf; test -e blank.pdf && echo written" << 1
+        << "coverage print: cannot read the parameter file.*nx4400c-cli init" << "";
+    QTest::newRow("removing a county that is not there")
+        << "nx4400c-cli setup counties remove 123456" << 1
+        << "^the editor's setup: settings .*NX_4400C\\.DAT\\n.*123456 is not in the county list; nothing was changed" << "";
     QTest::newRow("config set TimeZoneOffset -7") << "nx4400c-cli config set TimeZoneOffset -7" << 0 << "EDITOR/TimeZoneOffset=-7" << "";
     QTest::newRow("config refuses -3, naming the values") << "nx4400c-cli config set TimeZoneOffset -3" << 2 << "-4 to -11.*nothing was changed" << "";
     QTest::newRow("config keeps -7") << "nx4400c-cli config get TimeZoneOffset" << 0 << "^-7\\n" << "";

@@ -136,6 +136,15 @@ void TestReceiverSetup::eachReceiverItsOwnSetup()
     QVERIFY(all.at(QStringLiteral("school")) != all.at(QStringLiteral("office")));
     QVERIFY(all.at(QStringLiteral("gym")) != all.at(QStringLiteral("editor here")));
 
+    // A county of another state is taken with a word, and unselected again.
+    ShellRun far = cli(QStringLiteral("setup counties add --receiver office --fleet site.fleet 006001"));
+    QCOMPARE(far.exitCode, 0);
+    QVERIFY2(far.err.contains(QLatin1String("006001 Alameda California is not covered by WXM69")), qPrintable(far.err));
+    QCOMPARE(cli(QStringLiteral("check --receiver office --fleet site.fleet")).exitCode, 1);
+    far = cli(QStringLiteral("setup counties remove --receiver office --fleet site.fleet 006001"));
+    QCOMPARE(far.exitCode, 0);
+    QCOMPARE(imageBytes(cli(QStringLiteral("image --receiver office --fleet site.fleet")).out), all.at(QStringLiteral("office")));
+
     // Each profile names its own transmitter.
     QFile gym(m->path(QStringLiteral("gym.nxprofile")));
     QVERIFY(gym.open(QIODevice::ReadOnly));

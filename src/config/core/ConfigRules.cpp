@@ -258,6 +258,16 @@ bool assign(const ConfigKey &key, ReceiverConfig &config, const QString &text, Q
             return refuse(refusal);
         if (v < -32768 || v > 32767)
             return refuse(refusal);
+        // An offset other than the named zone's standard one means another
+        // zone: the name goes, so that the two never disagree.
+        if (isKey(key, "EDITOR", "TimeZoneOffset") && !config.TimeZoneName.isEmpty()) {
+            int hours = 0;
+            if (!ReceiverTimeZone::checkName(config.TimeZoneName, &hours, nullptr) || hours != v) {
+                config.TimeZoneName.clear();
+                if (changed)
+                    *changed << QStringLiteral("EDITOR/TimeZoneName");
+            }
+        }
         config.*key.intField = int16_t(v);
         return true;
     }

@@ -37,7 +37,8 @@ bool isSettable(const ConfigKey &key);
 // Checks `text` against the key's allowed values and, when it is allowed,
 // puts it into `config` as the window would: a flag of an option group set
 // to True clears the group's other flags; call letters are upper-cased; a
-// time zone name sets TimeZoneOffset to the zone's standard offset.
+// time zone name sets TimeZoneOffset to the zone's standard offset, and
+// another offset clears the name.
 // Returns false with a sentence naming the allowed values in *why, and then
 // leaves `config` exactly as it was. *changed lists every other key
 // ("SECTION/Key") that the assignment changed.
