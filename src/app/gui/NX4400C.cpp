@@ -83,6 +83,7 @@ const MainCommand kCommands[] = {
     {"Update Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::updateCoverage},
     {"Revert Coverage", nullptr, nullptr, nullptr, false, false, &NX4400C::revertCoverage},
     {"Alert Monitor", nullptr, nullptr, nullptr, false, false, &NX4400C::openAlertMonitor},
+    {"Open Receiver", nullptr, nullptr, nullptr, false, false, &NX4400C::openReceiver},
 };
 
 const char *const kColumns[] = {"lblNum", "lblDate", "lblTime", "lblOrg", "lblEvent", "lblLength"};
@@ -139,6 +140,10 @@ void NX4400C::buildMenus()
         refreshSetupCheck();
         setStatusText(QStringLiteral("Left"), QStringLiteral("Profile %1 opened").arg(QDir::toNativeSeparators(path)));
     });
+    // A fleet receiver's own setup (its profile), by its name.
+    QAction *openReceiver = mnuFile->addAction(QStringLiteral("Open &Receiver..."));
+    openReceiver->setObjectName(QStringLiteral("mnuOpenReceiver"));
+    connect(openReceiver, &QAction::triggered, this, [this] { runToolbarCommand(QStringLiteral("Open Receiver")); });
     mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuSepProfiles"));
     // NOAA's county coverage listing, brought in by the user.
     for (const auto &[name, caption, key] : {std::tuple{"mnuUpdateCoverage", "&Update Coverage...", "Update Coverage"},
@@ -630,8 +635,12 @@ void NX4400C::SaveAndExit()
 {
     // Every step runs even when an earlier one failed.
     closeReceiverPort();
-    SaveConfiguration(m_ctx, m_ctx.config);
-    SaveParameterFile(m_ctx, m_ctx);
+    // A fleet receiver's setup goes back to its profile, never over the
+    // editor's settings and parameter file.
+    if (!saveReceiverProfile()) {
+        SaveConfiguration(m_ctx, m_ctx.config);
+        SaveParameterFile(m_ctx, m_ctx);
+    }
     finishProgram();
 }
 
@@ -704,6 +713,8 @@ bool NX4400C::eventFilter(QObject *watched, QEvent *event)
         }
         return false;   // the key goes on to the control that has the focus
     }
+    if (event->type() == QEvent::Show)
+        nameReceiverInTitle(qobject_cast<QWidget *>(watched));
     if (event->type() == QEvent::MouseButtonPress) {
         if (watched == m_right)
             onStatusPanelClicked(QStringLiteral("Right"));

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "base/MainView.h"
+#include "config/core/ReceiverSetupFiles.h"
 
 #include <QMainWindow>
 
 class AppContext;
+struct FleetReceiver;
 class ProfileMenu;
 class QAction;
 class QLabel;
@@ -68,6 +70,15 @@ public:
     void updateCoverage();   // File > Update Coverage...
     void revertCoverage();   // File > Revert to Shipped Coverage
     void openAlertMonitor();
+    // File > Open Receiver...: a fleet receiver's setup, or the editor's.
+    void openReceiver();
+    // Saves the setup being edited where it came from, then edits the
+    // receiver `r` (its profile, its device); `editors` goes back to the
+    // editor's own setup. False, with a box, when either step failed, and
+    // the setup being edited stays.
+    bool switchReceiver(const FleetReceiver &r, bool editors);
+    // The fleet receiver being edited; empty for the editor's setup.
+    QString receiverName() const { return m_receiverName; }
     // The setup check's line on top of the window: shown at start-up, after
     // an import and whenever the setup changes; hidden when all is well.
     void refreshSetupCheck();
@@ -95,10 +106,18 @@ private:
     void onActivated();
     void onStatusPanelClicked(const QString &key);
     void closeReceiverPort();
+    // Writes an open fleet receiver's setup to its profile (a box says why
+    // when it cannot); false when the setup open is kept in the editor's
+    // settings and parameter file, which the caller saves as always.
+    bool saveReceiverProfile();
+    void nameReceiverInTitle(QWidget *window);
+    void showReceiverInTitle();
     void finishProgram();
     bool refuseWhileLinkBusy();
 
     AppContext &m_ctx;
+    QString m_receiverName;          // the fleet receiver open, empty: the editor's setup
+    ReceiverSetupPlace m_receiverPlace;
     bool m_ExitRequested = false;
     bool m_CreditArmed = false;
     bool m_ending = false;
