@@ -43,6 +43,7 @@ frmOpenReceiver::frmOpenReceiver(const QString &fleetFile, const QString &curren
     m_lstReceivers->setAccessibleName(QStringLiteral("Receivers"));
     m_lstReceivers->setFont(Widgets::fixedFont());
     m_lstReceivers->setMinimumSize(560, 160);
+    m_lstReceivers->setSpacing(1);   // room for the underscores of paths
     layout->addWidget(Widgets::heading(this, QStringLiteral("lblReceivers"), QStringLiteral("&Receivers:"),
                                        m_lstReceivers));
     layout->addWidget(m_lstReceivers, 1);
