@@ -5,6 +5,10 @@
 #include "link/core/BatchTransfer.h"
 #include "link/core/Fleet.h"
 
+#include "base/Services.h"
+#include "config/core/ReceiverConfig.h"
+#include "config/core/SettingsStore.h"
+
 #include <QtTest>
 
 class TestFleetFile : public QObject
@@ -18,6 +22,7 @@ private slots:
     void deviceListComments();
     void only_data();
     void only();
+    void storedFleetFile();
 
 private:
     QString write(const QString &name, const QByteArray &text);
@@ -129,6 +134,31 @@ void TestFleetFile::only()
     for (const FleetReceiver &r : std::as_const(chosen))
         names << r.name;
     QTEST(names, "chosen");
+}
+
+// The fleet file the editor opened is kept in the settings store for the
+// next start and for --receiver; the editor's own save of its 88 keys keeps it.
+void TestFleetFile::storedFleetFile()
+{
+    Services services;
+    services.settingsPath = m_dir.filePath(QStringLiteral("store/NX4400C.ini"));
+    QCOMPARE(StoredFleetFile(services), QString());
+    const QString fleet = write(QStringLiteral("kept.fleet"), "north /dev/ttyUSB0\n");
+    QString why;
+    QVERIFY2(StoreFleetFile(services, fleet, &why), qPrintable(why));
+    QCOMPARE(StoredFleetFile(services), QFileInfo(fleet).absoluteFilePath());
+    ReceiverConfig config;
+    QVERIFY(SaveConfiguration(services, config, &why));
+    QCOMPARE(StoredFleetFile(services), QFileInfo(fleet).absoluteFilePath());
+    QVERIFY(StoreFleetFile(services, QString(), &why));
+    QCOMPARE(StoredFleetFile(services), QString());
+
+    // A store that is a folder is neither read nor written.
+    services.settingsPath = m_dir.filePath(QStringLiteral("folder.ini"));
+    QVERIFY(QDir().mkpath(services.settingsPath));
+    QVERIFY(!StoreFleetFile(services, fleet, &why));
+    QVERIFY2(why.contains(QLatin1String("folder.ini")), qPrintable(why));
+    QCOMPARE(StoredFleetFile(services), QString());
 }
 
 QTEST_GUILESS_MAIN(TestFleetFile)

@@ -19,23 +19,24 @@ SetupLoadResult LoadReceiverSetup(Services &services, const ReceiverSetupPlace &
             *why = problem;
         return SetupLoadResult::StoreUnusable;
     }
-    LoadConfiguration(services, setup.config);
+    // All or nothing: `setup` changes only once everything was read.
+    ReceiverSetup read;
+    LoadConfiguration(services, read.config);
     if (!place.isEditors()) {
-        ReceiverSetup fromProfile;
-        fromProfile.config = setup.config;
-        if (!LoadProfile(place.profile, fromProfile.config, fromProfile.FipEntries, fromProfile.EventSelection, why))
+        if (!LoadProfile(place.profile, read.config, read.FipEntries, read.EventSelection, why))
             return SetupLoadResult::ProfileRefused;
-        setup = fromProfile;
+        setup = read;
         return SetupLoadResult::Loaded;
     }
     // Read here rather than through the editor's start-up, which offers the
     // default coverage for a missing file: a command must never slip the
     // default counties in for a file that is not there.
     QByteArray data;
-    const bool read = ReadFileBounded(services.parameterFilePath, ParameterFile::MaxReadBytes, &data, why)
-                      && ParameterFile::applyItems(ParameterFile::itemsOf(data), setup.FipEntries,
-                                                   setup.EventSelection);
-    return read ? SetupLoadResult::Loaded : SetupLoadResult::ParameterFileUnreadable;
+    if (!ReadFileBounded(services.parameterFilePath, ParameterFile::MaxReadBytes, &data, why)
+        || !ParameterFile::applyItems(ParameterFile::itemsOf(data), read.FipEntries, read.EventSelection))
+        return SetupLoadResult::ParameterFileUnreadable;
+    setup = read;
+    return SetupLoadResult::Loaded;
 }
 
 bool SaveReceiverSetup(Services &services, const ReceiverSetupPlace &place, const ReceiverSetup &setup,
