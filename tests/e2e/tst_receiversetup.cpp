@@ -7,9 +7,13 @@
 // names the command that mends that receiver and no other; `transfer
 // --fleet` then sends each receiver exactly its own `image --receiver`.
 #include "support/Headless.h"
+#include "support/JsonSchema.h"
 #include "support/ListingEdits.h"
 #include "support/VirtualReceiver.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
@@ -58,6 +62,7 @@ private slots:
     void editsReachOneReceiverOnly_data();
     void editsReachOneReceiverOnly();
     void goneTransmitterFoundAndMendedByName();
+    void folderThatDoesNotFitIsNamed();
 
 private:
     ShellRun cli(const QString &line) const { return m->run(QStringLiteral("nx4400c-cli ") + line); }
@@ -208,6 +213,34 @@ void TestReceiverSetup::goneTransmitterFoundAndMendedByName()
              qPrintable(lines[0]));
     QVERIFY2(lines[1].startsWith(QLatin1String("school\tok\t")), qPrintable(lines[1]));
     QVERIFY2(lines[2].startsWith(QLatin1String("office\tok\t")), qPrintable(lines[2]));
+    // The same as one document; each receiver's check keeps to the check's
+    // published schema.
+    r = cli(QStringLiteral("check --fleet site.fleet --json"));
+    QCOMPARE(r.exitCode, 1);
+    QFile schemaFile(sourceDir() + QStringLiteral("/docs/json/check.schema.json"));
+    QVERIFY(schemaFile.open(QIODevice::ReadOnly));
+    const QJsonObject schema = QJsonDocument::fromJson(schemaFile.readAll()).object();
+    const QJsonArray receivers = QJsonDocument::fromJson(r.out.toUtf8()).object().value(QLatin1String("receivers")).toArray();
+    QCOMPARE(receivers.size(), 3);
+    for (const QJsonValue &v : receivers) {
+        const QStringList faults = checkJsonSchema(schema, v.toObject().value(QLatin1String("check")));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+    QVERIFY(receivers.at(0).toObject().value(QLatin1String("fixes")).toArray().at(0).toString().contains(
+        QLatin1String("--receiver gym")));
+
+    // A transfer refuses gym alone and names gym's fix; the profile given
+    // by path is not sent the editor's fix.
+    r = cli(QStringLiteral("transfer --receiver gym --fleet site.fleet --csv district.csv"));
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QLatin1String("gym refused")) && r.err.contains(QLatin1String("setup transmitter --receiver gym ")),
+             qPrintable(r.err));
+    QVERIFY(m_receivers[0]->uploadedImage().isEmpty());
+    r = cli(QStringLiteral("transfer --device %1 --profile gym.nxprofile --csv district.csv").arg(m_receivers[0]->link));
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QLatin1String("in the profile ")) && !r.err.contains(QLatin1String("(nx4400c-cli setup transmitter)")),
+             qPrintable(r.err));
+
     // The fix names gym and is run as it stands.
     const QRegularExpressionMatch fix
         = QRegularExpression(QStringLiteral("to fix it: (nx4400c-cli setup transmitter --receiver gym [A-Z0-9]+)"))
@@ -261,6 +294,19 @@ void TestReceiverSetup::goneTransmitterFoundAndMendedByName()
             QVERIFY2(!page.contains(QLatin1String("KZZ49")), qPrintable(page));
     }
     // The cross-check of the district's log by receiver begins here.
+}
+
+void TestReceiverSetup::folderThatDoesNotFitIsNamed()
+{
+    // annex chose KIH42 for the editor's setup, which every folder shares:
+    // the Florida counties of this folder do not fit it.
+    const ShellRun r = cli(QStringLiteral("check"));
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.out.contains(QStringLiteral("The counties of %1 do not fit the stored transmitter KIH42")
+                                .arg(QDir::toNativeSeparators(m->path(QStringLiteral("NX_4400C.DAT"))))),
+             qPrintable(r.out));
+    QVERIFY2(r.out.contains(QLatin1String("To fix it: nx4400c-cli setup counties remove ")), qPrintable(r.out));
+    QVERIFY(m->run(QStringLiteral("cd annex && nx4400c-cli check")).exitCode == 0);
 }
 
 QTEST_GUILESS_MAIN(TestReceiverSetup)

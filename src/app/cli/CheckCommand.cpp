@@ -120,9 +120,11 @@ int checkFleet(const QString &fleet, bool json)
         if (!report.isClean())
             ++found;
         if (json) {
+            QJsonObject check = report.json();
+            check.insert(QStringLiteral("listing"), QDir::toNativeSeparators(cliStatesFolder()));
             QJsonObject o{{QStringLiteral("receiver"), r.name},
                           {QStringLiteral("profile"), QDir::toNativeSeparators(r.place.profile)},
-                          {QStringLiteral("check"), report.json()},
+                          {QStringLiteral("check"), check},
                           {QStringLiteral("fixes"), QJsonArray::fromStringList(fixes)}};
             all.append(o);
         } else {
@@ -186,7 +188,9 @@ const bool registered = Cli::add({
                    "whose counties do not fit it is named. With --receiver NAME the receiver's own setup (its "
                    "profile in the fleet file) is checked; with --fleet FILE alone every receiver of the fleet is, "
                    "one tab-separated line each: name, ok or found, what was found, and the commands that fix it, "
-                   "each naming the receiver (nx4400c-cli setup transmitter --receiver gym KZZ99)."),
+                   "each naming the receiver (nx4400c-cli setup transmitter --receiver gym KZZ99). With --json the "
+                   "fleet's check is one object: listing, and receivers, each with receiver, profile, check (as "
+                   "check --json prints it) and fixes, or receiver and error when its setup could not be read."),
     {{QStringLiteral("--json"), QString(),
       QStringLiteral("Prints one JSON object: the headline, each finding with its kind and severity, and the "
                      "suggestions (schema nx4400c-check, version 1; docs/json/check.schema.json)."),
