@@ -123,6 +123,13 @@ std::map<QString, QByteArray> TestReceiverSetup::images() const
 void TestReceiverSetup::eachReceiverItsOwnSetup()
 {
     setUp(QStringLiteral("gym"), QStringLiteral("Kentucky"), QStringLiteral("KZZ49"));
+    // A call sign of another state's list brings its state along, as the
+    // fix that check names for a receiver is typed without one.
+    ShellRun other = cli(QStringLiteral("setup transmitter --receiver school --fleet site.fleet WXM69"));
+    QVERIFY2(other.exitCode == 0, qPrintable(other.err));
+    QVERIFY2(other.out.contains(QLatin1String("Transmitter Otway WXM69 162.525 (Ohio)")), qPrintable(other.out));
+    other = cli(QStringLiteral("setup transmitter --receiver school --fleet site.fleet NOSUCH"));
+    QCOMPARE(other.exitCode, 2);
     setUp(QStringLiteral("school"), QStringLiteral("KY"), QStringLiteral("KIH41"));
     setUp(QStringLiteral("office"), QStringLiteral("Ohio"), QStringLiteral("WXM69"));
 

@@ -27,6 +27,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextStream>
@@ -84,29 +85,39 @@ QString entryLine(const CountyEntries::Item &item)
     return (item.checked ? QStringLiteral("X ") : QStringLiteral("  ")) + item.text;
 }
 
-// The one state whose transmitter list has the call sign `callsign`, with
-// that list; -1 when none or several have it.
+// The state whose transmitter list to take a call sign from when the stored
+// state's list lacks it: the one list that has it, or, as a transmitter is
+// listed in every state it covers, the list of the state it stands in. -1
+// when no list has it; *list gets the chosen state's list.
 int stateWithTransmitter(const QString &folder, const QString &callsign, QStringList *list)
 {
     static const QRegularExpression sign(QStringLiteral("^[A-Z]{1,3}[0-9A-Z]{2,4}$"));
     if (!sign.match(callsign.toUpper()).hasMatch())
         return -1;
     UnattendedPrompter quiet([](const QString &) {});
-    int found = -1;
+    QMap<int, QStringList> having;
+    QString field;
     for (int id = 0; id < StateDatabase::stateList().size(); ++id) {
         QStringList candidates;
         SetupChoice::transmitterList(quiet, folder, 0, id, &candidates);
-        bool has = false;
-        for (const QString &f : std::as_const(candidates))
-            has = has || CoverageChanges::callsignOf(f, {}).compare(callsign, Qt::CaseInsensitive) == 0;
-        if (!has)
-            continue;
-        if (found >= 0)
-            return -1;
-        found = id;
-        *list = candidates;
+        for (const QString &f : std::as_const(candidates)) {
+            if (CoverageChanges::callsignOf(f, {}).compare(callsign, Qt::CaseInsensitive) == 0) {
+                having.insert(id, candidates);
+                field = f;
+            }
+        }
     }
-    return found;
+    if (having.isEmpty())
+        return -1;
+    int chosen = having.firstKey();
+    if (having.size() > 1) {
+        const QString site = CoverageChanges::sideOf(folder).transmitters.value(field).siteState;
+        const int id = site.isEmpty() ? -1 : SetupChoice::stateIdNamed(site);
+        if (having.contains(id))
+            chosen = id;
+    }
+    *list = having.value(chosen);
+    return chosen;
 }
 
 int transmitter(const QStringList &args, Io &io, CliReceiver &receiver)
@@ -150,8 +161,8 @@ int transmitter(const QStringList &args, Io &io, CliReceiver &receiver)
     QString field = SetupChoice::findTransmitter(list, wanted, &why);
     if (field.isEmpty() && state.isEmpty()) {
         // A call sign of another state's list (a replacement that check
-        // suggested) is taken when exactly one state has it; the state comes
-        // along, as choosing it in that state's list would set it.
+        // suggested) is taken from the list of the state it stands in; the
+        // state comes along, as choosing it in that list would set it.
         const int found = stateWithTransmitter(ctx.statesFolder, wanted, &list);
         if (found >= 0) {
             ctx.config.StateID = int16_t(found);
