@@ -21,6 +21,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -202,7 +203,32 @@ void TestEditorReceiver::withoutFleetFileNothingChanges()
     Editor e;
     AppContext &ctx = *e.env.ctx;
     const QByteArray dat = readAll(ctx.parameterFilePath);
-    const QStringList rows = e.openReceiver(0, QStringLiteral("frmOpenReceiver-nofleet"));
+    // A fleet file that is refused is named with its line and why, to a
+    // screen reader too, and lists nothing.
+    const QString bad = e.env.path(QStringLiteral("bad.fleet"));
+    QFile f(bad);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("gym\n");
+    f.close();
+    QString hint, refusal;
+    int listed = -1;
+    whenModal<frmOpenReceiver>([&](frmOpenReceiver *w) {
+        auto *problem = w->findChild<QLabel *>(QStringLiteral("lblProblem"));
+        hint = QAccessible::queryAccessibleInterface(problem)->text(QAccessible::Name);
+        grab(w, QStringLiteral("frmOpenReceiver-nofleet"));
+        w->findChild<QLineEdit *>(QStringLiteral("txtFleetFile"))->setText(bad);
+        w->findChild<QPushButton *>(QStringLiteral("cmdReadFleet"))->click();
+        refusal = QAccessible::queryAccessibleInterface(problem)->text(QAccessible::Name);
+        listed = w->findChild<QListWidget *>(QStringLiteral("lstReceivers"))->count();
+        w->reject();
+    });
+    e.window.findChild<QAction *>(QStringLiteral("mnuOpenReceiver"))->trigger();
+    QVERIFY2(hint.startsWith(QLatin1String("No fleet file is set.")), qPrintable(hint));
+    QVERIFY2(refusal.contains(QLatin1String("bad.fleet: line 1: ")), qPrintable(refusal));
+    QCOMPARE(listed, 1);
+    QCOMPARE(StoredFleetFile(ctx), QString());
+
+    const QStringList rows = e.openReceiver(0);
     QCOMPARE(rows.size(), 1);
     QCOMPARE(e.window.windowTitle(), QStringLiteral("NX-4400C Digital Weather Receiver"));
     QCOMPARE(readAll(ctx.parameterFilePath), dat);

@@ -41,9 +41,7 @@ frmOpenReceiver::frmOpenReceiver(const QString &fleetFile, const QString &curren
     m_lstReceivers = new QListWidget(this);
     m_lstReceivers->setObjectName(QStringLiteral("lstReceivers"));
     m_lstReceivers->setAccessibleName(QStringLiteral("Receivers"));
-    m_lstReceivers->setFont(Widgets::fixedFont());
     m_lstReceivers->setMinimumSize(560, 160);
-    m_lstReceivers->setSpacing(1);   // room for the underscores of paths
     layout->addWidget(Widgets::heading(this, QStringLiteral("lblReceivers"), QStringLiteral("&Receivers:"),
                                        m_lstReceivers));
     layout->addWidget(m_lstReceivers, 1);
@@ -70,8 +68,9 @@ frmOpenReceiver::frmOpenReceiver(const QString &fleetFile, const QString &curren
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_lstReceivers, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
 
-    if (!fleetFile.isEmpty())
-        readFleet(fleetFile);
+    // Without a fleet file the editor's own setup is all there is, and the
+    // window says how to name the receivers.
+    readFleet(fleetFile);
     fillList(current);
 }
 
@@ -80,8 +79,8 @@ bool frmOpenReceiver::readFleet(const QString &path)
     QList<FleetReceiver> receivers;
     QString why;
     if (path.isEmpty() || !ReadFleetFile(QDir::fromNativeSeparators(path), &receivers, &why)) {
-        m_lblProblem->setText(path.isEmpty() ? QStringLiteral("Type the fleet file's name (NAME DEVICE [PROFILE] a "
-                                                              "line), then Read.")
+        m_lblProblem->setText(path.isEmpty() ? QStringLiteral("No fleet file is set. Type the name of one (a "
+                                                              "receiver a line: NAME DEVICE [PROFILE]), then Read.")
                                              : why);
         m_lblProblem->show();
         return false;
@@ -97,13 +96,10 @@ void frmOpenReceiver::fillList(const QString &current)
 {
     m_lstReceivers->clear();
     m_lstReceivers->addItem(kEditors);
-    int width = 4;
-    for (const FleetReceiver &r : std::as_const(m_receivers))
-        width = qMax(width, int(r.name.size()));
     for (const FleetReceiver &r : std::as_const(m_receivers)) {
         const QString profile = r.profile.isEmpty() ? QStringLiteral("(the editor's setup)")
                                                     : QDir::toNativeSeparators(QFileInfo(r.profile).fileName());
-        m_lstReceivers->addItem(QStringLiteral("%1  %2  %3").arg(r.name.leftJustified(width), r.device, profile));
+        m_lstReceivers->addItem(QStringLiteral("%1  \u2014  %2  \u2014  %3").arg(r.name, r.device, profile));
     }
     int row = 0;
     for (qsizetype i = 0; i < m_receivers.size(); ++i) {
