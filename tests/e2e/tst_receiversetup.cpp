@@ -314,6 +314,12 @@ void TestReceiverSetup::folderThatDoesNotFitIsNamed()
              qPrintable(r.out));
     QVERIFY2(r.out.contains(QLatin1String("To fix it: nx4400c-cli setup counties remove ")), qPrintable(r.out));
     QVERIFY(m->run(QStringLiteral("cd annex && nx4400c-cli check")).exitCode == 0);
+    // init in a third folder says so at once.
+    QVERIFY(QDir(m->work()).mkpath(QStringLiteral("third")));
+    const ShellRun init = m->run(QStringLiteral("cd third && nx4400c-cli init"));
+    QCOMPARE(init.exitCode, 0);
+    QVERIFY2(init.out.contains(QLatin1String("The default counties do not fit the stored transmitter Covington KIH42")),
+             qPrintable(init.out));
 }
 
 QTEST_GUILESS_MAIN(TestReceiverSetup)

@@ -109,13 +109,15 @@ int runInitCommand(const QStringList &args)
         if (ctx.config.TimeZoneName.isEmpty())
             out << "It names no time zone; the history follows the computer's daylight time today (nx4400c-cli "
                    "config set TimeZoneName "
-                << computerZone() << " sets it)\n";
+                << (ReceiverTimeZone::checkName(computerZone(), nullptr, nullptr) ? computerZone() : QStringLiteral("ZONE"))
+                << " sets it)\n";
         // The kept store's transmitter is every folder's: counties of
         // Florida under another state's transmitter would fail their check.
         const SetupCheck::Report report = checkCliSetup(ctx);
         if (!report.isClean())
-            out << "The stored transmitter " << report.transmitter << " does not fit the default counties: "
-                << report.headline() << " (choose one with nx4400c-cli setup transmitter)\n";
+            out << "The default counties do not fit the stored transmitter " << report.transmitter
+                << ", which the settings store keeps for every folder (nx4400c-cli check says why; choose another "
+                   "with nx4400c-cli setup transmitter, or select its counties with nx4400c-cli setup counties add)\n";
         return 0;
     }
     LoadConfiguration(ctx, ctx.config);
