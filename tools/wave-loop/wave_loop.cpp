@@ -6,7 +6,10 @@
 // MinGW compiler alone (scripts/wine-sound-loop.sh) and run under Wine with
 // a PulseAudio null sink whose monitor is the default input.
 //
-//   nx-wave-loop [--list] [--output NAME] [--input NAME]
+//   nx-wave-loop [--list] [--output NAME] [--input NAME] [--save FILE]
+//
+// --save writes what was recorded as raw signed 16-bit mono samples at
+// 22,050 samples/s (for multimon-ng -t raw -a EAS, or a look at it).
 //
 // Exit status: 0 the header came back exact, 1 it did not (or a device
 // failed), 2 a usage error.
@@ -115,7 +118,7 @@ int list()
 
 int main(int argc, char **argv)
 {
-    std::string output, input;
+    std::string output, input, save;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--list")
@@ -124,8 +127,10 @@ int main(int argc, char **argv)
             output = argv[++i];
         else if (a == "--input" && i + 1 < argc)
             input = argv[++i];
+        else if (a == "--save" && i + 1 < argc)
+            save = argv[++i];
         else {
-            std::fprintf(stderr, "usage: nx-wave-loop [--list] [--output NAME] [--input NAME]\n");
+            std::fprintf(stderr, "usage: nx-wave-loop [--list] [--output NAME] [--input NAME] [--save FILE]\n");
             return 2;
         }
     }
@@ -142,13 +147,26 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "recording at %d samples/s: %s\n", Rate, why.empty() ? "not supported" : why.c_str());
         return 1;
     }
+    // Wine's sound server connection takes a while to deliver its first
+    // samples: play only once recording runs, or the header's start is lost.
+    std::vector<int16_t> heard;
+    for (DWORD waited = GetTickCount(); heard.size() < Rate / 4 && GetTickCount() - waited < 10000;) {
+        Sleep(20);
+        if (!recorder.take(heard)) {
+            std::fprintf(stderr, "the input failed while recording\n");
+            return 1;
+        }
+    }
+    if (heard.empty()) {
+        std::fprintf(stderr, "the input delivers nothing\n");
+        return 1;
+    }
     const std::vector<int16_t> sound = afsk(Header, 0.5);
     WaveAudio::Player player;
     if (!player.play(out, Rate, sound.data(), sound.size(), &why)) {
         std::fprintf(stderr, "playing: %s\n", why.c_str());
         return 1;
     }
-    std::vector<int16_t> heard;
     const DWORD began = GetTickCount();
     const DWORD length = DWORD(sound.size() * 1000 / Rate);
     // Until the sound has played and a second more has been recorded (the
@@ -173,6 +191,12 @@ int main(int argc, char **argv)
     const double rms = heard.empty() ? 0 : std::sqrt(energy / double(heard.size()));
     std::printf("played %zu samples (%lu ms, done: %s); recorded %zu samples, RMS %.0f\n", sound.size(),
                 static_cast<unsigned long>(length), doneAt ? "yes" : "no", heard.size(), rms);
+    if (!save.empty()) {
+        if (FILE *f = std::fopen(save.c_str(), "wb")) {
+            std::fwrite(heard.data(), sizeof(int16_t), heard.size(), f);
+            std::fclose(f);
+        }
+    }
     const std::string got = decode(heard);
     std::printf("decoded: %s\n", got.empty() ? "(nothing)" : got.c_str());
     return got == Header ? 0 : 1;
