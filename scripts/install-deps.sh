@@ -29,6 +29,7 @@ if [ "${1:-}" = --windows ]; then
   packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     wine64 nsis zip unzip fonts-dejavu-core xvfb dpkg-dev xz-utils cmake ninja-build qt6-base-dev-tools
+    pulseaudio binutils python3
   )
 fi
 
