@@ -438,8 +438,10 @@ run_wine_shots() {
 }
 
 # The installer as a user's administrator runs it without questions (/S):
-# every file in place, the Start-menu entry, Programs and Features; the
-# installed command line runs; the uninstaller then leaves nothing behind.
+# every file in place, the Start-menu entries (the editor, the Alert
+# Monitor), .nxprofile files opening with the editor, Programs and Features;
+# the installed command line runs; the uninstaller then leaves nothing
+# behind, the association included.
 run_wine_installer() {
   local setup=$build_dir/nx4400c-$version-setup.exe
   local dir='C:\nx4400c-install-test' unix=$WINEPREFIX/drive_c/nx4400c-install-test
@@ -455,6 +457,9 @@ run_wine_installer() {
   done <"$build_dir/staged.txt"
   [ -f "$unix/uninstall.exe" ] || { echo "no uninstaller"; ok=1; }
   [ -f "$menu/NX-4400C Editor.lnk" ] || { echo "no Start-menu entry"; ok=1; }
+  [ -f "$menu/Alert Monitor.lnk" ] || { echo "no Start-menu entry for the Alert Monitor"; ok=1; }
+  "$wine" reg query 'HKLM\Software\Classes\NX4400C.Profile\shell\open\command' 2>/dev/null | tr -d '\r' |
+    grep -qF '"C:\nx4400c-install-test\nx4400c.exe" "%1"' || { echo ".nxprofile files do not open with the editor"; ok=1; }
   "$wine" reg query "$key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "$version" ||
     { echo "Programs and Features does not list version $version"; ok=1; }
   "$wine" "$unix/nx4400c-cli.exe" --version 2>/dev/null | tr -d '\r' | grep -q "$version" ||
@@ -468,6 +473,8 @@ run_wine_installer() {
     ok=1
   fi
   [ -e "$menu" ] && { echo "the uninstaller left the Start-menu folder"; ok=1; }
+  "$wine" reg query 'HKLM\Software\Classes\.nxprofile' >/dev/null 2>&1 &&
+    { echo "the uninstaller left the .nxprofile association"; ok=1; }
   "$wine" reg query "$key" >/dev/null 2>&1 && { echo "the uninstaller left the Programs and Features entry"; ok=1; }
   [ $ok -eq 0 ] && log "installer under Wine: $(wc -l <"$build_dir/staged.txt") files installed, nx4400c-cli $version runs, uninstalled without a trace"
   return $ok

@@ -5,10 +5,15 @@
 // source by name, must print the header exactly as sent. Both programs find
 // the devices through the build's sound card (Qt Multimedia here), and list
 // them. Skipped, saying why, only where no PulseAudio server can start.
+#include "support/GuiDriver.h"
 #include "support/PrivatePulse.h"
 #include "support/TestEnv.h"
 #include "testpackets/core/SameAudio.h"
+#include "testpackets/gui/frmTest.h"
 
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
 #include <QtTest>
 
 class tst_SoundLoop : public QObject
@@ -21,6 +26,7 @@ private slots:
     void playedHeaderIsHeard();
     void missingDeviceIsRefused_data();
     void missingDeviceIsRefused();
+    void windowChoosesTheOutput();
 
 private:
     struct Run {
@@ -41,6 +47,8 @@ void tst_SoundLoop::initTestCase()
     // device would play where the monitor does not listen.
     if (!m_pulse.start({QStringLiteral("NXOther"), QStringLiteral("NXLoop")}, &why))
         QSKIP(qPrintable(QStringLiteral("no PulseAudio server to play into: ") + why));
+    // This process's own sound card (the test packet window) too.
+    qputenv("PULSE_SERVER", m_pulse.address().toUtf8());
 }
 
 void tst_SoundLoop::prepare(QProcess &p) const
@@ -165,5 +173,43 @@ void tst_SoundLoop::missingDeviceIsRefused()
     QVERIFY2(r.err.contains(said), qPrintable(r.err));
 }
 
-QTEST_GUILESS_MAIN(tst_SoundLoop)
+void tst_SoundLoop::windowChoosesTheOutput()
+{
+    // The test packet window lists the outputs beside OK; the one chosen is
+    // where the messages go.
+    TestEnv env;
+    frmTest w(*env.ctx);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *combo = w.findChild<QComboBox *>(QStringLiteral("cboOutput"));
+    QVERIFY(combo);
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    QCOMPARE(items.value(0), QStringLiteral("Default"));
+    QVERIFY2(items.contains(QStringLiteral("NXLoop")) && items.contains(QStringLiteral("NXOther")),
+             qPrintable(items.join(QLatin1String(", "))));
+    // A screen reader hears the output chosen and the label that names it.
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(combo);
+    QVERIFY(a);
+    QStringList labels;
+    for (const auto &rel : a->relations(QAccessible::Label))
+        labels << rel.first->text(QAccessible::Name);
+    QVERIFY2(labels.contains(QStringLiteral("Sound output:")), qPrintable(labels.join(QLatin1Char('|'))));
+    combo->setCurrentIndex(items.indexOf(QStringLiteral("NXLoop")));
+    QCOMPARE(a->text(QAccessible::Value), QStringLiteral("NXLoop"));
+    auto *sink = qobject_cast<SinkAudio *>(&w.player().audio());
+    QVERIFY(sink);
+    QCOMPARE(sink->device(), QStringLiteral("NXLoop"));
+    grab(&w, QStringLiteral("soundloop-frmtest"));
+    // While a message plays the choice waits.
+    w.DisableButtons(1);
+    QVERIFY(!combo->isEnabled());
+    w.EnableButtons();
+    QVERIFY(combo->isEnabled());
+    combo->setCurrentIndex(0);
+    QCOMPARE(sink->device(), QString());
+}
+
+QTEST_MAIN(tst_SoundLoop)
 #include "tst_soundloop.moc"

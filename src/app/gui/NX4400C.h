@@ -68,6 +68,9 @@ public:
     void updateCoverage();   // File > Update Coverage...
     void revertCoverage();   // File > Revert to Shipped Coverage
     void openAlertMonitor();
+    // Once the event loop runs: opens `profile` (when not empty) as File >
+    // Open Profile does, then the Alert Monitor when `monitor`.
+    void openAtStart(const QString &profile, bool monitor);
     // The setup check's line on top of the window: shown at start-up, after
     // an import and whenever the setup changes; hidden when all is well.
     void refreshSetupCheck();

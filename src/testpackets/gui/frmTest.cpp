@@ -122,6 +122,8 @@ frmTest::frmTest(Services &services, QWidget *parent, std::unique_ptr<PacketAudi
     if (auto *sink = qobject_cast<SinkAudio *>(&m_player->audio())) {
         m_output = new QComboBox(this);
         m_output->setObjectName(QStringLiteral("cboOutput"));
+        // Named for a screen reader, which reads the choice as its value.
+        m_output->setAccessibleName(QStringLiteral("Sound output"));
         m_output->addItem(QStringLiteral("Default"), QString());
         for (const QString &name : SoundCard::outputNames())
             m_output->addItem(name, name);
