@@ -169,7 +169,8 @@ stage_app() {
   if [ ! -f "$host_build/CMakeCache.txt" ]; then
     cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   fi
-  cmake --build "$host_build" -j "$jobs" --target nx-make-sounds nx-render-icons nx4400c-cli nx4400c-virtual-receiver
+  cmake --build "$host_build" -j "$jobs" --target nx-make-sounds nx-render-icons nx4400c-cli nx4400c-virtual-receiver \
+    test_coverage_mapsvg
   local multimedia=OFF
   [ -d "$qt_prefix/lib/cmake/Qt6Multimedia" ] && multimedia=ON
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -406,6 +407,27 @@ run_test_count() {
   python3 scripts/compare-tests.py --linux "$host_build" --windows "$build_dir" --verbose
 }
 
+# The county map's SVG saved by the Windows build (the test coverage_mapsvg
+# under Wine keeps its maps, PNG and SVG, when NX_GRAB_DIR is set), drawn on
+# Linux by rsvg-convert: it must look like the PNG the Windows build painted.
+run_wine_svg() {
+  local dir=$build_dir/svg
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  if ! (cd "$build_dir/tests" && NX_GRAB_DIR="$(winepath_of "$dir")" timeout 300 "$wine" test_coverage_mapsvg.exe \
+      savedMap -o "$(winepath_of "$dir/wine.txt"),txt" >/dev/null 2>&1); then
+    echo "the map's SVG test failed under Wine; see $dir/wine.txt"
+    return 1
+  fi
+  if ! QT_QPA_PLATFORM=offscreen NX_SVG_FROM="$dir" "$host_build/tests/test_coverage_mapsvg" savedElsewhere \
+      -o "$dir/linux.txt,txt" >/dev/null 2>&1; then
+    echo "the SVG saved under Wine does not look like its PNG on Linux; see $dir/linux.txt"
+    grep -E '^(FAIL|QINFO)' "$dir/linux.txt" | head
+    return 1
+  fi
+  log "SVG saved under Wine, drawn by rsvg-convert on Linux: $(grep -c 'mean channel difference' "$dir/linux.txt") maps look like their PNG ($dir)"
+}
+
 # The editor as installed starts and keeps running; its main window and
 # county window are grabbed to build-win/shots/ for a person to look at.
 # Both run on Wine's own display driver, on a virtual X display, with Qt's
@@ -489,6 +511,7 @@ stage_test() {
   run_test_count || ok=1
   run_wine_transfer || ok=1
   run_wine_soundloop || ok=1
+  run_wine_svg || ok=1
   run_wine_shots || ok=1
   if [ -f "$build_dir/nx4400c-$version-setup.exe" ]; then
     run_wine_installer || ok=1

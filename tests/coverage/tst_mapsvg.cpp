@@ -84,6 +84,7 @@ private slots:
     void nothingBeforeTheEnd();
     void savedMap_data();
     void savedMap();
+    void savedElsewhere();
 
 private:
     QImage rendered(const QString &svgPath, const QSize &size, QString *why);
@@ -255,8 +256,6 @@ void tst_MapSvg::savedMap()
 {
     QFETCH(QString, state);
     QFETCH(QStringList, selected);
-    if (QStandardPaths::findExecutable(QStringLiteral("rsvg-convert")).isEmpty())
-        QSKIP("rsvg-convert is not installed (Debian: librsvg2-bin): cannot draw the SVG to compare it");
 
     CountyMapDrawing map;
     map.setAtlas(&CountyAtlas::builtIn());
@@ -324,6 +323,17 @@ void tst_MapSvg::savedMap()
         QVERIFY2(texts.contains(line), qPrintable(line));
     QCOMPARE(named(all, QStringLiteral("title")).value(0).text, caption.first());
 
+    // Kept for a person, or for the Windows build's stage, which draws on
+    // Linux what was saved under Wine (savedElsewhere).
+    if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR")) {
+        const QString base = qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/mapsvg-") + state;
+        png.save(base + QStringLiteral("-qt.png"));
+        QFile out(base + QStringLiteral(".svg"));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("rsvg-convert")).isEmpty())
+        QSKIP("rsvg-convert is not installed (Debian: librsvg2-bin): the SVG was read back, not drawn");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("map.svg"));
     QFile f(path);
@@ -334,13 +344,8 @@ void tst_MapSvg::savedMap()
     const QImage drawnBySvg = rendered(path, size, &why);
     QVERIFY2(!drawnBySvg.isNull(), qPrintable(QStringLiteral("rsvg-convert failed: ") + why));
     QCOMPARE(drawnBySvg.size(), size);
-    if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR")) {
-        const QString base = qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/mapsvg-") + state;
-        png.save(base + QStringLiteral("-qt.png"));
-        drawnBySvg.save(base + QStringLiteral("-rsvg.png"));
-        QFile::remove(base + QStringLiteral(".svg"));
-        QFile::copy(path, base + QStringLiteral(".svg"));
-    }
+    if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR"))
+        drawnBySvg.save(qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/mapsvg-") + state + QStringLiteral("-rsvg.png"));
     // Shrunk to a quarter, the two differ by little more than the fonts'
     // rendering; a map painted differently is far off.
     const QSize coarse = size / 4;
@@ -357,6 +362,31 @@ void tst_MapSvg::savedMap()
           same, changed);
     QVERIFY2(same < 1.5, qPrintable(QString::number(same)));
     QVERIFY(changed > same * 2);
+}
+
+void tst_MapSvg::savedElsewhere()
+{
+    // The maps another build saved (the Windows one under Wine, with
+    // NX_GRAB_DIR): each SVG drawn here by rsvg-convert must look like the
+    // PNG that build painted of the same map.
+    const QString from = qEnvironmentVariable("NX_SVG_FROM");
+    if (from.isEmpty())
+        QSKIP("NX_SVG_FROM names no folder of maps saved by another build");
+    if (QStandardPaths::findExecutable(QStringLiteral("rsvg-convert")).isEmpty())
+        QSKIP("rsvg-convert is not installed (Debian: librsvg2-bin)");
+    const QStringList svgs = QDir(from).entryList({QStringLiteral("mapsvg-*.svg")}, QDir::Files);
+    QVERIFY2(!svgs.isEmpty(), qPrintable(QStringLiteral("no mapsvg-*.svg in ") + from));
+    for (const QString &name : svgs) {
+        const QString base = QDir(from).filePath(name.chopped(4));
+        const QImage painted(base + QStringLiteral("-qt.png"));
+        QVERIFY2(!painted.isNull(), qPrintable(base + QStringLiteral("-qt.png is missing")));
+        QString why;
+        const QImage drawn = rendered(base + QStringLiteral(".svg"), painted.size(), &why);
+        QVERIFY2(!drawn.isNull(), qPrintable(name + QStringLiteral(": rsvg-convert failed: ") + why));
+        const double difference = meanDifference(painted, drawn, painted.size() / 4);
+        qInfo("%s: mean channel difference from its PNG at a quarter size: %.2f", qPrintable(name), difference);
+        QVERIFY2(difference < 1.5, qPrintable(name + QLatin1Char(' ') + QString::number(difference)));
+    }
 }
 
 QTEST_MAIN(tst_MapSvg)
