@@ -169,7 +169,8 @@ stage_app() {
   if [ ! -f "$host_build/CMakeCache.txt" ]; then
     cmake -S . -B "$host_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   fi
-  cmake --build "$host_build" -j "$jobs" --target nx-make-sounds nx-render-icons nx4400c-cli nx4400c-virtual-receiver
+  cmake --build "$host_build" -j "$jobs" --target nx-make-sounds nx-render-icons nx4400c-cli nx4400c-virtual-receiver \
+    test_coverage_mapsvg
   local multimedia=OFF
   [ -d "$qt_prefix/lib/cmake/Qt6Multimedia" ] && multimedia=ON
   cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -336,6 +337,97 @@ for r in rows:
   return $ok
 }
 
+# Play, then hear, through the wave API: a PulseAudio server of the stage's
+# own with two null sinks; the Windows nx4400c-cli plays a Required Weekly
+# Test into the one that is not the default, chosen by name, and the Windows
+# monitor, listening to that sink's monitor source by name, must print the
+# header exactly as sent. Before that, the wave API alone
+# (scripts/wine-sound-loop.sh, no Qt).
+run_wine_soundloop() {
+  local tmp pulse ok=0 i
+  command -v pulseaudio >/dev/null || { echo "the play-and-hear loop needs pulseaudio (scripts/install-deps.sh)"; return 1; }
+  NX_WINE=$wine ./scripts/wine-sound-loop.sh "$build_dir/wave-loop" >"$build_dir/wave-loop.log" 2>&1 ||
+    { echo "the wave API alone did not hear its own header:"; cat "$build_dir/wave-loop.log"; ok=1; }
+  tmp=$(mktemp -d)
+  printf '%s\n' "load-module module-native-protocol-unix socket=$tmp/native auth-anonymous=1" \
+    "load-module module-null-sink sink_name=nxother sink_properties=device.description=NXOther" \
+    "load-module module-null-sink sink_name=nxloop sink_properties=device.description=NXLoop" \
+    "set-default-sink nxother" "set-default-source nxother.monitor" >"$tmp/server.pa"
+  HOME=$tmp XDG_RUNTIME_DIR=$tmp PULSE_RUNTIME_PATH=$tmp pulseaudio -n --daemonize=no --exit-idle-time=-1 \
+    --disable-shm=yes --use-pid-file=no --log-target=file:"$tmp/pulse.log" -F "$tmp/server.pa" &
+  pulse=$!
+  for i in $(seq 50); do [ -S "$tmp/native" ] && break; sleep 0.2; done
+  if [ ! -S "$tmp/native" ]; then
+    echo "the PulseAudio server did not start: $(cat "$tmp/pulse.log")"
+    kill "$pulse" 2>/dev/null
+    rm -rf "$tmp"
+    return 1
+  fi
+  (
+    export PULSE_SERVER=unix:$tmp/native
+    # Wine's audio driver connects when wineserver starts: one left from
+    # before would keep another sound server.
+    "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
+    cd "$tmp"
+    "$wine" "$stage_dir/nx4400c-cli.exe" sounds --list-devices | tr -d '\r' >outputs.txt
+    "$wine" "$stage_dir/nx4400c-cli.exe" monitor --list-devices | tr -d '\r' >inputs.txt
+    grep -qx NXLoop outputs.txt || { echo "sounds --list-devices under Wine lacks NXLoop: $(tr '\n' ' ' <outputs.txt)"; exit 1; }
+    grep -qx 'Monitor of NXLoop' inputs.txt ||
+      { echo "monitor --list-devices under Wine lacks the null sink's monitor: $(tr '\n' ' ' <inputs.txt)"; exit 1; }
+    "$wine" "$stage_dir/nx4400c-cli.exe" monitor --device 'Monitor of NXLoop' --csv alerts.csv >heard.txt 2>monitor.err &
+    local mon=$!
+    sleep 3
+    "$wine" "$stage_dir/nx4400c-cli.exe" sounds --play RWT --device NXLoop >play.txt 2>&1 &
+    local play=$!
+    for i in $(seq 60); do grep -q ZCZC heard.txt 2>/dev/null && break; sleep 1; done
+    kill "$play" "$mon" 2>/dev/null
+    wait "$play" "$mon" 2>/dev/null
+    "$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
+    # The header as the program carries it, from the Linux build.
+    local want got
+    want=$(strings -n 20 "$host_build/bin/nx4400c-cli" | grep -m1 '^ZCZC-WXR-RWT-')
+    got=$(tr -d '\r' <heard.txt | grep -m1 ZCZC || true)
+    if [ -z "$got" ] || [ "$got" != "$want" ]; then
+      echo "the Windows monitor heard \"$got\", not \"$want\""
+      tr -d '\r' <monitor.err | head
+      tr -d '\r' <play.txt | head
+      exit 1
+    fi
+    log "play and hear under Wine: $got"
+  ) || ok=1
+  kill "$pulse" 2>/dev/null
+  wait "$pulse" 2>/dev/null || true
+  rm -rf "$tmp"
+  return $ok
+}
+
+# The Windows build's tests against the Linux build's: each one missing on
+# Windows must be listed with its reason in tests/windows-exceptions.txt.
+run_test_count() {
+  python3 scripts/compare-tests.py --linux "$host_build" --windows "$build_dir" --verbose
+}
+
+# The county map's SVG saved by the Windows build (the test coverage_mapsvg
+# under Wine keeps its maps, PNG and SVG, when NX_GRAB_DIR is set), drawn on
+# Linux by rsvg-convert: it must look like the PNG the Windows build painted.
+run_wine_svg() {
+  local dir=$build_dir/svg
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  if ! (cd "$build_dir/tests" && NX_GRAB_DIR="$(winepath_of "$dir")" timeout 300 "$wine" test_coverage_mapsvg.exe \
+      savedMap -o "$(winepath_of "$dir/wine.txt"),txt" >/dev/null 2>&1); then
+    echo "the map's SVG test failed under Wine; see $dir/wine.txt"
+    return 1
+  fi
+  if ! QT_QPA_PLATFORM=offscreen NX_SVG_FROM="$dir" "$host_build/tests/test_coverage_mapsvg" savedElsewhere \
+      -o "$dir/linux.txt,txt" >/dev/null 2>&1; then
+    echo "the SVG saved under Wine does not look like its PNG on Linux; see $dir/linux.txt"
+    grep -E '^(FAIL|QINFO)' "$dir/linux.txt" | head
+    return 1
+  fi
+  log "SVG saved under Wine, drawn by rsvg-convert on Linux: $(grep -c 'mean channel difference' "$dir/linux.txt") maps look like their PNG ($dir)"
+}
+
 # The editor as installed starts and keeps running; its main window and
 # county window are grabbed to build-win/shots/ for a person to look at.
 # Both run on Wine's own display driver, on a virtual X display, with Qt's
@@ -368,8 +460,10 @@ run_wine_shots() {
 }
 
 # The installer as a user's administrator runs it without questions (/S):
-# every file in place, the Start-menu entry, Programs and Features; the
-# installed command line runs; the uninstaller then leaves nothing behind.
+# every file in place, the Start-menu entries (the editor, the Alert
+# Monitor), .nxprofile files opening with the editor, Programs and Features;
+# the installed command line runs; the uninstaller then leaves nothing
+# behind, the association included.
 run_wine_installer() {
   local setup=$build_dir/nx4400c-$version-setup.exe
   local dir='C:\nx4400c-install-test' unix=$WINEPREFIX/drive_c/nx4400c-install-test
@@ -385,6 +479,9 @@ run_wine_installer() {
   done <"$build_dir/staged.txt"
   [ -f "$unix/uninstall.exe" ] || { echo "no uninstaller"; ok=1; }
   [ -f "$menu/NX-4400C Editor.lnk" ] || { echo "no Start-menu entry"; ok=1; }
+  [ -f "$menu/Alert Monitor.lnk" ] || { echo "no Start-menu entry for the Alert Monitor"; ok=1; }
+  "$wine" reg query 'HKLM\Software\Classes\NX4400C.Profile\shell\open\command' 2>/dev/null | tr -d '\r' |
+    grep -qF '"C:\nx4400c-install-test\nx4400c.exe" "%1"' || { echo ".nxprofile files do not open with the editor"; ok=1; }
   "$wine" reg query "$key" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -q "$version" ||
     { echo "Programs and Features does not list version $version"; ok=1; }
   "$wine" "$unix/nx4400c-cli.exe" --version 2>/dev/null | tr -d '\r' | grep -q "$version" ||
@@ -398,6 +495,8 @@ run_wine_installer() {
     ok=1
   fi
   [ -e "$menu" ] && { echo "the uninstaller left the Start-menu folder"; ok=1; }
+  "$wine" reg query 'HKLM\Software\Classes\.nxprofile' >/dev/null 2>&1 &&
+    { echo "the uninstaller left the .nxprofile association"; ok=1; }
   "$wine" reg query "$key" >/dev/null 2>&1 && { echo "the uninstaller left the Programs and Features entry"; ok=1; }
   [ $ok -eq 0 ] && log "installer under Wine: $(wc -l <"$build_dir/staged.txt") files installed, nx4400c-cli $version runs, uninstalled without a trace"
   return $ok
@@ -409,7 +508,10 @@ stage_test() {
   wine_env
   local ok=0
   run_wine_tests || ok=1
+  run_test_count || ok=1
   run_wine_transfer || ok=1
+  run_wine_soundloop || ok=1
+  run_wine_svg || ok=1
   run_wine_shots || ok=1
   if [ -f "$build_dir/nx4400c-$version-setup.exe" ]; then
     run_wine_installer || ok=1

@@ -18,7 +18,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb x11-utils desktop-file-utils poppler-utils multimon-ng python3 ser2net
-  pulseaudio cups-bsd cups-daemon cups-client printer-driver-cups-pdf dpkg-dev file
+  pulseaudio librsvg2-bin cups-bsd cups-daemon cups-client printer-driver-cups-pdf dpkg-dev file
   # The package test: lintian, the manual pages, the three shells'
   # completion, the desktop metadata, the units and the metrics checker.
   lintian man-db bash-completion zsh fish appstream systemd prometheus
@@ -29,6 +29,7 @@ if [ "${1:-}" = --windows ]; then
   packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     wine64 nsis zip unzip fonts-dejavu-core xvfb dpkg-dev xz-utils cmake ninja-build qt6-base-dev-tools
+    pulseaudio binutils python3
   )
 fi
 

@@ -66,6 +66,13 @@ void tst_Sounds::badArguments_data()
     QTest::newRow("unknown id") << QStringList{"--play", "170"};
     QTest::newRow("not a number") << QStringList{"--play", "loud"};
     QTest::newRow("unknown option") << QStringList{"--loud"};
+    QTest::newRow("--device without --play") << QStringList{"--device", "NXLoop"};
+    QTest::newRow("--device without a name") << QStringList{"--play", "RWT", "--device"};
+    QTest::newRow("--device twice") << QStringList{"--play", "RWT", "--device", "a", "--device", "b"};
+    QTest::newRow("--level 0") << QStringList{"--play", "RWT", "--level", "0"};
+    QTest::newRow("--level above 100") << QStringList{"--play", "RWT", "--level", "101"};
+    QTest::newRow("--level not a number") << QStringList{"--play", "RWT", "--level", "loud"};
+    QTest::newRow("--list-devices with more") << QStringList{"--list-devices", "x"};
 }
 
 void tst_Sounds::badArguments()

@@ -35,13 +35,15 @@ struct Options {
     QString log;
     QString exec;
     int execTimeout = 60;
+    bool listDevices = false;
 };
 
 int usage(const QString &why)
 {
     QTextStream(stderr) << "monitor: " << why << '\n'
                         << "usage: nx4400c-cli monitor [--device NAME | --wav FILE | --raw --rate N] "
-                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--exec PROGRAM [--exec-timeout S]]\n";
+                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--exec PROGRAM [--exec-timeout S]]\n"
+                           "       nx4400c-cli monitor --list-devices\n";
     return 2;
 }
 
@@ -65,7 +67,9 @@ QString parse(const QStringList &args, Options &o)
             value = args.at(++i);
             return true;
         };
-        if (a == QLatin1String("--device")) {
+        if (a == QLatin1String("--list-devices") && !inline_) {
+            o.listDevices = true;
+        } else if (a == QLatin1String("--device")) {
             if (!take())
                 return QStringLiteral("--device needs a name");
             o.device = value;
@@ -104,6 +108,8 @@ QString parse(const QStringList &args, Options &o)
             return QStringLiteral("unexpected argument \"%1\"").arg(args.at(i));
         }
     }
+    if (o.listDevices && args.size() > 1)
+        return QStringLiteral("--list-devices goes alone");
     const int sources = int(o.deviceGiven) + int(!o.wav.isEmpty()) + int(o.raw);
     if (sources > 1)
         return QStringLiteral("choose one of --device, --wav and --raw");
@@ -125,6 +131,13 @@ int runMonitorCommand(const QStringList &args)
     if (!why.isEmpty())
         return usage(why);
     QTextStream err(stderr);
+    if (o.listDevices) {
+        // The sound inputs --device takes, one a line.
+        QTextStream out(stdout);
+        for (const QString &name : audioInputNames())
+            out << name << '\n';
+        return 0;
+    }
 
     if (o.log.isEmpty())
         o.log = DefaultAlertLogPath();
@@ -287,7 +300,8 @@ const bool registered = Cli::add({
         "mode adds the three bursts up bit by bit and so decodes signals about two dB weaker; it "
         "reports a header only when the chance that any bit of it is wrong is below one in a hundred."),
     {
-        {QStringLiteral("--device"), QStringLiteral("NAME"), QStringLiteral("The sound input, by the name the system gives it; \"default\" for the default one."), false, QStringLiteral("none")},
+        {QStringLiteral("--device"), QStringLiteral("NAME"), QStringLiteral("The sound input, by the name the system gives it; \"default\" for the default one. It is recorded at its own rate, or at 22,050 samples/s."), false, QStringLiteral("none")},
+        {QStringLiteral("--list-devices"), QString(), QStringLiteral("Prints the sound inputs --device takes, one name a line, and ends."), false, QString()},
         {QStringLiteral("--wav"), QStringLiteral("FILE"), QStringLiteral("A WAV recording (PCM or float, 8000 to 48000 samples/s; channels are mixed)."), false, QStringLiteral("file")},
         {QStringLiteral("--raw"), QString(), QStringLiteral("Raw signed 16-bit little-endian mono samples on standard input, for an SDR pipeline."), false, QString()},
         {QStringLiteral("--rate"), QStringLiteral("N"), QStringLiteral("Samples per second of --raw input, 8000 to 48000."), false, QStringLiteral("none")},

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nx4400c-cli sounds: the editor's test recordings for a receiver that sits
 // next to another machine. "sounds DIR" writes them as WAV files;
-// "sounds --play ID" plays one test message on this machine's sound output.
+// "sounds --play ID" plays one test message on this machine's sound output,
+// "sounds --list-devices" names the outputs it can play on.
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
 #include "base/SafeWrite.h"
@@ -9,15 +10,11 @@
 #include "base/Timings.h"
 #include "testpackets/core/SameAudio.h"
 #include "testpackets/core/PacketPlayer.h"
+#include "testpackets/core/SoundCard.h"
+#include "testpackets/core/SystemPlayerAudio.h"
 
 #include <QDir>
 #include <QHash>
-#ifndef NX_WITHOUT_MULTIMEDIA
-#include <QMediaDevices>
-#include <QAudioDevice>
-#else
-#include "testpackets/core/SystemPlayerAudio.h"
-#endif
 #include <QTextStream>
 
 namespace {
@@ -38,7 +35,8 @@ constexpr Message kMessages[] = {
 int usage()
 {
     QTextStream(stderr) << "usage: nx4400c-cli sounds DIR\n"
-                           "       nx4400c-cli sounds --play ID\n"
+                           "       nx4400c-cli sounds --play ID [--device NAME] [--level PERCENT]\n"
+                           "       nx4400c-cli sounds --list-devices\n"
                            "ID is 110, 120, 130 or 140 (or RWT, FFW, SVA, TOA) for a whole test\n"
                            "message, 150 for one beep, 160 for one end-of-message packet.\n";
     return 2;
@@ -79,7 +77,19 @@ int writeSounds(const QString &folder)
     return 0;
 }
 
-int play(const QString &which)
+int listDevices()
+{
+    QTextStream out(stdout);
+    if (SoundCard::backend().isEmpty()) {
+        QTextStream(stderr) << "sounds: this build has no sound card; --play hands the sound to the system's player\n";
+        return 0;
+    }
+    for (const QString &name : SoundCard::outputNames())
+        out << name << '\n';
+    return 0;
+}
+
+int play(const QString &which, const QString &device, int levelPercent)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -98,23 +108,51 @@ int play(const QString &which)
         err << "sounds: unknown recording " << which << '\n';
         return usage();
     }
-#ifndef NX_WITHOUT_MULTIMEDIA
-    const bool canPlay = !QMediaDevices::defaultAudioOutput().isNull();
-#else
-    const bool canPlay = !SystemPlayerAudio::defaultCommand().isEmpty();
-#endif
-    if (!canPlay) {
-        err << "sounds: this machine has no sound output\n";
-        return 1;
-    }
-
     const Timings timings;
-    PacketPlayer player(timings);
+    std::unique_ptr<PacketAudio> audio;
+    SinkAudio *card = nullptr;
+    if (!SoundCard::backend().isEmpty()) {
+        // The output is tried before a word is printed: a missing or
+        // refusing device is told at once, not after 45 silent seconds.
+        QString why;
+        if (!device.isEmpty() && device != QLatin1String("default") && !SoundCard::outputNames().contains(device))
+            why = QStringLiteral("no sound output is called \"%1\"").arg(device);
+        else if (SoundCard::outputNames().isEmpty())
+            why = QStringLiteral("this machine has no sound output");
+        if (!why.isEmpty()) {
+            err << "sounds: " << why << '\n';
+            return 1;
+        }
+        auto sink = std::make_unique<SinkAudio>(timings.speed);
+        sink->setDevice(device);
+        sink->setLevel(levelPercent / 100.0);
+        card = sink.get();
+        audio = std::move(sink);
+    } else {
+        if (!device.isEmpty()) {
+            err << "sounds: this build has no sound card to choose from; --device cannot be used\n";
+            return 1;
+        }
+        if (SystemPlayerAudio::defaultCommand().isEmpty()) {
+            err << "sounds: this machine has no sound output\n";
+            return 1;
+        }
+    }
+    PacketPlayer player(timings, std::move(audio));
+    // A sound that could not start (the device refused) ends the run with
+    // the reason instead of playing on in silence.
+    auto failed = [&] {
+        if (card && card->silent()) {
+            err << "sounds: " << card->lastError() << '\n';
+            return true;
+        }
+        return false;
+    };
     if (name.isEmpty()) {
         out << "Playing recording " << id << '\n';
         out.flush();
         player.play(id, SameAudio::makeRecording(id));
-        return 0;
+        return failed() ? 1 : 0;
     }
     out << "Playing " << name << " (about 45 seconds)\n";
     out.flush();
@@ -125,6 +163,8 @@ int play(const QString &which)
             recordings.insert(step.id, SameAudio::makeRecording(step.id));
         if (step.id ? !player.play(step.id, recordings.value(step.id)) : !player.pause(step.pauseMs))
             break;
+        if (failed())
+            return 1;
     }
     return 0;
 }
@@ -133,8 +173,29 @@ int play(const QString &which)
 
 int runSoundsCommand(const QStringList &args)
 {
-    if (args.size() == 2 && args.at(0) == QLatin1String("--play"))
-        return play(args.at(1));
+    if (args.size() == 1 && args.at(0) == QLatin1String("--list-devices"))
+        return listDevices();
+    if (args.size() >= 2 && args.at(0) == QLatin1String("--play")) {
+        QString device;
+        int level = 100;
+        for (int i = 2; i < args.size(); i += 2) {
+            if (i + 1 >= args.size())
+                return usage();
+            if (args.at(i) == QLatin1String("--device") && device.isEmpty() && !args.at(i + 1).isEmpty()) {
+                device = args.at(i + 1);
+            } else if (args.at(i) == QLatin1String("--level")) {
+                bool ok = false;
+                level = args.at(i + 1).toInt(&ok);
+                if (!ok || level < 1 || level > 100) {
+                    QTextStream(stderr) << "sounds: --level takes 1 to 100 (percent of the recording's level)\n";
+                    return 2;
+                }
+            } else {
+                return usage();
+            }
+        }
+        return play(args.at(1), device, level);
+    }
     if (args.size() == 1 && !args.at(0).startsWith(QLatin1Char('-')))
         return writeSounds(args.at(0));
     return usage();
@@ -143,7 +204,7 @@ int runSoundsCommand(const QStringList &args)
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("sounds"),
-    QStringLiteral("DIR | --play ID"),
+    QStringLiteral("DIR | --play ID [--device NAME] [--level PERCENT] | --list-devices"),
     QStringLiteral("Writes the SAME test packets as WAV files, or plays one."),
     QStringLiteral("ID is 110, 120, 130 or 140 (or RWT, FFW, SVA, TOA) for a whole test message, 150 for one beep, "
                    "160 for one end-of-message packet.\n\n"
@@ -155,6 +216,9 @@ const bool registered = Cli::add({
         {QStringLiteral("DIR"), QString(), QStringLiteral("The folder the WAV files are written to; made when missing."), false, QStringLiteral("dir")},
         {QStringLiteral("--play"), QStringLiteral("ID"), QStringLiteral("Plays one test packet through the sound card."), false,
          QStringLiteral("110|120|130|140|150|160|RWT|FFW|SVA|TOA")},
+        {QStringLiteral("--device"), QStringLiteral("NAME"), QStringLiteral("With --play: the sound output, by a name --list-devices prints; the default one without it."), false, QStringLiteral("none")},
+        {QStringLiteral("--level"), QStringLiteral("PERCENT"), QStringLiteral("With --play: 1 to 100 percent of the recording's own level; 100 by default."), false, QStringLiteral("none")},
+        {QStringLiteral("--list-devices"), QString(), QStringLiteral("Prints the sound outputs, one name a line."), false, QString()},
     },
     {QStringLiteral("0\tdone"), QStringLiteral("1\ta file could not be written or the sound not played"), QStringLiteral("2\ta usage error")},
     {},

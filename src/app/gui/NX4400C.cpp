@@ -35,6 +35,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -563,6 +564,20 @@ void NX4400C::openAlertMonitor()
                                   historyRead};
     frmMonitor window(setup, m_ctx.prompter(), m_ctx.clock(), this);
     window.exec();
+}
+
+void NX4400C::openAtStart(const QString &profile, bool monitor)
+{
+    if (profile.isEmpty() && !monitor)
+        return;
+    QTimer::singleShot(0, this, [this, profile, monitor] {
+        // A profile that does not open says why and changes nothing; the
+        // monitor opens all the same.
+        if (!profile.isEmpty() && m_profiles)
+            m_profiles->openProfile(profile);
+        if (monitor)
+            openAlertMonitor();
+    });
 }
 
 void NX4400C::openSerialTrace()

@@ -79,6 +79,9 @@ public:
     bool switchReceiver(const FleetReceiver &r, bool editors);
     // The fleet receiver being edited; empty for the editor's setup.
     QString receiverName() const { return m_receiverName; }
+    // Once the event loop runs: opens `profile` (when not empty) as File >
+    // Open Profile does, then the Alert Monitor when `monitor`.
+    void openAtStart(const QString &profile, bool monitor);
     // The setup check's line on top of the window: shown at start-up, after
     // an import and whenever the setup changes; hidden when all is well.
     void refreshSetupCheck();

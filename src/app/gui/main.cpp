@@ -19,7 +19,7 @@ namespace {
 // usage lines, a one-line summary, paragraphs, then headed lists whose
 // entries are indented by two blanks and their texts by six.
 const char kUsage[] =
-    "usage: nx4400c [--help | --version] [-platform NAME] [-style NAME]\n"
+    "usage: nx4400c [--help | --version] [--monitor] [-platform NAME] [-style NAME] [PROFILE]\n"
     "\n"
     "Programs the NX-4400C SAME weather-alert receiver over a serial cable.\n"
     "\n"
@@ -39,6 +39,10 @@ const char kUsage[] =
     "      Prints this text and exits.\n"
     "  --version\n"
     "      Prints the editor's version and exits.\n"
+    "  --monitor\n"
+    "      Opens the Alert Monitor window once the editor has started.\n"
+    "  PROFILE\n"
+    "      A receiver profile (.nxprofile) to open at start, as File, Open Profile does.\n"
     "  -platform NAME\n"
     "      The Qt platform plugin: xcb, wayland or offscreen.\n"
     "  -style NAME\n"
@@ -110,7 +114,25 @@ int main(int argc, char **argv)
         QCoreApplication::exit(code);
     };
 
+    // What the Start menu's Alert Monitor entry and an opened .nxprofile
+    // file ask for (Qt has taken its own options, -platform and the like).
+    bool monitor = false;
+    QString profile;
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--monitor")) {
+            monitor = true;
+        } else if (!args.at(i).startsWith(QLatin1Char('-')) && profile.isEmpty()) {
+            profile = args.at(i);
+        } else {
+            std::fprintf(stderr, "nx4400c: unknown option %s (see nx4400c --help)\n", qPrintable(args.at(i)));
+            return 2;
+        }
+    }
+
     NX4400C *main = StartUp(ctx);
+    if (main)
+        main->openAtStart(profile, monitor);
     running = true;
     const int rc = app.exec();
     delete main;

@@ -5,12 +5,10 @@
 
 #include "base/SafeWrite.h"
 #include "coverage/core/CoverageSheet.h"
+#include "coverage/core/SvgWriter.h"
 
 #include <QBuffer>
 #include <QPainter>
-#ifndef NX_WITHOUT_SVG
-#include <QSvgGenerator>
-#endif
 
 bool saveCountyMap(const CountyMapView &map, const QStringList &caption, const QString &path, QString *why)
 {
@@ -23,21 +21,22 @@ bool saveCountyMap(const CountyMapView &map, const QStringList &caption, const Q
     const QSize size = CoverageSheet::pictureSize(drawing, mapSize, caption, font).toSize();
     CountyMapDrawing::Options options;
     options.interactive = map.isInteractive();
-#ifndef NX_WITHOUT_SVG
     if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(size);
-        svg.setViewBox(QRect(QPoint(0, 0), size));
+        // Our own writer, on every system: the same drawing as the picture,
+        // as shapes and text.
+        SvgWriter svg(size);
         svg.setTitle(caption.value(0, QStringLiteral("County map")));
         svg.setDescription(drawing.summary());
-        QPainter p(&svg);
+        QPainter p;
+        if (!p.begin(&svg)) {
+            if (why)
+                *why = QStringLiteral("The map could not be made into a drawing.");
+            return false;
+        }
         CoverageSheet::paintPicture(p, drawing, mapSize, caption, font, options);
         p.end();
-        buffer.close();
-    } else
-#endif
-    {
+        bytes = svg.data();
+    } else {
         // Twice the screen's pixels, sharp enough to print in a site's papers.
         QImage image(size * 2, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(2);

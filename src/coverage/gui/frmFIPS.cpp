@@ -382,19 +382,12 @@ void frmFIPS::cmdSaveMap_Click()
     // Pictures for a site's papers start in the user's documents.
     request.directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     request.fileName = (m_map->stateName().isEmpty() ? QStringLiteral("county-map") : m_map->stateName()) + QStringLiteral(".png");
-#ifndef NX_WITHOUT_SVG
     request.filter = QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)");
-    const bool svg = true;
-#else
-    // A build without Qt Svg draws pictures only.
-    request.filter = QStringLiteral("PNG picture (*.png)");
-    const bool svg = false;
-#endif
     QString path = m_svc.prompter().saveFileName(request);
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
-        && !(svg && path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)))
+        && !path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
         path += QStringLiteral(".png");
     QString why;
     if (!saveCountyMap(*m_map, mapCaption(), path, &why))

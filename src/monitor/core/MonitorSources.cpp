@@ -4,13 +4,8 @@
 #include "monitor/core/SameDecoder.h"
 #include "testpackets/core/SameAudio.h"
 
-#ifndef NX_WITHOUT_MULTIMEDIA
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSource>
-#include <QIODevice>
-#include <QMediaDevices>
-#endif
+#include "testpackets/core/SoundCard.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -206,39 +201,23 @@ QVector<qint16> RawSampleReader::push(const QByteArray &bytes)
     return out;
 }
 
-#ifdef NX_WITHOUT_MULTIMEDIA
-// A build without Qt Multimedia hears no sound card; recordings and raw
-// samples are decoded all the same.
+// The sound card is the build's own (SoundCard.h): Qt Multimedia on Linux,
+// the Windows wave API on Windows.
 QStringList audioInputNames()
 {
-    return {};
+    return SoundCard::inputNames();
 }
 
-AudioInput::AudioInput(QObject *parent) : QObject(parent) {}
-
-AudioInput::~AudioInput() = default;
-
-bool AudioInput::start(const QString &, QString *error)
+AudioInput::AudioInput(QObject *parent)
+    : QObject(parent)
+    , m_input(SoundInput::create())
 {
-    if (error)
-        *error = QStringLiteral("this build has no sound input (it was made without Qt Multimedia); "
-                                "decode a recording or raw samples instead");
-    return false;
+    connect(m_input.get(), &SoundInput::data, this, [this](const QByteArray &bytes) {
+        const QVector<qint16> block = m_reader.push(bytes);
+        if (!block.isEmpty())
+            emit samples(block);
+    });
 }
-
-void AudioInput::stop() {}
-
-void AudioInput::readAvailable() {}
-#else
-QStringList audioInputNames()
-{
-    QStringList names;
-    for (const QAudioDevice &d : QMediaDevices::audioInputs())
-        names.append(d.description());
-    return names;
-}
-
-AudioInput::AudioInput(QObject *parent) : QObject(parent) {}
 
 AudioInput::~AudioInput()
 {
@@ -247,57 +226,21 @@ AudioInput::~AudioInput()
 
 bool AudioInput::start(const QString &name, QString *error)
 {
-    stop();
-    QAudioDevice device;
-    if (name.isEmpty() || name == QLatin1String("default")) {
-        device = QMediaDevices::defaultAudioInput();
-    } else {
-        for (const QAudioDevice &d : QMediaDevices::audioInputs())
-            if (d.description() == name || QString::fromUtf8(d.id()) == name)
-                device = d;
-    }
-    if (device.isNull()) {
-        if (error)
-            *error = name.isEmpty() ? QStringLiteral("this machine has no sound input")
-                                    : QStringLiteral("no sound input is called \"%1\"").arg(name);
-        return false;
-    }
-    QAudioFormat format;
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Int16);
-    const int preferred = device.preferredFormat().sampleRate();
-    format.setSampleRate(SameDecoder::rateSupported(preferred) ? preferred : 22050);
-    if (!device.isFormatSupported(format))
-        format.setSampleRate(48000);
-    m_rate = format.sampleRate();
-    m_source = new QAudioSource(device, format, this);
-    m_io = m_source->start();
-    if (!m_io) {
-        if (error)
-            *error = QStringLiteral("the sound input \"%1\" did not open").arg(device.description());
-        stop();
-        return false;
-    }
-    connect(m_io, &QIODevice::readyRead, this, &AudioInput::readAvailable);
-    return true;
+    m_reader = RawSampleReader();
+    return m_input->start(name, SoundCard::PreferredInputRate, error);
 }
 
 void AudioInput::stop()
 {
-    if (!m_source)
-        return;
-    m_source->stop();
-    delete m_source;
-    m_source = nullptr;
-    m_io = nullptr;
+    m_input->stop();
 }
 
-void AudioInput::readAvailable()
+bool AudioInput::isRunning() const
 {
-    if (!m_io)
-        return;
-    const QVector<qint16> block = m_reader.push(m_io->readAll());
-    if (!block.isEmpty())
-        emit samples(block);
+    return m_input->isRunning();
 }
-#endif
+
+int AudioInput::sampleRate() const
+{
+    return m_input->sampleRate();
+}

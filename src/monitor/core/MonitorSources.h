@@ -8,8 +8,10 @@
 #include <QStringList>
 #include <QVector>
 
-class QAudioSource;
+#include <memory>
+
 class QIODevice;
+class SoundInput;
 
 // Where the monitor's audio comes from: a WAV file, raw signed 16-bit
 // little-endian samples (an SDR pipeline on standard input), or a sound
@@ -66,7 +68,8 @@ private:
 QStringList audioInputNames();
 
 // A sound card's input, opened by name ("default" or empty for the system's
-// default). The samples come in blocks through `samples`.
+// default), at its own rate or 22,050 samples/s. The samples come in blocks
+// through `samples`.
 class AudioInput : public QObject
 {
     Q_OBJECT
@@ -77,17 +80,13 @@ public:
     // False with a reason when no such card records or it will not open.
     bool start(const QString &name, QString *error);
     void stop();
-    bool isRunning() const { return m_source != nullptr; }
-    int sampleRate() const { return m_rate; }
+    bool isRunning() const;
+    int sampleRate() const;
 
 signals:
     void samples(const QVector<qint16> &block);
 
 private:
-    void readAvailable();
-
-    QAudioSource *m_source = nullptr;
-    QIODevice *m_io = nullptr;
-    int m_rate = 0;
+    std::unique_ptr<SoundInput> m_input;
     RawSampleReader m_reader;
 };

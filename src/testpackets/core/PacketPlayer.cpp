@@ -6,148 +6,89 @@
 
 #include <QEventLoop>
 #include <QFile>
-#ifndef NX_WITHOUT_MULTIMEDIA
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QBuffer>
-#include <QMediaDevices>
-#endif
 
 #include <cmath>
 #include <utility>
 
-#ifndef NX_WITHOUT_MULTIMEDIA
-namespace {
-
-// The sink runs dry as the last samples are handed to the sound server;
-// never close it before the sound's own length (plus a little) has passed.
-constexpr qint64 DrainMarginMs = 50;
-// How long a finished sound's output stays open so the sound server can
-// play out what it still buffers.
-constexpr qint64 DrainGraceMs = 3000;
-// If the output never reports the end of a sound, give up this long after
-// the sound should have ended.
-constexpr qint64 WatchdogMarginMs = 3000;
-
-QAudioFormat::SampleFormat sampleFormatFor(int bits)
-{
-    switch (bits) {
-    case 8: return QAudioFormat::UInt8;
-    case 16: return QAudioFormat::Int16;
-    case 32: return QAudioFormat::Int32;
-    default: return QAudioFormat::Unknown;
-    }
-}
-
-} // namespace
-
 SinkAudio::SinkAudio(double silentSpeed, QObject *parent)
     : PacketAudio(parent)
     , m_speed(silentSpeed)
+    , m_out(SoundOutput::create())
 {
     m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this] { finish(true); });
-    m_reaper.setSingleShot(true);
-    connect(&m_reaper, &QTimer::timeout, this, [this] { reap(false); });
-    m_clock.start();
+    connect(&m_timer, &QTimer::timeout, this, &SinkAudio::finish);
+    connect(m_out.get(), &SoundOutput::finished, this, [this](bool failed) {
+        if (!m_running)
+            return;
+        if (!failed) {
+            finish();
+            return;
+        }
+        // The device went away: keep the pacing without sound.
+        m_silent = true;
+        m_error = QStringLiteral("the sound output stopped while playing");
+        waitSilently(std::max<qint64>(0, m_durationMs - m_started.elapsed()));
+    });
 }
 
 SinkAudio::~SinkAudio()
 {
     m_running = false;
-    releaseSink(false);
-    reap(true);
+    m_out->stop();
 }
 
-void SinkAudio::reap(bool all)
+QByteArray SinkAudio::monoPcm(const QByteArray &wav, double level, int *rate, qint64 *durationMs)
 {
-    // Deleted directly, never through deleteLater: closing a sink may
-    // process pending events, which would then delete it a second time.
-    const qint64 now = m_clock.elapsed();
-    QList<Retired> keep;
-    for (const Retired &r : std::exchange(m_retired, {})) {
-        if (all || r.closeAt <= now) {
-            r.sink->stop();
-            delete r.sink;
-        } else {
-            keep.append(r);
+    SameAudio::WavInfo info;
+    if (!SameAudio::parseWav(wav, &info) || info.format != 1 || info.channels < 1 || info.sampleRate <= 0
+        || (info.bitsPerSample != 8 && info.bitsPerSample != 16))
+        return {};
+    const int bytes = info.bitsPerSample / 8;
+    const qsizetype frames = info.data.size() / (bytes * info.channels);
+    const double gain = std::clamp(level, 0.0, 1.0);
+    QByteArray out(frames * 2, Qt::Uninitialized);
+    const auto *in = reinterpret_cast<const uchar *>(info.data.constData());
+    for (qsizetype f = 0; f < frames; ++f) {
+        double sum = 0;
+        for (int c = 0; c < info.channels; ++c) {
+            const uchar *at = in + (f * info.channels + c) * bytes;
+            sum += bytes == 1 ? (int(at[0]) - 128) * 256 : qint16(at[0] | (at[1] << 8));
         }
+        const auto v = qint16(std::clamp<long>(std::lround(sum / info.channels * gain), -32768, 32767));
+        out[2 * f] = char(v & 0xff);
+        out[2 * f + 1] = char((v >> 8) & 0xff);
     }
-    m_retired = keep;
-    if (!m_retired.isEmpty()) {
-        qint64 next = m_retired.first().closeAt;
-        for (const Retired &r : m_retired)
-            next = std::min(next, r.closeAt);
-        m_reaper.start(int(std::max<qint64>(0, next - now)));
-    }
+    *rate = info.sampleRate;
+    *durationMs = frames * 1000 / info.sampleRate;
+    return out;
 }
 
 void SinkAudio::start(int, const QByteArray &wav)
 {
-    releaseSink(false);
+    m_out->stop();
     m_timer.stop();
     m_running = true;
     m_silent = false;
+    m_error.clear();
     m_started.start();
 
-    SameAudio::WavInfo info;
-    if (!SameAudio::parseWav(wav, &info) || info.format != 1) {
+    int rate = 0;
+    const QByteArray pcm = monoPcm(wav, m_level, &rate, &m_durationMs);
+    if (pcm.isEmpty()) {
         m_durationMs = 0;
         waitSilently(0);          // nothing to play: end at once
         return;
     }
-    m_durationMs = info.durationMs();
-
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    QAudioFormat format;
-    format.setSampleRate(info.sampleRate);
-    format.setChannelCount(info.channels);
-    format.setSampleFormat(sampleFormatFor(info.bitsPerSample));
-    if (device.isNull() || format.sampleFormat() == QAudioFormat::Unknown
-        || !device.isFormatSupported(format)) {
+    if (!m_out->start(m_device, pcm, rate, &m_error)) {
         m_silent = true;
         waitSilently(std::llround(m_durationMs * m_speed));
-        return;
     }
-
-    m_sink = new QAudioSink(device, format, this);
-    // The buffer belongs to the sink so that it outlives the sink's reading
-    // from it, whichever way the sink goes.
-    m_buffer = new QBuffer(m_sink);
-    m_buffer->setData(info.data);
-    m_buffer->open(QIODevice::ReadOnly);
-    connect(m_sink, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-        if (!m_sink || !m_running)
-            return;
-        if (state == QAudio::IdleState) {
-            // Everything is handed to the output; let it play out.
-            const qint64 left = m_durationMs + DrainMarginMs - m_started.elapsed();
-            m_timer.start(int(std::max<qint64>(0, left)));
-        } else if (state == QAudio::ActiveState) {
-            // Running again after a short starvation (a busy machine): the
-            // sound is not over yet, only the watchdog stays armed.
-            m_timer.start(int(std::max<qint64>(0, m_durationMs + WatchdogMarginMs - m_started.elapsed())));
-        } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
-            // The device went away: keep the pacing without sound.
-            releaseSink(false);
-            m_silent = true;
-            waitSilently(std::max<qint64>(0, m_durationMs - m_started.elapsed()));
-        }
-    });
-    m_sink->start(m_buffer);
-    if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
-        releaseSink(false);
-        m_silent = true;
-        waitSilently(std::llround(m_durationMs * m_speed));
-        return;
-    }
-    m_timer.start(int(m_durationMs + WatchdogMarginMs));
 }
 
 void SinkAudio::stop()
 {
-    finish(false);
+    m_out->stop();
+    finish();
 }
 
 void SinkAudio::waitSilently(qint64 ms)
@@ -156,47 +97,22 @@ void SinkAudio::waitSilently(qint64 ms)
     m_timer.start(int(std::max<qint64>(0, ms)));
 }
 
-void SinkAudio::finish(bool letDrain)
+void SinkAudio::finish()
 {
     if (!m_running)
         return;
     m_running = false;
     m_timer.stop();
-    releaseSink(letDrain);
     emit finished();
 }
-
-void SinkAudio::releaseSink(bool letDrain)
-{
-    if (m_sink) {
-        QAudioSink *sink = m_sink;
-        m_sink = nullptr;
-        sink->disconnect(this);
-        // Closing an output throws away what the sound server still holds.
-        // A sound that ran to its end is left open for a while so that its
-        // last samples reach the loudspeaker however much the server
-        // buffers (network and Bluetooth outputs buffer a lot); a sound
-        // that is stopped goes silent at once.
-        if (!letDrain)
-            sink->stop();
-        // Not deleted here, as this may run inside the sink's own signal.
-        m_retired.append({sink, m_clock.elapsed() + (letDrain ? DrainGraceMs : 0)});
-        m_reaper.start(letDrain ? int(DrainGraceMs) : 0);
-    }
-    m_buffer = nullptr;
-}
-
-#endif
 
 namespace {
 
 std::unique_ptr<PacketAudio> defaultAudio(double speed)
 {
-#ifndef NX_WITHOUT_MULTIMEDIA
-    return std::make_unique<SinkAudio>(speed);
-#else
+    if (!SoundCard::backend().isEmpty())
+        return std::make_unique<SinkAudio>(speed);
     return std::make_unique<SystemPlayerAudio>(speed);
-#endif
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/Timings.h"
+#include "testpackets/core/SoundCard.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -10,11 +11,10 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
-class QAudioSink;
-class QBuffer;
 class QEventLoop;
 
 // Where a recording sounds. start() returns at once; finished() follows when
@@ -35,11 +35,11 @@ signals:
     void finished();
 };
 
-#ifndef NX_WITHOUT_MULTIMEDIA
-// The computer's default sound output through Qt Multimedia, played from
-// memory. Without an output device, or when the device fails, it stays
-// silent for as long as the sound would have lasted (scaled by
-// Timings::speed), so a test message keeps its pacing.
+// A sound card's output (SoundCard.h: Qt Multimedia or winmm, as built),
+// played from memory on the chosen device at the chosen level. Without the
+// device, or when it fails, it stays silent for as long as the sound would
+// have lasted (scaled by Timings::speed), so a test message keeps its
+// pacing; lastError() then says why.
 class SinkAudio : public PacketAudio
 {
     Q_OBJECT
@@ -47,36 +47,39 @@ public:
     explicit SinkAudio(double silentSpeed = 1.0, QObject *parent = nullptr);
     ~SinkAudio() override;
 
+    // The output by name ("" or "default": the system's default).
+    void setDevice(const QString &device) { m_device = device; }
+    QString device() const { return m_device; }
+    // 0 .. 1 of the recording's own level (the recordings leave headroom).
+    void setLevel(double level) { m_level = std::clamp(level, 0.0, 1.0); }
+    double level() const { return m_level; }
+
     void start(int id, const QByteArray &wav) override;
     void stop() override;
 
     // True while the last start() found no output to play on.
     bool silent() const { return m_silent; }
+    QString lastError() const { return m_error; }
+
+    // The recording's samples as signed 16-bit mono at `level`: 8-bit and
+    // 16-bit PCM, channels mixed. Empty for anything else.
+    static QByteArray monoPcm(const QByteArray &wav, double level, int *rate, qint64 *durationMs);
 
 private:
-    void finish(bool letDrain);
+    void finish();
     void waitSilently(qint64 ms);
-    void releaseSink(bool letDrain);
-    void reap(bool all);
-
-    struct Retired {
-        QAudioSink *sink;
-        qint64 closeAt;      // on m_clock
-    };
 
     double m_speed;
+    QString m_device;
+    double m_level = 1.0;
     bool m_silent = false;
     bool m_running = false;
+    QString m_error;
     qint64 m_durationMs = 0;
     QElapsedTimer m_started;
-    QTimer m_timer;            // silent wait, or a watchdog while the sink plays
-    QAudioSink *m_sink = nullptr;
-    QBuffer *m_buffer = nullptr;
-    QList<Retired> m_retired;   // finished outputs, closed and deleted later
-    QTimer m_reaper;
-    QElapsedTimer m_clock;
+    QTimer m_timer;            // the silent wait
+    std::unique_ptr<SoundOutput> m_out;
 };
-#endif
 
 // Plays recordings and waits in between, one step at a time, each step
 // returning when it is over. The waits run a local event loop, so windows
@@ -87,8 +90,8 @@ class PacketPlayer : public QObject
 {
     Q_OBJECT
 public:
-    // Without `audio` the player uses the default sound output (Qt
-    // Multimedia's, or the system's player in a build without it).
+    // Without `audio` the player uses the default sound output (the sound
+    // card, or the system's player in a build without one).
     explicit PacketPlayer(const Timings &timings, std::unique_ptr<PacketAudio> audio = {},
                           QObject *parent = nullptr);
     ~PacketPlayer() override;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -116,6 +117,22 @@ frmTest::frmTest(Services &services, QWidget *parent, std::unique_ptr<PacketAudi
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     auto *buttons = new QHBoxLayout;
+    // The sound card's outputs, when the messages go to one (not to the
+    // system's player, nor to a test's stand-in).
+    if (auto *sink = qobject_cast<SinkAudio *>(&m_player->audio())) {
+        m_output = new QComboBox(this);
+        m_output->setObjectName(QStringLiteral("cboOutput"));
+        // Named for a screen reader, which reads the choice as its value.
+        m_output->setAccessibleName(QStringLiteral("Sound output"));
+        m_output->addItem(QStringLiteral("Default"), QString());
+        for (const QString &name : SoundCard::outputNames())
+            m_output->addItem(name, name);
+        m_output->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        connect(m_output, &QComboBox::currentIndexChanged, this,
+                [this, sink] { sink->setDevice(m_output->currentData().toString()); });
+        buttons->addWidget(Widgets::heading(this, QStringLiteral("lblOutput"), QStringLiteral("Sound &output:"), m_output));
+        buttons->addWidget(m_output);
+    }
     buttons->addStretch();
     buttons->addWidget(m_ok);
 
@@ -177,6 +194,9 @@ void frmTest::DisableButtons(int row)
         m_labels[i]->setEnabled(mine);
     }
     m_ok->setEnabled(false);
+    // A message plays to its end on the output it started on.
+    if (m_output)
+        m_output->setEnabled(false);
 }
 
 void frmTest::EnableButtons()
@@ -186,6 +206,8 @@ void frmTest::EnableButtons()
         m_labels[i]->setEnabled(true);
     }
     m_ok->setEnabled(true);
+    if (m_output)
+        m_output->setEnabled(true);
 }
 
 void frmTest::playTestMessage(int row)

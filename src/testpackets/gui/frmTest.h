@@ -9,6 +9,7 @@
 #include <memory>
 
 class Services;
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -62,6 +63,7 @@ private:
     QLabel *m_info = nullptr;
     QLabel *m_picture = nullptr;
     QPushButton *m_ok = nullptr;
+    QComboBox *m_output = nullptr;    // the sound card's outputs
     bool m_playing = false;
     bool m_closeRequested = false;
     int m_row = 0;
