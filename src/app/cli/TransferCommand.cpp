@@ -20,6 +20,7 @@
 // the user wrote it (for --port N, the port's device). Every outcome, worked
 // or failed, goes to the transfer log beside the alert log.
 #include "app/cli/CliCommands.h"
+#include "history/core/AlertRecord.h"
 #include "app/cli/CliCommand.h"
 
 #include "config/core/ParameterFile.h"
@@ -442,7 +443,8 @@ bool recordTransfer(const AppContext &ctx, const QString &alertLog, const QStrin
     if (alertLog.isEmpty())
         return true;
     QString why;
-    if (AppendTransferLog(TransferLogPathFor(alertLog), {{ctx.clock().now(), name, r.ok, r.reason, r.romVersion}}, &why))
+    const TransferRecord record{ctx.clock().now(), name, r.ok, r.reason, r.romVersion};
+    if (AppendTransferLog(TransferLogPathFor(alertLog), {record}, &why) && AlertRecord::logTransfer(alertLog, record, &why))
         return true;
     reportTransferLog(QStringLiteral("transfer"), why, err);
     return false;
@@ -722,7 +724,12 @@ int runTransferCommand(const QStringList &args)
         const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), name, &unreadable);
         if (unreadable > 0)
             err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
-        const AlertLogMerge merge = AppendAlertLog(log, alerts);
+        AlertLogMerge merge = AppendAlertLog(log, alerts);
+        QString why;
+        if (merge.ok && !AlertRecord::logAlerts(log, name, ReceiverKind::Receiver, alerts, false, &why)) {
+            merge.ok = false;
+            merge.error = why;
+        }
         if (!merge.ok) {
             err << "transfer: alert log " << QDir::toNativeSeparators(log) << " not updated: " << merge.error
                 << '\n';

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/BatchTransfer.h"
 
+#include "history/core/AlertRecord.h"
+
 #include "base/Messages.h"
 #include "base/PathCheck.h"
 #include "base/Services.h"
@@ -147,16 +149,20 @@ void programOne(Shared &shared, const BatchReceiver &receiver, const EventCatalo
         // batch's threads from queueing on the lock with timed retries.
         QMutexLocker lock(&shared.logLock);
         const AlertLogMerge merge = AppendAlertLog(o.alertLogPath, alerts);
-        if (merge.ok)
-            result.alertsLogged = int(merge.added.size());
-        else
+        QString why;
+        if (!merge.ok)
             result.logError = merge.error;
+        else if (!AlertRecord::logAlerts(o.alertLogPath, name, ReceiverKind::Receiver, alerts, false, &why))
+            result.logError = why;
+        else
+            result.alertsLogged = int(merge.added.size());
     }
     if (!o.transferLogPath.isEmpty()) {
         const TransferRecord record{services.clock().now(), name, result.ok, result.reason, result.romVersion};
         QMutexLocker lock(&shared.logLock);
         QString why;
-        if (!AppendTransferLog(o.transferLogPath, {record}, &why))
+        if (!AppendTransferLog(o.transferLogPath, {record}, &why)
+            || (!o.alertLogPath.isEmpty() && !AlertRecord::logTransfer(o.alertLogPath, record, &why)))
             result.transferLogError = why;
     }
     if (trace)
