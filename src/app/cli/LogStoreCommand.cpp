@@ -326,7 +326,8 @@ const bool imported = Cli::add({
     QStringLiteral("log import"),
     QStringLiteral("[--csv FILE] [--receiver NAME] [--db FILE]"),
     QStringLiteral("Brings the CSV alert log and transfer log of an older version into the database."),
-    QStringLiteral("Every layout the program ever wrote is read; the rows of a six-column log name NAME. Rows cut off "
+    QStringLiteral("Every layout the program ever wrote is read; the rows of a six-column log name NAME (unnamed when "
+                   "none is given; log rename names it later). Rows cut off "
                    "by a crash or unreadable are left out and counted. All rows go in one transaction, and the CSV "
                    "files stay as they are. A database that holds rows already is left alone. The first transfer or "
                    "monitor run does the same by itself."),

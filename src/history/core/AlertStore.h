@@ -40,6 +40,9 @@
 
 enum class ReceiverKind { Receiver, Monitor };
 
+// The receiver of an old six-column log's rows when no name is given.
+inline const QString UnnamedReceiver = QStringLiteral("unnamed");
+
 // Names that begin with this are a monitor's ("monitor:hw:1").
 inline const QString MonitorNamePrefix = QStringLiteral("monitor:");
 inline bool IsMonitorName(const QString &name) { return name.startsWith(MonitorNamePrefix); }
@@ -171,7 +174,7 @@ public:
         QString firstProblem;
     };
     // Reads alerts.csv (every layout written, six columns included: those
-    // rows name `sixColumnReceiver`) and its transfer log into an empty
+    // rows name `sixColumnReceiver`, or UnnamedReceiver) and its transfer log into an empty
     // store, in one transaction. The files are left as they are.
     Import importCsv(const QString &alertLog, const QString &transferLog, const QString &sixColumnReceiver);
     // Writes the rows of the query in today's CSV layout to FILE, replacing

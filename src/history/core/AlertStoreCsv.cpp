@@ -71,13 +71,9 @@ AlertStore::Import AlertStore::importCsv(const QString &alertLog, const QString 
     while (reader.next(&e)) {
         QString name = e.receiver;
         if (name.isEmpty()) {
-            if (sixColumnReceiver.isEmpty()) {
-                out.error = QStringLiteral("%1: its rows name no receiver; give the receiver they came from "
-                                           "(nx4400c-cli log import --receiver NAME)")
-                                .arg(alertLog);
-                return failed();
-            }
-            name = sixColumnReceiver;
+            // A log from before receivers had names: one receiver's. Under
+            // a name given, or else "unnamed" until `log rename` names it.
+            name = sixColumnReceiver.isEmpty() ? UnnamedReceiver : sixColumnReceiver;
         }
         const qint64 id = idOf(name);
         if (!id)

@@ -255,12 +255,32 @@ bool AlertStore::forEachAlert(const AlertQuery &query, const std::function<bool(
     if (!q.exec(QStringLiteral("SELECT %1 FROM alerts WHERE %2 ORDER BY id")
                     .arg(AlertColumns, where.join(QLatin1String(" AND ")))))
         return d->fail(error, q.lastError());
+    // A receiver merged into another is often the same set: the same
+    // alerts transferred under its old name and again under its new one.
+    // In a merged group an alert counts as often as the member that holds
+    // it most often, never the sum.
+    QSet<qint64> merged;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+        if (it.key() != it.value().id)
+            merged << it.value().id;
+    QHash<QString, QHash<qint64, int>> seen;
     while (q.next()) {
         StoredAlert a = alertFrom(q);
         const QDate date = a.entry.localTime.date();
         if ((query.from.isValid() && date < query.from) || (query.to.isValid() && date > query.to))
             continue;
-        a.entry.receiver = groups.value(a.receiverId).name;
+        const Private::Group &g = groups[a.receiverId];
+        if (merged.contains(g.id)) {
+            QHash<qint64, int> &counts = seen[QString::number(g.id) + QChar(0x1e) + keyOf(a.entry)];
+            const int mine = ++counts[a.receiverId];
+            bool more = true;
+            for (auto c = counts.cbegin(); c != counts.cend(); ++c)
+                if (c.key() != a.receiverId && c.value() >= mine)
+                    more = false;
+            if (!more)
+                continue;
+        }
+        a.entry.receiver = g.name;
         if (!row(a))
             break;
     }
