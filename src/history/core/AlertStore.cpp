@@ -104,6 +104,7 @@ QString sqlReason(const QSqlError &e)
     case 26: return QStringLiteral("it is not an alert database");
     case 8: return QStringLiteral("it cannot be written (read-only)");
     case 14: return QStringLiteral("it cannot be opened");
+    case 10: return QStringLiteral("the disk refused a write (full, over a file-size limit, or failing)");
     default: break;
     }
     QString text = e.databaseText();
