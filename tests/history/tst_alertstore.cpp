@@ -356,6 +356,19 @@ void TestAlertStore::testRecordingsAreNotCounted()
     QVERIFY(!s.appendAlerts("gym", ReceiverKind::Monitor, {heard("2026-03-04T11:00:00-06:00")}).ok);
     QVERIFY(!s.registerReceiver("monitor:stdin", ReceiverKind::Receiver, {}, {}, {}, &error));
     QVERIFY2(error.contains(QLatin1String("monitor")), qPrintable(error));
+    // A software radio's row keeps its channel and transmitter, in the chain.
+    QVERIFY(s.appendAlerts("monitor:sdr", ReceiverKind::Monitor, {heard("2026-03-04T11:00:00-06:00")}, false, {},
+                           162550000, "KEC56").ok);
+    AlertQuery sdr;
+    sdr.receivers = QStringList{"monitor:sdr"};
+    StoredAlert got;
+    QVERIFY(s.forEachAlert(sdr, [&](const StoredAlert &a) {
+        got = a;
+        return true;
+    }, &error));
+    QCOMPARE(got.frequencyHz, 162550000);
+    QCOMPARE(got.transmitter, QStringLiteral("KEC56"));
+    QVERIFY2(s.verify(nullptr, &error), qPrintable(error));
     // A deaf receiver is known from its first transfer on.
     QVERIFY(s.registerReceiver("deaf", ReceiverKind::Receiver, "/dev/ttyUSB0", "America/Denver", {}, &error));
     const auto deaf = s.receiver("deaf");

@@ -5,12 +5,11 @@
 // changes, never a row. A NEW that is known already is refused unless
 // --merge is given, since a typo would otherwise hide one receiver's missed
 // tests behind another's; a merge is recorded and `log unmerge` undoes it.
-// The CSV logs beside it, still written for older readers, are renamed too.
+// The CSV logs of older versions beside it stay as they are.
 #include "app/cli/CliCommand.h"
 
 #include "history/core/AlertLog.h"
 #include "history/core/AlertRecord.h"
-#include "history/core/AlertLogRename.h"
 #include "history/core/TransferLog.h"
 #include "link/core/Fleet.h"
 
@@ -66,10 +65,9 @@ int runLogRename(const QStringList &args)
     if (log.isEmpty())
         return usage(QStringLiteral("no data folder for the default alert log (is HOME set?); name one with --csv"));
 
-    const QString transfers = TransferLogPathFor(log);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // The database first: it decides whether the rename may happen at all.
+    // Only the receiver's name changes, never a row.
     AlertStore store;
     if (!AlertRecord::open(store, log, QString(), &why)) {
         err << "log rename: " << why << '\n';
@@ -81,19 +79,6 @@ int runLogRename(const QStringList &args)
         return 1;
     }
     out << QDir::toNativeSeparators(store.fileName()) << ": " << message << '\n';
-    const ReceiverRename r = RenameReceiverInLogs(log, transfers, names.at(0), names.at(1));
-    if (!r.ok) {
-        err << "log rename: " << r.error << '\n';
-        return 1;
-    }
-    if (r.alertRows + r.repeatsDropped + r.transferRows == 0)
-        return 0;   // a receiver known only to the database
-    out << QDir::toNativeSeparators(log) << ": " << r.alertRows << " alert row(s) now name " << names.at(1);
-    if (r.repeatsDropped > 0)
-        out << "; " << r.repeatsDropped << " row(s) that " << names.at(1) << " held already were dropped";
-    out << '\n'
-        << QDir::toNativeSeparators(transfers) << ": " << r.transferRows << " transfer row(s) now name "
-        << names.at(1) << '\n';
     return 0;
 }
 
@@ -105,10 +90,10 @@ const bool renamed = Cli::add({
                    "device, or when a fleet file gives a receiver a name. In the alert database (alerts.db) only the "
                    "name changes; no row does. A NEW that the database knows already is refused unless --merge is "
                    "given: OLD's rows then count as NEW's, the merge is recorded (log history) and log unmerge OLD "
-                   "undoes it. Names that begin with monitor: belong to monitors: a receiver cannot take one and a "
-                   "monitor cannot lose it. The CSV logs beside the database (alerts.csv, alerts-transfers.csv) are "
-                   "renamed as before, each rewritten under its lock; an alert both names hold is kept there once. "
-                   "NEW is one word of printable characters, as a fleet file's NAME."),
+                   "undoes it; an alert both receivers hold counts once. Names that begin with monitor: belong to "
+                   "monitors: a receiver cannot take one and a monitor cannot lose it. The CSV logs of an older "
+                   "version beside the database are imported first when the database is new, and left as they "
+                   "are. NEW is one word of printable characters, as a fleet file's NAME."),
     {{QStringLiteral("OLD"), QString(), QStringLiteral("The name the rows hold now (the Receiver column)."), false,
       QStringLiteral("none")},
      {QStringLiteral("NEW"), QString(), QStringLiteral("The receiver's name from now on."), false, QStringLiteral("none")},
@@ -116,7 +101,7 @@ const bool renamed = Cli::add({
       false, QString()},
      {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log; the editor's by default."), false,
       QStringLiteral("file")}},
-    {QStringLiteral("0\trenamed"), QStringLiteral("1\tOLD is unknown, NEW exists (without --merge) or is refused, or a log could not be written"),
+    {QStringLiteral("0\trenamed"), QStringLiteral("1\tOLD is unknown, NEW exists (without --merge) or is refused, or the database could not be written"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli log rename /dev/ttyUSB0 north"),
      QStringLiteral("nx4400c-cli log rename /dev/ttyUSB0 /dev/ttyUSB1 --csv district.csv")},

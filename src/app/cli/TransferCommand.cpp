@@ -444,7 +444,7 @@ bool recordTransfer(const AppContext &ctx, const QString &alertLog, const QStrin
         return true;
     QString why;
     const TransferRecord record{ctx.clock().now(), name, r.ok, r.reason, r.romVersion};
-    if (AppendTransferLog(TransferLogPathFor(alertLog), {record}, &why) && AlertRecord::logTransfer(alertLog, record, &why))
+    if (AlertRecord::logTransfer(alertLog, record, &why))
         return true;
     reportTransferLog(QStringLiteral("transfer"), why, err);
     return false;
@@ -664,6 +664,10 @@ int runTransferCommand(const QStringList &args)
     took.start();
     BatchResult result;
     result.device = session.Port1.devicePath(ctx.config.SerialPort);
+    // Known before its history is read: a deaf receiver is cross-checked too.
+    QString registered;
+    if (!log.isEmpty() && !AlertRecord::registerReceiver(log, name, result.device, &registered))
+        err << "transfer: alert log " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << ": " << registered << '\n';
     result.ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
     CloseReceiverPort(session);
     result.seconds = took.nsecsElapsed() / 1e9;
@@ -724,22 +728,16 @@ int runTransferCommand(const QStringList &args)
         const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), name, &unreadable);
         if (unreadable > 0)
             err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
-        AlertLogMerge merge = AppendAlertLog(log, alerts);
         QString why;
-        if (merge.ok && !AlertRecord::logAlerts(log, name, ReceiverKind::Receiver, alerts, false, &why)) {
-            merge.ok = false;
-            merge.error = why;
-        }
-        if (!merge.ok) {
-            err << "transfer: alert log " << QDir::toNativeSeparators(log) << " not updated: " << merge.error
-                << '\n';
-            result.logError = merge.error;
+        int added = 0;
+        if (!AlertRecord::logAlerts(log, name, ReceiverKind::Receiver, alerts, false, &why, &added)) {
+            err << "transfer: alert log " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << " not updated: "
+                << why << '\n';
+            result.logError = why;
         } else {
-            if (!merge.notice.isEmpty())
-                err << "transfer: " << merge.notice << '\n';
             logged = true;
-            result.alertsLogged = int(merge.added.size());
-            err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(log) << '\n';
+            result.alertsLogged = added;
+            err << added << " new alert(s) added to " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << '\n';
         }
     }
     const bool recorded = recordTransfer(ctx, log, name, result, err);

@@ -517,8 +517,7 @@ void NX4400C::transferData()
     const TransferRecord outcome{m_ctx.clock().now(), device, ok, ok ? QString() : statusText(QStringLiteral("Left")),
                                  ok ? m_ctx.config.ReceiverVersion : QString()};
     if (!m_ctx.alertLogPath.isEmpty() && MakeAlertLogFolder(m_ctx.alertLogPath)
-        && !(AppendTransferLog(TransferLogPathFor(m_ctx.alertLogPath), {outcome}, &why)
-             && AlertRecord::logTransfer(m_ctx.alertLogPath, outcome, &why)))
+        && !AlertRecord::logTransfer(m_ctx.alertLogPath, outcome, &why))
         setStatusText(QStringLiteral("Left"),
                       statusText(QStringLiteral("Left")) + QStringLiteral(" (transfer log not updated: %1)").arg(why));
     if (!ok)
@@ -533,12 +532,8 @@ void NX4400C::transferData()
         QList<AlertLogEntry> alerts = AlertLogEntries(m_ctx.historySource());
         for (AlertLogEntry &a : alerts)
             a.receiver = device;
-        const AlertLogMerge merge = AppendAlertLog(m_ctx.alertLogPath, alerts);
-        if (merge.ok
-            && AlertRecord::logAlerts(m_ctx.alertLogPath, device, ReceiverKind::Receiver, alerts, false, &why))
+        if (AlertRecord::logAlerts(m_ctx.alertLogPath, device, ReceiverKind::Receiver, alerts, false, &why))
             return;
-        if (!merge.ok)
-            why = merge.error;
     }
     // The transfer itself succeeded; its status text stays and says so.
     setStatusText(QStringLiteral("Left"),

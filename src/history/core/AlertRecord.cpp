@@ -7,7 +7,9 @@ bool open(AlertStore &store, const QString &alertLogPath, const QString &sixColu
 {
     if (!store.open(AlertStore::PathForLog(alertLogPath), /*create*/ true, why))
         return false;
-    const AlertStore::Import im = store.importCsv(alertLogPath, TransferLogPathFor(alertLogPath), sixColumnReceiver);
+    // An old log's rows came from a receiver, never from a monitor.
+    const AlertStore::Import im = store.importCsv(alertLogPath, TransferLogPathFor(alertLogPath),
+                                                  IsMonitorName(sixColumnReceiver) ? QString() : sixColumnReceiver);
     if (!im.ok && why)
         *why = im.error;
     return im.ok;
@@ -28,6 +30,15 @@ bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKin
     if (added)
         *added = int(a.added.size());
     return true;
+}
+
+bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why)
+{
+    AlertStore store;
+    return open(store, alertLogPath, name, why)
+        && store.registerReceiver(name, IsMonitorName(name) ? ReceiverKind::Monitor : ReceiverKind::Receiver, device,
+                                  QString(), QDateTime::currentDateTimeUtc(), why)
+            != 0;
 }
 
 bool logTransfer(const QString &alertLogPath, const TransferRecord &record, QString *why)

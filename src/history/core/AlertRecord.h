@@ -22,6 +22,10 @@ bool open(AlertStore &store, const QString &alertLogPath, const QString &sixColu
 bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKind kind,
                const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added = nullptr);
 
+// Makes a receiver known before its history is read, so that one whose
+// history is empty (a deaf receiver) is known and cross-checked.
+bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why);
+
 // Logs one transfer's outcome (the receiver becomes known with it).
 bool logTransfer(const QString &alertLogPath, const TransferRecord &record, QString *why);
 

@@ -30,6 +30,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -87,6 +88,14 @@ struct AlertQuery {
     bool monitors = true;    // rows of monitors
     bool receiversRows = true;
     bool tests = true;       // test recordings
+    // Reading in steps (a window that stays responsive): only rows after
+    // this id, at most `limit` of them (0: all). *lastId is set to the id
+    // of the last row read, and *merged carries what a merged receiver's
+    // rows counted so far from one step to the next.
+    qint64 afterId = 0;
+    int limit = 0;
+    qint64 *lastId = nullptr;
+    QHash<QString, QHash<qint64, int>> *merged = nullptr;
 };
 
 class AlertStore
@@ -129,8 +138,11 @@ public:
     // those merged into it): an alert a history holds n times is held n
     // times after the append, never more; a monitor's header heard again
     // before its repeat time ends is the same message. One transaction.
+    // A monitor heard from a software radio also gives the channel's
+    // frequency and the transmitter it belongs to (0 and empty: unknown).
     Append appendAlerts(const QString &receiver, ReceiverKind kind, const QList<AlertLogEntry> &alerts,
-                        bool test = false, const QString &device = QString());
+                        bool test = false, const QString &device = QString(), qint64 frequencyHz = 0,
+                        const QString &transmitter = QString());
     // Calls `row` for each alert of the query in the order they were logged;
     // `row` returns false to stop. False with *error when the store failed.
     bool forEachAlert(const AlertQuery &q, const std::function<bool(const StoredAlert &)> &row,

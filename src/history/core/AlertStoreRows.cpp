@@ -136,7 +136,8 @@ bool AlertStore::Private::insertAlert(qint64 id, qint64 receiverId, const AlertL
 }
 
 AlertStore::Append AlertStore::appendAlerts(const QString &receiverName, ReceiverKind kind,
-                                            const QList<AlertLogEntry> &alerts, bool test, const QString &device)
+                                            const QList<AlertLogEntry> &alerts, bool test, const QString &device,
+                                            qint64 frequencyHz, const QString &transmitter)
 {
     Append out;
     if (!d->begin(&out.error))
@@ -209,7 +210,7 @@ AlertStore::Append AlertStore::appendAlerts(const QString &receiverName, Receive
                 continue;
             }
         }
-        if (!d->insertAlert(next++, id, a, test, 0, QString(), &hash, &out.error))
+        if (!d->insertAlert(next++, id, a, test, frequencyHz, transmitter, &hash, &out.error))
             return failed();
         AlertLogEntry added = a;
         added.receiver = receiverName;
@@ -250,10 +251,13 @@ bool AlertStore::forEachAlert(const AlertQuery &query, const std::function<bool(
         where << QStringLiteral("utc < %1").arg(QDateTime(query.to.addDays(2), QTime(0, 0), Qt::UTC).toSecsSinceEpoch());
     if (!query.tests)
         where << QStringLiteral("test = 0");
+    if (query.afterId > 0)
+        where << QStringLiteral("id > %1").arg(query.afterId);
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM alerts WHERE %2 ORDER BY id")
-                    .arg(AlertColumns, where.join(QLatin1String(" AND ")))))
+    if (!q.exec(QStringLiteral("SELECT %1 FROM alerts WHERE %2 ORDER BY id%3")
+                    .arg(AlertColumns, where.join(QLatin1String(" AND ")),
+                         query.limit > 0 ? QStringLiteral(" LIMIT %1").arg(query.limit) : QString())))
         return d->fail(error, q.lastError());
     // A receiver merged into another is often the same set: the same
     // alerts transferred under its old name and again under its new one.
@@ -263,9 +267,12 @@ bool AlertStore::forEachAlert(const AlertQuery &query, const std::function<bool(
     for (auto it = groups.cbegin(); it != groups.cend(); ++it)
         if (it.key() != it.value().id)
             merged << it.value().id;
-    QHash<QString, QHash<qint64, int>> seen;
+    QHash<QString, QHash<qint64, int>> ownSeen;
+    QHash<QString, QHash<qint64, int>> &seen = query.merged ? *query.merged : ownSeen;
     while (q.next()) {
         StoredAlert a = alertFrom(q);
+        if (query.lastId)
+            *query.lastId = a.id;
         const QDate date = a.entry.localTime.date();
         if ((query.from.isValid() && date < query.from) || (query.to.isValid() && date > query.to))
             continue;

@@ -278,14 +278,9 @@ void MonitorSession::handle(const SameReport &r)
     m_messages.append(m);
 
     if (!m_options.logFile.isEmpty()) {
+        // Into the alert database beside the log; a test recording is kept
+        // there marked as a test, never counted.
         const AlertLogEntry row = monitorLogEntry(m);
-        // A test recording stays out of the CSV log, which has no column
-        // to say so; the database keeps it marked as a test.
-        if (!m_options.test) {
-            const AlertLogMerge merged = AppendAlertLog(m_options.logFile, {row});
-            if (!merged.ok)
-                emit problem(merged.error);
-        }
         QString why;
         const QString source = IsMonitorName(row.receiver) ? row.receiver : MonitorNamePrefix + row.receiver;
         if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why))
