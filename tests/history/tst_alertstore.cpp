@@ -2,6 +2,7 @@
 // The alert record's database: names and merges, the hash chain, the CSV
 // import of every layout older versions wrote, the export, test recordings.
 #include "history/core/AlertStore.h"
+#include "support/TestEnv.h"
 
 #include <QFile>
 #include <QProcess>
@@ -63,6 +64,8 @@ private slots:
     void exportRoundTrip();
     void testRecordingsAreNotCounted();
     void refusesWhatIsNoDatabase();
+    void auditFollowsReceiverZone_data();
+    void auditFollowsReceiverZone();
 };
 
 void TestAlertStore::appendKeepsEachAlertOnce()
@@ -392,6 +395,41 @@ void TestAlertStore::refusesWhatIsNoDatabase()
     AlertStore missing;
     QVERIFY(!missing.open(dbPath("nosuch"), false, &error));
     QVERIFY2(error.contains(QLatin1String("no alert database")), qPrintable(error));
+}
+
+void TestAlertStore::auditFollowsReceiverZone_data()
+{
+    // An RWT logged by a computer on UTC at 01:30 on Sunday 8 March is
+    // Saturday evening, 7 March, in Denver: with the receiver's zone known
+    // it belongs to the week before, and the week of 8 to 14 March has
+    // none (exit 1); without it, the date as logged counts (exit 0).
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("zone of the receiver") << QStringLiteral("America/Denver") << 1;
+    QTest::newRow("no zone: the date as logged") << QString() << 0;
+}
+
+void TestAlertStore::auditFollowsReceiverZone()
+{
+    QFETCH(QString, zone);
+    QFETCH(int, exitCode);
+    const QString cli = buildBinDir() + QStringLiteral("/nx4400c-cli");
+    if (!QFileInfo::exists(cli))
+        QSKIP("nx4400c-cli is not built");
+    const QString file = m_dir.filePath(QStringLiteral("zone-%1.db").arg(exitCode));
+    {
+        AlertStore s;
+        QString error;
+        QVERIFY2(s.open(file, true, &error), qPrintable(error));
+        QVERIFY(s.registerReceiver("office", ReceiverKind::Receiver, "/dev/ttyUSB0", zone, {}, &error));
+        AlertLogEntry rmt = alert("2026-03-04T11:00:00-07:00");
+        rmt.code = QStringLiteral("RMT");
+        QVERIFY(s.appendAlerts("office", ReceiverKind::Receiver, {rmt, alert("2026-03-08T01:30:00+00:00")}).ok);
+    }
+    QProcess p;
+    p.start(cli, {"log", "audit", "--db", file, "--from", "2026-03-08", "--to", "2026-03-14"});
+    QVERIFY(p.waitForFinished(20000));
+    QVERIFY2(p.exitCode() == exitCode, p.readAllStandardOutput().constData());
 }
 
 QTEST_GUILESS_MAIN(TestAlertStore)

@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QTimeZone>
 
 #include <cstdio>
 #include <vector>
@@ -372,9 +373,24 @@ int runAudit(const Options &o, const QDate &today)
     AlertQuery q;
     q.receivers = names;
     q.tests = false;   // a test recording never counts
+    // Weeks and months follow each receiver's own zone where the database
+    // knows it: a row then counts on the receiver's local date, whatever
+    // offset the computer that logged it had.
+    QHash<QString, QTimeZone> zones;
     QString why;
+    for (const StoredReceiver &r : store.receivers(false, &why))
+        if (!r.zone.isEmpty() && QTimeZone(r.zone.toUtf8()).isValid())
+            zones.insert(r.name, QTimeZone(r.zone.toUtf8()));
     if (!names.isEmpty() && !store.forEachAlert(q, [&](const StoredAlert &a) {
-            collector.add(a.entry);
+            const auto zone = zones.constFind(a.entry.receiver);
+            if (zone == zones.constEnd()) {
+                collector.add(a.entry);
+            } else {
+                AlertLogEntry e = a.entry;
+                const QDateTime there = e.localTime.toTimeZone(zone.value());
+                e.localTime = QDateTime(there.date(), there.time(), Qt::OffsetFromUTC, there.offsetFromUtc());
+                collector.add(e);
+            }
             return true;
         }, &why)) {
         err << "log: " << why << '\n';
