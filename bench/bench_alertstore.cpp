@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <malloc.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -125,6 +126,10 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    // The generated rows are gone; give their memory back, or the children
+    // started next would count it as theirs (a spawned child starts with
+    // its parent's resident pages until it runs the program).
+    malloc_trim(0);
     double s = 0, mb = 0;
     if (!runChild({cli, QStringLiteral("log"), QStringLiteral("import"), QStringLiteral("--csv"), csv}, &s, &mb))
         return 1;

@@ -28,7 +28,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QSet>
 #include <QTimeZone>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <vector>
@@ -370,9 +373,15 @@ int runAudit(const Options &o, const QDate &today)
     collector.setReceivers(names);
     collector.setExcluded(o.excluded);
     collector.setToday(today);
+    // Only the rows that can matter are read: those from a month before the
+    // period (its first week and month are audited whole) to a month after
+    // it or today, and before them each receiver's first row and its last
+    // RWT, RMT and alert.
     AlertQuery q;
     q.receivers = names;
     q.tests = false;   // a test recording never counts
+    q.from = o.from.addDays(-32);
+    q.to = std::max(o.to, today).addDays(32);
     // Weeks and months follow each receiver's own zone where the database
     // knows it: a row then counts on the receiver's local date, whatever
     // offset the computer that logged it had.
@@ -381,17 +390,38 @@ int runAudit(const Options &o, const QDate &today)
     for (const StoredReceiver &r : store.receivers(false, &why))
         if (!r.zone.isEmpty() && QTimeZone(r.zone.toUtf8()).isValid())
             zones.insert(r.name, QTimeZone(r.zone.toUtf8()));
+    const auto add = [&](const StoredAlert &a) {
+        const auto zone = zones.constFind(a.entry.receiver);
+        if (zone == zones.constEnd()) {
+            collector.add(a.entry);
+        } else {
+            AlertLogEntry e = a.entry;
+            const QDateTime there = e.localTime.toTimeZone(zone.value());
+            e.localTime = QDateTime(there.date(), there.time(), Qt::OffsetFromUTC, there.offsetFromUtc());
+            collector.add(e);
+        }
+        return true;
+    };
+    AlertQuery before;
+    before.receivers = names;
+    before.tests = false;
+    // Up to a day after the window's first date in UTC, so that no row
+    // whose own date is before the window falls between the two questions
+    // (offsets reach a day at most); a row both return is taken once.
+    before.ids = store.rowsBefore(names, QDateTime(q.from, QTime(0, 0), Qt::UTC).toSecsSinceEpoch() + 86400, &why);
+    const QSet<qint64> taken(before.ids.cbegin(), before.ids.cend());
+    if (!why.isEmpty()) {
+        err << "log: " << why << '\n';
+        return 1;
+    }
+    if (!names.isEmpty() && !before.ids.isEmpty() && !store.forEachAlert(before, add, &why)) {
+        err << "log: " << why << '\n';
+        return 1;
+    }
     if (!names.isEmpty() && !store.forEachAlert(q, [&](const StoredAlert &a) {
-            const auto zone = zones.constFind(a.entry.receiver);
-            if (zone == zones.constEnd()) {
-                collector.add(a.entry);
-            } else {
-                AlertLogEntry e = a.entry;
-                const QDateTime there = e.localTime.toTimeZone(zone.value());
-                e.localTime = QDateTime(there.date(), there.time(), Qt::OffsetFromUTC, there.offsetFromUtc());
-                collector.add(e);
-            }
-            return true;
+            if (taken.contains(a.id))
+                return true;
+            return add(a);
         }, &why)) {
         err << "log: " << why << '\n';
         return 1;

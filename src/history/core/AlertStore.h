@@ -94,6 +94,8 @@ struct AlertQuery {
     // rows counted so far from one step to the next.
     qint64 afterId = 0;
     int limit = 0;
+    // Only these rows (ids), when not empty.
+    QList<qint64> ids;
     qint64 *lastId = nullptr;
     QHash<QString, QHash<qint64, int>> *merged = nullptr;
 };
@@ -148,6 +150,10 @@ public:
     bool forEachAlert(const AlertQuery &q, const std::function<bool(const StoredAlert &)> &row,
                       QString *error);
     QList<AlertLogEntry> alerts(const AlertQuery &q, QString *error);
+    // For an audit that reads only the rows from `fromUtc` on: per receiver
+    // of the names (and those merged into them) the rows before it that
+    // still matter, its first row and its last RWT, RMT and alert. Ids.
+    QList<qint64> rowsBefore(const QStringList &receivers, qint64 fromUtc, QString *error);
     qint64 alertCount(QString *error = nullptr);
 
     // --- transfers

@@ -46,6 +46,13 @@ AlertStore::Import AlertStore::importCsv(const QString &alertLog, const QString 
         return out;
     if (!d->begin(&out.error))
         return out;
+    // A bigger page cache for the one long transaction (64 MB at most),
+    // back to the default after it.
+    d->exec(QStringLiteral("PRAGMA cache_size = -65536"), nullptr);
+    struct CacheBack {
+        AlertStore::Private *d;
+        ~CacheBack() { d->exec(QStringLiteral("PRAGMA cache_size = -2000"), nullptr); }
+    } cacheBack{d.get()};
     auto failed = [&]() {
         d->rollback();
         out.rows = out.transfers = 0;
@@ -78,7 +85,7 @@ AlertStore::Import AlertStore::importCsv(const QString &alertLog, const QString 
         const qint64 id = idOf(name);
         if (!id)
             return failed();
-        if (!d->insertAlert(next++, id, e, false, 0, QString(), &hash, &out.error))
+        if (!d->insertAlert(next++, id, e, false, 0, QString(), seen, &hash, &out.error))
             return failed();
         ++out.rows;
     }

@@ -71,6 +71,7 @@ struct AlertStore::Private {
     bool chainTail(QString *hash, qint64 *nextId, QString *error);
     // Inside a transaction: adds one row to the chain; *hash is the last
     // hash before and after.
+    // `loggedAt` is the transaction's time (UTC), the same for its rows.
     bool insertAlert(qint64 id, qint64 receiverId, const AlertLogEntry &e, bool test, qint64 frequencyHz,
-                     const QString &transmitter, QString *hash, QString *error);
+                     const QString &transmitter, const QString &loggedAt, QString *hash, QString *error);
 };

@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <map>
 
 using namespace alertstore;
@@ -86,14 +87,14 @@ bool AlertStore::Private::chainTail(QString *hash, qint64 *nextId, QString *erro
 }
 
 bool AlertStore::Private::insertAlert(qint64 id, qint64 receiverId, const AlertLogEntry &e, bool test,
-                                      qint64 frequencyHz, const QString &transmitter, QString *hash, QString *error)
+                                      qint64 frequencyHz, const QString &transmitter, const QString &loggedAt,
+                                      QString *hash, QString *error)
 {
     const QString local = timeText(e.localTime);
     const qint64 utc = e.localTime.toSecsSinceEpoch();
     const QString cls = EventClassName(e.cls);
     const QString locations = e.locations.join(QLatin1Char(' '));
     const QString heard = timeText(e.heard);
-    const QString loggedAt = nowText();
     const QString comma(QLatin1Char(','));
     // The canonical bytes: each column as SQLite's quote() writes it, in
     // the order of ChainColumns, separated by commas.
@@ -147,7 +148,8 @@ AlertStore::Append AlertStore::appendAlerts(const QString &receiverName, Receive
         out.added.clear();
         return out;
     };
-    const qint64 id = d->ensureReceiver(receiverName, kind, device, QString(), nowText(), &out.error);
+    const QString now = nowText();
+    const qint64 id = d->ensureReceiver(receiverName, kind, device, QString(), now, &out.error);
     if (!id)
         return failed();
     bool ok = false;
@@ -210,7 +212,7 @@ AlertStore::Append AlertStore::appendAlerts(const QString &receiverName, Receive
                 continue;
             }
         }
-        if (!d->insertAlert(next++, id, a, test, frequencyHz, transmitter, &hash, &out.error))
+        if (!d->insertAlert(next++, id, a, test, frequencyHz, transmitter, now, &hash, &out.error))
             return failed();
         AlertLogEntry added = a;
         added.receiver = receiverName;
@@ -253,6 +255,12 @@ bool AlertStore::forEachAlert(const AlertQuery &query, const std::function<bool(
         where << QStringLiteral("test = 0");
     if (query.afterId > 0)
         where << QStringLiteral("id > %1").arg(query.afterId);
+    if (!query.ids.isEmpty()) {
+        QStringList only;
+        for (const qint64 id : query.ids)
+            only << QString::number(id);
+        where << QStringLiteral("id IN (%1)").arg(only.join(QLatin1Char(',')));
+    }
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT %1 FROM alerts WHERE %2 ORDER BY id%3")
@@ -303,6 +311,45 @@ QList<AlertLogEntry> AlertStore::alerts(const AlertQuery &q, QString *error)
         out << a.entry;
         return true;
     }, error);
+    return out;
+}
+
+QList<qint64> AlertStore::rowsBefore(const QStringList &receivers, qint64 fromUtc, QString *error)
+{
+    QList<qint64> out;
+    bool ok = false;
+    const QHash<qint64, Private::Group> groups = d->groups(error, &ok);
+    if (!ok)
+        return out;
+    // Each an index seek on (receiver_id, utc).
+    const QStringList sql{
+        QStringLiteral("SELECT id FROM alerts WHERE receiver_id = ? AND utc < ? AND test = 0 ORDER BY utc, id LIMIT 1"),
+        QStringLiteral("SELECT id FROM alerts WHERE receiver_id = ? AND utc < ? AND test = 0 ORDER BY utc DESC, id DESC LIMIT 1"),
+        QStringLiteral("SELECT id FROM alerts WHERE receiver_id = ? AND utc < ? AND test = 0 AND code = 'RWT'"
+                       " ORDER BY utc DESC, id DESC LIMIT 1"),
+        QStringLiteral("SELECT id FROM alerts WHERE receiver_id = ? AND utc < ? AND test = 0 AND code = 'RMT'"
+                       " ORDER BY utc DESC, id DESC LIMIT 1"),
+    };
+    QSet<qint64> seen;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+        if (!receivers.isEmpty() && !receivers.contains(it.value().name))
+            continue;
+        for (const QString &text : sql) {
+            QSqlQuery q(d->db);
+            q.prepare(text);
+            q.addBindValue(it.key());
+            q.addBindValue(fromUtc);
+            if (!q.exec()) {
+                d->fail(error, q.lastError());
+                return {};
+            }
+            if (q.next() && !seen.contains(q.value(0).toLongLong())) {
+                seen.insert(q.value(0).toLongLong());
+                out << q.value(0).toLongLong();
+            }
+        }
+    }
+    std::sort(out.begin(), out.end());
     return out;
 }
 
