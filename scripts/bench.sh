@@ -126,6 +126,17 @@ for b in ShowMillionRows:"\`log show\`" AuditMillionRows:"\`log audit\` over two
   row "alert log of 1,000,000 rows: ${b#*:}" "$(pick "$figures" "$name/iterations:1/manual_time"), ${peak:-?} MB resident at most"
 done
 
+# The alert database: a million rows imported from CSV, questions on it,
+# four writers at once and writers killed at random moments.
+figures=$(run bench_alertstore)
+for k in import_1m_rows:"import of a 1,000,000-row CSV" show_one_receiver_month:"\`log show\` of one receiver's month" \
+         audit_one_year:"\`log audit\` of a year" rename:"\`log rename\`" verify_1m_rows:"\`log verify\`" \
+         window_model_open_1m_rows:"Alert Log window's model, open"; do
+  row "alert database of 1,000,000 rows: ${k#*:}" "$(awk -F': ' -v n="${k%%:*}" '$1 == n {print $2}' <<<"$figures")"
+done
+row "alert database: four writers at once" "$(awk -F': ' '/^four_writers/ {print $1 ": " $2}' <<<"$figures")"
+row "alert database: writers killed with SIGKILL" "$(awk -F': ' '/^killed_writers/ {print $2}' <<<"$figures")"
+
 # The county map.
 figures=$(gbench bench_map)
 row "county map: loading the boundary data" "$(pick "$figures" BM_LoadBoundaries)"

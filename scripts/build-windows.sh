@@ -105,6 +105,30 @@ patch_qtbase() { # source folder
   fi
 }
 
+# The alert database needs Qt SQL and its SQLite plug-in. Qt's own copy of
+# SQLite (src/3rdparty/sqlite) may be stripped from Debian's source; then
+# SQLite is cross-built from Debian's sqlite3 source (its amalgamation is
+# made with the host's tclsh) into the same prefix, and Qt uses it.
+sqlite_options() { # qtbase source folder -> prints the cmake options
+  if [ -f "$1/src/3rdparty/sqlite/sqlite3.c" ]; then
+    echo "-DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=OFF"
+    return 0
+  fi
+  if [ ! -f "$qt_prefix/lib/libsqlite3.a" ]; then
+    local src
+    src=$(unpack "$(fetch_source sqlite3)")
+    log "cross-building SQLite from $src"
+    mkdir -p "$work/build-sqlite"
+    (cd "$work/build-sqlite" && "$src/configure" --host="$triple" --prefix="$qt_prefix" --disable-shared \
+      --disable-tcl --disable-readline >/dev/null && make sqlite3.c >/dev/null &&
+      $triple-gcc -O2 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_THREADSAFE=1 -c sqlite3.c -o sqlite3.o &&
+      $triple-ar rcs "$qt_prefix/lib/libsqlite3.a" sqlite3.o &&
+      mkdir -p "$qt_prefix/include" && cp sqlite3.h "$qt_prefix/include/") >&2
+  fi
+  echo "-DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON" \
+    "-DSQLite3_INCLUDE_DIR=$qt_prefix/include -DSQLite3_LIBRARY=$qt_prefix/lib/libsqlite3.a"
+}
+
 stage_qt() {
   if [ -f "$qt_prefix/.complete" ]; then
     log "Qt $qt_version for Windows is in $qt_prefix"
@@ -120,8 +144,10 @@ stage_qt() {
     -DCMAKE_INSTALL_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
     -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/cmake"
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON)
-  cmake -S "$src" -B "$work/build-qtbase" "${common[@]}" \
-    -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no \
+  local sqlite
+  read -r -a sqlite <<<"$(sqlite_options "$src")"
+  cmake -S "$src" -B "$work/build-qtbase" "${common[@]}" "${sqlite[@]}" \
+    -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no \
     -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_icu=OFF -DFEATURE_openssl=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF \
     -DFEATURE_freetype=ON -DFEATURE_system_freetype=OFF -DFEATURE_harfbuzz=ON -DFEATURE_system_harfbuzz=OFF \
@@ -190,11 +216,11 @@ stage_files() {
   cp -r "$build_dir/bin/States" "$stage_dir/"
   cp -r "$build_dir/bin/help" "$stage_dir/"
   local m
-  for m in Core Gui Widgets Network PrintSupport Multimedia; do
+  for m in Core Gui Widgets Network PrintSupport Sql Multimedia; do
     [ -f "$qt_prefix/bin/Qt6$m.dll" ] && cp "$qt_prefix/bin/Qt6$m.dll" "$stage_dir/"
   done
   local dir
-  for dir in platforms styles imageformats printsupport tls multimedia; do
+  for dir in platforms styles imageformats printsupport tls multimedia sqldrivers; do
     if [ -d "$qt_prefix/plugins/$dir" ]; then
       mkdir -p "$stage_dir/$dir"
       cp "$qt_prefix/plugins/$dir/"*.dll "$stage_dir/$dir/"
@@ -265,7 +291,7 @@ run_wine_tests() {
     # The tests find the DLLs and plug-ins beside them.
     cp -n "$stage_dir/"*.dll "$qt_prefix/bin/"Qt6Test.dll "$build_dir/tests/" 2>/dev/null || true
     local d
-    for d in platforms styles imageformats printsupport tls multimedia; do
+    for d in platforms styles imageformats printsupport tls multimedia sqldrivers; do
       [ -d "$stage_dir/$d" ] && cp -rn "$stage_dir/$d" "$build_dir/tests/"
     done
     if (cd "$build_dir/tests" && QT_QPA_PLATFORM=offscreen NX_BINARY_DIR="$build_dir" NX_SOURCE_DIR="$root" \

@@ -14,7 +14,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
   qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-documentation-tools
-  qt6-qpa-plugins libqt6svg6 libqt6sql6-sqlite libgl-dev
+  qt6-qpa-plugins libqt6svg6 libqt6sql6-sqlite sqlite3 libgl-dev
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb x11-utils desktop-file-utils poppler-utils multimon-ng python3 ser2net

@@ -78,26 +78,27 @@ void TestAlertPath::path_data()
     QTest::newRow("its history is logged under that name")
         << "nx4400c-cli log show --receiver office" << 0 << "RWT";
     QTest::newRow("the transfer log names it too")
-        << "cut -d, -f2,3 ~/.local/share/NX4400C/alerts-transfers.csv | tail -1" << 0 << "^office,ok";
+        << "sqlite3 ~/.local/share/NX4400C/alerts.db 'SELECT r.name, t.ok FROM transfers t JOIN receivers r"
+           " ON r.id = t.receiver_id ORDER BY t.id DESC LIMIT 1'" << 0 << "^office\\|1$";
     QTest::newRow("the monitor hears the warning the receiver missed")
         << "nx4400c-cli monitor --wav heard.wav" << 0 << "TOR";
     QTest::newRow("one row for the message, with its whole header")
-        << "grep -c -F -e '@HEADER' ~/.local/share/NX4400C/alerts.csv" << 0 << "^1$";
+        << "nx4400c-cli log show | grep -c -F -e '@HEADER'" << 0 << "^1$";
     QTest::newRow("the log shows the monitor's row")
         << "nx4400c-cli log show --receiver monitor:wav" << 0 << "TOR";
     QTest::newRow("hearing the recording again adds no row")
-        << "nx4400c-cli monitor --wav heard.wav >/dev/null && grep -c -F -e '@HEADER' ~/.local/share/NX4400C/alerts.csv"
+        << "nx4400c-cli monitor --wav heard.wav >/dev/null && nx4400c-cli log show | grep -c -F -e '@HEADER'"
         << 0 << "^1$";
     QTest::newRow("the cross-check finds what the receiver missed")
         << "nx4400c-cli log crosscheck --receiver office" << 1 << "TOR";
     QTest::newRow("the audit refuses a receiver the log does not name")
-        << "nx4400c-cli log audit --from @TODAY --exclude library" << 2 << "names no receiver \"library\"";
+        << "nx4400c-cli log audit --from @TODAY --exclude library" << 1 << "knows no receiver \"library\"";
     QTest::newRow("the receiver moves to a new name")
         << "nx4400c-cli log rename office gym" << 0 << "";
     QTest::newRow("its history follows the new name")
         << "nx4400c-cli log show --receiver gym" << 0 << "RWT";
     QTest::newRow("the monitor's row is kept whole through the rename")
-        << "grep -c -F -e '@HEADER' ~/.local/share/NX4400C/alerts.csv" << 0 << "^1$";
+        << "nx4400c-cli log show | grep -c -F -e '@HEADER'" << 0 << "^1$";
     QTest::newRow("the cross-check still finds the warning under the new name")
         << "nx4400c-cli log crosscheck --receiver gym" << 1 << "TOR";
     QTest::newRow("the old name is gone from the log")

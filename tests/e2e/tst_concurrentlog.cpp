@@ -6,6 +6,7 @@
 // so an alert heard by two receivers is two rows. After every round each
 // receiver's alert is in the log exactly once, and the four runs together
 // say they added exactly the round's new rows.
+#include "support/AlertRecordRead.h"
 #include "support/VirtualReceiver.h"
 
 #include "history/core/AlertLog.h"
@@ -153,7 +154,7 @@ void TestConcurrentLog::fourRunsIntoOneLog()
         // Every alert once: no row twice, none missing, none made up.
         AlertLogContent content;
         QString why;
-        QVERIFY2(ReadAlertLog(log, &content, &why, false), qPrintable(why));
+        QVERIFY2(ReadAlertRecord(log, &content, &why, false), qPrintable(why));
         QCOMPARE(content.skipped, 0);
         QSet<QString> logged;
         for (const AlertLogEntry &e : std::as_const(content.entries)) {

@@ -3,6 +3,7 @@
 // transfers from the main window against the virtual receiver log each alert
 // once, and "Log Every Transfer" turned off logs nothing.
 
+#include "support/AlertRecordRead.h"
 #include "support/GuiDriver.h"
 #include "support/VirtualReceiver.h"
 
@@ -69,7 +70,7 @@ void TestEditorLog::repeatedTransfersLogEachAlertOnce()
             alerts = AlertLogEntries(ctx.historySource()).size();
         AlertLogContent log;
         QString why;
-        QVERIFY2(ReadAlertLog(ctx.alertLogPath, &log, &why), qPrintable(why));
+        QVERIFY2(ReadAlertRecord(ctx.alertLogPath, &log, &why), qPrintable(why));
         // The receiver's history does not change between the transfers:
         // the second and third add nothing.
         QCOMPARE(log.entries.size(), alerts);

@@ -2,6 +2,7 @@
 // A fleet engineer's day without the editor: from an empty home, only
 // nx4400c-cli and four virtual receivers. The rows run in order on one
 // machine, each building on the ones before, as the engineer types them.
+#include "support/AlertRecordRead.h"
 #include "support/Headless.h"
 
 #include <QDate>
@@ -88,8 +89,8 @@ void TestHeadless::day_data()
     QTest::newRow("ports set onto a missing adapter warns") << "nx4400c-cli ports set 2 /dev/ttyUSB7" << 0 << "does not exist" << "";
     QTest::newRow("ports set 2 auto") << "nx4400c-cli ports set 2 auto" << 0 << "\\(automatic\\)" << "";
     QTest::newRow("single transfer into the default log")
-        << "nx4400c-cli transfer > history.txt && head -1 ~/.local/share/NX4400C/alerts.csv" << 0
-        << "^LocalDateTime,.*,Receiver,Locations,Header,Heard,Note\\n[\\s\\S]*added to .*/\\.local/share/NX4400C/alerts\\.csv" << "";
+        << "nx4400c-cli transfer > history.txt && nx4400c-cli log show | head -1" << 0
+        << "^LocalDateTime,.*,Receiver,Locations,Header,Heard,Note\\n[\\s\\S]*added to .*/\\.local/share/NX4400C/alerts\\.db" << "";
     QTest::newRow("a batch of three into the same log")
         << "nx4400c-cli transfer --device @2 --device @3 --device @4 --json" << 0
         << "\"result\": \"ok\"[\\s\\S]*\"result\": \"ok\"[\\s\\S]*\"result\": \"ok\"" << "";
@@ -98,11 +99,11 @@ void TestHeadless::day_data()
            "grep '^=== Transfer on' t.txt" << 0 << "^0\\n=== Transfer on @2 [\\s\\S]*Negotiating @2\\n" << "";
     // A port number names its device, as the log's Receiver column does.
     QTest::newRow("result lines name receivers as the log does")
-        << "nx4400c-cli transfer --port 1 --device @2 --csv batch.csv && cut -d, -f7 batch.csv | sort -u" << 0
+        << "nx4400c-cli transfer --port 1 --device @2 --csv batch.csv && nx4400c-cli log show --csv batch.csv | cut -d, -f7 | sort -u" << 0
         << "^@1\\t2\\.05\\tok\\t.*\\n@2\\t2\\.05\\tok\\t[\\s\\S]*^@1\\n@2\\nReceiver\\n" << "";
     QTest::newRow("a --devices file of one line is a single transfer")
         << "echo @3 > one.devices && nx4400c-cli transfer --devices one.devices" << 0
-        << "NX-4400C Weather Receiver with SAME[\\s\\S]*new alert\\(s\\) added to .*alerts\\.csv" << "";
+        << "NX-4400C Weather Receiver with SAME[\\s\\S]*new alert\\(s\\) added to .*alerts\\.db" << "";
     // The machine-readable output keeps to its published schema.
     QTest::newRow("transfer --json keeps to its schema")
         << "nx4400c-cli transfer --json --device @1 > t.json; nx4400c-cli transfer --json --device @1 --device @2 > b.json; "
@@ -121,7 +122,7 @@ void TestHeadless::day_data()
            "2026-03-06T09:30:00-05:00,WXR,TOR,Tornado Warning,Warning,00:30\\n' > old.csv && "
            "nx4400c-cli log upgrade old.csv --receiver office && head -1 old.csv" << 0 << "Length,Receiver" << "log upgrade";
     QTest::newRow("a batch appends to the upgraded log")
-        << "nx4400c-cli transfer --csv old.csv --device @2 --device @3 --device @4 && grep -c ',@4,,,,$' old.csv" << 0
+        << "nx4400c-cli transfer --csv old.csv --device @2 --device @3 --device @4 && nx4400c-cli log show --csv old.csv | grep -c ',@4,,,,$'" << 0
         << "^[1-9][0-9]*$[\\s\\S]*3 of 3 receiver\\(s\\) programmed" << "log upgrade";
 }
 
@@ -166,9 +167,10 @@ void TestHeadless::day()
     if (QTest::currentDataTag() == QLatin1String("single transfer into the default log")) {
         // The times follow the time zone set two rows above (Mountain
         // time, with or without daylight saving).
-        QFile log(m->defaultLog());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray rows = log.readAll();
+        AlertLogContent record;
+        QString why;
+        QVERIFY2(ReadAlertRecord(m->defaultLog(), &record, &why, false), qPrintable(why));
+        const QByteArray rows = AlertLogTextFor(record.entries, AlertLogLayoutCurrent);
         QVERIFY2(rows.contains("-07:00,WXR,RWT") || rows.contains("-06:00,WXR,RWT"), rows.constData());
         QVERIFY(QFile::exists(m->path(QStringLiteral("history.txt"))));
     }

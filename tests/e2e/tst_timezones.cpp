@@ -3,6 +3,7 @@
 // TimeZoneName=America/Denver every computer shows the same rows, each with
 // Denver's daylight time at the alert's own date; without it, daylight time
 // is the computer's of today, so the three computers disagree.
+#include "support/AlertRecordRead.h"
 #include "support/Headless.h"
 
 #include <QRegularExpression>
@@ -54,14 +55,14 @@ QString TestTimeZones::readAs(const QString &tz, const QString &log)
     const ShellRun r = m->run(QStringLiteral("TZ=%1 nx4400c-cli transfer --device %2 --csv %3").arg(tz, m_link, log));
     if (r.exitCode != 0)
         return QStringLiteral("failed: ") + r.err;
-    QFile f(m->path(log));
-    if (!f.open(QIODevice::ReadOnly))
+    AlertLogContent record;
+    if (!ReadAlertRecord(m->path(log), &record, nullptr, false))
         return QStringLiteral("no log");
     // The rows, without the file's save date: that is the computer's own
     // date, which differs between the zones for some hours of each day.
     QString rows = r.out;
     rows.remove(QRegularExpression(QStringLiteral("File Save Date: [^\n]*\n")));
-    return rows + QStringLiteral("\n--- log ---\n") + QString::fromUtf8(f.readAll());
+    return rows + QStringLiteral("\n--- log ---\n") + QString::fromUtf8(AlertLogTextFor(record.entries, AlertLogLayoutCurrent));
 }
 
 void TestTimeZones::sameRowsOnEveryComputer()

@@ -8,6 +8,7 @@
 #include "support/TestEnv.h"
 
 #include "history/core/AlertLogModel.h"
+#include "history/core/AlertStore.h"
 #include "history/gui/AlertLogView.h"
 #include "history/gui/frmAlertLog.h"
 
@@ -54,6 +55,7 @@ private slots:
     void bigLogLoadsInSteps_data();
     void bigLogLoadsInSteps();
     void monitorRowsShowWhatWasHeard();
+    void databaseOf100000Rows();
 
 private:
     QTemporaryDir m_dir;
@@ -479,6 +481,64 @@ void TestAlertLogWindow::monitorRowsShowWhatWasHeard()
             headings << cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name);
     for (const QString &name : {QStringLiteral("Locations"), QStringLiteral("Heard"), QStringLiteral("Note")})
         QVERIFY2(headings.contains(name), qPrintable(headings.join(QLatin1Char('|'))));
+}
+
+void TestAlertLogWindow::databaseOf100000Rows()
+{
+    // The window on the alert database a writer made: 100,000 rows of two
+    // receivers, one of them renamed since (its rows follow the new name).
+    QList<AlertLogEntry> rows = generatedAlerts(100000, SkippedWeeks, SkippedMonths);
+    for (int i = 0; i < rows.size(); ++i)
+        rows[i].receiver = i % 2 ? QStringLiteral("north") : QStringLiteral("/dev/ttyUSB0");
+    const QString csv = m_dir.filePath(QStringLiteral("big.csv"));
+    {
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(AlertLogTextFor(rows, AlertLogLayoutCurrent));
+    }
+    const QString db = AlertStore::PathForLog(csv);
+    {
+        AlertStore store;
+        QString why;
+        QVERIFY2(store.open(db, true, &why), qPrintable(why));
+        QVERIFY2(store.importCsv(csv, QString(), QString()).ok, "import");
+        QVERIFY(store.rename(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("south"), false, &why)
+                == AlertStore::RenameResult::Done);
+    }
+    ScriptedPrompter prompter;
+    FakeClock clock(QDateTime(QDate(2026, 4, 15), QTime(12, 0)));
+    frmAlertLog w(csv, prompter, clock);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (w.isLoading())
+        QVERIFY(QSignalSpy(&w, &frmAlertLog::loadFinished).wait(60000));
+    auto *table = w.findChild<QTableView *>(QStringLiteral("tblAlerts"));
+    QCOMPARE(table->model()->rowCount(), 100000);
+    QVERIFY(!table->isColumnHidden(AlertLogModel::ReceiverColumn));
+    // Filter: one receiver's warnings.
+    w.findChild<QComboBox *>(QStringLiteral("cboClass"))->setCurrentIndex(1);   // Warning
+    QTest::keyClicks(w.findChild<QLineEdit *>(QStringLiteral("txtFilter")), QStringLiteral("south"));
+    const int shown = table->model()->rowCount();
+    QVERIFY(shown > 0 && shown < 50000);
+    for (int r = 0; r < std::min(shown, 200); ++r) {
+        QCOMPARE(table->model()->index(r, AlertLogModel::ReceiverColumn).data().toString(), QStringLiteral("south"));
+        QCOMPARE(table->model()->index(r, 0).data(AlertLogModel::EventClassRole).toInt(), int(EventClass::Warning));
+    }
+    // Sort by event, then by time again.
+    table->sortByColumn(AlertLogModel::EventColumn, Qt::AscendingOrder);
+    for (int r = 1; r < std::min(shown, 500); ++r)
+        QVERIFY(QString::compare(table->model()->index(r - 1, AlertLogModel::EventColumn).data().toString(),
+                                 table->model()->index(r, AlertLogModel::EventColumn).data().toString(),
+                                 Qt::CaseInsensitive) <= 0);
+    grab(&w, QStringLiteral("alertlog-database-100000"));
+    // What the table shows reaches a screen reader.
+    QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(table);
+    QVERIFY(cell);
+    QAccessibleTableInterface *t = cell->tableInterface();
+    QVERIFY(t);
+    QAccessibleInterface *first = t->cellAt(0, AlertLogModel::ReceiverColumn);
+    QVERIFY(first);
+    QCOMPARE(first->text(QAccessible::Name), QStringLiteral("south"));
 }
 
 QTEST_MAIN(TestAlertLogWindow)

@@ -186,7 +186,7 @@ void TestRequiredTests::commandLine_data()
     QTest::newRow("no from") << QStringList{"--to", "2026-03-01"} << 2 << QString();
     QTest::newRow("bad format") << QStringList{"--from", "2026-03-01", "--format", "xml"} << 2 << QString();
     QTest::newRow("unknown option") << QStringList{"--from", "2026-03-01", "--fast"} << 2 << QString();
-    QTest::newRow("missing log") << QStringList{"--from", "2026-03-01", "--csv", "/nonexistent/alerts.csv"} << 2
+    QTest::newRow("missing log") << QStringList{"--from", "2026-03-01", "--csv", "/nonexistent/alerts.csv"} << 1
                                  << QString();
 }
 
@@ -200,7 +200,7 @@ struct LogRun {
     QByteArray out;
     QString err;
 };
-LogRun runOnLog(const QByteArray &logText, QStringList args, bool nameLog)
+LogRun runOnLog(const QByteArray &logText, QStringList args, bool nameLog, const QByteArray &transfers = {})
 {
     LogRun r;
     QTemporaryDir dir;
@@ -209,6 +209,11 @@ LogRun runOnLog(const QByteArray &logText, QStringList args, bool nameLog)
     if (!f.open(QIODevice::WriteOnly) || f.write(logText) != logText.size())
         return r;
     f.close();
+    if (!transfers.isEmpty()) {
+        QFile t(dir.filePath(QStringLiteral("alerts-transfers.csv")));
+        if (!t.open(QIODevice::WriteOnly) || t.write(transfers) != transfers.size())
+            return r;
+    }
     if (nameLog)
         args << QStringLiteral("--csv") << logFile;
     QProcess p;
@@ -389,19 +394,23 @@ void TestRequiredTests::fleetCommandLine_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");   // a pattern standard output must match
     const QStringList audit{"log", "audit", "--from", "2026-03-01", "--to", "2026-03-21"};
+    const QStringList withMonitors = audit + QStringList{"--monitors"};
+    // Monitors owe tests only when asked for.
+    QTest::newRow("audit leaves the monitors out") << audit << 0 << "Receivers: 2, 0 with a gap\\n(?!(.|\\n)*Monitors)";
     QTest::newRow("audit names the monitor in its own group")
-        << audit << 1 << "Receivers: 2, 0 with a gap\\n(.|\\n)*Monitors: 1, 1 with a gap.*\\n\\nMonitor monitor:hw:2: GAPS\\n  Weeks without .*: 1 of 3\\n    Sun 2026-03-15";
+        << withMonitors << 1 << "Receivers: 2, 0 with a gap\\n(.|\\n)*Monitors: 1, 1 with a gap.*\\n\\nMonitor monitor:hw:2: GAPS\\n  Weeks without .*: 1 of 3\\n    Sun 2026-03-15";
     QTest::newRow("audit without the monitor") << audit + QStringList{"--exclude", "monitor:hw:2"} << 0
                                                << "Receivers: 2, 0 with a gap\\n";
-    QTest::newRow("audit, --exclude of a name the log lacks") << audit + QStringList{"--exclude", "monitor:hw:9"} << 2 << "^$";
-    QTest::newRow("audit, --receiver the log lacks") << audit + QStringList{"--receiver", "/dev/ttyUSB9"} << 2 << "^$";
-    QTest::newRow("audit csv") << audit + QStringList{"--format", "csv"} << 1
+    QTest::newRow("audit, --exclude of a name the log lacks") << audit + QStringList{"--exclude", "monitor:hw:9"} << 1 << "^$";
+    QTest::newRow("audit, --receiver the log lacks") << audit + QStringList{"--receiver", "/dev/ttyUSB9"} << 1 << "^$";
+    QTest::newRow("show, --receiver the log lacks") << QStringList{"log", "show", "--receiver", "nosuch"} << 1 << "^$";
+    QTest::newRow("audit csv") << withMonitors + QStringList{"--format", "csv"} << 1
                                << "^Receiver,Kind,Test,Start,End,Status,Tests\\n(.|\\n)*monitor:hw:2,week,RWT,2026-03-15,2026-03-21,missing,0";
     QTest::newRow("audit of the others") << audit + QStringList{"--receiver", "/dev/ttyUSB0", "--receiver=rfc2217://rack:4001"}
                                          << 0 << "Receivers: 2, 0 with a gap";
-    QTest::newRow("audit json") << audit + QStringList{"--json"} << 1
+    QTest::newRow("audit json") << withMonitors + QStringList{"--json"} << 1
                                 << "^\\{\"schema\":\"nx4400c-log-audit\",\"version\":2,.*\"receiver\":\"monitor:hw:2\",\"kind\":\"monitor\"";
-    QTest::newRow("audit openmetrics") << audit + QStringList{"--format", "openmetrics"} << 1
+    QTest::newRow("audit openmetrics") << withMonitors + QStringList{"--format", "openmetrics"} << 1
                                        << "nx4400c_missing_weekly_tests\\{receiver=\"monitor:hw:2\"\\} 1\\n";
     QTest::newRow("show one receiver") << QStringList{"log", "show", "--receiver", "monitor:hw:2", "--code", "RWT"} << 0
                                        << "^LocalDateTime.*,Receiver,Locations,Header,Heard,Note\\n2026-03-11T11:00:00-04:00,[^\\n]*,monitor:hw:2,,,,\\n$";
@@ -429,7 +438,9 @@ void TestRequiredTests::fleetCommandLine()
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString::fromUtf8(out) + err));
     QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(out)).hasMatch(), out.constData());
     if (exitCode == 2)   // the option at fault is named
-        QVERIFY2(err.contains(QRegularExpression(QStringLiteral("--(from|to)|--receiver|names no receiver"))), qPrintable(err));
+        QVERIFY2(err.contains(QRegularExpression(QStringLiteral("--(from|to)|--receiver"))), qPrintable(err));
+    if (out.isEmpty() && exitCode == 1)   // so is the receiver no one knows
+        QVERIFY2(err.contains(QLatin1String("knows no receiver")), qPrintable(err));
     if (args.contains(QStringLiteral("--json"))) {
         QJsonParseError e;
         const QJsonDocument doc = QJsonDocument::fromJson(out, &e);
@@ -470,6 +481,7 @@ void TestRequiredTests::crossCheckCommandLine_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
+    QTest::addColumn<QByteArray>("transfers");   // the transfer log beside the alert log
     // The receiver in Cuyahoga (039035) had its weekly test; what else it recorded varies.
     QList<AlertLogEntry> base = fleetLog({"2026-03-11T11:00:00-04:00 RWT /dev/ttyUSB0"});
     AlertLogEntry recorded = base.first();
@@ -478,19 +490,26 @@ void TestRequiredTests::crossCheckCommandLine_data()
     const QStringList check{"log", "crosscheck", "--receiver", "/dev/ttyUSB0"};
     QTest::newRow("heard for its county, not in its history")
         << base + QList{heardTornado("039035")} << check << 1
-        << "heard but not recorded: 2026-03-12T15:00:00Z WXR TOR \\(Tornado Warning\\) by monitor:hw:1\\n1 heard, 1 for this receiver, 1 not recorded";
+        << "heard but not recorded: 2026-03-12T15:00:00Z WXR TOR \\(Tornado Warning\\) by monitor:hw:1\\n1 heard, 1 for this receiver, 1 not recorded" << QByteArray();
     QTest::newRow("heard and recorded") << base + QList{recorded, heardTornado("039035")} << check << 0
-                                        << "^Receiver /dev/ttyUSB0\\n1 heard, 1 for this receiver, 0 not recorded\\n$";
+                                        << "^Receiver /dev/ttyUSB0\\n1 heard, 1 for this receiver, 0 not recorded\\n$" << QByteArray();
     QTest::newRow("heard for another county") << base + QList{heardTornado("039055")} << check << 0
-                                              << "1 heard, 0 for this receiver, 0 not recorded";
+                                              << "1 heard, 0 for this receiver, 0 not recorded" << QByteArray();
     QTest::newRow("one receiver needs no name") << base + QList{heardTornado("039035")}
-                                                << QStringList{"log", "crosscheck"} << 1 << "1 not recorded";
+                                                << QStringList{"log", "crosscheck"} << 1 << "1 not recorded" << QByteArray();
     QTest::newRow("outside the dates") << base + QList{heardTornado("039035")} << check + QStringList{"--from", "2026-03-13"}
-                                       << 0 << "0 heard";
+                                       << 0 << "0 heard" << QByteArray();
     QTest::newRow("json") << base + QList{heardTornado("039035")} << check + QStringList{"--json"} << 1
-                          << "^\\{\"schema\":\"nx4400c-log-crosscheck\",\"version\":1,.*\"missed\":1,\"missing\":\\[\\{\"issueTime\"";
+                          << "^\\{\"schema\":\"nx4400c-log-crosscheck\",\"version\":1,.*\"missed\":1,\"missing\":\\[\\{\"issueTime\"" << QByteArray();
     QTest::newRow("a receiver the log lacks") << base << QStringList{"log", "crosscheck", "--receiver", "/dev/ttyUSB9"}
-                                              << 2 << "^$";
+                                              << 1 << "^$" << QByteArray();
+    // A receiver whose history was empty at every transfer is known from
+    // its transfers, and the monitor heard what it lacks.
+    QTest::newRow("a deaf receiver") << base + QList{heardTornado("039035")}
+                                     << QStringList{"log", "crosscheck", "--receiver", "/dev/ttyUSB5"} << 1
+                                     << "1 heard, 1 for this receiver, 1 not recorded"
+                                     << QByteArray("Time,Receiver,Result,Reason,RomVersion\n"
+                                                   "2026-03-12T17:00:00Z,/dev/ttyUSB5,ok,,2.05\n");
 }
 
 void TestRequiredTests::crossCheckCommandLine()
@@ -499,6 +518,7 @@ void TestRequiredTests::crossCheckCommandLine()
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
+    QFETCH(QByteArray, transfers);
     if (!QFileInfo::exists(buildBinDir() + QStringLiteral("/nx4400c-cli")))
         QSKIP("nx4400c-cli is not built");
     QTemporaryDir dir;
@@ -507,7 +527,8 @@ void TestRequiredTests::crossCheckCommandLine()
     QVERIFY2(SaveProfile(profile, ReceiverConfig(), {QStringLiteral("X 039035  Cuyahoga               Ohio")},
                          {QStringLiteral("TOR"), QStringLiteral("RWT")}, &why),
              qPrintable(why));
-    const LogRun r = runOnLog(AlertLogTextFor(rows, AlertLogLayoutCurrent), args + QStringList{"--profile", profile}, true);
+    const LogRun r = runOnLog(AlertLogTextFor(rows, AlertLogLayoutCurrent), args + QStringList{"--profile", profile}, true,
+                              transfers);
     QVERIFY(r.finished);
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString::fromUtf8(r.out) + r.err));
     QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(r.out)).hasMatch(), r.out.constData());

@@ -2,6 +2,7 @@
 // `nx4400c-cli transfer --csv` against the virtual receiver on a
 // pseudo-terminal: the history on standard output, the log kept without
 // duplicates over repeated runs, and a clean failure without a receiver.
+#include "support/AlertRecordRead.h"
 #include "support/TestEnv.h"
 
 #include "history/core/AlertLog.h"
@@ -93,10 +94,13 @@ void TestTransferCli::repeatedRunsKeepOneLog()
     QVERIFY(out.contains(QLatin1String("\t09:30\t00:30\tTornado Warning\n")));
     QVERIFY(out.contains(QLatin1String("\n40:   \t\t\t\n")));
 
-    QFile f(csv);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray log = f.readAll();
-    f.close();
+    // The rows go into the alert database beside the log's name; no CSV
+    // file is written.
+    QVERIFY(!QFile::exists(csv));
+    AlertLogContent record;
+    QString why;
+    QVERIFY2(ReadAlertRecord(csv, &record, &why, false), qPrintable(why));
+    const QByteArray log = AlertLogTextFor(record.entries, AlertLogLayoutCurrent);
     const QList<QByteArray> lines = log.trimmed().split('\n');
     QVERIFY(lines.size() > 1);
     // A new log has the Receiver column, and every row names the device.
@@ -110,8 +114,8 @@ void TestTransferCli::repeatedRunsKeepOneLog()
     run(second, {QStringLiteral("--csv"), csv}, work);
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(second.readAllStandardError().contains("0 new alert(s)"));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), log);
+    QVERIFY2(ReadAlertRecord(csv, &record, &why, false), qPrintable(why));
+    QCOMPARE(AlertLogTextFor(record.entries, AlertLogLayoutCurrent), log);
 }
 
 void TestTransferCli::refusesWithoutParameterFile()

@@ -2,6 +2,7 @@
 // The monitor from end to end: a generated alert played into the Alert
 // Monitor window from a WAV file lands in the alert log, and the cross-check
 // finds that a receiver whose history lacks it missed it.
+#include "support/AlertRecordRead.h"
 #include "support/GuiDriver.h"
 #include "support/SameSignal.h"
 #include "support/VirtualReceiver.h"
@@ -187,7 +188,7 @@ void TestMonitor::heardButNotRecorded()
     // The log row, with the monitor as its receiver, and the audio beside it.
     AlertLogContent log;
     QString why;
-    QVERIFY2(ReadAlertLog(ctx.alertLogPath, &log, &why), qPrintable(why));
+    QVERIFY2(ReadAlertRecord(ctx.alertLogPath, &log, &why), qPrintable(why));
     QList<AlertLogEntry> fromMonitor;
     for (const AlertLogEntry &e : std::as_const(log.entries))
         if (e.receiver.startsWith(QLatin1String("monitor:")))
@@ -272,7 +273,7 @@ void TestMonitor::commandLine()
     if (exitCode == 0 && !output.isEmpty()) {
         AlertLogContent log;
         QString why;
-        QVERIFY2(ReadAlertLog(env.path(QStringLiteral("alerts.csv")), &log, &why), qPrintable(why));
+        QVERIFY2(ReadAlertRecord(env.path(QStringLiteral("alerts.csv")), &log, &why), qPrintable(why));
         QCOMPARE(log.entries.size(), 1);
         QCOMPARE(log.entries.at(0).receiver, QStringLiteral("monitor:stdin"));
     }
@@ -423,7 +424,7 @@ void TestMonitor::recordings()
 
     AlertLogContent content;
     QString why;
-    QVERIFY2(ReadAlertLog(log, &content, &why), qPrintable(why));
+    QVERIFY2(ReadAlertRecord(log, &content, &why), qPrintable(why));
     QList<AlertLogEntry> heard;
     for (const AlertLogEntry &r : std::as_const(content.entries))
         if (r.receiver == QLatin1String("monitor:wav"))

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// nx4400c-cli log show|audit|upgrade: the alert log that the editor,
-// `transfer` and the monitor keep. "audit" checks that every receiver had a
-// Required Weekly Test every week and a Required Monthly Test every month
-// and exits 1 when one did not, for a monitoring system or a systemd unit to
-// act on. Show and audit read the log row by row, so a log of millions of
-// rows costs no more memory than a small one.
+// nx4400c-cli log show|audit|crosscheck|upgrade: the alert record that the
+// editor, `transfer` and the monitor keep in the alert database (alerts.db
+// beside alerts.csv; an older version's CSV logs are imported on first use).
+// "audit" checks that every receiver had a Required Weekly Test every week
+// and a Required Monthly Test every month and exits 1 when one did not, for
+// a monitoring system or a systemd unit to act on. Show and audit go through
+// the rows one at a time, so millions of rows cost no more memory than a few.
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
 
 #include "history/core/AlertLog.h"
+#include "history/core/AlertRecord.h"
+#include "history/core/AlertStore.h"
 #include "history/core/HistoryDecoder.h"
 #include "history/core/ReceiverCrossCheck.h"
 #include "history/core/RequiredTestAudit.h"
@@ -17,14 +20,21 @@
 #include "config/core/ReceiverProfile.h"
 #include "config/core/SettingsStore.h"
 #include "history/core/TransferLog.h"
+#include "link/core/Fleet.h"
 #include "base/SafeWrite.h"
 
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QSet>
+#include <QTimeZone>
+
+#include <algorithm>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -51,6 +61,9 @@ struct Options {
     QString profile;   // crosscheck: the receiver's programming
     QString file;   // upgrade's FILE
     QString output; // audit --output FILE; empty: standard output
+    QString db;     // --db FILE: the alert database
+    bool monitors = false;   // audit --monitors
+    QString fleet;  // crosscheck --fleet FILE
 };
 
 // Reads "--name VALUE" and "--name=VALUE"; returns an error text or empty.
@@ -112,6 +125,18 @@ QString parse(const QStringList &args, Options &o)
             if (!take() || value.isEmpty())
                 why = QStringLiteral("--exclude needs a receiver's name");
             o.excluded << value;
+        } else if (a == QLatin1String("--db")) {
+            if (!take() || value.isEmpty())
+                why = QStringLiteral("--db needs a file name");
+            o.db = value;
+        } else if (a == QLatin1String("--fleet")) {
+            if (!take() || value.isEmpty())
+                why = QStringLiteral("--fleet needs a file name");
+            o.fleet = value;
+        } else if (a == QLatin1String("--monitors")) {
+            if (hasValue)
+                why = QStringLiteral("--monitors takes no value");
+            o.monitors = true;
         } else if (a == QLatin1String("--profile")) {
             if (!take() || value.isEmpty())
                 why = QStringLiteral("--profile needs a file name");
@@ -127,43 +152,61 @@ QString parse(const QStringList &args, Options &o)
     return QString();
 }
 
-QString logPath(const Options &o, QTextStream &err)
+// Opens the alert database the options name: --db FILE, or the one beside
+// the alert log (--csv FILE, the editor's by default). A database not made
+// yet is made from the CSV logs beside it when they are there; with neither,
+// there is nothing to show or audit, which is an error: auditing nothing
+// would report every week as a gap for the wrong reason. False, said on
+// `err`, when it cannot be opened.
+bool openStore(const Options &o, AlertStore &store, QTextStream &err)
 {
-    const QString path = o.log.isEmpty() ? DefaultAlertLogPath() : o.log;
-    if (path.isEmpty())
-        err << "log: no data folder for the default alert log (is HOME set?); name one with --csv\n";
-    return path;
-}
-
-// Opens the log that the options name for reading. A log that is not there
-// is an error for both show and audit: auditing nothing would report every
-// week as a gap for the wrong reason. Empty on failure, said on `err`.
-QString openLog(const Options &o, AlertLogReader &r, QTextStream &err)
-{
-    const QString path = logPath(o, err);
-    if (path.isEmpty())
-        return QString();
-    QString why;
-    if (!r.open(path, &why, /*missingIsEmpty*/ false)) {
-        err << "log: " << why << '\n';
-        return QString();
+    QString log = o.log.isEmpty() ? DefaultAlertLogPath() : o.log;
+    QString db = o.db.isEmpty() ? (log.isEmpty() ? QString() : AlertStore::PathForLog(log)) : o.db;
+    if (db.isEmpty()) {
+        err << "log: no data folder for the alert database (is HOME set?); name one with --db\n";
+        return false;
     }
-    return path;
+    QString why;
+    if (QFileInfo::exists(db) || !o.db.isEmpty() || !QFileInfo::exists(log)) {
+        if (!store.open(db, /*create*/ false, &why)) {
+            err << "log: " << why << '\n';
+            return false;
+        }
+        return true;
+    }
+    // The first question after an older version: its CSV logs come in.
+    if (!store.open(db, /*create*/ true, &why)) {
+        err << "log: " << why << '\n';
+        return false;
+    }
+    const AlertStore::Import im = store.importCsv(log, TransferLogPathFor(log), QString());
+    if (!im.ok) {
+        err << "log: " << im.error << '\n';
+        return false;
+    }
+    const QString file = QDir::toNativeSeparators(log);
+    err << "log: " << file << " was imported into " << QDir::toNativeSeparators(db) << " (" << im.rows
+        << " alert row(s), " << im.transfers << " transfer(s)); the CSV files are left as they were\n";
+    if (im.torn > 0)
+        err << "log: " << file << ": " << im.torn << " row(s) cut off (by a crash or a full disk) were left out\n";
+    if (im.skipped > 0)
+        err << "log: " << file << ": " << im.skipped << " row(s) could not be read and were left out (first: "
+            << im.firstProblem << ")\n";
+    return true;
 }
 
-// What was left out, on standard error, naming the file and the first row.
-void reportLeftOut(const AlertLogReader &r, const QString &path, QTextStream &err)
+// A receiver named on the command line that the database does not know is
+// a typo or the wrong database: auditing it would report every week as a gap.
+bool namesKnown(AlertStore &store, const QStringList &names, QTextStream &err)
 {
-    const QString file = QDir::toNativeSeparators(path);
-    if (r.endsInTornRow())
-        err << "log: " << file << ": its last row has no line end (cut off by a crash or a full disk); "
-            << "it was left out, and the next append starts on a fresh line\n";
-    const int marked = r.torn() - (r.endsInTornRow() ? 1 : 0);
-    if (marked > 0)
-        err << "log: " << marked << " row(s) of " << file << " cut off by an earlier crash were left out\n";
-    if (r.skipped() > 0)
-        err << "log: " << r.skipped() << " row(s) of " << file << " could not be read and were left out (first: "
-            << r.firstProblem() << ")\n";
+    bool all = true;
+    for (const QString &n : names) {
+        if (!store.receiver(n)) {
+            err << "log: " << QDir::toNativeSeparators(store.fileName()) << " knows no receiver \"" << n << "\"\n";
+            all = false;
+        }
+    }
+    return all;
 }
 
 // Standard output in large pieces: a million rows go out in a few dozen writes.
@@ -203,12 +246,9 @@ QByteArray utcText(const QDateTime &t)
     return QByteArray(buf);
 }
 
-// `raw` is the row as logged: its first field is the local time in the
-// log's own form, which the reader has checked.
-QByteArray jsonAlert(const AlertLogEntry &e, const QByteArray &raw)
+QByteArray jsonAlert(const AlertLogEntry &e)
 {
-    const qsizetype comma = raw.indexOf(',');
-    QByteArray out = "{\"time\":\"" + raw.left(comma) + "\",\"utc\":" + utcText(e.localTime) + ",\"originator\":"
+    QByteArray out = "{\"time\":\"" + e.localTime.toString(Qt::ISODate).toLatin1() + "\",\"utc\":" + utcText(e.localTime) + ",\"originator\":"
         + JsonString(e.originator) + ",\"eventCode\":" + JsonString(e.code) + ",\"eventName\":"
         + JsonString(e.name) + ",\"class\":\"" + EventClassName(e.cls).toLatin1() + "\",\"length\":"
         + JsonString(e.length) + ",\"receiver\":" + JsonString(e.receiver);
@@ -230,90 +270,55 @@ int runShow(const Options &o)
     QTextStream err(stderr);
     if (o.from.isValid() && o.toGiven && o.from > o.to)
         return usage(QStringLiteral("log show"), QStringLiteral("--from is after --to"));
-    AlertLogReader r;
-    const QString path = openLog(o, r, err);
-    if (path.isEmpty())
-        return 2;
+    AlertStore store;
+    if (!openStore(o, store, err) || !namesKnown(store, o.receivers, err))
+        return 1;
     Out out;
-    const bool withReceiver = r.receiverColumn() || !r.hasHeader();
-    const int layout = r.hasHeader() ? r.layout() : AlertLogLayoutCurrent;
     if (o.json)
-        out.write("{\"schema\":\"nx4400c-log-show\",\"version\":2,\"log\":" + JsonString(QDir::toNativeSeparators(path))
-                  + ",\"layout\":" + QByteArray::number(layout) + ",\"receiverColumn\":" + (withReceiver ? "true" : "false")
-                  + ",\"alerts\":[");
+        out.write("{\"schema\":\"nx4400c-log-show\",\"version\":2,\"log\":"
+                  + JsonString(QDir::toNativeSeparators(store.fileName())) + ",\"layout\":"
+                  + QByteArray::number(AlertLogLayoutCurrent) + ",\"receiverColumn\":true,\"alerts\":[");
     else
-        out.write(AlertLogHeaderOf(layout).toUtf8() + '\n');
-    AlertLogEntry e;
+        out.write(AlertLogHeaderOf(AlertLogLayoutCurrent).toUtf8() + '\n');
+    AlertQuery q;
+    q.receivers = o.receivers;
+    q.from = o.from;
+    if (o.toGiven)
+        q.to = o.to;
     bool first = true;
-    while (r.next(&e)) {
-        const QDate d = e.localTime.date();
-        if ((o.from.isValid() && d < o.from) || (o.toGiven && d > o.to))
-            continue;
+    QString why;
+    const bool ok = store.forEachAlert(q, [&](const StoredAlert &a) {
+        const AlertLogEntry &e = a.entry;
         if (!o.codes.isEmpty() && !o.codes.contains(e.code))
-            continue;
-        if (!o.receivers.isEmpty() && !o.receivers.contains(e.receiver))
-            continue;
-        if (o.json) {
-            out.write((first ? QByteArray() : QByteArray(",")) + jsonAlert(e, r.rawLine()));
-        } else {
-            // The row as the log holds it.
-            out.write(r.rawLine() + '\n');
-        }
+            return true;
+        if (o.json)
+            out.write((first ? QByteArray() : QByteArray(",")) + jsonAlert(e));
+        else
+            out.write(e.csvLineFor(AlertLogLayoutCurrent).toUtf8() + '\n');
         first = false;
-    }
+        return true;
+    }, &why);
     if (o.json)
-        out.write("],\"skippedRows\":" + QByteArray::number(r.skipped()) + ",\"tornRows\":"
-                  + QByteArray::number(r.torn()) + "}\n");
+        out.write("],\"skippedRows\":0,\"tornRows\":0}\n");
     out.flush();
-    if (!r.error().isEmpty()) {
-        err << "log: " << r.error() << '\n';
-        return 2;
+    if (!ok) {
+        err << "log: " << why << '\n';
+        return 1;
     }
-    reportLeftOut(r, path, err);
     return 0;
 }
 
-// Hands every row of the open log to `collector`; false (said on `err`)
-// when the log cannot be read to its end. Rows left out are named.
-template <typename Collector>
-bool collectRows(AlertLogReader &r, const QString &path, Collector &collector, QTextStream &err)
-{
-    AlertLogEntry e;
-    while (r.next(&e))
-        collector.add(e);
-    if (!r.error().isEmpty()) {
-        err << "log: " << r.error() << '\n';
-        return false;
-    }
-    reportLeftOut(r, path, err);
-    return true;
-}
-
-// A receiver named on the command line that the log never names is a typo
-// or the wrong log: auditing it would report every week as a gap.
-bool namesKnown(const QStringList &unknown, const QString &path, QTextStream &err)
-{
-    for (const QString &n : unknown)
-        err << "log: " << QDir::toNativeSeparators(path) << " names no receiver \"" << n << "\"\n";
-    return unknown.isEmpty();
-}
-
-// The audit's metrics and the transfer log's (beside the alert log at
-// `path`), one exposition ending in "# EOF". Empty when the transfer log
-// cannot be read, said on `err`.
-QByteArray auditMetrics(const QList<ReceiverAudit> &audits, const AuditLogFacts &facts, const QString &path,
+// The audit's metrics and the transfers', one exposition ending in "# EOF".
+// Empty when the transfers cannot be read, said on `err`.
+QByteArray auditMetrics(const QList<ReceiverAudit> &audits, const AuditLogFacts &facts, AlertStore &store,
                         const QStringList &receivers, QTextStream &err)
 {
     QList<TransferSummary> transfers;
-    int skipped = 0;
     QString why;
-    if (!ReadTransferSummaries(TransferLogPathFor(path), receivers, &transfers, &skipped, &why)) {
+    if (!store.transferSummaries(receivers, &transfers, &why)) {
         err << "log: " << why << '\n';
         return QByteArray();
     }
-    if (skipped > 0)
-        err << "log: " << skipped << " row(s) of " << QDir::toNativeSeparators(TransferLogPathFor(path))
-            << " could not be read and were left out\n";
     QByteArray metrics = ReceiverAuditOpenMetrics(audits, facts);
     const QByteArray eof = "# EOF\n";
     if (metrics.endsWith(eof))
@@ -347,36 +352,96 @@ int runAudit(const Options &o, const QDate &today)
         return usage(QStringLiteral("log audit"), QStringLiteral("--from is after --to"));
     if (o.json && o.format != QLatin1String("text"))
         return usage(QStringLiteral("log audit"), QStringLiteral("--json and --format cannot be given together"));
-    AlertLogReader r;
-    const QString path = openLog(o, r, err);
-    if (path.isEmpty())
-        return 2;
+    AlertStore store;
+    if (!openStore(o, store, err) || !namesKnown(store, o.receivers + o.excluded, err))
+        return 1;
+    // Without names, every receiver the database knows owes its tests, a
+    // receiver that never logged a row included; monitors only when asked.
+    QStringList names = o.receivers;
+    if (names.isEmpty()) {
+        QString why;
+        const QList<StoredReceiver> known = store.receivers(false, &why);
+        if (!why.isEmpty()) {
+            err << "log: " << why << '\n';
+            return 1;
+        }
+        for (const StoredReceiver &r : known)
+            if (r.kind == ReceiverKind::Receiver || o.monitors)
+                names << r.name;
+    }
     RequiredTestCollector collector;
-    collector.setReceivers(o.receivers);
+    collector.setReceivers(names);
     collector.setExcluded(o.excluded);
     collector.setToday(today);
-    if (!collectRows(r, path, collector, err))
-        return 2;
-    if (!namesKnown(collector.unknownNames(), path, err))
-        return 2;
+    // Only the rows that can matter are read: those from a month before the
+    // period (its first week and month are audited whole) to a month after
+    // it or today, and before them each receiver's first row and its last
+    // RWT, RMT and alert.
+    AlertQuery q;
+    q.receivers = names;
+    q.tests = false;   // a test recording never counts
+    q.from = o.from.addDays(-32);
+    q.to = std::max(o.to, today).addDays(32);
+    // Weeks and months follow each receiver's own zone where the database
+    // knows it: a row then counts on the receiver's local date, whatever
+    // offset the computer that logged it had.
+    QHash<QString, QTimeZone> zones;
+    QString why;
+    for (const StoredReceiver &r : store.receivers(false, &why))
+        if (!r.zone.isEmpty() && QTimeZone(r.zone.toUtf8()).isValid())
+            zones.insert(r.name, QTimeZone(r.zone.toUtf8()));
+    const auto add = [&](const StoredAlert &a) {
+        const auto zone = zones.constFind(a.entry.receiver);
+        if (zone == zones.constEnd()) {
+            collector.add(a.entry);
+        } else {
+            AlertLogEntry e = a.entry;
+            const QDateTime there = e.localTime.toTimeZone(zone.value());
+            e.localTime = QDateTime(there.date(), there.time(), Qt::OffsetFromUTC, there.offsetFromUtc());
+            collector.add(e);
+        }
+        return true;
+    };
+    AlertQuery before;
+    before.receivers = names;
+    before.tests = false;
+    // Up to a day after the window's first date in UTC, so that no row
+    // whose own date is before the window falls between the two questions
+    // (offsets reach a day at most); a row both return is taken once.
+    before.ids = store.rowsBefore(names, QDateTime(q.from, QTime(0, 0), Qt::UTC).toSecsSinceEpoch() + 86400, &why);
+    const QSet<qint64> taken(before.ids.cbegin(), before.ids.cend());
+    if (!why.isEmpty()) {
+        err << "log: " << why << '\n';
+        return 1;
+    }
+    if (!names.isEmpty() && !before.ids.isEmpty() && !store.forEachAlert(before, add, &why)) {
+        err << "log: " << why << '\n';
+        return 1;
+    }
+    if (!names.isEmpty() && !store.forEachAlert(q, [&](const StoredAlert &a) {
+            if (taken.contains(a.id))
+                return true;
+            return add(a);
+        }, &why)) {
+        err << "log: " << why << '\n';
+        return 1;
+    }
     const QList<ReceiverAudit> audits = collector.run(o.from, o.to, today);
     AuditLogFacts facts;
-    facts.log = QDir::toNativeSeparators(path);
-    facts.skippedRows = r.skipped();
-    facts.tornRows = r.torn();
+    facts.log = QDir::toNativeSeparators(store.fileName());
     QByteArray report;
     if (o.json)
         report = ReceiverAuditJson(audits, o.from, o.to, today, facts);
     else if (o.format == QLatin1String("csv"))
         report = ReceiverAuditCsv(audits).toUtf8();
     else if (o.format == QLatin1String("openmetrics"))
-        report = auditMetrics(audits, facts, path, o.receivers, err);
+        report = auditMetrics(audits, facts, store, o.receivers, err);
     else
         report = ReceiverAuditText(audits, o.from, o.to).toUtf8();
     if (report.isEmpty() && o.format == QLatin1String("openmetrics"))
-        return 2;
+        return 1;
     if (!writeReport(o.output, report, err))
-        return 2;
+        return 1;
     return AuditsHaveGaps(audits) ? 1 : 0;
 }
 
@@ -407,13 +472,13 @@ int runUpgrade(const Options &o)
 }
 
 // The receiver's programming: a profile, or the editor's own setup.
-bool loadProgram(const Options &o, ReceiverProgram *program, QTextStream &err)
+bool loadProgram(const QString &profile, ReceiverProgram *program, QTextStream &err)
 {
     AppContext ctx;
     LoadConfiguration(ctx, ctx.config);
     QString why;
-    if (!o.profile.isEmpty()) {
-        if (!LoadProfile(o.profile, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
+    if (!profile.isEmpty()) {
+        if (!LoadProfile(profile, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
             err << "log crosscheck: " << why << '\n';
             return false;
         }
@@ -426,6 +491,64 @@ bool loadProgram(const Options &o, ReceiverProgram *program, QTextStream &err)
     return true;
 }
 
+// Every receiver of a fleet file, each with its own profile, one line each:
+// exit 1 when any of them lacks what a monitor heard, or never logged
+// anything at all (it cannot be vouched for).
+int runFleetCrossCheck(const Options &o)
+{
+    QTextStream err(stderr);
+    if (!o.receivers.isEmpty() || !o.profile.isEmpty() || o.json)
+        return usage(QStringLiteral("log crosscheck"),
+                     QStringLiteral("--fleet goes without --receiver, --profile and --json"));
+    QList<FleetReceiver> fleet;
+    QString why;
+    if (!ReadFleetFile(o.fleet, &fleet, &why)) {
+        err << "log crosscheck: " << why << '\n';
+        return 1;
+    }
+    AlertStore store;
+    if (!openStore(o, store, err))
+        return 1;
+    std::vector<CrossCheckCollector> collectors;
+    QList<ReceiverProgram> programs;
+    for (const FleetReceiver &r : std::as_const(fleet)) {
+        ReceiverProgram program;
+        if (!loadProgram(r.profile, &program, err))
+            return 1;
+        programs << program;
+        collectors.emplace_back(r.name, o.from, o.toGiven ? o.to : QDate());
+    }
+    AlertQuery q;
+    q.tests = false;
+    if (!store.forEachAlert(q, [&](const StoredAlert &a) {
+            for (CrossCheckCollector &c : collectors)
+                c.add(a.entry);
+            return true;
+        }, &why)) {
+        err << "log: " << why << '\n';
+        return 1;
+    }
+    Out out;
+    bool finding = false;
+    for (qsizetype i = 0; i < fleet.size(); ++i) {
+        const QString &name = fleet.at(i).name;
+        QString line;
+        if (!store.receiver(name)) {
+            line = QStringLiteral("%1\tunknown\tnever transferred into %2").arg(name, QDir::toNativeSeparators(store.fileName()));
+            finding = true;
+        } else {
+            const CrossCheckResult result =
+                RunReceiverCrossCheck(collectors[size_t(i)].heard(), collectors[size_t(i)].recorded(), programs.at(i));
+            const int missed = result.missed();
+            finding = finding || missed > 0;
+            line = missed > 0 ? QStringLiteral("%1\tmissed\t%2 alert(s) heard for it are not in its history").arg(name).arg(missed)
+                              : QStringLiteral("%1\tok").arg(name);
+        }
+        out.write(line.toUtf8() + '\n');
+    }
+    return finding ? 1 : 0;
+}
+
 // What the monitors heard for the receiver's counties and events that its
 // own history lacks: exit 1 when something is missing.
 int runCrossCheck(const Options &o)
@@ -435,36 +558,44 @@ int runCrossCheck(const Options &o)
         return usage(QStringLiteral("log crosscheck"), QStringLiteral("name one receiver with --receiver NAME"));
     if (o.from.isValid() && o.toGiven && o.from > o.to)
         return usage(QStringLiteral("log crosscheck"), QStringLiteral("--from is after --to"));
+    if (!o.fleet.isEmpty())
+        return runFleetCrossCheck(o);
     ReceiverProgram program;
-    if (!loadProgram(o, &program, err))
-        return 2;
-    AlertLogReader r;
-    const QString path = openLog(o, r, err);
-    if (path.isEmpty())
-        return 2;
-    // A first pass finds the receivers when none is named: a log of one
-    // receiver needs no name.
+    if (!loadProgram(o.profile, &program, err))
+        return 1;
+    AlertStore store;
+    if (!openStore(o, store, err) || !namesKnown(store, o.receivers, err))
+        return 1;
+    // A database of one receiver needs no name. A receiver that never
+    // logged a row is known from its first transfer and is checked too:
+    // it is the one most likely to have missed everything.
     QString receiver = o.receivers.value(0);
-    CrossCheckCollector collector(receiver, o.from, o.toGiven ? o.to : QDate());
-    if (!collectRows(r, path, collector, err))
-        return 2;
-    const QStringList known = collector.receivers();
-    if (!receiver.isEmpty() && !known.contains(receiver))
-        return namesKnown({receiver}, path, err) ? 0 : 2;
     if (receiver.isEmpty()) {
-        if (known.size() != 1) {
-            err << "log crosscheck: " << QDir::toNativeSeparators(path) << " names " << known.size()
+        QStringList known;
+        for (const StoredReceiver &r : store.receivers())
+            if (r.kind == ReceiverKind::Receiver)
+                known << r.name;
+        if (known.isEmpty()) {
+            err << "log crosscheck: " << QDir::toNativeSeparators(store.fileName()) << " knows no receiver yet\n";
+            return 1;
+        }
+        if (known.size() > 1) {
+            err << "log crosscheck: " << QDir::toNativeSeparators(store.fileName()) << " knows " << known.size()
                 << " receivers; choose one with --receiver NAME (" << known.join(QStringLiteral(", ")) << ")\n";
             return 2;
         }
         receiver = known.first();
-        AlertLogReader again;
-        if (openLog(o, again, err).isEmpty())
-            return 2;
-        collector = CrossCheckCollector(receiver, o.from, o.toGiven ? o.to : QDate());
-        AlertLogEntry e;
-        while (again.next(&e))
-            collector.add(e);
+    }
+    CrossCheckCollector collector(receiver, o.from, o.toGiven ? o.to : QDate());
+    QString why;
+    AlertQuery q;
+    q.tests = false;
+    if (!store.forEachAlert(q, [&](const StoredAlert &a) {
+            collector.add(a.entry);
+            return true;
+        }, &why)) {
+        err << "log: " << why << '\n';
+        return 1;
     }
     const CrossCheckResult result = RunReceiverCrossCheck(collector.heard(), collector.recorded(), program);
     Out out;
@@ -506,115 +637,3 @@ int runLogCommand(const QStringList &allArgs)
         return runCrossCheck(o);
     return runShow(o);
 }
-
-namespace {
-const CliOption kFrom{QStringLiteral("--from"), QStringLiteral("DATE"),
-                      QStringLiteral("First day, YYYY-MM-DD (years 1900 to 9999)."), false, QStringLiteral("none")};
-const CliOption kTo{QStringLiteral("--to"), QStringLiteral("DATE"),
-                    QStringLiteral("Last day, YYYY-MM-DD; today by default. Not before --from."), false,
-                    QStringLiteral("none")};
-const CliOption kLog{QStringLiteral("--csv"), QStringLiteral("FILE"),
-                     QStringLiteral("The alert log to read; the editor's by default."), false, QStringLiteral("file")};
-const CliOption kReceiver{QStringLiteral("--receiver"), QStringLiteral("NAME"),
-                          QStringLiteral("Only this receiver (the Receiver column: a device such as /dev/ttyUSB0, or a "
-                                         "monitor source such as monitor:hw:1)."),
-                          true, QStringLiteral("none")};
-
-const bool shown = Cli::add({
-    QStringLiteral("log show"),
-    QStringLiteral("[--from DATE] [--to DATE] [--code CODES] [--receiver NAME]... [--json] [--csv FILE]"),
-    QStringLiteral("Prints the alert log's rows, filtered."),
-    QStringLiteral("Prints the rows as the log holds them, under the log's header. Rows that cannot be read, and a "
-                   "last row cut off without its line end, are left out and named on standard error.\n\n"
-                   "--json prints one object (docs/json/log-show.schema.json) with every alert "
-                   "shown: local time with its offset, the same in UTC, originator, event code and name, class, "
-                   "length and receiver; a monitor's rows add their locations, whole header, the time heard and "
-                   "any note (their time is the time of issue)."),
-    {kFrom, kTo,
-     {QStringLiteral("--code"), QStringLiteral("CODES"), QStringLiteral("Event codes, separated by commas."), false, QStringLiteral("none")},
-     kReceiver,
-     {QStringLiteral("--json"), QString(), QStringLiteral("Prints JSON instead of CSV."), false, QString()},
-     kLog},
-    {QStringLiteral("0\tprinted"), QStringLiteral("2\ta usage error or an unreadable log")},
-    {QStringLiteral("nx4400c-cli log show --from 2026-03-01 --code TOR,SVR"),
-     QStringLiteral("nx4400c-cli log show --receiver /dev/ttyUSB0 --json")},
-    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("show")} + args); },
-    40,
-});
-const bool audited = Cli::add({
-    QStringLiteral("log audit"),
-    QStringLiteral("--from DATE [--to DATE] [--receiver NAME]... [--exclude NAME]... [--format text|csv|openmetrics | --json] [--csv FILE] [--output FILE]"),
-    QStringLiteral("Lists, per receiver, the weeks without a Required Weekly Test and the months without a Required Monthly Test."),
-    QStringLiteral("Every receiver and monitor source named in the log's Receiver column owes an RWT every week "
-                   "(Sunday to Saturday; an RMT stands for its week's test) and an RMT every month of the period, "
-                   "from its first row on. Monitor sources are reported as monitors in a group of their own (for a "
-                   "broadcaster, what the monitor heard is the record 47 CFR 11.61 asks for); a recording played "
-                   "into the monitor (monitor:wav) owes nothing unless named with --receiver. A monitor's alert "
-                   "counts on the day it was issued. A log without the Receiver column is audited as one receiver. "
-                   "A name given to --receiver or --exclude that the log does not hold is an error.\n\n"
-                   "--format csv prints Receiver,Kind,Test,Start,End,Status,Tests; --json one object "
-                   "(docs/json/log-audit.schema.json); --format openmetrics the metrics that "
-                   "the Prometheus node exporter's textfile collector reads: per receiver the time of the last "
-                   "RWT, RMT and alert (unix seconds, 0 for none) and the weeks and months missing in the period; "
-                   "from the transfer log beside the alert log, per receiver the time of the last transfer, whether "
-                   "it worked (1 or 0) and the failed transfers in all; ending with # EOF. --output FILE writes the "
-                   "report to FILE whole (a temporary file renamed over it), so a collector never reads half of it; "
-                   "the exit status is the same."),
-    {kFrom, kTo, kReceiver,
-     {QStringLiteral("--exclude"), QStringLiteral("NAME"), QStringLiteral("Leaves this receiver or monitor out (one taken out of service)."), true, QStringLiteral("none")},
-     {QStringLiteral("--format"), QStringLiteral("text|csv|openmetrics"), QStringLiteral("The report's form."), false,
-      QStringLiteral("text|csv|openmetrics")},
-     {QStringLiteral("--json"), QString(), QStringLiteral("Prints the report as JSON."), false, QString()},
-     kLog,
-     {QStringLiteral("--output"), QStringLiteral("FILE"),
-      QStringLiteral("Writes the report to FILE atomically instead of standard output."), false,
-      QStringLiteral("file")}},
-    {QStringLiteral("0\tno receiver has a gap"), QStringLiteral("1\ta receiver has a gap"),
-     QStringLiteral("2\ta usage error, an unreadable log, a receiver the log does not name, or a report that could not be written")},
-    {QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --to 2026-03-31"),
-     QStringLiteral("nx4400c-cli log audit --from 2026-01-01 --format openmetrics --output /var/lib/prometheus/node-exporter/nx4400c.prom")},
-    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("audit")} + args); },
-    41,
-});
-const bool crosschecked = Cli::add({
-    QStringLiteral("log crosscheck"),
-    QStringLiteral("[--receiver NAME] [--profile FILE] [--from DATE] [--to DATE] [--json] [--csv FILE]"),
-    QStringLiteral("Lists the alerts a monitor heard for the receiver's counties and events that the receiver's history lacks."),
-    QStringLiteral("The monitors' rows of the log (Receiver monitor:...) are what was on the air; the receiver's rows "
-                   "are what it alerted for. An alert heard for a county and event the receiver is programmed for, "
-                   "with no row of the receiver for the same event from the same originator within ten minutes of "
-                   "the time it was heard, is listed: the receiver was deaf, unplugged or programmed wrong. The "
-                   "programming is the editor's setup, or a receiver profile with --profile. A log that names one "
-                   "receiver needs no --receiver.\n\n"
-                   "--json prints one object (docs/json/log-crosscheck.schema.json)."),
-    {kFrom, kTo, kReceiver,
-     {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The receiver's programming, from a profile instead of the editor's setup."), false, QStringLiteral("profile")},
-     {QStringLiteral("--json"), QString(), QStringLiteral("Prints the result as JSON."), false, QString()},
-     kLog},
-    {QStringLiteral("0\tnothing is missing"), QStringLiteral("1\tan alert heard for the receiver is missing from its history"),
-     QStringLiteral("2\ta usage error, an unreadable log or programming, or a receiver the log does not name")},
-    {QStringLiteral("nx4400c-cli log crosscheck --receiver /dev/ttyUSB0 --from 2026-03-01")},
-    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("crosscheck")} + args); },
-    43,
-});
-const bool upgraded = Cli::add({
-    QStringLiteral("log upgrade"),
-    QStringLiteral("FILE [--receiver NAME]"),
-    QStringLiteral("Rewrites an alert log of an older layout in the current one."),
-    QStringLiteral("Every row gets the columns it lacks: in a six-column log, NAME, the receiver it came from, in the "
-                   "Receiver column (--receiver is needed then); and the monitor's columns (Locations, Header, "
-                   "Heard, Note), empty. The new file replaces the old one only when it is whole on disk, under the "
-                   "log's lock; the old file is kept as FILE.bak, which must not exist yet (unless it is the log "
-                   "itself, left by an upgrade that was stopped). Through a symbolic link, the file it leads to is "
-                   "upgraded and FILE.bak keeps the original. A log in the current layout is left alone. A batch "
-                   "transfer refuses a six-column log, and the monitor any older one, until it is upgraded."),
-    {{QStringLiteral("FILE"), QString(), QStringLiteral("The alert log to upgrade."), false, QStringLiteral("file")},
-     {QStringLiteral("--receiver"), QStringLiteral("NAME"), QStringLiteral("The receiver that the old rows came from."),
-      false, QStringLiteral("none")}},
-    {QStringLiteral("0\tupgraded, or nothing to do"), QStringLiteral("1\tthe log could not be upgraded; it is unchanged"),
-     QStringLiteral("2\ta usage error")},
-    {QStringLiteral("nx4400c-cli log upgrade ~/.local/share/NX4400C/alerts.csv --receiver /dev/ttyUSB0")},
-    [](const QStringList &args) { return runLogCommand(QStringList{QStringLiteral("upgrade")} + args); },
-    42,
-});
-} // namespace

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// nx4400c-cli log rename OLD NEW: a receiver's history under one name when
-// its name changes (its cable moved to another device, or a fleet file now
-// names it). Rows of the alert log and of the transfer log beside it that
-// name OLD name NEW; alerts NEW holds already are not kept twice.
+// nx4400c-cli log rename OLD NEW [--merge]: a receiver's history under one
+// name when its name changes (its cable moved to another device, or a fleet
+// file now names it). In the alert database only the receiver's name
+// changes, never a row. A NEW that is known already is refused unless
+// --merge is given, since a typo would otherwise hide one receiver's missed
+// tests behind another's; a merge is recorded and `log unmerge` undoes it.
+// The CSV logs of older versions beside it stay as they are.
 #include "app/cli/CliCommand.h"
 
 #include "history/core/AlertLog.h"
-#include "history/core/AlertLogRename.h"
+#include "history/core/AlertRecord.h"
 #include "history/core/TransferLog.h"
 #include "link/core/Fleet.h"
 
@@ -29,6 +32,7 @@ int runLogRename(const QStringList &args)
 {
     QStringList names;
     QString log;
+    bool merge = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
         if (a == QLatin1String("--csv") || a.startsWith(QLatin1String("--csv="))) {
@@ -38,6 +42,8 @@ int runLogRename(const QStringList &args)
                 log = args.at(++i);
             if (log.isEmpty())
                 return usage(QStringLiteral("--csv needs a file name"));
+        } else if (a == QLatin1String("--merge")) {
+            merge = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return usage(QStringLiteral("unexpected argument \"%1\"").arg(a));
         } else {
@@ -59,45 +65,43 @@ int runLogRename(const QStringList &args)
     if (log.isEmpty())
         return usage(QStringLiteral("no data folder for the default alert log (is HOME set?); name one with --csv"));
 
-    const QString transfers = TransferLogPathFor(log);
-    const ReceiverRename r = RenameReceiverInLogs(log, transfers, names.at(0), names.at(1));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!r.ok) {
-        err << "log rename: " << r.error << '\n';
+    // Only the receiver's name changes, never a row.
+    AlertStore store;
+    if (!AlertRecord::open(store, log, QString(), &why)) {
+        err << "log rename: " << why << '\n';
         return 1;
     }
-    if (r.alertRows + r.repeatsDropped + r.transferRows == 0) {
-        err << "log rename: no row of " << QDir::toNativeSeparators(log) << " or "
-            << QDir::toNativeSeparators(transfers) << " names " << names.at(0) << "; nothing was changed\n";
+    QString message;
+    if (store.rename(names.at(0), names.at(1), merge, &message) != AlertStore::RenameResult::Done) {
+        err << "log rename: " << message << '\n';
         return 1;
     }
-    out << QDir::toNativeSeparators(log) << ": " << r.alertRows << " alert row(s) now name " << names.at(1);
-    if (r.repeatsDropped > 0)
-        out << "; " << r.repeatsDropped << " row(s) that " << names.at(1) << " held already were dropped";
-    out << '\n'
-        << QDir::toNativeSeparators(transfers) << ": " << r.transferRows << " transfer row(s) now name "
-        << names.at(1) << '\n';
+    out << QDir::toNativeSeparators(store.fileName()) << ": " << message << '\n';
     return 0;
 }
 
 const bool renamed = Cli::add({
     QStringLiteral("log rename"),
-    QStringLiteral("OLD NEW [--csv FILE]"),
+    QStringLiteral("OLD NEW [--merge] [--csv FILE]"),
     QStringLiteral("Joins a receiver's history under a new name."),
-    QStringLiteral("Every row of the alert log and of the transfer log beside it (alerts.csv: alerts-transfers.csv) "
-                   "that names the receiver OLD names NEW afterwards: run it when a receiver's cable moves to another "
-                   "device, or when a fleet file gives a receiver a name. An alert that both names hold is kept once "
-                   "(as often as the receiver reported it). Each log is rewritten under its lock and replaced only "
-                   "when the new file is whole on disk; other rows stay as they are. NEW is one word of printable "
-                   "characters, as a fleet file's NAME. A log without the Receiver column is refused (log upgrade "
-                   "first)."),
+    QStringLiteral("The receiver OLD is called NEW afterwards: run it when a receiver's cable moves to another "
+                   "device, or when a fleet file gives a receiver a name. In the alert database (alerts.db) only the "
+                   "name changes; no row does. A NEW that the database knows already is refused unless --merge is "
+                   "given: OLD's rows then count as NEW's, the merge is recorded (log history) and log unmerge OLD "
+                   "undoes it; an alert both receivers hold counts once. Names that begin with monitor: belong to "
+                   "monitors: a receiver cannot take one and a monitor cannot lose it. The CSV logs of an older "
+                   "version beside the database are imported first when the database is new, and left as they "
+                   "are. NEW is one word of printable characters, as a fleet file's NAME."),
     {{QStringLiteral("OLD"), QString(), QStringLiteral("The name the rows hold now (the Receiver column)."), false,
       QStringLiteral("none")},
      {QStringLiteral("NEW"), QString(), QStringLiteral("The receiver's name from now on."), false, QStringLiteral("none")},
+     {QStringLiteral("--merge"), QString(), QStringLiteral("NEW exists: count OLD's rows as NEW's (log unmerge undoes it)."),
+      false, QString()},
      {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log; the editor's by default."), false,
       QStringLiteral("file")}},
-    {QStringLiteral("0\trenamed"), QStringLiteral("1\tno row names OLD, or a log could not be rewritten (it is unchanged)"),
+    {QStringLiteral("0\trenamed"), QStringLiteral("1\tOLD is unknown, NEW exists (without --merge) or is refused, or the database could not be written"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli log rename /dev/ttyUSB0 north"),
      QStringLiteral("nx4400c-cli log rename /dev/ttyUSB0 /dev/ttyUSB1 --csv district.csv")},

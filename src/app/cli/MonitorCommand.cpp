@@ -28,6 +28,7 @@ struct Options {
     bool deviceGiven = false;
     QString wav;
     bool raw = false;
+    bool test = false;
     int rate = 0;
     SameMode mode = SameMode::Strict;
     bool json = false;
@@ -88,6 +89,8 @@ QString parse(const QStringList &args, Options &o)
         } else if (a == QLatin1String("--mode")) {
             if (!take() || !sameModeFromName(value, &o.mode))
                 return QStringLiteral("--mode is strict or combined");
+        } else if (a == QLatin1String("--test")) {
+            o.test = true;   // a test recording: logged as a test, never counted
         } else if (a == QLatin1String("--json")) {
             o.json = true;
         } else if (a == QLatin1String("--text")) {
@@ -189,6 +192,7 @@ int runMonitorCommand(const QStringList &args)
     so.mode = o.mode;
     so.source = source;
     so.logFile = o.log;
+    so.test = o.test;
     // A recording is heard at its own time, or else at the start of the
     // run: it is read much faster than it plays.
     so.realTime = o.wav.isEmpty();

@@ -20,6 +20,7 @@
 // the user wrote it (for --port N, the port's device). Every outcome, worked
 // or failed, goes to the transfer log beside the alert log.
 #include "app/cli/CliCommands.h"
+#include "history/core/AlertRecord.h"
 #include "app/cli/CliCommand.h"
 #include "app/cli/ReceiverResolve.h"
 
@@ -470,7 +471,8 @@ bool recordTransfer(const AppContext &ctx, const QString &alertLog, const QStrin
     if (alertLog.isEmpty())
         return true;
     QString why;
-    if (AppendTransferLog(TransferLogPathFor(alertLog), {{ctx.clock().now(), name, r.ok, r.reason, r.romVersion}}, &why))
+    const TransferRecord record{ctx.clock().now(), name, r.ok, r.reason, r.romVersion};
+    if (AlertRecord::logTransfer(alertLog, record, &why))
         return true;
     reportTransferLog(QStringLiteral("transfer"), why, err);
     return false;
@@ -697,6 +699,10 @@ int runTransferCommand(const QStringList &args)
     took.start();
     BatchResult result;
     result.device = session.Port1.devicePath(ctx.config.SerialPort);
+    // Known before its history is read: a deaf receiver is cross-checked too.
+    QString registered;
+    if (!log.isEmpty() && !AlertRecord::registerReceiver(log, name, result.device, &registered))
+        err << "transfer: alert log " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << ": " << registered << '\n';
     result.ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
     CloseReceiverPort(session);
     result.seconds = took.nsecsElapsed() / 1e9;
@@ -757,17 +763,16 @@ int runTransferCommand(const QStringList &args)
         const QList<AlertLogEntry> alerts = AlertLogEntries(ctx.historySource(), name, &unreadable);
         if (unreadable > 0)
             err << "transfer: " << unreadable << " history slot(s) could not be read and were not logged\n";
-        const AlertLogMerge merge = AppendAlertLog(log, alerts);
-        if (!merge.ok) {
-            err << "transfer: alert log " << QDir::toNativeSeparators(log) << " not updated: " << merge.error
-                << '\n';
-            result.logError = merge.error;
+        QString why;
+        int added = 0;
+        if (!AlertRecord::logAlerts(log, name, ReceiverKind::Receiver, alerts, false, &why, &added)) {
+            err << "transfer: alert log " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << " not updated: "
+                << why << '\n';
+            result.logError = why;
         } else {
-            if (!merge.notice.isEmpty())
-                err << "transfer: " << merge.notice << '\n';
             logged = true;
-            result.alertsLogged = int(merge.added.size());
-            err << merge.added.size() << " new alert(s) added to " << QDir::toNativeSeparators(log) << '\n';
+            result.alertsLogged = added;
+            err << added << " new alert(s) added to " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << '\n';
         }
     }
     const bool recorded = recordTransfer(ctx, log, name, result, err);

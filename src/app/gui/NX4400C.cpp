@@ -9,6 +9,7 @@
 #include "coverage/gui/CoverageCommands.h"
 #include "coverage/gui/SetupCheckLabel.h"
 #include "history/core/AlertLog.h"
+#include "history/core/AlertRecord.h"
 #include "history/core/TransferLog.h"
 #include "history/gui/HistoryCommands.h"
 #include "history/gui/frmAlertLog.h"
@@ -519,11 +520,10 @@ void NX4400C::transferData()
     // log, under the device's name, as the command line records it.
     const QString device = m_ctx.session().Port1.devicePath(m_ctx.config.SerialPort);
     QString why;
+    const TransferRecord outcome{m_ctx.clock().now(), device, ok, ok ? QString() : statusText(QStringLiteral("Left")),
+                                 ok ? m_ctx.config.ReceiverVersion : QString()};
     if (!m_ctx.alertLogPath.isEmpty() && MakeAlertLogFolder(m_ctx.alertLogPath)
-        && !AppendTransferLog(TransferLogPathFor(m_ctx.alertLogPath),
-                              {{m_ctx.clock().now(), device, ok, ok ? QString() : statusText(QStringLiteral("Left")),
-                                ok ? m_ctx.config.ReceiverVersion : QString()}},
-                              &why))
+        && !AlertRecord::logTransfer(m_ctx.alertLogPath, outcome, &why))
         setStatusText(QStringLiteral("Left"),
                       statusText(QStringLiteral("Left")) + QStringLiteral(" (transfer log not updated: %1)").arg(why));
     if (!ok)
@@ -538,10 +538,8 @@ void NX4400C::transferData()
         QList<AlertLogEntry> alerts = AlertLogEntries(m_ctx.historySource());
         for (AlertLogEntry &a : alerts)
             a.receiver = device;
-        const AlertLogMerge merge = AppendAlertLog(m_ctx.alertLogPath, alerts);
-        if (merge.ok)
+        if (AlertRecord::logAlerts(m_ctx.alertLogPath, device, ReceiverKind::Receiver, alerts, false, &why))
             return;
-        why = merge.error;
     }
     // The transfer itself succeeded; its status text stays and says so.
     setStatusText(QStringLiteral("Left"),

@@ -277,6 +277,9 @@ private:
     Pending m_current;
     QSet<qint64> m_minutes;
     bool m_useMinutes = false;
+    QByteArray m_back;             // a line read ahead and given back
+    bool m_backTerminated = false;
+    bool m_hasBack = false;
 };
 
 // Parses one row of a log (without its line end); false with a reason when

@@ -3,6 +3,8 @@
 
 #include "history/core/HistoryDecoder.h"
 
+#include <QFileInfo>
+
 #include <QRegularExpression>
 
 namespace {
@@ -45,6 +47,22 @@ bool AlertLogModel::beginLoad(const QString &fileName, QString *error)
 {
     cancelLoad();
     m_loadError.clear();
+    const bool named = fileName.endsWith(QLatin1String(".db"));
+    const QString db = named ? fileName : AlertStore::PathForLog(fileName);
+    // The database once a writer made it; until then an older version's
+    // CSV log as it stands (opening a window changes no file).
+    if (named || QFileInfo::exists(db)) {
+        m_store = std::make_unique<AlertStore>();
+        if (!m_store->open(db, /*create*/ false, &m_loadError)) {
+            m_store.reset();
+            if (error)
+                *error = m_loadError;
+            return false;
+        }
+        m_storeRows = m_store->alertCount();
+        m_lastId = 0;
+        return true;
+    }
     m_reader = std::make_unique<AlertLogReader>();
     if (!m_reader->open(fileName, &m_loadError)) {
         m_reader.reset();
@@ -57,8 +75,6 @@ bool AlertLogModel::beginLoad(const QString &fileName, QString *error)
 
 bool AlertLogModel::loadSome(int maxRows)
 {
-    if (!m_reader)
-        return false;
     auto shared = [this](QString &s) {
         const auto it = m_texts.constFind(s);
         if (it != m_texts.constEnd())
@@ -66,6 +82,28 @@ bool AlertLogModel::loadSome(int maxRows)
         else if (m_texts.size() < 100000)
             m_texts.insert(s, s);
     };
+    if (m_store) {
+        AlertQuery q;
+        q.afterId = m_lastId;
+        q.limit = maxRows;
+        q.lastId = &m_lastId;
+        q.merged = &m_merged;
+        const qint64 before = m_lastId;
+        if (!m_store->forEachAlert(q, [&](const StoredAlert &a) {
+                AlertLogEntry e = a.entry;
+                shared(e.originator);
+                shared(e.code);
+                shared(e.name);
+                shared(e.length);
+                shared(e.receiver);
+                m_incoming << e;
+                return true;
+            }, &m_loadError))
+            return false;
+        return m_lastId != before;
+    }
+    if (!m_reader)
+        return false;
     AlertLogEntry e;
     for (int n = 0; n < maxRows; ++n) {
         if (!m_reader->next(&e)) {
@@ -85,6 +123,17 @@ bool AlertLogModel::loadSome(int maxRows)
 
 void AlertLogModel::finishLoad()
 {
+    if (m_store) {
+        m_store.reset();
+        m_merged.clear();
+        setEntries(m_incoming);
+        m_incoming.clear();
+        m_incoming.squeeze();
+        m_texts.clear();
+        m_skipped = m_torn = 0;
+        m_firstProblem.clear();
+        return;
+    }
     if (!m_reader)
         return;
     const int skipped = m_reader->skipped();
@@ -103,6 +152,8 @@ void AlertLogModel::finishLoad()
 void AlertLogModel::cancelLoad()
 {
     m_reader.reset();
+    m_store.reset();
+    m_merged.clear();
     m_incoming.clear();
     m_incoming.squeeze();
     m_texts.clear();
@@ -110,6 +161,8 @@ void AlertLogModel::cancelLoad()
 
 int AlertLogModel::loadProgress() const
 {
+    if (m_store)
+        return m_storeRows > 0 ? int(std::min<qint64>(1000, m_incoming.size() * 1000 / m_storeRows)) : 0;
     if (!m_reader || m_reader->size() <= 0)
         return 0;
     return int(m_reader->bytesRead() * 1000 / m_reader->size());

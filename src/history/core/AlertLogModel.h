@@ -2,6 +2,7 @@
 #pragma once
 
 #include "history/core/AlertLog.h"
+#include "history/core/AlertStore.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -9,8 +10,10 @@
 #include <memory>
 #include <QSortFilterProxyModel>
 
-// The alert log as a table: one row per logged alert, oldest first as the
-// file holds them. The model knows no colours (it lives beside the other
+// The alert log as a table: one row per logged alert, oldest first as they
+// were logged. It reads the alert database beside the log (alerts.csv ->
+// alerts.db) or one named directly (*.db); where no writer has made the
+// database yet, the CSV log of an older version as it stands. The model knows no colours (it lives beside the other
 // non-window code); a view colours the event column from EventClassRole.
 class AlertLogModel : public QAbstractTableModel
 {
@@ -42,7 +45,7 @@ public:
     bool loadSome(int maxRows);   // true while rows remain
     void finishLoad();
     void cancelLoad();
-    bool isLoading() const { return m_reader != nullptr; }
+    bool isLoading() const { return m_reader != nullptr || m_store != nullptr; }
     // 0..1000: how much of the file has been read.
     int loadProgress() const;
     int loadedRows() const { return int(m_incoming.size()); }
@@ -86,6 +89,10 @@ private:
     QString m_firstProblem;
     QString m_loadError;
     std::unique_ptr<AlertLogReader> m_reader;
+    std::unique_ptr<AlertStore> m_store;
+    qint64 m_storeRows = 0;
+    qint64 m_lastId = 0;
+    QHash<QString, QHash<qint64, int>> m_merged;
     QList<AlertLogEntry> m_incoming;
     // Texts that repeat from row to row (codes, names, receivers) share
     // one copy, which keeps a million rows in a fraction of the memory.

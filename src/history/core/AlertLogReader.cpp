@@ -172,11 +172,33 @@ bool AlertLogReader::fill()
     return n > 0;
 }
 
+namespace {
+
+// A line that begins with a row's date (2026-03-06T...) is the start of a
+// row, never the rest of a quoted field.
+bool startsLikeRow(const QByteArray &line)
+{
+    if (line.size() < 11 || line.at(4) != '-' || line.at(7) != '-' || line.at(10) != 'T')
+        return false;
+    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (line.at(i) < '0' || line.at(i) > '9')
+            return false;
+    return true;
+}
+
+} // namespace
+
 // The next line without its line end (and without a CR before it).
 // *terminated tells whether it had its line end. Lines past MaxLineBytes
 // come back cut to that length, their rest skipped.
 bool AlertLogReader::nextLine(QByteArray *line, bool *terminated)
 {
+    if (m_hasBack) {
+        *line = std::move(m_back);
+        *terminated = m_backTerminated;
+        m_hasBack = false;
+        return true;
+    }
     bool tooLong = false;
     for (;;) {
         const char *begin = m_buffer.constData() + m_pos;
@@ -262,8 +284,18 @@ bool AlertLogReader::next(AlertLogEntry *entry)
         // quotes are closed (or the file ends, which makes it torn).
         while (got && terminated && line.count('"') % 2 == 1 && !line.startsWith('#')) {
             QByteArray more;
-            if (!nextLine(&more, &terminated))
+            bool moreTerminated = true;
+            if (!nextLine(&more, &moreTerminated))
                 break;
+            if (startsLikeRow(more)) {
+                // The next line is a row of its own: the open quote is this
+                // row's fault, and it must not take good rows with it.
+                m_back = std::move(more);
+                m_backTerminated = moreTerminated;
+                m_hasBack = true;
+                break;
+            }
+            terminated = moreTerminated;
             ++m_lineNo;
             line += '\n' + more;
             if (line.size() > MaxQuotedRowBytes && !line.endsWith("\x01too long")) {

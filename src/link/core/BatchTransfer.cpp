@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/core/BatchTransfer.h"
 
+#include "history/core/AlertRecord.h"
+
 #include "base/Messages.h"
 #include "base/PathCheck.h"
 #include "base/Services.h"
@@ -110,6 +112,12 @@ void programOne(Shared &shared, const BatchReceiver &receiver, const EventCatalo
     session.Port1.setConnectTimeoutMs(o.connectTimeoutMs);
     session.Port1.setTrace(trace.get());
 
+    if (!o.alertLogPath.isEmpty()) {
+        QMutexLocker lock(&shared.logLock);
+        QString why;
+        if (!AlertRecord::registerReceiver(o.alertLogPath, name, device, &why))
+            result.logError = why;
+    }
     HistoryRowTable history{};
     result.ok = EstConnect(session, setup, catalog, history);
     CloseReceiverPort(session);
@@ -143,20 +151,21 @@ void programOne(Shared &shared, const BatchReceiver &receiver, const EventCatalo
         QList<AlertLogEntry> alerts = AlertLogEntries(source, &result.unreadableAlerts);
         for (AlertLogEntry &a : alerts)
             a.receiver = name;
-        // The file lock keeps other programs out; the mutex keeps this
-        // batch's threads from queueing on the lock with timed retries.
+        // The database's lock keeps other programs out; the mutex keeps
+        // this batch's threads from queueing on it with timed retries.
         QMutexLocker lock(&shared.logLock);
-        const AlertLogMerge merge = AppendAlertLog(o.alertLogPath, alerts);
-        if (merge.ok)
-            result.alertsLogged = int(merge.added.size());
+        QString why;
+        int added = 0;
+        if (!AlertRecord::logAlerts(o.alertLogPath, name, ReceiverKind::Receiver, alerts, false, &why, &added))
+            result.logError = why;
         else
-            result.logError = merge.error;
+            result.alertsLogged = added;
     }
-    if (!o.transferLogPath.isEmpty()) {
+    if (!o.alertLogPath.isEmpty()) {
         const TransferRecord record{services.clock().now(), name, result.ok, result.reason, result.romVersion};
         QMutexLocker lock(&shared.logLock);
         QString why;
-        if (!AppendTransferLog(o.transferLogPath, {record}, &why))
+        if (!AlertRecord::logTransfer(o.alertLogPath, record, &why))
             result.transferLogError = why;
     }
     if (trace)

@@ -5,6 +5,7 @@
 #include "base/SafeWrite.h"
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
+#include "history/core/AlertRecord.h"
 #include "monitor/core/CountyNames.h"
 #include "testpackets/core/SameAudio.h"
 
@@ -277,9 +278,13 @@ void MonitorSession::handle(const SameReport &r)
     m_messages.append(m);
 
     if (!m_options.logFile.isEmpty()) {
-        const AlertLogMerge merged = AppendAlertLog(m_options.logFile, {monitorLogEntry(m)});
-        if (!merged.ok)
-            emit problem(merged.error);
+        // Into the alert database beside the log; a test recording is kept
+        // there marked as a test, never counted.
+        const AlertLogEntry row = monitorLogEntry(m);
+        QString why;
+        const QString source = IsMonitorName(row.receiver) ? row.receiver : MonitorNamePrefix + row.receiver;
+        if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why))
+            emit problem(why);
     }
     if (m_options.saveAudio && !m_options.logFile.isEmpty()) {
         m_recording = true;

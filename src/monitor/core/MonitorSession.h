@@ -60,6 +60,7 @@ public:
         SameMode mode = SameMode::Strict;
         QString source = QStringLiteral("monitor");
         QString logFile;          // empty: no log rows and no audio files
+        bool test = false;        // a test recording: its rows are logged as tests, never counted
         bool saveAudio = true;
         // When the audio began: a recording's own time, read from the file.
         // Unset: live input is heard at the run's start plus its position;
