@@ -115,10 +115,9 @@ void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
         prepareCoverageWindows(services, setup, mainWindow);
     fips->prepareMap();
     // A window never shown has not been laid out: give the map the size it
-    // has when the window opens.
+    // has when the window opens (the window has its first size already).
     if (!fips->isVisible()) {
         fips->ensurePolished();
-        fips->adjustSize();
         if (fips->layout())
             fips->layout()->activate();
         fips->countyMap()->fit();
