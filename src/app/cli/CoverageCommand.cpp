@@ -365,6 +365,13 @@ int runPrint(const QStringList &args)
     source.eventSelection = ctx.EventSelection;
     source.options = optionSummary(ctx.config);
     source.catalog = &ctx.catalog;
+    // The paper asked for, else the locale's: Letter in the United States,
+    // A4 elsewhere, as the editor's PDF.
+    if (pageName.isEmpty())
+        source.paper = CoverageSheet::defaultPaper(QLocale::system());
+    else
+        source.paper = QPageSize(pageName.compare(QLatin1String("a4"), Qt::CaseInsensitive) == 0 ? QPageSize::A4
+                                                                                                : QPageSize::Letter);
 
     // The editor prints through QPrinter; the tool, which links no widgets,
     // through its PDF writer: both are paged devices at the same resolution,
@@ -378,9 +385,6 @@ int runPrint(const QStringList &args)
         writer.setResolution(1200);
         writer.setTitle(QStringLiteral("NX-4400C Coverage"));
         writer.setCreator(QStringLiteral("nx4400c-cli"));
-        writer.setPageSize(QPageSize(pageName.compare(QLatin1String("a4"), Qt::CaseInsensitive) == 0 ? QPageSize::A4
-                                                                                                     : QPageSize::Letter));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         if (!CoverageSheet::printSetup(writer, source, &why)) {
             err << "coverage print: " << why << '\n';
             return 1;

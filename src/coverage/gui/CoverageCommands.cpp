@@ -18,6 +18,7 @@
 #include "coverage/core/CoverageSheet.h"
 
 #include <QComboBox>
+#include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QDateTime>
@@ -139,6 +140,10 @@ bool printCoveragePage(Services &services, const ReceiverSetup &setup, const Eve
     source.eventSelection = setup.EventSelection;
     source.options = optionSummary(setup.config);
     source.catalog = &catalog;
+    // A printer has its paper; a PDF file gets the locale's, as the
+    // command-line tool gives it.
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        source.paper = CoverageSheet::defaultPaper(QLocale());
     return CoverageSheet::printSetup(printer, source, why);
 }
 
