@@ -473,11 +473,13 @@ const bool printRegistered = Cli::add({
     QStringLiteral("The page a site keeps with its receiver, as the editor's File > Print Coverage... prints it: the "
                    "county map of the stored state and transmitter, the selected counties with the transmitters that "
                    "cover them, the chosen event codes and a summary of the receiver's options, with the listing in "
-                   "use and the date."),
+                   "use and the date. Always one page with margins of at least 15 mm; a long county list makes "
+                   "the map, then the type, smaller."),
     {
         {QStringLiteral("--pdf"), QStringLiteral("FILE"), QStringLiteral("The PDF file to write (replaced whole)."), false,
          QStringLiteral("file")},
-        {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; letter unless a4."), false,
+        {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; without it the locale's: letter in the United States, a4 "
+                                                           "elsewhere."), false,
          QStringLiteral("letter|a4")},
     },
     {QStringLiteral("0\tthe page was written"), QStringLiteral("1\tthe file could not be written"),
