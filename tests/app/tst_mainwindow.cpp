@@ -2,6 +2,8 @@
 // The main window as a user meets it: its controls, keys, status panels,
 // history commands with no history, and every exit path.
 #include "app/gui/NX4400C.h"
+#include "config/core/ParameterFile.h"
+#include "config/core/SettingsStore.h"
 #include "base/Messages.h"
 #include "app/gui/QtPrompter.h"
 #include "app/gui/StartUp.h"
@@ -39,6 +41,8 @@ private slots:
     void commandsRefusedUnderModalWindow();
     void exitPaths_data();
     void exitPaths();
+    void exitAsksOnlyAfterChanges_data();
+    void exitAsksOnlyAfterChanges();
     void closeBoxAsksOnce();
     void startUpOrder();
     void splashNeverHangsAtMidnight();
@@ -307,6 +311,40 @@ void TestMainWindow::exitPaths()
         w.close();
         QCOMPARE(env.prompter.boxes.size(), boxes);
     }
+}
+
+void TestMainWindow::exitAsksOnlyAfterChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("nothing changed since the save") << "" << 0;
+    QTest::newRow("a county ticked") << "county" << 1;
+    QTest::newRow("an option changed") << "option" << 1;
+    QTest::newRow("parameter file gone") << "file" << 1;
+}
+
+// Exit asks to save only when saving would change a file: a user who only
+// looked gets no question.
+void TestMainWindow::exitAsksOnlyAfterChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(int, boxes);
+    TestEnv env;
+    env.ctx->FipEntries[0] = "X 012011  Broward                Florida";
+    SaveConfiguration(*env.ctx, env.ctx->config);
+    SaveParameterFile(*env.ctx, *env.ctx);
+    NX4400C w(*env.ctx);
+    w.show();
+    if (change == QLatin1String("county"))
+        env.ctx->FipEntries[1] = "X 012086  Miami-Dade             Florida";
+    else if (change == QLatin1String("option"))
+        env.ctx->config.SpeakerActive = !env.ctx->config.SpeakerActive;
+    else if (change == QLatin1String("file"))
+        QFile::remove(env.ctx->parameterFilePath);
+    env.prompter.answers << Prompter::Button::No;
+    w.runToolbarCommand("Exit");
+    QCOMPARE(env.prompter.boxes.size(), boxes);
+    QCOMPARE(env.endRequests, 1);
 }
 
 void TestMainWindow::closeBoxAsksOnce()

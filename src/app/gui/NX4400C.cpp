@@ -26,6 +26,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QIcon>
@@ -598,8 +601,32 @@ void NX4400C::revertCoverage()
     refreshSetupCheck();
 }
 
+bool NX4400C::hasUnsavedChanges() const
+{
+    // Saving would write what the files hold already: nothing to ask.
+    QFile dat(m_ctx.parameterFilePath);
+    if (!dat.open(QIODevice::ReadOnly) || dat.size() > 1024 * 1024
+        || dat.readAll() != ParameterFile::format(m_ctx.FipEntries, m_ctx.EventSelection))
+        return true;
+    if (!m_ctx.settingsProblem().isEmpty() || !QFileInfo(m_ctx.settingsFile()).isFile())
+        return true;
+    const std::unique_ptr<QSettings> store = m_ctx.openSettings();
+    ReceiverConfig stored;
+    loadConfigurationFrom(*store, stored);
+    for (const std::vector<ConfigKey> *keys : {&configKeys(), &optionalConfigKeys()})
+        for (const ConfigKey &key : *keys)
+            if (configValueText(key, stored) != configValueText(key, m_ctx.config))
+                return true;
+    return false;
+}
+
 void NX4400C::exitWithPrompt()
 {
+    if (!hasUnsavedChanges()) {
+        m_ExitRequested = true;
+        CloseAndExit();
+        return;
+    }
     switch (Messages::ConfirmSaveChanges(m_ctx.prompter(), 1)) {
     case Prompter::Button::Yes:
         m_ExitRequested = true;
@@ -689,7 +716,7 @@ void NX4400C::closeEvent(QCloseEvent *event)
     }
     // Closed by the frame, the system menu or the task switcher: closing
     // cannot be cancelled, only saved or not.
-    if (Messages::ConfirmSaveChanges(m_ctx.prompter(), 2) == Prompter::Button::Yes) {
+    if (hasUnsavedChanges() && Messages::ConfirmSaveChanges(m_ctx.prompter(), 2) == Prompter::Button::Yes) {
         m_ExitRequested = true;
         event->accept();
         SaveAndExit();

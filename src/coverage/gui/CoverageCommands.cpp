@@ -199,8 +199,17 @@ bool updateCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindo
 {
     QString file = given;
     if (file.isEmpty()) {
-        file = QFileDialog::getOpenFileName(mainWindow, QStringLiteral("NOAA County Coverage Listing"),
-                                            QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+        // The downloads folder where there is one; a folder that does not
+        // exist would be put in the name field as if it were the file.
+        QString start = QDir::homePath();
+        for (const auto where : {QStandardPaths::DownloadLocation, QStandardPaths::DocumentsLocation}) {
+            const QString folder = QStandardPaths::writableLocation(where);
+            if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+                start = folder;
+                break;
+            }
+        }
+        file = QFileDialog::getOpenFileName(mainWindow, QStringLiteral("NOAA County Coverage Listing"), start,
                                             QStringLiteral("Coverage listings (*.js *.csv *.txt);;All files (*)"));
         if (file.isEmpty())
             return false;

@@ -286,7 +286,8 @@ void frmMonitor::feedWav()
     m_level->setValue(int(m_session->level() * 100));
     if (m_wavAt >= m_wavSamples.size()) {
         stop();
-        setStatus(QStringLiteral("End of the recording: %1 message(s).").arg(m_messages.size()));
+        setStatus(m_messages.size() == 1 ? QStringLiteral("End of the recording: 1 message.")
+                                         : QStringLiteral("End of the recording: %1 messages.").arg(m_messages.size()));
     }
 }
 
