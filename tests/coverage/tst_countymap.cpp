@@ -513,6 +513,14 @@ void tst_CountyMap::stateWindows()
     p.fips->resize(1024, 740);
     QCoreApplication::processEvents();
     grab(p.fips, QStringLiteral("countymap-1024-") + QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(','), 0, 0));
+    // Maximised on a larger screen: every extra pixel goes to the map.
+    const QSize mapAt1024 = p.map->size();
+    const int listAt1024 = p.lstFips->width();
+    p.fips->resize(1600, 1000);
+    QCoreApplication::processEvents();
+    QCOMPARE(p.lstFips->width(), listAt1024);
+    QVERIFY(p.map->width() >= mapAt1024.width() + 576 - 4 && p.map->height() > mapAt1024.height() + 200);
+    grab(p.fips, QStringLiteral("countymap-1600-") + QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(','), 0, 0));
 }
 
 void tst_CountyMap::legendBesideTheMap_data()

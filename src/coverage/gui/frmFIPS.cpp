@@ -221,7 +221,7 @@ QWidget *frmFIPS::buildMapColumn()
     auto *column = new QWidget(this);
     column->setObjectName(QStringLiteral("fraMap"));
     m_map = new CountyMapView(column);
-    m_map->setMinimumSize(260, 240);
+    m_map->setMinimumSize(260, 180);
     QPushButton *fit = makeButton(column, QStringLiteral("cmdFit"), QStringLiteral("Fit"));
     fit->setToolTip(QStringLiteral("Show the whole state with every selected and covered county"));
     QPushButton *save = makeButton(column, QStringLiteral("cmdSaveMap"), QStringLiteral("Save Map As..."));
