@@ -334,6 +334,18 @@ void tst_ScreenFit::mainWindowKeepsItsSize()
     QVERIFY(SetupCheckLabel::fullText(line).contains(QStringLiteral("24 of your counties")));
     QCoreApplication::processEvents();
     QCOMPARE(w.size(), first);
+    // A screen reader hears the lines shown; Details… opens the whole list.
+    const QString heard = QAccessible::queryAccessibleInterface(line)->text(QAccessible::Name);
+    QVERIFY2(heard.contains(QStringLiteral("KQQ99 is gone")) && heard.contains(QStringLiteral("Details")), qPrintable(heard));
+    QString details;
+    whenModal<QDialog>([&](QDialog *box) {
+        if (auto *text = box->findChild<QPlainTextEdit *>(QStringLiteral("txtSetupCheckDetails")))
+            details = text->toPlainText();
+        grab(box, QStringLiteral("screenfit-setup-check-details"));
+        box->reject();
+    });
+    emit line->linkActivated(QStringLiteral("details"));
+    QCOMPARE(details, SetupCheckLabel::fullText(line));
     w.setProgressVisible(true);
     QCoreApplication::processEvents();
     w.setProgressVisible(false);

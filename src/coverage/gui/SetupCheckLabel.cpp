@@ -22,7 +22,7 @@ void showDetails(QLabel *label)
 {
     QDialog box(label->window());
     box.setObjectName(QStringLiteral("dlgSetupCheckDetails"));
-    box.setWindowTitle(QStringLiteral("Setup Check Details"));
+    box.setWindowTitle(QStringLiteral("NX-4400C Setup Check"));
     auto *layout = new QVBoxLayout(&box);
     auto *text = new QPlainTextEdit(&box);
     text->setObjectName(QStringLiteral("txtSetupCheckDetails"));

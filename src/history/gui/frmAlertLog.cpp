@@ -37,7 +37,7 @@ namespace {
 const QColor GapBackground(255, 214, 214);
 const QColor GapText(160, 0, 0);
 const QColor PendingText(110, 110, 110);
-const QString Title = QStringLiteral("Alert Log");
+const QString Title = QStringLiteral("NX-4400C Alert Log");
 
 QDateEdit *dateEdit(const char *name, const QString &accessible, QWidget *parent)
 {

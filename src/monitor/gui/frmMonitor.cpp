@@ -54,7 +54,7 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
       m_names(setup.statesFolder, setup.fipEntries)
 {
     setObjectName(QStringLiteral("frmMonitor"));
-    setWindowTitle(QStringLiteral("Alert Monitor"));
+    setWindowTitle(QStringLiteral("NX-4400C Alert Monitor"));
     setAccessibleName(windowTitle());
     resize(900, 420);
     setMinimumWidth(640);
