@@ -3,6 +3,7 @@
 
 #include "app/AppContext.h"
 #include "app/gui/HelpCommands.h"
+#include "app/gui/UnsavedChanges.h"
 #include "base/Messages.h"
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
@@ -26,9 +27,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QIcon>
@@ -603,21 +601,7 @@ void NX4400C::revertCoverage()
 
 bool NX4400C::hasUnsavedChanges() const
 {
-    // Saving would write what the files hold already: nothing to ask.
-    QFile dat(m_ctx.parameterFilePath);
-    if (!dat.open(QIODevice::ReadOnly) || dat.size() > 1024 * 1024
-        || dat.readAll() != ParameterFile::format(m_ctx.FipEntries, m_ctx.EventSelection))
-        return true;
-    if (!m_ctx.settingsProblem().isEmpty() || !QFileInfo(m_ctx.settingsFile()).isFile())
-        return true;
-    const std::unique_ptr<QSettings> store = m_ctx.openSettings();
-    ReceiverConfig stored;
-    loadConfigurationFrom(*store, stored);
-    for (const std::vector<ConfigKey> *keys : {&configKeys(), &optionalConfigKeys()})
-        for (const ConfigKey &key : *keys)
-            if (configValueText(key, stored) != configValueText(key, m_ctx.config))
-                return true;
-    return false;
+    return SetupDiffersFromFiles(m_ctx);
 }
 
 void NX4400C::exitWithPrompt()
