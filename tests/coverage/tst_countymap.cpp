@@ -139,8 +139,6 @@ private slots:
     void legendBesideTheMap();
     void fitFramesTheSelection_data();
     void fitFramesTheSelection();
-    void crowdedTransmitters_data();
-    void crowdedTransmitters();
     void smallCountiesMarked_data();
     void smallCountiesMarked();
     void hoverNamesStateAndTransmitter();
@@ -603,72 +601,6 @@ void tst_CountyMap::fitFramesTheSelection()
     const QRectF home = p.map->drawing().transform(QSizeF(p.map->mapArea().size())).mapRect(p.map->model().homeBounds());
     QVERIFY(QRectF(p.map->mapArea()).adjusted(-1, -1, 1, 1).contains(home));
     grab(p.fips, QStringLiteral("countymap-fit-%1x%2").arg(p.fips->width()).arg(p.fips->height()));
-}
-
-void tst_CountyMap::crowdedTransmitters_data()
-{
-    QTest::addColumn<QString>("view");
-    QTest::newRow("first size") << "first";
-    QTest::newRow("maximised") << "maximised";
-    QTest::newRow("zoomed in on Dallas") << "zoomed";
-}
-
-// Texas with some 300 transmitters, as an imported listing with positions
-// gives it. As the window opens and maximised, the others are small muted
-// marks without names and the chosen one is named; zoomed in, the others
-// are named too. No name ever lies over a mark or another name.
-void tst_CountyMap::crowdedTransmitters()
-{
-    QFETCH(QString, view);
-    const QString dallas = QStringLiteral(" Dallas           KEC56  162.400");
-    Program p(42, dallas);
-    QHash<QString, TransmitterInfo> table;
-    for (int i = 0; i < 300; ++i) {
-        TransmitterInfo t;
-        t.callsign = QStringLiteral("WX%1").arg(i, 3, 10, QLatin1Char('0'));
-        t.field = QStringLiteral(" Site %1  %2  162.475").arg(i, -7).arg(t.callsign);
-        t.longitude = -106.0 + (i % 20) * 0.6 + (i % 7) * 0.05;
-        t.latitude = 26.0 + (i / 20) * 0.66 + (i % 5) * 0.04;
-        t.status = i % 37 ? QStringLiteral("NORMAL") : QStringLiteral("OUT OF SERVICE");
-        table.insert(t.field, t);
-    }
-    TransmitterInfo kec56;
-    kec56.field = dallas;
-    kec56.callsign = QStringLiteral("KEC56");
-    kec56.longitude = -96.80;
-    kec56.latitude = 32.78;
-    kec56.status = QStringLiteral("NORMAL");
-    table.insert(dallas, kec56);
-    p.map->setTransmitterTable(table);
-    if (view == QLatin1String("maximised"))
-        p.fips->resize(1600, 1000);
-    QCoreApplication::processEvents();
-    p.map->fit();
-    if (view == QLatin1String("zoomed")) {
-        for (int i = 0; i < 20 && p.map->drawing().scale() < CountyMapDrawing::LabelScale * 1.5; ++i)
-            p.map->zoomBy(1.5, p.map->widgetPointAt(-96.80, 32.78));
-    }
-    const CountyMapDrawing::MarkLayout layout = p.map->drawing().markLayout(QSizeF(p.map->mapArea().size()), p.map->font());
-    QVERIFY(layout.marks.size() > 50);
-    QVERIFY(layout.marks.last().chosen);
-    const bool zoomed = view == QLatin1String("zoomed");
-    int named = 0, chosenNamed = 0;
-    for (const auto &label : layout.labels) {
-        ++named;
-        chosenNamed += label.chosen && label.text == QLatin1String("KEC56");
-        for (const auto &mark : layout.marks)
-            QVERIFY2(!mark.box().intersects(label.box), qPrintable(label.text + QStringLiteral(" over ") + mark.name));
-        for (const auto &other : layout.labels)
-            QVERIFY(&other == &label || !other.box.intersects(label.box));
-    }
-    QCOMPARE(chosenNamed, 1);
-    for (const auto &mark : layout.marks)
-        QCOMPARE(mark.muted, !mark.chosen && !zoomed);
-    if (zoomed)
-        QVERIFY(named > 3);
-    else
-        QCOMPARE(named, 1);
-    grab(p.fips, QStringLiteral("countymap-crowded-texas-") + view);
 }
 
 void tst_CountyMap::smallCountiesMarked_data()
