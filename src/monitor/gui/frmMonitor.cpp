@@ -109,6 +109,9 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setSectionResizeMode(CountiesColumn, QHeaderView::Stretch);
+    // An event's name on one line ("Required Weekly Test (RWT)"): the
+    // longest is under 250 pixels, and the counties take the rest.
+    m_grid->horizontalHeader()->setSectionResizeMode(EventColumn, QHeaderView::ResizeToContents);
     m_grid->horizontalHeader()->setMinimumSectionSize(60);
     m_grid->setColumnWidth(ReceiverColumn, 110);
     m_grid->setColumnWidth(EventColumn, 130);
