@@ -240,6 +240,10 @@ void TestAlertLogWindow::windowFiltersAndAudits()
     QVERIFY(list->topLevelItem(0)->background(1).color() != list->topLevelItem(3)->background(1).color());
     QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text().startsWith(
         QLatin1String("2 weeks without an RWT and 1 month without an RMT.")));
+    // The last tests it names are those of one receiver, and it says which.
+    QVERIFY2(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text().contains(
+                 ReceiverDisplayName(w.receiverAudits().first().receiver) + QStringLiteral(": last RWT ")),
+             qPrintable(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text()));
     grab(&w, QStringLiteral("alertlog-audit"));
 
     // Activating a gap shows that week's alerts.
