@@ -276,6 +276,7 @@ void tst_ScreenFit::everyWindowFits_data()
         return showAndCheck(&w, QStringLiteral("frmAbout"));
     });
     QTest::newRow("tip") << Opener([](TestEnv &env) {
+        env.ctx->config.ShowTipsAtStartup = true;
         QMainWindow mainWindow;
         frmTip w(*env.ctx, &mainWindow);
         return showAndCheck(&w, QStringLiteral("frmTip"));
