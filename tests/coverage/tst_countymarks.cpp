@@ -7,6 +7,7 @@
 #include "coverage/core/CountyCoverage.h"
 #include "coverage/core/CountyMapDrawing.h"
 #include "coverage/core/CoverageSheet.h"
+#include "coverage/core/StateDatabase.h"
 #include "support/TestEnv.h"
 
 #include <QFont>
@@ -48,6 +49,8 @@ class tst_CountyMarks : public QObject
 private slots:
     void crowdedTransmitters_data();
     void crowdedTransmitters();
+    void everyCoveredCountyOnTheMap_data();
+    void everyCoveredCountyOnTheMap();
 };
 
 void tst_CountyMarks::crowdedTransmitters_data()
@@ -103,6 +106,46 @@ void tst_CountyMarks::crowdedTransmitters()
         QVERIFY(layout.labels.size() > 3);
     else
         QCOMPARE(layout.labels.size(), 1);
+}
+
+void tst_CountyMarks::everyCoveredCountyOnTheMap_data()
+{
+    QTest::addColumn<int>("stateId");
+    QTest::addColumn<QString>("transmitter");
+    // Manassas covers Falls Church, whose outline the boundaries file
+    // simplified to nothing.
+    QTest::newRow("Virginia, Manassas") << 45 << QStringLiteral(" Manassas         KHB36  162.550");
+    QTest::newRow("Texas, Dallas") << Texas << Dallas;
+    QTest::newRow("Ohio, Covington") << 34 << QStringLiteral(" Covington        KIH42  162.550");
+}
+
+// Every county a transmitter covers, all ticked, is drawn: none is "not on
+// the map".
+void tst_CountyMarks::everyCoveredCountyOnTheMap()
+{
+    QFETCH(int, stateId);
+    QFETCH(QString, transmitter);
+    TestEnv env;
+    QStringList counties;
+    QVERIFY(StateDatabase::FindTransmitterCounties(env.prompter, env.ctx->statesFolder, transmitter, &counties));
+    QVERIFY(!counties.isEmpty());
+    CoverageSheet::Source source;
+    source.statesFolder = env.ctx->statesFolder;
+    source.stateId = stateId;
+    source.transmitter = transmitter;
+    source.fipEntries = QStringList(99, QString());
+    for (int i = 0; i < counties.size() && i < 99; ++i)
+        source.fipEntries[i] = QStringLiteral("X ") + counties.at(i);
+    CountyCoverage coverage;
+    CountyMapDrawing map;
+    CoverageSheet::setUpMap(map, coverage, source);
+    QCOMPARE(map.notDrawnListed(), 0);
+    QVERIFY2(!map.noteText().contains(QStringLiteral("not on the map")), qPrintable(map.noteText()));
+    // A county too small for the file still gets its dot.
+    if (stateId == 45) {
+        map.fit(QSizeF(540, 330));
+        QVERIFY(map.smallCounties(QSizeF(540, 330)).contains(QStringLiteral("51610")));
+    }
 }
 
 QTEST_MAIN(tst_CountyMarks)
