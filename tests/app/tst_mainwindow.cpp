@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QSettings>
 #include <QToolBar>
+#include <QTimer>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -41,6 +42,8 @@ private slots:
     void commandsRefusedUnderModalWindow();
     void exitPaths_data();
     void exitPaths();
+    void returnAndEscapeAnswerSafely_data();
+    void returnAndEscapeAnswerSafely();
     void exitAsksOnlyAfterChanges_data();
     void exitAsksOnlyAfterChanges();
     void closeBoxAsksOnce();
@@ -486,6 +489,41 @@ void TestMainWindow::grabWindows()
         QVERIFY(QTest::qWaitForWindowExposed(&box));
         QVERIFY(box.grab().save(dir + QStringLiteral("/box_%1.png").arg(n++)));
     }
+}
+
+void TestMainWindow::returnAndEscapeAnswerSafely_data()
+{
+    QTest::addColumn<Prompter::Buttons>("buttons");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Prompter::Button>("answer");
+    using B = Prompter::Buttons;
+    QTest::newRow("Yes/No, Return") << B::YesNo << int(Qt::Key_Return) << Prompter::Button::No;
+    QTest::newRow("Yes/No, Escape") << B::YesNo << int(Qt::Key_Escape) << Prompter::Button::No;
+    QTest::newRow("Yes/No/Cancel, Return") << B::YesNoCancel << int(Qt::Key_Return) << Prompter::Button::Cancel;
+    QTest::newRow("Yes/No/Cancel, Escape") << B::YesNoCancel << int(Qt::Key_Escape) << Prompter::Button::Cancel;
+    QTest::newRow("OK/Cancel, Return") << B::OkCancel << int(Qt::Key_Return) << Prompter::Button::Cancel;
+    QTest::newRow("OK/Cancel, Escape") << B::OkCancel << int(Qt::Key_Escape) << Prompter::Button::Cancel;
+    QTest::newRow("OK, Return") << B::Ok << int(Qt::Key_Return) << Prompter::Button::Ok;
+}
+
+// The real box: a user who presses Return or Escape without reading gets
+// the answer that sends, prints, overwrites and deletes nothing.
+void TestMainWindow::returnAndEscapeAnswerSafely()
+{
+    QFETCH(Prompter::Buttons, buttons);
+    QFETCH(int, key);
+    QFETCH(Prompter::Button, answer);
+    QtPrompter prompter;
+    QTimer press;
+    press.setInterval(5);
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); box && box->isVisible()) {
+            press.stop();
+            QTest::keyClick(box, Qt::Key(key));
+        }
+    });
+    press.start();
+    QCOMPARE(prompter.ask(QStringLiteral("Title"), QStringLiteral("Send it?"), Prompter::Icon::Question, buttons), answer);
 }
 
 QTEST_MAIN(TestMainWindow)
