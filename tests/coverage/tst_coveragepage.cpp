@@ -2,10 +2,11 @@
 // The printed coverage page from the editor (File > Print Coverage... into
 // a PDF) and from `nx4400c-cli coverage print --pdf`: the same sheet for the
 // same locale (Letter in the United States, A4 elsewhere), one page even
-// for a long county list, and nothing printed within 12 mm of the edge,
+// with the longest county list a receiver takes, and nothing printed within 12 mm of the edge,
 // where a printer would clip it. Read back with pdfinfo and pdftotext -bbox,
 // as a user's tools see the file.
 #include "config/core/ParameterFile.h"
+#include "coverage/core/CountyEntries.h"
 #include "coverage/core/SetupChoice.h"
 #include "coverage/gui/CoverageCommands.h"
 #include "support/GuiDriver.h"
@@ -65,20 +66,25 @@ PdfFacts readPdf(const QString &pdf)
     return facts;
 }
 
-// A setup with a long list: 70 Texas counties selected, eight events.
-void longSetup(QStringList &fips, QStringList &events, const QString &statesFolder)
+// A setup with the longest list a receiver takes: 24 Texas counties
+// selected (each with its transmitters), eight events.
+QStringList longSetup(QStringList &fips, QStringList &events, const QString &statesFolder)
 {
     fips.fill(QString());
     events.fill(QString());
+    QStringList codes;
     int n = 0;
-    for (int code = 1; n < 70 && code < 510; code += 2) {
+    for (int code = 1; n < CountyEntries::MaxSelected && code < 510; code += 2) {
         const QString entry = SetupChoice::countyEntryOf(statesFolder, QStringLiteral("048%1").arg(code, 3, 10, QLatin1Char('0')));
-        if (!entry.isEmpty())
+        if (!entry.isEmpty()) {
             fips[n++] = QStringLiteral("X ") + entry;
+            codes << entry.left(6);
+        }
     }
-    const char *const codes[] = {"TOR", "SVR", "FFW", "FLW", "WSW", "BZW", "HUW", "EVI"};
+    const char *const events8[] = {"TOR", "SVR", "FFW", "FLW", "WSW", "BZW", "HUW", "EVI"};
     for (int i = 0; i < 8; ++i)
-        events[i] = QString::fromLatin1(codes[i]);
+        events[i] = QString::fromLatin1(events8[i]);
+    return codes;
 }
 
 } // namespace
@@ -115,7 +121,8 @@ void tst_CoveragePage::oneSheetBothWays()
     AppContext &ctx = *env.ctx;
     ctx.config.StateID = Texas;
     ctx.config.TransmitterLocation = Dallas;
-    longSetup(ctx.FipEntries, ctx.EventSelection, ctx.statesFolder);
+    const QStringList selected = longSetup(ctx.FipEntries, ctx.EventSelection, ctx.statesFolder);
+    QCOMPARE(selected.size(), CountyEntries::MaxSelected);
     QLocale::setDefault(QLocale(locale));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -167,8 +174,11 @@ void tst_CoveragePage::oneSheetBothWays()
                                 .arg(facts.ink.bottom())));
         // The heading, the counties and the options all made it to the one
         // page.
-        for (const char *part : {"KEC56", "Receiver options", "Event codes (8)", "048001"})
+        for (const char *part : {"KEC56", "Receiver options", "Event codes (8)", "Alert packets"})
             QVERIFY2(facts.text.contains(QLatin1String(part)), part);
+        for (const QString &code : selected)
+            QVERIFY2(facts.text.contains(code), qPrintable(code));
+        QVERIFY(!facts.text.contains(QStringLiteral("more counties")));
         if (!qEnvironmentVariableIsEmpty("NX_GRAB_DIR"))
             QFile::copy(pdf, qEnvironmentVariable("NX_GRAB_DIR") + QStringLiteral("/coverage-page-%1-%2")
                                                                       .arg(locale, QFileInfo(pdf).fileName()));

@@ -191,7 +191,7 @@ bool print(QPagedPaintDevice &device, const CountyMapDrawing &map, const Page &p
     // paints. Everything goes on one sheet: the map gives up height first
     // (down to a third of the page), then the type gets smaller; a list
     // that still does not fit ends with how many counties were left out.
-    auto layOut = [&](bool paint, double textScale, double mapHeight, int rowLimit) {
+    auto layOut = [&](bool paint, double textScale, double mapHeight, int columns, int rowLimit) {
         QFont font(QStringLiteral("Arial"));
         font.setPixelSize(std::max(6, int(std::lround(13 * textScale))));
         QFont small(font);
@@ -234,27 +234,38 @@ bool print(QPagedPaintDevice &device, const CountyMapDrawing &map, const Page &p
             y += mapHeight + gap;
         }
 
-        // The selected counties with their transmitters, in two columns.
+        // The selected counties with their transmitters: county, then the
+        // transmitters beside it; a long list runs in two such columns side
+        // by side.
         line(selectedHeading(map), bold);
+        const double columnWidth = columns == 2 ? (room.width() - gap) / 2 : room.width();
         double countyColumn = 0;
         for (const auto &row : rows)
             countyColumn = std::max(countyColumn, fm.horizontalAdvance(row.first));
-        countyColumn = std::min(countyColumn + gap, room.width() * 0.45);
+        countyColumn = std::min(countyColumn + gap, columnWidth * 0.45);
         const int shown = int(std::min<qsizetype>(rows.size(), rowLimit));
+        const int perColumn = columns == 2 ? (shown + 1) / 2 : shown;
+        const double top = y;
+        double bottom = y;
         for (int i = 0; i < shown; ++i) {
             const auto &row = rows.at(i);
-            const QRectF box(countyColumn, 0, room.width() - countyColumn, 1e6);
+            if (i == perColumn)
+                y = top;
+            const double left = i < perColumn ? 0 : columnWidth + gap;
+            const QRectF box(countyColumn, 0, columnWidth - countyColumn, 1e6);
             const double h = std::max(fm.height(), fs.boundingRect(box, Qt::TextWordWrap, row.second).height());
             if (paint) {
                 p.setPen(Qt::black);
                 p.setFont(font);
-                p.drawText(QRectF(0, y, countyColumn, h + 2), Qt::AlignLeft | Qt::AlignTop, row.first);
+                p.drawText(QRectF(left, y, countyColumn, h + 2), Qt::AlignLeft | Qt::AlignTop, row.first);
                 p.setFont(small);
-                p.drawText(QRectF(countyColumn, y + (fm.ascent() - fs.ascent()), room.width() - countyColumn, h + 2),
+                p.drawText(QRectF(left + countyColumn, y + (fm.ascent() - fs.ascent()), columnWidth - countyColumn, h + 2),
                            Qt::TextWordWrap, row.second);
             }
             y += h + 2;
+            bottom = std::max(bottom, y);
         }
+        y = bottom;
         if (shown < rows.size())
             line(QStringLiteral("... and %1 more counties (nx4400c-cli setup counties list shows them all)")
                      .arg(rows.size() - shown),
@@ -277,16 +288,25 @@ bool print(QPagedPaintDevice &device, const CountyMapDrawing &map, const Page &p
     const int allRows = int(rows.size());
     double textScale = 1;
     double mapHeight = fullMap;
+    int columns = 1;
     int rowLimit = allRows;
-    const double text = layOut(false, 1, 0, allRows);
-    if (text + fullMap > room.height()) {
-        mapHeight = std::max(leastMap, room.height() - text);
-        for (; textScale > 0.6 && layOut(false, textScale, mapHeight, allRows) > room.height(); textScale -= 0.05) {
+    auto fits = [&] { return layOut(false, textScale, mapHeight, columns, rowLimit) <= room.height(); };
+    if (!fits()) {
+        // The map first, down to a third of the page; then smaller type;
+        // then the county list in two columns, at full size again and
+        // smaller once more; only then is the list cut short.
+        mapHeight = std::max(leastMap, room.height() - layOut(false, 1, 0, 1, allRows));
+        for (; textScale > 0.6 && !fits(); textScale -= 0.05) {
         }
-        while (rowLimit > 0 && layOut(false, textScale, mapHeight, rowLimit) > room.height())
+        if (!fits()) {
+            columns = 2;
+            for (textScale = 1; textScale > 0.6 && !fits(); textScale -= 0.05) {
+            }
+        }
+        while (rowLimit > 0 && !fits())
             --rowLimit;
     }
-    layOut(true, textScale, mapHeight, rowLimit);
+    layOut(true, textScale, mapHeight, columns, rowLimit);
     p.end();
     return true;
 }
