@@ -2,6 +2,8 @@
 // The main window as a user meets it: its controls, keys, status panels,
 // history commands with no history, and every exit path.
 #include "app/gui/NX4400C.h"
+#include "config/core/ParameterFile.h"
+#include "config/core/SettingsStore.h"
 #include "base/Messages.h"
 #include "app/gui/QtPrompter.h"
 #include "app/gui/StartUp.h"
@@ -20,6 +22,7 @@
 #include <QProgressBar>
 #include <QSettings>
 #include <QToolBar>
+#include <QTimer>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -39,6 +42,10 @@ private slots:
     void commandsRefusedUnderModalWindow();
     void exitPaths_data();
     void exitPaths();
+    void returnAndEscapeAnswerSafely_data();
+    void returnAndEscapeAnswerSafely();
+    void exitAsksOnlyAfterChanges_data();
+    void exitAsksOnlyAfterChanges();
     void closeBoxAsksOnce();
     void startUpOrder();
     void splashNeverHangsAtMidnight();
@@ -309,6 +316,40 @@ void TestMainWindow::exitPaths()
     }
 }
 
+void TestMainWindow::exitAsksOnlyAfterChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("nothing changed since the save") << "" << 0;
+    QTest::newRow("a county ticked") << "county" << 1;
+    QTest::newRow("an option changed") << "option" << 1;
+    QTest::newRow("parameter file gone") << "file" << 1;
+}
+
+// Exit asks to save only when saving would change a file: a user who only
+// looked gets no question.
+void TestMainWindow::exitAsksOnlyAfterChanges()
+{
+    QFETCH(QString, change);
+    QFETCH(int, boxes);
+    TestEnv env;
+    env.ctx->FipEntries[0] = "X 012011  Broward                Florida";
+    SaveConfiguration(*env.ctx, env.ctx->config);
+    SaveParameterFile(*env.ctx, *env.ctx);
+    NX4400C w(*env.ctx);
+    w.show();
+    if (change == QLatin1String("county"))
+        env.ctx->FipEntries[1] = "X 012086  Miami-Dade             Florida";
+    else if (change == QLatin1String("option"))
+        env.ctx->config.SpeakerActive = !env.ctx->config.SpeakerActive;
+    else if (change == QLatin1String("file"))
+        QFile::remove(env.ctx->parameterFilePath);
+    env.prompter.answers << Prompter::Button::No;
+    w.runToolbarCommand("Exit");
+    QCOMPARE(env.prompter.boxes.size(), boxes);
+    QCOMPARE(env.endRequests, 1);
+}
+
 void TestMainWindow::closeBoxAsksOnce()
 {
     TestEnv env;
@@ -448,6 +489,41 @@ void TestMainWindow::grabWindows()
         QVERIFY(QTest::qWaitForWindowExposed(&box));
         QVERIFY(box.grab().save(dir + QStringLiteral("/box_%1.png").arg(n++)));
     }
+}
+
+void TestMainWindow::returnAndEscapeAnswerSafely_data()
+{
+    QTest::addColumn<Prompter::Buttons>("buttons");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Prompter::Button>("answer");
+    using B = Prompter::Buttons;
+    QTest::newRow("Yes/No, Return") << B::YesNo << int(Qt::Key_Return) << Prompter::Button::No;
+    QTest::newRow("Yes/No, Escape") << B::YesNo << int(Qt::Key_Escape) << Prompter::Button::No;
+    QTest::newRow("Yes/No/Cancel, Return") << B::YesNoCancel << int(Qt::Key_Return) << Prompter::Button::Cancel;
+    QTest::newRow("Yes/No/Cancel, Escape") << B::YesNoCancel << int(Qt::Key_Escape) << Prompter::Button::Cancel;
+    QTest::newRow("OK/Cancel, Return") << B::OkCancel << int(Qt::Key_Return) << Prompter::Button::Cancel;
+    QTest::newRow("OK/Cancel, Escape") << B::OkCancel << int(Qt::Key_Escape) << Prompter::Button::Cancel;
+    QTest::newRow("OK, Return") << B::Ok << int(Qt::Key_Return) << Prompter::Button::Ok;
+}
+
+// The real box: a user who presses Return or Escape without reading gets
+// the answer that sends, prints, overwrites and deletes nothing.
+void TestMainWindow::returnAndEscapeAnswerSafely()
+{
+    QFETCH(Prompter::Buttons, buttons);
+    QFETCH(int, key);
+    QFETCH(Prompter::Button, answer);
+    QtPrompter prompter;
+    QTimer press;
+    press.setInterval(5);
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); box && box->isVisible()) {
+            press.stop();
+            QTest::keyClick(box, Qt::Key(key));
+        }
+    });
+    press.start();
+    QCOMPARE(prompter.ask(QStringLiteral("Title"), QStringLiteral("Send it?"), Prompter::Icon::Question, buttons), answer);
 }
 
 QTEST_MAIN(TestMainWindow)

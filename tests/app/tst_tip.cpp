@@ -33,13 +33,14 @@ class tst_Tip : public QObject
 private slots:
     void tipTextExactly()
     {
-        QCOMPARE(frmTip::TipText(QStringLiteral("https://www.norvale.com")),
+        // Database updates come from NOAA's listing through Update
+        // Coverage, not from the maker's web site.
+        QCOMPARE(frmTip::TipText(),
                  QStringLiteral("Your NX-4400C contains a database of weather transmitters throughout the United "
                                 "States and it's Territories.  Since these stations are upgraded, deleted, or "
-                                "added by NOAA every few months,  remember to periodically check into web site:"
-                                "\r\n https://www.norvale.com\r\n"
-                                "There you can download a file to update your NX-4400 database.\r\n\r\n"
-                                " You can directly access the Web update page from the NX-4400 \"Help\" menu."));
+                                "added by NOAA every few months,  remember to periodically update it:\r\n\r\n"
+                                " Download NOAA's county coverage listing (CCL.js or its CSV) and load it with "
+                                "\"File\", \"Update Coverage...\". The editor shows what changed and checks your setup."));
     }
 
     void neverShownWhenOff()
@@ -69,7 +70,7 @@ private slots:
         QCOMPARE(tip->findChild<QLabel *>(QStringLiteral("Label1"))->text(),
                  QStringLiteral("Information Tip For You To Know..."));
         QCOMPARE(tip->findChild<QLabel *>(QStringLiteral("lblTipText"))->text(),
-                 frmTip::TipText(QStringLiteral(NX_VENDOR_WEB_ADDRESS)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+                 frmTip::TipText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         auto *chk = tip->findChild<QCheckBox *>(QStringLiteral("chkLoadTipsAtStartup"));
         QCOMPARE(chk->text(), QStringLiteral("&Show Tip at Startup"));
         QVERIFY(chk->isChecked());

@@ -511,6 +511,14 @@ void tst_CountyMap::stateWindows()
     p.fips->resize(1024, 740);
     QCoreApplication::processEvents();
     grab(p.fips, QStringLiteral("countymap-1024-") + QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(','), 0, 0));
+    // Maximised on a larger screen: every extra pixel goes to the map.
+    const QSize mapAt1024 = p.map->size();
+    const int listAt1024 = p.lstFips->width();
+    p.fips->resize(1600, 1000);
+    QCoreApplication::processEvents();
+    QCOMPARE(p.lstFips->width(), listAt1024);
+    QVERIFY(p.map->width() >= mapAt1024.width() + 576 - 4 && p.map->height() > mapAt1024.height() + 200);
+    grab(p.fips, QStringLiteral("countymap-1600-") + QString::fromLatin1(QTest::currentDataTag()).section(QLatin1Char(','), 0, 0));
 }
 
 void tst_CountyMap::legendBesideTheMap_data()
@@ -620,6 +628,9 @@ void tst_CountyMap::smallCountiesMarked()
     QCoreApplication::processEvents();
     p.fips->toggleCounty(id);
     QVERIFY(p.map->drawing().isSelected(id));
+    // Zoomed out until the county is a few pixels across.
+    for (int i = 0; i < 10 && !p.map->smallCounties().contains(id); ++i)
+        p.map->zoomBy(1 / 1.5, p.map->widgetPointOf(id));
     QVERIFY2(p.map->smallCounties().contains(id), qPrintable(p.map->smallCounties().join(' ')));
     const QImage shot = p.map->grab().toImage();
     const QPoint at = p.map->widgetPointOf(id) * shot.devicePixelRatio();

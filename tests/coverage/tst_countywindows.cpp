@@ -90,6 +90,8 @@ private slots:
     void accessibleNames();
     void chooseStateAndTransmitter();
     void transmitterReplacesWholeList();
+    void replacementKeepsCoveredTicks_data();
+    void replacementKeepsCoveredTicks();
     void frequencyFilter();
     void okWithoutTransmitter();
     void cancelKeepsChoices();
@@ -246,6 +248,54 @@ void tst_CountyWindows::transmitterReplacesWholeList()
         got << item.text;
     }
     QCOMPARE(got, expected);
+}
+
+void tst_CountyWindows::replacementKeepsCoveredTicks_data()
+{
+    QTest::addColumn<QString>("callsign");
+    QTest::addColumn<QStringList>("ticked");
+    QTest::addColumn<QString>("said");
+
+    // Broward and Martin are ticked, Palm Beach and St. Lucie listed.
+    QTest::newRow("covers one of two") << "KHB34" << QStringList{"012011"}
+        << "KHB34 Miami covers 1 of your 2 counties ticked; it stays ticked, 1 county it does not cover was dropped.";
+    QTest::newRow("covers the other") << "WWF69" << QStringList{"012085"}
+        << "WWF69 Fort Pierce covers 1 of your 2 counties ticked; it stays ticked, 1 county it does not cover was dropped.";
+    QTest::newRow("covers both") << "KEC50" << QStringList{"012011", "012085"}
+        << "KEC50 West Palm Beach covers 2 of your 2 counties ticked; they stay ticked.";
+    QTest::newRow("covers neither, only an unticked one") << "WXM58" << QStringList{}
+        << "WXM58 Belle Glade covers 0 of your 2 counties ticked; none stays ticked, 2 counties it does not cover were dropped.";
+}
+
+// Choosing a replacement transmitter keeps the ticks on the counties it
+// covers (a user replacing a gone transmitter must not lose the selection)
+// and says how many were dropped.
+void tst_CountyWindows::replacementKeepsCoveredTicks()
+{
+    QFETCH(QString, callsign);
+    QFETCH(QStringList, ticked);
+    QFETCH(QString, said);
+    Program p(floridaPreset);
+    const auto found = p.lstCounty->findItems(callsign, Qt::MatchContains);
+    QCOMPARE(found.size(), 1);
+    p.lstCounty->setCurrentItem(found.first());
+    click(p.enter, QStringLiteral("cmdOk"));
+    QCOMPARE(p.ctx().config.TransmitterLocation, found.first()->text());
+    QStringList got;
+    for (const CountyEntries::Item &item : p.fips->items()) {
+        if (item.checked)
+            got << item.text.left(6);
+    }
+    QCOMPARE(got, ticked);
+    QCOMPARE(p.env.view.panels.value(QStringLiteral("Left")), said);
+    // The county window's OK stores exactly those.
+    click(p.fips, QStringLiteral("cmdOK"));
+    QStringList stored;
+    for (const QString &line : p.ctx().FipEntries) {
+        if (line.startsWith(QLatin1Char('X')))
+            stored << line.mid(2, 6);
+    }
+    QCOMPARE(stored, ticked);
 }
 
 void tst_CountyWindows::frequencyFilter()

@@ -72,6 +72,8 @@ private slots:
     void foldersStayInside_data();
     void foldersStayInside();
     void summaryWarnsAboutTheUsersChoice();
+    void summaryReportsOnlyNews_data();
+    void summaryReportsOnlyNews();
     void revertLeavesTheShippedSet();
 };
 
@@ -273,6 +275,46 @@ void tst_CoverageImport::snapshotGivesShippedFiles()
         if (shipped != it.value())
             QFAIL(qPrintable(it.key() + QStringLiteral(" differs from the shipped file")));
     }
+}
+
+void tst_CoverageImport::summaryReportsOnlyNews_data()
+{
+    QTest::addColumn<QByteArray>("was");
+    QTest::addColumn<QByteArray>("now");
+    QTest::addColumn<int>("outOfService");
+    QTest::addColumn<int>("degraded");
+    QTest::newRow("goes off the air") << QByteArray("NORMAL") << QByteArray("OUT OF SERVICE") << 1 << 0;
+    QTest::newRow("off the air already") << QByteArray("OUT OF SERVICE") << QByteArray("OUT OF SERVICE") << 0 << 0;
+    QTest::newRow("degraded already") << QByteArray("DEGRADED") << QByteArray("DEGRADED") << 0 << 0;
+    QTest::newRow("back on the air, degraded") << QByteArray("OUT OF SERVICE") << QByteArray("DEGRADED") << 0 << 1;
+    QTest::newRow("becomes degraded") << QByteArray("NORMAL") << QByteArray("DEGRADED") << 0 << 1;
+    QTest::newRow("back to normal") << QByteArray("DEGRADED") << QByteArray("NORMAL") << 0 << 0;
+}
+
+// The update summary lists what this listing changes against the one in
+// use: a transmitter that was off the air or degraded before is not news.
+void tst_CoverageImport::summaryReportsOnlyNews()
+{
+    QFETCH(QByteArray, was);
+    QFETCH(QByteArray, now);
+    QFETCH(int, outOfService);
+    QFETCH(int, degraded);
+    auto side = [](const QList<Row> &rows) {
+        const CoverageImport::Result r = CoverageImport::build(CoverageListing::read(write(Shape::CclJs, rows)),
+                                                               QStringLiteral("t"), {});
+        return CoverageChanges::Side{r.stateLines, r.transmitters};
+    };
+    QList<Row> before = baseRows(), after = baseRows();
+    for (const int i : {0, 3}) {   // both of KZZ49's rows
+        before[i][12] = was;
+        after[i][12] = now;
+    }
+    const CoverageChanges::Summary s = CoverageChanges::compare(side(before), side(after));
+    QCOMPARE(int(s.outOfService.size()), outOfService);
+    QCOMPARE(int(s.degraded.size()), degraded);
+    for (const QStringList *list : {&s.outOfService, &s.degraded})
+        for (const QString &item : *list)
+            QVERIFY(item.startsWith(QStringLiteral("KZZ49")));
 }
 
 void tst_CoverageImport::summaryWarnsAboutTheUsersChoice()

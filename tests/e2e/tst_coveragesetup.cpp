@@ -4,7 +4,7 @@
 // command line; NOAA's listing without KZZ49 is imported in the editor.
 // From then on the editor and the command line say so in the same words:
 // the main window's line, the county window's mark and suggestions, the
-// question before a transfer (No sends nothing), `transfer` refused without
+// question before a transfer (No, Return and Escape send nothing), `transfer` refused without
 // --force, `check` exiting 1. The user then takes the first suggestion,
 // WXM69 Otway, and its counties with `setup`; the data file and the image
 // are byte for byte those the windows make for the same choice, and the
@@ -194,6 +194,29 @@ void TestCoverageSetupE2E::goneTransmitterToReceiver()
         QVERIFY(QTest::qWaitForWindowExposed(&box));
         grab(&box, QStringLiteral("setupcheck-transfer-question"));
     }
+
+    // The real box on a 1024x768 screen: a user who presses Return or
+    // Escape without reading sends nothing.
+    window->setGeometry(0, 0, 1024, 768);
+    QtPrompter real;
+    ctx.setPrompter(&real);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QString defaultButton;
+        bool fitsScreen = false;
+        whenModal<QMessageBox>([&](QMessageBox *box) {
+            defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            fitsScreen = box->frameGeometry().height() <= 768 && box->frameGeometry().width() <= 1024;
+            QTest::keyClick(box, key);
+        });
+        window->findChild<QAction *>(QStringLiteral("Transfer Data"))->trigger();
+        QCOMPARE(defaultButton, QStringLiteral("&No"));
+        QVERIFY(fitsScreen);
+        QVERIFY(vr.recorded().isEmpty());
+        QVERIFY(vr.uploadedImage().isEmpty());
+    }
+    ctx.setPrompter(&env.prompter);
+    QVERIFY2(window->statusText(QStringLiteral("Left")).startsWith(QStringLiteral("Transfer cancelled: ")),
+             qPrintable(window->statusText(QStringLiteral("Left"))));
 
     // The command line refuses too, and says the same.
     r = cli(QStringLiteral("transfer --device ") + vr.link);

@@ -14,6 +14,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -240,7 +241,11 @@ void TestAlertLogWindow::windowFiltersAndAudits()
     QVERIFY(list->topLevelItem(1)->text(1).contains(QLatin1String("2026-02-08")));
     QVERIFY(list->topLevelItem(0)->background(1).color() != list->topLevelItem(3)->background(1).color());
     QVERIFY(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text().startsWith(
-        QLatin1String("2 week(s) without an RWT and 1 month(s) without an RMT.")));
+        QLatin1String("2 weeks without an RWT and 1 month without an RMT.")));
+    // The last tests it names are those of one receiver, and it says which.
+    QVERIFY2(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text().contains(
+                 ReceiverDisplayName(w.receiverAudits().first().receiver) + QStringLiteral(": last RWT ")),
+             qPrintable(w.findChild<QLabel *>(QStringLiteral("lblAudit"))->text()));
     grab(&w, QStringLiteral("alertlog-audit"));
 
     // Activating a gap shows that week's alerts.
@@ -462,6 +467,18 @@ void TestAlertLogWindow::monitorRowsShowWhatWasHeard()
         QCOMPARE(shown->rowCount(), 1);
         QCOMPARE(shown->index(0, AlertLogModel::ReceiverColumn).data().toString(), QStringLiteral("monitor:hw:1"));
     }
+    // At the window's first size every heading is in view; a cell cut
+    // short has its whole text in the tool tip.
+    auto *header = table->horizontalHeader();
+    for (int c = 0; c < header->count(); ++c) {
+        if (header->isSectionHidden(c))
+            continue;
+        QVERIFY2(header->sectionViewportPosition(c) >= 0
+                     && header->sectionViewportPosition(c) + header->sectionSize(c) <= table->viewport()->width() + 1,
+                 qPrintable(shown->headerData(c, Qt::Horizontal).toString()));
+    }
+    const QModelIndex event = table->model()->index(0, AlertLogModel::EventColumn);
+    QCOMPARE(event.data(Qt::ToolTipRole).toString(), event.data().toString());
     grab(&w, QStringLiteral("alertlog-monitor"));
     // The log begins in the audit period's last week: nothing was owed yet,
     // and the period itself is fine.

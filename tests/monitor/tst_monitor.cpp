@@ -76,6 +76,8 @@ private slots:
     void receiverProgram_data();
     void receiverProgram();
     void heardButNotRecorded();
+    void shortCells_data();
+    void shortCells();
     void commandLine_data();
     void commandLine();
     void recordings_data();
@@ -113,6 +115,58 @@ void TestMonitor::receiverProgram()
     fip << QStringLiteral("  012086  Miami-Dade             Florida");   // listed, not checked
     const ReceiverProgram p = ReceiverProgram::fromSetup(fip, {"TOR", "RWT", ""});
     QCOMPARE(p.alertsFor(event, header), alerts);
+}
+
+void TestMonitor::shortCells_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("receiver");
+    QTest::addColumn<QString>("counties");
+
+    QTest::newRow("programmed county, padding left out")
+        << QByteArray("ZCZC-WXR-TOR-012011-000000+0030-0651500-KMFL/NWS-") << "\u2714 Alerts" << "Broward, Florida";
+    QTest::newRow("another county, not programmed")
+        << QByteArray("ZCZC-WXR-TOR-012086+0030-0651500-KMFL/NWS-") << "Not programmed" << "Miami-Dade, Florida";
+    QTest::newRow("a code no state file names")
+        << QByteArray("ZCZC-WXR-TOR-012011-012999+0030-0651500-KMFL/NWS-") << "\u2714 Alerts"
+        << "Broward, Florida; 012999 (unknown code)";
+}
+
+// The Alert Monitor's cells are short; the sentence behind "Not programmed"
+// is in its tool tip; the padding code 000000 is not a county; a code no
+// state file names is marked; "100.0 %" cannot break before its sign.
+void TestMonitor::shortCells()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QString, receiver);
+    QFETCH(QString, counties);
+    TestEnv env;
+    AppContext &ctx = *env.ctx;
+    QStringList fips = ctx.FipEntries;
+    fips.fill(QString());
+    fips[0] = QStringLiteral("X 012011  Broward                Florida");
+    const QString wav = env.path(QStringLiteral("in.wav"));
+    {
+        QFile f(wav);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(SameSignal::wavFile(SameSignal::messages({header}), 11025));
+    }
+    frmMonitor monitor({QString(), ctx.statesFolder, fips, {QStringLiteral("TOR")}, {}, false}, env.prompter, env.clock);
+    monitor.setWavSpeed(0);
+    monitor.show();
+    QSignalSpy done(&monitor, &frmMonitor::finished);
+    QVERIFY(monitor.startWav(wav));
+    QVERIFY(done.wait(20000));
+    auto *grid = monitor.findChild<QTableWidget *>(QStringLiteral("grdMessages"));
+    QCOMPARE(grid->rowCount(), 1);
+    QCOMPARE(grid->item(0, 0)->text(), receiver);
+    if (receiver == QLatin1String("Not programmed"))
+        QVERIFY(grid->item(0, 0)->toolTip().contains(QStringLiteral("not in this receiver's counties or events")));
+    QCOMPARE(grid->item(0, 2)->text(), counties);
+    QVERIFY2(grid->item(0, 6)->text().contains(QStringLiteral("\u00a0%")), qPrintable(grid->item(0, 6)->text()));
+    // Every heading is in view.
+    for (int c = 0; c < grid->columnCount(); ++c)
+        QVERIFY(grid->horizontalHeader()->sectionViewportPosition(c) + grid->columnWidth(c) <= grid->viewport()->width());
 }
 
 void TestMonitor::heardButNotRecorded()

@@ -180,7 +180,7 @@ const bool registered = Cli::add({
     QStringLiteral("Compares the transmitter, the selected counties and the event codes of the editor's setup (the "
                    "settings and NX_4400C.DAT in the current folder) with the coverage listing in use, shipped or "
                    "imported. It says when the transmitter is gone, out of service, degraded or now on another "
-                   "frequency, when a selected county is not covered by it or is in no state file, and when an event "
+                   "frequency, when a selected county is not covered by it or by any transmitter, and when an event "
                    "code is not in the catalogue; for a transmitter that is gone or out of service it names the "
                    "transmitters that cover most of the selected counties. The same findings stop nx4400c-cli "
                    "transfer. Run it from a daily timer after the listing is updated.\n\n"

@@ -36,8 +36,8 @@ const bool variables[] = {
     Cli::addEnvironment({QStringLiteral("XDG_DATA_HOME"),
                          QStringLiteral("The folder under which the alert log is kept, ~/.local/share when unset.")}),
     Cli::addEnvironment({QStringLiteral("TZ"),
-                         QStringLiteral("The time zone in which alert times are shown and the audit's weeks and months "
-                                        "are counted; the system's when unset.")}),
+                         QStringLiteral("The time zone in which alert times are shown; the system's when unset. The "
+                                        "audit counts its weeks and months by the dates as logged, whatever TZ says.")}),
 };
 
 } // namespace

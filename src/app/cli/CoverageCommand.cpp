@@ -384,6 +384,13 @@ int runPrint(const QStringList &given)
     source.eventSelection = ctx.EventSelection;
     source.options = optionSummary(ctx.config);
     source.catalog = &ctx.catalog;
+    // The paper asked for, else the locale's: Letter in the United States,
+    // A4 elsewhere, as the editor's PDF.
+    if (pageName.isEmpty())
+        source.paper = CoverageSheet::defaultPaper(QLocale::system());
+    else
+        source.paper = QPageSize(pageName.compare(QLatin1String("a4"), Qt::CaseInsensitive) == 0 ? QPageSize::A4
+                                                                                                : QPageSize::Letter);
 
     // The editor prints through QPrinter; the tool, which links no widgets,
     // through its PDF writer: both are paged devices at the same resolution,
@@ -397,9 +404,6 @@ int runPrint(const QStringList &given)
         writer.setResolution(1200);
         writer.setTitle(QStringLiteral("NX-4400C Coverage"));
         writer.setCreator(QStringLiteral("nx4400c-cli"));
-        writer.setPageSize(QPageSize(pageName.compare(QLatin1String("a4"), Qt::CaseInsensitive) == 0 ? QPageSize::A4
-                                                                                                     : QPageSize::Letter));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         if (!CoverageSheet::printSetup(writer, source, &why)) {
             err << "coverage print: " << why << '\n';
             return 1;
@@ -488,11 +492,13 @@ const bool printRegistered = Cli::add({
     QStringLiteral("The page a site keeps with its receiver, as the editor's File > Print Coverage... prints it: the "
                    "county map of the stored state and transmitter, the selected counties with the transmitters that "
                    "cover them, the chosen event codes and a summary of the receiver's options, with the listing in "
-                   "use and the date."),
+                   "use and the date. Always one page with margins of at least 15 mm; a long county list makes "
+                   "the map, then the type, smaller."),
     {
         {QStringLiteral("--pdf"), QStringLiteral("FILE"), QStringLiteral("The PDF file to write (replaced whole)."), false,
          QStringLiteral("file")},
-        {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; letter unless a4."), false,
+        {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; without it the locale's: letter in the United States, a4 "
+                                                           "elsewhere."), false,
          QStringLiteral("letter|a4")},
         receiverCliOption(QStringLiteral("Prints the page of this receiver's own setup (its profile).")),
         fleetCliOption(),

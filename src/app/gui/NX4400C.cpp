@@ -3,6 +3,7 @@
 
 #include "app/AppContext.h"
 #include "app/gui/HelpCommands.h"
+#include "app/gui/UnsavedChanges.h"
 #include "base/Messages.h"
 #include "config/core/ParameterFile.h"
 #include "config/core/SettingsStore.h"
@@ -114,7 +115,14 @@ NX4400C::NX4400C(AppContext &ctx, QWidget *parent)
     m_prgXfer->hide();
     // Wide enough for the whole toolbar, so no command hides behind an
     // overflow arrow.
-    resize(qMax(sizeHint().width(), m_toolbar->sizeHint().width() + 8), sizeHint().height());
+    // Tall enough for the setup-check line at its full three lines: the
+    // window does not change its own height when the line comes or goes
+    // (after an import, a transfer or the county window); while it is
+    // hidden, the history rows share its room.
+    SetupCheckLabel::show(m_lblSetupCheck, QStringList(SetupCheckLabel::MaxLines, QStringLiteral(" ")), true);
+    const int tallest = sizeHint().height();
+    SetupCheckLabel::show(m_lblSetupCheck, QStringList(), false);
+    resize(qMax(sizeHint().width(), m_toolbar->sizeHint().width() + 8), tallest);
 
     // The window sees key presses before its controls do.
     qApp->installEventFilter(this);
@@ -339,12 +347,20 @@ void NX4400C::buildHistoryGrid()
         }
     }
     grid->setColumnStretch(4, 1);
-    outer->addLayout(grid);
+    // The rows share the height the window gets: maximised, the grid fills
+    // the screen instead of leaving a gap under row 20.
+    for (int r = 1; r <= Rows; ++r)
+        grid->setRowStretch(r, 1);
+    outer->addLayout(grid, 1);
     m_prgXfer = new QProgressBar(central);
     m_prgXfer->setObjectName(QStringLiteral("prgXfer"));
     m_prgXfer->setAccessibleName(QStringLiteral("Transfer progress"));
+    // The bar keeps its place while hidden, so a transfer showing and
+    // hiding it does not change the window's height.
+    QSizePolicy keep = m_prgXfer->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_prgXfer->setSizePolicy(keep);
     outer->addWidget(m_prgXfer);
-    outer->addStretch(1);
     setCentralWidget(central);
 }
 
@@ -365,6 +381,9 @@ void NX4400C::buildStatusBar()
     m_right->setMinimumWidth(260);
     statusBar()->addWidget(m_left, 1);
     statusBar()->addWidget(m_right, 0);
+    // Without a size grip the last panel would end on the window's edge,
+    // its right border cut off: keep a few pixels after it.
+    statusBar()->setContentsMargins(0, 0, 4, 0);
     // Clicks on the panels arrive through the application-wide filter that
     // also previews the keys (see the constructor).
 }
@@ -598,8 +617,18 @@ void NX4400C::revertCoverage()
     refreshSetupCheck();
 }
 
+bool NX4400C::hasUnsavedChanges() const
+{
+    return SetupDiffersFromFiles(m_ctx);
+}
+
 void NX4400C::exitWithPrompt()
 {
+    if (!hasUnsavedChanges()) {
+        m_ExitRequested = true;
+        CloseAndExit();
+        return;
+    }
     switch (Messages::ConfirmSaveChanges(m_ctx.prompter(), 1)) {
     case Prompter::Button::Yes:
         m_ExitRequested = true;
@@ -693,7 +722,7 @@ void NX4400C::closeEvent(QCloseEvent *event)
     }
     // Closed by the frame, the system menu or the task switcher: closing
     // cannot be cancelled, only saved or not.
-    if (Messages::ConfirmSaveChanges(m_ctx.prompter(), 2) == Prompter::Button::Yes) {
+    if (hasUnsavedChanges() && Messages::ConfirmSaveChanges(m_ctx.prompter(), 2) == Prompter::Button::Yes) {
         m_ExitRequested = true;
         event->accept();
         SaveAndExit();

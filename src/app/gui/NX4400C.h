@@ -65,6 +65,9 @@ public:
     void openTestPackets();
     void openAbout();
     void exitWithPrompt();
+    // True when saving would change the parameter file or the settings
+    // store (or either is missing): only then does leaving ask to save.
+    bool hasUnsavedChanges() const;
     void openAlertLog();
     void openSerialTrace();
     void updateCoverage();   // File > Update Coverage...

@@ -20,14 +20,43 @@ void QtPrompter::configure(QMessageBox &box, const QString &title, const QString
     case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     }
+    // The questions this program asks send to the receiver, print, overwrite
+    // or delete when answered Yes or OK. A user who presses Return or Escape
+    // without reading must get the answer that does nothing: No where there
+    // is no Cancel, otherwise Cancel (a "save changes?" asked on exit then
+    // keeps the window open rather than throwing the changes away).
+    QMessageBox::StandardButton safe = QMessageBox::Ok;
     switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        safe = QMessageBox::Ok;
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        safe = QMessageBox::Cancel;
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        safe = QMessageBox::No;
+        break;
     case Buttons::YesNoCancel:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        safe = QMessageBox::Cancel;
         break;
     }
+    box.setDefaultButton(safe);
+    box.setEscapeButton(safe);
+}
+
+Prompter::Button QtPrompter::safeAnswer(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok: return Button::Ok;
+    case Buttons::YesNo: return Button::No;
+    case Buttons::OkCancel:
+    case Buttons::YesNoCancel: break;
+    }
+    return Button::Cancel;
 }
 
 Prompter::Button QtPrompter::ask(const QString &title, const QString &text, Icon icon, Buttons buttons)
@@ -40,10 +69,8 @@ Prompter::Button QtPrompter::ask(const QString &title, const QString &text, Icon
     case QMessageBox::No: return Button::No;
     case QMessageBox::Ok: return Button::Ok;
     default:
-        // Escape or the close box: the safest answer the box offers.
-        if (buttons == Buttons::YesNo)
-            return Button::No;
-        return buttons == Buttons::Ok ? Button::Ok : Button::Cancel;
+        // The close box: the same answer as Escape.
+        return safeAnswer(buttons);
     }
 }
 

@@ -19,4 +19,7 @@ public:
     // shows it modally.
     static void configure(QMessageBox &box, const QString &title, const QString &text, Icon icon,
                           Buttons buttons);
+    // The answer that sends, prints, overwrites and deletes nothing: what
+    // Return, Escape and the close box give.
+    static Button safeAnswer(Buttons buttons);
 };

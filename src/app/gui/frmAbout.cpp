@@ -123,10 +123,21 @@ frmAbout::~frmAbout()
     m_ctx.ShowDumpButton = false;
 }
 
+QString frmAbout::EditorVersionText(const QString &version)
+{
+    // "Windows Editor" is what the program is called on Windows; elsewhere
+    // it would name a system the user does not run.
+#ifdef Q_OS_WIN
+    return QStringLiteral("Windows Editor Version ") + version;
+#else
+    return QStringLiteral("Editor Version ") + version;
+#endif
+}
+
 void frmAbout::Form_Activate()
 {
     m_cmdDump->setVisible(m_ctx.ShowDumpButton);
-    m_label1->setText(QStringLiteral("Windows Editor Version ") + m_ctx.config.EditorVersion);
+    m_label1->setText(EditorVersionText(m_ctx.config.EditorVersion));
     m_label3->setText(QStringLiteral("Receiver Firmware Version ") + m_ctx.config.ReceiverVersion);
     m_lblCoverage->setText(QStringLiteral("Coverage: ") + CoverageCommands::coverageInUse(m_ctx));
     m_lblCoverage->setAccessibleName(m_lblCoverage->text());

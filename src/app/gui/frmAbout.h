@@ -15,6 +15,9 @@ class frmAbout : public QDialog
     Q_OBJECT
 
 public:
+    // The first version line: "Windows Editor Version 3.00" on Windows,
+    // "Editor Version 3.00" elsewhere.
+    static QString EditorVersionText(const QString &version);
     explicit frmAbout(AppContext &ctx, QWidget *parent = nullptr);
     ~frmAbout() override;
 

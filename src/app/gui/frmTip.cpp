@@ -15,16 +15,19 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-QString frmTip::TipText(const QString &vendorWebAddress)
+QString frmTip::TipText()
 {
+    // The transmitters change with NOAA's listing, which the editor loads
+    // itself (File > Update Coverage...); the maker's web site has no
+    // newer database to offer.
     const QString br = QStringLiteral("\r\n");
     return QStringLiteral("Your NX-4400C contains a database of weather transmitters")
            + QStringLiteral(" throughout the United States and it's Territories.  Since these stations are")
            + QStringLiteral(" upgraded, deleted, or added by NOAA every few months,  remember to periodically"
-                            " check into web site:")
-           + br + QLatin1Char(' ') + vendorWebAddress + br + QStringLiteral("There you can download a file to update")
-           + QStringLiteral(" your NX-4400 database.") + br + br
-           + QStringLiteral(" You can directly access the Web update page from the NX-4400 \"Help\" menu.");
+                            " update it:")
+           + br + br
+           + QStringLiteral(" Download NOAA's county coverage listing (CCL.js or its CSV) and load it with")
+           + QStringLiteral(" \"File\", \"Update Coverage...\". The editor shows what changed and checks your setup.");
 }
 
 frmTip::frmTip(AppContext &ctx, QWidget *mainWindow)
@@ -97,7 +100,7 @@ frmTip::frmTip(AppContext &ctx, QWidget *mainWindow)
     if (m_show) {
         const QSignalBlocker block(m_chk);
         m_chk->setChecked(true);
-        tip->setText(TipText(WebLinks::VendorWebAddress()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        tip->setText(TipText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         tip->setAccessibleDescription(QStringLiteral("Tip text"));
     }
     if (m_mnuTipsShow)

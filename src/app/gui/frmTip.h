@@ -22,7 +22,7 @@ public:
     frmTip(AppContext &ctx, QWidget *mainWindow);
 
     // The tip as the program states it (CR LF line breaks).
-    static QString TipText(const QString &vendorWebAddress);
+    static QString TipText();
 
     // False when the setting says not to show tips: the window then closes
     // at once and is never shown.

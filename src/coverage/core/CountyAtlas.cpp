@@ -139,8 +139,12 @@ bool buildPolygon(const Arcs &arcs, const QJsonArray &rings, bool wrap, County *
         // outer ring is gone goes with its holes.
         const bool degenerate = ring.points.size() < 4;
         county->holes += !first;
-        if (first && degenerate)
+        if (first && degenerate) {
+            // Where it was, for a county left with no outline at all.
+            if (!ring.points.isEmpty() && county->speck.isNull())
+                county->speck = ring.points.first();
             return true;
+        }
         if (!degenerate)
             county->rings.append(std::move(ring));
         first = false;
@@ -218,8 +222,19 @@ bool Atlas::read(const QByteArray &json, QString *why)
                 continue;
             return fail(why, QStringLiteral("county %1 is a %2, not a polygon").arg(county.id, type.left(20)));
         }
-        // A county whose every island shrank to nothing stays known by code
-        // and name, without an outline.
+        // A county whose every island shrank to nothing (Falls Church,
+        // Virginia, two square miles) keeps a speck a few hundred metres
+        // across where its outline was: the map then draws it as the dot it
+        // draws for every county too small to see, instead of calling a
+        // listed county "not on the map".
+        if (county.rings.isEmpty() && !county.speck.isNull()) {
+            constexpr double r = 0.003;   // degrees
+            const QPointF c = county.speck;
+            Ring speck;
+            speck.points = {QPointF(c.x() - r, c.y()), QPointF(c.x(), c.y() - r), QPointF(c.x() + r, c.y()),
+                            QPointF(c.x(), c.y() + r), QPointF(c.x() - r, c.y())};
+            county.rings.append(speck);
+        }
         double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
         for (const Ring &ring : std::as_const(county.rings))
             for (const QPointF &p : ring.points) {

@@ -34,6 +34,7 @@ struct County {
     bool multiPolygon = false;   // a MultiPolygon in the file
     int holes = 0;               // holes in the file, those shrunk to nothing included
     QRectF bounds;               // longitude (x) and latitude (y)
+    QPointF speck;               // a county whose outline shrank to nothing: where it was
 
     QString state() const { return id.left(2); }
 };

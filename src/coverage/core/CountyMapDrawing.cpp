@@ -2,6 +2,7 @@
 #include "coverage/core/CountyMapDrawing.h"
 
 #include "coverage/core/CountyCoverage.h"
+#include "coverage/core/CountyMapMarks.h"
 #include "coverage/core/StateDatabase.h"
 
 #include <QFontMetricsF>
@@ -11,6 +12,8 @@
 #include <cmath>
 
 namespace {
+
+using namespace CountyMapMarks;
 
 // Colours that stay apart for every common kind of colour blindness (the
 // Okabe-Ito set): covered counties light sky blue, selected ones orange with
@@ -25,8 +28,6 @@ const QColor SelectedFill(0xe6, 0x9f, 0x00);   // orange
 const QColor SelectedEdge(0x00, 0x00, 0x00);
 const QColor Hatch(0x40, 0x28, 0x00);
 const QColor StateLine(0x1a, 0x1a, 0x1a);
-const QColor Marker(0x00, 0x5a, 0x8c);         // blue #0072B2, darkened
-const QColor OutOfService(0xd5, 0x5e, 0x00);   // vermillion
 const QColor LegendBackground(0xfb, 0xfb, 0xf8);
 
 constexpr double HatchSpacing = 5;             // pixels between hatch lines
@@ -91,19 +92,6 @@ void fillSelected(QPainter &p, const QPainterPath &area, const QVector<QPolygonF
     p.setBrush(SelectedFill);
     p.drawPath(area);
     hatch(p, hatched);
-}
-
-QPolygonF triangle(const QPointF &c, double r)
-{
-    return QPolygonF{QPointF(c.x(), c.y() - r), QPointF(c.x() + r * 0.87, c.y() + r * 0.5),
-                     QPointF(c.x() - r * 0.87, c.y() + r * 0.5)};
-}
-
-void crossOut(QPainter &p, const QPointF &c, double r, double width)
-{
-    p.setPen(QPen(OutOfService, width));
-    p.drawLine(QPointF(c.x() - r, c.y() - r), QPointF(c.x() + r, c.y() + r));
-    p.drawLine(QPointF(c.x() - r, c.y() + r), QPointF(c.x() + r, c.y() - r));
 }
 
 } // namespace
@@ -507,36 +495,7 @@ void CountyMapDrawing::paintMap(QPainter &p, const QSizeF &area, const Options &
         }
     }
 
-    // The transmitters whose positions are known: a triangle each, the
-    // chosen one larger and always named, the others named once zoomed in,
-    // those out of service crossed out.
-    const QString chosen = m_transmitter.trimmed();
-    const QFontMetricsF fm(p.font());
-    QVector<QRectF> labels;
-    const QVector<const TransmitterInfo *> list = markers();
-    for (auto it = list.crbegin(); it != list.crend(); ++it) {
-        const TransmitterInfo &info = **it;
-        const QPointF c = t.map(m_model.projection().project(info.longitude, info.latitude));
-        const bool isChosen = !chosen.isEmpty() && info.field.trimmed() == chosen;
-        const double r = isChosen ? 8 : 5.5;
-        p.setPen(QPen(Qt::white, 1.5));
-        p.setBrush(isChosen ? Marker : Marker.lighter(140));
-        p.drawPolygon(triangle(c, r));
-        if (!info.inService())
-            crossOut(p, c, r, 2.5);
-        if (!isChosen && m_scale < LabelScale)
-            continue;
-        const QString name = info.callsign.isEmpty() ? callsignOf(info.field) : info.callsign;
-        const QRectF box(c.x() + r + 2, c.y() - fm.height() / 2 - 1, fm.horizontalAdvance(name) + 6, fm.height() + 2);
-        if (std::any_of(labels.cbegin(), labels.cend(), [&](const QRectF &o) { return o.intersects(box); }))
-            continue;
-        labels << box;
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(255, 255, 255, 215));
-        p.drawRoundedRect(box, 2, 2);
-        p.setPen(isChosen ? Marker.darker(130) : QColor(0x20, 0x20, 0x20));
-        p.drawText(box, Qt::AlignCenter, name);
-    }
+    paintMarkers(p, area);
     p.restore();
 }
 

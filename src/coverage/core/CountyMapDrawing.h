@@ -98,6 +98,30 @@ public:
     // than SmallCountyPixels).
     QStringList smallCounties(const QSizeF &area) const;
 
+    // The transmitters' marks and their names in `area`, as drawn: the
+    // chosen one large and always named; the others small and muted, and
+    // named only from LabelScale on; no name over any mark or other name.
+    struct MarkLayout {
+        struct Mark {
+            QString field;
+            QString name;         // the call sign
+            QPointF centre;
+            double radius = 0;
+            bool chosen = false;
+            bool muted = false;
+            bool inService = true;
+            QRectF box() const { return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius); }
+        };
+        struct Label {
+            QString text;
+            QRectF box;
+            bool chosen = false;
+        };
+        QVector<Mark> marks;      // in drawing order: the chosen one last
+        QVector<Label> labels;
+    };
+    MarkLayout markLayout(const QSizeF &area, const QFont &font) const;
+
     // The counties, state borders, dots and transmitters in `area`.
     void paintMap(QPainter &p, const QSizeF &area, const Options &options = {}) const;
     // The legend: its height for a width, and drawn into `box`.
@@ -116,6 +140,7 @@ private:
     };
     QVector<LegendItem> legendItems(const Options &options) const;
     QVector<const TransmitterInfo *> markers() const;
+    void paintMarkers(QPainter &p, const QSizeF &area) const;
     QVector<QPolygonF> largeRings(int shape, const QTransform &t) const;
 
     const CountyAtlas::Atlas *m_atlas = nullptr;

@@ -128,9 +128,12 @@ Summary compare(const Side &before, const Side &after)
     for (const QString &call : std::as_const(calls)) {
         const QString field = b.rawField.value(call);
         const TransmitterInfo t = after.transmitters.value(field);
-        if (t.status == QLatin1String("OUT OF SERVICE"))
+        // Only what this listing changes: a transmitter that was off the
+        // air or degraded in the listing in use already is no news.
+        const QString was = a.fieldOf.contains(call) ? before.transmitters.value(a.rawField.value(call)).status : QString();
+        if (t.status == QLatin1String("OUT OF SERVICE") && was != t.status)
             s.outOfService << describe(call, field, after.transmitters);
-        else if (t.status == QLatin1String("DEGRADED"))
+        else if (t.status == QLatin1String("DEGRADED") && was != t.status)
             s.degraded << describe(call, field, after.transmitters);
         if (!a.fieldOf.contains(call)) {
             s.added << describe(call, field, after.transmitters);

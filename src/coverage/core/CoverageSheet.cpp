@@ -6,6 +6,7 @@
 #include "coverage/core/StateDatabase.h"
 
 #include <QFontMetricsF>
+#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 
@@ -143,6 +144,31 @@ QVector<QPair<QString, QString>> countiesWithTransmitters(const CountyMapDrawing
     return rows;
 }
 
+QPageSize defaultPaper(const QLocale &locale)
+{
+    // Letter where the locale measures in inches (the United States and
+    // the places that follow it), A4 everywhere else.
+    return QPageSize(locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter : QPageSize::A4);
+}
+
+void setUpPage(QPagedPaintDevice &device, const QPageSize &paper)
+{
+    if (paper.isValid())
+        device.setPageSize(paper);
+    device.setPageOrientation(QPageLayout::Portrait);
+    // A printer cannot print to the edge of the sheet; most leave 4 to 6 mm
+    // white. A margin no smaller than MarginMm keeps every line on paper.
+    const QMarginsF least = device.pageLayout().minimumMargins();
+    const QPageLayout::Unit unit = device.pageLayout().units();
+    const double wanted = QPageLayout(paper.isValid() ? paper : device.pageLayout().pageSize(), QPageLayout::Portrait,
+                                      QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter)
+                              .margins(unit)
+                              .left();
+    device.setPageMargins(QMarginsF(std::max(wanted, least.left()), std::max(wanted, least.top()),
+                                    std::max(wanted, least.right()), std::max(wanted, least.bottom())),
+                          unit);
+}
+
 bool print(QPagedPaintDevice &device, const CountyMapDrawing &map, const Page &page, QString *why)
 {
     QPainter p;
@@ -158,85 +184,131 @@ bool print(QPagedPaintDevice &device, const CountyMapDrawing &map, const Page &p
     p.scale(unit, unit);
     const QSizeF room(paper.width() / unit, paper.height() / unit);
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    QFont small(font);
-    small.setPixelSize(11);
-    const QFont bold = boldOf(font);
-    QFont title(bold);
-    title.setPixelSize(17);
-    const QFontMetricsF fm(font), fs(small);
-    bool failed = false;
-    double y = 0;
-    auto newPageIfFull = [&](double needed) {
-        if (y + needed <= room.height() || y == 0)
-            return;
-        failed = failed || !device.newPage();
-        y = 0;
-    };
-    auto line = [&](const QString &text, const QFont &f, double indent = 0) {
-        const QFontMetricsF m(f);
-        const QRectF box(indent, 0, room.width() - indent, 1e6);
-        const QRectF need = m.boundingRect(box, Qt::TextWordWrap, text);
-        newPageIfFull(need.height());
-        p.setFont(f);
-        p.setPen(Qt::black);
-        p.drawText(QRectF(indent, y, room.width() - indent, need.height() + 2), Qt::TextWordWrap, text);
-        y += need.height() + 1;
-    };
-
-    // The caption, then the map across the page.
-    for (int i = 0; i < page.caption.size(); ++i)
-        line(page.caption.at(i), i == 0 ? title : font);
-    if (!page.caption.isEmpty())
-        y += Gap;
     CountyMapDrawing framed = map;
-    const QSizeF mapSize(room.width(), std::min(room.height() * 0.5, room.width() * 0.75));
-    const int legend = framed.legendHeight(mapSize.width(), small);
-    framed.fit(QSizeF(mapSize.width(), mapSize.height() - legend));
-    p.save();
-    p.translate(0, y);
-    framed.paintWithLegend(p, mapSize, small);
-    p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(QPointF(0, 0), mapSize));
-    p.restore();
-    y += mapSize.height() + Gap;
-
-    // The selected counties with their transmitters, in two columns.
-    line(selectedHeading(map), bold);
     const auto rows = countiesWithTransmitters(map);
-    double countyColumn = 0;
-    for (const auto &row : rows)
-        countyColumn = std::max(countyColumn, fm.horizontalAdvance(row.first));
-    countyColumn = std::min(countyColumn + Gap, room.width() * 0.45);
-    for (const auto &row : rows) {
-        const QRectF box(countyColumn, 0, room.width() - countyColumn, 1e6);
-        const double h = std::max(fm.height(), fs.boundingRect(box, Qt::TextWordWrap, row.second).height());
-        newPageIfFull(h);
-        p.setPen(Qt::black);
-        p.setFont(font);
-        p.drawText(QRectF(0, y, countyColumn, h + 2), Qt::AlignLeft | Qt::AlignTop, row.first);
-        p.setFont(small);
-        p.drawText(QRectF(countyColumn, y + (fm.ascent() - fs.ascent()), room.width() - countyColumn, h + 2),
-                   Qt::TextWordWrap, row.second);
-        y += h + 2;
+
+    // The whole page is laid out by one function, which either measures or
+    // paints. Everything goes on one sheet: the map gives up height first
+    // (down to a third of the page), then the type gets smaller; a list
+    // that still does not fit ends with how many counties were left out.
+    auto layOut = [&](bool paint, double textScale, double mapHeight, int columns, int rowLimit) {
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(std::max(6, int(std::lround(13 * textScale))));
+        QFont small(font);
+        small.setPixelSize(std::max(5, int(std::lround(11 * textScale))));
+        const QFont bold = boldOf(font);
+        QFont title(bold);
+        title.setPixelSize(std::max(7, int(std::lround(17 * textScale))));
+        const QFontMetricsF fm(font), fs(small);
+        const double gap = Gap * textScale;
+        double y = 0;
+        auto line = [&](const QString &text, const QFont &f, double indent = 0) {
+            const QFontMetricsF m(f);
+            const QRectF need = m.boundingRect(QRectF(indent, 0, room.width() - indent, 1e6), Qt::TextWordWrap, text);
+            if (paint) {
+                p.setFont(f);
+                p.setPen(Qt::black);
+                p.drawText(QRectF(indent, y, room.width() - indent, need.height() + 2), Qt::TextWordWrap, text);
+            }
+            y += need.height() + 1;
+        };
+
+        // The caption, then the map across the page.
+        for (int i = 0; i < page.caption.size(); ++i)
+            line(page.caption.at(i), i == 0 ? title : font);
+        if (!page.caption.isEmpty())
+            y += gap;
+        if (mapHeight > 0) {
+            const QSizeF mapSize(room.width(), mapHeight);
+            if (paint) {
+                const int legend = framed.legendHeight(mapSize.width(), small);
+                framed.fit(QSizeF(mapSize.width(), mapSize.height() - legend));
+                p.save();
+                p.translate(0, y);
+                framed.paintWithLegend(p, mapSize, small);
+                p.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
+                p.setBrush(Qt::NoBrush);
+                p.drawRect(QRectF(QPointF(0, 0), mapSize));
+                p.restore();
+            }
+            y += mapHeight + gap;
+        }
+
+        // The selected counties with their transmitters: county, then the
+        // transmitters beside it; a long list runs in two such columns side
+        // by side.
+        line(selectedHeading(map), bold);
+        const double columnWidth = columns == 2 ? (room.width() - gap) / 2 : room.width();
+        double countyColumn = 0;
+        for (const auto &row : rows)
+            countyColumn = std::max(countyColumn, fm.horizontalAdvance(row.first));
+        countyColumn = std::min(countyColumn + gap, columnWidth * 0.45);
+        const int shown = int(std::min<qsizetype>(rows.size(), rowLimit));
+        const int perColumn = columns == 2 ? (shown + 1) / 2 : shown;
+        const double top = y;
+        double bottom = y;
+        for (int i = 0; i < shown; ++i) {
+            const auto &row = rows.at(i);
+            if (i == perColumn)
+                y = top;
+            const double left = i < perColumn ? 0 : columnWidth + gap;
+            const QRectF box(countyColumn, 0, columnWidth - countyColumn, 1e6);
+            const double h = std::max(fm.height(), fs.boundingRect(box, Qt::TextWordWrap, row.second).height());
+            if (paint) {
+                p.setPen(Qt::black);
+                p.setFont(font);
+                p.drawText(QRectF(left, y, countyColumn, h + 2), Qt::AlignLeft | Qt::AlignTop, row.first);
+                p.setFont(small);
+                p.drawText(QRectF(left + countyColumn, y + (fm.ascent() - fs.ascent()), columnWidth - countyColumn, h + 2),
+                           Qt::TextWordWrap, row.second);
+            }
+            y += h + 2;
+            bottom = std::max(bottom, y);
+        }
+        y = bottom;
+        if (shown < rows.size())
+            line(QStringLiteral("... and %1 more counties (nx4400c-cli setup counties list shows them all)")
+                     .arg(rows.size() - shown),
+                 small);
+        if (rows.isEmpty())
+            line(QStringLiteral("none"), font);
+        y += gap;
+
+        line(QStringLiteral("Event codes (%1)").arg(page.events.size()), bold);
+        line(page.events.isEmpty() ? QStringLiteral("none") : page.events.join(QStringLiteral(";  ")), small);
+        y += gap;
+        line(QStringLiteral("Receiver options"), bold);
+        for (const QString &option : page.options)
+            line(option, small);
+        return y;
+    };
+
+    const double fullMap = std::min(room.height() * 0.5, room.width() * 0.75);
+    const double leastMap = std::min(fullMap, room.height() / 3);
+    const int allRows = int(rows.size());
+    double textScale = 1;
+    double mapHeight = fullMap;
+    int columns = 1;
+    int rowLimit = allRows;
+    auto fits = [&] { return layOut(false, textScale, mapHeight, columns, rowLimit) <= room.height(); };
+    if (!fits()) {
+        // The map first, down to a third of the page; then smaller type;
+        // then the county list in two columns, at full size again and
+        // smaller once more; only then is the list cut short.
+        mapHeight = std::max(leastMap, room.height() - layOut(false, 1, 0, 1, allRows));
+        for (; textScale > 0.6 && !fits(); textScale -= 0.05) {
+        }
+        if (!fits()) {
+            columns = 2;
+            for (textScale = 1; textScale > 0.6 && !fits(); textScale -= 0.05) {
+            }
+        }
+        while (rowLimit > 0 && !fits())
+            --rowLimit;
     }
-    if (rows.isEmpty())
-        line(QStringLiteral("none"), font);
-    y += Gap;
-
-    line(QStringLiteral("Event codes (%1)").arg(page.events.size()), bold);
-    line(page.events.isEmpty() ? QStringLiteral("none") : page.events.join(QStringLiteral(";  ")), small);
-    y += Gap;
-    line(QStringLiteral("Receiver options"), bold);
-    for (const QString &option : page.options)
-        line(option, small);
-
+    layOut(true, textScale, mapHeight, columns, rowLimit);
     p.end();
-    if (failed && why)
-        *why = QStringLiteral("A page could not be started on the printer.");
-    return !failed;
+    return true;
 }
 
 void setUpMap(CountyMapDrawing &map, CountyCoverage &coverage, const Source &source)
@@ -263,6 +335,7 @@ bool printSetup(QPagedPaintDevice &device, const Source &source, QString *why)
     if (source.catalog)
         page.events = eventLines(*source.catalog, source.eventSelection);
     page.options = source.options;
+    setUpPage(device, source.paper);
     return print(device, map, page, why);
 }
 

@@ -5,6 +5,8 @@
 
 #include <QDate>
 #include <QFont>
+#include <QLocale>
+#include <QPageSize>
 #include <QStringList>
 #include <QVector>
 
@@ -47,9 +49,10 @@ QStringList eventLines(const EventCatalog &catalog, const QStringList &selection
 // "039061  Hamilton, Ohio", "KIH42 Covington 162.550, ...".
 QVector<QPair<QString, QString>> countiesWithTransmitters(const CountyMapDrawing &map);
 
-// Prints the coverage page (more pages when the lists need them). The map
-// is framed anew for the page; `map` is not changed. False with a reason
-// when the device cannot be painted on.
+// Prints the coverage page: always one sheet, the map shrinking first and
+// then the type when the lists are long. The map is framed anew for the
+// page; `map` is not changed. False with a reason when the device cannot
+// be painted on.
 bool print(QPagedPaintDevice &device, const CountyMapDrawing &map, const Page &page, QString *why = nullptr);
 
 // What a stored receiver setup prints from, in plain values (the settings
@@ -64,7 +67,19 @@ struct Source {
     QStringList eventSelection;   // the event slots
     QStringList options;          // the option summary
     const EventCatalog *catalog = nullptr;
+    // The sheet: a printer's own paper when left invalid, otherwise this
+    // (defaultPaper for a PDF file).
+    QPageSize paper;
 };
+
+// The paper a page goes on when no printer says: Letter in the United
+// States (a locale that measures in inches), A4 elsewhere.
+QPageSize defaultPaper(const QLocale &locale);
+// Every printed page has at least this margin all round, more where the
+// printer cannot print closer to the edge.
+inline constexpr double MarginMm = 15;
+// Sets `paper` (when valid), portrait, and the margins on `device`.
+void setUpPage(QPagedPaintDevice &device, const QPageSize &paper);
 
 // The map of a stored setup: its state, transmitter and county lines, with
 // the coverage and transmitters of the listing in `statesFolder`.
@@ -72,7 +87,9 @@ struct Source {
 void setUpMap(CountyMapDrawing &map, CountyCoverage &coverage, const Source &source);
 
 // Prints the coverage page of a stored setup: the editor's File > Print
-// Coverage... and the command-line tool's `coverage print` both come here.
+// Coverage... and the command-line tool's `coverage print` both come here,
+// so both give the same sheet: the paper and margins of setUpPage, one
+// page.
 bool printSetup(QPagedPaintDevice &device, const Source &source, QString *why = nullptr);
 
 } // namespace CoverageSheet

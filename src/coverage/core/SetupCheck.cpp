@@ -298,7 +298,7 @@ Report check(const CoverageChanges::Side &listing, const ReceiverSetup &setup, c
         if (!ix.countyName.contains(code)) {
             const QString name = lineName(setup.FipEntries, code);
             r.findings.append({Kind::CountyUnknown, Severity::Warning, code,
-                               QStringLiteral("Your county %1 %2 is in no state file of the coverage listing.")
+                               QStringLiteral("Your county %1 %2: no transmitter covers it any more.")
                                    .arg(code, name.isEmpty() ? QStringLiteral("(no name)") : name)});
         } else if (!coverField.isEmpty() && !offAir && !covered.contains(code)) {
             r.findings.append({Kind::CountyNotCovered, Severity::Warning, code,

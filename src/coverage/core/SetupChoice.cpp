@@ -103,6 +103,48 @@ bool chooseTransmitter(Prompter &prompter, const QString &folder, ReceiverSetup 
     return StateDatabase::FindTransmitterCounties(prompter, folder, field, counties);
 }
 
+QVector<CountyEntries::Item> keepTicks(const QStringList &counties, const QStringList &tickedCodes,
+                                       QStringList *dropped)
+{
+    QVector<CountyEntries::Item> items;
+    QStringList kept;
+    for (const QString &c : counties) {
+        const QString code = c.left(6);
+        const bool tick = tickedCodes.contains(code) && !kept.contains(code);
+        if (tick)
+            kept << code;
+        items.append({c, tick});
+    }
+    dropped->clear();
+    for (const QString &code : tickedCodes) {
+        if (!kept.contains(code) && !dropped->contains(code))
+            dropped->append(code);
+    }
+    return items;
+}
+
+QString keptTicksText(const QString &field, int kept, int dropped)
+{
+    // The field reads " Dayton           WXJ46  162.475": call sign first.
+    const QStringList words = field.simplified().split(QLatin1Char(' '));
+    QString name = field.simplified();
+    if (words.size() >= 3)
+        name = words.at(words.size() - 2) + QLatin1Char(' ') + words.mid(0, words.size() - 2).join(QLatin1Char(' '));
+    const int had = kept + dropped;
+    if (had == 0)
+        return name + QStringLiteral(": no county was ticked; tick the counties to alert for.");
+    auto counties = [](int n) { return n == 1 ? QStringLiteral("1 county") : QStringLiteral("%1 counties").arg(n); };
+    QString text = name + QStringLiteral(" covers %1 of your %2 ticked; ").arg(kept).arg(counties(had));
+    if (dropped == 0)
+        text += kept == 1 ? QStringLiteral("it stays ticked.") : QStringLiteral("they stay ticked.");
+    else
+        text += (kept == 0 ? QStringLiteral("none stays ticked, ")
+                           : kept == 1 ? QStringLiteral("it stays ticked, ") : QStringLiteral("they stay ticked, "))
+                + counties(dropped) + (dropped == 1 ? QStringLiteral(" it does not cover was dropped.")
+                                                    : QStringLiteral(" it does not cover were dropped."));
+    return text;
+}
+
 QString countyEntryOf(const QString &folder, const QString &code)
 {
     QStringList lines;

@@ -3,6 +3,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+#include "coverage/core/CountyEntries.h"
 
 class Prompter;
 struct EventCatalog;
@@ -39,6 +42,16 @@ QString findTransmitter(const QStringList &list, const QString &wanted, QString 
 // could not be read; what was found stays in *counties.
 bool chooseTransmitter(Prompter &prompter, const QString &folder, ReceiverSetup &setup, const QString &field,
                        QStringList *counties);
+
+// The county list after a new transmitter is confirmed: every county it
+// covers, ticked where the user had ticked the same county code before.
+// *dropped gets the ticked codes the new transmitter does not cover.
+QVector<CountyEntries::Item> keepTicks(const QStringList &counties, const QStringList &tickedCodes,
+                                       QStringList *dropped);
+// One sentence for the user about that: "WXJ46 Dayton covers 2 of your 8
+// ticked counties; they stay ticked, 6 were dropped." `field` is the
+// transmitter list's field.
+QString keptTicksText(const QString &field, int kept, int dropped);
 
 // The county entry of a code from the state files ("039001  Adams
 // Ohio"), the first line naming it; empty when no file has it.

@@ -18,6 +18,7 @@
 #include "coverage/core/CoverageSheet.h"
 
 #include <QComboBox>
+#include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QDateTime>
@@ -115,10 +116,9 @@ void saveMapAs(Services &services, ReceiverSetup &setup, QWidget *mainWindow)
         prepareCoverageWindows(services, setup, mainWindow);
     fips->prepareMap();
     // A window never shown has not been laid out: give the map the size it
-    // has when the window opens.
+    // has when the window opens (the window has its first size already).
     if (!fips->isVisible()) {
         fips->ensurePolished();
-        fips->adjustSize();
         if (fips->layout())
             fips->layout()->activate();
         fips->countyMap()->fit();
@@ -140,6 +140,10 @@ bool printCoveragePage(Services &services, const ReceiverSetup &setup, const Eve
     source.eventSelection = setup.EventSelection;
     source.options = optionSummary(setup.config);
     source.catalog = &catalog;
+    // A printer has its paper; a PDF file gets the locale's, as the
+    // command-line tool gives it.
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        source.paper = CoverageSheet::defaultPaper(QLocale());
     return CoverageSheet::printSetup(printer, source, why);
 }
 
@@ -195,8 +199,17 @@ bool updateCoverage(Services &services, ReceiverSetup &setup, QWidget *mainWindo
 {
     QString file = given;
     if (file.isEmpty()) {
-        file = QFileDialog::getOpenFileName(mainWindow, QStringLiteral("NOAA County Coverage Listing"),
-                                            QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+        // The downloads folder where there is one; a folder that does not
+        // exist would be put in the name field as if it were the file.
+        QString start = QDir::homePath();
+        for (const auto where : {QStandardPaths::DownloadLocation, QStandardPaths::DocumentsLocation}) {
+            const QString folder = QStandardPaths::writableLocation(where);
+            if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+                start = folder;
+                break;
+            }
+        }
+        file = QFileDialog::getOpenFileName(mainWindow, QStringLiteral("NOAA County Coverage Listing"), start,
                                             QStringLiteral("Coverage listings (*.js *.csv *.txt);;All files (*)"));
         if (file.isEmpty())
             return false;

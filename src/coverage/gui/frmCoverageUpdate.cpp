@@ -60,11 +60,13 @@ frmCoverageUpdate::frmCoverageUpdate(const CoverageImport::Result &r, const Cove
     m_tblChanges->setHorizontalHeaderLabels({QStringLiteral("Change"), QStringLiteral("Transmitter, county or note")});
     m_tblChanges->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tblChanges->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_tblChanges->setWordWrap(false);
-    m_tblChanges->setTextElideMode(Qt::ElideRight);
+    // Long notes wrap onto more lines of their row rather than end in "…".
+    m_tblChanges->setWordWrap(true);
+    m_tblChanges->setTextElideMode(Qt::ElideNone);
     m_tblChanges->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_tblChanges->verticalHeader()->hide();
     m_tblChanges->verticalHeader()->setDefaultSectionSize(QFontMetrics(Widgets::fixedFont()).lineSpacing() + 6);
+    m_tblChanges->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_tblChanges->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_tblChanges->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_tblChanges->setFont(Widgets::fixedFont());

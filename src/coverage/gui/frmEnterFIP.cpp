@@ -99,9 +99,10 @@ frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *coun
     listColumn->addWidget(m_lstCounty, 1);
     // Status, call sign, power and office of the highlighted transmitter.
     listColumn->addWidget(new TransmitterInfoLine(m_svc, m_lstCounty, this));
-    // The stored transmitter, when the listing no longer has it.
+    // The stored transmitter, when the listing no longer has it: across the
+    // whole window under the list and the map, where its lines are long
+    // and few, so the list keeps its height.
     m_lblGone = SetupCheckLabel::make(this, QStringLiteral("lblTransmitterGone"));
-    listColumn->addWidget(m_lblGone);
 
     // A map of the highlighted transmitter's counties, beside the list. It
     // only shows: counties are chosen in the county window.
@@ -129,6 +130,7 @@ frmEnterFIP::frmEnterFIP(Services &services, ReceiverSetup &setup, frmFIPS *coun
 
     auto *top = new QVBoxLayout(this);
     top->addLayout(upper, 1);
+    top->addWidget(m_lblGone);
     top->addSpacing(6);
     top->addLayout(info);
 }
@@ -177,17 +179,30 @@ bool frmEnterFIP::StoreFips()
         return false;
     const QString field = chosen.first()->text();
     // The county list is replaced by the transmitter's counties; FipEntries
-    // are emptied until the county window's OK stores the new list.
+    // are emptied until the county window's OK stores the new list. The
+    // counties the user had ticked stay ticked where the new transmitter
+    // covers them: choosing a replacement must not silently empty the
+    // selection.
+    QStringList ticked;
+    for (const CountyEntries::Item &item : m_fips->items()) {
+        if (item.checked)
+            ticked << item.text.left(6);
+    }
     m_fips->clearList();
     QStringList counties;
     SetupChoice::chooseTransmitter(m_svc.prompter(), m_svc.statesFolder, m_setup, field, &counties);
+    QStringList dropped;
+    const QVector<CountyEntries::Item> items = SetupChoice::keepTicks(counties, ticked, &dropped);
+    m_svc.view().setStatusText(QStringLiteral("Left"),
+                               SetupChoice::keptTicksText(field, int(ticked.size() - dropped.size()),
+                                                          int(dropped.size())));
     m_fips->setStateCaption(m_cmbState->currentText());
     m_fips->setTransmitterCaption(field);
     // A transmitter picked from the list is one the listing has.
     setSetupCheck(SetupCheck::Report());
     m_fips->setSetupCheck(SetupCheck::Report());
-    for (const QString &county : std::as_const(counties))
-        m_fips->appendEntry(county);
+    for (const CountyEntries::Item &item : items)
+        m_fips->appendEntry(item.text, item.checked);
     return true;
 }
 

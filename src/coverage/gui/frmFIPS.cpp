@@ -19,6 +19,8 @@
 #include "coverage/gui/SetupCheckLabel.h"
 
 #include <QAccessible>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <QEvent>
@@ -144,33 +146,41 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     okRow->addStretch();
     okRow->addWidget(m_cmdOK);
 
+    // Under the map: what is chosen on the left, the buttons on the right.
+    auto *fields = new QVBoxLayout;
+    fields->addWidget(Widgets::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State / Territories"),
+                                          m_lblState));
+    fields->addWidget(m_lblState);
+    fields->addSpacing(6);
+    fields->addWidget(Widgets::heading(this, QStringLiteral("lblTransmitterHeading"),
+                                          QStringLiteral("Transmitter Location / Frequency"), m_lblTransmitter));
+    fields->addWidget(m_lblTransmitter);
+    fields->addStretch();
     auto *side = new QVBoxLayout;
-    side->addWidget(Widgets::heading(this, QStringLiteral("lblStateHeading"), QStringLiteral("State / Territories"),
-                                        m_lblState));
-    side->addWidget(m_lblState);
-    side->addSpacing(6);
-    side->addWidget(Widgets::heading(this, QStringLiteral("lblTransmitterHeading"),
-                                        QStringLiteral("Transmitter Location / Frequency"), m_lblTransmitter));
-    side->addWidget(m_lblTransmitter);
-    // The stored transmitter, when the listing no longer has it.
-    m_lblGone = SetupCheckLabel::make(this, QStringLiteral("lblTransmitterGone"));
-    m_lblGone->setMaximumWidth(m_lblTransmitter->sizeHint().width() + 40);
-    side->addWidget(m_lblGone);
-    side->addSpacing(6);
     side->addWidget(m_shapeHolder);
     side->addWidget(modify);
     side->addStretch();
     side->addLayout(okRow);
+    auto *controls = new QHBoxLayout;
+    controls->addLayout(fields, 1);
+    controls->addSpacing(8);
+    controls->addLayout(side);
 
-    // The map takes what room is left, and gives it back first when the
-    // window is small (a 1024 x 768 screen): the list and the buttons keep
-    // their size.
+    // The stored transmitter, when the listing no longer has it: across the
+    // map's width, so its three lines stay short.
+    m_lblGone = SetupCheckLabel::make(this, QStringLiteral("lblTransmitterGone"));
+
+    // The map is the larger part of the window and takes every pixel the
+    // window gains; on a small screen it gives room back first. The list
+    // keeps the width its columns need.
+    auto *mapSide = new QVBoxLayout;
+    mapSide->addWidget(buildMapColumn(), 1);
+    mapSide->addWidget(m_lblGone);
+    mapSide->addLayout(controls);
     auto *upper = new QHBoxLayout;
     upper->addLayout(listColumn, 0);
     upper->addSpacing(8);
-    upper->addWidget(buildMapColumn(), 1);
-    upper->addSpacing(8);
-    upper->addLayout(side);
+    upper->addLayout(mapSide, 1);
 
     QVBoxLayout *info = Widgets::instructions(this, QStringLiteral("lblInfo"), {
         QStringLiteral("1.  Click \"Select State\" button above right to select the state and transmitter city for your area."),
@@ -188,6 +198,13 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(services.timings.countyBlinkMs);
     connect(m_timer1, &QTimer::timeout, this, &frmFIPS::Timer1_Timer);
+
+    // The first size: room for a map that can be read, on any screen from
+    // 1024 x 768 up, and never larger than the screen (less its panels and
+    // the title bar).
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    resize(QSize(qMin(1000, room.width() - 24), qMin(700, room.height() - 60)).expandedTo(minimumSizeHint()));
 }
 
 frmFIPS::~frmFIPS()
@@ -204,7 +221,7 @@ QWidget *frmFIPS::buildMapColumn()
     auto *column = new QWidget(this);
     column->setObjectName(QStringLiteral("fraMap"));
     m_map = new CountyMapView(column);
-    m_map->setMinimumSize(260, 240);
+    m_map->setMinimumSize(260, 180);
     QPushButton *fit = makeButton(column, QStringLiteral("cmdFit"), QStringLiteral("Fit"));
     fit->setToolTip(QStringLiteral("Show the whole state with every selected and covered county"));
     QPushButton *save = makeButton(column, QStringLiteral("cmdSaveMap"), QStringLiteral("Save Map As..."));

@@ -23,6 +23,15 @@ QVariant AlertLogColourProxy::data(const QModelIndex &index, int role) const
 {
     if (role == Qt::ForegroundRole && index.column() == AlertLogModel::EventColumn)
         return EventClassColour(EventClass(QIdentityProxyModel::data(index, AlertLogModel::EventClassRole).toInt()));
+    if (role == Qt::ToolTipRole) {
+        // The window keeps its columns narrow enough for every heading to
+        // show, so a long cell may be cut short: its tool tip holds it whole.
+        const QVariant own = QIdentityProxyModel::data(index, role);
+        if (own.isValid())
+            return own;
+        const QString text = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
+        return text.size() > 24 ? QVariant(text) : QVariant();
+    }
     return QIdentityProxyModel::data(index, role);
 }
 

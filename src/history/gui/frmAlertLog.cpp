@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -36,7 +37,7 @@ namespace {
 const QColor GapBackground(255, 214, 214);
 const QColor GapText(160, 0, 0);
 const QColor PendingText(110, 110, 110);
-const QString Title = QStringLiteral("Alert Log");
+const QString Title = QStringLiteral("NX-4400C Alert Log");
 
 QDateEdit *dateEdit(const char *name, const QString &accessible, QWidget *parent)
 {
@@ -162,6 +163,7 @@ void frmAlertLog::buildUi()
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->viewport()->installEventFilter(this);
     m_table->sortByColumn(AlertLogModel::DateTimeColumn, Qt::DescendingOrder);
     top->addWidget(m_table, 1);
 
@@ -315,6 +317,10 @@ void frmAlertLog::showLoaded(bool ok, const QString &why)
     // Measuring every row of a big log would take seconds: a few hundred do.
     m_table->horizontalHeader()->setResizeContentsPrecision(500);
     m_table->resizeColumnsToContents();
+    m_contentWidths.clear();
+    for (int c = 0; c < m_table->horizontalHeader()->count(); ++c)
+        m_contentWidths << m_table->columnWidth(c);
+    fitColumns();
     QStringList notes;
     if (!ok)
         notes << why;
@@ -366,6 +372,50 @@ void frmAlertLog::showCount()
     m_lblCount->setText(shown == total
                             ? QStringLiteral("%1 alerts").arg(l.toString(total))
                             : QStringLiteral("Showing %1 of %2 alerts").arg(l.toString(shown), l.toString(total)));
+}
+
+bool frmAlertLog::eventFilter(QObject *watched, QEvent *event)
+{
+    // The table's width changes with the window and when its scroll bar
+    // comes or goes: the columns follow.
+    if (watched == m_table->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QDialog::eventFilter(watched, event);
+}
+
+// Every heading in sight: where the columns' cells need more than the table
+// is wide, the widest columns give way first (their cells are cut short,
+// with the whole text in the tool tip), never below the width of their
+// heading.
+void frmAlertLog::fitColumns()
+{
+    QHeaderView *header = m_table->horizontalHeader();
+    if (m_contentWidths.size() != header->count())
+        return;
+    QList<int> width = m_contentWidths, least;
+    const QFontMetrics fm(header->font());
+    int total = 0;
+    for (int c = 0; c < header->count(); ++c) {
+        const QString heading = m_table->model()->headerData(c, Qt::Horizontal).toString();
+        least << std::max(fm.horizontalAdvance(heading) + 28, 60);
+        if (!header->isSectionHidden(c))
+            total += width.at(c);
+    }
+    const int room = m_table->viewport()->width() - 2;
+    while (total > room) {
+        int widest = -1;
+        for (int c = 0; c < header->count(); ++c) {
+            if (!header->isSectionHidden(c) && width.at(c) > least.at(c) && (widest < 0 || width.at(c) > width.at(widest)))
+                widest = c;
+        }
+        if (widest < 0)
+            break;
+        const int cut = std::min({total - room, width.at(widest) - least.at(widest), std::max(8, width.at(widest) / 10)});
+        width[widest] -= cut;
+        total -= cut;
+    }
+    for (int c = 0; c < header->count(); ++c)
+        m_table->setColumnWidth(c, width.at(c));
 }
 
 void frmAlertLog::runAudit()
@@ -438,10 +488,13 @@ void frmAlertLog::runAudit()
     }
     m_lstAudit->resizeColumnToContents(0);
     m_lstAudit->resizeColumnToContents(1);
-    auto since = [](const char *code, const QDate &last, int days) {
-        return last.isValid() ? QStringLiteral("last %1 %2, %3 day(s) ago")
+    auto count = [](int n, const char *one, const char *many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    auto since = [&](const char *code, const QDate &last, int days) {
+        return last.isValid() ? QStringLiteral("last %1 %2, %3")
                                     .arg(QLatin1String(code), last.toString(Qt::ISODate))
-                                    .arg(days)
+                                    .arg(days == 0 ? QStringLiteral("today") : count(days, "day ago", "days ago"))
                               : QStringLiteral("no %1 in the log").arg(QLatin1String(code));
     };
     int w = 0, m = 0, withGaps = 0;
@@ -451,15 +504,17 @@ void frmAlertLog::runAudit()
         withGaps += a.result.hasGaps() ? 1 : 0;
     }
     QString head = w + m == 0 ? QStringLiteral("Every week had an RWT and every month an RMT.")
-                              : QStringLiteral("%1 week(s) without an RWT and %2 month(s) without an RMT.").arg(w).arg(m);
+                              : QStringLiteral("%1 without an RWT and %2 without an RMT.")
+                                    .arg(count(w, "week", "weeks"), count(m, "month", "months"));
     if (m_audits.size() > 1)
-        head += QStringLiteral(" %1 receiver(s), %2 with a gap.").arg(m_audits.size()).arg(withGaps);
-    QString rwt = since("RWT", m_audit.lastRwt, m_audit.daysSinceRwt);
-    rwt[0] = rwt.at(0).toUpper();
-    const QString whose = m_audits.size() > 1
-        ? QStringLiteral(" (%1)").arg(ReceiverDisplayName(m_audits.first().receiver)) : QString();
-    m_lblAudit->setText(QStringLiteral("%1 Weeks run Sunday to Saturday. %2; %3%4.")
-                            .arg(head, rwt, since("RMT", m_audit.lastRmt, m_audit.daysSinceRmt), whose));
+        head += QStringLiteral(" %1, %2 with a gap.").arg(count(int(m_audits.size()), "receiver", "receivers")).arg(withGaps);
+    // The last tests are those of one receiver (the first with a gap): the
+    // line says which, so an RWT another receiver heard last week does not
+    // seem to contradict it.
+    m_lblAudit->setText(QStringLiteral("%1 Weeks run Sunday to Saturday. %2: %3; %4.")
+                            .arg(head, ReceiverDisplayName(m_audits.first().receiver),
+                                 since("RWT", m_audit.lastRwt, m_audit.daysSinceRwt),
+                                 since("RMT", m_audit.lastRmt, m_audit.daysSinceRmt)));
     m_lblAudit->setStyleSheet(w + m == 0 ? QString() : QStringLiteral("color: rgb(160,0,0); font-weight: bold;"));
 }
 

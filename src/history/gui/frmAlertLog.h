@@ -61,6 +61,9 @@ public:
 signals:
     void loadFinished();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 public:
     QString logPath() const { return m_path; }
 
@@ -72,6 +75,7 @@ private:
     void showAuditPeriod(int row);
     void loadStep();
     void showLoaded(bool ok, const QString &why);
+    void fitColumns();
 
     QString m_path;
     Prompter &m_prompter;
@@ -90,6 +94,7 @@ private:
     QLabel *m_lblCount = nullptr;
     QLabel *m_lblStatus = nullptr;
     QTableView *m_table = nullptr;
+    QList<int> m_contentWidths;    // each column as wide as its cells, at load
     QCheckBox *m_chkDates = nullptr;
     QDateEdit *m_dtFrom = nullptr;
     QDateEdit *m_dtTo = nullptr;

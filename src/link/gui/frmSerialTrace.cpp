@@ -18,7 +18,7 @@ frmSerialTrace::frmSerialTrace(Services &services, SerialTrace &trace, QWidget *
     , m_trace(trace)
 {
     setObjectName(QStringLiteral("frmSerialTrace"));
-    setWindowTitle(QStringLiteral("Serial Trace"));
+    setWindowTitle(QStringLiteral("NX-4400C Serial Trace"));
     setAccessibleName(windowTitle());
 
     auto *intro = Widgets::label(this, QStringLiteral("lblIntro"),

@@ -30,6 +30,22 @@ const char *const kHeadings[] = {"Receiver", "Event", "Counties", "Issued", "End
 enum Column { ReceiverColumn, EventColumn, CountiesColumn, IssuedColumn, EndsColumn, FromColumn, DecodedColumn };
 const QString kNotProgrammed = QStringLiteral("not in this receiver's counties or events");
 
+// The header's locations by name for the Counties cell: the padding code
+// 000000 that fills a header's location list is left out, and a code no
+// state file names is shown as the code, marked unknown.
+QString countiesCell(CountyNames &names, const QStringList &codes, const QStringList &named)
+{
+    QStringList out;
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        const QString &code = codes.at(i);
+        if (code == QLatin1String("000000"))
+            continue;
+        const QString name = i < named.size() && !named.at(i).isEmpty() ? named.at(i) : names.name(code);
+        out << (name == code ? QStringLiteral("%1 (unknown code)").arg(code) : name);
+    }
+    return out.isEmpty() ? QStringLiteral("none named") : out.join(QStringLiteral("; "));
+}
+
 } // namespace
 
 frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &clock, QWidget *parent)
@@ -38,7 +54,7 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
       m_names(setup.statesFolder, setup.fipEntries)
 {
     setObjectName(QStringLiteral("frmMonitor"));
-    setWindowTitle(QStringLiteral("Alert Monitor"));
+    setWindowTitle(QStringLiteral("NX-4400C Alert Monitor"));
     setAccessibleName(windowTitle());
     resize(900, 420);
     setMinimumWidth(640);
@@ -93,6 +109,9 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setSectionResizeMode(CountiesColumn, QHeaderView::Stretch);
+    // An event's name on one line ("Required Weekly Test (RWT)"): the
+    // longest is under 250 pixels, and the counties take the rest.
+    m_grid->horizontalHeader()->setSectionResizeMode(EventColumn, QHeaderView::ResizeToContents);
     m_grid->horizontalHeader()->setMinimumSectionSize(60);
     m_grid->setColumnWidth(ReceiverColumn, 110);
     m_grid->setColumnWidth(EventColumn, 130);
@@ -270,7 +289,8 @@ void frmMonitor::feedWav()
     m_level->setValue(int(m_session->level() * 100));
     if (m_wavAt >= m_wavSamples.size()) {
         stop();
-        setStatus(QStringLiteral("End of the recording: %1 message(s).").arg(m_messages.size()));
+        setStatus(m_messages.size() == 1 ? QStringLiteral("End of the recording: 1 message.")
+                                         : QStringLiteral("End of the recording: %1 messages.").arg(m_messages.size()));
     }
 }
 
@@ -298,14 +318,17 @@ void frmMonitor::addMessage(const MonitorMessage &m)
     // time is out of range says so.
     const QDateTime issued = m.issued();
     const QString outOfRange = QStringLiteral("out of range: ") + h.note;
+    // Short cells, the whole sentence in the tool tip: a narrow column
+    // shows "Not programmed" on one line rather than a sentence on four.
     const QStringList cells{
-        alerts ? QStringLiteral("\u2714 Alerts") : kNotProgrammed,
+        alerts ? QStringLiteral("\u2714 Alerts") : QStringLiteral("Not programmed"),
         QStringLiteral("%1 (%2)").arg(m.eventName, h.event),
-        m.countyNames.isEmpty() ? m_names.names(h.locations) : m.countyNames.join(QStringLiteral("; ")),
+        countiesCell(m_names, h.locations, m.countyNames),
         issued.isValid() ? monitorZoneTime(issued, m.heard) : outOfRange,
         issued.isValid() ? monitorZoneTime(m.ends(), m.heard) : QString(),
         h.sender.isEmpty() ? h.originator : QStringLiteral("%1 %2").arg(h.originator, h.sender.trimmed()),
-        QStringLiteral("%1, %2 %").arg(sameModeName(m.report.mode)).arg(m.report.confidence * 100.0, 0, 'f', 1),
+        // A no-break space: "100.0 %" never breaks before its sign.
+        QStringLiteral("%1, %2\u00a0%").arg(sameModeName(m.report.mode)).arg(m.report.confidence * 100.0, 0, 'f', 1),
     };
     EventClass cls = EventClass::Other;
     QString name;
@@ -317,6 +340,9 @@ void frmMonitor::addMessage(const MonitorMessage &m)
         auto *item = new QTableWidgetItem(cells.at(c));
         if (c == CountiesColumn)
             item->setToolTip(QString::fromLatin1(h.text));
+        if (c == ReceiverColumn)
+            item->setToolTip(alerts ? QStringLiteral("The receiver, as programmed, alerts for this message.")
+                                    : QStringLiteral("Not programmed: the message is ") + kNotProgrammed + QLatin1Char('.'));
         if (c == EventColumn)   // the colour the history grid gives its class
             item->setForeground(QColor(QRgb(EventClassRgb(cls))));
         m_grid->setItem(row, c, item);
