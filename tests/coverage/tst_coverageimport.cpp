@@ -46,7 +46,10 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString p = it.next();
-        all.insert(p, readAll(p));
+        // The import lock and the record of what imports made are the
+        // program's bookkeeping, not the listing.
+        if (!it.fileName().startsWith(QLatin1String(".nx4400c-")))
+            all.insert(p, readAll(p));
     }
     return all;
 }
@@ -328,6 +331,8 @@ void tst_CoverageImport::foldersStayInside_data()
 {
     QTest::addColumn<QString>("what");
     for (const char *c : {"leftovers of a killed import", "chained link, import", "chained link, revert",
+                          "coverage folder a link, import", "coverage folder a link, revert",
+                          "data folder a link, import", "the user's own entries stay",
                           "oversize state file", "unreadable state file"})
         QTest::newRow(c) << QString::fromLatin1(c);
 }
@@ -361,18 +366,58 @@ void tst_CoverageImport::foldersStayInside()
         QVERIFY(!QFileInfo(coverage + QStringLiteral("/States-x")).isSymLink());
         return;
     }
+    if (what.contains(QLatin1String("a link"))) {
+        // The folder the listing lives in, or the data folder above it, leads
+        // elsewhere: entries of the listing's shape there are someone else's.
+        const bool dataLink = what.startsWith(QLatin1String("data"));
+        const QString linkAt = dataLink ? data : coverage;
+        QVERIFY(QDir(linkAt).removeRecursively());
+        if (dataLink) {
+            QVERIFY(QDir().mkpath(victim + QStringLiteral("/coverage/States-20200101-000000-a")));
+            QVERIFY(QFile::link(QStringLiteral("States-20200101-000000-a"), victim + QStringLiteral("/coverage/States")));
+        } else {
+            QVERIFY(QDir().mkpath(victim + QStringLiteral("/States-20200101-000000-a")));
+            QVERIFY(QFile::link(QStringLiteral("States-20200101-000000-a"), victim + QStringLiteral("/States")));
+        }
+        QVERIFY(QFile::link(victim, linkAt));
+        const QStringList before = QDir(victim).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const bool done = what.endsWith(QLatin1String("revert")) ? CoverageImport::removeFolder(mine, &why)
+                                                                 : CoverageImport::replaceFolder(r, mine, &why);
+        QVERIFY(!done);
+        QVERIFY2(why.contains(QLatin1String("is a symbolic link")) && why.contains(linkAt), qPrintable(why));
+        QCOMPARE(QDir(victim).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), before);
+        QVERIFY(QFileInfo::exists(victim + QStringLiteral("/keep.txt")));
+        return;
+    }
+    if (what.startsWith(QLatin1String("the user's"))) {
+        // Named like the program's own, but not made by it.
+        for (const char *name : {"States-20200101-000000-mine", ".States-x.link"})
+            QVERIFY(QDir().mkpath(coverage + QLatin1Char('/') + QLatin1String(name)));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+        QVERIFY2(CoverageImport::removeFolder(mine, &why), qPrintable(why));
+        QCOMPARE(QDir(coverage).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{"States-20200101-000000-mine"});
+        QVERIFY(QFileInfo(coverage + QStringLiteral("/.States-x.link")).isDir());
+        return;
+    }
     if (what.startsWith(QLatin1String("leftovers"))) {
         QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
-        // As a kill leaves them: a folder half written, a temporary link,
-        // a folder moved aside.
-        for (const char *name : {"States-20261208-000000-half", "States-old-20261208-000000-x"}) {
-            QVERIFY(QDir().mkpath(coverage + QLatin1Char('/') + QLatin1String(name)));
-            QFile f(coverage + QLatin1Char('/') + QLatin1String(name) + QStringLiteral("/Oh_135.st"));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+        // As a kill leaves them: a folder half written and a temporary
+        // link, each put on the record before it was made.
+        QFile record(coverage + QLatin1Char('/') + CoverageImport::MadeRecordName);
+        QVERIFY(record.open(QIODevice::Append));
+        for (const char *name : {"States-20261208-000000-half", ".States-20261208-000000-half.link"})
+            record.write(QByteArray(name) + '\n');
+        record.close();
+        QVERIFY(QDir().mkpath(coverage + QStringLiteral("/States-20261208-000000-half")));
+        QFile f(coverage + QStringLiteral("/States-20261208-000000-half/Oh_135.st"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(QStringLiteral("States-20261208-000000-half"), coverage + QStringLiteral("/.States-20261208-000000-half.link")));
         QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
-        const QStringList left = QDir(coverage).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList left = QDir(coverage).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        left.removeAll(CoverageImport::MadeRecordName);
+        left.removeAll(CoverageImport::ImportLockName);
         QCOMPARE(left.size(), 2);   // the link and the folder it names
         QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
         return;

@@ -62,7 +62,7 @@ int runInitCommand(const QStringList &args)
     // The editor's Yes: the default coverage on empty lists.
     LoadDefaultCoverage(ctx);
     QString why;
-    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why)) {
+    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why, LinkAtName::Follow)) {
         err << "init: cannot write " << shownCliPath(datPath) << ": " << why << "\nNothing was made.\n";
         return 1;
     }

@@ -64,13 +64,13 @@ bool save(AppContext &ctx, Io &io, const QString &command, bool settingsToo)
             old = f.read(ParameterFile::MaxReadBytes);
     }
     QString why;
-    if (!writeFileAtomically(ctx.parameterFilePath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why)) {
+    if (!writeFileAtomically(ctx.parameterFilePath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why, LinkAtName::Follow)) {
         io.err << command << ": cannot write the parameter file " << shownCliPath(ctx.parameterFilePath) << " (" << why
                << "); nothing was changed\n";
         return false;
     }
     if (settingsToo && !SaveConfiguration(ctx, ctx.config, &why)) {
-        writeFileAtomically(ctx.parameterFilePath, old);
+        writeFileAtomically(ctx.parameterFilePath, old, nullptr, LinkAtName::Follow);
         io.err << command << ": " << why << "; nothing was changed\n";
         return false;
     }
