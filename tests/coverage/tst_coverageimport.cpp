@@ -13,6 +13,8 @@
 #include "support/CoverageListings.h"
 #include "support/TestEnv.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <unistd.h>
@@ -76,6 +78,9 @@ private slots:
     void foldersStayInside();
     void summaryWarnsAboutTheUsersChoice();
     void revertLeavesTheShippedSet();
+    void hostileShapes_data();
+    void hostileShapes();
+    void importsOneAtATime();
 };
 
 // One case per check, run in each of the three shapes. `mutate` changes the
@@ -466,6 +471,105 @@ void tst_CoverageImport::revertLeavesTheShippedSet()
     use = CoverageLocation::inUse(shipped, shipped, data);
     QVERIFY(!use.imported);
     QVERIFY(use.describe().contains(QStringLiteral("shipped")));
+}
+
+// Files shaped to make the reader hold much, in small: each is read with
+// the rows it really holds, or refused, never taken for more.
+void tst_CoverageImport::hostileShapes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows");          // rows read
+    QTest::addColumn<QString>("error");     // the reader's error, a pattern; empty: none
+
+    const QByteArray js = write(Shape::CclJs, baseRows());
+    // The same listing minified: every assignment on one line.
+    QByteArray minified = js;
+    minified.replace(";\n", ";");
+    QTest::newRow("CCL.js on one line") << minified << int(baseRows().size()) << QString();
+    // A remark with ";" and an escaped quote inside: one value, not three statements.
+    QByteArray remark = js;
+    remark.append("REMARKS[0] = \"north; \\\"part\\\" only\";");
+    QTest::newRow("CCL.js, ; inside a value") << remark << int(baseRows().size()) << QString();
+    const QByteArray header = "ST,STATE,COUNTY,SAME,SITENAME,SITELOC,SITESTATE,FREQ,CALLSIGN,LAT,LON,PWR,STATUS,WFO,REMARKS\n";
+    QTest::newRow("CSV, a million commas on one row") << header + QByteArray(1000000, ',') + "\n" << 0 << QString();
+    QTest::newRow("CSV, blank lines") << header + QByteArray(500000, '\n') + write(Shape::Csv, baseRows()).mid(header.size())
+                                      << int(baseRows().size()) << QString();
+    QTest::newRow("CSV, a quote that never closes") << header + "OH,Ohio,\"Adams" + QByteArray(200000, 'x') + "\n"
+                                                           + write(Shape::Csv, baseRows()).mid(header.size())
+                                                    << 1 << QString();
+    QTest::newRow("ccl-data.js, blank lines") << "var cclData = [\n" + QByteArray(300000, '\n') + "];\n" << 0 << QString();
+    QByteArray binary = header;
+    for (int i = 0; i < 100001; ++i)
+        binary += "\x01\n";
+    QTest::newRow("more than 100000 lines that are no text") << binary << 0 << "more than 100000 lines are not text";
+}
+
+void tst_CoverageImport::hostileShapes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(QString, error);
+    const CoverageListing::Listing l = CoverageListing::read(bytes);
+    QVERIFY2(QRegularExpression(error.isEmpty() ? QStringLiteral("^$") : error).match(l.error).hasMatch(), qPrintable(l.error));
+    QCOMPARE(int(l.rows.size()), rows);
+    for (const CoverageListing::Row &r : l.rows)
+        for (const QString &v : r.values)
+            QVERIFY(v.size() <= 4096);
+    if (QTest::currentDataTag() == QByteArray("CCL.js, ; inside a value"))
+        QCOMPARE(l.rows.first()[CoverageListing::Remarks], QStringLiteral("north; \"part\" only"));
+}
+
+// Three imports at once, in rounds: each applies, or waits for the others
+// and gives up saying so; the listing in use is whole after every round.
+// NX_IMPORT_RACE_ROUNDS sets the rounds (scripts/bench.sh runs 100).
+void tst_CoverageImport::importsOneAtATime()
+{
+    const QString listing = sourceDir() + QStringLiteral("/tools/make-states/CCL-2018-08-10.js");
+    QVERIFY(QFileInfo::exists(listing));
+    TestEnv env;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("HOME"), env.dir.path());
+    e.insert(QStringLiteral("XDG_DATA_HOME"), env.path(QStringLiteral("data")));
+    e.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
+    const QString data = env.path(QStringLiteral("data/NX4400C"));
+    const QString mine = CoverageLocation::overrideFolder(data);
+    const QString shipped = buildBinDir() + QStringLiteral("/States");
+    const int rounds = qEnvironmentVariableIntValue("NX_IMPORT_RACE_ROUNDS") > 0
+                           ? qEnvironmentVariableIntValue("NX_IMPORT_RACE_ROUNDS") : 10;
+    int applied = 0, gaveUp = 0;
+    for (int round = 0; round < rounds; ++round) {
+        QList<QProcess *> runs;
+        for (int k = 0; k < 3; ++k) {
+            auto *p = new QProcess(this);
+            p->setProcessEnvironment(e);
+            p->setWorkingDirectory(env.dir.path());
+            p->start(buildBinDir() + QStringLiteral("/nx4400c-cli"), {QStringLiteral("coverage"), QStringLiteral("import"), listing});
+            runs << p;
+        }
+        for (QProcess *p : std::as_const(runs)) {
+            QVERIFY(p->waitForFinished(60000));
+            const QString out = QString::fromUtf8(p->readAllStandardOutput());
+            const QString err = QString::fromUtf8(p->readAllStandardError());
+            if (p->exitCode() == 0) {
+                QVERIFY2(out.contains(QLatin1String("Applied: the editor now uses")), qPrintable(out));
+                ++applied;
+            } else {
+                QCOMPARE(p->exitCode(), 1);
+                QVERIFY2(err.contains(QLatin1String("another import of the coverage listing is running")), qPrintable(err));
+                ++gaveUp;
+            }
+            delete p;
+        }
+        // One whole set in use: the imported one, with every file.
+        QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
+        QCOMPARE(QDir(mine).entryList(QDir::Files).size(), 56);
+        QStringList entries = QDir(QFileInfo(mine).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        entries.removeAll(CoverageImport::ImportLockName);
+        entries.removeAll(CoverageImport::MadeRecordName);
+        QCOMPARE(entries.size(), 2);   // the link and the folder it names
+    }
+    qInfo("%d rounds of 3 imports: %d applied, %d waited and gave up", rounds, applied, gaveUp);
+    QCOMPARE(applied + gaveUp, 3 * rounds);
 }
 
 QTEST_GUILESS_MAIN(tst_CoverageImport)
