@@ -31,35 +31,31 @@ bool isSymbolicLink(const QString &path)
     return link;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &data, QString *errorText, LinkAtName link)
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *errorText, LinkAtName policy)
 {
-    QString target = path;
-    if (!path.isEmpty() && isSymbolicLink(path)) {
-        switch (link) {
-        case LinkAtName::Refuse:
-            return fail(errorText, QStringLiteral("%1 is a symbolic link to %2; nothing was written, and the file "
-                                                  "it leads to is untouched")
-                                       .arg(shown(path), shown(Platform::ReadLink(path))));
-        case LinkAtName::Replace:
-            // The link goes, whatever it leads to; the new file takes its
-            // name in the link's own folder.
-            break;
-        case LinkAtName::Follow: {
-            int error = 0;
-            target = Platform::RealPath(path, &error);
-            if (target.isEmpty())
-                target = path;   // a link to nothing: refused just below
-            break;
-        }
-        }
-    }
+    const bool link = !path.isEmpty() && isSymbolicLink(path);
+    if (link && policy == LinkAtName::Refuse)
+        return fail(errorText, QStringLiteral("%1 is a symbolic link to %2; nothing was written, and the file it "
+                                              "leads to is untouched")
+                                   .arg(shown(path), shown(Platform::ReadLink(path))));
     // The new file is renamed over the name: a device, a pipe or a folder
     // there would be replaced by a plain file (or the rename would fail
-    // half-way), so only a missing or regular file is replaced.
-    if (link != LinkAtName::Replace || !isSymbolicLink(path)) {
-        if (!CheckReplaceableFile(target, errorText))
-            return false;
+    // half-way), so only a missing or regular file is replaced. A link that
+    // is replaced itself may lead anywhere.
+    if (!(link && policy == LinkAtName::Replace) && !CheckReplaceableFile(path, errorText))
+        return false;
+    QString target = path;
+    if (link && policy == LinkAtName::Follow) {
+        target = Platform::RealPath(path);
+        if (target.isEmpty())
+            return fail(errorText, QStringLiteral("%1 leads nowhere; nothing was written").arg(shown(path)));
     }
+    // A file we may not write is not replaced behind its owner's back, even
+    // where the folder would let us.
+    int denied = 0;
+    if (!(link && policy == LinkAtName::Replace) && QFileInfo::exists(target)
+        && !Platform::MayAccess(target, int(Platform::Access::Write), &denied))
+        return fail(errorText, QStringLiteral("%1 cannot be written (%2)").arg(shown(path), Platform::ErrorText(denied)));
     const Platform::FileStat before = isSymbolicLink(target) ? Platform::FileStat() : Platform::StatPath(target);
 
     // The new text goes into a file of its own beside the old one, made
