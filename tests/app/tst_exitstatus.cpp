@@ -77,6 +77,10 @@ const QList<ExitRow> &exitRows()
          "\\{full\\}.*No space left on device"},
         {"coverage print", Case::FullDisk, {"coverage", "print", "--pdf", "{full}/page.pdf"}, "{work}", 1,
          "\\{full\\}/page.pdf.*No space left on device"},
+        // Room for the log's rows but not for the message's audio: the run
+        // says which file and why, and fails.
+        {"monitor audio", Case::FullDisk, {"monitor", "--wav", "{wav}", "--csv", "{tight}/alerts.csv"}, "{work}", 1,
+         "cannot write \\{tight\\}/alerts-monitor_wav-.*\\.wav.*No space left on device"},
         {"coverage import --output", Case::FullDisk, {"coverage", "import", "{listing}", "--output", "{full}/States"}, "{work}", 1,
          "No space left on device.*removed, and \\{full\\}/States is as it was"},
     };
@@ -91,6 +95,7 @@ class TestExitStatus : public QObject
 
     QTemporaryDir m_home;
     SmallDisk *m_disk = nullptr;
+    SmallDisk *m_tight = nullptr;   // a little room left
     QHash<QString, QString> m_places;
 
     QProcessEnvironment environment() const
@@ -161,11 +166,15 @@ private slots:
             QCOMPARE(run({QStringLiteral("init")}, m_places.value(QStringLiteral("{full}"))).status, 0);
             m_disk->fillUp();
         }
+        m_tight = new SmallDisk(64, false);
+        if (m_tight->mounted())
+            m_places.insert(QStringLiteral("{tight}"), m_tight->path(QStringLiteral("full")));
     }
 
     void cleanupTestCase()
     {
         delete m_disk;
+        delete m_tight;
     }
 
     void exitStatus_data()

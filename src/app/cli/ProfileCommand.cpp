@@ -165,7 +165,7 @@ int profileCommand(const QStringList &args)
             return profileUsage(err, 2);
         return saveProfile(file, true);
     }
-    if (args.size() != 2 || args.at(1).isEmpty())
+    if (args.size() != 2 || args.at(1).isEmpty() || args.at(1) == QLatin1String("--force"))
         return profileUsage(err, 2);
     if (args.at(0) == QLatin1String("save"))
         return saveProfile(args.at(1), false);
