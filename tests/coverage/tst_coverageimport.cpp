@@ -339,6 +339,7 @@ void tst_CoverageImport::foldersStayInside_data()
                           "coverage folder a link, import", "coverage folder a link, revert",
                           "data folder a link, import", "the user's own entries stay",
                           "another import holds the lock, import", "another import holds the lock, revert",
+                          "output folder of a listing, replaced whole", "output folder with the user's files",
                           "oversize state file", "unreadable state file"})
         QTest::newRow(c) << QString::fromLatin1(c);
 }
@@ -393,6 +394,32 @@ void tst_CoverageImport::foldersStayInside()
         QVERIFY2(why.contains(QLatin1String("is a symbolic link")) && why.contains(linkAt), qPrintable(why));
         QCOMPARE(QDir(victim).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), before);
         QVERIFY(QFileInfo::exists(victim + QStringLiteral("/keep.txt")));
+        return;
+    }
+    if (what.startsWith(QLatin1String("output folder"))) {
+        const QString out = env.path(QStringLiteral("out/States"));
+        CoverageImport::OutputResult w = CoverageImport::writeOutputFolder(r, out + QLatin1Char('/'), false);
+        QVERIFY2(w.ok, qPrintable(w.message));
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 56);
+        const bool theirs = what.endsWith(QLatin1String("files"));
+        if (theirs)
+            QVERIFY(QDir(out).mkdir(QStringLiteral("notes")));
+        else   // a state file of the last run, changed since
+            QVERIFY(QFile::resize(out + QStringLiteral("/Oh_135.st"), 10));
+        const QMap<QString, QByteArray> before = snapshot(env.path(QStringLiteral("out")));
+        w = CoverageImport::writeOutputFolder(r, out, false);
+        QCOMPARE(w.ok, !theirs);
+        if (theirs) {
+            QVERIFY2(w.message.contains(QLatin1String("holds \"notes\" besides a listing's files")), qPrintable(w.message));
+            QCOMPARE(snapshot(env.path(QStringLiteral("out"))), before);
+            QVERIFY(QFileInfo(out + QStringLiteral("/notes")).isDir());
+        } else {
+            QVERIFY2(w.message.contains(QLatin1String("in place of what it held")), qPrintable(w.message));
+            QVERIFY(QFileInfo(out + QStringLiteral("/Oh_135.st")).size() > 10);
+            // Nothing is left beside it.
+            QCOMPARE(QDir(env.path(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList{QStringLiteral("States")});
+        }
         return;
     }
     if (what.startsWith(QLatin1String("another import"))) {

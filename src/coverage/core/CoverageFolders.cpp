@@ -213,7 +213,7 @@ bool writeInto(const Result &result, const QString &folder, QString *why)
 OutputResult writeOutputFolder(const Result &result, const QString &folder, bool replaceLink)
 {
     OutputResult out;
-    const QFileInfo info(folder);
+    const QFileInfo info(QDir::cleanPath(folder));
     const QString parent = info.absolutePath();
     const QString name = info.fileName();
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
@@ -235,6 +235,24 @@ OutputResult writeOutputFolder(const Result &result, const QString &folder, bool
         out.message = QStringLiteral("the folder %1 cannot be made; nothing was written").arg(shown(parent));
         return out;
     }
+    // The folder is replaced whole, so it may hold a listing's files only:
+    // anything else in it is the user's and is never removed.
+    if (info.isDir() && !link) {
+        const QMap<QString, QByteArray> names = result.files();
+        QStringList others;
+        for (const QString &entry :
+             QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            if (!names.contains(entry))
+                others << entry;
+        }
+        if (!others.isEmpty()) {
+            out.message = QStringLiteral("%1 holds %2 besides a listing's files; nothing was written (name a new "
+                                         "folder, or one that holds an imported listing only)")
+                              .arg(shown(folder), others.size() == 1 ? QStringLiteral("\"%1\"").arg(others.first())
+                                                                     : QStringLiteral("%1 other entries").arg(others.size()));
+            return out;
+        }
+    }
     // Everything goes into a new folder beside it first; only a whole set
     // takes the name.
     const QString temp = QDir(parent).filePath(QStringLiteral(".%1.new-%2").arg(name, randomTag()));
@@ -242,16 +260,7 @@ OutputResult writeOutputFolder(const Result &result, const QString &folder, bool
     bool ok = QDir().mkdir(temp);
     if (!ok)
         why = QStringLiteral("the folder %1 cannot be made").arg(shown(temp));
-    // What the folder holds besides a listing (notes of its own) comes along.
     const QMap<QString, QByteArray> files = result.files();
-    if (ok && info.isDir() && !link) {
-        const QStringList others = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
-        for (const QString &other : others) {
-            if (files.contains(other) || isLink(QDir(folder).filePath(other)))
-                continue;
-            QFile::copy(QDir(folder).filePath(other), QDir(temp).filePath(other));
-        }
-    }
     for (auto it = files.cbegin(); ok && it != files.cend(); ++it)
         ok = writeFileAtomically(QDir(temp).filePath(it.key()), it.value(), &why);
     if (!ok) {
