@@ -18,7 +18,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -101,6 +103,81 @@ qint64 writeListing(const QString &path, const char *shape)
     return f.error() == QFile::NoError ? rows : -1;
 }
 
+// Files of no use as listings, shaped to make a reader hold much for each
+// byte: one endless row, endless blank lines, an array on one line, a
+// million different texts, a quote that never closes. Each is just under
+// the importer's limit when it is meant to be.
+qint64 writeHostile(const QString &path, const char *shape)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return -1;
+    const QByteArray kind(shape);
+    const QByteArray csvHeader = "ST,STATE,COUNTY,SAME,SITENAME,SITELOC,SITESTATE,FREQ,CALLSIGN,LAT,LON,PWR,STATUS,WFO,REMARKS\n";
+    auto fill = [&](char c, qint64 n) {
+        const QByteArray block(1 << 20, c);
+        for (qint64 left = n; left > 0; left -= block.size())
+            f.write(block.constData(), std::min<qint64>(left, block.size()));
+    };
+    qint64 rows = 0;
+    if (kind == "commas") {
+        f.write(csvHeader);
+        fill(',', 60LL << 20);
+        rows = 1;
+    } else if (kind == "blank-js") {
+        f.write("var cclData = [\n");
+        fill('\n', 62LL << 20);
+        f.write("];\n");
+    } else if (kind == "blank-csv") {
+        f.write(csvHeader);
+        fill('\n', 63LL << 20);
+    } else if (kind == "minified") {
+        QByteArray chunk;
+        for (const char *n : kNames)
+            chunk += QByteArray("var ") + n + " = new Array();";
+        for (;; ++rows) {
+            const QList<QByteArray> v = rowValues(rows);
+            QByteArray row;
+            for (int k = 0; k < 15; ++k)
+                row += QByteArray(kNames[k]) + '[' + QByteArray::number(rows) + "]=\"" + v.at(k) + "\";";
+            if (rows > CoverageListing::MaxIndex || f.size() + chunk.size() + row.size() > CoverageListing::MaxBytes - 4096)
+                break;
+            chunk += row;
+            if (chunk.size() > (1 << 20)) {
+                f.write(chunk);
+                chunk.clear();
+            }
+        }
+        f.write(chunk);
+    } else if (kind == "remarks") {
+        QByteArray chunk;
+        for (const char *n : kNames)
+            chunk += QByteArray("var ") + n + " = new Array();\n";
+        for (rows = 0; rows < 1000000; ++rows) {
+            chunk += "REMARKS[" + QByteArray::number(rows) + "] = \"remark " + QByteArray::number(rows * 7919)
+                     + " of its own\";\n";
+            if (chunk.size() > (1 << 20)) {
+                f.write(chunk);
+                chunk.clear();
+            }
+        }
+        f.write(chunk);
+    } else if (kind == "unclosed") {
+        f.write(csvHeader);
+        f.write("OH,Ohio,\"Adams");
+        QByteArray chunk;
+        while (f.size() + chunk.size() < (63LL << 20)) {
+            chunk += "OH,Ohio,Adams,039001,Site,Site,OH,162.550,WXA10,,,1000,NORMAL,Office|XX,\n";
+            if (chunk.size() > (1 << 20)) {
+                f.write(chunk);
+                chunk.clear();
+            }
+        }
+        f.write(chunk);
+    }
+    return f.error() == QFile::NoError ? rows : -1;
+}
+
 long peakKb()
 {
     rusage u{};
@@ -139,7 +216,10 @@ void ImportPeakMemory(benchmark::State &state, const char *shape)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("listing"));
-    const qint64 rows = inChild([&] { return QByteArray::number(writeListing(path, shape)); }).toLongLong();
+    const bool hostile = QByteArray(shape).contains(':');
+    const qint64 rows = inChild([&] {
+        return QByteArray::number(hostile ? writeHostile(path, std::strchr(shape, ':') + 1) : writeListing(path, shape));
+    }).toLongLong();
     const qint64 bytes = QFile(path).size();
     double peakMb = 0;
     double startMb = 0;
@@ -161,12 +241,22 @@ void ImportPeakMemory(benchmark::State &state, const char *shape)
     state.counters["rowsWritten"] = double(rows);
     state.counters["startMB"] = startMb;
     state.counters["peakMB"] = peakMb;
-    std::printf("%-12s %6.1f MB listing, %8lld rows: peak %6.1f MB (process at start %5.1f MB; target below 300 MB)\n",
+    std::printf("%-24s %6.1f MB listing, %8lld rows: peak %6.1f MB (process at start %5.1f MB; target below 300 MB)\n",
                 shape, double(bytes) / (1024.0 * 1024.0), qlonglong(rows), peakMb, startMb);
 }
 BENCHMARK_CAPTURE(ImportPeakMemory, csv, "CSV")->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(ImportPeakMemory, ccl_js, "CCL.js")->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(ImportPeakMemory, ccl_data_js, "ccl-data.js")->Iterations(1)->Unit(benchmark::kSecond);
+// The hostile shapes: 60 MB of commas on one CSV row; ccl-data.js with 62 MB
+// of blank lines; CSV of 63 MB of blank lines; a CCL.js minified to one
+// line; a CCL.js with a million different remarks; a CSV whose quote never
+// closes.
+BENCHMARK_CAPTURE(ImportPeakMemory, commas_one_row, "CSV:commas")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(ImportPeakMemory, blank_lines_js, "ccl-data.js:blank-js")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(ImportPeakMemory, blank_lines_csv, "CSV:blank-csv")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(ImportPeakMemory, minified_ccl_js, "CCL.js:minified")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(ImportPeakMemory, million_remarks, "CCL.js:remarks")->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(ImportPeakMemory, unclosed_quote, "CSV:unclosed")->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -14,7 +14,7 @@ export NX_BINARY_DIR=$PWD/build-bench
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNX_BUILD_BENCH=ON -DNX_BUILD_TESTS=ON >/dev/null
 # The benchmarks target depends on the programs they start (nx4400c-cli,
 # nx4400c-virtual-receiver): bench/CMakeLists.txt.
-cmake --build build-bench -j "$(nproc)" --target benchmarks >/dev/null
+cmake --build build-bench -j "$(nproc)" --target benchmarks test_coverage_coverageimport >/dev/null
 
 out=$(mktemp)
 failures=$(mktemp)
@@ -150,6 +150,18 @@ row "SAME monitor: SNR for 90 % headers right (strict)" "$(awk '/^ours, strict/ 
 row "SAME monitor: SNR for 90 % headers right (combined)" "$(awk '/^ours, combined/ {print $3, $4}' <<<"$figures")"
 row "SAME monitor: false headers in noise (strict / combined)" "$(sed -n 's/^False headers over \([0-9]*\) minutes.*strict \([0-9]*\), combined \([0-9]*\)$/\2 \/ \3 in \1 min/p' <<<"$figures")"
 row "SAME monitor: decoding speed, one core" "$(sed -n 's/^Speed at \([0-9]*\) samples\/s on one core: strict \([0-9]*\)x.*combined \([0-9]*\)x.*/\2× (strict), \3× (combined) at \1 samples\/s/p' <<<"$figures")"
+
+# Importing a coverage listing: peak memory for NOAA's three shapes at the
+# importer's 64 MB limit and for six hostile shapes (each below 300 MB).
+figures=$(run bench_importmemory)
+while read -r shape mb _ _ _ _ _ peak _; do
+  [ -n "$shape" ] || continue
+  row "listing import, peak memory: $shape ($mb MB)" "$peak MB"
+done <<<"$(grep ' MB listing, ' <<<"$figures")"
+# Three imports at once, 100 rounds: each applies or gives up, the set in
+# use is whole after every round.
+race=$(NX_IMPORT_RACE_ROUNDS=100 build-bench/tests/test_coverage_coverageimport importsOneAtATime 2>&1) || fail "import race: $(grep -m1 FAIL <<<"$race")"
+row "3 imports at once, 100 rounds" "$(sed -n 's/.*() \([0-9]* rounds.*\)/\1/p' <<<"$race")"
 
 # Fuzzing: executions per target in the short budget.
 if fuzz=$(NX_FUZZ_SECONDS=${NX_FUZZ_SECONDS:-15} ./scripts/fuzz.sh --short 2>/dev/null); then

@@ -57,6 +57,13 @@ enum class Access { Read = 1, Write = 2, Search = 4 };
 // `path`; otherwise *error says why.
 bool MayAccess(const QString &path, int access, int *error = nullptr);
 
+// Gives the file `from` the name `to` in one step, putting it in the place
+// of whatever has that name: a file, or a symbolic link itself (never the
+// file the link leads to). Both names are in one folder (one file system).
+bool RenameOver(const QString &from, const QString &to, int *error = nullptr);
+// Removes the name `path` (a file, or a symbolic link itself).
+bool RemoveName(const QString &path, int *error = nullptr);
+
 // Makes `link` a second name of the file `target` (a hard link).
 bool HardLink(const QString &target, const QString &link, int *error = nullptr);
 // Gives `path` the owner and group of the file it replaces when this runs
@@ -87,6 +94,12 @@ void OwnProcessGroup(QProcess &process, bool outputToStderr);
 // runs (on POSIX: its process group, made by OwnProcessGroup); true when
 // there was one to end.
 bool KillProcessTree(qint64 pid);
+// Children that must not outlive this program: when it is ended by a
+// signal (SIGTERM, SIGINT, SIGHUP on POSIX) each process group kept here is
+// ended first, then the program ends as the signal asks. Up to 64 at once;
+// false when that many are kept already.
+bool EndWithThisProgram(qint64 pid);
+void NoLongerEndWithThisProgram(qint64 pid);
 
 // A file opened through the system's own calls, closed when destroyed.
 class NativeFile

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -123,6 +124,24 @@ bool MayAccess(const QString &path, int access, int *error)
     return false;
 }
 
+bool RenameOver(const QString &from, const QString &to, int *error)
+{
+    if (::rename(native(from).constData(), native(to).constData()) == 0)
+        return true;
+    if (error)
+        *error = errno;
+    return false;
+}
+
+bool RemoveName(const QString &path, int *error)
+{
+    if (::unlink(native(path).constData()) == 0)
+        return true;
+    if (error)
+        *error = errno;
+    return false;
+}
+
 bool HardLink(const QString &target, const QString &link, int *error)
 {
     if (::link(native(target).constData(), native(link).constData()) == 0)
@@ -204,6 +223,63 @@ bool KillProcessTree(qint64 pid)
     const bool group = ::kill(-pid_t(pid), SIGKILL) == 0;
     const bool alone = ::kill(pid_t(pid), SIGKILL) == 0;
     return group || alone;
+}
+
+namespace {
+
+// The groups to end, read by the signal handler: plain atomics, no locks and
+// no allocation, since a handler may run inside malloc.
+constexpr int KeptChildren = 64;
+std::atomic<pid_t> g_children[KeptChildren];
+std::atomic<bool> g_handlerSet{false};
+
+extern "C" void endChildrenAndDie(int sig)
+{
+    for (std::atomic<pid_t> &c : g_children) {
+        const pid_t pid = c.load();
+        if (pid > 0) {
+            ::kill(-pid, SIGKILL);
+            ::kill(pid, SIGKILL);
+        }
+    }
+    // Then end as the signal would have ended us (the exit status says so).
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+} // namespace
+
+bool EndWithThisProgram(qint64 pid)
+{
+    if (pid <= 0 || pid > INT_MAX)
+        return false;
+    if (!g_handlerSet.exchange(true)) {
+        for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+            struct sigaction old {};
+            ::sigaction(sig, nullptr, &old);
+            // A signal the caller chose to ignore (nohup) stays ignored.
+            if (old.sa_handler == SIG_IGN)
+                continue;
+            struct sigaction sa {};
+            sa.sa_handler = endChildrenAndDie;
+            sigemptyset(&sa.sa_mask);
+            ::sigaction(sig, &sa, nullptr);
+        }
+    }
+    for (std::atomic<pid_t> &c : g_children) {
+        pid_t empty = 0;
+        if (c.compare_exchange_strong(empty, pid_t(pid)))
+            return true;
+    }
+    return false;
+}
+
+void NoLongerEndWithThisProgram(qint64 pid)
+{
+    for (std::atomic<pid_t> &c : g_children) {
+        pid_t kept = pid_t(pid);
+        c.compare_exchange_strong(kept, 0);
+    }
 }
 
 bool NativeFile::open(const QString &path, Mode mode)

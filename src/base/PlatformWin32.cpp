@@ -157,6 +157,25 @@ bool MayAccess(const QString &path, int access, int *error)
     return true;
 }
 
+bool RenameOver(const QString &from, const QString &to, int *error)
+{
+    // MoveFileEx replaces a symbolic link at `to` itself, not its target.
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (error)
+        *error = int(GetLastError());
+    return false;
+}
+
+bool RemoveName(const QString &path, int *error)
+{
+    if (DeleteFileW(wide(path).c_str()))
+        return true;
+    if (error)
+        *error = int(GetLastError());
+    return false;
+}
+
 bool HardLink(const QString &target, const QString &link, int *error)
 {
     if (CreateHardLinkW(wide(link).c_str(), wide(target).c_str(), nullptr))
@@ -235,6 +254,16 @@ void OwnProcessGroup(QProcess &process, bool outputToStderr)
         }
     });
 }
+
+// Windows sends no signal to end a console program that the program could
+// act on before it ends (a console close event ends it after a few seconds
+// at most); what the children do is left as it was there.
+bool EndWithThisProgram(qint64 pid)
+{
+    return pid > 0;
+}
+
+void NoLongerEndWithThisProgram(qint64) {}
 
 bool KillProcessTree(qint64 pid)
 {

@@ -151,7 +151,10 @@ void tst_CountyWindows::startUpWithBadStoredValues()
         ctx.config.StateID = 60;
         ctx.config.FrequencyListingFilter = 12;
     });
-    QCOMPARE(p.env.prompter.texts(), QStringList{QStringLiteral("Error, State File    is missing")});
+    // The message says which state was asked for and where it was looked for.
+    QCOMPARE(p.env.prompter.texts(),
+             QStringList{QStringLiteral("Error, State File  of StateID 60 (there is none; states are 0 to 53) in %1  is missing")
+                             .arg(QDir::toNativeSeparators(p.env.ctx->statesFolder))});
     QCOMPARE(child<QComboBox>(p.enter, QStringLiteral("cmbState"))->currentIndex(), -1);
     QCOMPARE(child<QComboBox>(p.enter, QStringLiteral("cmbLimit"))->currentIndex(), -1);
     QCOMPARE(p.lstCounty->count(), 0);

@@ -13,6 +13,8 @@
 #include "support/CoverageListings.h"
 #include "support/TestEnv.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <unistd.h>
@@ -46,7 +48,10 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString p = it.next();
-        all.insert(p, readAll(p));
+        // The import lock and the record of what imports made are the
+        // program's bookkeeping, not the listing.
+        if (!it.fileName().startsWith(QLatin1String(".nx4400c-")))
+            all.insert(p, readAll(p));
     }
     return all;
 }
@@ -75,6 +80,9 @@ private slots:
     void summaryReportsOnlyNews_data();
     void summaryReportsOnlyNews();
     void revertLeavesTheShippedSet();
+    void hostileShapes_data();
+    void hostileShapes();
+    void importsOneAtATime();
 };
 
 // One case per check, run in each of the three shapes. `mutate` changes the
@@ -370,6 +378,10 @@ void tst_CoverageImport::foldersStayInside_data()
 {
     QTest::addColumn<QString>("what");
     for (const char *c : {"leftovers of a killed import", "chained link, import", "chained link, revert",
+                          "coverage folder a link, import", "coverage folder a link, revert",
+                          "data folder a link, import", "the user's own entries stay",
+                          "another import holds the lock, import", "another import holds the lock, revert",
+                          "output folder of a listing, replaced whole", "output folder with the user's files",
                           "oversize state file", "unreadable state file"})
         QTest::newRow(c) << QString::fromLatin1(c);
 }
@@ -403,18 +415,102 @@ void tst_CoverageImport::foldersStayInside()
         QVERIFY(!QFileInfo(coverage + QStringLiteral("/States-x")).isSymLink());
         return;
     }
+    if (what.contains(QLatin1String("a link"))) {
+        // The folder the listing lives in, or the data folder above it, leads
+        // elsewhere: entries of the listing's shape there are someone else's.
+        const bool dataLink = what.startsWith(QLatin1String("data"));
+        const QString linkAt = dataLink ? data : coverage;
+        QVERIFY(QDir(linkAt).removeRecursively());
+        if (dataLink) {
+            QVERIFY(QDir().mkpath(victim + QStringLiteral("/coverage/States-20200101-000000-a")));
+            QVERIFY(QFile::link(QStringLiteral("States-20200101-000000-a"), victim + QStringLiteral("/coverage/States")));
+        } else {
+            QVERIFY(QDir().mkpath(victim + QStringLiteral("/States-20200101-000000-a")));
+            QVERIFY(QFile::link(QStringLiteral("States-20200101-000000-a"), victim + QStringLiteral("/States")));
+        }
+        QVERIFY(QFile::link(victim, linkAt));
+        const QStringList before = QDir(victim).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const bool done = what.endsWith(QLatin1String("revert")) ? CoverageImport::removeFolder(mine, &why)
+                                                                 : CoverageImport::replaceFolder(r, mine, &why);
+        QVERIFY(!done);
+        QVERIFY2(why.contains(QLatin1String("is a symbolic link")) && why.contains(linkAt), qPrintable(why));
+        QCOMPARE(QDir(victim).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), before);
+        QVERIFY(QFileInfo::exists(victim + QStringLiteral("/keep.txt")));
+        return;
+    }
+    if (what.startsWith(QLatin1String("output folder"))) {
+        const QString out = env.path(QStringLiteral("out/States"));
+        CoverageImport::OutputResult w = CoverageImport::writeOutputFolder(r, out + QLatin1Char('/'), false);
+        QVERIFY2(w.ok, qPrintable(w.message));
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 56);
+        const bool theirs = what.endsWith(QLatin1String("files"));
+        if (theirs)
+            QVERIFY(QDir(out).mkdir(QStringLiteral("notes")));
+        else   // a state file of the last run, changed since
+            QVERIFY(QFile::resize(out + QStringLiteral("/Oh_135.st"), 10));
+        const QMap<QString, QByteArray> before = snapshot(env.path(QStringLiteral("out")));
+        w = CoverageImport::writeOutputFolder(r, out, false);
+        QCOMPARE(w.ok, !theirs);
+        if (theirs) {
+            QVERIFY2(w.message.contains(QLatin1String("holds \"notes\" besides a listing's files")), qPrintable(w.message));
+            QCOMPARE(snapshot(env.path(QStringLiteral("out"))), before);
+            QVERIFY(QFileInfo(out + QStringLiteral("/notes")).isDir());
+        } else {
+            QVERIFY2(w.message.contains(QLatin1String("in place of what it held")), qPrintable(w.message));
+            QVERIFY(QFileInfo(out + QStringLiteral("/Oh_135.st")).size() > 10);
+            // Nothing is left beside it.
+            QCOMPARE(QDir(env.path(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList{QStringLiteral("States")});
+        }
+        return;
+    }
+    if (what.startsWith(QLatin1String("another import"))) {
+        // An import that runs (here: its lock, held by this test) makes the
+        // next wait and then give up, changing nothing.
+        QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+        const QMap<QString, QByteArray> before = snapshot(coverage);
+        CoverageImport::ImportLock running;
+        QVERIFY2(running.acquire(coverage, 1000, &why), qPrintable(why));
+        QElapsedTimer waited;
+        waited.start();
+        const bool done = what.endsWith(QLatin1String("revert")) ? CoverageImport::removeFolder(mine, &why, 400)
+                                                                 : CoverageImport::replaceFolder(r, mine, &why, 400);
+        QVERIFY(!done);
+        QVERIFY(waited.elapsed() >= 400);
+        QVERIFY2(why.contains(QLatin1String("another import of the coverage listing is running")), qPrintable(why));
+        QCOMPARE(snapshot(coverage), before);
+        QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
+        return;
+    }
+    if (what.startsWith(QLatin1String("the user's"))) {
+        // Named like the program's own, but not made by it.
+        for (const char *name : {"States-20200101-000000-mine", ".States-x.link"})
+            QVERIFY(QDir().mkpath(coverage + QLatin1Char('/') + QLatin1String(name)));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
+        QVERIFY2(CoverageImport::removeFolder(mine, &why), qPrintable(why));
+        QCOMPARE(QDir(coverage).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{"States-20200101-000000-mine"});
+        QVERIFY(QFileInfo(coverage + QStringLiteral("/.States-x.link")).isDir());
+        return;
+    }
     if (what.startsWith(QLatin1String("leftovers"))) {
         QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
-        // As a kill leaves them: a folder half written, a temporary link,
-        // a folder moved aside.
-        for (const char *name : {"States-20261208-000000-half", "States-old-20261208-000000-x"}) {
-            QVERIFY(QDir().mkpath(coverage + QLatin1Char('/') + QLatin1String(name)));
-            QFile f(coverage + QLatin1Char('/') + QLatin1String(name) + QStringLiteral("/Oh_135.st"));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        }
+        // As a kill leaves them: a folder half written and a temporary
+        // link, each put on the record before it was made.
+        QFile record(coverage + QLatin1Char('/') + CoverageImport::MadeRecordName);
+        QVERIFY(record.open(QIODevice::Append));
+        for (const char *name : {"States-20261208-000000-half", ".States-20261208-000000-half.link"})
+            record.write(QByteArray(name) + '\n');
+        record.close();
+        QVERIFY(QDir().mkpath(coverage + QStringLiteral("/States-20261208-000000-half")));
+        QFile f(coverage + QStringLiteral("/States-20261208-000000-half/Oh_135.st"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(QStringLiteral("States-20261208-000000-half"), coverage + QStringLiteral("/.States-20261208-000000-half.link")));
         QVERIFY2(CoverageImport::replaceFolder(r, mine, &why), qPrintable(why));
-        const QStringList left = QDir(coverage).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList left = QDir(coverage).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        left.removeAll(CoverageImport::MadeRecordName);
+        left.removeAll(CoverageImport::ImportLockName);
         QCOMPARE(left.size(), 2);   // the link and the folder it names
         QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
         return;
@@ -463,6 +559,105 @@ void tst_CoverageImport::revertLeavesTheShippedSet()
     use = CoverageLocation::inUse(shipped, shipped, data);
     QVERIFY(!use.imported);
     QVERIFY(use.describe().contains(QStringLiteral("shipped")));
+}
+
+// Files shaped to make the reader hold much, in small: each is read with
+// the rows it really holds, or refused, never taken for more.
+void tst_CoverageImport::hostileShapes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows");          // rows read
+    QTest::addColumn<QString>("error");     // the reader's error, a pattern; empty: none
+
+    const QByteArray js = write(Shape::CclJs, baseRows());
+    // The same listing minified: every assignment on one line.
+    QByteArray minified = js;
+    minified.replace(";\n", ";");
+    QTest::newRow("CCL.js on one line") << minified << int(baseRows().size()) << QString();
+    // A remark with ";" and an escaped quote inside: one value, not three statements.
+    QByteArray remark = js;
+    remark.append("REMARKS[0] = \"north; \\\"part\\\" only\";");
+    QTest::newRow("CCL.js, ; inside a value") << remark << int(baseRows().size()) << QString();
+    const QByteArray header = "ST,STATE,COUNTY,SAME,SITENAME,SITELOC,SITESTATE,FREQ,CALLSIGN,LAT,LON,PWR,STATUS,WFO,REMARKS\n";
+    QTest::newRow("CSV, a million commas on one row") << header + QByteArray(1000000, ',') + "\n" << 0 << QString();
+    QTest::newRow("CSV, blank lines") << header + QByteArray(500000, '\n') + write(Shape::Csv, baseRows()).mid(header.size())
+                                      << int(baseRows().size()) << QString();
+    QTest::newRow("CSV, a quote that never closes") << header + "OH,Ohio,\"Adams" + QByteArray(200000, 'x') + "\n"
+                                                           + write(Shape::Csv, baseRows()).mid(header.size())
+                                                    << 1 << QString();
+    QTest::newRow("ccl-data.js, blank lines") << "var cclData = [\n" + QByteArray(300000, '\n') + "];\n" << 0 << QString();
+    QByteArray binary = header;
+    for (int i = 0; i < 100001; ++i)
+        binary += "\x01\n";
+    QTest::newRow("more than 100000 lines that are no text") << binary << 0 << "more than 100000 lines are not text";
+}
+
+void tst_CoverageImport::hostileShapes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(QString, error);
+    const CoverageListing::Listing l = CoverageListing::read(bytes);
+    QVERIFY2(QRegularExpression(error.isEmpty() ? QStringLiteral("^$") : error).match(l.error).hasMatch(), qPrintable(l.error));
+    QCOMPARE(int(l.rows.size()), rows);
+    for (const CoverageListing::Row &r : l.rows)
+        for (const QString &v : r.values)
+            QVERIFY(v.size() <= 4096);
+    if (QTest::currentDataTag() == QByteArray("CCL.js, ; inside a value"))
+        QCOMPARE(l.rows.first()[CoverageListing::Remarks], QStringLiteral("north; \"part\" only"));
+}
+
+// Three imports at once, in rounds: each applies, or waits for the others
+// and gives up saying so; the listing in use is whole after every round.
+// NX_IMPORT_RACE_ROUNDS sets the rounds (scripts/bench.sh runs 100).
+void tst_CoverageImport::importsOneAtATime()
+{
+    const QString listing = QFileInfo(sourceDir() + QStringLiteral("/tools/make-states/CCL-2018-08-10.js")).absoluteFilePath();
+    QVERIFY(QFileInfo::exists(listing));
+    TestEnv env;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("HOME"), env.dir.path());
+    e.insert(QStringLiteral("XDG_DATA_HOME"), env.path(QStringLiteral("data")));
+    e.insert(QStringLiteral("XDG_CONFIG_HOME"), env.path(QStringLiteral("config")));
+    const QString data = env.path(QStringLiteral("data/NX4400C"));
+    const QString mine = CoverageLocation::overrideFolder(data);
+    const QString shipped = buildBinDir() + QStringLiteral("/States");
+    const int rounds = qEnvironmentVariableIntValue("NX_IMPORT_RACE_ROUNDS") > 0
+                           ? qEnvironmentVariableIntValue("NX_IMPORT_RACE_ROUNDS") : 10;
+    int applied = 0, gaveUp = 0;
+    for (int round = 0; round < rounds; ++round) {
+        QList<QProcess *> runs;
+        for (int k = 0; k < 3; ++k) {
+            auto *p = new QProcess(this);
+            p->setProcessEnvironment(e);
+            p->setWorkingDirectory(env.dir.path());
+            p->start(buildBinDir() + QStringLiteral("/nx4400c-cli"), {QStringLiteral("coverage"), QStringLiteral("import"), listing});
+            runs << p;
+        }
+        for (QProcess *p : std::as_const(runs)) {
+            QVERIFY(p->waitForFinished(60000));
+            const QString out = QString::fromUtf8(p->readAllStandardOutput());
+            const QString err = QString::fromUtf8(p->readAllStandardError());
+            if (p->exitCode() == 0) {
+                QVERIFY2(out.contains(QLatin1String("Applied: the editor now uses")), qPrintable(out));
+                ++applied;
+            } else {
+                QCOMPARE(p->exitCode(), 1);
+                QVERIFY2(err.contains(QLatin1String("another import of the coverage listing is running")), qPrintable(err));
+                ++gaveUp;
+            }
+            delete p;
+        }
+        // One whole set in use: the imported one, with every file.
+        QCOMPARE(CoverageLocation::activeFolder(shipped, data), mine);
+        QCOMPARE(QDir(mine).entryList(QDir::Files).size(), 56);
+        QStringList entries = QDir(QFileInfo(mine).absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        entries.removeAll(CoverageImport::ImportLockName);
+        entries.removeAll(CoverageImport::MadeRecordName);
+        QCOMPARE(entries.size(), 2);   // the link and the folder it names
+    }
+    qInfo("%d rounds of 3 imports: %d applied, %d waited and gave up", rounds, applied, gaveUp);
+    QCOMPARE(applied + gaveUp, 3 * rounds);
 }
 
 QTEST_GUILESS_MAIN(tst_CoverageImport)

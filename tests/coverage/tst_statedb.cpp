@@ -481,7 +481,10 @@ void tst_StateDb::stateIdOutOfRange()
     QStringList list{QStringLiteral("old")};
     QVERIFY(!LoadStateFile(env.ctx->prompter(), env.ctx->statesFolder, env.ctx->config.FrequencyListingFilter, id, &list));
     QVERIFY(list.isEmpty());
-    QCOMPARE(env.prompter.texts(), QStringList{QStringLiteral("Error, State File    is missing")});
+    // The message names which state was asked for and where it was looked for.
+    QCOMPARE(env.prompter.texts(),
+             QStringList{QStringLiteral("Error, State File  of StateID %1 (there is none; states are 0 to 53) in %2  is missing")
+                             .arg(id).arg(QDir::toNativeSeparators(env.ctx->statesFolder))});
 }
 
 void tst_StateDb::stateWithoutName()

@@ -166,6 +166,16 @@ void TestDecoder::headers_data()
     QTest::newRow("a repeat is one message") << s << 22050 << 4096 << strict
                                              << QStringList{QString::fromLatin1(kWeather) + " strict", "NNNN"};
 
+    // Repeats long after the first end of message (a station that repeats
+    // every twenty seconds) still end one message: one NNNN in all.
+    s.clear();
+    for (int i = 0; i < 3; ++i) {
+        appendMessage(s, tx, kWeather, 0);
+        appendSilence(s, tx, 15.0);
+    }
+    QTest::newRow("repeats 15 s apart, one end") << s << 22050 << 4096 << strict
+                                                 << QStringList{QString::fromLatin1(kWeather) + " strict", "NNNN"};
+
     // Each burst damaged in a different place: no two agree, so strict mode
     // must stay silent; adding the bits up recovers what was sent.
     for (int mode : {strict, combined}) {

@@ -13,11 +13,13 @@
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
 #include "history/core/ReceiverCrossCheck.h"
+#include "monitor/core/MonitorSources.h"
 #include "monitor/gui/frmMonitor.h"
 #include "testpackets/core/SameAudio.h"
 
 #include <QAccessible>
 #include <QAction>
+#include <QBuffer>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -82,6 +84,9 @@ private slots:
     void commandLine();
     void recordings_data();
     void recordings();
+    void hostileWav_data();
+    void hostileWav();
+    void execEndsWithMonitor();
 };
 
 void TestMonitor::receiverProgram_data()
@@ -401,7 +406,13 @@ void TestMonitor::recordings_data()
         << fiveWarnings().mid(0, 3) << "" << QStringList{"--exec", "PROGRAM", "--exec-timeout", "1"}
         << QByteArray("for p in $(cat pids 2>/dev/null); do kill -0 $p 2>/dev/null && echo overlap >> runs; done\n"
                       "echo $$ >> pids\necho run >> runs\nexec sleep 300\n")
-        << QByteArray() << 0 << 3 << "^ZCZC" << "ran longer than 1 s and was ended";
+        << QByteArray() << 1 << 3 << "^ZCZC" << "ran longer than 1 s and was ended \\(time-out\\) for ZCZC-WXR-TOR-";
+    QTest::newRow("a program that fails") << fiveWarnings().mid(0, 2) << "" << QStringList{"--exec", "PROGRAM"}
+                                          << QByteArray("[ \"$4\" = 039055 ] && exit 3\nexit 0\n") << QByteArray() << 1 << 2
+                                          << "^ZCZC" << "^monitor: \\S+program.sh exited with status 3 for ZCZC-WXR-TOR-039055";
+    QTest::newRow("header claims ten times the file") << one << "ten times" << none << QByteArray() << QByteArray() << 0
+                                                     << 1 << "^ZCZC-WXR-TOR-039035"
+                                                     << "in.wav: the header claims \\d+ (s|min), the file holds \\d+ s\\n";
 }
 
 void TestMonitor::recordings()
@@ -424,7 +435,9 @@ void TestMonitor::recordings()
     }
     const int rate = 11025;
     const QVector<qint16> samples = SameSignal::messages(headers, rate);
-    const qint64 size = wav == QLatin1String("size 0") ? 0 : wav == QLatin1String("size ffffffff") ? 0xFFFFFFFFLL : -1;
+    qint64 size = wav == QLatin1String("size 0") ? 0 : wav == QLatin1String("size ffffffff") ? 0xFFFFFFFFLL : -1;
+    if (wav == QLatin1String("ten times"))
+        size = 10 * 2 * qint64(samples.size());
     const QString file = env.path(QStringLiteral("in.wav"));
     {
         QFile f(file);
@@ -502,6 +515,141 @@ void TestMonitor::recordings()
     // One audio file per message, none overwritten, each naming the source.
     const QStringList audio = QDir(env.dir.path()).entryList({QStringLiteral("alerts-monitor_wav-*.wav")});
     QCOMPARE(audio.size(), rows);
+}
+
+namespace {
+
+QByteArray le16(quint16 v)
+{
+    return QByteArray(reinterpret_cast<const char *>(&v), 2);
+}
+
+QByteArray le32(quint32 v)
+{
+    return QByteArray(reinterpret_cast<const char *>(&v), 4);
+}
+
+// A WAV file put together chunk by chunk, sizes as given.
+QByteArray riff(const QList<QByteArray> &chunks)
+{
+    QByteArray body = "WAVE";
+    for (const QByteArray &c : chunks)
+        body += c;
+    return "RIFF" + le32(quint32(body.size())) + body;
+}
+
+QByteArray fmtChunk(int channels, int rate = 8000, int bits = 16)
+{
+    const int frame = channels * bits / 8;
+    return "fmt " + le32(16) + le16(1) + le16(quint16(channels)) + le32(quint32(rate)) + le32(quint32(rate * frame))
+        + le16(quint16(frame)) + le16(quint16(bits));
+}
+
+QByteArray dataChunk(const QByteArray &pcm)
+{
+    return "data" + le32(quint32(pcm.size())) + pcm;
+}
+
+} // namespace
+
+// Files made to hurt the reader: each is read to its end or refused at
+// once, naming what is wrong, and a block never grows with a claim.
+void TestMonitor::hostileWav_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");     // pattern; empty: it opens
+    QTest::addColumn<qint64>("samples");    // mono samples read to the end
+
+    const QByteArray pcm(1600, '\x10');
+    // An INFO list whose sub-chunk claims nearly 4 GiB: a 32-bit walk would
+    // wrap to where it stood and never end.
+    const QByteArray info = "INFO" + QByteArray("ICRD") + le32(0xFFFFFFF8u) + QByteArray(8, 'x');
+    QTest::newRow("LIST sub-chunk of 0xFFFFFFF8") << riff({fmtChunk(1), "LIST" + le32(quint32(info.size())) + info, dataChunk(pcm)})
+                                                  << QString() << qint64(800);
+    const QByteArray twoEntries = "INFO" + QByteArray("ICRD") + le32(0xFFFFFFFFu) + "INAM" + le32(0xFFFFFFF7u);
+    QTest::newRow("LIST sub-chunks of odd huge sizes") << riff({fmtChunk(1), "LIST" + le32(quint32(twoEntries.size())) + twoEntries, dataChunk(pcm)})
+                                                       << QString() << qint64(800);
+    QTest::newRow("65535 channels") << riff({fmtChunk(65535), dataChunk(pcm)})
+                                    << "the WAV file has 65535 channels; the monitor takes 1 to 8" << qint64(0);
+    QTest::newRow("9 channels") << riff({fmtChunk(9), dataChunk(pcm)}) << "has 9 channels" << qint64(0);
+    QTest::newRow("8 channels are mixed") << riff({fmtChunk(8), dataChunk(pcm)}) << QString() << qint64(100);
+    QTest::newRow("chunk before the data past the end") << riff({fmtChunk(1), "junk" + le32(900000) + "xx"})
+                                                        << "ends inside a chunk" << qint64(0);
+}
+
+void TestMonitor::hostileWav()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+    QFETCH(qint64, samples);
+    QBuffer in(&file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    WavStream wav;
+    QString why;
+    const bool opened = wav.open(&in, &why);
+    QVERIFY2(opened == error.isEmpty(), qPrintable(why));
+    if (!opened) {
+        QVERIFY2(QRegularExpression(error).match(why).hasMatch(), qPrintable(why));
+        return;
+    }
+    qint64 read = 0;
+    for (int blocks = 0;; ++blocks) {
+        const QVector<qint16> block = wav.read(4096);
+        if (block.isEmpty())
+            break;
+        QVERIFY(blocks < 100);
+        read += block.size();
+    }
+    QCOMPARE(read, samples);
+    // The whole-file reader agrees.
+    QVector<qint16> whole;
+    int rate = 0;
+    QVERIFY2(readWavSamples(file, &whole, &rate, &why), qPrintable(why));
+    QCOMPARE(qint64(whole.size()), samples);
+}
+
+// A monitor ended by SIGTERM takes its --exec program, and what that
+// started, with it.
+void TestMonitor::execEndsWithMonitor()
+{
+    TestEnv env;
+    const QString script = env.path(QStringLiteral("program.sh"));
+    writeScript(script, "echo $$ > " + QFile::encodeName(env.path(QStringLiteral("pid"))) + "\nsleep 300 &\necho $! > "
+                            + QFile::encodeName(env.path(QStringLiteral("grandchild"))) + "\nwait\n");
+    SameAudio::WavInfo info;
+    QVERIFY(SameAudio::parseWav(weeklyTestWav(), &info));
+    QByteArray raw;
+    for (char c : std::as_const(info.data)) {
+        const qint16 v = qint16((int(uint8_t(c)) - 128) * 256);
+        raw.append(char(v & 0xff)).append(char((v >> 8) & 0xff));
+    }
+    QProcess p;
+    p.start(buildBinDir() + QStringLiteral("/nx4400c-cli"),
+            QStringList{"monitor", "--raw", "--rate", "8000", "--csv", env.path(QStringLiteral("alerts.csv")), "--exec", script});
+    QVERIFY(p.waitForStarted(5000));
+    p.write(raw);   // standard input stays open: the monitor keeps listening
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(env.path(QStringLiteral("grandchild"))).size() > 0, 30000);
+    QList<int> pids;
+    for (const char *name : {"pid", "grandchild"}) {
+        QFile f(env.path(QString::fromLatin1(name)));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        pids << f.readAll().trimmed().toInt();
+        QVERIFY(pids.last() > 0);
+    }
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+    auto gone = [](int pid) {
+        // Ended, or a zombie waiting for whoever adopted it to reap it.
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray s = stat.readAll();
+        const qsizetype close = s.lastIndexOf(')');
+        return close > 0 && s.mid(close + 2, 1) == "Z";
+    };
+    for (int pid : std::as_const(pids))
+        QTRY_VERIFY2_WITH_TIMEOUT(gone(pid), qPrintable(QString::number(pid)), 5000);
 }
 
 QTEST_MAIN(TestMonitor)

@@ -96,7 +96,7 @@ int checkFleet(const QString &fleet, bool json)
         AppContext ctx;
         if (!resolveFleet(ctx, fleet, &receivers, &why)) {
             err << "check: " << why << '\n';
-            return 2;
+            return 1;
         }
     }
     int found = 0;
@@ -167,7 +167,7 @@ int runCheck(const QStringList &given)
         QString why;
         if (!resolveReceiver(ctx, name, fleet, &receiver, &why)) {
             err << "check: " << why << '\n';
-            return 2;
+            return 1;
         }
     }
     return checkOne(receiver, json);

@@ -143,21 +143,25 @@ int runImport(const QStringList &args)
         out << "\nDry run: nothing was changed.\n";
         return 0;
     }
-    QString why;
-    bool ok = false;
-    QString where;
     if (!output.isEmpty()) {
         // Building the shipped set: plain files, no import time, so that
-        // the same listing always gives the same bytes.
-        ok = CoverageImport::writeInto(r, output, &why);
-        where = output;
-    } else {
-        r.info.imported = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-        where = CoverageLocation::overrideFolder(QString());
-        ok = !where.isEmpty() && CoverageImport::replaceFolder(r, where, &why);
-        if (where.isEmpty())
-            why = QStringLiteral("there is no per-user data folder (is HOME set?)");
+        // the same listing always gives the same bytes. The folder is made
+        // whole beside its name and renamed into place.
+        const CoverageImport::OutputResult written =
+            CoverageImport::writeOutputFolder(r, output, args.contains(QLatin1String("--force")));
+        if (!written.ok) {
+            err << "coverage import: not written: " << written.message << '\n';
+            return 1;
+        }
+        out << "\nWritten: " << written.message << ". The editor goes on using the listing it used before.\n";
+        return 0;
     }
+    QString why;
+    r.info.imported = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    const QString where = CoverageLocation::overrideFolder(QString());
+    const bool ok = !where.isEmpty() && CoverageImport::replaceFolder(r, where, &why);
+    if (where.isEmpty())
+        why = QStringLiteral("there is no per-user data folder (is HOME set?)");
     if (!ok) {
         err << "coverage import: not applied, nothing was changed: " << why << '\n';
         return 1;
@@ -369,7 +373,7 @@ int runPrint(const QStringList &given)
         QString why;
         if (!resolveReceiver(ctx, receiverName, fleet, &receiver, &why)) {
             err << "coverage print: " << why << '\n';
-            return 2;
+            return 1;
         }
     }
     if (!loadCliReceiverSetup(ctx, receiver, ctx, QStringLiteral("coverage print"), err))
@@ -410,8 +414,12 @@ int runPrint(const QStringList &given)
         }
     }
     buffer.close();
-    if (!writeFileAtomically(path, bytes, &why)) {
-        err << "coverage print: " << why << '\n';
+    const bool force = args.contains(QLatin1String("--force"));
+    if (!writeFileAtomically(path, bytes, &why, force ? LinkAtName::Replace : LinkAtName::Refuse)) {
+        err << "coverage print: " << why;
+        if (!force && isSymbolicLink(path))
+            err << " (--force replaces the link itself)";
+        err << '\n';
         return 1;
     }
     out << "Coverage page written to " << QDir::toNativeSeparators(path) << '\n';
@@ -420,7 +428,7 @@ int runPrint(const QStringList &given)
 
 const bool importRegistered = Cli::add({
     QStringLiteral("coverage import"),
-    QStringLiteral("FILE [--dry-run] [--output DIR]"),
+    QStringLiteral("FILE [--dry-run] [--output DIR [--force]]"),
     QStringLiteral("Brings in NOAA's county coverage listing and shows what it changes."),
     QStringLiteral("FILE is NOAA Weather Radio's county coverage listing as downloaded from the National Weather "
                    "Service (CCL.js or ccl-data.js) or saved from a spreadsheet as CSV with a header row. The "
@@ -428,7 +436,9 @@ const bool importRegistered = Cli::add({
                    "with your stored transmitter and selected counties; the summary and every note on the file are "
                    "printed.\n\nA file with no usable rows, or one that would leave a state without its counties, is "
                    "refused whole and nothing changes. Otherwise the new state files go into your data folder in one "
-                   "step and override the shipped ones until `coverage revert`."),
+                   "step and override the shipped ones until `coverage revert`. One import (or revert, or the "
+                   "editor's Apply) runs at a time: another one waits up to 10 s for it, then gives up and changes "
+                   "nothing."),
     {
         {QStringLiteral("FILE"), QString(), QStringLiteral("The listing: CCL.js, ccl-data.js or a CSV file."), false,
          QStringLiteral("file")},
@@ -436,10 +446,15 @@ const bool importRegistered = Cli::add({
          false, QStringLiteral("none")},
         {QStringLiteral("--output"), QStringLiteral("DIR"),
          QStringLiteral("Writes the state files, the transmitter table and the listing file into DIR instead of your "
-                        "data folder, and compares with what DIR holds. Used to build the shipped files."),
+                        "data folder, and compares with what DIR holds. Used to build the shipped files. The files "
+                        "are written into a new folder beside DIR, which takes DIR's place only when it is whole."),
          false, QStringLiteral("dir")},
+        {QStringLiteral("--force"), QString(),
+         QStringLiteral("With --output: replaces a symbolic link at DIR itself (never what it leads to)."), false,
+         QStringLiteral("none")},
     },
-    {QStringLiteral("0\tapplied (or, with --dry-run, it would be)"), QStringLiteral("1\trefused or not written; nothing changed"),
+    {QStringLiteral("0\tapplied (or, with --dry-run, it would be)"),
+     QStringLiteral("1\trefused or not written, or another import ran for longer than 10 s; nothing changed"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli coverage import ~/Downloads/CCL.js --dry-run"),
      QStringLiteral("nx4400c-cli coverage import ~/Downloads/CCL.js")},
@@ -487,7 +502,7 @@ const bool showRegistered = Cli::add({
 
 const bool printRegistered = Cli::add({
     QStringLiteral("coverage print"),
-    QStringLiteral("--pdf FILE [--page letter|a4] [--receiver NAME [--fleet FILE]]"),
+    QStringLiteral("--pdf FILE [--page letter|a4] [--force] [--receiver NAME [--fleet FILE]]"),
     QStringLiteral("Prints the stored setup's coverage page into a PDF file."),
     QStringLiteral("The page a site keeps with its receiver, as the editor's File > Print Coverage... prints it: the "
                    "county map of the stored state and transmitter, the selected counties with the transmitters that "
@@ -500,6 +515,9 @@ const bool printRegistered = Cli::add({
         {QStringLiteral("--page"), QStringLiteral("letter|a4"), QStringLiteral("The paper size; without it the locale's: letter in the United States, a4 "
                                                            "elsewhere."), false,
          QStringLiteral("letter|a4")},
+        {QStringLiteral("--force"), QString(),
+         QStringLiteral("Replaces a symbolic link at FILE itself; without it a link is refused, and what it leads to is "
+                        "never written."), false, QStringLiteral("none")},
         receiverCliOption(QStringLiteral("Prints the page of this receiver's own setup (its profile).")),
         fleetCliOption(),
     },

@@ -90,7 +90,7 @@ int runInitCommand(const QStringList &args)
     for (qsizetype i = 0; i < ctx.EventSelection.size(); ++i)
         ctx.EventSelection[i] = kept.value(i);
     QString why;
-    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why)) {
+    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &why, LinkAtName::Follow)) {
         err << "init: cannot write " << shownCliPath(datPath) << ": " << why << "\nNothing was made.\n";
         return 1;
     }

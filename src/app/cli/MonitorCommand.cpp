@@ -153,7 +153,7 @@ int runMonitorCommand(const QStringList &args)
         err << "monitor: " << folderWhy << '\n';
         return 1;
     }
-    if (!MonitorSession::logAccepts(o.log, &folderWhy)) {
+    if (!MonitorSession::logAccepts(o.log, &folderWhy) || !MonitorSession::canWrite(o.log, &folderWhy)) {
         err << "monitor: " << folderWhy << '\n';
         return 1;
     }
@@ -176,6 +176,8 @@ int runMonitorCommand(const QStringList &args)
         }
         rate = wav.sampleRate();
         source = QStringLiteral("monitor:wav");
+        if (!wav.note().isEmpty())
+            err << "monitor: " << QDir::toNativeSeparators(o.wav) << ": " << wav.note() << '\n';
     } else if (!o.raw) {
         QString startWhy;
         if (!audio.start(o.device, &startWhy)) {
@@ -276,7 +278,11 @@ int runMonitorCommand(const QStringList &args)
     if (exec.dropped() > 0)
         err << "monitor: " << exec.dropped() << " message(s) were not passed to " << QDir::toNativeSeparators(o.exec)
             << ": it was busy and the queue was full\n";
-    return problems > 0 || exec.startFailed() ? 1 : 0;
+    // A recording is run to get its messages handled: a program that failed
+    // on one of them makes the run fail. A live monitor goes on regardless
+    // and has said so on standard error each time.
+    const bool execFailed = exec.startFailed() || (!o.wav.isEmpty() && exec.anyFault());
+    return problems > 0 || execFailed ? 1 : 0;
 }
 
 namespace {
@@ -317,7 +323,7 @@ const bool registered = Cli::add({
         {QStringLiteral("--exec-timeout"), QStringLiteral("S"), QStringLiteral("Ends a program run by --exec, and what it started, after S seconds; 60 by default."), false, QStringLiteral("none")},
     },
     {QStringLiteral("0\tthe input ended (a recording or standard input)"),
-     QStringLiteral("1\tthe input or log could not be used, a log row or audio file could not be written, or the --exec program could not be started"),
+     QStringLiteral("1\tthe input or log could not be used, the log's folder takes no files, a log row or audio file could not be written, or the --exec program could not be started (with --wav also: it failed or ran out of time)"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli monitor --device default --mode combined"),
      QStringLiteral("rtl_fm -f 162.55M -s 22050 - | nx4400c-cli monitor --raw --rate 22050 --json"),

@@ -32,7 +32,7 @@ QString shownPath(const QString &path)
 
 int profileUsage(QTextStream &s, int code)
 {
-    s << "usage: nx4400c-cli profile save FILE\n"
+    s << "usage: nx4400c-cli profile save FILE [--force]\n"
          "       nx4400c-cli profile load FILE\n"
          "Saves the editor's receiver setup (settings, counties, event codes) to FILE,\n"
          "or loads FILE into the editor's settings and NX_4400C.DAT. Run it in the\n"
@@ -61,7 +61,7 @@ bool loadEditorSetup(AppContext &ctx, QTextStream &err, const QString &command)
     return true;
 }
 
-int saveProfile(const QString &path)
+int saveProfile(const QString &path, bool force)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -69,8 +69,12 @@ int saveProfile(const QString &path)
     if (!loadEditorSetup(ctx, err, QStringLiteral("profile save")))
         return 1;
     QString why;
-    if (!SaveProfile(path, ctx.config, ctx.FipEntries, ctx.EventSelection, &why)) {
-        err << "profile save: " << why << '\n';
+    if (!SaveProfile(path, ctx.config, ctx.FipEntries, ctx.EventSelection, &why,
+                     force ? LinkAtName::Replace : LinkAtName::Refuse)) {
+        err << "profile save: " << why;
+        if (!force && isSymbolicLink(path))
+            err << " (--force replaces the link itself)";
+        err << '\n';
         return 1;
     }
     out << "Profile saved to " << shownPath(path) << '\n';
@@ -129,14 +133,14 @@ int loadProfile(const QString &path)
         oldDat = f.read(ParameterFile::MaxReadBytes);
     }
     QString writeError;
-    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &writeError)) {
+    if (!writeFileAtomically(datPath, ParameterFile::format(ctx.FipEntries, ctx.EventSelection), &writeError, LinkAtName::Follow)) {
         err << "profile load: cannot write the parameter file " << shownPath(datPath) << " (" << writeError
             << ")\nNothing was changed.\n";
         return 1;
     }
     QString storeError;
     if (!SaveConfiguration(ctx, ctx.config, &storeError)) {
-        const bool restored = hadDat ? writeFileAtomically(datPath, oldDat) : QFile::remove(datPath);
+        const bool restored = hadDat ? writeFileAtomically(datPath, oldDat, nullptr, LinkAtName::Follow) : QFile::remove(datPath);
         err << "profile load: " << storeError;
         if (restored)
             err << "\nNothing was changed.\n";
@@ -154,10 +158,18 @@ int profileCommand(const QStringList &args)
     QTextStream err(stderr);
     if (args.size() == 1 && (args.at(0) == QLatin1String("--help") || args.at(0) == QLatin1String("-h")))
         return profileUsage(out, 0);
-    if (args.size() != 2 || args.at(1).isEmpty())
+    // "save" takes --force: a symbolic link at the name is replaced, never
+    // written through.
+    if (args.size() == 3 && args.at(0) == QLatin1String("save") && args.contains(QStringLiteral("--force"))) {
+        const QString file = args.at(1) == QLatin1String("--force") ? args.at(2) : args.at(1);
+        if (file.isEmpty() || file == QLatin1String("--force"))
+            return profileUsage(err, 2);
+        return saveProfile(file, true);
+    }
+    if (args.size() != 2 || args.at(1).isEmpty() || args.at(1) == QLatin1String("--force"))
         return profileUsage(err, 2);
     if (args.at(0) == QLatin1String("save"))
-        return saveProfile(args.at(1));
+        return saveProfile(args.at(1), false);
     if (args.at(0) == QLatin1String("load"))
         return loadProfile(args.at(1));
     return profileUsage(err, 2);
@@ -210,7 +222,7 @@ int imageCommand(const QStringList &given)
         QString why;
         if (!resolveReceiver(ctx, receiverName, fleet, &receiver, &why)) {
             err << "image: " << why << '\n';
-            return 2;
+            return 1;
         }
         if (!loadCliReceiverSetup(ctx, receiver, ctx, QStringLiteral("image"), err))
             return 1;
@@ -259,10 +271,12 @@ int runProfileCommand(const QString &command, const QStringList &args)
 namespace {
 const bool saved = Cli::add({
     QStringLiteral("profile save"),
-    QStringLiteral("FILE"),
+    QStringLiteral("FILE [--force]"),
     QStringLiteral("Saves the editor's receiver setup (settings, counties, event codes) to FILE."),
-    QStringLiteral("Run it in the folder that holds NX_4400C.DAT."),
-    {{QStringLiteral("FILE"), QString(), QStringLiteral("The profile to write."), false, QStringLiteral("profile")}},
+    QStringLiteral("Run it in the folder that holds NX_4400C.DAT. A symbolic link at FILE is refused, so the file it "
+                   "leads to is never overwritten; with --force the link itself is replaced by the profile."),
+    {{QStringLiteral("FILE"), QString(), QStringLiteral("The profile to write."), false, QStringLiteral("profile")},
+     {QStringLiteral("--force"), QString(), QStringLiteral("Replaces a symbolic link at FILE (never what it leads to)."), false, QString()}},
     {QStringLiteral("0\tsaved"), QStringLiteral("1\tthe setup could not be read or the file not written"), QStringLiteral("2\ta usage error")},
     {},
     [](const QStringList &args) { return runProfileCommand(QStringLiteral("profile"), QStringList{QStringLiteral("save")} + args); },

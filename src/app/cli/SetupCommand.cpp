@@ -398,7 +398,7 @@ int runSetup(const QString &what, const QStringList &given)
         QString why;
         if (!resolveReceiver(ctx, name, fleet, &receiver, &why)) {
             io.err << command << ": " << why << "; nothing was changed\n";
-            return 2;
+            return 1;
         }
     }
     if (what == QLatin1String("transmitter"))

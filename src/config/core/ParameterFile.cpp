@@ -167,7 +167,7 @@ void SaveParameterFile(Services &services, const ReceiverSetup &setup)
     // it is complete, so a full disk or a crash never costs the user the
     // coverage saved last time.
     QString why;
-    if (!writeFileAtomically(services.parameterFilePath, data, &why)) {
+    if (!writeFileAtomically(services.parameterFilePath, data, &why, LinkAtName::Follow)) {
         services.view().setStatusText(QStringLiteral("Left"), why);
         Messages::ShowFatalError(services.prompter(), services.endProgram, 8);
     }

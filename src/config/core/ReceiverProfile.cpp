@@ -527,7 +527,7 @@ bool ParseProfile(const QByteArray &data, ReceiverProfile &profile, ProfileError
 }
 
 bool SaveProfile(const QString &path, const ReceiverConfig &config, const QStringList &fips,
-                 const QStringList &events, QString *error)
+                 const QStringList &events, QString *error, LinkAtName link)
 {
     auto refuse = [&](const QString &reason) {
         if (error)
@@ -556,7 +556,7 @@ bool SaveProfile(const QString &path, const ReceiverConfig &config, const QStrin
     if (!ParseProfile(text, check, &e))
         return refuse(e.reason);
     QString why;
-    if (!writeFileAtomically(path, text, &why))
+    if (!writeFileAtomically(path, text, &why, link))
         return refuse(why);
     return true;
 }

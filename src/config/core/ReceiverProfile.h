@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/SafeWrite.h"
+
 #include "config/core/ReceiverConfig.h"
 
 #include <QByteArray>
@@ -84,8 +86,9 @@ bool ParseProfile(const QByteArray &data, ReceiverProfile &profile, ProfileError
 // anything fails). Refuses, writing nothing, a setup that the loader would
 // refuse (more than 24 ticked counties, a malformed event code, ...), so a
 // saved profile always loads again. `error` gets a sentence naming the file.
+// A symbolic link at `path` is refused unless `link` says to replace it.
 bool SaveProfile(const QString &path, const ReceiverConfig &config, const QStringList &fips,
-                 const QStringList &events, QString *error);
+                 const QStringList &events, QString *error, LinkAtName link = LinkAtName::Refuse);
 
 // Reads the profile at `path` into the three arguments, all or nothing.
 // Only a regular file of at most 1 MiB is read; a folder, a pipe or a device

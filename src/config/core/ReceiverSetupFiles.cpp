@@ -43,13 +43,17 @@ bool SaveReceiverSetup(Services &services, const ReceiverSetupPlace &place, cons
                        bool settingsToo, QString *why)
 {
     if (!place.isEditors())
-        return SaveProfile(place.profile, setup.config, setup.FipEntries, setup.EventSelection, why);
+        // A receiver's profile and the editor's parameter file are where its
+        // setup is kept: a link there was made on purpose and is followed.
+        return SaveProfile(place.profile, setup.config, setup.FipEntries, setup.EventSelection, why,
+                           LinkAtName::Follow);
 
     const QString &datPath = services.parameterFilePath;
     QByteArray old;
     const bool hadOld = ReadFileBounded(datPath, ParameterFile::MaxReadBytes, &old, nullptr);
     QString reason;
-    if (!writeFileAtomically(datPath, ParameterFile::format(setup.FipEntries, setup.EventSelection), &reason)) {
+    if (!writeFileAtomically(datPath, ParameterFile::format(setup.FipEntries, setup.EventSelection), &reason,
+                             LinkAtName::Follow)) {
         if (why)
             *why = QStringLiteral("cannot write the parameter file %1 (%2)")
                        .arg(QDir::toNativeSeparators(QFileInfo(datPath).absoluteFilePath()), reason);
@@ -57,7 +61,7 @@ bool SaveReceiverSetup(Services &services, const ReceiverSetupPlace &place, cons
     }
     if (settingsToo && !SaveConfiguration(services, setup.config, &reason)) {
         if (hadOld)
-            writeFileAtomically(datPath, old);
+            writeFileAtomically(datPath, old, nullptr, LinkAtName::Follow);
         if (why)
             *why = reason;
         return false;

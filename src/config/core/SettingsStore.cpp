@@ -267,7 +267,7 @@ bool saveConfigurationTo(QSettings &store, const ReceiverConfig &config)
     made = sideFile.readAll();
     if (!storeFileHoldsEveryKey(made))
         return false;
-    if (!writeFileAtomically(path, made))
+    if (!writeFileAtomically(path, made, nullptr, LinkAtName::Follow))
         return false;
     // The caller's store object must see the new file, not its old cache.
     store.sync();

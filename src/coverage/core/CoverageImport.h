@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Platform.h"
 #include "coverage/core/CoverageListing.h"
 #include "coverage/core/TransmitterTable.h"
 
@@ -129,15 +130,52 @@ QVector<QStringList> readFolder(const QString &folder);
 // file's modification date.
 Result importFile(const QString &path, const QString &currentFolder);
 
+// The program's own entries in the folder that holds the imported listing:
+// the lock that keeps imports one at a time, and the record of what the
+// imports made there (the only entries they ever remove).
+inline const QString ImportLockName = QStringLiteral(".nx4400c-import.lock");
+inline const QString MadeRecordName = QStringLiteral(".nx4400c-made");
+// How long an import waits for another one to end.
+constexpr int ImportLockWaitMs = 10000;
+
+// Imports, reverts and the editor's Apply one at a time: a lock on a file
+// in the listing's folder, held until this is destroyed (or the program
+// ends, however it ends).
+class ImportLock
+{
+public:
+    // Waits up to `timeoutMs` for another holder to let go. False with a
+    // sentence ("another import of the coverage listing is running...").
+    bool acquire(const QString &folder, int timeoutMs, QString *why);
+
+private:
+    Platform::NativeFile m_file;
+};
+
 // Writes the result's files into a new folder beside `target` and makes
 // `target` name it in one rename (target is then a link to the new folder),
-// then removes the folder it named before. On failure nothing that `target`
-// names has changed; *why says what went wrong.
-bool replaceFolder(const Result &result, const QString &target, QString *why);
-// Writes the files into `folder` as plain files (the shipped set is built
-// this way). Existing files of the same names are replaced one by one.
+// then removes the folder it named before, under the import lock. On
+// failure nothing that `target` names has changed; *why says what went
+// wrong. Only entries the imports recorded as theirs are ever removed, and
+// nothing at all when the folder or the data folder above it is a symbolic
+// link (refused).
+bool replaceFolder(const Result &result, const QString &target, QString *why,
+                   int lockTimeoutMs = ImportLockWaitMs);
+// Writes the files into `folder` as plain files, replacing existing files
+// of the same names one by one.
 bool writeInto(const Result &result, const QString &folder, QString *why);
-// Removes `target` and the folder it names. True when nothing is left.
-bool removeFolder(const QString &target, QString *why);
+// What became of a folder the user named for the files.
+struct OutputResult {
+    bool ok = false;
+    QString message;   // what happened to the folder, either way
+};
+// Writes the files into a new folder beside `folder` and renames it into
+// place whole (what else the folder held comes along); on failure the new
+// folder is removed and `folder` is as it was. A symbolic link at the name
+// is refused, or replaced itself with `replaceLink`.
+OutputResult writeOutputFolder(const Result &result, const QString &folder, bool replaceLink);
+// Removes `target` and the folder it names, under the import lock. True
+// when nothing is left.
+bool removeFolder(const QString &target, QString *why, int lockTimeoutMs = ImportLockWaitMs);
 
 } // namespace CoverageImport

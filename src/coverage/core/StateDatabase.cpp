@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "coverage/core/StateDatabase.h"
 
+#include <QDir>
+
 #include "base/Prompter.h"
 
 #include <QFile>
@@ -243,7 +245,13 @@ bool LoadStateFile(Prompter &prompter, const QString &folder, int filter, int st
         if (!overflowed)
             return true;
     }
-    prompter.ask(MessageTitle, missingFileMessage(name), Prompter::Icon::None, Prompter::Buttons::Ok);
+    // A StateID outside the list (a settings file edited by hand) has no
+    // file name: the message says which state and where it was looked for.
+    const QString shownName = !name.isEmpty()
+        ? name
+        : QStringLiteral("of StateID %1 (there is none; states are 0 to %2) in %3")
+              .arg(stateId).arg(StateCount - 1).arg(QDir::toNativeSeparators(folder));
+    prompter.ask(MessageTitle, missingFileMessage(shownName), Prompter::Icon::None, Prompter::Buttons::Ok);
     return false;
 }
 

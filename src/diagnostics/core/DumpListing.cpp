@@ -80,5 +80,5 @@ bool SaveDumpFile(const Services &services, const ReceiverConfig &config, const 
                   QString *why)
 {
     const QByteArray bytes = DumpFileBytes(services.clock().now(), windowText, WriteRegistry(config));
-    return writeFileAtomically(services.dumpFilePath, bytes, why);
+    return writeFileAtomically(services.dumpFilePath, bytes, why, LinkAtName::Follow);
 }

@@ -21,6 +21,7 @@ MonitorExec::~MonitorExec()
     if (m_current) {
         killCurrent();
         m_current->waitForFinished(5000);
+        Platform::NoLongerEndWithThisProgram(m_currentPid);
         delete m_current;
     }
 }
@@ -34,7 +35,8 @@ void MonitorExec::run(const MonitorMessage &m)
                          .arg(QString::fromLatin1(m.report.header.text)));
         return;
     }
-    m_queue.push_back({monitorCommandArguments(m), monitorCommandEnvironment(m)});
+    m_queue.push_back({QString::fromLatin1(m.report.header.text), monitorCommandArguments(m),
+                       monitorCommandEnvironment(m)});
     if (!m_current)
         startNext();
 }
@@ -69,6 +71,10 @@ void MonitorExec::startNext()
         }
         ++m_started;
         m_current = p;
+        m_currentHeader = job.header;
+        m_currentKilled = false;
+        m_currentPid = p->processId();
+        Platform::EndWithThisProgram(m_currentPid);
         connect(p, &QProcess::finished, this, &MonitorExec::onFinished);
         m_timer.start(m_options.timeoutMs);
     }
@@ -77,6 +83,22 @@ void MonitorExec::startNext()
 void MonitorExec::onFinished()
 {
     m_timer.stop();
+    if (m_current) {
+        Platform::NoLongerEndWithThisProgram(m_currentPid);
+        m_currentPid = 0;
+        const QString program = QDir::toNativeSeparators(m_options.program);
+        if (m_currentKilled) {
+            // Said already when it was ended.
+        } else if (m_current->exitStatus() == QProcess::CrashExit) {
+            ++m_failed;
+            emit problem(QStringLiteral("%1 was ended by a signal while it ran for %2")
+                             .arg(program, m_currentHeader));
+        } else if (m_current->exitCode() != 0) {
+            ++m_failed;
+            emit problem(QStringLiteral("%1 exited with status %2 for %3")
+                             .arg(program).arg(m_current->exitCode()).arg(m_currentHeader));
+        }
+    }
     // The child that just ended is deleted with the next one's end (it is
     // still emitting now); deleteLater would wait for an event loop that a
     // recording's run never enters.
@@ -91,8 +113,10 @@ void MonitorExec::killCurrent()
     if (!m_current || m_current->state() == QProcess::NotRunning)
         return;
     ++m_timedOut;
-    emit problem(QStringLiteral("%1 ran longer than %2 s and was ended")
-                     .arg(QDir::toNativeSeparators(m_options.program)).arg(m_options.timeoutMs / 1000.0));
+    m_currentKilled = true;
+    emit problem(QStringLiteral("%1 ran longer than %2 s and was ended (time-out) for %3")
+                     .arg(QDir::toNativeSeparators(m_options.program)).arg(m_options.timeoutMs / 1000.0)
+                     .arg(m_currentHeader));
     const qint64 pid = m_current->processId();
     if (pid > 0)
         Platform::KillProcessTree(pid);   // the child and what it started

@@ -19,7 +19,10 @@ struct MonitorMessage;
 // never write to the monitor's standard output (that is the monitor's own
 // header or JSON stream): their output goes to its standard error. The
 // program is started directly, without a shell, so nothing in a header can
-// become a command of its own.
+// become a command of its own. A run that fails (a status other than 0, a
+// signal, the time-out) is reported through problem(). Every child is kept
+// for Platform::EndWithThisProgram, so a monitor ended by a signal ends it
+// too.
 class MonitorExec : public QObject
 {
     Q_OBJECT
@@ -44,12 +47,19 @@ public:
     int timedOut() const { return m_timedOut; }
     // The program could not be started at least once.
     bool startFailed() const { return m_startFailed; }
+    // Runs that ended with a status other than 0 or by a signal (not
+    // counting those ended for the time-out).
+    int failed() const { return m_failed; }
+    // Something went wrong with the program at least once: it did not
+    // start, failed, or was ended for the time-out.
+    bool anyFault() const { return m_startFailed || m_failed > 0 || m_timedOut > 0; }
 
 signals:
     void problem(const QString &text);
 
 private:
     struct Job {
+        QString header;
         QStringList arguments;
         QStringList environment;
     };
@@ -62,6 +72,10 @@ private:
     QProcess *m_current = nullptr;
     QProcess *m_ended = nullptr;
     QTimer m_timer;
+    QString m_currentHeader;
+    qint64 m_currentPid = 0;   // QProcess forgets it once the child has ended
+    bool m_currentKilled = false;
+    int m_failed = 0;
     int m_started = 0;
     int m_dropped = 0;
     int m_timedOut = 0;

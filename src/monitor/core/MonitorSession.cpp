@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/core/MonitorSession.h"
 
+#include "base/PathCheck.h"
+#include "base/Platform.h"
+
 #include "base/Clock.h"
 #include "base/SafeWrite.h"
 #include "coverage/core/EventCatalog.h"
@@ -9,7 +12,9 @@
 #include "monitor/core/CountyNames.h"
 #include "testpackets/core/SameAudio.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -194,6 +199,34 @@ QDateTime MonitorSession::timeOf(qint64 sample) const
 bool MonitorSession::logAccepts(const QString &logFile, QString *why)
 {
     return logFile.isEmpty() || CheckAlertLogTakesMonitorRows(logFile, why);
+}
+
+bool MonitorSession::canWrite(const QString &logFile, QString *why)
+{
+    if (logFile.isEmpty())
+        return true;
+    if (!CheckAppendableFile(logFile, why))
+        return false;
+    // A file of our own, written and removed: this finds a read-only or
+    // full disk as well as a folder we may not write to (also as root, whom
+    // permissions do not stop).
+    const QString folder = QFileInfo(logFile).absolutePath();
+    const QString probe = QDir(folder).filePath(
+        QStringLiteral(".nx4400c-monitor-probe-%1").arg(QCoreApplication::applicationPid()));
+    Platform::NativeFile f;
+    bool ok = f.open(probe, Platform::NativeFile::Mode::CreateAppend);
+    int error = f.error();
+    if (ok) {
+        const QByteArray block(4096, '\0');
+        ok = f.write(block.constData(), block.size()) == block.size() && f.sync();
+        error = f.error();
+        f.close();
+        QFile::remove(probe);
+    }
+    if (!ok && why)
+        *why = QStringLiteral("the alert log and audio files cannot be written in %1 (%2)")
+                   .arg(QDir::toNativeSeparators(folder), Platform::ErrorText(error));
+    return ok;
 }
 
 QString MonitorSession::audioFileName(const QString &logFile, const QString &source, const QDateTime &heard,

@@ -79,6 +79,10 @@ public:
     // monitor's tests to a receiver, so it is refused with the command that
     // upgrades it.
     static bool logAccepts(const QString &logFile, QString *why);
+    // Rows can be added to the log and audio files made beside it: checked
+    // before listening, so a monitor never runs for hours logging nothing.
+    // The sentence names the file or folder and the system's reason.
+    static bool canWrite(const QString &logFile, QString *why);
     // The audio file name for a message: beside the log, naming the log,
     // the source, the time heard and the event; "-2", "-3"... when taken.
     static QString audioFileName(const QString &logFile, const QString &source, const QDateTime &heard,

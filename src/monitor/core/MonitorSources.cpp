@@ -26,6 +26,11 @@ bool wavFormatUsable(int format, int bits, int channels, int rate, int *bytes, b
         *why = QStringLiteral("the WAV file has %1-bit samples").arg(bits);
     else if (channels < 1)
         *why = QStringLiteral("the WAV file has no channels");
+    else if (channels > MaxWavChannels)
+        // A header claiming thousands of channels would make every frame
+        // huge; no receiver recording has more than a few.
+        *why = QStringLiteral("the WAV file has %1 channels; the monitor takes 1 to %2")
+                   .arg(channels).arg(MaxWavChannels);
     else if (!SameDecoder::rateSupported(rate))
         *why = QStringLiteral("the WAV file has %1 samples/s; the monitor takes %2 to %3")
                    .arg(rate).arg(SameDecoder::MinRate).arg(SameDecoder::MaxRate);
@@ -86,6 +91,14 @@ QDateTime recordingTime(const QByteArray &date, const QByteArray &time)
     return dt.isValid() ? dt : QDateTime();
 }
 
+// "40 min", "4 min", "12 s": a recording's length as a person says it.
+QString durationText(double seconds)
+{
+    if (seconds >= 120)
+        return QStringLiteral("%1 min").arg(qRound64(seconds / 60));
+    return QStringLiteral("%1 s").arg(qRound64(seconds));
+}
+
 } // namespace
 
 bool readWavSamples(const QByteArray &file, QVector<qint16> *samples, int *rate, QString *error)
@@ -136,7 +149,15 @@ bool WavStream::open(QIODevice *device, QString *error)
                 return fail(QStringLiteral("not a WAV file (its data come before its format)"));
             m_left = size == 0 || size == 0xFFFFFFFFu ? -1 : qint64(size);
             // A recorder that was cut off leaves a size larger than the
-            // file; reading stops at the end of the file either way.
+            // file; reading stops at the end of the file either way, but the
+            // user hears that the recording is shorter than it says.
+            if (m_left > 0 && !m_in->isSequential()) {
+                const qint64 held = std::max<qint64>(0, m_in->size() - m_in->pos());
+                const double perSecond = double(m_rate) * m_bytes * m_channels;
+                if (held < m_left && perSecond > 0)
+                    m_note = QStringLiteral("the header claims %1, the file holds %2")
+                                 .arg(durationText(m_left / perSecond), durationText(held / perSecond));
+            }
             return true;
         }
         if (size > MaxChunk)
@@ -157,8 +178,10 @@ bool WavStream::open(QIODevice *device, QString *error)
             // Description 256, Originator 32, Reference 32, then the date and time.
             m_recorded = recordingTime(body.mid(320, 10), body.mid(330, 8));
         } else if (id == "LIST" && body.startsWith("INFO") && !m_recorded.isValid()) {
-            for (qsizetype at = 4; at + 8 <= body.size();) {
-                const quint32 n = qFromLittleEndian<quint32>(body.constData() + at + 4);
+            // Sizes in 64 bits: a sub-chunk claiming nearly 4 GiB must step
+            // past the end of the list, not wrap around to where it began.
+            for (qint64 at = 4; at + 8 <= body.size();) {
+                const qint64 n = qFromLittleEndian<quint32>(body.constData() + at + 4);
                 if (body.mid(at, 4) == "ICRD") {
                     const QByteArray v = body.mid(at + 8, n).replace('\0', ' ').trimmed();
                     if (v.size() >= 19)   // a date and a time, not only a date

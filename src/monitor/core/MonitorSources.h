@@ -17,6 +17,9 @@ class SoundInput;
 // little-endian samples (an SDR pipeline on standard input), or a sound
 // card chosen by name. All give mono 16-bit samples and their rate.
 
+// The most channels a WAV file may have; more are refused.
+inline constexpr int MaxWavChannels = 8;
+
 // The samples of a WAV file (PCM of 8, 16, 24 or 32 bits, or 32-bit float;
 // several channels are mixed to one). False with a reason for anything
 // else, a rate outside 8000..48000 included.
@@ -40,6 +43,10 @@ public:
     QVector<qint16> read(qsizetype maxSamples);
     // The file ended inside a sample frame.
     bool endedInFrame() const { return m_partial; }
+    // What the user should know about the file that did not stop it being
+    // read: a header claiming more samples than the file holds ("the header
+    // claims 40 min, the file holds 4 min"). Empty when nothing.
+    QString note() const { return m_note; }
 
 private:
     QIODevice *m_in = nullptr;
@@ -49,6 +56,7 @@ private:
     int m_channels = 0;
     qint64 m_left = -1;      // data bytes still to come; -1: to the end of the file
     QDateTime m_recorded;
+    QString m_note;
     bool m_partial = false;
 };
 

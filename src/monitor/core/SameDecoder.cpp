@@ -69,8 +69,6 @@ constexpr int SlipMargin = 16;
 // about e^-9 (a click, a level misjudged): in adding up the bursts no soft
 // bit counts for more.
 constexpr float BurstBitClip = 9.2f;
-// NNNN bursts closer than this belong to one end of message.
-constexpr double EomHoldSeconds = 10.0;
 constexpr int RecentHeaders = 10;
 
 int popcount64(uint64_t v)
@@ -264,8 +262,10 @@ void SameDecoder::onBit(const BitEnergy &e, float mid)
             endBurst(48);
         // One NNNN ends the message: what is pending is decided now.
         closeGroup();
-        const qint64 hold = qint64(EomHoldSeconds * m_rate);
-        if (!m_eomSinceHeader || m_n - m_lastEom > hold) {
+        // One end per message: the bursts of one NNNN, and the NNNN of each
+        // repeat of a message already reported (however long after), end
+        // what was ended already.
+        if (!m_eomSinceHeader) {
             m_eomSinceHeader = true;
             SameReport r;
             r.kind = SameReport::EndOfMessage;
