@@ -183,6 +183,18 @@ row "SAME monitor: SNR for 90 % headers right (combined)" "$(get monitor_ninety_
 row "SAME monitor: false headers in noise (strict / combined)" "$(get monitor_false_headers)"
 row "SAME monitor: decoding speed, one core" "$(get monitor_speed)"
 
+# The monitor on a software radio: the weather band at 2.4 MS/s, all seven
+# channels at once, beside a discriminator and multimon-ng per channel.
+iq_args=()
+[ -n "${NX_BENCH_QUICK:-}" ] && iq_args=(--quick)
+[ "$tiny" = 1 ] && iq_args=(--tiny)
+figures=$(run bench_iq "${iq_args[@]}")
+row "SDR monitor: CNR for 90 % headers right (strict / combined)" "$(get iq_ninety_strict) / $(get iq_ninety_combined)"
+row "SDR monitor: the same for discriminator + multimon-ng" "$(get iq_ninety_anchor)"
+row "SDR monitor: false headers (strict / combined)" "$(get iq_false_headers)"
+row "SDR monitor: speed, seven channels of cu8 at 2.4 MS/s" "$(get iq_speed)"
+row "SDR monitor: peak memory" "$(get iq_peak_memory)"
+
 # Fuzzing: executions per target in the short budget (not in the tiny run:
 # scripts/test.sh fuzzes on its own).
 if [ "$tiny" != 1 ] && fuzz=$(NX_FUZZ_SECONDS=${NX_FUZZ_SECONDS:-15} ./scripts/fuzz.sh --short 2>/dev/null); then
