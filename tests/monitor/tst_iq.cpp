@@ -3,15 +3,24 @@
 // messages on three channels at once, fed to nx4400c-cli through a pipe in
 // each sample format; every header must come out once, on its own channel,
 // naming the transmitter that covers its counties on that channel.
+#include "support/AccessibleText.h"
 #include "support/IqBand.h"
 #include "support/TestEnv.h"
 
+#include "coverage/core/HeardChannels.h"
 #include "coverage/core/TransmitterFrequency.h"
 #include "history/core/AlertLog.h"
 #include "monitor/core/IqChanneliser.h"
 #include "monitor/core/RtlSdrInput.h"
+#include "monitor/gui/SdrPanel.h"
+#include "monitor/gui/frmMonitor.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTableWidget>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -104,6 +113,7 @@ private slots:
     void transmitters();
     void samplesCutAnywhere_data();
     void samplesCutAnywhere();
+    void window();
 };
 
 void TestIq::band_data()
@@ -297,5 +307,62 @@ void TestIq::samplesCutAnywhere()
     }
 }
 
-QTEST_GUILESS_MAIN(TestIq)
+// The Alert Monitor on a recorded band: every message in the grid with its
+// transmitter, a meter per channel, the channels heard marked, and all of
+// it reachable by a screen reader.
+void TestIq::window()
+{
+    TestEnv env;
+    const QString band = env.path(QStringLiteral("band.cs16"));
+    QFile f(band);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(IqBand::make(240000, threeMessages(1500), IqFormat::Cs16, IqBand::noiseSigma(0.1, 25, 240000)));
+    f.close();
+    const QString log = env.path(QStringLiteral("alerts.csv"));
+
+    frmMonitor monitor({log, buildBinDir() + QStringLiteral("/States"), {}, {}, {}, false}, env.prompter, env.clock);
+    monitor.resize(1000, 620);
+    monitor.show();
+    auto *input = monitor.findChild<QComboBox *>(QStringLiteral("cboInput"));
+    QVERIFY(input);
+    input->setCurrentText(frmMonitor::IqFileInput);
+    SdrPanel *sdr = monitor.sdrPanel();
+    QVERIFY(sdr->isVisible());
+    sdr->setFile(band, IqFormat::Cs16, 240000, QStringLiteral("162.475M"));
+    sdr->setSpeed(4.0);
+    QSignalSpy done(&monitor, &frmMonitor::finished);
+    QMetaObject::invokeMethod(&monitor, "start");
+    QVERIFY(monitor.isRunning());
+    auto *grid = monitor.findChild<QTableWidget *>(QStringLiteral("grdMessages"));
+    QVERIFY(grid);
+    // Look at it while it runs: two messages in, the meters moving.
+    QTRY_VERIFY_WITH_TIMEOUT(grid->rowCount() >= 2, 20000);
+    auto *meter = monitor.findChild<QProgressBar *>(QStringLiteral("prgChannel_6"));
+    QVERIFY(meter && meter->value() > 0);
+    const QString grabs = qEnvironmentVariableIsSet("NX_GRAB_DIR") ? qEnvironmentVariable("NX_GRAB_DIR") : QString();
+    if (!grabs.isEmpty())
+        monitor.grab().save(QDir(grabs).filePath(QStringLiteral("frmMonitor-sdr.png")));
+    QVERIFY(done.wait(30000));
+    QCOMPARE(grid->rowCount(), sentMessages().size());
+    QCOMPARE(sdr->heardChannels().size(), sentMessages().size());
+    QVERIFY(HeardChannels::instance().heard(QStringLiteral("162.550")));
+    QVERIFY(!HeardChannels::instance().heard(QStringLiteral("162.475")));
+
+    const QString spoken = accessibleText(&monitor);
+    for (const Sent &s : sentMessages())
+        QVERIFY2(spoken.contains(s.transmitter), qPrintable(spoken));
+    QVERIFY2(spoken.contains(QStringLiteral("Signal on 162.550 MHz")), qPrintable(spoken));
+    QVERIFY2(spoken.contains(QStringLiteral("Heard FFW from KIH42")), qPrintable(spoken));
+    QVERIFY2(spoken.contains(QStringLiteral("End of ")), qPrintable(spoken));
+    if (!grabs.isEmpty())
+        monitor.grab().save(QDir(grabs).filePath(QStringLiteral("frmMonitor-sdr-end.png")));
+
+    // A file that is not there says so and does not start.
+    sdr->setFile(env.path(QStringLiteral("missing.cu8")), IqFormat::Cu8, 240000, QStringLiteral("162.475M"));
+    QMetaObject::invokeMethod(&monitor, "start");
+    QVERIFY(!monitor.isRunning());
+    QVERIFY2(accessibleText(&monitor).contains(QStringLiteral("Not started: Cannot read")), qPrintable(accessibleText(&monitor)));
+}
+
+QTEST_MAIN(TestIq)
 #include "tst_iq.moc"

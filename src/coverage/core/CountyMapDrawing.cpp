@@ -336,6 +336,8 @@ QString CountyMapDrawing::transmitterToolTip(const QString &field) const
                       t.status.isEmpty() ? QStringLiteral("Status not listed") : t.status};
     if (field.trimmed() == m_transmitter.trimmed() && !m_transmitter.trimmed().isEmpty())
         lines << QStringLiteral("The chosen transmitter");
+    if (heardOn(field))
+        lines << QStringLiteral("The Alert Monitor heard a message on its channel");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -349,6 +351,11 @@ QString CountyMapDrawing::transmitterCaption() const
     if (!t.siteState.isEmpty())
         where += QStringLiteral(", ") + t.siteState;
     return QStringLiteral("%1 %2, %3 MHz").arg(call, where, m_transmitter.simplified().section(QLatin1Char(' '), -1));
+}
+
+bool CountyMapDrawing::heardOn(const QString &field) const
+{
+    return !m_heard.isEmpty() && m_heard.contains(field.simplified().section(QLatin1Char(' '), -1));
 }
 
 QVector<const TransmitterInfo *> CountyMapDrawing::markers() const
@@ -524,6 +531,12 @@ void CountyMapDrawing::paintMap(QPainter &p, const QSizeF &area, const Options &
         p.drawPolygon(triangle(c, r));
         if (!info.inService())
             crossOut(p, c, r, 2.5);
+        if (heardOn(info.field)) {
+            // The monitor heard a message on this transmitter's channel.
+            p.setPen(QPen(QColor(0x1b, 0x8a, 0x3a), 2.0));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(c, r + 4, r + 4);
+        }
         if (!isChosen && m_scale < LabelScale)
             continue;
         const QString name = info.callsign.isEmpty() ? callsignOf(info.field) : info.callsign;
