@@ -122,12 +122,19 @@ void TestIq::band_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<double>("carrierErrorHz");
     QTest::addColumn<double>("cnrDb");
+    QTest::addColumn<double>("ppm");     // the radio's crystal error, given as --ppm
     // The same band in the three formats must decode alike.
-    QTest::newRow("cu8, 240 kS/s") << 240000.0 << int(IqFormat::Cu8) << 0.0 << 30.0;
-    QTest::newRow("cs16, 240 kS/s") << 240000.0 << int(IqFormat::Cs16) << 0.0 << 30.0;
-    QTest::newRow("cf32, 240 kS/s") << 240000.0 << int(IqFormat::Cf32) << 0.0 << 30.0;
+    QTest::newRow("cu8, 240 kS/s") << 240000.0 << int(IqFormat::Cu8) << 0.0 << 30.0 << 0.0;
+    QTest::newRow("cs16, 240 kS/s") << 240000.0 << int(IqFormat::Cs16) << 0.0 << 30.0 << 0.0;
+    QTest::newRow("cf32, 240 kS/s") << 240000.0 << int(IqFormat::Cf32) << 0.0 << 30.0 << 0.0;
     // What a dongle gives: 2.4 MS/s, carriers 2 kHz off, 15 dB carrier to noise.
-    QTest::newRow("cu8, 2.4 MS/s, carriers off") << 2400000.0 << int(IqFormat::Cu8) << 2000.0 << 15.0;
+    QTest::newRow("cu8, 2.4 MS/s, carriers off") << 2400000.0 << int(IqFormat::Cu8) << 2000.0 << 15.0 << 0.0;
+    // Carriers 8 kHz off (a dongle some 50 ppm off): their sidebands would
+    // fold over at the audio rate; each channel follows its carrier.
+    QTest::newRow("carriers far off, followed") << 240000.0 << int(IqFormat::Cs16) << 8000.0 << 25.0 << 0.0;
+    // A tuner 40 ppm fast puts every channel 6.5 kHz low and samples 40 ppm
+    // fast; --ppm 40 corrects both.
+    QTest::newRow("radio 40 ppm off, corrected") << 240000.0 << int(IqFormat::Cu8) << 0.0 << 25.0 << 40.0;
 }
 
 void TestIq::band()
@@ -136,13 +143,19 @@ void TestIq::band()
     QFETCH(int, format);
     QFETCH(double, carrierErrorHz);
     QFETCH(double, cnrDb);
+    QFETCH(double, ppm);
     const IqFormat f = IqFormat(format);
-    const QByteArray input = IqBand::make(rate, threeMessages(carrierErrorHz), f, IqBand::noiseSigma(0.1, cnrDb, rate));
+    QVector<IqBand::Carrier> carriers = threeMessages(carrierErrorHz);
+    for (IqBand::Carrier &c : carriers)
+        c.offsetHz -= 162475000 * ppm * 1e-6;
+    const QByteArray input = IqBand::make(rate, carriers, f, IqBand::noiseSigma(0.1, cnrDb, rate), ppm);
     TestEnv env;
     const QString log = env.path(QStringLiteral("alerts.csv"));
-    const Run r = runCli({"--iq", "-", "--iq-format", iqFormatName(f), "--rate", QString::number(rate, 'f', 0), "--center",
-                          "162.475M", "--json", "--csv", log},
-                         input);
+    QStringList args{"--iq", "-", "--iq-format", iqFormatName(f), "--rate", QString::number(rate, 'f', 0), "--center",
+                     "162.475M", "--json", "--csv", log};
+    if (ppm != 0)
+        args << "--ppm" << QString::number(ppm);
+    const Run r = runCli(args, input);
     QVERIFY2(r.exitCode == 0, r.err.constData());
 
     QHash<QByteArray, QJsonObject> got;

@@ -304,6 +304,11 @@ const bool registered = Cli::add({
         "layout: an older one is refused with the command that upgrades it. The message's audio, from the first "
         "header to the end of message and at most two minutes, is saved as a WAV file beside the log, named "
         "after the log, the source, the time heard and the event, never over another file.\n\n"
+        "With --iq or --rtl-sdr the input is a software-defined radio's complex samples of the weather band: every "
+        "weather-radio channel inside it (162.400 to 162.550 MHz, 25 kHz apart; all seven at 2.4 MS/s tuned to "
+        "162.475 MHz) is demodulated and decoded at once, logged and recorded as monitor:iq:162.550, and each line "
+        "names the channel and the coverage listing's transmitters on it that cover the header's counties "
+        "(\"KIH42 Covington 162.550\"). Without a dongle --rtl-sdr says \"no RTL-SDR device found\" and exits 1.\n\n"
         "In strict mode a header counts only when two of its three bursts are the same (47 CFR 11.33). Combined "
         "mode adds the three bursts up bit by bit and so decodes signals about two dB weaker; it "
         "reports a header only when the chance that any bit of it is wrong is below one in a hundred."),

@@ -18,7 +18,9 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 int parseMonitorIqOption(const QStringList &args, int &i, MonitorIqArgs &iq)
 {
@@ -253,7 +255,13 @@ int runMonitorIq(const MonitorIqArgs &iq, const MonitorIqOutput &o)
         for (;;) {
             const qint64 n = file.isOpen() ? file.read(buffer.data(), buffer.size())
                                            : qint64(std::fread(buffer.data(), 1, size_t(buffer.size()), stdin));
-            if (n <= 0)
+            if (n < 0 || (!file.isOpen() && n == 0 && std::ferror(stdin))) {
+                err << "monitor: reading " << (file.isOpen() ? QDir::toNativeSeparators(iq.file) : QStringLiteral("standard input"))
+                    << " failed: " << (file.isOpen() ? file.errorString() : QString::fromLocal8Bit(std::strerror(errno))) << '\n';
+                status = 1;
+                break;
+            }
+            if (n == 0)
                 break;
             monitor.feed(buffer.constData(), qsizetype(n));
             QCoreApplication::processEvents();   // the programs that ended, the time-out

@@ -181,10 +181,11 @@ constexpr double ChannelPassHz = 9000;
 // Where the next channel's sidebands begin (25 kHz away, 7 kHz wide).
 constexpr double ChannelStopHz = 16000;
 // How far the carrier may be followed from the channel's frequency.
-constexpr double MaxCarrierOffsetHz = 4000;
-// The discriminator's mean square above which a channel holds noise, not a
-// carrier: noise alone swings across the whole audio band.
-constexpr double CarrierMeanSquare = 1.0;
+constexpr double MaxCarrierOffsetHz = 6000;
+// The discriminator's variance (in units of full deviation) above which a
+// channel holds noise, not a carrier: noise alone swings across the whole
+// audio band (about 1.9), a carrier with voice or tones far less.
+constexpr double CarrierVariance = 1.0;
 
 // A low-pass prototype with unit gain at 0 Hz: cut-off `fc` (of the rate),
 // transition `df`.
@@ -420,10 +421,10 @@ void IqChanneliser::push(const float *iq, qsizetype complexCount)
             // the next channel and lock onto it.
             if (c.residualCount >= qint64(d.audioRate / 2)) {
                 const double mean = c.residualSum / double(c.residualCount);
-                const double meanSquare = c.residualSquares / double(c.residualCount);
-                if (meanSquare < CarrierMeanSquare) {
+                const double variance = c.residualSquares / double(c.residualCount) - mean * mean;
+                if (variance < CarrierVariance) {
                     const double residualHz = mean * WeatherBand::DeviationHz;
-                    c.follow = std::clamp(c.follow + 0.5 * residualHz, -MaxCarrierOffsetHz, MaxCarrierOffsetHz);
+                    c.follow = std::clamp(c.follow + 0.75 * residualHz, -MaxCarrierOffsetHz, MaxCarrierOffsetHz);
                     d.tune(c);
                 }
                 c.residualSum = 0;
