@@ -68,7 +68,7 @@ stage "plain build"
 build build -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DNX_BUILD_BENCH=ON
 stage "plain tests"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
-# The benchmark table from the smallest run of every benchmark (about 40 s,
+# The benchmark table from the smallest run of every benchmark (about a minute,
 # most of it waiting on serial lines): a benchmark whose output the table
 # can no longer read leaves a row empty and fails here, not in a user's hands.
 stage "benchmark table (tiny run)"
