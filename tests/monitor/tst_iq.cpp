@@ -221,8 +221,11 @@ void TestIq::usage_data()
     QTest::newRow("missing file") << QStringList{"--iq", "/nonexistent/band.cu8", "--rate", "240000", "--center", "162.475M"}
                                   << 1 << "cannot read";
     // No dongle is plugged into a test machine.
-    if (RtlSdrInput::available())
+    if (RtlSdrInput::available()) {
         QTest::newRow("no dongle") << QStringList{"--rtl-sdr"} << 1 << "no RTL-SDR device found";
+        QTest::newRow("no dongle 1") << QStringList{"--rtl-sdr", "1", "--mode", "combined"} << 1 << "no RTL-SDR device found";
+    }
+    QTest::newRow("dongle number not a number") << QStringList{"--rtl-sdr=first"} << 2 << "--rtl-sdr takes a device number";
 }
 
 void TestIq::usage()
@@ -231,7 +234,8 @@ void TestIq::usage()
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     TestEnv env;
-    const Run r = runCli(args + QStringList{"--csv", env.path(QStringLiteral("alerts.csv"))}, QByteArray());
+    // The log first: an option at the end of the line is tried at the end.
+    const Run r = runCli(QStringList{"--csv", env.path(QStringLiteral("alerts.csv"))} + args, QByteArray());
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(QString::fromUtf8(r.err).contains(error), r.err.constData());
     QVERIFY(r.out.isEmpty());
