@@ -178,6 +178,13 @@ constexpr float AudioScale = 10000.0f;
 // Half the width a channel's filter passes: 5 kHz deviation, the 2083 Hz
 // mark tone and a carrier a couple of kHz off.
 constexpr double ChannelPassHz = 9000;
+// Below the FM threshold noise spins the carrier's phase round, and the
+// discriminator's output jumps by up to half the audio rate for a sample:
+// a click, which de-emphasis then spreads over the tones. No transmitter
+// deviates beyond 5 kHz, so the output is clamped at 6 kHz (in units of
+// full deviation); that takes most of a click's energy out and gains
+// about 1 dB at the threshold.
+constexpr float ClickLimit = 1.2f;
 // Where the next channel's sidebands begin (25 kHz away, 7 kHz wide).
 constexpr double ChannelStopHz = 16000;
 // How far the carrier may be followed from the channel's frequency.
@@ -409,7 +416,7 @@ void IqChanneliser::push(const float *iq, qsizetype complexCount)
             c.residualCount += outs;
             for (unsigned i = 0; i < outs; ++i) {
                 float y = 0, z = 0;
-                iirfilt_rrrf_execute(c.deemphasis, c.audio[i], &y);
+                iirfilt_rrrf_execute(c.deemphasis, std::clamp(c.audio[i], -ClickLimit, ClickLimit), &y);
                 iirfilt_rrrf_execute(c.dcBlock, y, &z);
                 c.pcm[i] = qint16(std::clamp(std::lround(z * AudioScale), -32768L, 32767L));
             }
