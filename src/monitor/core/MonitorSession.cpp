@@ -7,6 +7,7 @@
 #include "base/Clock.h"
 #include "base/SafeWrite.h"
 #include "coverage/core/EventCatalog.h"
+#include "coverage/core/TransmitterFrequency.h"
 #include "history/core/AlertLog.h"
 #include "history/core/AlertRecord.h"
 #include "monitor/core/CountyNames.h"
@@ -131,6 +132,11 @@ QByteArray monitorJsonLine(const MonitorMessage &m)
     o.insert(QStringLiteral("source"), m.source);
     o.insert(QStringLiteral("heard"), m.heard.toString(Qt::ISODate));
     o.insert(QStringLiteral("mode"), sameModeName(m.report.mode));
+    if (m.frequencyHz > 0) {
+        o.insert(QStringLiteral("frequencyHz"), double(m.frequencyHz));
+        if (m.report.kind != SameReport::EndOfMessage)
+            o.insert(QStringLiteral("transmitters"), QJsonArray::fromStringList(m.transmitters));
+    }
     if (m.report.kind == SameReport::EndOfMessage) {
         o.insert(QStringLiteral("type"), QStringLiteral("end"));
     } else {
@@ -308,6 +314,10 @@ void MonitorSession::handle(const SameReport &r)
         for (const QString &code : r.header.locations)
             m.countyNames << m_options.names->name(code);
     }
+    m.frequencyHz = m_options.frequencyHz;
+    if (m.frequencyHz > 0 && m_options.transmitters)
+        m.transmitters = m_options.transmitters->transmitters(QString::number(double(m.frequencyHz) / 1e6, 'f', 3),
+                                                              r.header.locations);
     m_messages.append(m);
 
     if (!m_options.logFile.isEmpty()) {

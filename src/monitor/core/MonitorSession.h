@@ -11,6 +11,7 @@
 
 class Clock;
 class CountyNames;
+class TransmitterFrequency;
 struct AlertLogEntry;
 
 // One message the monitor heard, with everything its outputs need.
@@ -21,6 +22,12 @@ struct MonitorMessage {
     QString eventName;         // from the event catalogue
     QStringList countyNames;   // the header's locations by name, when names were at hand
     QString audioFile;         // the message's audio, once written
+
+    // From a software radio: the channel it was heard on (0 for audio
+    // input), and the listing's transmitters on that channel that cover
+    // any of the header's locations ("KIH42 Covington 162.550").
+    qint64 frequencyHz = 0;
+    QStringList transmitters;
 
     // The time of issue and the end of the purge time (UTC); invalid when
     // the header's issue day or time is out of range.
@@ -69,6 +76,10 @@ public:
         QDateTime audioStart;
         bool realTime = true;
         CountyNames *names = nullptr;   // names for the locations (not owned)
+        // A software radio's channel: its frequency, and the listing that
+        // names its transmitters (not owned; may be null).
+        qint64 frequencyHz = 0;
+        TransmitterFrequency *transmitters = nullptr;
     };
     MonitorSession(const Options &options, const Clock &clock, QObject *parent = nullptr);
 
