@@ -99,10 +99,13 @@ qint64 rowsOf(AlertStore &s, const QString &name)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    int kills = 200, perWriter = 10000;
+    // The tiny run (NX_BENCH_TINY=1) only shows that every row of the table
+    // fills: a fiftieth of the rows, three kills, small writers.
+    const bool tiny = qEnvironmentVariableIntValue("NX_BENCH_TINY") == 1;
+    int kills = tiny ? 3 : 200, perWriter = tiny ? 200 : 10000;
     const QStringList args = app.arguments();
     if (args.size() == 3 && args.at(1) == QLatin1String("--generate")) {
-        QList<AlertLogEntry> rows = generatedAlerts(1000000);
+        QList<AlertLogEntry> rows = generatedAlerts(qEnvironmentVariableIntValue("NX_BENCH_TINY") == 1 ? 20000 : 1000000);
         for (int i = 0; i < rows.size(); ++i)
             rows[i].receiver = QStringLiteral("r%1").arg(i % 40, 2, 10, QLatin1Char('0'));
         QFile f(args.at(2));

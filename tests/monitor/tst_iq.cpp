@@ -4,6 +4,7 @@
 // each sample format; every header must come out once, on its own channel,
 // naming the transmitter that covers its counties on that channel.
 #include "support/AccessibleText.h"
+#include "support/AlertRecordRead.h"
 #include "support/IqBand.h"
 #include "support/TestEnv.h"
 
@@ -186,13 +187,25 @@ void TestIq::band()
     // One log row per message, by channel, and each message's audio saved.
     AlertLogContent content;
     QString why;
-    QVERIFY2(ReadAlertLog(log, &content, &why), qPrintable(why));
+    QVERIFY2(ReadAlertRecord(log, &content, &why, false), qPrintable(why));
     QCOMPARE(content.entries.size(), sentMessages().size());
     QStringList receivers;
     for (const AlertLogEntry &e : std::as_const(content.entries))
         receivers << e.receiver;
     receivers.sort();
     QCOMPARE(receivers, (QStringList{"monitor:iq:162.400", "monitor:iq:162.425", "monitor:iq:162.550"}));
+    // The database keeps each row's channel and the transmitter named for it.
+    {
+        AlertStore store;
+        QVERIFY2(store.open(AlertStore::PathForLog(log), false, &why), qPrintable(why));
+        QMap<qint64, QString> stored;
+        QVERIFY(store.forEachAlert(AlertQuery(), [&](const StoredAlert &a) {
+            stored.insert(a.frequencyHz, a.transmitter);
+            return true;
+        }, &why));
+        for (const Sent &s : sentMessages())
+            QCOMPARE(stored.value(s.hz), s.transmitter);
+    }
     QCOMPARE(QDir(env.path(QString())).entryList({QStringLiteral("*.wav")}).size(), sentMessages().size());
 }
 

@@ -326,7 +326,8 @@ void MonitorSession::handle(const SameReport &r)
         const AlertLogEntry row = monitorLogEntry(m);
         QString why;
         const QString source = IsMonitorName(row.receiver) ? row.receiver : MonitorNamePrefix + row.receiver;
-        if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why))
+        if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why,
+                                    nullptr, m.frequencyHz, m.transmitters.join(QStringLiteral("; "))))
             emit problem(why);
     }
     if (m_options.saveAudio && !m_options.logFile.isEmpty()) {
