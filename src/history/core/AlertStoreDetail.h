@@ -45,6 +45,10 @@ struct AlertStore::Private {
     QString connection;
     QString file;
     std::unique_ptr<QSqlQuery> insert;   // prepared once for a run of rows
+    // The Alert Log window's pages: the name each receiver id counts under
+    // now, and whether temp.page_hidden holds rows a merge counts once.
+    QHash<qint64, QString> pageNames;
+    bool pagesHidden = false;
 
     // The receiver a row counts under now (itself or the one it was
     // merged into).
