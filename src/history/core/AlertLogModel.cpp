@@ -244,7 +244,7 @@ void AlertLogModel::sortRows(int column, Qt::SortOrder order)
         AlertPageQuery::Class,    AlertPageQuery::Length,     AlertPageQuery::Receiver,
         AlertPageQuery::Locations, AlertPageQuery::Heard,     AlertPageQuery::Note};
     // No column: the order they were logged in.
-    m_query.order = column >= 0 && column < ColumnCount ? orders[column] : AlertPageQuery::Time;
+    m_query.order = column >= 0 && column < ColumnCount ? orders[column] : AlertPageQuery::Logged;
     m_query.descending = column >= 0 && order == Qt::DescendingOrder;
     if (m_pages)
         query();

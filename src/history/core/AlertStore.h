@@ -104,7 +104,8 @@ struct AlertQuery {
 // rows that pass its filter, in the order of the column it sorts by.
 // Empty texts and invalid dates let everything through.
 struct AlertPageQuery {
-    enum Order { Time, Originator, Event, Class, Length, Receiver, Locations, Heard, Note };
+    // Logged: the order rows were logged in (no column sorted).
+    enum Order { Time, Originator, Event, Class, Length, Receiver, Locations, Heard, Note, Logged };
     QDate from;              // each row's own local date
     QDate to;
     int eventClass = -1;     // EventClass value; -1: any

@@ -188,7 +188,8 @@ QString orderOf(const AlertPageQuery &q, const QHash<qint64, QString> &names)
     // Equal values keep time order, by the instant whatever the offsets.
     QStringList keys;
     switch (q.order) {
-    case AlertPageQuery::Time: break;
+    case AlertPageQuery::Time:
+    case AlertPageQuery::Logged: break;
     case AlertPageQuery::Originator: keys << QStringLiteral("originator COLLATE NOCASE"); break;
     case AlertPageQuery::Event: keys << QStringLiteral("name COLLATE NOCASE"); break;
     // "Other" < "Warning" < "Watch", as the classes' values run.
@@ -217,7 +218,9 @@ QString orderOf(const AlertPageQuery &q, const QHash<qint64, QString> &names)
     case AlertPageQuery::Heard: keys << QStringLiteral("heard = ''") << QStringLiteral("heard"); break;
     case AlertPageQuery::Note: keys << QStringLiteral("note COLLATE NOCASE"); break;
     }
-    keys << QStringLiteral("utc") << QStringLiteral("id");
+    if (q.order != AlertPageQuery::Logged)
+        keys << QStringLiteral("utc");
+    keys << QStringLiteral("id");
     if (q.descending)
         for (QString &k : keys)
             k += QStringLiteral(" DESC");
