@@ -230,7 +230,7 @@ void TestAlertStorePages::olderDatabaseGetsTheIndexes()
             q.next();
             *version = q.value(0).toInt();
             if (*version == 2) {
-                for (const QString &n : {"alerts_originator_utc", "alerts_name_utc", "alerts_class_utc", "alerts_length_utc"})
+                for (const QString &n : {"alerts_originator_utc", "alerts_name_utc", "alerts_class_utc", "alerts_length_utc", "alerts_code_utc"})
                     q.exec(QStringLiteral("DROP INDEX %1").arg(n));
                 q.exec(QStringLiteral("PRAGMA user_version = 1"));
             }
@@ -248,7 +248,7 @@ void TestAlertStorePages::olderDatabaseGetsTheIndexes()
     QString why;
     QVERIFY2(store.open(file, false, &why), qPrintable(why));
     const QStringList after = indexes(&version);
-    for (const char *n : {"alerts_originator_utc", "alerts_name_utc", "alerts_class_utc", "alerts_length_utc"})
+    for (const char *n : {"alerts_originator_utc", "alerts_name_utc", "alerts_class_utc", "alerts_length_utc", "alerts_code_utc"})
         QVERIFY2(after.contains(QLatin1String(n)), n);
 }
 

@@ -96,6 +96,7 @@ const QList<QStringList> &migrations()
             QStringLiteral("CREATE INDEX alerts_name_utc ON alerts(name COLLATE NOCASE, utc)"),
             QStringLiteral("CREATE INDEX alerts_class_utc ON alerts(class, utc)"),
             QStringLiteral("CREATE INDEX alerts_length_utc ON alerts(length, utc)"),
+            QStringLiteral("CREATE INDEX alerts_code_utc ON alerts(code, utc)"),
         },
     };
     return steps;

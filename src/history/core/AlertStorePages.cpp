@@ -8,6 +8,7 @@
 
 #include "history/core/HistoryDecoder.h"
 
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlError>
 
@@ -68,6 +69,7 @@ bool AlertStore::preparePages(bool *named, bool *heard, QString *error)
         || !d->exec(QStringLiteral("DELETE FROM temp.page_hidden"), error))
         return false;
     d->pagesHidden = false;
+    d->pageRowsKey.clear();
     // A merged receiver's alerts count as often as the member that holds
     // them most often; forEachAlert() knows which rows those are, and the
     // others are hidden from every page.
@@ -154,13 +156,25 @@ Where whereOf(const AlertPageQuery &q, const QHash<qint64, QString> &names, bool
     if (!q.text.isEmpty()) {
         const QString like = containsPattern(q.text);
         QStringList any;
-        for (const char *column : {"name", "code", "originator", "length"}) {
+        for (const char *column : {"name", "code", "originator"}) {
             any << QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(QLatin1String(column));
             w.values << like;
         }
-        // The date and time as the column shows it ("2026-03-06 09:30").
-        any << QStringLiteral("replace(substr(local_time, 1, 16), 'T', ' ') LIKE ? ESCAPE '\\'");
-        w.values << like;
+        // Lengths, dates and times hold only digits and - : and blanks: a
+        // text with anything else is not looked for there, which spares a
+        // scan of every row's time for the usual words.
+        static const QRegularExpression timeLike(QStringLiteral("^[0-9: -]+$"));
+        const bool timeText = timeLike.match(q.text).hasMatch();
+        if (timeText) {
+            any << QStringLiteral("length LIKE ? ESCAPE '\\'");
+            w.values << like;
+            // The date and time as the column shows it ("2026-03-06 09:30")
+            // is the stored one's first 16 characters with a T for the blank.
+            QString stored = q.text;
+            stored.replace(QLatin1Char(' '), QLatin1Char('T'));
+            any << QStringLiteral("substr(local_time, 1, 16) LIKE ? ESCAPE '\\'");
+            w.values << containsPattern(stored);
+        }
         // Class and receiver names are few: which of them match is known here.
         QStringList classes;
         for (const EventClass c : {EventClass::Other, EventClass::Warning, EventClass::Watch})
@@ -175,9 +189,16 @@ Where whereOf(const AlertPageQuery &q, const QHash<qint64, QString> &names, bool
         if (!receivers.isEmpty())
             any << QStringLiteral("receiver_id IN (%1)").arg(receivers.join(QLatin1Char(',')));
         // What a monitor heard: the header, the note, when it was heard.
-        any << QStringLiteral("(header <> '' AND (header LIKE ? ESCAPE '\\' OR note LIKE ? ESCAPE '\\'"
-                              " OR replace(substr(heard, 1, 19), 'T', ' ') LIKE ? ESCAPE '\\'))");
-        w.values << like << like << like;
+        if (timeText) {
+            QString stored = q.text;
+            stored.replace(QLatin1Char(' '), QLatin1Char('T'));
+            any << QStringLiteral("(header <> '' AND (header LIKE ? ESCAPE '\\' OR note LIKE ? ESCAPE '\\'"
+                                  " OR substr(heard, 1, 19) LIKE ? ESCAPE '\\'))");
+            w.values << like << like << containsPattern(stored);
+        } else {
+            any << QStringLiteral("(header <> '' AND (header LIKE ? ESCAPE '\\' OR note LIKE ? ESCAPE '\\'))");
+            w.values << like << like;
+        }
         w.terms << QLatin1Char('(') + any.join(QLatin1String(" OR ")) + QLatin1Char(')');
     }
     return w;
@@ -232,10 +253,52 @@ QString whereText(const Where &w)
     return w.terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + w.terms.join(QStringLiteral(" AND "));
 }
 
+// A text search reads every row whatever the order: its rows are found
+// once, in order, into temp.page_rows (a few megabytes of ids at most), and
+// each page is then a range of that table.
+QString rowsKey(const Where &w, const QString &order)
+{
+    QStringList parts{w.terms.join(QLatin1Char('&')), order};
+    for (const QVariant &v : w.values)
+        parts << v.toString();
+    return parts.join(QChar(0x1f));
+}
+
 } // namespace
+
+bool AlertStore::Private::pageRowsFor(const AlertPageQuery &query, qint64 *count, QString *error)
+{
+    const Where w = whereOf(query, pageNames, pagesHidden);
+    const QString order = orderOf(query, pageNames);
+    const QString key = rowsKey(w, order);
+    if (key != pageRowsKey) {
+        pageRowsKey.clear();
+        if (!exec(QStringLiteral("DROP TABLE IF EXISTS temp.page_rows"), error))
+            return false;
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("CREATE TEMP TABLE page_rows AS SELECT id FROM alerts NOT INDEXED%1 ORDER BY %2")
+                      .arg(whereText(w), order));
+        for (const QVariant &v : w.values)
+            q.addBindValue(v);
+        if (!q.exec())
+            return fail(error, q.lastError());
+        pageRowsKey = key;
+    }
+    if (count) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM temp.page_rows")) || !q.next())
+            return fail(error, q.lastError());
+        *count = q.value(0).toLongLong();
+    }
+    return true;
+}
 
 qint64 AlertStore::pageCount(const AlertPageQuery &query, QString *error)
 {
+    if (!query.text.isEmpty()) {
+        qint64 n = -1;
+        return d->pageRowsFor(query, &n, error) ? n : -1;
+    }
     const Where w = whereOf(query, d->pageNames, d->pagesHidden);
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
@@ -253,15 +316,29 @@ bool AlertStore::pageRows(const AlertPageQuery &query, qint64 offset, int limit,
                           QString *error)
 {
     out->clear();
-    const Where w = whereOf(query, d->pageNames, d->pagesHidden);
     QSqlQuery q(d->db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM alerts%2 ORDER BY %3 LIMIT %4 OFFSET %5")
-                  .arg(PageColumns, whereText(w), orderOf(query, d->pageNames))
-                  .arg(limit)
-                  .arg(offset));
-    for (const QVariant &v : w.values)
-        q.addBindValue(v);
+    if (!query.text.isEmpty()) {
+        if (!d->pageRowsFor(query, nullptr, error))
+            return false;
+        // Rows were numbered 1, 2, ... as they were found.
+        QStringList columns = PageColumns.split(QStringLiteral(", "));
+        for (QString &c : columns)
+            c.prepend(QStringLiteral("a."));
+        q.prepare(QStringLiteral("SELECT %1 FROM temp.page_rows p JOIN alerts a ON a.id = p.id"
+                                 " WHERE p.rowid > %2 AND p.rowid <= %3 ORDER BY p.rowid")
+                      .arg(columns.join(QStringLiteral(", ")))
+                      .arg(offset)
+                      .arg(offset + limit));
+    } else {
+        const Where w = whereOf(query, d->pageNames, d->pagesHidden);
+        q.prepare(QStringLiteral("SELECT %1 FROM alerts%2 ORDER BY %3 LIMIT %4 OFFSET %5")
+                      .arg(PageColumns, whereText(w), orderOf(query, d->pageNames))
+                      .arg(limit)
+                      .arg(offset));
+        for (const QVariant &v : w.values)
+            q.addBindValue(v);
+    }
     if (!q.exec())
         return d->fail(error, q.lastError());
     out->reserve(limit);
