@@ -145,6 +145,8 @@ int windowFigures(const QString &db)
     warnings.eventClass = int(EventClass::Warning);
     AlertLogCriteria text;
     text.text = QStringLiteral("tornado");
+    AlertLogCriteria day;
+    day.text = QStringLiteral("2025-03-1");
     AlertLogCriteria code;
     code.codes = QStringLiteral("RWT");
     const QList<Step> steps{
@@ -152,6 +154,7 @@ int windowFigures(const QString &db)
         {"window_model_sort_event", [&] { filter.sort(AlertLogModel::EventColumn, Qt::AscendingOrder); }},
         {"window_model_filter_text", [&] { filter.setFilter(text); }},
         {"window_model_filter_code", [&] { filter.setFilter(code); }},
+        {"window_model_filter_date_text", [&] { filter.setFilter(day); }},
         {"window_model_filter_none", [&] { filter.setFilter(AlertLogCriteria()); }},
         {"window_model_sort_originator", [&] { filter.sort(AlertLogModel::OriginatorColumn, Qt::DescendingOrder); }},
         {"window_model_sort_receiver", [&] { filter.sort(AlertLogModel::ReceiverColumn, Qt::AscendingOrder); }},

@@ -135,6 +135,7 @@ for k in import_1m_rows:"import of a 1,000,000-row CSV" show_one_receiver_month:
          window_model_filter_class:"Alert Log window's model, filter by class" \
          window_model_filter_text:"Alert Log window's model, free-text filter" \
          window_model_filter_code:"Alert Log window's model, filter by code" \
+         window_model_filter_date_text:"Alert Log window's model, find a date" \
          window_model_sort_event:"Alert Log window's model, sort by event" \
          window_model_sort_originator:"Alert Log window's model, sort by originator" \
          window_model_sort_receiver:"Alert Log window's model, sort by receiver" \
