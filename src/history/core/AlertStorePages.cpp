@@ -166,8 +166,8 @@ Where whereOf(const AlertPageQuery &q, const QHash<qint64, QString> &names, bool
         // are the stored ones with a T for the blank.
         QString stored = q.text;
         stored.replace(QLatin1Char(' '), QLatin1Char('T'));
-        auto contains = [&](const QString &column, bool asStored = false) {
-            w.values << (timeText ? (asStored ? stored : q.text) : like);
+        auto contains = [&](const QString &column) {
+            w.values << (timeText ? q.text : like);
             return timeText ? QStringLiteral("instr(%1, ?) > 0").arg(column)
                             : QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(column);
         };
@@ -176,7 +176,10 @@ Where whereOf(const AlertPageQuery &q, const QHash<qint64, QString> &names, bool
             any << contains(QLatin1String(column));
         if (timeText) {
             any << contains(QStringLiteral("length"));
-            any << contains(QStringLiteral("substr(local_time, 1, 16)"), true);
+            // Within the first 16 characters: the first place it is found
+            // is early enough (no substr() copy of every row's time).
+            w.values << stored;
+            any << QStringLiteral("instr(local_time, ?) BETWEEN 1 AND %1").arg(17 - stored.size());
         }
         // Class and receiver names are few: which of them match is known here.
         QStringList classes;
@@ -193,8 +196,10 @@ Where whereOf(const AlertPageQuery &q, const QHash<qint64, QString> &names, bool
             any << QStringLiteral("receiver_id IN (%1)").arg(receivers.join(QLatin1Char(',')));
         // What a monitor heard: the header, the note, when it was heard.
         QStringList heard{contains(QStringLiteral("header")), contains(QStringLiteral("note"))};
-        if (timeText)
-            heard << contains(QStringLiteral("substr(heard, 1, 19)"), true);
+        if (timeText) {
+            w.values << stored;
+            heard << QStringLiteral("instr(heard, ?) BETWEEN 1 AND %1").arg(20 - stored.size());
+        }
         any << QStringLiteral("(header <> '' AND (%1))").arg(heard.join(QStringLiteral(" OR ")));
         w.terms << QLatin1Char('(') + any.join(QLatin1String(" OR ")) + QLatin1Char(')');
     }
