@@ -168,6 +168,19 @@ int windowFigures(const QString &db)
         });
         std::printf("%s: %.3f s, %d rows\n", step.name, took, filter.rowCount());
     }
+    // What the window's audit of required tests reads: every row, streamed.
+    qint64 every = 0;
+    const double audit = secondsOf([&] { model.forEachEntry([&](const AlertLogEntry &) { ++every; }); });
+    std::printf("window_model_every_row: %.3f s, %lld rows\n", audit, every);
+    // The audit of the last year (the window's audit reads from its first
+    // date on, and each receiver's last tests before it).
+    filter.sort(AlertLogModel::DateTimeColumn, Qt::DescendingOrder);
+    const QDate newest = filter.index(0, 0).data(AlertLogModel::SortRole).toDateTime().date();
+    qint64 year = 0;
+    const double yearAudit = secondsOf([&] {
+        model.forAuditFrom(newest.addYears(-1), [&](const AlertLogEntry &) { ++year; });
+    });
+    std::printf("window_model_audit_rows: %.3f s, %lld rows\n", yearAudit, year);
     std::printf("window_model_peak: %.0f MB resident at most\n", peakMB());
     return 0;
 }

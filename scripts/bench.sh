@@ -140,6 +140,8 @@ for k in import_1m_rows:"import of a 1,000,000-row CSV" show_one_receiver_month:
          window_model_sort_originator:"Alert Log window's model, sort by originator" \
          window_model_sort_receiver:"Alert Log window's model, sort by receiver" \
          window_model_last_row:"Alert Log window's model, jump to the last row" \
+         window_model_every_row:"Alert Log window's model, every row" \
+         window_model_audit_rows:"Alert Log window's model, the rows an audit of the last year reads" \
          window_model_peak:"Alert Log window's model, memory"; do
   row "alert database of 1,000,000 rows: ${k#*:}" "$(awk -F': ' -v n="${k%%:*}" '$1 == n {print $2}' <<<"$figures")"
 done

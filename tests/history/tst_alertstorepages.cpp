@@ -7,6 +7,7 @@
 
 #include "history/core/AlertLogModel.h"
 #include "history/core/AlertStore.h"
+#include "history/core/RequiredTestAudit.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -24,6 +25,8 @@ private slots:
     void pagesMatchMemory_data();
     void pagesMatchMemory();
     void holdsOnlyAPage();
+    void auditReadsWhatItNeeds_data();
+    void auditReadsWhatItNeeds();
     void olderDatabaseGetsTheIndexes();
 
 private:
@@ -92,6 +95,11 @@ void TestAlertStorePages::initTestCase()
         heardRow(t0.addSecs(10800), QStringLiteral("FLA"), QStringLiteral("station axb"), {"012086", "048029"}),
     };
     QVERIFY(store.appendAlerts(QStringLiteral("monitor:hw:1"), ReceiverKind::Monitor, heard).ok);
+    // A test recording of a weekly test: shown, never counted.
+    AlertLogEntry recorded = rows.at(600);
+    recorded.code = QStringLiteral("RWT");
+    recorded.localTime = recorded.localTime.addSecs(60);
+    QVERIFY(store.appendAlerts(QStringLiteral("bench"), ReceiverKind::Receiver, {recorded}, /*test*/ true).ok);
     QVERIFY(store.rename(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("south"), false, &why)
             == AlertStore::RenameResult::Done);
     QVERIFY(store.rename(QStringLiteral("old"), QStringLiteral("north"), true, &why) == AlertStore::RenameResult::Done);
@@ -250,6 +258,49 @@ void TestAlertStorePages::olderDatabaseGetsTheIndexes()
     const QStringList after = indexes(&version);
     for (const char *n : {"alerts_originator_utc", "alerts_name_utc", "alerts_class_utc", "alerts_length_utc", "alerts_code_utc"})
         QVERIFY2(after.contains(QLatin1String(n)), n);
+}
+
+void TestAlertStorePages::auditReadsWhatItNeeds_data()
+{
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QDate>("to");
+    QTest::newRow("before the first row") << QDate(2023, 6, 1) << QDate(2024, 2, 1);
+    QTest::newRow("a month inside") << QDate(2024, 3, 1) << QDate(2024, 3, 31);
+    QTest::newRow("from a Wednesday") << QDate(2024, 5, 8) << QDate(2024, 8, 31);
+    QTest::newRow("after the last row") << QDate(2030, 1, 1) << QDate(2030, 3, 1);
+}
+
+void TestAlertStorePages::auditReadsWhatItNeeds()
+{
+    // The window's audit reads, from the database, only each receiver's
+    // last rows before its first date and the rows from it on: the result
+    // is the audit of every row that counts.
+    QFETCH(QDate, from);
+    QFETCH(QDate, to);
+    const QDate today(2030, 6, 1);
+    AlertStore store;
+    QString why;
+    QVERIFY2(store.open(m_db, false, &why), qPrintable(why));
+    AlertQuery counted;
+    counted.tests = false;
+    RequiredTestCollector all;
+    all.setToday(today);
+    for (const AlertLogEntry &e : store.alerts(counted, &why))
+        all.add(e);
+    AlertLogModel paged;
+    QVERIFY2(paged.load(m_db, &why), qPrintable(why));
+    RequiredTestCollector some;
+    some.setToday(today);
+    int read = 0;
+    QVERIFY(paged.forAuditFrom(from, [&](const AlertLogEntry &e) {
+        some.add(e);
+        ++read;
+    }, &why));
+    QCOMPARE(ReceiverAuditText(some.run(from, to, today), from, to), ReceiverAuditText(all.run(from, to, today), from, to));
+    if (from.year() == 2030)
+        QVERIFY(read < 20);   // a few rows per receiver, not the log
+    // The test recording is nobody's audit.
+    QVERIFY(!ReceiverAuditText(some.run(from, to, today), from, to).contains(QLatin1String("bench")));
 }
 
 QTEST_MAIN(TestAlertStorePages)

@@ -4,6 +4,7 @@
 #include "history/core/HistoryDecoder.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <climits>
 
@@ -220,6 +221,39 @@ bool AlertLogModel::forEachEntry(const std::function<void(const AlertLogEntry &)
     }
     return m_pages->forEachAlert(AlertQuery(), [&](const StoredAlert &a) {
         row(a.entry);
+        return true;
+    }, error);
+}
+
+bool AlertLogModel::forAuditFrom(const QDate &from, const std::function<void(const AlertLogEntry &)> &row,
+                                 QString *error) const
+{
+    if (!m_pages || !from.isValid())
+        return forEachEntry(row, error);
+    // Up to a day after the first date in UTC, so that no row whose own
+    // date is before it falls between the two questions (offsets reach a
+    // day at most); a row both return is taken once.
+    QString why;
+    AlertQuery before;
+    before.tests = false;
+    before.ids = m_pages->rowsBefore({}, QDateTime(from, QTime(0, 0), Qt::UTC).toSecsSinceEpoch() + 86400, &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    const QSet<qint64> taken(before.ids.cbegin(), before.ids.cend());
+    if (!before.ids.isEmpty() && !m_pages->forEachAlert(before, [&](const StoredAlert &a) {
+            row(a.entry);
+            return true;
+        }, error))
+        return false;
+    AlertQuery since;
+    since.tests = false;
+    since.from = from;
+    return m_pages->forEachAlert(since, [&](const StoredAlert &a) {
+        if (!taken.contains(a.id))
+            row(a.entry);
         return true;
     }, error);
 }

@@ -68,6 +68,12 @@ public:
     // Calls `row` for every row of the log, oldest first, filter or not.
     // False with *error when the store failed.
     bool forEachEntry(const std::function<void(const AlertLogEntry &)> &row, QString *error = nullptr) const;
+    // What an audit from `from` on needs: in paged mode each receiver's
+    // rows that still matter before it (its first row, its last RWT, RMT
+    // and alert) and every row from it on, test recordings left out (they
+    // are shown, never counted); in memory, every row.
+    bool forAuditFrom(const QDate &from, const std::function<void(const AlertLogEntry &)> &row,
+                      QString *error = nullptr) const;
 
     // True while the rows come from the database a page at a time: the
     // model then filters and sorts (AlertLogFilter passes both on).

@@ -423,7 +423,7 @@ void frmAlertLog::runAudit()
     const QDate today = m_clock.date();
     RequiredTestCollector collector;
     collector.setToday(today);
-    m_model->forEachEntry([&](const AlertLogEntry &e) { collector.add(e); });
+    m_model->forAuditFrom(m_dtAuditFrom->date(), [&](const AlertLogEntry &e) { collector.add(e); });
     m_audits = collector.run(m_dtAuditFrom->date(), m_dtAuditTo->date(), today);
     std::stable_sort(m_audits.begin(), m_audits.end(), [](const ReceiverAudit &a, const ReceiverAudit &b) {
         return a.result.hasGaps() && !b.result.hasGaps();
