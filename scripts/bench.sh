@@ -171,7 +171,18 @@ done
 figures=$(run bench_alertstore)
 for k in import_1m_rows:"import of a 1,000,000-row CSV" show_one_receiver_month:"\`log show\` of one receiver's month" \
          audit_one_year:"\`log audit\` of a year" rename:"\`log rename\`" verify_1m_rows:"\`log verify\`" \
-         window_model_open_1m_rows:"Alert Log window's model, open"; do
+         window_model_open_1m_rows:"Alert Log window's model, open" \
+         window_model_filter_class:"Alert Log window's model, filter by class" \
+         window_model_filter_text:"Alert Log window's model, free-text filter" \
+         window_model_filter_code:"Alert Log window's model, filter by code" \
+         window_model_filter_date_text:"Alert Log window's model, find a date" \
+         window_model_sort_event:"Alert Log window's model, sort by event" \
+         window_model_sort_originator:"Alert Log window's model, sort by originator" \
+         window_model_sort_receiver:"Alert Log window's model, sort by receiver" \
+         window_model_last_row:"Alert Log window's model, jump to the last row" \
+         window_model_every_row:"Alert Log window's model, every row" \
+         window_model_audit_rows:"Alert Log window's model, the rows an audit of the last year reads" \
+         window_model_peak:"Alert Log window's model, memory"; do
   row "alert database of 1,000,000 rows: ${k#*:}" "$(awk -F': ' -v n="${k%%:*}" '$1 == n {print $2}' <<<"$figures")"
 done
 row "alert database: four writers at once" "$(awk -F': ' '/^four_writers/ {print $1 ": " $2}' <<<"$figures")"

@@ -86,6 +86,18 @@ const QList<QStringList> &migrations()
                            " new_name TEXT NOT NULL,"
                            " undone INTEGER NOT NULL DEFAULT 0)"),
         },
+        // Step 2, the Alert Log window's indexes: it reads the record a
+        // page at a time in the order of the column the user sorts by, so
+        // each sortable column of an alert has an index ending in the
+        // instant (ties keep time order, and the row id follows in every
+        // index).
+        {
+            QStringLiteral("CREATE INDEX alerts_originator_utc ON alerts(originator COLLATE NOCASE, utc)"),
+            QStringLiteral("CREATE INDEX alerts_name_utc ON alerts(name COLLATE NOCASE, utc)"),
+            QStringLiteral("CREATE INDEX alerts_class_utc ON alerts(class, utc)"),
+            QStringLiteral("CREATE INDEX alerts_length_utc ON alerts(length, utc)"),
+            QStringLiteral("CREATE INDEX alerts_code_utc ON alerts(code, utc)"),
+        },
     };
     return steps;
 }
