@@ -86,6 +86,14 @@ const QList<QStringList> &migrations()
                            " new_name TEXT NOT NULL,"
                            " undone INTEGER NOT NULL DEFAULT 0)"),
         },
+        // Version 2, "chain head": the last row, its hash and the number of
+        // rows, kept in meta by every append, so that rows cut off the end
+        // of the chain are seen. A record made before starts from its rows
+        // as they are now.
+        {
+            QStringLiteral("INSERT INTO meta (key, value) SELECT 'chain_head', id || ' ' || hash || ' ' ||"
+                           " (SELECT count(*) FROM alerts) FROM alerts ORDER BY id DESC LIMIT 1"),
+        },
     };
     return steps;
 }

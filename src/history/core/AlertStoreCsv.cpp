@@ -89,6 +89,8 @@ AlertStore::Import AlertStore::importCsv(const QString &alertLog, const QString 
             return failed();
         ++out.rows;
     }
+    if (out.rows > 0 && !d->storeHead(next - 1, hash, out.rows, &out.error))
+        return failed();
     if (!reader.error().isEmpty()) {
         out.error = reader.error();
         return failed();
