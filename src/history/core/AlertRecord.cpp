@@ -32,12 +32,13 @@ bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKin
     return true;
 }
 
-bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why)
+bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why,
+                      const QString &zone)
 {
     AlertStore store;
     return open(store, alertLogPath, name, why)
         && store.registerReceiver(name, IsMonitorName(name) ? ReceiverKind::Monitor : ReceiverKind::Receiver, device,
-                                  QString(), QDateTime::currentDateTimeUtc(), why)
+                                  zone, QDateTime::currentDateTimeUtc(), why)
             != 0;
 }
 

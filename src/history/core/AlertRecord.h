@@ -23,8 +23,11 @@ bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKin
                const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added = nullptr);
 
 // Makes a receiver known before its history is read, so that one whose
-// history is empty (a deaf receiver) is known and cross-checked.
-bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why);
+// history is empty (a deaf receiver) is known and cross-checked. `zone` (an
+// IANA name) is the zone its dates and the audit's weeks follow; empty
+// keeps the one it has.
+bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why,
+                      const QString &zone = QString());
 
 // Logs one transfer's outcome (the receiver becomes known with it).
 bool logTransfer(const QString &alertLogPath, const TransferRecord &record, QString *why);
