@@ -4,6 +4,7 @@
 
 #include "history/core/AlertStore.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -47,6 +48,9 @@ struct AlertStore::Private {
     QString connection;
     QString file;
     std::unique_ptr<QSqlQuery> insert;   // prepared once for a run of rows
+    // Kept from row to row, so that a long run of rows allocates neither.
+    QByteArray canonicalBuffer;
+    QCryptographicHash chainHasher{QCryptographicHash::Sha256};
 
     // The receiver a row counts under now (itself or the one it was
     // merged into).

@@ -42,6 +42,24 @@ const QString AlertColumns = QStringLiteral(
     "id, receiver_id, local_time, originator, code, name, class, length, locations, header, heard, note, test,"
     " frequency_hz, transmitter, hash");
 
+// `s` as SQLite's quote() writes a text, in UTF-8: in single quotes, each
+// ' doubled.
+void appendQuoted(QByteArray &out, const QString &s)
+{
+    const QByteArray u = s.toUtf8();
+    out.append('\'');
+    if (!u.contains('\'')) {
+        out.append(u);
+    } else {
+        for (const char ch : u) {
+            out.append(ch);
+            if (ch == '\'')
+                out.append('\'');
+        }
+    }
+    out.append('\'');
+}
+
 StoredAlert alertFrom(const QSqlQuery &q)
 {
     StoredAlert a;
@@ -95,16 +113,47 @@ bool AlertStore::Private::insertAlert(qint64 id, qint64 receiverId, const AlertL
     const QString cls = EventClassName(e.cls);
     const QString locations = e.locations.join(QLatin1Char(' '));
     const QString heard = timeText(e.heard);
-    const QString comma(QLatin1Char(','));
     // The canonical bytes: each column as SQLite's quote() writes it, in
-    // the order of ChainColumns, separated by commas.
-    const QString canonical = QString::number(id) + comma + QString::number(receiverId) + comma + quoted(local)
-        + comma + QString::number(utc) + comma + quoted(e.originator) + comma + quoted(e.code) + comma
-        + quoted(e.name) + comma + quoted(cls) + comma + quoted(e.length) + comma + quoted(locations) + comma
-        + quoted(e.header) + comma + quoted(heard) + comma + quoted(e.note) + comma + QString::number(test ? 1 : 0)
-        + comma + (frequencyHz > 0 ? QString::number(frequencyHz) : QStringLiteral("NULL")) + comma
-        + (transmitter.isEmpty() ? QStringLiteral("NULL") : quoted(transmitter)) + comma + quoted(loggedAt);
-    const QString h = AlertStore::ChainHash(*hash, canonical.toUtf8());
+    // the order of ChainColumns, separated by commas. Built as UTF-8 in one
+    // buffer kept from row to row: an import hashes a million of them.
+    QByteArray &c = canonicalBuffer;
+    c.clear();
+    c.append(QByteArray::number(id)).append(',').append(QByteArray::number(receiverId)).append(',');
+    appendQuoted(c, local);
+    c.append(',').append(QByteArray::number(utc)).append(',');
+    appendQuoted(c, e.originator);
+    c.append(',');
+    appendQuoted(c, e.code);
+    c.append(',');
+    appendQuoted(c, e.name);
+    c.append(',');
+    appendQuoted(c, cls);
+    c.append(',');
+    appendQuoted(c, e.length);
+    c.append(',');
+    appendQuoted(c, locations);
+    c.append(',');
+    appendQuoted(c, e.header);
+    c.append(',');
+    appendQuoted(c, heard);
+    c.append(',');
+    appendQuoted(c, e.note);
+    c.append(',').append(test ? '1' : '0').append(',');
+    if (frequencyHz > 0)
+        c.append(QByteArray::number(frequencyHz));
+    else
+        c.append("NULL");
+    c.append(',');
+    if (transmitter.isEmpty())
+        c.append("NULL");
+    else
+        appendQuoted(c, transmitter);
+    c.append(',');
+    appendQuoted(c, loggedAt);
+    chainHasher.reset();
+    chainHasher.addData(hash->toLatin1());
+    chainHasher.addData(c);
+    const QString h = QString::fromLatin1(chainHasher.result().toHex());
     if (!insert) {
         insert = std::make_unique<QSqlQuery>(db);
         insert->prepare(QStringLiteral("INSERT INTO alerts (%1, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
