@@ -47,7 +47,7 @@ int usage(const QString &why)
 {
     QTextStream(stderr) << "monitor: " << why << '\n'
                         << "usage: nx4400c-cli monitor [--device NAME | --wav FILE | --raw --rate N] "
-                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]\n"
+                           "[--mode strict|combined] [--test] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]\n"
                            "       nx4400c-cli monitor --list-devices\n";
     return 2;
 }
@@ -314,7 +314,7 @@ int runMonitorCommand(const QStringList &args)
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("monitor"),
-    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N] [--mode strict|combined] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]"),
+    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N] [--mode strict|combined] [--test] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]"),
     QStringLiteral("Decodes SAME alerts from a weather radio's audio and logs them."),
     QStringLiteral(
         "Listens to a sound card (the default one without --device), a WAV recording, or raw signed 16-bit "
@@ -342,6 +342,7 @@ const bool registered = Cli::add({
         {QStringLiteral("--raw"), QString(), QStringLiteral("Raw signed 16-bit little-endian mono samples on standard input, for an SDR pipeline."), false, QString()},
         {QStringLiteral("--rate"), QStringLiteral("N"), QStringLiteral("Samples per second of --raw input, 8000 to 48000."), false, QStringLiteral("none")},
         {QStringLiteral("--mode"), QStringLiteral("strict|combined"), QStringLiteral("How the three bursts of a header are decided; strict by default."), false, QStringLiteral("strict|combined")},
+        {QStringLiteral("--test"), QString(), QStringLiteral("The input is a test recording: its messages are logged as tests, shown by log show and never counted by the audit or the cross-check."), false, QString()},
         {QStringLiteral("--json"), QString(), QStringLiteral("One JSON object per line instead of the bare header."), false, QString()},
         {QStringLiteral("--text"), QString(), QStringLiteral("One sentence per message: event, counties by name, end and issue time in local time with the zone, sender."), false, QString()},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log to add to; the editor's by default. The audio files go in the same folder."), false, QStringLiteral("file")},
