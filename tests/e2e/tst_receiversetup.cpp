@@ -347,7 +347,9 @@ void TestReceiverSetup::missedWarningFoundAcrossTheFleet()
     QCOMPARE(lines[1], QStringLiteral("school\tok"));
     QCOMPARE(lines[2], QStringLiteral("office\tok"));
     // gym alone says which alert it was.
-    r = cli(QStringLiteral("log crosscheck --receiver gym --profile gym.nxprofile --csv district.csv"));
+    r = cli(QStringLiteral("log crosscheck --receiver nosuch --fleet site.fleet --csv district.csv"));
+    QVERIFY2(r.exitCode == 1 && r.err.contains(QLatin1String("names no receiver \"nosuch\"")), qPrintable(r.err));
+    r = cli(QStringLiteral("log crosscheck --receiver gym --fleet site.fleet --csv district.csv"));
     QVERIFY2(r.exitCode == 1, qPrintable(r.out + r.err));
     QVERIFY2(r.out.contains(QLatin1String("TOR (Tornado Warning) by monitor:wav")), qPrintable(r.out + r.err));
     // In the monitor's own zone (Louisville keeps UTC-5 in winter, -4 in
