@@ -168,7 +168,8 @@ BENCHMARK(ReplaceFolder7000)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    std::printf("states folder: %s\n", qPrintable(QDir(statesFolder()).absolutePath()));
+    // A note, on standard error: standard output carries the results alone.
+    std::fprintf(stderr, "states folder: %s\n", qPrintable(QDir(statesFolder()).absolutePath()));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -49,13 +49,17 @@ QList<QByteArray> rowValues(qint64 i)
 const char *const kNames[] = {"ST", "STATE", "COUNTY", "SAME", "SITENAME", "SITELOC", "SITESTATE", "FREQ",
                               "CALLSIGN", "LAT", "LON", "PWR", "STATUS", "WFO", "REMARKS"};
 
+// The tiny run (NX_BENCH_TINY=1, which only shows that every row of the
+// table fills) makes every file 64 times smaller.
+const qint64 kShrink = qEnvironmentVariableIntValue("NX_BENCH_TINY") == 1 ? 64 : 1;
+
 // Writes rows until the file is just under the importer's limit.
 qint64 writeListing(const QString &path, const char *shape)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return -1;
-    const qint64 limit = CoverageListing::MaxBytes - 4096;
+    const qint64 limit = (CoverageListing::MaxBytes - 4096) / kShrink;
     const QByteArray kind(shape);
     QByteArray chunk;
     qint64 written = 0;
@@ -122,15 +126,15 @@ qint64 writeHostile(const QString &path, const char *shape)
     qint64 rows = 0;
     if (kind == "commas") {
         f.write(csvHeader);
-        fill(',', 60LL << 20);
+        fill(',', (60LL << 20) / kShrink);
         rows = 1;
     } else if (kind == "blank-js") {
         f.write("var cclData = [\n");
-        fill('\n', 62LL << 20);
+        fill('\n', (62LL << 20) / kShrink);
         f.write("];\n");
     } else if (kind == "blank-csv") {
         f.write(csvHeader);
-        fill('\n', 63LL << 20);
+        fill('\n', (63LL << 20) / kShrink);
     } else if (kind == "minified") {
         QByteArray chunk;
         for (const char *n : kNames)
@@ -140,7 +144,7 @@ qint64 writeHostile(const QString &path, const char *shape)
             QByteArray row;
             for (int k = 0; k < 15; ++k)
                 row += QByteArray(kNames[k]) + '[' + QByteArray::number(rows) + "]=\"" + v.at(k) + "\";";
-            if (rows > CoverageListing::MaxIndex || f.size() + chunk.size() + row.size() > CoverageListing::MaxBytes - 4096)
+            if (rows > CoverageListing::MaxIndex || f.size() + chunk.size() + row.size() > (CoverageListing::MaxBytes - 4096) / kShrink)
                 break;
             chunk += row;
             if (chunk.size() > (1 << 20)) {
@@ -153,7 +157,7 @@ qint64 writeHostile(const QString &path, const char *shape)
         QByteArray chunk;
         for (const char *n : kNames)
             chunk += QByteArray("var ") + n + " = new Array();\n";
-        for (rows = 0; rows < 1000000; ++rows) {
+        for (rows = 0; rows < 1000000 / kShrink; ++rows) {
             chunk += "REMARKS[" + QByteArray::number(rows) + "] = \"remark " + QByteArray::number(rows * 7919)
                      + " of its own\";\n";
             if (chunk.size() > (1 << 20)) {
@@ -166,7 +170,7 @@ qint64 writeHostile(const QString &path, const char *shape)
         f.write(csvHeader);
         f.write("OH,Ohio,\"Adams");
         QByteArray chunk;
-        while (f.size() + chunk.size() < (63LL << 20)) {
+        while (f.size() + chunk.size() < (63LL << 20) / kShrink) {
             chunk += "OH,Ohio,Adams,039001,Site,Site,OH,162.550,WXA10,,,1000,NORMAL,Office|XX,\n";
             if (chunk.size() > (1 << 20)) {
                 f.write(chunk);

@@ -6,6 +6,12 @@
 // the confidence the decoder gives holds; false alarms over noise and
 // synthetic speech; and the decoder's speed.
 //
+// The tables go to standard error as they come; standard output gets the
+// summary alone, one "name: value" line per figure, for scripts/bench.sh:
+//   monitor_ninety_strict, monitor_ninety_combined, monitor_ninety_multimon
+//   (dB of SNR on white noise, "above 2.0 dB" or "below -9.0 dB" when the
+//   point lies outside the grid), monitor_false_headers, monitor_speed.
+//
 //   bench_monitor [--quick] [--trials N] [--minutes M] [--channels white,radio,clipped,hum]
 //                 [--from DB] [--to DB] [--step DB] [--no-multimon]
 //
@@ -221,7 +227,11 @@ int main(int argc, char **argv)
                         channels.append(c);
         }
     }
-    QTextStream out(stdout);
+    if (channels.isEmpty() || step <= 0 || trials < 0) {
+        std::fprintf(stderr, "bench_monitor: --channels names none of white, radio, clipped, hum, or --step or --trials is not positive\n");
+        return 2;
+    }
+    QTextStream out(stderr);
     QTemporaryDir tmp;
     const bool haveMultimon = !args.contains(QLatin1String("--no-multimon"))
                               && !QStandardPaths::findExecutable(QStringLiteral("multimon-ng")).isEmpty();
@@ -243,6 +253,9 @@ int main(int argc, char **argv)
     };
     std::map<Channel, Figures> figures;
     QVector<Reported> calibration[Decoders];
+    // Each decoder's share of exact headers at each SNR, on the first channel
+    // (white noise unless --channels says otherwise), for the summary.
+    QVector<double> summaryRates[Decoders];
 
     for (Channel channel : channels) {
         Figures &fig = figures[channel];
@@ -282,6 +295,9 @@ int main(int argc, char **argv)
                 fig.wrong[d] += t[d].wrong;
             }
         }
+        if (channel == channels.first())
+            for (int d = 0; d < Decoders; ++d)
+                summaryRates[d] = rates[d];
         for (int d = 0; d < Decoders; ++d) {
             fig.ninety[d] = ninetyPercentPoint(grid, rates[d]);
             fig.speed[d] = decodeNs[d] > 0 ? audioSeconds / (decodeNs[d] / 1e9) : 0;
@@ -389,5 +405,28 @@ int main(int argc, char **argv)
     out << QString::asprintf("false headers, all channels (target 0)     %6d     %6d\n", falseHeaders[1], falseHeaders[2]);
     out << QString::asprintf("wrong headers, whole sweep (target 0)       %6d     %6d\n", wrong[1], wrong[2]);
     out << QString::asprintf("slowest speed (target >= 500x)             %6.0fx    %6.0fx\n", slowest[1], slowest[2]);
+    out.flush();
+
+    // The summary on standard output.
+    QTextStream summary(stdout);
+    auto point = [&](int d) -> QString {
+        const QVector<double> &r = summaryRates[d];
+        if (r.isEmpty())
+            return QStringLiteral("not measured");
+        if (r.first() < 0.9)
+            return QStringLiteral("above %1 dB").arg(grid.first(), 0, 'f', 1);
+        if (r.last() >= 0.9)
+            return QStringLiteral("below %1 dB").arg(grid.last(), 0, 'f', 1);
+        return QStringLiteral("%1 dB").arg(ninetyPercentPoint(grid, r), 0, 'f', 1);
+    };
+    const QString on = QStringLiteral(" (%1)").arg(QLatin1String(channelName(channels.first())));
+    summary << "monitor_ninety_strict: " << point(1) << on << '\n';
+    summary << "monitor_ninety_combined: " << point(2) << on << '\n';
+    summary << "monitor_ninety_multimon: " << (haveMultimon ? point(0) + on : QStringLiteral("not run")) << '\n';
+    summary << QStringLiteral("monitor_false_headers: %1 / %2 in %3 min%4\n")
+                   .arg(falseHeaders[1]).arg(falseHeaders[2]).arg(minutes * channels.size(), 0, 'g', 3)
+                   .arg(voice.isEmpty() ? QString() : QStringLiteral(" with speech"));
+    summary << QStringLiteral("monitor_speed: %1x (strict), %2x (combined) at %3 samples/s\n")
+                   .arg(slowest[1], 0, 'f', 0).arg(slowest[2], 0, 'f', 0).arg(Rate);
     return 0;
 }

@@ -4,21 +4,35 @@
 # runs them all and prints one table of figures (paste it into the README
 # with the machine it came from). A benchmark that fails, or a figure that
 # comes out empty, makes the script fail after the table, naming it.
+# Every benchmark writes its figures alone on standard output; its notes and
+# tables go to standard error, kept in BUILD/bench/NAME.log.
 #   NX_BENCH_QUICK=1   the monitor's short grid (30 trials, 5 minutes of noise)
+#   NX_BENCH_TINY=1    the smallest run that still fills every row, in
+#                      seconds: it checks that the table fills (scripts/test.sh
+#                      runs it); its figures mean nothing
+#   NX_BENCH_BUILD=DIR a build folder already configured with
+#                      -DNX_BUILD_BENCH=ON, used as it is instead of the
+#                      release build build-bench
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
+tiny=${NX_BENCH_TINY:-0}
+export NX_BENCH_TINY=$tiny
+build=${NX_BENCH_BUILD:-build-bench}
+if [ -z "${NX_BENCH_BUILD:-}" ]; then
+  ./scripts/install-deps.sh
+  cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNX_BUILD_BENCH=ON -DNX_BUILD_TESTS=ON >/dev/null
+fi
 # The benchmarks find the programs and the state files in this build.
-export NX_BINARY_DIR=$PWD/build-bench
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DNX_BUILD_BENCH=ON -DNX_BUILD_TESTS=ON >/dev/null
+export NX_BINARY_DIR=$PWD/$build
 # The benchmarks target depends on the programs they start (nx4400c-cli,
 # nx4400c-virtual-receiver): bench/CMakeLists.txt.
-cmake --build build-bench -j "$(nproc)" --target benchmarks test_coverage_coverageimport >/dev/null
+cmake --build "$build" -j "$(nproc)" --target benchmarks test_coverage_coverageimport >/dev/null
 
 out=$(mktemp)
 failures=$(mktemp)
-trap 'rm -f "$out" "$failures"' EXIT
+resultdir=$(mktemp -d)
+trap 'rm -rf "$out" "$failures" "$resultdir"' EXIT
 fail() { echo "$1" >>"$failures"; }
 # A row of the table; an empty value is a failure of the benchmark behind it.
 row() {
@@ -27,22 +41,34 @@ row() {
   fi
   printf '| %-44s | %s |\n' "$1" "$2" >>"$out"
 }
-# Runs one benchmark program; its output on standard output. A non-zero
-# exit is a failure, and so is a Google Benchmark that skipped with an error.
-run() {
-  local name=$1 text rc=0
+# Runs one benchmark program into $resultdir/NAME.out (its standard output);
+# its notes go to $build/bench/NAME.log. A non-zero exit is a failure.
+start() {
+  local name=$1 rc=0
   shift
-  text=$("build-bench/bench/$name" "$@" 2>/dev/null) || rc=$?
-  [ "$rc" -eq 0 ] || fail "$name exited $rc"
+  "$build/bench/$name" "$@" >"$resultdir/$name.out" 2>"$build/bench/$name.log" || rc=$?
+  [ "$rc" -eq 0 ] || fail "$name exited $rc (see $build/bench/$name.log)"
+}
+# Its output, once it has run.
+output() { cat "$resultdir/$1.out" 2>/dev/null || true; }
+# Runs one benchmark program; its output on standard output. A Google
+# Benchmark that skipped with an error is a failure.
+run() {
+  local name=$1 text
+  start "$@"
+  text=$(output "$name")
   grep -q 'ERROR OCCURRED' <<<"$text" && fail "$name: $(grep 'ERROR OCCURRED' <<<"$text" | head -n 3 | tr -s ' ')"
   printf '%s\n' "$text"
 }
 # A Google Benchmark's results as "name time unit [counter=value ...]".
+# The tiny run takes each measurement once or twice.
+gbench_args=()
+[ "$tiny" = 1 ] && gbench_args=(--benchmark_min_time=0.001)
 gbench() {
-  local name=$1 json results rc=0
+  local name=$1 json results
   shift
-  json=$("build-bench/bench/$name" --benchmark_format=json "$@" 2>/dev/null) || rc=$?
-  [ "$rc" -eq 0 ] || fail "$name exited $rc"
+  start "$name" --benchmark_format=json "${gbench_args[@]}" "$@"
+  json=$(output "$name")
   results=$(python3 -c '
 import json, sys
 skip = {"name", "run_name", "run_type", "repetitions", "repetition_index", "threads", "iterations",
@@ -65,9 +91,18 @@ for b in json.load(sys.stdin).get("benchmarks", []):
 pick() { awk -v n="$2" '$1 == n {print $2, $3}' <<<"$1"; }
 counter() { awk -v n="$2" -v c="$3" '$1 == n {for (i = 4; i <= NF; i++) {split($i, kv, "="); if (kv[1] == c) print kv[2]}}' <<<"$1"; }
 
+# Transfers, floods and batches spend their time waiting on the line, not
+# computing: the tiny run has them all going at once, measured alone they
+# are run one after another below.
+if [ "$tiny" = 1 ]; then
+  start bench_transfer &
+  start bench_flood &
+  start bench_batch &
+fi
+
 # Start-up: best of three runs.
 best_splash=""; best_main=""; rss=""
-for _ in 1 2 3; do
+for _ in $( [ "$tiny" = 1 ] && echo 1 || echo 1 2 3 ); do
   figures=$(run bench_startup)
   s=$(awk '/startup_to_splash/ {print $2}' <<<"$figures")
   m=$(awk '/startup_to_main_window/ {print $2}' <<<"$figures")
@@ -80,7 +115,12 @@ row "start-up to the main window (splash 2 s)" "$best_main ms"
 row "resident memory after start-up" "$((rss / 1024)) MiB"
 
 # Transfer against the virtual receiver at 4800 bit/s.
-figures=$(run bench_transfer)
+if [ "$tiny" = 1 ]; then
+  wait
+  figures=$(output bench_transfer)
+else
+  figures=$(run bench_transfer)
+fi
 get() { awk -F': ' -v k="$1" '$1 == k {print $2}' <<<"$figures"; }
 row "transfer, wall time" "$(get transfer_wall)"
 row "transfer, time on the wire" "$(get transfer_wire_time)"
@@ -90,7 +130,7 @@ row "CPU during a transfer" "$(get transfer_cpu)"
 row "CPU while waiting (5 s negotiation time-out)" "$(get cpu_while_waiting)"
 
 # A receiver that floods the line through a whole transfer.
-figures=$(run bench_flood)
+if [ "$tiny" = 1 ]; then figures=$(output bench_flood); else figures=$(run bench_flood); fi
 row "resident memory under flood (peak, whole transfer)" "$(get flood_peak_rss)"
 row "CPU during a flooded transfer (boundary wait)" "$(get flood_cpu) ($(get flood_cpu_boundary_wait | cut -d' ' -f1-2))"
 row "CPU under flood, no answer (5 s negotiation time-out)" "$(get flood_cpu_negotiation_timeout)"
@@ -98,7 +138,7 @@ row "nx4400c-cli under a Telnet negotiation flood, peak (set-up)" "$(get telnet_
 row "nx4400c-cli under a Telnet negotiation flood, peak (after ACK)" "$(get telnet_flood_after_ack_peak_rss)"
 
 # Batch programming: 32 receivers at 4800 bit/s, and RFC 2217 against a pty.
-figures=$(run bench_batch)
+if [ "$tiny" = 1 ]; then figures=$(output bench_batch); else figures=$(run bench_batch); fi
 row "batch of 32, wall time (one alone)" "$(get batch_wall) ($(get single_transfer_wall))"
 row "batch of 32, wall time against one alone" "$(get batch_wall_vs_single | cut -d' ' -f1-2)"
 row "batch of 32, CPU per receiver" "$(get batch_cpu_per_receiver)"
@@ -131,7 +171,18 @@ done
 figures=$(run bench_alertstore)
 for k in import_1m_rows:"import of a 1,000,000-row CSV" show_one_receiver_month:"\`log show\` of one receiver's month" \
          audit_one_year:"\`log audit\` of a year" rename:"\`log rename\`" verify_1m_rows:"\`log verify\`" \
-         window_model_open_1m_rows:"Alert Log window's model, open"; do
+         window_model_open_1m_rows:"Alert Log window's model, open" \
+         window_model_filter_class:"Alert Log window's model, filter by class" \
+         window_model_filter_text:"Alert Log window's model, free-text filter" \
+         window_model_filter_code:"Alert Log window's model, filter by code" \
+         window_model_filter_date_text:"Alert Log window's model, find a date" \
+         window_model_sort_event:"Alert Log window's model, sort by event" \
+         window_model_sort_originator:"Alert Log window's model, sort by originator" \
+         window_model_sort_receiver:"Alert Log window's model, sort by receiver" \
+         window_model_last_row:"Alert Log window's model, jump to the last row" \
+         window_model_every_row:"Alert Log window's model, every row" \
+         window_model_audit_rows:"Alert Log window's model, the rows an audit of the last year reads" \
+         window_model_peak:"Alert Log window's model, memory"; do
   row "alert database of 1,000,000 rows: ${k#*:}" "$(awk -F': ' -v n="${k%%:*}" '$1 == n {print $2}' <<<"$figures")"
 done
 row "alert database: four writers at once" "$(awk -F': ' '/^four_writers/ {print $1 ": " $2}' <<<"$figures")"
@@ -145,11 +196,14 @@ row "county map: hover hit-test" "$(pick "$figures" BM_HoverHitTest)"
 row "county map: memory added by the county window" "$(counter "$figures" BM_MemoryWithMapOpen/iterations:1 rss_growth_MB) MB"
 
 # The SAME monitor: decoding at 90 % of headers right, false alarms, speed.
-figures=$(run bench_monitor ${NX_BENCH_QUICK:+--quick})
-row "SAME monitor: SNR for 90 % headers right (strict)" "$(awk '/^ours, strict/ {print $3, $4}' <<<"$figures")"
-row "SAME monitor: SNR for 90 % headers right (combined)" "$(awk '/^ours, combined/ {print $3, $4}' <<<"$figures")"
-row "SAME monitor: false headers in noise (strict / combined)" "$(sed -n 's/^False headers over \([0-9]*\) minutes.*strict \([0-9]*\), combined \([0-9]*\)$/\2 \/ \3 in \1 min/p' <<<"$figures")"
-row "SAME monitor: decoding speed, one core" "$(sed -n 's/^Speed at \([0-9]*\) samples\/s on one core: strict \([0-9]*\)x.*combined \([0-9]*\)x.*/\2× (strict), \3× (combined) at \1 samples\/s/p' <<<"$figures")"
+monitor_args=()
+[ -n "${NX_BENCH_QUICK:-}" ] && monitor_args=(--quick)
+[ "$tiny" = 1 ] && monitor_args=(--trials 2 --from 0 --to -1 --step 1 --minutes 0.05 --channels white)
+figures=$(run bench_monitor "${monitor_args[@]}")
+row "SAME monitor: SNR for 90 % headers right (strict)" "$(get monitor_ninety_strict)"
+row "SAME monitor: SNR for 90 % headers right (combined)" "$(get monitor_ninety_combined)"
+row "SAME monitor: false headers in noise (strict / combined)" "$(get monitor_false_headers)"
+row "SAME monitor: decoding speed, one core" "$(get monitor_speed)"
 
 # Importing a coverage listing: peak memory for NOAA's three shapes at the
 # importer's 64 MB limit and for six hostile shapes (each below 300 MB).
@@ -160,11 +214,25 @@ while read -r shape mb _ _ _ _ _ peak _; do
 done <<<"$(grep ' MB listing, ' <<<"$figures")"
 # Three imports at once, 100 rounds: each applies or gives up, the set in
 # use is whole after every round.
-race=$(NX_IMPORT_RACE_ROUNDS=100 build-bench/tests/test_coverage_coverageimport importsOneAtATime 2>&1) || fail "import race: $(grep -m1 FAIL <<<"$race")"
-row "3 imports at once, 100 rounds" "$(sed -n 's/.*() \([0-9]* rounds.*\)/\1/p' <<<"$race")"
+race_rounds=100; [ "$tiny" = 1 ] && race_rounds=2
+race=$(NX_IMPORT_RACE_ROUNDS=$race_rounds "$build"/tests/test_coverage_coverageimport importsOneAtATime 2>&1) || fail "import race: $(grep -m1 FAIL <<<"$race")"
+row "3 imports at once, $race_rounds rounds" "$(sed -n 's/.*() \([0-9]* rounds.*\)/\1/p' <<<"$race")"
 
-# Fuzzing: executions per target in the short budget.
-if fuzz=$(NX_FUZZ_SECONDS=${NX_FUZZ_SECONDS:-15} ./scripts/fuzz.sh --short 2>/dev/null); then
+# The monitor on a software radio: the weather band at 2.4 MS/s, all seven
+# channels at once, beside a discriminator and multimon-ng per channel.
+iq_args=()
+[ -n "${NX_BENCH_QUICK:-}" ] && iq_args=(--quick)
+[ "$tiny" = 1 ] && iq_args=(--tiny)
+figures=$(run bench_iq "${iq_args[@]}")
+row "SDR monitor: CNR for 90 % headers right (strict / combined)" "$(get iq_ninety_strict) / $(get iq_ninety_combined)"
+row "SDR monitor: the same for discriminator + multimon-ng" "$(get iq_ninety_anchor)"
+row "SDR monitor: false headers (strict / combined)" "$(get iq_false_headers)"
+row "SDR monitor: speed, seven channels of cu8 at 2.4 MS/s" "$(get iq_speed)"
+row "SDR monitor: peak memory" "$(get iq_peak_memory)"
+
+# Fuzzing: executions per target in the short budget (not in the tiny run:
+# scripts/test.sh fuzzes on its own).
+if [ "$tiny" != 1 ] && fuzz=$(NX_FUZZ_SECONDS=${NX_FUZZ_SECONDS:-15} ./scripts/fuzz.sh --short 2>/dev/null); then
   while read -r name execs rate; do
     [ "$name" = target ] && continue
     [ -n "$name" ] || continue
@@ -172,6 +240,7 @@ if fuzz=$(NX_FUZZ_SECONDS=${NX_FUZZ_SECONDS:-15} ./scripts/fuzz.sh --short 2>/de
   done <<<"$(grep -E '^[a-z_]+ +[0-9]+ +[0-9]+$' <<<"$fuzz")"
 fi
 
+[ "$tiny" = 1 ] && echo "A tiny run (NX_BENCH_TINY=1): it shows that every row fills; its figures mean nothing."
 echo "Machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GiB", $2/1048576}' /proc/meminfo), $(. /etc/os-release; echo "$PRETTY_NAME"), $(uname -r), $(date -u +%Y-%m-%d)"
 echo
 echo "| Figure | Value |"

@@ -22,6 +22,9 @@ packages=(
   # The package test: lintian, the manual pages, the three shells'
   # completion, the desktop metadata, the units and the metrics checker.
   lintian man-db bash-completion zsh fish appstream systemd prometheus
+  # The monitor's software-radio input: channeliser and FM demodulators,
+  # and the RTL-SDR dongle.
+  libliquid-dev librtlsdr-dev
 )
 if [ "${1:-}" = --windows ]; then
   # Qt for Windows is built from Debian's own sources (dpkg-dev fetches

@@ -71,7 +71,7 @@ void tst_StartArgs::openAtStart()
     QCOMPARE(env.ctx->config.StateID, int16_t(stateAfter));
     QCOMPARE(opened, monitor ? QStringLiteral("frmMonitor") : QString());
     if (monitor)
-        QCOMPARE(heard, QStringLiteral("Alert Monitor"));
+        QCOMPARE(heard, QStringLiteral("NX-4400C Alert Monitor"));
     if (profile == QLatin1String("missing")) {
         QCOMPARE(env.prompter.boxes.size(), 1);
         QVERIFY(env.prompter.boxes.first().text.startsWith(QLatin1String("The profile was not opened")));

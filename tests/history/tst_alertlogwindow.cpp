@@ -532,11 +532,36 @@ void TestAlertLogWindow::databaseOf100000Rows()
     auto *table = w.findChild<QTableView *>(QStringLiteral("tblAlerts"));
     QCOMPARE(table->model()->rowCount(), 100000);
     QVERIFY(!table->isColumnHidden(AlertLogModel::ReceiverColumn));
+    // The rows stay in the database: the window holds a page of them.
+    QVERIFY(w.model()->isPaged());
+    QVERIFY(w.model()->cachedRows() <= AlertLogModel::PageRows);
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("lblCount"))->text(), QLocale().toString(100000) + QStringLiteral(" alerts"));
+    // Newest first: the end of the table is the first alert logged.
+    table->scrollToBottom();
+    QCoreApplication::processEvents();
+    QCOMPARE(table->model()->index(99999, AlertLogModel::DateTimeColumn).data().toString(),
+             AlertLogModel::dateTimeText(rows.first()));
+    QCOMPARE(table->model()->index(99999, AlertLogModel::ReceiverColumn).data().toString(), QStringLiteral("south"));
+    QCOMPARE(table->model()->index(99998, AlertLogModel::ReceiverColumn).data().toString(), QStringLiteral("north"));
+    QCOMPARE(table->model()->index(99998, AlertLogModel::EventColumn).data().toString(),
+             AlertLogModel::eventText(rows.at(1)));
+    {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(table);
+        QVERIFY(a && a->tableInterface());
+        QAccessibleInterface *last = a->tableInterface()->cellAt(99999, AlertLogModel::DateTimeColumn);
+        QVERIFY(last);
+        QCOMPARE(last->text(QAccessible::Name), AlertLogModel::dateTimeText(rows.first()));
+    }
+    grab(&w, QStringLiteral("alertlog-database-100000-end"));
+    table->scrollToTop();
+    QVERIFY(w.model()->cachedRows() <= AlertLogModel::PageRows);
     // Filter: one receiver's warnings.
     w.findChild<QComboBox *>(QStringLiteral("cboClass"))->setCurrentIndex(1);   // Warning
     QTest::keyClicks(w.findChild<QLineEdit *>(QStringLiteral("txtFilter")), QStringLiteral("south"));
     const int shown = table->model()->rowCount();
     QVERIFY(shown > 0 && shown < 50000);
+    QCOMPARE(w.findChild<QLabel *>(QStringLiteral("lblCount"))->text(),
+             QStringLiteral("Showing %1 of %2 alerts").arg(QLocale().toString(shown), QLocale().toString(100000)));
     for (int r = 0; r < std::min(shown, 200); ++r) {
         QCOMPARE(table->model()->index(r, AlertLogModel::ReceiverColumn).data().toString(), QStringLiteral("south"));
         QCOMPARE(table->model()->index(r, 0).data(AlertLogModel::EventClassRole).toInt(), int(EventClass::Warning));
@@ -547,6 +572,16 @@ void TestAlertLogWindow::databaseOf100000Rows()
         QVERIFY(QString::compare(table->model()->index(r - 1, AlertLogModel::EventColumn).data().toString(),
                                  table->model()->index(r, AlertLogModel::EventColumn).data().toString(),
                                  Qt::CaseInsensitive) <= 0);
+    // The last rows of the sort: the latest south warnings of the last event.
+    const QString lastEvent = table->model()->index(shown - 1, AlertLogModel::EventColumn).data().toString();
+    QVERIFY(QString::compare(table->model()->index(0, AlertLogModel::EventColumn).data().toString(), lastEvent,
+                             Qt::CaseInsensitive) < 0);
+    QDateTime latest;
+    for (int i = 0; i < rows.size(); ++i)
+        if (i % 2 == 0 && rows.at(i).cls == EventClass::Warning && AlertLogModel::eventText(rows.at(i)) == lastEvent)
+            latest = rows.at(i).localTime;
+    QCOMPARE(table->model()->index(shown - 1, AlertLogModel::DateTimeColumn).data(Qt::ToolTipRole).toString(),
+             latest.toString(Qt::ISODate));
     grab(&w, QStringLiteral("alertlog-database-100000"));
     // What the table shows reaches a screen reader.
     QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(table);

@@ -166,6 +166,11 @@ QString checkOptions(const CliCommand &c, const QStringList &args)
         if (it->value.isEmpty()) {
             if (name != a)
                 return QStringLiteral("%1 takes no value").arg(name);
+        } else if (name == a && it->value.startsWith(QLatin1Char('['))) {
+            // A value in brackets ("[INDEX]") may be left out: the next
+            // argument is it only when it is no option.
+            if (i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1Char('-')))
+                ++i;
         } else if (name == a) {
             if (i + 1 >= args.size())
                 return QStringLiteral("%1 needs %2").arg(name, it->value);

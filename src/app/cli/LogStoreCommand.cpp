@@ -279,9 +279,10 @@ const bool exported = Cli::add({
     QStringLiteral("log export"),
     QStringLiteral("--csv FILE [--receiver NAME]... [--from DATE] [--to DATE] [--db FILE]"),
     QStringLiteral("Writes the alert rows to a CSV file in the alert log's layout."),
-    QStringLiteral("The rows, in the order they were logged, under the header LocalDateTime,Originator,EventCode,"
-                   "EventName,Class,Length,Receiver,Locations,Header,Heard,Note, each naming its receiver by its name "
-                   "today. FILE is replaced only when it is whole on disk."),
+    QStringLiteral("The rows, in the order they were logged, each naming its receiver by its name today, under a "
+                   "header row of eleven columns: LocalDateTime, Originator, EventCode, EventName, Class, Length, "
+                   "Receiver, Locations, Header, Heard and Note (written without spaces). FILE is replaced only when "
+                   "it is whole on disk."),
     {{QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The CSV file to write."), false,
       QStringLiteral("file")},
      {QStringLiteral("--receiver"), QStringLiteral("NAME"), QStringLiteral("Only this receiver's rows."), true,

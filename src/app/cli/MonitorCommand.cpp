@@ -5,6 +5,7 @@
 // when asked, runs a program per message.
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliCommand.h"
+#include "app/cli/MonitorIqCommand.h"
 
 #include "base/Clock.h"
 #include "config/core/ReceiverTimeZone.h"
@@ -33,6 +34,8 @@ struct Options {
     bool raw = false;
     bool test = false;
     int rate = 0;
+    QString rateText;          // --rate as given: audio for --raw, IQ for --iq and --rtl-sdr
+    MonitorIqArgs iq;          // --iq, --rtl-sdr and their options
     SameMode mode = SameMode::Strict;
     bool json = false;
     bool text = false;
@@ -46,8 +49,8 @@ struct Options {
 int usage(const QString &why)
 {
     QTextStream(stderr) << "monitor: " << why << '\n'
-                        << "usage: nx4400c-cli monitor [--device NAME | --wav FILE | --raw --rate N] "
-                           "[--mode strict|combined] [--test] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]\n"
+                        << "usage: nx4400c-cli monitor [--device NAME | --wav FILE | --raw --rate N | " << MonitorIqUsage << "] "
+                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--test] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]\n"
                            "       nx4400c-cli monitor --list-devices\n";
     return 2;
 }
@@ -86,10 +89,12 @@ QString parse(const QStringList &args, Options &o)
         } else if (a == QLatin1String("--raw")) {
             o.raw = true;
         } else if (a == QLatin1String("--rate")) {
-            bool ok = false;
-            if (!take() || (o.rate = value.toInt(&ok), !ok) || !SameDecoder::rateSupported(o.rate))
-                return QStringLiteral("--rate is a number of samples per second from %1 to %2")
-                    .arg(SameDecoder::MinRate).arg(SameDecoder::MaxRate);
+            if (!take() || value.isEmpty())
+                return QStringLiteral("--rate needs a number of samples per second");
+            o.rateText = value;
+        } else if (int used = parseMonitorIqOption(args, i, o.iq); used != 0) {
+            if (used < 0)
+                return o.iq.error;
         } else if (a == QLatin1String("--mode")) {
             if (!take() || !sameModeFromName(value, &o.mode))
                 return QStringLiteral("--mode is strict or combined");
@@ -125,9 +130,23 @@ QString parse(const QStringList &args, Options &o)
     }
     if (o.listDevices && args.size() > 1)
         return QStringLiteral("--list-devices goes alone");
-    const int sources = int(o.deviceGiven) + int(!o.wav.isEmpty()) + int(o.raw);
+    const int sources = int(o.deviceGiven) + int(!o.wav.isEmpty()) + int(o.raw) + int(o.iq.radio());
     if (sources > 1)
-        return QStringLiteral("choose one of --device, --wav and --raw");
+        return QStringLiteral("choose one of --device, --wav, --raw, --iq and --rtl-sdr");
+    if (o.iq.radio()) {
+        if (!o.rateText.isEmpty())
+            o.iq.rateText = o.rateText;
+        return finishMonitorIqArgs(o.iq);
+    }
+    if (o.iq.optionGiven())
+        return QStringLiteral("%1 goes with --iq or --rtl-sdr").arg(o.iq.firstOption);
+    if (!o.rateText.isEmpty()) {
+        bool ok = false;
+        o.rate = o.rateText.toInt(&ok);
+        if (!ok || !SameDecoder::rateSupported(o.rate))
+            return QStringLiteral("--rate is a number of samples per second from %1 to %2")
+                .arg(SameDecoder::MinRate).arg(SameDecoder::MaxRate);
+    }
     if (o.raw && o.rate == 0)
         return QStringLiteral("--raw needs --rate");
     if (!o.raw && o.rate != 0)
@@ -169,6 +188,9 @@ int runMonitorCommand(const QStringList &args)
         err << "monitor: " << folderWhy << '\n';
         return 1;
     }
+    if (o.iq.radio())
+        return runMonitorIq(o.iq, {o.mode, o.json, o.text, o.log, o.exec, o.execTimeout,
+                                   o.zone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : o.zone});
 
     // The source first: its rate makes the decoder.
     QFile wavFile(o.wav);
@@ -314,7 +336,7 @@ int runMonitorCommand(const QStringList &args)
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("monitor"),
-    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N] [--mode strict|combined] [--test] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]"),
+    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N | --iq FILE|- --rate N --center HZ | --rtl-sdr [INDEX]] [--mode strict|combined] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]"),
     QStringLiteral("Decodes SAME alerts from a weather radio's audio and logs them."),
     QStringLiteral(
         "Listens to a sound card (the default one without --device), a WAV recording, or raw signed 16-bit "
@@ -332,6 +354,11 @@ const bool registered = Cli::add({
         "layout: an older one is refused with the command that upgrades it. The message's audio, from the first "
         "header to the end of message and at most two minutes, is saved as a WAV file beside the log, named "
         "after the log, the source, the time heard and the event, never over another file.\n\n"
+        "With --iq or --rtl-sdr the input is a software-defined radio's complex samples of the weather band: every "
+        "weather-radio channel inside it (162.400 to 162.550 MHz, 25 kHz apart; all seven at 2.4 MS/s tuned to "
+        "162.475 MHz) is demodulated and decoded at once, logged and recorded as monitor:iq:162.550, and each line "
+        "names the channel and the coverage listing's transmitters on it that cover the header's counties "
+        "(\"KIH42 Covington 162.550\"). Without a dongle --rtl-sdr says \"no RTL-SDR device found\" and exits 1.\n\n"
         "In strict mode a header counts only when two of its three bursts are the same (47 CFR 11.33). Combined "
         "mode adds the three bursts up bit by bit and so decodes signals about two dB weaker; it "
         "reports a header only when the chance that any bit of it is wrong is below one in a hundred."),
@@ -340,21 +367,29 @@ const bool registered = Cli::add({
         {QStringLiteral("--list-devices"), QString(), QStringLiteral("Prints the sound inputs --device takes, one name a line, and ends."), false, QString()},
         {QStringLiteral("--wav"), QStringLiteral("FILE"), QStringLiteral("A WAV recording (PCM or float, 8000 to 48000 samples/s; channels are mixed)."), false, QStringLiteral("file")},
         {QStringLiteral("--raw"), QString(), QStringLiteral("Raw signed 16-bit little-endian mono samples on standard input, for an SDR pipeline."), false, QString()},
-        {QStringLiteral("--rate"), QStringLiteral("N"), QStringLiteral("Samples per second of --raw input, 8000 to 48000."), false, QStringLiteral("none")},
+        {QStringLiteral("--rate"), QStringLiteral("N"), QStringLiteral("Samples per second of --raw input, 8000 to 48000; of --iq input (complex samples), 48000 to 3200000; of --rtl-sdr, 2400000 by default."), false, QStringLiteral("none")},
+        {QStringLiteral("--iq"), QStringLiteral("FILE|-"), QStringLiteral("Complex (IQ) samples of the weather band from a software-defined radio, from a file or standard input (-). Every weather-radio channel in the band (162.400 to 162.550 MHz) is demodulated and decoded on its own; each message names its channel and the listing's transmitters on it that cover its counties."), false, QStringLiteral("file")},
+        {QStringLiteral("--iq-format"), QStringLiteral("cu8|cs16|cf32"), QStringLiteral("The samples of --iq: unsigned 8-bit as rtl_sdr writes (the default), signed 16-bit or 32-bit float, I then Q, little-endian."), false, QStringLiteral("cu8|cs16|cf32")},
+        {QStringLiteral("--center"), QStringLiteral("HZ"), QStringLiteral("The frequency the radio was tuned to: 162.475M, 162475000; 162.475M by default for --rtl-sdr."), false, QStringLiteral("none")},
+        {QStringLiteral("--channels"), QStringLiteral("LIST"), QStringLiteral("Only these channels, in MHz, comma-separated: 162.400,162.550."), false, QStringLiteral("none")},
+        {QStringLiteral("--ppm"), QStringLiteral("N"), QStringLiteral("The radio's frequency error in parts per million (rtl_test -p measures it); 0 by default. Small errors are followed by each channel anyway."), false, QStringLiteral("none")},
+        {QStringLiteral("--rtl-sdr"), QStringLiteral("[INDEX]"), QStringLiteral("Reads an RTL-SDR dongle (the first, or number INDEX) directly, as --iq reads rtl_sdr's output."), false, QStringLiteral("none")},
+        {QStringLiteral("--gain"), QStringLiteral("DB"), QStringLiteral("The dongle's tuner gain in dB; automatic by default."), false, QStringLiteral("none")},
         {QStringLiteral("--mode"), QStringLiteral("strict|combined"), QStringLiteral("How the three bursts of a header are decided; strict by default."), false, QStringLiteral("strict|combined")},
-        {QStringLiteral("--test"), QString(), QStringLiteral("The input is a test recording: its messages are logged as tests, shown by log show and never counted by the audit or the cross-check."), false, QString()},
         {QStringLiteral("--json"), QString(), QStringLiteral("One JSON object per line instead of the bare header."), false, QString()},
         {QStringLiteral("--text"), QString(), QStringLiteral("One sentence per message: event, counties by name, end and issue time in local time with the zone, sender."), false, QString()},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log to add to; the editor's by default. The audio files go in the same folder."), false, QStringLiteral("file")},
         {QStringLiteral("--zone"), QStringLiteral("NAME"), QStringLiteral("The time zone of the monitor's dates, as an IANA name (America/Denver; aliases such as US/Pacific too); the computer's by default. It is kept with the monitor in the alert database, and the audit counts the monitor's weeks in it."), false, QStringLiteral("none")},
         {QStringLiteral("--exec"), QStringLiteral("PROGRAM"), QStringLiteral("Runs PROGRAM for every new message, without a shell. Arguments: header, originator, event, locations (comma-separated), purge time (hh:mm), issue time (JJJHHMM), sender, mode, source. The same fields are in the environment as SAME_HEADER, SAME_ORIGINATOR, SAME_EVENT, SAME_EVENT_NAME, SAME_LOCATIONS, SAME_PURGE, SAME_ISSUED, SAME_SENDER, SAME_MODE, SAME_CONFIDENCE, SAME_SOURCE and SAME_HEARD. One program runs at a time; up to 16 messages wait for it, later ones are dropped and counted. Its output goes to standard error, never into the monitor's own output."), false, QStringLiteral("file")},
+        {QStringLiteral("--test"), QString(), QStringLiteral("The input is a test recording: its messages are logged as tests and never counted by the audit or the cross-check."), false, QString()},
         {QStringLiteral("--exec-timeout"), QStringLiteral("S"), QStringLiteral("Ends a program run by --exec, and what it started, after S seconds; 60 by default."), false, QStringLiteral("none")},
     },
     {QStringLiteral("0\tthe input ended (a recording or standard input)"),
-     QStringLiteral("1\tthe input or log could not be used, the log's folder takes no files, a log row or audio file could not be written, or the --exec program could not be started (with --wav also: it failed or ran out of time)"),
+     QStringLiteral("1\tthe input or log could not be used (no RTL-SDR device found), the log's folder takes no files, a log row or audio file could not be written, or the --exec program could not be started (with --wav also: it failed or ran out of time)"),
      QStringLiteral("2\ta usage error")},
     {QStringLiteral("nx4400c-cli monitor --device default --mode combined"),
      QStringLiteral("rtl_fm -f 162.55M -s 22050 - | nx4400c-cli monitor --raw --rate 22050 --json"),
+     QStringLiteral("rtl_sdr -f 162475000 -s 2400000 - | nx4400c-cli monitor --iq - --rate 2400000 --center 162.475M"),
      QStringLiteral("nx4400c-cli monitor --wav alert.wav --csv /var/log/nx4400c/alerts.csv --exec /usr/local/bin/notify-alert")},
     [](const QStringList &args) { return runMonitorCommand(args); },
     45,

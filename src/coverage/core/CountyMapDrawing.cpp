@@ -324,6 +324,8 @@ QString CountyMapDrawing::transmitterToolTip(const QString &field) const
                       t.status.isEmpty() ? QStringLiteral("Status not listed") : t.status};
     if (field.trimmed() == m_transmitter.trimmed() && !m_transmitter.trimmed().isEmpty())
         lines << QStringLiteral("The chosen transmitter");
+    if (heardOn(field))
+        lines << QStringLiteral("The Alert Monitor heard a message on its channel");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -337,6 +339,11 @@ QString CountyMapDrawing::transmitterCaption() const
     if (!t.siteState.isEmpty())
         where += QStringLiteral(", ") + t.siteState;
     return QStringLiteral("%1 %2, %3 MHz").arg(call, where, m_transmitter.simplified().section(QLatin1Char(' '), -1));
+}
+
+bool CountyMapDrawing::heardOn(const QString &field) const
+{
+    return !m_heard.isEmpty() && m_heard.contains(field.simplified().section(QLatin1Char(' '), -1));
 }
 
 QVector<const TransmitterInfo *> CountyMapDrawing::markers() const

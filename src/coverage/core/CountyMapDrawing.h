@@ -54,6 +54,10 @@ public:
     bool setTransmitter(const QString &field);
     QString transmitter() const { return m_transmitter; }
     void setListed(const QVector<CountyEntries::Item> &items);
+    // Channels on which the monitor heard a message ("162.550"): their
+    // transmitters' marks get a ring.
+    void setHeardFrequencies(const QSet<QString> &frequencies) { m_heard = frequencies; }
+    bool heardOn(const QString &field) const;
 
     const CountyMap::Model &model() const { return m_model; }
     bool isSelected(const QString &id) const { return m_selectedIds.contains(id); }
@@ -153,6 +157,7 @@ private:
     QVector<QRectF> m_stateRingBounds;
     QString m_stateName;
     QString m_transmitter;
+    QSet<QString> m_heard;            // channels the monitor heard ("162.550")
     QSet<QString> m_covered;          // five-digit codes
     struct Entry {
         QString id;                   // five digits, empty for a code that is not digits

@@ -119,6 +119,13 @@ void CountyMapDrawing::paintMarkers(QPainter &p, const QSizeF &area) const
         p.drawPolygon(triangle(m.centre, m.radius));
         if (!m.inService)
             crossOut(p, m.centre, m.radius, m.muted ? 1.5 : 2.5);
+        if (heardOn(m.field)) {
+            // The monitor heard a message on this transmitter's channel: a
+            // ring that shows even round a muted mark.
+            p.setPen(QPen(QColor(0x1b, 0x8a, 0x3a), 2.0));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(m.centre, m.radius + 4, m.radius + 4);
+        }
     }
     // Names after every mark, so no mark is drawn over a name.
     for (const MarkLayout::Label &l : layout.labels) {

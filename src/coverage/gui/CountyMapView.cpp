@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "coverage/gui/CountyMapView.h"
 
+#include "coverage/core/HeardChannels.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QHelpEvent>
@@ -60,6 +62,13 @@ CountyMapView::CountyMapView(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setMinimumSize(240, 220);
+    // The channels the Alert Monitor hears a message on ring their
+    // transmitters' marks.
+    m_draw.setHeardFrequencies(HeardChannels::instance().frequencies());
+    connect(&HeardChannels::instance(), &HeardChannels::changed, this, [this] {
+        m_draw.setHeardFrequencies(HeardChannels::instance().frequencies());
+        update();
+    });
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

@@ -4,6 +4,9 @@
 #include "history/core/HistoryDecoder.h"
 
 #include <QFileInfo>
+#include <QSet>
+
+#include <climits>
 
 #include <QRegularExpression>
 
@@ -59,8 +62,7 @@ bool AlertLogModel::beginLoad(const QString &fileName, QString *error)
                 *error = m_loadError;
             return false;
         }
-        m_storeRows = m_store->alertCount();
-        m_lastId = 0;
+        m_storeRows = -1;
         return true;
     }
     m_reader = std::make_unique<AlertLogReader>();
@@ -83,24 +85,15 @@ bool AlertLogModel::loadSome(int maxRows)
             m_texts.insert(s, s);
     };
     if (m_store) {
-        AlertQuery q;
-        q.afterId = m_lastId;
-        q.limit = maxRows;
-        q.lastId = &m_lastId;
-        q.merged = &m_merged;
-        const qint64 before = m_lastId;
-        if (!m_store->forEachAlert(q, [&](const StoredAlert &a) {
-                AlertLogEntry e = a.entry;
-                shared(e.originator);
-                shared(e.code);
-                shared(e.name);
-                shared(e.length);
-                shared(e.receiver);
-                m_incoming << e;
-                return true;
-            }, &m_loadError))
+        // The rows stay in the database: what it takes to read pages of
+        // it (the names rows count under, the rows a merge counts once)
+        // and how many rows there are, in one step.
+        if (m_storeRows >= 0)
             return false;
-        return m_lastId != before;
+        if (!m_store->preparePages(&m_hasReceiversNext, &m_hasMonitorRowsNext, &m_loadError))
+            return false;
+        m_storeRows = m_store->pageCount(AlertPageQuery(), &m_loadError);
+        return false;
     }
     if (!m_reader)
         return false;
@@ -124,14 +117,26 @@ bool AlertLogModel::loadSome(int maxRows)
 void AlertLogModel::finishLoad()
 {
     if (m_store) {
-        m_store.reset();
-        m_merged.clear();
-        setEntries(m_incoming);
-        m_incoming.clear();
-        m_incoming.squeeze();
-        m_texts.clear();
+        std::unique_ptr<AlertStore> store = std::move(m_store);
+        if (m_storeRows < 0 || !m_loadError.isEmpty()) {
+            setEntries({});
+            return;
+        }
+        if (!m_pages)
+            emit pagingChanges(true);
+        beginResetModel();
+        m_pages = std::move(store);
+        m_entries.clear();
+        m_entries.squeeze();
         m_skipped = m_torn = 0;
         m_firstProblem.clear();
+        m_hasReceivers = m_hasReceiversNext;
+        m_hasMonitorRows = m_hasMonitorRowsNext;
+        m_pageTotal = m_storeRows;
+        m_pageCount = m_query.isAll() ? m_pageTotal : m_pages->pageCount(m_query, &m_pageError);
+        m_cache.clear();
+        m_cacheFrom = 0;
+        endResetModel();
         return;
     }
     if (!m_reader)
@@ -162,7 +167,7 @@ void AlertLogModel::cancelLoad()
 int AlertLogModel::loadProgress() const
 {
     if (m_store)
-        return m_storeRows > 0 ? int(std::min<qint64>(1000, m_incoming.size() * 1000 / m_storeRows)) : 0;
+        return 0;
     if (!m_reader || m_reader->size() <= 0)
         return 0;
     return int(m_reader->bytesRead() * 1000 / m_reader->size());
@@ -170,7 +175,12 @@ int AlertLogModel::loadProgress() const
 
 void AlertLogModel::setEntries(const QList<AlertLogEntry> &entries, bool)
 {
+    if (m_pages)
+        emit pagingChanges(false);
     beginResetModel();
+    m_pages.reset();
+    m_cache.clear();
+    m_pageCount = m_pageTotal = 0;
     m_entries = entries;
     m_skipped = 0;
     m_torn = 0;
@@ -179,6 +189,110 @@ void AlertLogModel::setEntries(const QList<AlertLogEntry> &entries, bool)
                                  [](const AlertLogEntry &e) { return !e.receiver.isEmpty(); });
     m_hasMonitorRows = std::any_of(m_entries.begin(), m_entries.end(),
                                    [](const AlertLogEntry &e) { return e.offAir(); });
+    endResetModel();
+}
+
+const AlertLogEntry &AlertLogModel::entry(int row) const
+{
+    if (!m_pages)
+        return m_entries.at(row);
+    if (row >= m_cacheFrom && row < m_cacheFrom + m_cache.size())
+        return m_cache.at(int(row - m_cacheFrom));
+    // The page around the row: a view scrolling either way finds the next
+    // rows held already.
+    const qint64 from = std::max<qint64>(0, std::min<qint64>(row - PageRows / 2, m_pageCount - PageRows));
+    QString why;
+    if (!m_pages->pageRows(m_query, from, PageRows, &m_cache, &why)) {
+        m_pageError = why;
+        m_cache.clear();
+    }
+    m_cacheFrom = from;
+    if (row >= m_cacheFrom && row < m_cacheFrom + m_cache.size())
+        return m_cache.at(int(row - m_cacheFrom));
+    return m_none;
+}
+
+bool AlertLogModel::forEachEntry(const std::function<void(const AlertLogEntry &)> &row, QString *error) const
+{
+    if (!m_pages) {
+        for (const AlertLogEntry &e : m_entries)
+            row(e);
+        return true;
+    }
+    return m_pages->forEachAlert(AlertQuery(), [&](const StoredAlert &a) {
+        row(a.entry);
+        return true;
+    }, error);
+}
+
+bool AlertLogModel::forAuditFrom(const QDate &from, const std::function<void(const AlertLogEntry &)> &row,
+                                 QString *error) const
+{
+    if (!m_pages || !from.isValid())
+        return forEachEntry(row, error);
+    // Up to a day after the first date in UTC, so that no row whose own
+    // date is before it falls between the two questions (offsets reach a
+    // day at most); a row both return is taken once.
+    QString why;
+    AlertQuery before;
+    before.tests = false;
+    before.ids = m_pages->rowsBefore({}, QDateTime(from, QTime(0, 0), Qt::UTC).toSecsSinceEpoch() + 86400, &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    const QSet<qint64> taken(before.ids.cbegin(), before.ids.cend());
+    if (!before.ids.isEmpty() && !m_pages->forEachAlert(before, [&](const StoredAlert &a) {
+            row(a.entry);
+            return true;
+        }, error))
+        return false;
+    AlertQuery since;
+    since.tests = false;
+    since.from = from;
+    return m_pages->forEachAlert(since, [&](const StoredAlert &a) {
+        if (!taken.contains(a.id))
+            row(a.entry);
+        return true;
+    }, error);
+}
+
+void AlertLogModel::setCriteria(const AlertLogCriteria &c)
+{
+    m_query.from = c.from;
+    m_query.to = c.to;
+    m_query.eventClass = c.eventClass;
+    static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
+    m_query.codes = c.codes.toUpper().split(separators, Qt::SkipEmptyParts);
+    m_query.originator = c.originator.trimmed();
+    m_query.text = c.text;
+    if (m_pages)
+        query();
+}
+
+void AlertLogModel::sortRows(int column, Qt::SortOrder order)
+{
+    static const AlertPageQuery::Order orders[ColumnCount] = {
+        AlertPageQuery::Time,     AlertPageQuery::Originator, AlertPageQuery::Event,
+        AlertPageQuery::Class,    AlertPageQuery::Length,     AlertPageQuery::Receiver,
+        AlertPageQuery::Locations, AlertPageQuery::Heard,     AlertPageQuery::Note};
+    // No column: the order they were logged in.
+    m_query.order = column >= 0 && column < ColumnCount ? orders[column] : AlertPageQuery::Logged;
+    m_query.descending = column >= 0 && order == Qt::DescendingOrder;
+    if (m_pages)
+        query();
+}
+
+void AlertLogModel::query()
+{
+    beginResetModel();
+    m_pageError.clear();
+    m_pageCount = m_query.isAll() ? m_pageTotal : m_pages->pageCount(m_query, &m_pageError);
+    if (m_pageCount < 0)
+        m_pageCount = 0;
+    m_cache.clear();
+    m_cacheFrom = 0;
     endResetModel();
 }
 
@@ -227,7 +341,9 @@ QString AlertLogModel::heardText(const AlertLogEntry &e)
 
 int AlertLogModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_entries.size());
+    if (parent.isValid())
+        return 0;
+    return m_pages ? int(std::min<qint64>(m_pageCount, INT_MAX)) : int(m_entries.size());
 }
 
 int AlertLogModel::columnCount(const QModelIndex &parent) const
@@ -237,9 +353,9 @@ int AlertLogModel::columnCount(const QModelIndex &parent) const
 
 QVariant AlertLogModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_entries.size())
+    if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
-    const AlertLogEntry &e = m_entries.at(index.row());
+    const AlertLogEntry &e = entry(index.row());
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -333,8 +449,36 @@ AlertLogFilter::AlertLogFilter(QObject *parent) : QSortFilterProxyModel(parent)
 
 void AlertLogFilter::setSourceModel(QAbstractItemModel *model)
 {
+    if (m_log)
+        disconnect(m_log, nullptr, this, nullptr);
     m_log = qobject_cast<AlertLogModel *>(model);
     QSortFilterProxyModel::setSourceModel(model);
+    if (!m_log)
+        return;
+    // Reading pages, the store filters and sorts: this proxy lets every
+    // row through in the model's order. Back in memory, it sorts again.
+    connect(m_log, &AlertLogModel::pagingChanges, this, [this](bool paged) {
+        if (paged)
+            QSortFilterProxyModel::sort(-1);
+    });
+    connect(m_log, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_log->isPaged() && sortColumn() != m_sortColumn)
+            QSortFilterProxyModel::sort(m_sortColumn, m_sortOrder);
+    });
+    m_log->setCriteria(m_criteria);
+    m_log->sortRows(m_sortColumn, m_sortOrder);
+}
+
+void AlertLogFilter::sort(int column, Qt::SortOrder order)
+{
+    m_sortColumn = column;
+    m_sortOrder = order;
+    if (m_log)
+        m_log->sortRows(column, order);
+    if (m_log && m_log->isPaged())
+        QSortFilterProxyModel::sort(-1);
+    else
+        QSortFilterProxyModel::sort(column, order);
 }
 
 void AlertLogFilter::setFilter(const AlertLogCriteria &criteria)
@@ -343,12 +487,15 @@ void AlertLogFilter::setFilter(const AlertLogCriteria &criteria)
     m_criteria.originator = m_criteria.originator.trimmed();
     static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
     m_codes = criteria.codes.toUpper().split(separators, Qt::SkipEmptyParts);
-    invalidateFilter();
+    if (m_log)
+        m_log->setCriteria(m_criteria);
+    if (!m_log || !m_log->isPaged())
+        invalidateFilter();
 }
 
 bool AlertLogFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const
 {
-    if (!m_log)
+    if (!m_log || m_log->isPaged())
         return true;
     const AlertLogEntry &e = m_log->entry(sourceRow);
     // The stored local date decides, as the audit counts it.
@@ -379,6 +526,8 @@ bool AlertLogFilter::lessThan(const QModelIndex &left, const QModelIndex &right)
 {
     if (!m_log)
         return QSortFilterProxyModel::lessThan(left, right);
+    if (m_log->isPaged())
+        return left.row() < right.row();
     const AlertLogEntry &a = m_log->entry(left.row());
     const AlertLogEntry &b = m_log->entry(right.row());
     int c = 0;
@@ -413,6 +562,15 @@ QList<AlertLogEntry> AlertLogFilter::shownEntries() const
     QList<AlertLogEntry> out;
     if (!m_log)
         return out;
+    if (m_log->isPaged()) {
+        // Straight from the store, a page at a time, in the order shown.
+        const qint64 n = rowCount();
+        out.reserve(int(n));
+        for (qint64 r = 0; r < n; r += AlertLogModel::PageRows)
+            for (int i = 0; i < AlertLogModel::PageRows && r + i < n; ++i)
+                out << m_log->entry(int(r + i));
+        return out;
+    }
     out.reserve(rowCount());
     for (int r = 0; r < rowCount(); ++r)
         out << m_log->entry(mapToSource(index(r, 0)).row());

@@ -7,14 +7,22 @@
 #include <QAbstractTableModel>
 #include <QHash>
 
+#include <functional>
 #include <memory>
 #include <QSortFilterProxyModel>
+
+struct AlertLogCriteria;
 
 // The alert log as a table: one row per logged alert, oldest first as they
 // were logged. It reads the alert database beside the log (alerts.csv ->
 // alerts.db) or one named directly (*.db); where no writer has made the
 // database yet, the CSV log of an older version as it stands. The model knows no colours (it lives beside the other
 // non-window code); a view colours the event column from EventClassRole.
+//
+// The database is read a page at a time: the model holds the rows around
+// those last asked for, counts with the filter in SQL and lets the store
+// sort, so a record of a million rows opens in well under a second and in
+// a few megabytes. A CSV log is read whole and filtered in memory.
 class AlertLogModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -53,8 +61,31 @@ public:
     int tornRows() const { return m_torn; }
     QString firstProblem() const { return m_firstProblem; }
 
+    // The rows in memory (a CSV log); empty while reading a database.
     const QList<AlertLogEntry> &entries() const { return m_entries; }
-    const AlertLogEntry &entry(int row) const { return m_entries.at(row); }
+    // One row as the model shows it (in paged mode, in the store's order).
+    const AlertLogEntry &entry(int row) const;
+    // Calls `row` for every row of the log, oldest first, filter or not.
+    // False with *error when the store failed.
+    bool forEachEntry(const std::function<void(const AlertLogEntry &)> &row, QString *error = nullptr) const;
+    // What an audit from `from` on needs: in paged mode each receiver's
+    // rows that still matter before it (its first row, its last RWT, RMT
+    // and alert) and every row from it on, test recordings left out (they
+    // are shown, never counted); in memory, every row.
+    bool forAuditFrom(const QDate &from, const std::function<void(const AlertLogEntry &)> &row,
+                      QString *error = nullptr) const;
+
+    // True while the rows come from the database a page at a time: the
+    // model then filters and sorts (AlertLogFilter passes both on).
+    bool isPaged() const { return m_pages != nullptr; }
+    void setCriteria(const AlertLogCriteria &criteria);
+    void sortRows(int column, Qt::SortOrder order);
+    // Rows of the whole log, unfiltered (rowCount() is what the filter lets through).
+    qint64 totalRows() const { return isPaged() ? m_pageTotal : m_entries.size(); }
+    // The rows held at present (a window around the last asked for).
+    int cachedRows() const { return int(m_cache.size()); }
+    // The rows kept around the one asked for.
+    static constexpr int PageRows = 2000;
     // True when some row names its receiver (the view shows the column then).
     bool hasReceivers() const { return m_hasReceivers; }
     // True when some row was heard off the air by a monitor (the view shows
@@ -80,8 +111,26 @@ public:
     static QString locationsText(const AlertLogEntry &e);
     static QString heardText(const AlertLogEntry &e);
 
+signals:
+    // Before the model turns to reading pages (true) or back to rows in
+    // memory (false), ahead of the reset that follows.
+    void pagingChanges(bool paged);
+
 private:
+    void query();
     QList<AlertLogEntry> m_entries;
+    // Paged mode: the open store, what is asked of it, how many rows pass,
+    // and the rows around the last one shown.
+    std::unique_ptr<AlertStore> m_pages;
+    AlertPageQuery m_query;
+    qint64 m_pageCount = 0;
+    qint64 m_pageTotal = 0;
+    mutable QList<AlertLogEntry> m_cache;
+    mutable qint64 m_cacheFrom = 0;
+    mutable AlertLogEntry m_none;
+    mutable QString m_pageError;
+    bool m_hasReceiversNext = false;
+    bool m_hasMonitorRowsNext = false;
     bool m_hasReceivers = false;
     bool m_hasMonitorRows = false;
     int m_skipped = 0;
@@ -91,7 +140,6 @@ private:
     std::unique_ptr<AlertLogReader> m_reader;
     std::unique_ptr<AlertStore> m_store;
     qint64 m_storeRows = 0;
-    qint64 m_lastId = 0;
     QHash<QString, QHash<qint64, int>> m_merged;
     QList<AlertLogEntry> m_incoming;
     // Texts that repeat from row to row (codes, names, receivers) share
@@ -131,6 +179,8 @@ public:
     QList<AlertLogEntry> shownEntries() const;
 
     void setSourceModel(QAbstractItemModel *model) override;
+    // A paged model sorts in its store; a model in memory here.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
@@ -139,5 +189,7 @@ protected:
 private:
     AlertLogModel *m_log = nullptr;
     AlertLogCriteria m_criteria;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QStringList m_codes;
 };

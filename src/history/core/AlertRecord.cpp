@@ -16,12 +16,13 @@ bool open(AlertStore &store, const QString &alertLogPath, const QString &sixColu
 }
 
 bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKind kind,
-               const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added)
+               const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added,
+               qint64 frequencyHz, const QString &transmitter, const QString &zone)
 {
     AlertStore store;
     if (!open(store, alertLogPath, receiver, why))
         return false;
-    const AlertStore::Append a = store.appendAlerts(receiver, kind, alerts, test);
+    const AlertStore::Append a = store.appendAlerts(receiver, kind, alerts, test, QString(), frequencyHz, transmitter);
     if (!a.ok) {
         if (why)
             *why = a.error;
@@ -29,6 +30,9 @@ bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKin
     }
     if (added)
         *added = int(a.added.size());
+    if (!zone.isEmpty()
+        && !store.registerReceiver(receiver, kind, QString(), zone, QDateTime::currentDateTimeUtc(), why))
+        return false;
     return true;
 }
 

@@ -19,8 +19,13 @@ bool open(AlertStore &store, const QString &alertLogPath, const QString &sixColu
 // Logs the alerts of one transfer or one monitor message (test: a test
 // recording, shown but never counted). The receiver becomes known even when
 // `alerts` is empty. *added counts the rows that were new.
+// A monitor on a software radio also gives the channel's frequency and the
+// transmitters on it that cover the header ("KIH42 Covington 162.550").
+// A `zone` (IANA name) given is kept with the receiver: its dates and the
+// audit's weeks follow it.
 bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKind kind,
-               const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added = nullptr);
+               const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added = nullptr,
+               qint64 frequencyHz = 0, const QString &transmitter = QString(), const QString &zone = QString());
 
 // Makes a receiver known before its history is read, so that one whose
 // history is empty (a deaf receiver) is known and cross-checked. `zone` (an

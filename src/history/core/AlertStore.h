@@ -100,6 +100,28 @@ struct AlertQuery {
     QHash<QString, QHash<qint64, int>> *merged = nullptr;
 };
 
+// What the Alert Log window shows of the record, a page at a time: the
+// rows that pass its filter, in the order of the column it sorts by.
+// Empty texts and invalid dates let everything through.
+struct AlertPageQuery {
+    // Logged: the order rows were logged in (no column sorted).
+    enum Order { Time, Originator, Event, Class, Length, Receiver, Locations, Heard, Note, Logged };
+    QDate from;              // each row's own local date
+    QDate to;
+    int eventClass = -1;     // EventClass value; -1: any
+    QStringList codes;       // upper case; empty: any
+    QString originator;      // exact, any case
+    QString text;            // in any shown column, any case
+    Order order = Time;
+    bool descending = false;
+    // True when the filter lets every row through.
+    bool isAll() const
+    {
+        return !from.isValid() && !to.isValid() && eventClass < 0 && codes.isEmpty() && originator.trimmed().isEmpty()
+            && text.isEmpty();
+    }
+};
+
 class AlertStore
 {
 public:
@@ -198,6 +220,17 @@ public:
     // Writes the rows of the query in today's CSV layout to FILE, replacing
     // it only when whole.
     bool exportCsv(const QString &fileName, const AlertQuery &q, qint64 *rows, QString *error);
+
+    // --- the Alert Log window, a page at a time (AlertStorePages.cpp)
+    // Reads which receiver each row counts under now and which rows of
+    // merged receivers count once; call again after a rename or merge.
+    // *named: some row names a receiver; *heard: some row a monitor heard.
+    bool preparePages(bool *named, bool *heard, QString *error);
+    // How many rows pass the filter; -1 with *error.
+    qint64 pageCount(const AlertPageQuery &q, QString *error);
+    // Up to `limit` rows from the `offset`th on, in the query's order,
+    // each with the name it counts under now.
+    bool pageRows(const AlertPageQuery &q, qint64 offset, int limit, QList<AlertLogEntry> *out, QString *error);
 
     // The hash of one row from its canonical bytes and the previous hash.
     static QString ChainHash(const QString &previous, const QByteArray &canonical);

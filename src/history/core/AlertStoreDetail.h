@@ -51,6 +51,12 @@ struct AlertStore::Private {
     // Kept from row to row, so that a long run of rows allocates neither.
     QByteArray canonicalBuffer;
     QCryptographicHash chainHasher{QCryptographicHash::Sha256};
+    // The Alert Log window's pages: the name each receiver id counts under
+    // now, and whether temp.page_hidden holds rows a merge counts once.
+    QHash<qint64, QString> pageNames;
+    bool pagesHidden = false;
+    // The filter whose rows temp.page_rows holds in order (a text search).
+    QString pageRowsKey;
 
     // The receiver a row counts under now (itself or the one it was
     // merged into).
@@ -66,6 +72,9 @@ struct AlertStore::Private {
     bool commit(QString *error);
     void rollback();
     bool migrate(QString *error);
+    // The rows of a text search, found once into temp.page_rows
+    // (AlertStorePages.cpp); *count, when asked, how many.
+    bool pageRowsFor(const AlertPageQuery &query, qint64 *count, QString *error);
     static const QString ReceiverColumns;
     static StoredReceiver receiverFrom(const QSqlQuery &q);
     static QString kindConflict(const QString &name, ReceiverKind kind);

@@ -367,7 +367,7 @@ void frmAlertLog::clearFilter()
 void frmAlertLog::showCount()
 {
     const QLocale l;
-    const int total = m_model->rowCount();
+    const qint64 total = m_model->totalRows();
     const int shown = m_filter->rowCount();
     m_lblCount->setText(shown == total
                             ? QStringLiteral("%1 alerts").arg(l.toString(total))
@@ -423,8 +423,7 @@ void frmAlertLog::runAudit()
     const QDate today = m_clock.date();
     RequiredTestCollector collector;
     collector.setToday(today);
-    for (const AlertLogEntry &e : m_model->entries())
-        collector.add(e);
+    m_model->forAuditFrom(m_dtAuditFrom->date(), [&](const AlertLogEntry &e) { collector.add(e); });
     m_audits = collector.run(m_dtAuditFrom->date(), m_dtAuditTo->date(), today);
     std::stable_sort(m_audits.begin(), m_audits.end(), [](const ReceiverAudit &a, const ReceiverAudit &b) {
         return a.result.hasGaps() && !b.result.hasGaps();

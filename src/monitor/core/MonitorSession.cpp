@@ -7,6 +7,7 @@
 #include "base/Clock.h"
 #include "base/SafeWrite.h"
 #include "coverage/core/EventCatalog.h"
+#include "coverage/core/TransmitterFrequency.h"
 #include "history/core/AlertLog.h"
 #include "history/core/AlertRecord.h"
 #include "monitor/core/CountyNames.h"
@@ -133,6 +134,11 @@ QByteArray monitorJsonLine(const MonitorMessage &m)
     o.insert(QStringLiteral("source"), m.source);
     o.insert(QStringLiteral("heard"), m.heard.toString(Qt::ISODate));
     o.insert(QStringLiteral("mode"), sameModeName(m.report.mode));
+    if (m.frequencyHz > 0) {
+        o.insert(QStringLiteral("frequencyHz"), double(m.frequencyHz));
+        if (m.report.kind != SameReport::EndOfMessage)
+            o.insert(QStringLiteral("transmitters"), QJsonArray::fromStringList(m.transmitters));
+    }
     if (m.report.kind == SameReport::EndOfMessage) {
         o.insert(QStringLiteral("type"), QStringLiteral("end"));
     } else {
@@ -313,6 +319,10 @@ void MonitorSession::handle(const SameReport &r)
         for (const QString &code : r.header.locations)
             m.countyNames << m_options.names->name(code);
     }
+    m.frequencyHz = m_options.frequencyHz;
+    if (m.frequencyHz > 0 && m_options.transmitters)
+        m.transmitters = m_options.transmitters->transmitters(QString::number(double(m.frequencyHz) / 1e6, 'f', 3),
+                                                              r.header.locations);
     m_messages.append(m);
 
     if (!m_options.logFile.isEmpty()) {
@@ -321,7 +331,9 @@ void MonitorSession::handle(const SameReport &r)
         const AlertLogEntry row = monitorLogEntry(m);
         QString why;
         const QString source = IsMonitorName(row.receiver) ? row.receiver : MonitorNamePrefix + row.receiver;
-        if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why))
+        if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why,
+                                    nullptr, m.frequencyHz, m.transmitters.join(QStringLiteral("; ")),
+                                    m_options.zone.isValid() ? QString::fromUtf8(m_options.zone.id()) : QString()))
             emit problem(why);
     }
     if (m_options.saveAudio && !m_options.logFile.isEmpty()) {

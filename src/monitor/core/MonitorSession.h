@@ -12,6 +12,7 @@
 
 class Clock;
 class CountyNames;
+class TransmitterFrequency;
 struct AlertLogEntry;
 
 // One message the monitor heard, with everything its outputs need.
@@ -23,6 +24,12 @@ struct MonitorMessage {
     QStringList countyNames;   // the header's locations by name, when names were at hand
     QString audioFile;         // the message's audio, once written
     QTimeZone zone;            // the monitor's zone; invalid: the computer's
+
+    // From a software radio: the channel it was heard on (0 for audio
+    // input), and the listing's transmitters on that channel that cover
+    // any of the header's locations ("KIH42 Covington 162.550").
+    qint64 frequencyHz = 0;
+    QStringList transmitters;
 
     // The time of issue and the end of the purge time (UTC); invalid when
     // the header's issue day or time is out of range.
@@ -74,6 +81,10 @@ public:
         // The zone of the monitor's dates (the time heard, the log row's
         // date, the text's times); invalid: the computer's.
         QTimeZone zone;
+        // A software radio's channel: its frequency, and the listing that
+        // names its transmitters (not owned; may be null).
+        qint64 frequencyHz = 0;
+        TransmitterFrequency *transmitters = nullptr;
     };
     MonitorSession(const Options &options, const Clock &clock, QObject *parent = nullptr);
 

@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "coverage/core/EventCatalog.h"
 #include "monitor/core/MonitorSources.h"
+#include "monitor/gui/SdrPanel.h"
 #include "widgets/NamedWidgets.h"
 
 #include <QColor>
@@ -48,10 +49,13 @@ QString countiesCell(CountyNames &names, const QStringList &codes, const QString
 
 } // namespace
 
+const QString frmMonitor::IqFileInput = QStringLiteral("Software radio: IQ file");
+const QString frmMonitor::RtlSdrInput = QStringLiteral("Software radio: RTL-SDR dongle");
+
 frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &clock, QWidget *parent)
     : QDialog(parent), m_setup(setup), m_prompter(prompter), m_clock(clock),
       m_program(ReceiverProgram::fromSetup(setup.fipEntries, setup.eventSelection)),
-      m_names(setup.statesFolder, setup.fipEntries)
+      m_names(setup.statesFolder, setup.fipEntries), m_transmitters(setup.statesFolder)
 {
     setObjectName(QStringLiteral("frmMonitor"));
     setWindowTitle(QStringLiteral("NX-4400C Alert Monitor"));
@@ -63,6 +67,8 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     m_input = new QComboBox(this);
     m_input->setObjectName(QStringLiteral("cboInput"));
     m_input->addItem(kWavInput);
+    m_input->addItem(IqFileInput);
+    m_input->addItem(RtlSdrInput);
     m_input->addItems(audioInputNames());
     top->addWidget(Widgets::heading(this, QStringLiteral("lblInput"), QStringLiteral("&Input:"), m_input), 0, 0);
     top->addWidget(m_input, 0, 1);
@@ -136,6 +142,9 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    m_sdr = new SdrPanel(m_clock, this);
+    m_sdr->setVisible(false);
+    layout->addWidget(m_sdr);
     layout->addLayout(buttons);
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_crossCheck);
@@ -156,6 +165,15 @@ frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &cloc
     connect(m_input, &QComboBox::currentTextChanged, this, [this](const QString &t) {
         m_wavFile->setEnabled(t == kWavInput);
         m_browse->setEnabled(t == kWavInput);
+        m_sdr->setVisible(t == IqFileInput || t == RtlSdrInput);
+        m_sdr->setDongle(t == RtlSdrInput);
+    });
+    connect(m_sdr, &SdrPanel::messageDecoded, this, &frmMonitor::addMessage);
+    connect(m_sdr, &SdrPanel::problem, this, &frmMonitor::setStatus);
+    connect(m_sdr, &SdrPanel::ended, this, [this](const QString &status) {
+        setRunning(false);
+        setStatus(status);
+        emit finished();
     });
     setRunning(false);
     updateCrossCheck();
@@ -170,7 +188,7 @@ frmMonitor::~frmMonitor()
 
 bool frmMonitor::isRunning() const
 {
-    return m_wavTimer->isActive() || (m_audio && m_audio->isRunning());
+    return m_wavTimer->isActive() || (m_audio && m_audio->isRunning()) || m_sdr->isRunning();
 }
 
 QList<MonitorMessage> frmMonitor::messages() const
@@ -228,6 +246,10 @@ void frmMonitor::start()
         startWav(m_wavFile->text());
         return;
     }
+    if (m_input->currentText() == IqFileInput || m_input->currentText() == RtlSdrInput) {
+        startSdr();
+        return;
+    }
     if (!m_audio)
         m_audio = new AudioInput(this);
     QString why;
@@ -277,6 +299,21 @@ bool frmMonitor::startWav(const QString &path)
     return true;
 }
 
+void frmMonitor::startSdr()
+{
+    MonitorSession::Options o;
+    o.mode = SameMode(m_mode->currentData().toInt());
+    o.logFile = m_setup.logPath;
+    o.names = &m_names;
+    QString why;
+    if (!m_sdr->start(o, &m_transmitters, &why)) {
+        setStatus(QStringLiteral("Not started: ") + why);
+        return;
+    }
+    setRunning(true);
+    setStatus(QStringLiteral("Listening to %1.").arg(m_sdr->describe()));
+}
+
 void frmMonitor::feedWav()
 {
     if (!m_session)
@@ -300,6 +337,7 @@ void frmMonitor::stop()
     m_wavTimer->stop();
     if (m_audio)
         m_audio->stop();
+    m_sdr->stop();
     if (m_session)
         m_session->finish();
     setRunning(false);
@@ -326,7 +364,12 @@ void frmMonitor::addMessage(const MonitorMessage &m)
         countiesCell(m_names, h.locations, m.countyNames),
         issued.isValid() ? monitorZoneTime(issued, m.heard) : outOfRange,
         issued.isValid() ? monitorZoneTime(m.ends(), m.heard) : QString(),
-        h.sender.isEmpty() ? h.originator : QStringLiteral("%1 %2").arg(h.originator, h.sender.trimmed()),
+        (h.sender.isEmpty() ? h.originator : QStringLiteral("%1 %2").arg(h.originator, h.sender.trimmed()))
+            // From a software radio: the channel, and the transmitters on it
+            // that cover the header's counties.
+            + (m.frequencyHz <= 0 ? QString()
+               : QLatin1Char('\n') + (m.transmitters.isEmpty() ? WeatherBand::channelName(m.frequencyHz) + QStringLiteral(" MHz")
+                                                                : m.transmitters.join(QStringLiteral(", ")))),
         // A no-break space: "100.0 %" never breaks before its sign.
         QStringLiteral("%1, %2\u00a0%").arg(sameModeName(m.report.mode)).arg(m.report.confidence * 100.0, 0, 'f', 1),
     };

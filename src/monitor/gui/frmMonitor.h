@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "coverage/core/TransmitterFrequency.h"
 #include "history/core/ReceiverCrossCheck.h"
 #include "monitor/core/CountyNames.h"
 #include "monitor/core/MonitorSession.h"
@@ -20,6 +21,7 @@ class QProgressBar;
 class QPushButton;
 class QTableWidget;
 class QTimer;
+class SdrPanel;
 
 // View > Alert Monitor...: listens to a weather radio through a sound card
 // (or a recording), shows every header it decodes and logs it with the
@@ -52,6 +54,11 @@ public:
     // per second (0 = as fast as the machine goes).
     void setWavSpeed(double times) { m_wavSpeed = times; }
 
+    // The software-radio input (shown when Input is one of the two below).
+    SdrPanel *sdrPanel() const { return m_sdr; }
+    static const QString IqFileInput;
+    static const QString RtlSdrInput;
+
 public slots:
     void start();
     void stop();
@@ -65,6 +72,7 @@ private:
     void feedWav();
     void setRunning(bool running);
     void setStatus(const QString &text);
+    void startSdr();
     void makeSession(int rate, const QString &source, const QDateTime &audioStart = QDateTime());
     // The log takes the monitor's rows; says why not in the status otherwise.
     bool logUsable();
@@ -74,6 +82,8 @@ private:
     const Clock &m_clock;
     ReceiverProgram m_program;
     CountyNames m_names;
+    TransmitterFrequency m_transmitters;
+    SdrPanel *m_sdr = nullptr;
 
     QComboBox *m_input = nullptr;
     QLineEdit *m_wavFile = nullptr;
