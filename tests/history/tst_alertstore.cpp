@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +44,30 @@ qint64 rowsOf(AlertStore &s, const QString &name, bool tests = true)
     QString error;
     const qint64 n = s.alerts(q, &error).size();
     return error.isEmpty() ? n : -1;
+}
+
+// The alert table's indexes of the store `file` (made when missing), by name.
+QStringList alertIndexes(const QString &file)
+{
+    {
+        AlertStore s;
+        if (!s.open(file, true, nullptr))
+            return {QStringLiteral("cannot open")};
+    }
+    QStringList names;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("indexes"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'alerts'"
+                                  " ORDER BY name"));
+            while (q.next())
+                names << q.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("indexes"));
+    return names;
 }
 
 } // namespace
@@ -365,6 +391,11 @@ void TestAlertStore::import()
     QVERIFY(again.ok);
     QVERIFY(again.done || (im.rows == 0 && im.transfers == 0));
     QVERIFY2(s.verify(nullptr, &error), qPrintable(error));
+    // The import sets the indexes aside while it fills the table: they are
+    // all there again after it, as a new store has them.
+    const QStringList indexes = alertIndexes(m_dir.filePath(tag + QStringLiteral(".db")));
+    QVERIFY2(indexes.contains(QStringLiteral("alerts_receiver_utc")), qPrintable(indexes.join(QLatin1Char(' '))));
+    QCOMPARE(indexes, alertIndexes(dbPath("fresh-indexes")));
 }
 
 void TestAlertStore::exportRoundTrip()
