@@ -73,15 +73,26 @@ void TestAlertPath::path_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("expected");   // a pattern standard output, then standard error, must match
 
+    QTest::newRow("the receivers' zone is set")
+        << "nx4400c-cli config set TimeZoneName America/Chicago" << 0 << "";
     QTest::newRow("the fleet's receiver is programmed under its name")
         << "nx4400c-cli transfer --fleet site.fleet" << 0 << "^office\\t2\\.05\\tok\\t";
+    QTest::newRow("the receiver is kept with the zone of its setup")
+        << "sqlite3 ~/.local/share/NX4400C/alerts.db \"SELECT zone FROM receivers WHERE name = 'office'\"" << 0
+        << "^America/Chicago$";
     QTest::newRow("its history is logged under that name")
         << "nx4400c-cli log show --receiver office" << 0 << "RWT";
     QTest::newRow("the transfer log names it too")
         << "sqlite3 ~/.local/share/NX4400C/alerts.db 'SELECT r.name, t.ok FROM transfers t JOIN receivers r"
            " ON r.id = t.receiver_id ORDER BY t.id DESC LIMIT 1'" << 0 << "^office\\|1$";
+    QTest::newRow("a zone the system does not know is refused")
+        << "nx4400c-cli monitor --wav heard.wav --zone Mars/Olympus" << 2
+        << "--zone: \"Mars/Olympus\" is not a time zone this system knows";
     QTest::newRow("the monitor hears the warning the receiver missed")
         << "nx4400c-cli monitor --wav heard.wav" << 0 << "TOR";
+    QTest::newRow("the monitor is kept with the computer's zone")
+        << "sqlite3 ~/.local/share/NX4400C/alerts.db \"SELECT zone FROM receivers WHERE name = 'monitor:wav'\"" << 0
+        << "^\\S+$";
     QTest::newRow("one row for the message, with its whole header")
         << "nx4400c-cli log show | grep -c -F -e '@HEADER'" << 0 << "^1$";
     QTest::newRow("the log shows the monitor's row")
@@ -89,6 +100,13 @@ void TestAlertPath::path_data()
     QTest::newRow("hearing the recording again adds no row")
         << "nx4400c-cli monitor --wav heard.wav >/dev/null && nx4400c-cli log show | grep -c -F -e '@HEADER'"
         << 0 << "^1$";
+    QTest::newRow("a monitor takes any zone the system knows, an alias too")
+        << "nx4400c-cli monitor --wav heard.wav --zone US/Pacific --text >/dev/null && sqlite3 "
+           "~/.local/share/NX4400C/alerts.db \"SELECT zone FROM receivers WHERE name = 'monitor:wav'\""
+        << 0 << "^US/Pacific$";
+    QTest::newRow("the monitor's text gives its times in its zone")
+        << "nx4400c-cli monitor --wav heard.wav --zone Asia/Tokyo --text --csv elsewhere/alerts.csv" << 0
+        << "\\(issued \\d\\d:\\d\\d (JST|GMT\\+9|UTC\\+09:00)\\)";
     QTest::newRow("the cross-check finds what the receiver missed")
         << "nx4400c-cli log crosscheck --receiver office" << 1 << "TOR";
     QTest::newRow("the audit refuses a receiver the log does not name")

@@ -12,10 +12,12 @@
 #include "config/core/ParameterFile.h"
 #include "config/core/ParameterImage.h"
 #include "config/core/ReceiverProfile.h"
+#include "config/core/ReceiverTimeZone.h"
 #include "config/core/SettingsStore.h"
 #include "coverage/core/EventCatalog.h"
 #include "coverage/core/SetupChoice.h"
 #include "coverage/gui/frmFIPS.h"
+#include "history/core/AlertStore.h"
 #include "link/core/Fleet.h"
 
 #include <QAccessible>
@@ -135,6 +137,12 @@ void TestEditorReceiver::editsTheReceiverItOpened()
     f.write(QStringLiteral("gym %1 gym.nxprofile\noffice %2 office.nxprofile\n").arg(gym.link, office.link).toUtf8());
     f.close();
     QVERIFY(StoreFleetFile(ctx, fleet, nullptr));
+    // The receivers' zone is the settings' (a profile keeps none).
+    int hours = 0;
+    QVERIFY(ReceiverTimeZone::checkName(QStringLiteral("America/Kentucky/Louisville"), &hours, nullptr));
+    ctx.config.TimeZoneName = QStringLiteral("America/Kentucky/Louisville");
+    ctx.config.TimeZoneOffset = int16_t(hours);
+    QVERIFY(SaveConfiguration(ctx, ctx.config));
     const QByteArray dat = readAll(ctx.parameterFilePath);
     const QString editorsTransmitter = ctx.config.TransmitterLocation;
 
@@ -170,8 +178,26 @@ void TestEditorReceiver::editsTheReceiverItOpened()
     // Transfer Data programs gym's device, and only it, with gym's setup.
     e.window.findChild<QAction *>(QStringLiteral("Transfer Data"))->trigger();
     QCOMPARE(e.left(), QStringLiteral("Upload / Download Successful"));
+    grab(&e.window, QStringLiteral("editor-receiver-gym-transferred"));
     QCOMPARE(gym.uploadedImage(), imageOf(ctx));
     QVERIFY(office.uploadedImage().isEmpty());
+    // The alert record knows it by its fleet name, with its device and its
+    // zone, and has nothing under the device's name.
+    {
+        AlertStore store;
+        QString why;
+        QVERIFY2(store.open(AlertStore::PathForLog(ctx.alertLogPath), false, &why), qPrintable(why));
+        const std::optional<StoredReceiver> known = store.receiver(QStringLiteral("gym"));
+        QVERIFY(known);
+        QCOMPARE(known->device, gym.link);
+        QCOMPARE(known->zone, QStringLiteral("America/Kentucky/Louisville"));
+        QVERIFY(!store.receiver(gym.link));
+        QList<TransferSummary> transfers;
+        QVERIFY2(store.transferSummaries({}, &transfers, &why), qPrintable(why));
+        QCOMPARE(transfers.size(), 1);
+        QCOMPARE(transfers.first().receiver, QStringLiteral("gym"));
+        QVERIFY(transfers.first().lastOk);
+    }
 
     // Back to the editor's setup: gym's change is in its profile, the
     // editor's parameter file and transmitter are as they were.

@@ -6,9 +6,12 @@
 // that drops one receiver's transmitter is found by `check --fleet`, which
 // names the command that mends that receiver and no other; `transfer
 // --fleet` then sends each receiver exactly its own `image --receiver`.
+// A monitor then hears a warning for a county only one receiver alerts for;
+// `log crosscheck --fleet` names that receiver, and its audit follows.
 #include "support/Headless.h"
 #include "support/JsonSchema.h"
 #include "support/ListingEdits.h"
+#include "support/SameSignal.h"
 #include "support/VirtualReceiver.h"
 
 #include <QJsonArray>
@@ -16,6 +19,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <map>
@@ -62,6 +66,7 @@ private slots:
     void editsReachOneReceiverOnly_data();
     void editsReachOneReceiverOnly();
     void goneTransmitterFoundAndMendedByName();
+    void missedWarningFoundAcrossTheFleet();
     void folderThatDoesNotFitIsNamed();
 
 private:
@@ -300,7 +305,69 @@ void TestReceiverSetup::goneTransmitterFoundAndMendedByName()
         else
             QVERIFY2(!page.contains(QLatin1String("KZZ49")), qPrintable(page));
     }
-    // The cross-check of the district's log by receiver begins here.
+}
+
+void TestReceiverSetup::missedWarningFoundAcrossTheFleet()
+{
+    // A county gym alerts for and the other two do not.
+    auto selected = [&](const QString &name) {
+        const ShellRun r = cli(QStringLiteral("setup counties list --receiver %1 --fleet site.fleet").arg(name));
+        QStringList codes;
+        static const QRegularExpression line(QStringLiteral("^X (\\d{6})"), QRegularExpression::MultilineOption);
+        for (auto it = line.globalMatch(r.out); it.hasNext();)
+            codes << it.next().captured(1);
+        return codes;
+    };
+    const QStringList gyms = selected(QStringLiteral("gym"));
+    const QStringList others = selected(QStringLiteral("school")) + selected(QStringLiteral("office"));
+    QString county;
+    for (const QString &code : gyms)
+        if (!others.contains(code))
+            county = code;
+    QVERIFY2(!county.isEmpty(), qPrintable(gyms.join(QLatin1Char(' ')) + QStringLiteral(" / ") + others.join(QLatin1Char(' '))));
+
+    // Half an hour ago a Tornado Warning for it went out; the monitor of
+    // the district heard it, and logs into the district's record.
+    const QDateTime issued = QDateTime::currentDateTimeUtc().addSecs(-1800);
+    const QString header = QStringLiteral("ZCZC-WXR-TOR-%1+0100-%2%3-KLMK/NWS-")
+                               .arg(county)
+                               .arg(issued.date().dayOfYear(), 3, 10, QLatin1Char('0'))
+                               .arg(issued.toString(QStringLiteral("HHmm")));
+    QVERIFY(m->writeFile(QStringLiteral("warning.wav"), SameSignal::wavFile(SameSignal::messages({header.toLatin1()}), 11025)));
+    ShellRun r = cli(QStringLiteral("monitor --wav warning.wav --csv district.csv --zone America/Kentucky/Louisville"));
+    QVERIFY2(r.exitCode == 0 && r.out.contains(header), qPrintable(r.out + r.err));
+
+    // One line a receiver: gym missed it, the others were never meant to
+    // take it.
+    r = cli(QStringLiteral("log crosscheck --fleet site.fleet --csv district.csv"));
+    QCOMPARE(r.exitCode, 1);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith(QLatin1String("gym\tmissed\t1 alert(s) heard for it")), qPrintable(lines[0]));
+    QCOMPARE(lines[1], QStringLiteral("school\tok"));
+    QCOMPARE(lines[2], QStringLiteral("office\tok"));
+    // gym alone says which alert it was.
+    r = cli(QStringLiteral("log crosscheck --receiver nosuch --fleet site.fleet --csv district.csv"));
+    QVERIFY2(r.exitCode == 1 && r.err.contains(QLatin1String("names no receiver \"nosuch\"")), qPrintable(r.err));
+    r = cli(QStringLiteral("log crosscheck --receiver gym --fleet site.fleet --csv district.csv"));
+    QVERIFY2(r.exitCode == 1, qPrintable(r.out + r.err));
+    QVERIFY2(r.out.contains(QLatin1String("TOR (Tornado Warning) by monitor:wav")), qPrintable(r.out + r.err));
+    // In the monitor's own zone (Louisville keeps UTC-5 in winter, -4 in
+    // summer), whatever the computer's is.
+    const QDateTime there = issued.toTimeZone(QTimeZone("America/Kentucky/Louisville"));
+    QVERIFY2(r.out.contains(there.toString(QStringLiteral("yyyy-MM-ddTHH:mm")) + QStringLiteral(":00")
+                            + (there.offsetFromUtc() == -5 * 3600 ? QStringLiteral("-05:00") : QStringLiteral("-04:00"))),
+             qPrintable(r.out));
+
+    // The record is the one the transfers and the monitor wrote, whole.
+    r = cli(QStringLiteral("log verify --db district.db"));
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err));
+    // gym's audit reads the same record by its name.
+    r = cli(QStringLiteral("log audit --receiver gym --csv district.csv --from %1")
+                .arg(QDate::currentDate().addDays(-7).toString(Qt::ISODate)));
+    QVERIFY2(r.exitCode == 0 || r.exitCode == 1, qPrintable(r.out + r.err));
+    QVERIFY2(r.out.contains(QLatin1String("gym")), qPrintable(r.out + r.err));
+    QVERIFY2(!r.out.contains(QLatin1String("school")) && !r.out.contains(QLatin1String("monitor:")), qPrintable(r.out));
 }
 
 void TestReceiverSetup::folderThatDoesNotFitIsNamed()

@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,6 +46,30 @@ qint64 rowsOf(AlertStore &s, const QString &name, bool tests = true)
     return error.isEmpty() ? n : -1;
 }
 
+// The alert table's indexes of the store `file` (made when missing), by name.
+QStringList alertIndexes(const QString &file)
+{
+    {
+        AlertStore s;
+        if (!s.open(file, true, nullptr))
+            return {QStringLiteral("cannot open")};
+    }
+    QStringList names;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("indexes"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'alerts'"
+                                  " ORDER BY name"));
+            while (q.next())
+                names << q.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("indexes"));
+    return names;
+}
+
 } // namespace
 
 class TestAlertStore : public QObject
@@ -59,6 +85,8 @@ private slots:
     void names_data();
     void names();
     void chainFindsOutsideChanges();
+    void chainHeadFindsRowsCutOff_data();
+    void chainHeadFindsRowsCutOff();
     void import_data();
     void import();
     void exportRoundTrip();
@@ -221,6 +249,59 @@ void TestAlertStore::chainFindsOutsideChanges()
     QVERIFY2(s.integrityOk(&problem), qPrintable(problem));
 }
 
+void TestAlertStore::chainHeadFindsRowsCutOff_data()
+{
+    // What a forger does in one sqlite3 session to hide the newest rows:
+    // the delete trigger goes first, as it refuses the delete.
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("found");
+    const QString drop = QStringLiteral("DROP TRIGGER alerts_never_removed; ");
+    QTest::newRow("last row removed") << drop + "DELETE FROM alerts WHERE id = 4;"
+                                      << "the last row logged was row 4 (4 rows), the record ends at row 3 (3 rows)";
+    QTest::newRow("last two rows removed") << drop + "DELETE FROM alerts WHERE id >= 3;"
+                                           << "the record ends at row 2 (2 rows): rows at its end were removed";
+    QTest::newRow("every row removed") << drop + "DELETE FROM alerts;" << "the record ends at row 0 (0 rows)";
+    QTest::newRow("head removed with the row")
+        << drop + "DELETE FROM alerts WHERE id = 4; DELETE FROM meta WHERE key = 'chain_head';"
+        << "the head of the chain (the meta row \"chain_head\") is missing";
+    QTest::newRow("head moved back with the row")
+        << drop + "DELETE FROM alerts WHERE id = 4; UPDATE meta SET value = '3 x 3' WHERE key = 'chain_head';"
+        << "rows were added or changed outside the program";
+}
+
+void TestAlertStore::chainHeadFindsRowsCutOff()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, found);
+    const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (sqlite3.isEmpty())
+        QSKIP("the sqlite3 program is not installed");
+    const QString file = m_dir.filePath(QStringLiteral("head-%1.db").arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-')));
+    {
+        // Two appends: the head goes on from the first one's.
+        AlertStore s;
+        QString error;
+        QVERIFY2(s.open(file, true, &error), qPrintable(error));
+        QVERIFY(s.appendAlerts("office", ReceiverKind::Receiver,
+                               {alert("2026-03-04T11:00:00-06:00"), alert("2026-03-11T11:00:00-06:00")}).ok);
+        QVERIFY(s.appendAlerts("gym", ReceiverKind::Receiver,
+                               {alert("2026-03-04T11:00:00-06:00"), alert("2026-03-11T11:00:00-06:00")}).ok);
+        qint64 rows = 0;
+        QVERIFY2(s.verify(&rows, &error), qPrintable(error));
+        QCOMPARE(rows, qint64(4));
+    }
+    QProcess p;
+    p.start(sqlite3, {file, sql});
+    QVERIFY(p.waitForFinished(10000));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    AlertStore s;
+    QString problem;
+    QVERIFY2(s.open(file, false, &problem), qPrintable(problem));
+    QVERIFY(!s.verify(nullptr, &problem));
+    QVERIFY2(problem.contains(found), qPrintable(problem));
+    QVERIFY2(problem.startsWith(file), qPrintable(problem));
+}
+
 void TestAlertStore::import_data()
 {
     QTest::addColumn<QByteArray>("csv");
@@ -310,6 +391,11 @@ void TestAlertStore::import()
     QVERIFY(again.ok);
     QVERIFY(again.done || (im.rows == 0 && im.transfers == 0));
     QVERIFY2(s.verify(nullptr, &error), qPrintable(error));
+    // The import sets the indexes aside while it fills the table: they are
+    // all there again after it, as a new store has them.
+    const QStringList indexes = alertIndexes(m_dir.filePath(tag + QStringLiteral(".db")));
+    QVERIFY2(indexes.contains(QStringLiteral("alerts_receiver_utc")), qPrintable(indexes.join(QLatin1Char(' '))));
+    QCOMPARE(indexes, alertIndexes(dbPath("fresh-indexes")));
 }
 
 void TestAlertStore::exportRoundTrip()

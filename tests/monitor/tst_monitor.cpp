@@ -13,6 +13,7 @@
 #include "coverage/core/EventCatalog.h"
 #include "history/core/AlertLog.h"
 #include "history/core/ReceiverCrossCheck.h"
+#include "monitor/core/MonitorSession.h"
 #include "monitor/core/MonitorSources.h"
 #include "monitor/gui/frmMonitor.h"
 #include "testpackets/core/SameAudio.h"
@@ -87,6 +88,8 @@ private slots:
     void hostileWav_data();
     void hostileWav();
     void execEndsWithMonitor();
+    void datesInTheMonitorsZone_data();
+    void datesInTheMonitorsZone();
 };
 
 void TestMonitor::receiverProgram_data()
@@ -650,6 +653,46 @@ void TestMonitor::execEndsWithMonitor()
     };
     for (int pid : std::as_const(pids))
         QTRY_VERIFY2_WITH_TIMEOUT(gone(pid), qPrintable(QString::number(pid)), 5000);
+}
+
+void TestMonitor::datesInTheMonitorsZone_data()
+{
+    // A warning issued at 02:30 UTC on 7 March 2026 (day 066), heard a
+    // minute later: the row's date and the text's times are the monitor's
+    // own zone's, whatever the computer's is.
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("localTime");   // the log row's, with its offset
+    QTest::addColumn<QString>("issued");      // as the text line gives it
+    QTest::newRow("Denver: the evening before")
+        << "America/Denver" << "2026-03-06T19:30:00-07:00" << "(issued 19:30 MST)";
+    QTest::newRow("Tokyo: the same morning")
+        << "Asia/Tokyo" << "2026-03-07T11:30:00+09:00" << "(issued 11:30 JST)";
+    QTest::newRow("an alias: US/Pacific")
+        << "US/Pacific" << "2026-03-06T18:30:00-08:00" << "(issued 18:30 PST)";
+    QTest::newRow("a fixed offset: Etc/GMT+7")
+        << "Etc/GMT+7" << "2026-03-06T19:30:00-07:00" << "(issued 19:30 ";
+}
+
+void TestMonitor::datesInTheMonitorsZone()
+{
+    QFETCH(QString, zone);
+    QFETCH(QString, localTime);
+    QFETCH(QString, issued);
+    MonitorMessage m;
+    int length = 0;
+    QCOMPARE(parseSameHeader("ZCZC-WXR-TOR-048113+0100-0660230-KFWD/NWS-", &length, &m.report.header),
+             SameParse::Complete);
+    m.report.header.text = "ZCZC-WXR-TOR-048113+0100-0660230-KFWD/NWS-";
+    m.source = QStringLiteral("monitor:wav");
+    m.zone = QTimeZone(zone.toUtf8());
+    QVERIFY(m.zone.isValid());
+    m.heard = QDateTime(QDate(2026, 3, 7), QTime(2, 31), Qt::UTC).toTimeZone(m.zone);
+    m.heard = m.heard.toOffsetFromUtc(m.heard.offsetFromUtc());
+    const AlertLogEntry e = monitorLogEntry(m);
+    QCOMPARE(e.localTime.toString(Qt::ISODate), localTime);
+    QCOMPARE(e.localTime.toSecsSinceEpoch(), QDateTime(QDate(2026, 3, 7), QTime(2, 30), Qt::UTC).toSecsSinceEpoch());
+    const QString line = monitorTextLine(m);
+    QVERIFY2(line.contains(issued), qPrintable(line));
 }
 
 QTEST_MAIN(TestMonitor)

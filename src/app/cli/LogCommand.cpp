@@ -558,6 +558,27 @@ int runCrossCheck(const Options &o)
         return usage(QStringLiteral("log crosscheck"), QStringLiteral("name one receiver with --receiver NAME"));
     if (o.from.isValid() && o.toGiven && o.from > o.to)
         return usage(QStringLiteral("log crosscheck"), QStringLiteral("--from is after --to"));
+    if (!o.fleet.isEmpty() && o.receivers.size() == 1 && o.profile.isEmpty()) {
+        // One receiver of the fleet, by name: checked against its own
+        // profile, with the whole list of what it missed.
+        QList<FleetReceiver> fleet;
+        QString why;
+        if (!ReadFleetFile(o.fleet, &fleet, &why)) {
+            err << "log crosscheck: " << why << '\n';
+            return 1;
+        }
+        const auto it = std::find_if(fleet.cbegin(), fleet.cend(),
+                                     [&](const FleetReceiver &r) { return r.name == o.receivers.first(); });
+        if (it == fleet.cend()) {
+            err << "log crosscheck: " << QDir::toNativeSeparators(o.fleet) << " names no receiver \""
+                << o.receivers.first() << "\"\n";
+            return 1;
+        }
+        Options one = o;
+        one.fleet.clear();
+        one.profile = it->profile;
+        return runCrossCheck(one);
+    }
     if (!o.fleet.isEmpty())
         return runFleetCrossCheck(o);
     ReceiverProgram program;

@@ -94,7 +94,9 @@ const bool crosschecked = Cli::add({
                    "programming is the editor's setup, or a receiver profile with --profile. A database that knows "
                    "one receiver needs no --receiver; a receiver that never logged a row is checked as well. "
                    "--fleet FILE checks every receiver of a fleet file, each against its own profile, one line "
-                   "each: NAME, then ok, missed and how many, or unknown for one the database has never seen.\n\n"
+                   "each: NAME, then ok, missed and how many, or unknown for one the database has never seen. "
+                   "--fleet FILE with --receiver NAME checks that receiver alone against its profile, as --profile "
+                   "would.\n\n"
                    "--json prints one object (docs/json/log-crosscheck.schema.json)."),
     {kFrom, kTo, kReceiver,
      {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The receiver's programming, from a profile instead of the editor's setup."), false, QStringLiteral("profile")},

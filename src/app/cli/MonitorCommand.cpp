@@ -8,6 +8,8 @@
 #include "app/cli/MonitorIqCommand.h"
 
 #include "base/Clock.h"
+#include "config/core/ReceiverTimeZone.h"
+#include "history/core/AlertRecord.h"
 #include "history/core/AlertLog.h"
 #include "coverage/core/CoverageLocation.h"
 #include "monitor/core/CountyNames.h"
@@ -19,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
+#include <QTimeZone>
 
 #include <cstdio>
 
@@ -40,13 +43,14 @@ struct Options {
     QString exec;
     int execTimeout = 60;
     bool listDevices = false;
+    QString zone;   // IANA name; empty: the computer's
 };
 
 int usage(const QString &why)
 {
     QTextStream(stderr) << "monitor: " << why << '\n'
                         << "usage: nx4400c-cli monitor [--device NAME | --wav FILE | --raw --rate N | " << MonitorIqUsage << "] "
-                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--test] [--exec PROGRAM [--exec-timeout S]]\n"
+                           "[--mode strict|combined] [--json | --text] [--csv FILE] [--test] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]\n"
                            "       nx4400c-cli monitor --list-devices\n";
     return 2;
 }
@@ -108,6 +112,14 @@ QString parse(const QStringList &args, Options &o)
             if (!take() || value.isEmpty())
                 return QStringLiteral("--csv needs a file name");
             o.log = value;
+        } else if (a == QLatin1String("--zone")) {
+            if (!take() || value.isEmpty())
+                return QStringLiteral("--zone needs a time zone (an IANA name such as America/Denver)");
+            if (!ReceiverTimeZone::isKnown(value))
+                return QStringLiteral("--zone: \"%1\" is not a time zone this system knows (an IANA name such as "
+                                      "America/Denver)")
+                    .arg(value.left(60));
+            o.zone = value;
         } else if (a == QLatin1String("--exec")) {
             if (!take() || value.isEmpty())
                 return QStringLiteral("--exec needs a program");
@@ -177,7 +189,8 @@ int runMonitorCommand(const QStringList &args)
         return 1;
     }
     if (o.iq.radio())
-        return runMonitorIq(o.iq, {o.mode, o.json, o.text, o.log, o.exec, o.execTimeout});
+        return runMonitorIq(o.iq, {o.mode, o.json, o.text, o.log, o.exec, o.execTimeout,
+                                   o.zone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : o.zone});
 
     // The source first: its rate makes the decoder.
     QFile wavFile(o.wav);
@@ -209,6 +222,19 @@ int runMonitorCommand(const QStringList &args)
         source = QStringLiteral("monitor:") + (o.device.isEmpty() ? QStringLiteral("default") : o.device);
     }
 
+    // The monitor's zone: its dates, and the audit's weeks of its rows,
+    // follow it. Kept in the alert record with the monitor, so the audit
+    // finds it whichever computer asks.
+    const QString zoneName = o.zone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : o.zone;
+    {
+        QString registerWhy;
+        const QString where = !o.wav.isEmpty() ? o.wav : (o.raw ? QStringLiteral("stdin") : o.device);
+        if (!AlertRecord::registerReceiver(o.log, source, where, &registerWhy, zoneName)) {
+            err << "monitor: " << registerWhy << '\n';
+            return 1;
+        }
+    }
+
     SystemClock clock;
     MonitorSession::Options so;
     so.sampleRate = rate;
@@ -216,6 +242,7 @@ int runMonitorCommand(const QStringList &args)
     so.source = source;
     so.logFile = o.log;
     so.test = o.test;
+    so.zone = QTimeZone(zoneName.toUtf8());
     // A recording is heard at its own time, or else at the start of the
     // run: it is read much faster than it plays.
     so.realTime = o.wav.isEmpty();
@@ -309,7 +336,7 @@ int runMonitorCommand(const QStringList &args)
 namespace {
 const bool registered = Cli::add({
     QStringLiteral("monitor"),
-    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N | --iq FILE|- --rate N --center HZ | --rtl-sdr [INDEX]] [--mode strict|combined] [--json | --text] [--csv FILE] [--exec PROGRAM [--exec-timeout S]]"),
+    QStringLiteral("[--device NAME | --wav FILE | --raw --rate N | --iq FILE|- --rate N --center HZ | --rtl-sdr [INDEX]] [--mode strict|combined] [--json | --text] [--csv FILE] [--zone NAME] [--exec PROGRAM [--exec-timeout S]]"),
     QStringLiteral("Decodes SAME alerts from a weather radio's audio and logs them."),
     QStringLiteral(
         "Listens to a sound card (the default one without --device), a WAV recording, or raw signed 16-bit "
@@ -352,6 +379,7 @@ const bool registered = Cli::add({
         {QStringLiteral("--json"), QString(), QStringLiteral("One JSON object per line instead of the bare header."), false, QString()},
         {QStringLiteral("--text"), QString(), QStringLiteral("One sentence per message: event, counties by name, end and issue time in local time with the zone, sender."), false, QString()},
         {QStringLiteral("--csv"), QStringLiteral("FILE"), QStringLiteral("The alert log to add to; the editor's by default. The audio files go in the same folder."), false, QStringLiteral("file")},
+        {QStringLiteral("--zone"), QStringLiteral("NAME"), QStringLiteral("The time zone of the monitor's dates, as an IANA name (America/Denver; aliases such as US/Pacific too); the computer's by default. It is kept with the monitor in the alert database, and the audit counts the monitor's weeks in it."), false, QStringLiteral("none")},
         {QStringLiteral("--exec"), QStringLiteral("PROGRAM"), QStringLiteral("Runs PROGRAM for every new message, without a shell. Arguments: header, originator, event, locations (comma-separated), purge time (hh:mm), issue time (JJJHHMM), sender, mode, source. The same fields are in the environment as SAME_HEADER, SAME_ORIGINATOR, SAME_EVENT, SAME_EVENT_NAME, SAME_LOCATIONS, SAME_PURGE, SAME_ISSUED, SAME_SENDER, SAME_MODE, SAME_CONFIDENCE, SAME_SOURCE and SAME_HEARD. One program runs at a time; up to 16 messages wait for it, later ones are dropped and counted. Its output goes to standard error, never into the monitor's own output."), false, QStringLiteral("file")},
         {QStringLiteral("--test"), QString(), QStringLiteral("The input is a test recording: its messages are logged as tests and never counted by the audit or the cross-check."), false, QString()},
         {QStringLiteral("--exec-timeout"), QStringLiteral("S"), QStringLiteral("Ends a program run by --exec, and what it started, after S seconds; 60 by default."), false, QStringLiteral("none")},

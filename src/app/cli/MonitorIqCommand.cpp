@@ -12,6 +12,7 @@
 #include "monitor/core/MonitorExec.h"
 #include "monitor/core/RtlSdrInput.h"
 
+#include <QTimeZone>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -178,6 +179,8 @@ int runMonitorIq(const MonitorIqArgs &iq, const MonitorIqOutput &o)
     mo.band.ppm = iq.rtlSdr ? 0 : iq.ppm;
     mo.session.mode = o.mode;
     mo.session.logFile = o.log;
+    if (!o.zone.isEmpty())
+        mo.session.zone = QTimeZone(o.zone.toUtf8());
     mo.session.names = &names;
     // A file is read faster than it plays: it is heard at the start of the
     // run. A pipe or a dongle is live.

@@ -39,6 +39,7 @@ struct MonitorIqOutput {
     QString log;
     QString exec;
     int execTimeout = 60;
+    QString zone;   // IANA name of the monitor's dates; empty: the computer's
 };
 
 inline constexpr const char *MonitorIqUsage =

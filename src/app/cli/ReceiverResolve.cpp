@@ -4,11 +4,14 @@
 #include "app/cli/CliCommands.h"
 
 #include "base/Services.h"
+#include "config/core/ReceiverTimeZone.h"
 #include "config/core/SettingsStore.h"
 #include "coverage/core/SetupCheck.h"
+#include "history/core/AlertStore.h"
 #include "link/core/Fleet.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimeZone>
 
@@ -137,11 +140,23 @@ CliReceiver editorsReceiver(const Services &)
     return c;
 }
 
-QString storedReceiverZone(const QString &)
+QString storedReceiverZone(const QString &name)
 {
-    // The alert record's receivers table will keep a zone per receiver;
-    // until it does, the receiver's setup or the computer decides.
-    return QString();
+    // The zone a transfer or a monitor stored with the receiver in the
+    // alert record. Only asked, never made: a missing or unreadable record
+    // leaves the choice to the receiver's setup or the computer.
+    if (name.isEmpty())
+        return QString();
+    const QString file = AlertStore::DefaultPath();
+    if (file.isEmpty() || !QFileInfo(file).isFile())
+        return QString();
+    AlertStore store;
+    if (!store.open(file, /*create*/ false, nullptr))
+        return QString();
+    const std::optional<StoredReceiver> r = store.receiver(name);
+    if (!r || r->zone.isEmpty() || !ReceiverTimeZone::isKnown(r->zone))
+        return QString();
+    return r->zone;
 }
 
 QString receiverZone(const QString &name, const QString &setupZone)

@@ -701,7 +701,7 @@ int runTransferCommand(const QStringList &args)
     result.device = session.Port1.devicePath(ctx.config.SerialPort);
     // Known before its history is read: a deaf receiver is cross-checked too.
     QString registered;
-    if (!log.isEmpty() && !AlertRecord::registerReceiver(log, name, result.device, &registered))
+    if (!log.isEmpty() && !AlertRecord::registerReceiver(log, name, result.device, &registered, ctx.config.TimeZoneName))
         err << "transfer: alert log " << QDir::toNativeSeparators(AlertStore::PathForLog(log)) << ": " << registered << '\n';
     result.ok = EstConnect(session, ctx, ctx.catalog, ctx.HistoryRows);
     CloseReceiverPort(session);

@@ -532,14 +532,29 @@ void NX4400C::transferData()
         setStatusText(QStringLiteral("Left"), QStringLiteral("Transfer cancelled: ") + report.headline());
         return;
     }
+    // A fleet receiver open is logged under its fleet name, as the command
+    // line's transfer --fleet logs it; the editor's own setup under its
+    // device, as before.
+    const QString device = m_ctx.session().Port1.devicePath(m_ctx.config.SerialPort);
+    const QString name = m_receiverName.isEmpty() ? device : m_receiverName;
+    QString why;
+    // Known, with its zone, before its history is read: a receiver that
+    // heard nothing is still cross-checked, and its audit's weeks follow
+    // its own zone.
+    const bool logging = m_ctx.alertLogEnabled && !m_ctx.alertLogPath.isEmpty();
+    QString registerWhy;
+    const bool registered = !logging || (MakeAlertLogFolder(m_ctx.alertLogPath, &registerWhy)
+                                         && AlertRecord::registerReceiver(m_ctx.alertLogPath, name, device,
+                                                                          &registerWhy, m_ctx.config.TimeZoneName));
     const bool ok = EstConnect(m_ctx.session(), m_ctx, m_ctx.catalog, m_ctx.HistoryRows);
     if (!m_ctx.alertLogEnabled)
         return;
+    if (!registered)
+        setStatusText(QStringLiteral("Left"),
+                      statusText(QStringLiteral("Left")) + QStringLiteral(" (alert log: %1)").arg(registerWhy));
     // Worked or not, the outcome goes to the transfer log beside the alert
-    // log, under the device's name, as the command line records it.
-    const QString device = m_ctx.session().Port1.devicePath(m_ctx.config.SerialPort);
-    QString why;
-    const TransferRecord outcome{m_ctx.clock().now(), device, ok, ok ? QString() : statusText(QStringLiteral("Left")),
+    // log, as the command line records it.
+    const TransferRecord outcome{m_ctx.clock().now(), name, ok, ok ? QString() : statusText(QStringLiteral("Left")),
                                  ok ? m_ctx.config.ReceiverVersion : QString()};
     if (!m_ctx.alertLogPath.isEmpty() && MakeAlertLogFolder(m_ctx.alertLogPath)
         && !AlertRecord::logTransfer(m_ctx.alertLogPath, outcome, &why))
@@ -552,12 +567,13 @@ void NX4400C::transferData()
     if (m_ctx.alertLogPath.isEmpty()) {
         why = QStringLiteral("there is no folder for it (HOME is not set)");
     } else if (MakeAlertLogFolder(m_ctx.alertLogPath, &why)) {
-        // Each alert names the receiver's device, as a batch does, so one
-        // log can hold the editor's transfers and a batch's.
+        // Each alert names the receiver (its fleet name, else its device),
+        // as a batch does, so one log can hold the editor's transfers and a
+        // batch's.
         QList<AlertLogEntry> alerts = AlertLogEntries(m_ctx.historySource());
         for (AlertLogEntry &a : alerts)
-            a.receiver = device;
-        if (AlertRecord::logAlerts(m_ctx.alertLogPath, device, ReceiverKind::Receiver, alerts, false, &why))
+            a.receiver = name;
+        if (AlertRecord::logAlerts(m_ctx.alertLogPath, name, ReceiverKind::Receiver, alerts, false, &why))
             return;
     }
     // The transfer itself succeeded; its status text stays and says so.

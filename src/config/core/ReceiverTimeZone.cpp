@@ -67,6 +67,11 @@ bool isKnownName(const QString &name)
 
 } // namespace
 
+bool isKnown(const QString &name)
+{
+    return isKnownName(name);
+}
+
 QString allowedOffsetsText()
 {
     return QStringLiteral("-4 to -11 hours from UTC (-4 Atlantic, -5 Eastern, -6 Central, -7 Mountain, -8 Pacific, "

@@ -36,6 +36,11 @@ QString allowedOffsetsText();
 // false with a sentence naming the zone's offset and the allowed ones.
 bool checkName(const QString &name, int *standardHours, QString *why);
 
+// True when `name` is a zone this system's tz database knows, aliases
+// ("US/Pacific", "EST5EDT", "Etc/GMT+7") included, whatever its offset: a
+// monitor may listen anywhere.
+bool isKnown(const QString &name);
+
 // Every zone checkName accepts, sorted, for the setup window's list.
 QStringList acceptedNames();
 

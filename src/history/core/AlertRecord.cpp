@@ -17,7 +17,7 @@ bool open(AlertStore &store, const QString &alertLogPath, const QString &sixColu
 
 bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKind kind,
                const QList<AlertLogEntry> &alerts, bool test, QString *why, int *added,
-               qint64 frequencyHz, const QString &transmitter)
+               qint64 frequencyHz, const QString &transmitter, const QString &zone)
 {
     AlertStore store;
     if (!open(store, alertLogPath, receiver, why))
@@ -30,15 +30,19 @@ bool logAlerts(const QString &alertLogPath, const QString &receiver, ReceiverKin
     }
     if (added)
         *added = int(a.added.size());
+    if (!zone.isEmpty()
+        && !store.registerReceiver(receiver, kind, QString(), zone, QDateTime::currentDateTimeUtc(), why))
+        return false;
     return true;
 }
 
-bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why)
+bool registerReceiver(const QString &alertLogPath, const QString &name, const QString &device, QString *why,
+                      const QString &zone)
 {
     AlertStore store;
     return open(store, alertLogPath, name, why)
         && store.registerReceiver(name, IsMonitorName(name) ? ReceiverKind::Monitor : ReceiverKind::Receiver, device,
-                                  QString(), QDateTime::currentDateTimeUtc(), why)
+                                  zone, QDateTime::currentDateTimeUtc(), why)
             != 0;
 }
 

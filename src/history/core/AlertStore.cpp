@@ -7,9 +7,11 @@
 
 #include <QAtomicInteger>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 using namespace alertstore;
 
@@ -97,6 +99,14 @@ const QList<QStringList> &migrations()
             QStringLiteral("CREATE INDEX alerts_class_utc ON alerts(class, utc)"),
             QStringLiteral("CREATE INDEX alerts_length_utc ON alerts(length, utc)"),
             QStringLiteral("CREATE INDEX alerts_code_utc ON alerts(code, utc)"),
+        },
+        // Step 3, "chain head": the last row, its hash and the number of
+        // rows, kept in meta by every append, so that rows cut off the end
+        // of the chain are seen. A record made before starts from its rows
+        // as they are now.
+        {
+            QStringLiteral("INSERT OR IGNORE INTO meta (key, value) SELECT 'chain_head', id || ' ' || hash || ' ' ||"
+                           " (SELECT count(*) FROM alerts) FROM alerts ORDER BY id DESC LIMIT 1"),
         },
     };
     return steps;
@@ -245,10 +255,24 @@ bool AlertStore::open(const QString &fileName, bool create, QString *error)
     // Foreign keys and trusted_schema are per connection; WAL stays with
     // the file once set.
     const QStringList pragmas{QStringLiteral("PRAGMA trusted_schema = OFF"), QStringLiteral("PRAGMA foreign_keys = ON"),
-                              QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL")};
+                              QStringLiteral("PRAGMA synchronous = FULL")};
     for (const QString &p : pragmas)
         if (!d->exec(p, error))
             return false;
+    // SQLite answers "locked" at once, without the busy time-out, when a
+    // second program asks for WAL while the first is turning a new file to
+    // it: asked again until the time-out, as any other wait for a lock.
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        QSqlQuery wal(d->db);
+        if (wal.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+            break;
+        const int code = wal.lastError().nativeErrorCode().toInt() & 0xff;
+        if ((code != 5 && code != 6) || waited.elapsed() > BusyTimeoutMs)
+            return d->fail(error, wal.lastError());
+        QThread::msleep(20);
+    }
     return d->migrate(error);
 }
 

@@ -4,6 +4,7 @@
 
 #include "history/core/AlertStore.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -35,6 +36,8 @@ inline const QString CanonicalSql = QStringLiteral(
     "||','||quote(code)||','||quote(name)||','||quote(class)||','||quote(length)||','||quote(locations)"
     "||','||quote(header)||','||quote(heard)||','||quote(note)||','||quote(test)||','||quote(frequency_hz)"
     "||','||quote(transmitter)||','||quote(logged_at)");
+// The meta row that keeps the chain's head: "LASTID HASH COUNT".
+inline const QString ChainHeadKey = QStringLiteral("chain_head");
 // The hash before the first row.
 inline const QString ChainStart = QString(64, QLatin1Char('0'));
 
@@ -45,6 +48,9 @@ struct AlertStore::Private {
     QString connection;
     QString file;
     std::unique_ptr<QSqlQuery> insert;   // prepared once for a run of rows
+    // Kept from row to row, so that a long run of rows allocates neither.
+    QByteArray canonicalBuffer;
+    QCryptographicHash chainHasher{QCryptographicHash::Sha256};
     // The Alert Log window's pages: the name each receiver id counts under
     // now, and whether temp.page_hidden holds rows a merge counts once.
     QHash<qint64, QString> pageNames;
@@ -83,4 +89,8 @@ struct AlertStore::Private {
     // `loggedAt` is the transaction's time (UTC), the same for its rows.
     bool insertAlert(qint64 id, qint64 receiverId, const AlertLogEntry &e, bool test, qint64 frequencyHz,
                      const QString &transmitter, const QString &loggedAt, QString *hash, QString *error);
+    // Inside the transaction that added `added` rows ending with row
+    // `lastId` of hash `hash`: keeps them as the chain's head, so rows
+    // removed from the end are seen (verify compares it with the rows).
+    bool storeHead(qint64 lastId, const QString &hash, qint64 added, QString *error);
 };

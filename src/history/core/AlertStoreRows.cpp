@@ -42,6 +42,24 @@ const QString AlertColumns = QStringLiteral(
     "id, receiver_id, local_time, originator, code, name, class, length, locations, header, heard, note, test,"
     " frequency_hz, transmitter, hash");
 
+// `s` as SQLite's quote() writes a text, in UTF-8: in single quotes, each
+// ' doubled.
+void appendQuoted(QByteArray &out, const QString &s)
+{
+    const QByteArray u = s.toUtf8();
+    out.append('\'');
+    if (!u.contains('\'')) {
+        out.append(u);
+    } else {
+        for (const char ch : u) {
+            out.append(ch);
+            if (ch == '\'')
+                out.append('\'');
+        }
+    }
+    out.append('\'');
+}
+
 StoredAlert alertFrom(const QSqlQuery &q)
 {
     StoredAlert a;
@@ -95,16 +113,47 @@ bool AlertStore::Private::insertAlert(qint64 id, qint64 receiverId, const AlertL
     const QString cls = EventClassName(e.cls);
     const QString locations = e.locations.join(QLatin1Char(' '));
     const QString heard = timeText(e.heard);
-    const QString comma(QLatin1Char(','));
     // The canonical bytes: each column as SQLite's quote() writes it, in
-    // the order of ChainColumns, separated by commas.
-    const QString canonical = QString::number(id) + comma + QString::number(receiverId) + comma + quoted(local)
-        + comma + QString::number(utc) + comma + quoted(e.originator) + comma + quoted(e.code) + comma
-        + quoted(e.name) + comma + quoted(cls) + comma + quoted(e.length) + comma + quoted(locations) + comma
-        + quoted(e.header) + comma + quoted(heard) + comma + quoted(e.note) + comma + QString::number(test ? 1 : 0)
-        + comma + (frequencyHz > 0 ? QString::number(frequencyHz) : QStringLiteral("NULL")) + comma
-        + (transmitter.isEmpty() ? QStringLiteral("NULL") : quoted(transmitter)) + comma + quoted(loggedAt);
-    const QString h = AlertStore::ChainHash(*hash, canonical.toUtf8());
+    // the order of ChainColumns, separated by commas. Built as UTF-8 in one
+    // buffer kept from row to row: an import hashes a million of them.
+    QByteArray &c = canonicalBuffer;
+    c.clear();
+    c.append(QByteArray::number(id)).append(',').append(QByteArray::number(receiverId)).append(',');
+    appendQuoted(c, local);
+    c.append(',').append(QByteArray::number(utc)).append(',');
+    appendQuoted(c, e.originator);
+    c.append(',');
+    appendQuoted(c, e.code);
+    c.append(',');
+    appendQuoted(c, e.name);
+    c.append(',');
+    appendQuoted(c, cls);
+    c.append(',');
+    appendQuoted(c, e.length);
+    c.append(',');
+    appendQuoted(c, locations);
+    c.append(',');
+    appendQuoted(c, e.header);
+    c.append(',');
+    appendQuoted(c, heard);
+    c.append(',');
+    appendQuoted(c, e.note);
+    c.append(',').append(test ? '1' : '0').append(',');
+    if (frequencyHz > 0)
+        c.append(QByteArray::number(frequencyHz));
+    else
+        c.append("NULL");
+    c.append(',');
+    if (transmitter.isEmpty())
+        c.append("NULL");
+    else
+        appendQuoted(c, transmitter);
+    c.append(',');
+    appendQuoted(c, loggedAt);
+    chainHasher.reset();
+    chainHasher.addData(hash->toLatin1());
+    chainHasher.addData(c);
+    const QString h = QString::fromLatin1(chainHasher.result().toHex());
     if (!insert) {
         insert = std::make_unique<QSqlQuery>(db);
         insert->prepare(QStringLiteral("INSERT INTO alerts (%1, hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
@@ -133,6 +182,32 @@ bool AlertStore::Private::insertAlert(qint64 id, qint64 receiverId, const AlertL
     if (!q.exec())
         return fail(error, q.lastError());
     *hash = h;
+    return true;
+}
+
+bool AlertStore::Private::storeHead(qint64 lastId, const QString &hash, qint64 added, QString *error)
+{
+    // The count goes on from the head before; without one (a new record)
+    // the rows added are all there are.
+    qint64 count = added;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+    q.addBindValue(ChainHeadKey);
+    if (!q.exec())
+        return fail(error, q.lastError());
+    if (q.next()) {
+        const QStringList parts = q.value(0).toString().split(QLatin1Char(' '));
+        if (parts.size() == 3)
+            count += parts.at(2).toLongLong();
+    }
+    q.finish();
+    QSqlQuery u(db);
+    u.prepare(QStringLiteral("INSERT INTO meta (key, value) VALUES (?, ?)"
+                             " ON CONFLICT(key) DO UPDATE SET value = excluded.value"));
+    u.addBindValue(ChainHeadKey);
+    u.addBindValue(QStringLiteral("%1 %2 %3").arg(lastId).arg(hash).arg(count));
+    if (!u.exec())
+        return fail(error, u.lastError());
     return true;
 }
 
@@ -218,6 +293,8 @@ AlertStore::Append AlertStore::appendAlerts(const QString &receiverName, Receive
         added.receiver = receiverName;
         out.added << added;
     }
+    if (!out.added.isEmpty() && !d->storeHead(next - 1, hash, out.added.size(), &out.error))
+        return failed();
     if (!d->commit(&out.error)) {
         out.added.clear();
         return out;
@@ -365,6 +442,30 @@ qint64 AlertStore::alertCount(QString *error)
 
 bool AlertStore::verify(qint64 *rows, QString *problem)
 {
+    // One read transaction: the head and the rows are the same moment's,
+    // whatever a writer appends meanwhile.
+    if (!d->exec(QStringLiteral("BEGIN"), problem))
+        return false;
+    struct EndRead {
+        AlertStore::Private *d;
+        ~EndRead() { d->rollback(); }
+    } endRead{d.get()};
+    auto refuse = [&](const QString &why) {
+        if (problem)
+            *problem = QStringLiteral("%1: %2").arg(d->file, why);
+        return false;
+    };
+    // The head the last append left: where the chain must end.
+    QString head;
+    {
+        QSqlQuery h(d->db);
+        h.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+        h.addBindValue(ChainHeadKey);
+        if (!h.exec())
+            return d->fail(problem, h.lastError());
+        if (h.next())
+            head = h.value(0).toString();
+    }
     // The canonical bytes come from SQLite's own quote(), so a value whose
     // type was changed behind the program's back no longer matches.
     QSqlQuery q(d->db);
@@ -372,30 +473,53 @@ bool AlertStore::verify(qint64 *rows, QString *problem)
     if (!q.exec(QStringLiteral("SELECT id, hash, %1 FROM alerts ORDER BY id").arg(CanonicalSql)))
         return d->fail(problem, q.lastError());
     QString previous = ChainStart;
-    qint64 n = 0, expectedId = 0;
+    qint64 n = 0, expectedId = 0, lastId = 0;
     while (q.next()) {
         const qint64 id = q.value(0).toLongLong();
         const QString stored = q.value(1).toString();
         const QString h = ChainHash(previous, q.value(2).toString().toUtf8());
-        if (h != stored) {
-            if (problem)
-                *problem = QStringLiteral("%1: row %2 is not the row that was logged (its hash does not match: it "
-                                          "was changed, or a row before it was removed or added)")
-                               .arg(d->file)
-                               .arg(id);
-            return false;
-        }
-        if (expectedId && id != expectedId) {
-            if (problem)
-                *problem = QStringLiteral("%1: rows %2 to %3 are missing").arg(d->file).arg(expectedId).arg(id - 1);
-            return false;
-        }
+        if (h != stored)
+            return refuse(QStringLiteral("row %1 is not the row that was logged (its hash does not match: it "
+                                         "was changed, or a row before it was removed or added)")
+                              .arg(id));
+        if (expectedId && id != expectedId)
+            return refuse(QStringLiteral("rows %1 to %2 are missing").arg(expectedId).arg(id - 1));
         expectedId = id + 1;
+        lastId = id;
         previous = stored;
         ++n;
     }
     if (q.lastError().isValid())
         return d->fail(problem, q.lastError());
+    if (head.isEmpty()) {
+        if (n > 0)
+            return refuse(QStringLiteral("the head of the chain (the meta row \"%1\") is missing: the record "
+                                         "was changed outside the program")
+                              .arg(ChainHeadKey));
+    } else {
+        const QStringList parts = head.split(QLatin1Char(' '));
+        bool idOk = false, countOk = false;
+        const qint64 headId = parts.size() == 3 ? parts.at(0).toLongLong(&idOk) : 0;
+        const qint64 headCount = parts.size() == 3 ? parts.at(2).toLongLong(&countOk) : 0;
+        if (!idOk || !countOk)
+            return refuse(QStringLiteral("the head of the chain (the meta row \"%1\") is not one the program "
+                                         "wrote")
+                              .arg(ChainHeadKey));
+        if (headId > lastId || headCount > n)
+            return refuse(QStringLiteral("the last row logged was row %1 (%2 rows), the record ends at row %3 "
+                                         "(%4 rows): rows at its end were removed")
+                              .arg(headId)
+                              .arg(headCount)
+                              .arg(lastId)
+                              .arg(n));
+        if (headId != lastId || headCount != n || parts.at(1) != previous)
+            return refuse(QStringLiteral("the last row logged was row %1 (%2 rows), the record ends at row %3 "
+                                         "(%4 rows): rows were added or changed outside the program")
+                              .arg(headId)
+                              .arg(headCount)
+                              .arg(lastId)
+                              .arg(n));
+    }
     if (rows)
         *rows = n;
     return true;

@@ -115,7 +115,8 @@ void programOne(Shared &shared, const BatchReceiver &receiver, const EventCatalo
     if (!o.alertLogPath.isEmpty()) {
         QMutexLocker lock(&shared.logLock);
         QString why;
-        if (!AlertRecord::registerReceiver(o.alertLogPath, name, device, &why))
+        // With the zone of its own setup, which its audit's weeks follow.
+        if (!AlertRecord::registerReceiver(o.alertLogPath, name, device, &why, setup.config.TimeZoneName))
             result.logError = why;
     }
     HistoryRowTable history{};

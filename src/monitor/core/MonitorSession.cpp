@@ -63,9 +63,10 @@ void appendSamples(QVector<qint16> &to, const qint16 *from, qsizetype n)
     std::copy(from, from + n, to.begin() + at);
 }
 
-QDateTime localWithOffset(const QDateTime &t)
+QDateTime localWithOffset(const QDateTime &t, const QTimeZone &zone)
 {
-    return t.toOffsetFromUtc(t.toLocalTime().offsetFromUtc());
+    const int offset = zone.isValid() ? zone.offsetFromUtc(t) : t.toLocalTime().offsetFromUtc();
+    return t.toOffsetFromUtc(offset);
 }
 
 QString isoUtc(const QDateTime &t)
@@ -84,9 +85,10 @@ QString issueText(const SameHeader &h)
 AlertLogEntry monitorLogEntry(const MonitorMessage &m)
 {
     AlertLogEntry e;
-    // The log's zone rule: local time with its offset, the computer's zone.
+    // The log's zone rule: local time with its offset, in the monitor's
+    // zone (the computer's unless one was given).
     const QDateTime issued = m.issued();
-    e.localTime = issued.isValid() ? localWithOffset(issued) : m.heard;
+    e.localTime = issued.isValid() ? localWithOffset(issued, m.zone) : m.heard;
     e.originator = m.report.header.originator;
     e.code = m.report.header.event;
     EventCatalog catalog;
@@ -100,10 +102,10 @@ AlertLogEntry monitorLogEntry(const MonitorMessage &m)
     return e;
 }
 
-QString monitorZoneTime(const QDateTime &t, const QDateTime &near)
+QString monitorZoneTime(const QDateTime &t, const QDateTime &near, const QTimeZone &zone)
 {
-    const QDateTime local = t.toLocalTime();
-    const bool sameDay = near.isValid() && local.date() == near.toLocalTime().date();
+    const QDateTime local = zone.isValid() ? t.toTimeZone(zone) : t.toLocalTime();
+    const bool sameDay = near.isValid() && local.date() == (zone.isValid() ? near.toTimeZone(zone) : near.toLocalTime()).date();
     return local.toString(sameDay ? QStringLiteral("HH:mm t") : QStringLiteral("yyyy-MM-dd HH:mm t"));
 }
 
@@ -115,7 +117,7 @@ QString monitorTextLine(const MonitorMessage &m)
     QString line = QStringLiteral("%1 for %2").arg(m.eventName.isEmpty() ? h.event : m.eventName, where);
     const QDateTime issued = m.issued();
     if (issued.isValid())
-        line += QStringLiteral(" until %1 (issued %2)").arg(monitorZoneTime(m.ends(), issued), monitorZoneTime(issued, m.heard));
+        line += QStringLiteral(" until %1 (issued %2)").arg(monitorZoneTime(m.ends(), issued, m.zone), monitorZoneTime(issued, m.heard, m.zone));
     if (!h.sender.trimmed().isEmpty())
         line += QStringLiteral(" by ") + h.sender.trimmed();
     if (!h.note.isEmpty())
@@ -190,15 +192,17 @@ MonitorSession::MonitorSession(const Options &options, const Clock &clock, QObje
     : QObject(parent), m_options(options), m_clock(clock), m_decoder(options.sampleRate, options.mode),
       m_started(clock.now())
 {
-    // Log rows carry the offset from UTC they were heard with.
-    m_started = m_started.toOffsetFromUtc(m_started.offsetFromUtc());
+    // Log rows carry the offset from UTC they were heard with, in the
+    // monitor's zone.
+    m_started = m_options.zone.isValid() ? localWithOffset(m_started, m_options.zone)
+                                         : m_started.toOffsetFromUtc(m_started.offsetFromUtc());
 }
 
 QDateTime MonitorSession::timeOf(qint64 sample) const
 {
     const qint64 ms = sample * 1000 / m_decoder.sampleRate();
     if (m_options.audioStart.isValid())
-        return localWithOffset(m_options.audioStart.addMSecs(ms));
+        return localWithOffset(m_options.audioStart.addMSecs(ms), m_options.zone);
     return m_options.realTime ? m_started.addMSecs(ms) : m_started;
 }
 
@@ -307,6 +311,7 @@ void MonitorSession::handle(const SameReport &r)
     m.report = r;
     m.source = m_options.source;
     m.heard = timeOf(r.startSample);
+    m.zone = m_options.zone;
     EventClass cls;
     EventCatalog catalog;
     GetEventName(catalog, r.header.event, &m.eventName, &cls);
@@ -327,7 +332,8 @@ void MonitorSession::handle(const SameReport &r)
         QString why;
         const QString source = IsMonitorName(row.receiver) ? row.receiver : MonitorNamePrefix + row.receiver;
         if (!AlertRecord::logAlerts(m_options.logFile, source, ReceiverKind::Monitor, {row}, m_options.test, &why,
-                                    nullptr, m.frequencyHz, m.transmitters.join(QStringLiteral("; "))))
+                                    nullptr, m.frequencyHz, m.transmitters.join(QStringLiteral("; ")),
+                                    m_options.zone.isValid() ? QString::fromUtf8(m_options.zone.id()) : QString()))
             emit problem(why);
     }
     if (m_options.saveAudio && !m_options.logFile.isEmpty()) {

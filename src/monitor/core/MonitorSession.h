@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 #include <QVector>
 
 class Clock;
@@ -22,6 +23,7 @@ struct MonitorMessage {
     QString eventName;         // from the event catalogue
     QStringList countyNames;   // the header's locations by name, when names were at hand
     QString audioFile;         // the message's audio, once written
+    QTimeZone zone;            // the monitor's zone; invalid: the computer's
 
     // From a software radio: the channel it was heard on (0 for audio
     // input), and the listing's transmitters on that channel that cover
@@ -45,8 +47,8 @@ QByteArray monitorJsonLine(const MonitorMessage &m);
 // Ohio until 15:30 EST (issued 15:00 EST) by KCLE/NWS", in local time.
 QString monitorTextLine(const MonitorMessage &m);
 // A local time with its zone, "15:30 EST" (the date too when it is not the
-// day of `near`).
-QString monitorZoneTime(const QDateTime &t, const QDateTime &near);
+// day of `near`), in `zone` (invalid: the computer's).
+QString monitorZoneTime(const QDateTime &t, const QDateTime &near, const QTimeZone &zone = QTimeZone());
 
 // The arguments and environment a per-message command gets. The command is
 // started directly, never through a shell, so nothing in a header can
@@ -76,6 +78,9 @@ public:
         QDateTime audioStart;
         bool realTime = true;
         CountyNames *names = nullptr;   // names for the locations (not owned)
+        // The zone of the monitor's dates (the time heard, the log row's
+        // date, the text's times); invalid: the computer's.
+        QTimeZone zone;
         // A software radio's channel: its frequency, and the listing that
         // names its transmitters (not owned; may be null).
         qint64 frequencyHz = 0;
