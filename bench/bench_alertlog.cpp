@@ -11,6 +11,8 @@
 #include "history/core/AlertLogModel.h"
 #include "history/core/RequiredTestAudit.h"
 
+#include "ChildRun.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -180,30 +182,10 @@ MillionLog &million()
 // Runs a program to its end; its wall time and peak resident memory.
 bool runChild(const QStringList &args, double *seconds, double *peakMB)
 {
-    QList<QByteArray> bytes;
-    for (const QString &a : args)
-        bytes << QFile::encodeName(a);
-    std::vector<char *> argv;
-    for (QByteArray &b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return false;
-    int status = 0;
-    rusage usage {};
-    if (::wait4(pid, &status, 0, &usage) != pid)
-        return false;
-    *seconds = timer.nsecsElapsed() / 1e9;
-    *peakMB = usage.ru_maxrss / 1024.0;   // kilobytes on Linux
-    return WIFEXITED(status) && WEXITSTATUS(status) <= 1;   // audit exits 1 for a gap
+    const ChildRun r = runChildMeasured(args);
+    *seconds = r.wallSeconds;
+    *peakMB = r.peakMB;
+    return r.ran && r.exitCode >= 0 && r.exitCode <= 1;   // audit exits 1 for a gap
 }
 
 QString g_self;

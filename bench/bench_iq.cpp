@@ -22,6 +22,8 @@
 #include "support/IqBand.h"
 #include "support/TestEnv.h"
 
+#include "ChildRun.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -304,29 +306,13 @@ QString ninety(const QVector<double> &grid, const QVector<double> &rate)
 // nx4400c-cli on a recorded band: CPU seconds and peak resident memory.
 bool runCli(const QString &band, const QString &log, double *cpuSeconds, double *peakMB)
 {
-    const QByteArray cli = QFile::encodeName(buildBinDir() + QStringLiteral("/nx4400c-cli"));
-    QList<QByteArray> args = {cli, "monitor", "--iq", QFile::encodeName(band), "--rate", "2400000", "--center",
-                              "162.475M", "--csv", QFile::encodeName(log)};
-    std::vector<char *> argv;
-    for (QByteArray &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return false;
-    int status = 0;
-    rusage usage {};
-    if (::wait4(pid, &status, 0, &usage) != pid)
-        return false;
-    *cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
-    *peakMB = usage.ru_maxrss / 1024.0;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const ChildRun r = runChildMeasured({buildBinDir() + QStringLiteral("/nx4400c-cli"), QStringLiteral("monitor"),
+                                         QStringLiteral("--iq"), band, QStringLiteral("--rate"), QStringLiteral("2400000"),
+                                         QStringLiteral("--center"), QStringLiteral("162.475M"), QStringLiteral("--csv"), log},
+                                        /*quietStderr*/ true);
+    *cpuSeconds = r.cpuSeconds;
+    *peakMB = r.peakMB;
+    return r.ran && r.exitCode == 0;
 }
 
 } // namespace

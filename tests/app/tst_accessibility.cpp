@@ -26,6 +26,7 @@
 #include "options/gui/frmRS232.h"
 #include "options/gui/frmTimers.h"
 #include "support/GuiDriver.h"
+#include "support/PlainWindows.h"
 #include "support/TestEnv.h"
 #include "testpackets/gui/frmTest.h"
 
@@ -274,10 +275,6 @@ void tst_Accessibility::everyWindowReadable_data()
         offences << auditWindow(m.w.get(), QStringLiteral("NX4400C-group2"));
         return offences;
     });
-    QTest::newRow("setup") << Opener([](TestEnv &env) {
-        frmCommPort w(env.ctx->session(), env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmCommPort"));
-    });
     QTest::newRow("county and transmitter") << Opener([](TestEnv &env) {
         AppContext &ctx = *env.ctx;
         ctx.config.StateID = 8;
@@ -316,44 +313,12 @@ void tst_Accessibility::everyWindowReadable_data()
         offences << showAndAudit(fips, QStringLiteral("frmFIPS-map"));
         return offences;
     });
-    QTest::newRow("county editor") << Opener([](TestEnv &env) {
-        frmFIPEdit::Request request;
-        request.mode = frmFIPEdit::Edit;
-        request.currentEntry = QStringLiteral("012011  Broward                Florida");
-        frmFIPEdit w(*env.ctx, request);
-        return showAndAudit(&w, QStringLiteral("frmFIPEdit"));
-    });
     QTest::newRow("events") << Opener([](TestEnv &env) {
         frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
         QStringList offences = showAndAudit(&w, QStringLiteral("frmEvent-page1"));
         w.findChild<QPushButton *>(QStringLiteral("cmdSelect_1"))->click();
         offences << showAndAudit(&w, QStringLiteral("frmEvent-page2"));
         return offences;
-    });
-    QTest::newRow("options") << Opener([](TestEnv &env) {
-        frmOption w(*env.ctx, env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmOption"));
-    });
-    QTest::newRow("timers") << Opener([](TestEnv &env) {
-        frmTimers w(*env.ctx, env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmTimers"));
-    });
-    QTest::newRow("inputs and outputs") << Opener([](TestEnv &env) {
-        frmInOuts w(*env.ctx, env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmInOuts"));
-    });
-    QTest::newRow("identification") << Opener([](TestEnv &env) {
-        frmIdent w(*env.ctx, env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmIdent"));
-    });
-    QTest::newRow("rs232") << Opener([](TestEnv &env) {
-        frmRS232 w(*env.ctx, env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmRS232"));
-    });
-    QTest::newRow("test packets") << Opener([](TestEnv &env) {
-        frmTest w(*env.ctx);
-        w.setAttribute(Qt::WA_DeleteOnClose, false);
-        return showAndAudit(&w, QStringLiteral("frmTest"));
     });
     QTest::newRow("about and system information") << Opener([](TestEnv &env) {
         env.ctx->ShowDumpButton = true;
@@ -370,31 +335,10 @@ void tst_Accessibility::everyWindowReadable_data()
         frmSplash w;
         return showAndAudit(&w, QStringLiteral("frmSplash"));
     });
-    QTest::newRow("tip") << Opener([](TestEnv &env) {
-        env.ctx->config.ShowTipsAtStartup = true;
-        QMainWindow mainWindow;
-        frmTip w(*env.ctx, &mainWindow);
-        return showAndAudit(&w, QStringLiteral("frmTip"));
-    });
-    QTest::newRow("help") << Opener([](TestEnv &) {
-        const QString collection = HelpViewer::collectionFile();
-        if (collection.isEmpty())
-            return QStringList{QStringLiteral("help: the help collection was not built (ninja nx_help)")};
-        HelpViewer w(collection);
-        w.showContents();
-        return showAndAudit(&w, QStringLiteral("HelpViewer"));
-    });
-    QTest::newRow("data dump") << Opener([](TestEnv &env) {
-        frmDataDump w(env.ctx->session(), env.ctx->config);
-        return showAndAudit(&w, QStringLiteral("frmDataDump"));
-    });
-    QTest::newRow("alert log") << Opener([](TestEnv &env) {
-        const QString log = env.path(QStringLiteral("alerts.csv"));
-        if (!AppendAlertLog(log, generatedAlerts(60)).ok)
-            return QStringList{QStringLiteral("alert log: could not write ") + log};
-        frmAlertLog w(log, env.prompter, env.clock);
-        return showAndAudit(&w, QStringLiteral("frmAlertLog"));
-    });
+    // The windows both window-walking tests open the same way.
+    for (const auto &[name, open] : plainWindows()) {
+        QTest::newRow(name) << Opener([open = open](TestEnv &env) { return open(env, showAndAudit); });
+    }
 }
 
 void tst_Accessibility::everyWindowReadable()

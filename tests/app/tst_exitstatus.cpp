@@ -166,7 +166,7 @@ private slots:
             QCOMPARE(run({QStringLiteral("init")}, m_places.value(QStringLiteral("{full}"))).status, 0);
             m_disk->fillUp();
         }
-        m_tight = new SmallDisk(64, false);
+        m_tight = new SmallDisk(384, false);   // the alert database fits, a message's audio does not
         if (m_tight->mounted())
             m_places.insert(QStringLiteral("{tight}"), m_tight->path(QStringLiteral("full")));
     }

@@ -30,6 +30,7 @@
 #include "options/gui/frmTimers.h"
 #include "support/GeneratedAlertLog.h"
 #include "support/GuiDriver.h"
+#include "support/PlainWindows.h"
 #include "support/TestEnv.h"
 #include "testpackets/gui/frmTest.h"
 
@@ -231,74 +232,13 @@ void tst_ScreenFit::everyWindowFits_data()
         return showAndCheck(mainWindow.findChild<frmFIPS *>(QStringLiteral("frmFIPS")),
                             QStringLiteral("county-window-texas"));
     });
-    QTest::newRow("county editor") << Opener([](TestEnv &env) {
-        frmFIPEdit::Request request;
-        request.mode = frmFIPEdit::Edit;
-        request.currentEntry = QStringLiteral("012011  Broward                Florida");
-        frmFIPEdit w(*env.ctx, request);
-        return showAndCheck(&w, QStringLiteral("frmFIPEdit"));
-    });
     QTest::newRow("events") << Opener([](TestEnv &env) {
         frmEvent w(*env.ctx, *env.ctx, env.ctx->catalog);
         return showAndCheck(&w, QStringLiteral("frmEvent"));
     });
-    QTest::newRow("setup") << Opener([](TestEnv &env) {
-        frmCommPort w(env.ctx->session(), env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmCommPort"));
-    });
-    QTest::newRow("options") << Opener([](TestEnv &env) {
-        frmOption w(*env.ctx, env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmOption"));
-    });
-    QTest::newRow("timers") << Opener([](TestEnv &env) {
-        frmTimers w(*env.ctx, env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmTimers"));
-    });
-    QTest::newRow("inputs and outputs") << Opener([](TestEnv &env) {
-        frmInOuts w(*env.ctx, env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmInOuts"));
-    });
-    QTest::newRow("identification") << Opener([](TestEnv &env) {
-        frmIdent w(*env.ctx, env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmIdent"));
-    });
-    QTest::newRow("rs232") << Opener([](TestEnv &env) {
-        frmRS232 w(*env.ctx, env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmRS232"));
-    });
-    QTest::newRow("test packets") << Opener([](TestEnv &env) {
-        frmTest w(*env.ctx);
-        w.setAttribute(Qt::WA_DeleteOnClose, false);
-        return showAndCheck(&w, QStringLiteral("frmTest"));
-    });
     QTest::newRow("about") << Opener([](TestEnv &env) {
         frmAbout w(*env.ctx);
         return showAndCheck(&w, QStringLiteral("frmAbout"));
-    });
-    QTest::newRow("tip") << Opener([](TestEnv &env) {
-        env.ctx->config.ShowTipsAtStartup = true;
-        QMainWindow mainWindow;
-        frmTip w(*env.ctx, &mainWindow);
-        return showAndCheck(&w, QStringLiteral("frmTip"));
-    });
-    QTest::newRow("help") << Opener([](TestEnv &) {
-        const QString collection = HelpViewer::collectionFile();
-        if (collection.isEmpty())
-            return QStringList{QStringLiteral("help: the help collection was not built (ninja nx_help)")};
-        HelpViewer w(collection);
-        w.showContents();
-        return showAndCheck(&w, QStringLiteral("HelpViewer"));
-    });
-    QTest::newRow("data dump") << Opener([](TestEnv &env) {
-        frmDataDump w(env.ctx->session(), env.ctx->config);
-        return showAndCheck(&w, QStringLiteral("frmDataDump"));
-    });
-    QTest::newRow("alert log") << Opener([](TestEnv &env) {
-        const QString log = env.path(QStringLiteral("alerts.csv"));
-        if (!AppendAlertLog(log, generatedAlerts(60)).ok)
-            return QStringList{QStringLiteral("alert log: could not write ") + log};
-        frmAlertLog w(log, env.prompter, env.clock);
-        return showAndCheck(&w, QStringLiteral("frmAlertLog"));
     });
     QTest::newRow("alert monitor") << Opener([](TestEnv &env) {
         AppContext &ctx = *env.ctx;
@@ -306,6 +246,10 @@ void tst_ScreenFit::everyWindowFits_data()
                      env.prompter, env.clock);
         return showAndCheck(&w, QStringLiteral("frmMonitor"));
     });
+    // The windows both window-walking tests open the same way.
+    for (const auto &[name, open] : plainWindows()) {
+        QTest::newRow(name) << Opener([open = open](TestEnv &env) { return open(env, showAndCheck); });
+    }
 }
 
 void tst_ScreenFit::everyWindowFits()
