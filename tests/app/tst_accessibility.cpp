@@ -201,12 +201,7 @@ QStringList auditWindow(QWidget *window, const QString &title)
 
 QStringList showAndAudit(QWidget *window, const QString &title)
 {
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window))
-        return {title + QStringLiteral(": never shown")};
-    const QStringList offences = auditWindow(window, title);
-    window->hide();
-    return offences;
+    return whileShown(window, title, auditWindow);
 }
 
 void fillHistory(AppContext &ctx)

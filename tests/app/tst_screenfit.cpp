@@ -153,12 +153,7 @@ QStringList layoutFaults(QWidget *window, const QString &title)
 
 QStringList showAndCheck(QWidget *window, const QString &title)
 {
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window))
-        return {title + QStringLiteral(": never shown")};
-    const QStringList faults = layoutFaults(window, title);
-    window->hide();
-    return faults;
+    return whileShown(window, title, layoutFaults);
 }
 
 // A transmitter the listing does not have, and 24 of its counties ticked.

@@ -28,12 +28,25 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPair>
+#include <QTest>
 #include <QStringList>
 #include <functional>
 
 // Shows `window` (named `title` in grabs and messages) and returns what is
 // wrong with it, empty when nothing is.
 using WindowCheck = std::function<QStringList(QWidget *window, const QString &title)>;
+// Shows `window`, waits until it is on the screen, runs `look` on it and
+// hides it again: what `look` found, or that the window never showed.
+inline QStringList whileShown(QWidget *window, const QString &title, const WindowCheck &look)
+{
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window))
+        return {title + QStringLiteral(": never shown")};
+    const QStringList found = look(window, title);
+    window->hide();
+    return found;
+}
+
 using PlainWindowOpener = std::function<QStringList(TestEnv &, const WindowCheck &)>;
 
 inline QList<QPair<const char *, PlainWindowOpener>> plainWindows()
