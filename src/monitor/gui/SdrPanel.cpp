@@ -254,8 +254,10 @@ void SdrPanel::feedFile()
         const bool partial = m_monitor && m_monitor->hasPartialSample();
         const QString file = QDir::toNativeSeparators(m_input.fileName());
         stop();   // the last header still pending is decided here
-        emit ended(QStringLiteral("End of %1: %2 message(s)%3.")
-                       .arg(file).arg(m_messageCount)
+        emit ended(QStringLiteral("End of %1: %2%3.")
+                       .arg(file,
+                            m_messageCount == 1 ? QStringLiteral("1 message")
+                                                : QStringLiteral("%1 messages").arg(m_messageCount))
                        .arg(partial ? QStringLiteral("; it ends in the middle of a sample") : QString()));
     }
 }
