@@ -106,7 +106,7 @@ void TestAlertPath::path_data()
         << 0 << "^US/Pacific$";
     QTest::newRow("the monitor's text gives its times in its zone")
         << "nx4400c-cli monitor --wav heard.wav --zone Asia/Tokyo --text --csv elsewhere/alerts.csv" << 0
-        << "\\(issued \\d\\d:\\d\\d (JST|GMT\\+9|UTC\\+09:00)\\)";
+        << "\\(issued (\\d{4}-\\d\\d-\\d\\d )?\\d\\d:\\d\\d (JST|GMT\\+9|UTC\\+09:00)\\)";
     QTest::newRow("the cross-check finds what the receiver missed")
         << "nx4400c-cli log crosscheck --receiver office" << 1 << "TOR";
     QTest::newRow("the audit refuses a receiver the log does not name")
