@@ -11,7 +11,7 @@
 // samples/s, discriminator, 75 us de-emphasis, all liquid-dsp, as rtl_fm
 // does it) followed by multimon-ng.
 //
-//   bench_iq [--quick | --tiny] [--trials N] [--from DB] [--to DB] [--step DB] [--minutes M]
+//   bench_iq [--quick | --tiny] [--no-anchor] [--trials N] [--from DB] [--to DB] [--step DB] [--minutes M] [--seed N]
 //
 // Standard output gets the summary alone, "name: value" lines:
 //   iq_ninety_strict, iq_ninety_combined, iq_ninety_anchor (CNR in dB for 90 %
@@ -326,6 +326,7 @@ int main(int argc, char **argv)
     int trials = tiny ? 7 : quick ? 21 : 49;    // messages per grid point, seven channels per band
     double from = 14, to = tiny ? 14 : 0, step = tiny ? 2 : quick ? 2 : 1;
     double minutes = tiny ? 0 : quick ? 1 : 5;  // of band without SAME, for false headers
+    unsigned seed = 20261209;
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--trials"))
             trials = args[i + 1].toInt();
@@ -337,6 +338,8 @@ int main(int argc, char **argv)
             step = args[i + 1].toDouble();
         if (args[i] == QLatin1String("--minutes"))
             minutes = args[i + 1].toDouble();
+        if (args[i] == QLatin1String("--seed"))
+            seed = args[i + 1].toUInt();
     }
     if (!IqChanneliser::available() || trials < 1 || step <= 0) {
         std::fprintf(stderr, "bench_iq: no IQ input in this build, or --trials/--step not positive\n");
@@ -344,14 +347,15 @@ int main(int argc, char **argv)
     }
     QTextStream out(stderr);
     QTemporaryDir tmp;
-    const bool anchor = !QStandardPaths::findExecutable(QStringLiteral("multimon-ng")).isEmpty();
+    const bool anchor = !args.contains(QLatin1String("--no-anchor")) &&
+                        !QStandardPaths::findExecutable(QStringLiteral("multimon-ng")).isEmpty();
     if (!anchor)
-        out << "multimon-ng is not installed: the anchor is not run\n";
+        out << "multimon-ng is not installed or --no-anchor was given: the anchor is not run\n";
 
     QVector<double> grid;
     for (double c = from; c >= to - 1e-9; c -= step)
         grid.append(c);
-    std::mt19937 rng(20261209);
+    std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     constexpr double BandSeconds = 14;
     QVector<double> rates[3];
@@ -378,10 +382,14 @@ int main(int argc, char **argv)
                         if (s.channel == c)
                             expected = s.header;
                     for (const QByteArray &h : std::as_const(heard[d].headers[c])) {
-                        if (h == expected)
+                        if (h == expected) {
                             ++right[d];
-                        else
+                        } else {
                             ++wrong[d];
+                            out << QString::asprintf("  %s heard at %.1f dB on channel %d: %s\n    sent: %s\n", names[d], cnr,
+                                                     c, h.constData(),
+                                                     expected.isEmpty() ? "nothing" : expected.constData());
+                        }
                     }
                 }
             }

@@ -117,13 +117,20 @@ sqlite_options() { # qtbase source folder -> prints the cmake options
   if [ ! -f "$qt_prefix/lib/libsqlite3.a" ]; then
     local src
     src=$(unpack "$(fetch_source sqlite3)")
-    log "cross-building SQLite from $src"
-    mkdir -p "$work/build-sqlite"
-    (cd "$work/build-sqlite" && "$src/configure" --host="$triple" --prefix="$qt_prefix" --disable-shared \
-      --disable-tcl --disable-readline >/dev/null && make sqlite3.c >/dev/null &&
-      $triple-gcc -O2 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_THREADSAFE=1 -c sqlite3.c -o sqlite3.o &&
+    log "cross-building SQLite from $src" >&2
+    # The amalgamation is the same C for every platform; it is made by this
+    # machine's own compiler and tclsh (configured for this machine, so the
+    # tools it builds on the way can run), then compiled for Windows.
+    rm -rf "$work/build-sqlite"
+    mkdir -p "$work/build-sqlite" "$qt_prefix/lib" "$qt_prefix/include"
+    if ! (cd "$work/build-sqlite" && "$src/configure" --disable-tcl --disable-readline >configure.log 2>&1 &&
+      make sqlite3.c >make.log 2>&1 &&
+      $triple-gcc -O2 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_THREADSAFE=1 -DSQLITE_ENABLE_COLUMN_METADATA -c sqlite3.c -o sqlite3.o &&
       $triple-ar rcs "$qt_prefix/lib/libsqlite3.a" sqlite3.o &&
-      mkdir -p "$qt_prefix/include" && cp sqlite3.h "$qt_prefix/include/") >&2
+      cp sqlite3.h "$qt_prefix/include/") >&2; then
+      echo "SQLite did not cross-build; see $work/build-sqlite" >&2
+      return 1
+    fi
   fi
   echo "-DFEATURE_sql=ON -DFEATURE_sql_sqlite=ON -DFEATURE_system_sqlite=ON" \
     "-DSQLite3_INCLUDE_DIR=$qt_prefix/include -DSQLite3_LIBRARY=$qt_prefix/lib/libsqlite3.a"
@@ -144,8 +151,9 @@ stage_qt() {
     -DCMAKE_INSTALL_PREFIX="$qt_prefix" -DQT_HOST_PATH=/usr
     -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/cmake"
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON)
-  local sqlite
-  read -r -a sqlite <<<"$(sqlite_options "$src")"
+  local sqlite options
+  options=$(sqlite_options "$src") || exit 1
+  read -r -a sqlite <<<"$options"
   cmake -S "$src" -B "$work/build-qtbase" "${common[@]}" "${sqlite[@]}" \
     -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no \
     -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_icu=OFF -DFEATURE_openssl=OFF \

@@ -6,8 +6,10 @@
 #include "support/TestEnv.h"
 
 #include "config/core/ReceiverProfile.h"
+#include "history/core/ReceiverCrossCheck.h"
 #include "history/core/RequiredTestAudit.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -60,6 +62,8 @@ private slots:
     void fleetCommandLine();
     void crossCheckCommandLine_data();
     void crossCheckCommandLine();
+    void transmitterWarnings_data();
+    void transmitterWarnings();
 };
 
 void TestRequiredTests::gaps_data()
@@ -532,6 +536,65 @@ void TestRequiredTests::crossCheckCommandLine()
     QVERIFY(r.finished);
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString::fromUtf8(r.out) + r.err));
     QVERIFY2(QRegularExpression(output).match(QString::fromUtf8(r.out)).hasMatch(), r.out.constData());
+}
+
+// A receiver tuned to a transmitter that the software radio heard on another
+// frequency: the setup's field against the transmitters each row names.
+void TestRequiredTests::transmitterWarnings_data()
+{
+    QTest::addColumn<QString>("programmed");
+    QTest::addColumn<QStringList>("heard");     // each alert's transmitters, "; " between them
+    QTest::addColumn<QStringList>("warnings");  // the text after "warning: ", each
+
+    const QString covington = QStringLiteral("Covington        KIH42  162.475");
+    QTest::newRow("same call sign on another frequency")
+        << covington << QStringList{"KIH42 Covington 162.550", "KIH42 Covington 162.550"}
+        << QStringList{"the receiver is tuned to KIH42 Covington 162.475, but the monitor heard KIH42 Covington on "
+                       "162.550 MHz (2 alerts, the last issued 2026-05-06T10:01:00-04:00)"};
+    QTest::newRow("same frequency") << covington << QStringList{"KIH42 Covington 162.475"} << QStringList{};
+    QTest::newRow("another transmitter") << covington << QStringList{"WXJ25 Cincinnati 162.550"} << QStringList{};
+    QTest::newRow("one of several named")
+        << covington << QStringList{"WXJ25 Cincinnati 162.550; KIH42 Covington 162.550"}
+        << QStringList{"the receiver is tuned to KIH42 Covington 162.475, but the monitor heard KIH42 Covington on "
+                       "162.550 MHz (1 alert, the last issued 2026-05-06T10:00:00-04:00)"};
+    // A setup made by hand may hold the site alone: then the site decides.
+    QTest::newRow("site without call sign")
+        << QStringLiteral("Miami       162.475") << QStringList{"KEC50 Miami 162.550"}
+        << QStringList{"the receiver is tuned to Miami 162.475, but the monitor heard KEC50 Miami on 162.550 MHz "
+                       "(1 alert, the last issued 2026-05-06T10:00:00-04:00)"};
+    QTest::newRow("call sign decides over the site")
+        << covington << QStringList{"KXI99 Covington 162.550"} << QStringList{};
+    QTest::newRow("no transmitter in the setup") << QString() << QStringList{"KIH42 Covington 162.550"} << QStringList{};
+    QTest::newRow("audio rows name none") << covington << QStringList{QString()} << QStringList{};
+}
+
+void TestRequiredTests::transmitterWarnings()
+{
+    QFETCH(QString, programmed);
+    QFETCH(QStringList, heard);
+    QFETCH(QStringList, warnings);
+    CrossCheckCollector collector(QStringLiteral("office"), QDate(), QDate());
+    for (int i = 0; i < heard.size(); ++i) {
+        AlertLogEntry e;
+        e.receiver = QStringLiteral("monitor:iq:162.550");
+        e.code = QStringLiteral("SVR");
+        e.originator = QStringLiteral("WXR");
+        e.localTime = QDateTime::fromString(QStringLiteral("2026-05-06T10:0%1:00-04:00").arg(i), Qt::ISODate);
+        e.locations = QStringList{QStringLiteral("021117")};
+        collector.add(e, heard.at(i).isEmpty() ? 0 : 162550000, heard.at(i));
+    }
+    const ReceiverProgram program = ReceiverProgram::fromSetup({QStringLiteral("X 021117  Kenton")}, {QStringLiteral("SVR")},
+                                                               programmed);
+    const CrossCheckResult r = RunReceiverCrossCheck(collector.heard(), {}, program);
+    QStringList got;
+    for (const QString &line : CrossCheckText(r).split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1String("warning: ")))
+            got << line.mid(9);
+    QCOMPARE(got, warnings);
+    const QJsonObject json = QJsonDocument::fromJson(CrossCheckJson(r, QStringLiteral("office"), {}, {})).object();
+    QCOMPARE(json.value(QStringLiteral("transmitterWarnings")).toArray().size(), warnings.size());
+    // A warning says what is wrong; the exit status stays the misses'.
+    QCOMPARE(r.missed(), heard.size());
 }
 
 QTEST_GUILESS_MAIN(TestRequiredTests)

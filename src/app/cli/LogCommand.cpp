@@ -487,7 +487,7 @@ bool loadProgram(const QString &profile, ReceiverProgram *program, QTextStream &
             << " (or give the receiver's programming with --profile FILE)\n";
         return false;
     }
-    *program = ReceiverProgram::fromSetup(ctx.FipEntries, ctx.EventSelection);
+    *program = ReceiverProgram::fromSetup(ctx.FipEntries, ctx.EventSelection, ctx.config.TransmitterLocation);
     return true;
 }
 
@@ -522,7 +522,7 @@ int runFleetCrossCheck(const Options &o)
     q.tests = false;
     if (!store.forEachAlert(q, [&](const StoredAlert &a) {
             for (CrossCheckCollector &c : collectors)
-                c.add(a.entry);
+                c.add(a.entry, a.frequencyHz, a.transmitter);
             return true;
         }, &why)) {
         err << "log: " << why << '\n';
@@ -612,7 +612,7 @@ int runCrossCheck(const Options &o)
     AlertQuery q;
     q.tests = false;
     if (!store.forEachAlert(q, [&](const StoredAlert &a) {
-            collector.add(a.entry);
+            collector.add(a.entry, a.frequencyHz, a.transmitter);
             return true;
         }, &why)) {
         err << "log: " << why << '\n';

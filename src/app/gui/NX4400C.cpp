@@ -594,7 +594,7 @@ void NX4400C::openAlertMonitor()
     const frmMonitor::Setup setup{m_ctx.alertLogEnabled ? m_ctx.alertLogPath : QString(), m_ctx.statesFolder,
                                   m_ctx.FipEntries, m_ctx.EventSelection,
                                   historyRead ? AlertLogEntries(m_ctx.historySource()) : QList<AlertLogEntry>(),
-                                  historyRead};
+                                  historyRead, m_ctx.config.TransmitterLocation};
     frmMonitor window(setup, m_ctx.prompter(), m_ctx.clock(), this);
     window.exec();
 }

@@ -3,13 +3,18 @@
 
 #include "history/core/RequiredTestAudit.h"
 
+#include <QRegularExpression>
 #include <QTextStream>
+
+#include <algorithm>
 
 #include <cstdlib>
 
-ReceiverProgram ReceiverProgram::fromSetup(const QStringList &fipEntries, const QStringList &eventSelection)
+ReceiverProgram ReceiverProgram::fromSetup(const QStringList &fipEntries, const QStringList &eventSelection,
+                                           const QString &transmitter)
 {
     ReceiverProgram p;
+    p.transmitter = transmitter.simplified();
     for (const QString &line : fipEntries) {
         if (!line.startsWith(QLatin1String("X ")))
             continue;
@@ -60,6 +65,110 @@ bool ReceiverProgram::alertsFor(const QString &event, const QStringList &headerL
     return false;
 }
 
+namespace {
+
+// A transmitter as its call sign, site and frequency ("162.550").
+struct Station {
+    QString call, site, frequency;
+    bool valid() const { return !frequency.isEmpty() && (!call.isEmpty() || !site.isEmpty()); }
+    QString label() const
+    {
+        QStringList words;
+        for (const QString &w : {call, site, frequency})
+            if (!w.isEmpty())
+                words << w;
+        return words.join(QLatin1Char(' '));
+    }
+};
+
+bool isFrequencyWord(const QString &w)
+{
+    static const QRegularExpression mhz(QStringLiteral("^1[0-9]{2}\\.[0-9]{2,3}$"));
+    return mhz.match(w).hasMatch();
+}
+
+bool isCallSign(const QString &w)
+{
+    static const QRegularExpression call(QStringLiteral("^[A-Z]{1,4}[0-9]{1,3}[A-Z0-9]*$"));
+    return call.match(w).hasMatch();
+}
+
+QStringList words(const QString &text)
+{
+    return text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// The setup's field as the listing writes it: "Covington  KIH42  162.550",
+// or a site and frequency alone ("Miami  162.475").
+Station programmedStation(const QString &field)
+{
+    QStringList w = words(field);
+    Station s;
+    if (w.size() < 2 || !isFrequencyWord(w.last()))
+        return s;
+    s.frequency = w.takeLast();
+    if (w.size() >= 2 && isCallSign(w.last()))
+        s.call = w.takeLast();
+    s.site = w.join(QLatin1Char(' '));
+    return s;
+}
+
+// The monitor's label: "KIH42 Covington 162.550".
+Station heardStation(const QString &label)
+{
+    QStringList w = words(label);
+    Station s;
+    if (w.size() < 2 || !isFrequencyWord(w.last()))
+        return s;
+    s.frequency = w.takeLast();
+    if (!w.isEmpty() && isCallSign(w.first()))
+        s.call = w.takeFirst();
+    s.site = w.join(QLatin1Char(' '));
+    return s;
+}
+
+bool sameStation(const Station &a, const Station &b)
+{
+    if (!a.call.isEmpty() && !b.call.isEmpty())
+        return a.call.compare(b.call, Qt::CaseInsensitive) == 0;
+    return !a.site.isEmpty() && a.site.compare(b.site, Qt::CaseInsensitive) == 0;
+}
+
+QList<TransmitterWarning> transmitterWarnings(const QList<HeardAlert> &heard, const QString &programmedField)
+{
+    QList<TransmitterWarning> out;
+    const Station mine = programmedStation(programmedField);
+    if (!mine.valid())
+        return out;
+    for (const HeardAlert &h : heard) {
+        for (const QString &label : h.transmitters) {
+            const Station s = heardStation(label);
+            if (!s.valid() || !sameStation(mine, s) || s.frequency == mine.frequency)
+                continue;
+            auto it = std::find_if(out.begin(), out.end(), [&](const TransmitterWarning &w) { return w.heard == s.label(); });
+            if (it == out.end())
+                it = out.insert(out.end(), {mine.label(), s.label(), 0, QDateTime()});
+            ++it->alerts;
+            if (!it->last.isValid() || h.entry.localTime > it->last)
+                it->last = h.entry.localTime;
+        }
+    }
+    return out;
+}
+
+QString warningText(const TransmitterWarning &w)
+{
+    QStringList heard = words(w.heard);
+    const QString frequency = heard.takeLast();
+    return QStringLiteral("the receiver is tuned to %1, but the monitor heard %2 on %3 MHz (%4 %5, the last issued %6)")
+        .arg(w.programmed, heard.join(QLatin1Char(' ')), frequency)
+        .arg(w.alerts)
+        .arg(w.alerts == 1 ? QStringLiteral("alert") : QStringLiteral("alerts"))
+        .arg(w.last.toString(Qt::ISODate));
+}
+
+} // namespace
+
 int CrossCheckResult::missed() const
 {
     int n = 0;
@@ -93,6 +202,7 @@ CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QLi
         }
         result.rows.append(row);
     }
+    result.transmitterWarnings = transmitterWarnings(heard, program.transmitter);
     return result;
 }
 
@@ -113,17 +223,20 @@ QString CrossCheckText(const CrossCheckResult &result)
             s << ", counties not known";
         s << '\n';
     }
+    for (const TransmitterWarning &w : result.transmitterWarnings)
+        s << "warning: " << warningText(w) << '\n';
     s << result.rows.size() << " heard, " << programmed << " for this receiver, " << result.missed()
       << " not recorded\n";
     return text;
 }
 
-void CrossCheckCollector::add(const AlertLogEntry &e)
+void CrossCheckCollector::add(const AlertLogEntry &e, qint64 frequencyHz, const QString &transmitters)
 {
     if (IsMonitorSource(e.receiver)) {
         const QDate d = e.localTime.date();
         if ((!m_from.isValid() || d >= m_from) && (!m_to.isValid() || d <= m_to))
-            m_heard.append({e, e.locations});
+            m_heard.append({e, e.locations, frequencyHz,
+                            transmitters.split(QStringLiteral("; "), Qt::SkipEmptyParts)});
         return;
     }
     if (!m_receivers.contains(e.receiver))
@@ -152,8 +265,13 @@ QByteArray CrossCheckJson(const CrossCheckResult &result, const QString &receive
             + JsonString(e.name) + ",\"locations\":[" + locations + "],\"countiesKnown\":"
             + (r.countiesKnown ? "true" : "false") + ",\"header\":" + JsonString(e.header) + '}';
     }
+    QByteArray warnings;
+    for (const TransmitterWarning &w : result.transmitterWarnings)
+        warnings += QByteArray(warnings.isEmpty() ? "" : ",") + "{\"programmed\":" + JsonString(w.programmed)
+            + ",\"heard\":" + JsonString(w.heard) + ",\"alerts\":" + QByteArray::number(w.alerts)
+            + ",\"lastIssueTime\":" + time(w.last) + ",\"text\":" + JsonString(warningText(w)) + '}';
     return "{\"schema\":\"nx4400c-log-crosscheck\",\"version\":1,\"receiver\":" + JsonString(receiver)
         + ",\"from\":" + date(from) + ",\"to\":" + date(to) + ",\"heard\":" + QByteArray::number(result.rows.size())
         + ",\"programmed\":" + QByteArray::number(programmed) + ",\"missed\":" + QByteArray::number(result.missed())
-        + ",\"missing\":[" + missing + "]}\n";
+        + ",\"missing\":[" + missing + "],\"transmitterWarnings\":[" + warnings + "]}\n";
 }

@@ -20,10 +20,14 @@
 struct ReceiverProgram {
     QStringList locations;   // PSSCCC codes of the checked counties
     QStringList events;      // event codes of the selection
+    // The transmitter the receiver is tuned to, as the coverage listing
+    // writes it ("Covington        KIH42  162.550"); empty when not known.
+    QString transmitter;
 
     // From the setup's county lines ("X 012011  Broward ...": only the
-    // checked ones count) and event slots.
-    static ReceiverProgram fromSetup(const QStringList &fipEntries, const QStringList &eventSelection);
+    // checked ones count), event slots and transmitter field.
+    static ReceiverProgram fromSetup(const QStringList &fipEntries, const QStringList &eventSelection,
+                                     const QString &transmitter = QString());
 
     // A header's location names this county: the same code, or the whole
     // county (part 0) or the whole state (county 000) that holds it.
@@ -40,6 +44,20 @@ struct ReceiverProgram {
 struct HeardAlert {
     AlertLogEntry entry;          // Receiver column = the monitor's source
     QStringList locations;        // PSSCCC, empty when not known
+    // From a software radio: the channel it was heard on and the listing's
+    // transmitters on it that cover the header ("KIH42 Covington 162.550").
+    qint64 frequencyHz = 0;
+    QStringList transmitters;
+};
+
+// The receiver is tuned to a transmitter that the monitor heard on another
+// frequency: the listing the receiver was set up from is out of date, or the
+// frequency was typed wrong, and the receiver hears another station or none.
+struct TransmitterWarning {
+    QString programmed;           // "KIH42 Covington 162.475"
+    QString heard;                // "KIH42 Covington 162.550"
+    int alerts = 0;               // heard from it on that frequency
+    QDateTime last;               // the latest of them (issue time)
 };
 
 struct CrossCheckRow {
@@ -51,17 +69,21 @@ struct CrossCheckRow {
 
 struct CrossCheckResult {
     QList<CrossCheckRow> rows;
+    QList<TransmitterWarning> transmitterWarnings;
     int missed() const;           // programmed but not recorded
 };
 
 // For each heard alert: would the programmed receiver have alerted, and does
 // its history (`recorded`, the receiver's own rows) hold the same event from
 // the same originator within `slackMinutes` of the time it was heard?
-// A recorded alert answers for one heard alert only.
+// A recorded alert answers for one heard alert only. Heard alerts that name
+// the receiver's transmitter (by call sign, or by site when the setup has no
+// call sign) on another frequency give a warning each transmitter.
 CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QList<AlertLogEntry> &recorded,
                                        const ReceiverProgram &program, int slackMinutes = 10);
 
-// The report: one line per "heard but not recorded", then a summary.
+// The report: one line per "heard but not recorded", one per transmitter
+// warning, then a summary.
 QString CrossCheckText(const CrossCheckResult &result);
 // The same as JSON (docs/json/log-crosscheck.schema.json).
 QByteArray CrossCheckJson(const CrossCheckResult &result, const QString &receiver, const QDate &from,
@@ -76,7 +98,7 @@ class CrossCheckCollector
 public:
     CrossCheckCollector(const QString &receiver, const QDate &from, const QDate &to)
         : m_receiver(receiver), m_from(from), m_to(to) {}
-    void add(const AlertLogEntry &e);
+    void add(const AlertLogEntry &e, qint64 frequencyHz = 0, const QString &transmitters = QString());
     const QList<HeardAlert> &heard() const { return m_heard; }
     const QList<AlertLogEntry> &recorded() const { return m_recorded; }
     // The receivers (not monitors) the log names, in the order first seen.

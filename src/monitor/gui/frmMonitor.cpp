@@ -54,7 +54,7 @@ const QString frmMonitor::RtlSdrInput = QStringLiteral("Software radio: RTL-SDR 
 
 frmMonitor::frmMonitor(const Setup &setup, Prompter &prompter, const Clock &clock, QWidget *parent)
     : QDialog(parent), m_setup(setup), m_prompter(prompter), m_clock(clock),
-      m_program(ReceiverProgram::fromSetup(setup.fipEntries, setup.eventSelection)),
+      m_program(ReceiverProgram::fromSetup(setup.fipEntries, setup.eventSelection, setup.transmitter)),
       m_names(setup.statesFolder, setup.fipEntries), m_transmitters(setup.statesFolder)
 {
     setObjectName(QStringLiteral("frmMonitor"));
@@ -403,7 +403,7 @@ void frmMonitor::updateCrossCheck()
     }
     QList<HeardAlert> heard;
     for (const MonitorMessage &m : std::as_const(m_messages))
-        heard.append({monitorLogEntry(m), m.report.header.locations});
+        heard.append({monitorLogEntry(m), m.report.header.locations, m.frequencyHz, m.transmitters});
     const CrossCheckResult r = RunReceiverCrossCheck(heard, m_setup.receiverHistory, m_program);
     m_crossCheck->setText(QStringLiteral("Receiver cross-check: ") + CrossCheckText(r).trimmed().replace(QLatin1Char('\n'), QStringLiteral("; ")));
 }

@@ -40,6 +40,7 @@ public:
         // false before the first transfer.
         QList<AlertLogEntry> receiverHistory;
         bool historyRead = false;
+        QString transmitter;        // the receiver's transmitter, as the listing writes it
     };
     frmMonitor(const Setup &setup, Prompter &prompter, const Clock &clock, QWidget *parent = nullptr);
     ~frmMonitor() override;
