@@ -136,8 +136,38 @@ sqlite_options() { # qtbase source folder -> prints the cmake options
     "-DSQLite3_INCLUDE_DIR=$qt_prefix/include -DSQLite3_LIBRARY=$qt_prefix/lib/libsqlite3.a"
 }
 
+# The monitor's software radio channelises with liquid-dsp: a static
+# library cross-built from Debian's source into the same prefix. Its
+# configure script asks for a C library named -lc and for sys/resource.h
+# (for its own benchmarks), which mingw has neither of: an empty libc.a
+# answers the first, and the header is struck from the list.
+liquid_dsp() {
+  [ -f "$qt_prefix/lib/libliquid.a" ] && return 0
+  local src started=$SECONDS
+  if ! src=$(unpack "$(fetch_source liquid-dsp)"); then
+    echo "liquid-dsp's source could not be fetched: the Windows monitor has no IQ input" >&2
+    return 0
+  fi
+  mkdir -p "$work/nolibc"
+  echo 'static int unused;' >"$work/nolibc/empty.c"
+  $triple-gcc -c "$work/nolibc/empty.c" -o "$work/nolibc/empty.o"
+  $triple-ar rcs "$work/nolibc/libc.a" "$work/nolibc/empty.o"
+  if (cd "$src" && sed -i 's| sys/resource.h||' configure.ac && ./bootstrap.sh &&
+    LDFLAGS=-L$work/nolibc ./configure --host="$triple" --prefix="$qt_prefix" &&
+    make -j "$jobs" libliquid.a) >"$work/liquid-dsp.log" 2>&1; then
+    mkdir -p "$qt_prefix/include/liquid" "$qt_prefix/lib"
+    cp "$src/include/liquid.h" "$qt_prefix/include/liquid/"
+    cp "$src/libliquid.a" "$qt_prefix/lib/"
+    log "liquid-dsp built in $((SECONDS - started)) s"
+  else
+    echo "liquid-dsp did not cross-build (see $work/liquid-dsp.log): the Windows monitor has no IQ input" >&2
+  fi
+}
+
 stage_qt() {
   if [ -f "$qt_prefix/.complete" ]; then
+    # A cache made before the software radio: add liquid-dsp to it.
+    liquid_dsp
     log "Qt $qt_version for Windows is in $qt_prefix"
     return 0
   fi
@@ -180,6 +210,7 @@ stage_qt() {
       echo "Qt Multimedia did not cross-build; the build goes on without it (see $work/multimedia.log)"
     fi
   fi
+  liquid_dsp
   touch "$qt_prefix/.complete"
   log "Qt for Windows built in $((SECONDS - started)) s"
 }
@@ -296,11 +327,15 @@ run_wine_tests() {
     python3 -c 'import json,sys; [print(t["command"][0]) for t in json.load(sys.stdin)["tests"]]')
   for t in $tests; do
     name=$(basename "$t" .exe)
-    # The tests find the DLLs and plug-ins beside them.
-    cp -n "$stage_dir/"*.dll "$qt_prefix/bin/"Qt6Test.dll "$build_dir/tests/" 2>/dev/null || true
-    local d
-    for d in platforms styles imageformats printsupport tls multimedia sqldrivers; do
-      [ -d "$stage_dir/$d" ] && cp -rn "$stage_dir/$d" "$build_dir/tests/"
+    # The tests find the DLLs and plug-ins beside them, and so do the
+    # programs they start from bin/ (a Qt program looks for its plug-ins
+    # beside itself, not in the folder it was started from).
+    local d dir
+    for dir in "$build_dir/tests" "$build_dir/bin"; do
+      cp -n "$stage_dir/"*.dll "$qt_prefix/bin/"Qt6Test.dll "$dir/" 2>/dev/null || true
+      for d in platforms styles imageformats printsupport tls multimedia sqldrivers; do
+        [ -d "$stage_dir/$d" ] && cp -rn "$stage_dir/$d" "$dir/"
+      done
     done
     if (cd "$build_dir/tests" && QT_QPA_PLATFORM=offscreen NX_BINARY_DIR="$build_dir" NX_SOURCE_DIR="$root" \
         timeout 600 "$wine" "$t" -silent -o "$(winepath_of "$build_dir/tests/$name.txt"),txt" \

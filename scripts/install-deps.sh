@@ -7,7 +7,8 @@
 #
 #   scripts/install-deps.sh             the Linux build, tests and package
 #   scripts/install-deps.sh --windows   the Windows build (scripts/build-windows.sh):
-#                                       mingw-w64, wine64, nsis, zip
+#                                       mingw-w64, wine64, nsis, zip, and autoconf
+#                                       for liquid-dsp's cross build
 set -euo pipefail
 
 packages=(
@@ -32,7 +33,7 @@ if [ "${1:-}" = --windows ]; then
   packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     wine64 nsis zip unzip fonts-dejavu-core xvfb dpkg-dev xz-utils cmake ninja-build qt6-base-dev-tools
-    pulseaudio binutils python3
+    pulseaudio binutils python3 autoconf automake
   )
 fi
 

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -62,6 +63,20 @@ QFont fixedFont()
     QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
+    if (QFontInfo(f).fixedPitch())
+        return f;
+    // The system's fixed font is not installed (a Windows system without
+    // Courier New, a stripped-down Linux one): the county list's columns
+    // and the sized fields need a font whose letters are all alike, so the
+    // first installed family that is one takes its place.
+    static const QString family = [] {
+        for (const QString &name : QFontDatabase::families())
+            if (QFontDatabase::isFixedPitch(name) && !QFontDatabase::isPrivateFamily(name))
+                return name;
+        return QString();
+    }();
+    if (!family.isEmpty())
+        f.setFamilies({family});
     return f;
 }
 
@@ -102,9 +117,13 @@ QVBoxLayout *instructions(QWidget *parent, const QString &name, const QStringLis
 {
     auto *column = new QVBoxLayout;
     column->setSpacing(2);
-    for (int i = 0; i < lines.size(); ++i)
-        column->addWidget(label(parent, arrayName(name, i), lines[i],
-                                QStringLiteral("Instruction %1").arg(i + 1)));
+    for (int i = 0; i < lines.size(); ++i) {
+        QLabel *l = label(parent, arrayName(name, i), lines[i], QStringLiteral("Instruction %1").arg(i + 1));
+        // A long instruction wraps rather than widen its window past a
+        // small screen (or past the screen with a larger font).
+        l->setWordWrap(true);
+        column->addWidget(l);
+    }
     return column;
 }
 

@@ -309,7 +309,10 @@ void tst_ScreenFit::mainWindowKeepsItsSize()
 // configuration file sets it.
 int main(int argc, char **argv)
 {
-    QTemporaryDir dir;
+    // Made in the current folder and named relative to it: the platform's
+    // options are separated by colons, and a Windows path has one after its
+    // drive letter.
+    QTemporaryDir dir(QStringLiteral("screenfit-XXXXXX"));
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (dir.isValid() && (platform.isEmpty() || platform == "offscreen")) {
         QFile config(dir.filePath(QStringLiteral("screen.json")));
@@ -317,7 +320,8 @@ int main(int argc, char **argv)
             config.write(R"({"screens": [{"name": "screen-1024x768", "x": 0, "y": 0, "width": 1024, "height": 768,
                              "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
         config.close();
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+        qputenv("QT_QPA_PLATFORM",
+                "offscreen:configfile=" + QDir::current().relativeFilePath(config.fileName()).toLocal8Bit());
     }
     QApplication app(argc, argv);
     tst_ScreenFit test;

@@ -7,6 +7,19 @@
 
 #include <QtTest>
 
+// Windows knows its zones from its own registry, mapped to IANA names by
+// Qt; the tz database's old links (US/Pacific) are not among them there,
+// and such a name is refused with the reason like any unknown one.
+bool linkUnknownHere(const QString &zone)
+{
+#ifdef Q_OS_WIN
+    return zone.startsWith(QLatin1String("US/"));
+#else
+    Q_UNUSED(zone);
+    return false;
+#endif
+}
+
 class TestConfigRules : public QObject
 {
     Q_OBJECT
@@ -157,6 +170,8 @@ void TestConfigRules::timeZoneName()
     QFETCH(QStringList, changed);
     const ConfigKey *k = ConfigRules::findKey(QStringLiteral("TimeZoneName"));
     QVERIFY(k);
+    if (linkUnknownHere(value))
+        QSKIP("Windows' zone list has no tz database links");
     ReceiverConfig c = defaults();
     QString why;
     QStringList reported;
@@ -190,6 +205,8 @@ void TestConfigRules::offsetAgainstName()
 {
     QFETCH(QString, zone);
     QFETCH(QString, offset);
+    if (linkUnknownHere(zone))
+        QSKIP("Windows' zone list has no tz database links");
     ReceiverConfig c = defaults();
     QString why;
     QVERIFY2(ConfigRules::assign(*ConfigRules::findKey(QStringLiteral("TimeZoneName")), c, zone, &why), qPrintable(why));

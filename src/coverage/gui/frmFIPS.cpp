@@ -204,6 +204,14 @@ frmFIPS::frmFIPS(Services &services, ReceiverSetup &setup, QWidget *parent)
     // the title bar).
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const QRect room = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // Large fonts (or a fixed font wider than the one the list was sized
+    // for) can ask for more than the screen has: the county list gives up
+    // the difference and scrolls sideways instead.
+    const int over = minimumSizeHint().width() - (room.width() - 24);
+    if (over > 0) {
+        m_lstFips->setMinimumWidth(qMax(cw * 24, m_lstFips->minimumWidth() - over));
+        m_lstFips->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
     resize(QSize(qMin(1000, room.width() - 24), qMin(700, room.height() - 60)).expandedTo(minimumSizeHint()));
 }
 
