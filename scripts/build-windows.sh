@@ -378,18 +378,24 @@ run_wine_transfer() {
     "$host_build/bin/nx4400c-cli" init >/dev/null
     "$host_build/bin/nx4400c-cli" image >image.txt
     transfer_on linux sh -c "\"\$1\" ports set 1 \"\$(head -n1 \"\$2\")\" >/dev/null && \"\$1\" transfer --port 1 --csv history.csv" \
-      sh "$host_build/bin/nx4400c-cli" "$tmp/linux/pty")
+      sh "$host_build/bin/nx4400c-cli" "$tmp/linux/pty" &&
+    # The history went into the alert database beside the log's name; its
+    # rows come back out as the CSV layout to compare.
+    "$host_build/bin/nx4400c-cli" log export --db history.db --csv history.csv >/dev/null)
   (cd "$tmp/wine"
     "$wine" "$stage_dir/nx4400c-cli.exe" init >/dev/null
     "$wine" "$stage_dir/nx4400c-cli.exe" image | tr -d '\r' >image.txt
-    transfer_on wine "$wine" "$stage_dir/nx4400c-cli.exe" transfer --port 1 --csv history.csv)
-  tr -d '\r' <"$tmp/wine/history.csv" >"$tmp/wine/history.lf.csv"
-  local ok=0
+    transfer_on wine "$wine" "$stage_dir/nx4400c-cli.exe" transfer --port 1 --csv history.csv &&
+    "$wine" "$stage_dir/nx4400c-cli.exe" log export --db history.db --csv history.csv >/dev/null)
+  local ok=0 side
+  for side in linux wine; do
+    [ -s "$tmp/$side/history.csv" ] || { echo "the $side transfer left no history to compare"; ok=1; }
+  done
+  tr -d '\r' <"$tmp/wine/history.csv" >"$tmp/wine/history.lf.csv" 2>/dev/null || true
   cmp "$tmp/linux/image.txt" "$tmp/wine/image.txt" || { echo "image differs"; ok=1; }
   cmp "$tmp/linux/received.img" "$tmp/wine/received.img" || { echo "the receiver got different bytes"; ok=1; }
   # Each row names the receiver by its device (a pseudo-terminal on Linux,
   # COM1 under Wine); everything else must be the same.
-  local side
   for side in linux wine; do
     python3 -c 'import csv,sys
 rows = list(csv.reader(open(sys.argv[1], newline="")))
@@ -398,7 +404,7 @@ w = csv.writer(sys.stdout, lineterminator="\n")
 for r in rows:
     if len(r) > col and r is not rows[0]:
         r[col] = "RECEIVER"
-    w.writerow(r)' "$tmp/$side/history$([ $side = wine ] && echo .lf).csv" >"$tmp/$side/history.cmp.csv"
+    w.writerow(r)' "$tmp/$side/history$([ $side = wine ] && echo .lf).csv" >"$tmp/$side/history.cmp.csv" || ok=1
   done
   cmp "$tmp/linux/history.cmp.csv" "$tmp/wine/history.cmp.csv" || { echo "history differs"; diff "$tmp/linux/history.cmp.csv" "$tmp/wine/history.cmp.csv" | head; ok=1; }
   [ $ok -eq 0 ] && log "transfer through COM1 under Wine: image and history equal Linux's ($(stat -c %s "$tmp/wine/received.img") bytes received)"

@@ -83,6 +83,11 @@ bool IsBusyError(int error);         // a device held by another program
 bool IsGoneError(int error);         // a device that is not there (unplugged)
 
 // True while a process with this id runs (also one of another user's).
+// Standard input read as bytes: Windows opens it as text, where a byte
+// 0x1A ends the stream and CR LF becomes LF (samples piped in would be cut
+// short or changed). Nothing to do elsewhere.
+void BinaryStandardInput();
+
 bool ProcessRuns(qint64 pid);
 
 // Before `process` starts: it runs in a process group of its own, so that

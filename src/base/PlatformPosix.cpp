@@ -418,3 +418,5 @@ bool NativeFile::setExclusive()
 }
 
 } // namespace Platform
+
+void Platform::BinaryStandardInput() {}

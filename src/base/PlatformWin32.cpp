@@ -19,6 +19,9 @@
 #include <QRegularExpression>
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <cstdio>
 #include <tlhelp32.h>
 
 namespace Platform {
@@ -520,3 +523,8 @@ bool NativeFile::setExclusive()
 }
 
 } // namespace Platform
+
+void Platform::BinaryStandardInput()
+{
+    _setmode(_fileno(stdin), _O_BINARY);
+}

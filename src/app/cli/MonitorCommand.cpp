@@ -4,10 +4,12 @@
 // log with the monitor as its receiver, keeps its audio beside the log and,
 // when asked, runs a program per message.
 #include "app/cli/CliCommands.h"
+
 #include "app/cli/CliCommand.h"
 #include "app/cli/MonitorIqCommand.h"
 
 #include "base/Clock.h"
+#include "base/Platform.h"
 #include "config/core/ReceiverTimeZone.h"
 #include "history/core/AlertRecord.h"
 #include "history/core/AlertLog.h"
@@ -304,6 +306,7 @@ int runMonitorCommand(const QStringList &args)
         if (wav.endedInFrame())
             err << "monitor: " << QDir::toNativeSeparators(o.wav) << " ends in the middle of a sample\n";
     } else if (o.raw) {
+        Platform::BinaryStandardInput();
         RawSampleReader reader;
         QByteArray buffer(8192, Qt::Uninitialized);
         for (;;) {

@@ -5,6 +5,7 @@
 #include "app/cli/MonitorIqCommand.h"
 
 #include "base/Clock.h"
+#include "base/Platform.h"
 #include "coverage/core/CoverageLocation.h"
 #include "coverage/core/TransmitterFrequency.h"
 #include "monitor/core/CountyNames.h"
@@ -255,6 +256,8 @@ int runMonitorIq(const MonitorIqArgs &iq, const MonitorIqOutput &o)
         // A block at a time (about 0.1 s at 2.4 MS/s in cu8): memory stays
         // flat for a stream of any length.
         QByteArray buffer(512 * 1024, Qt::Uninitialized);
+        if (!file.isOpen())
+            Platform::BinaryStandardInput();
         for (;;) {
             const qint64 n = file.isOpen() ? file.read(buffer.data(), buffer.size())
                                            : qint64(std::fread(buffer.data(), 1, size_t(buffer.size()), stdin));

@@ -98,31 +98,19 @@ QStringList words(const QString &text)
     return text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-// The setup's field as the listing writes it: "Covington  KIH42  162.550",
-// or a site and frequency alone ("Miami  162.475").
-Station programmedStation(const QString &field)
+// A transmitter as the setup's field writes it, site first ("Covington
+// KIH42  162.550", or a site and frequency alone, "Miami  162.475"), or as
+// the monitor's label does, call sign first ("KIH42 Covington 162.550").
+Station station(const QString &text, bool callFirst)
 {
-    QStringList w = words(field);
+    QStringList w = words(text);
     Station s;
     if (w.size() < 2 || !isFrequencyWord(w.last()))
         return s;
     s.frequency = w.takeLast();
-    if (w.size() >= 2 && isCallSign(w.last()))
-        s.call = w.takeLast();
-    s.site = w.join(QLatin1Char(' '));
-    return s;
-}
-
-// The monitor's label: "KIH42 Covington 162.550".
-Station heardStation(const QString &label)
-{
-    QStringList w = words(label);
-    Station s;
-    if (w.size() < 2 || !isFrequencyWord(w.last()))
-        return s;
-    s.frequency = w.takeLast();
-    if (!w.isEmpty() && isCallSign(w.first()))
-        s.call = w.takeFirst();
+    const qsizetype at = callFirst ? 0 : w.size() - 1;
+    if (w.size() >= (callFirst ? 1 : 2) && isCallSign(w.at(at)))
+        s.call = w.takeAt(at);
     s.site = w.join(QLatin1Char(' '));
     return s;
 }
@@ -137,12 +125,12 @@ bool sameStation(const Station &a, const Station &b)
 QList<TransmitterWarning> transmitterWarnings(const QList<HeardAlert> &heard, const QString &programmedField)
 {
     QList<TransmitterWarning> out;
-    const Station mine = programmedStation(programmedField);
+    const Station mine = station(programmedField, false);
     if (!mine.valid())
         return out;
     for (const HeardAlert &h : heard) {
         for (const QString &label : h.transmitters) {
-            const Station s = heardStation(label);
+            const Station s = station(label, true);
             if (!s.valid() || !sameStation(mine, s) || s.frequency == mine.frequency)
                 continue;
             auto it = std::find_if(out.begin(), out.end(), [&](const TransmitterWarning &w) { return w.heard == s.label(); });
