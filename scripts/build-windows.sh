@@ -265,6 +265,9 @@ stage_files() {
       cp "$qt_prefix/plugins/$dir/"*.dll "$stage_dir/$dir/"
     fi
   done
+  # The alert database is SQLite: Qt's ODBC driver, built beside it, is not
+  # shipped.
+  rm -f "$stage_dir/sqldrivers/qsqlodbc.dll"
   # The compiler's own run-time libraries (posix threads).
   local gcc_dir
   gcc_dir=$(dirname "$($triple-g++-posix -print-libgcc-file-name)")
