@@ -541,6 +541,10 @@ int runFleetCrossCheck(const Options &o)
                 RunReceiverCrossCheck(collectors[size_t(i)].heard(), collectors[size_t(i)].recorded(), programs.at(i));
             const int missed = result.missed();
             finding = finding || missed > 0;
+            // Standard output keeps one line a receiver; a receiver tuned to
+            // a transmitter heard elsewhere is told beside it.
+            for (const QString &w : TransmitterWarningTexts(result))
+                QTextStream(stderr) << "log crosscheck: " << name << ": warning: " << w << '\n';
             line = missed > 0 ? QStringLiteral("%1\tmissed\t%2 alert(s) heard for it are not in its history").arg(name).arg(missed)
                               : QStringLiteral("%1\tok").arg(name);
         }

@@ -96,7 +96,9 @@ const bool crosschecked = Cli::add({
                    "--fleet FILE checks every receiver of a fleet file, each against its own profile, one line "
                    "each: NAME, then ok, missed and how many, or unknown for one the database has never seen. "
                    "--fleet FILE with --receiver NAME checks that receiver alone against its profile, as --profile "
-                   "would.\n\n"
+                   "would. A receiver tuned to a transmitter that a software radio heard on another frequency "
+                   "(matched by call sign, or by site when the setup has none) gets a warning line (with --fleet, "
+                   "on standard error); a warning leaves the exit status alone.\n\n"
                    "--json prints one object (docs/json/log-crosscheck.schema.json)."),
     {kFrom, kTo, kReceiver,
      {QStringLiteral("--profile"), QStringLiteral("FILE"), QStringLiteral("The receiver's programming, from a profile instead of the editor's setup."), false, QStringLiteral("profile")},

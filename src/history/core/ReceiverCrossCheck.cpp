@@ -194,6 +194,14 @@ CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QLi
     return result;
 }
 
+QStringList TransmitterWarningTexts(const CrossCheckResult &result)
+{
+    QStringList out;
+    for (const TransmitterWarning &w : result.transmitterWarnings)
+        out << warningText(w);
+    return out;
+}
+
 QString CrossCheckText(const CrossCheckResult &result)
 {
     QString text;
@@ -211,8 +219,8 @@ QString CrossCheckText(const CrossCheckResult &result)
             s << ", counties not known";
         s << '\n';
     }
-    for (const TransmitterWarning &w : result.transmitterWarnings)
-        s << "warning: " << warningText(w) << '\n';
+    for (const QString &w : TransmitterWarningTexts(result))
+        s << "warning: " << w << '\n';
     s << result.rows.size() << " heard, " << programmed << " for this receiver, " << result.missed()
       << " not recorded\n";
     return text;

@@ -82,8 +82,10 @@ struct CrossCheckResult {
 CrossCheckResult RunReceiverCrossCheck(const QList<HeardAlert> &heard, const QList<AlertLogEntry> &recorded,
                                        const ReceiverProgram &program, int slackMinutes = 10);
 
+// Each transmitter warning as a sentence ("the receiver is tuned to ...").
+QStringList TransmitterWarningTexts(const CrossCheckResult &result);
 // The report: one line per "heard but not recorded", one per transmitter
-// warning, then a summary.
+// warning ("warning: " and the sentence), then a summary.
 QString CrossCheckText(const CrossCheckResult &result);
 // The same as JSON (docs/json/log-crosscheck.schema.json).
 QByteArray CrossCheckJson(const CrossCheckResult &result, const QString &receiver, const QDate &from,
